@@ -1,0 +1,65 @@
+#include "VEKLib/Exception.h"
+
+#include "VEKLib/Files.h"
+#include "VEKLib/Format.h"
+#include "VEKLib/Strings.h"
+
+namespace vek {
+
+namespace {
+CMessageDisplay* g_messageDisplay = nullptr;
+}
+
+CException::CException(const std::wstring& function, const std::wstring& sourceFile, int32_t line,
+                       const std::wstring& message)
+    : m_line(line), m_sourceFile(sourceFile), m_function(function), m_message(message) {
+    if (!is_string_empty(m_message)) {
+        m_text = L"Details: " + m_message;
+    }
+    const std::wstring shortName = CleanPath(GetTextAfterLast(m_sourceFile));
+    m_text += Format(L"\r\nSource file: %s\r\nFunction: %s\r\nLine: %li", shortName, m_function, m_line);
+}
+
+CException::~CException() = default;
+
+void CException::Display() const {
+    if (g_messageDisplay) {
+        g_messageDisplay->Display(m_text);
+    }
+}
+
+std::wstring FileErrorText(uint32_t code) {
+    switch (code) {
+    case CFileException::kNotFound: return L"File not found";
+    case CFileException::kAccessDenied: return L"Access to file denied";
+    case CFileException::kInsufficientRights: return L"Insufficient file rights";
+    case CFileException::kAlreadyExists: return L"File already exists";
+    case CFileException::kInvalidContent: return L"Invalid file content";
+    case CFileException::kInvalidVersion: return L"Invalid file version";
+    case CFileException::kOther: return L"Other error";
+    default: return std::wstring();
+    }
+}
+
+CFileException::CFileException(uint32_t code, const std::wstring& fileName, const std::wstring& function,
+                               const std::wstring& sourceFile, int32_t line, const std::wstring& message)
+    : CException(function, sourceFile, line, message), m_fileName(fileName), m_code(code) {
+    const std::wstring codeText = FileErrorText(code);
+    if (!codeText.empty()) {
+        AppendFileName(codeText);
+    }
+}
+
+CFileException::~CFileException() = default;
+
+void CFileException::AppendFileName(const std::wstring& codeText) {
+    m_message = codeText + L" (" + m_fileName + L")";
+    // The first message survives only inside the full text, which keeps it.
+    m_text = m_message + m_text + L".\r\n";
+}
+
+CMessageDisplay* GetMessageDisplay() { return g_messageDisplay; }
+
+void SetMessageDisplay(CMessageDisplay* display) { g_messageDisplay = display; }
+
+} // namespace vek
