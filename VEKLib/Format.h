@@ -14,7 +14,8 @@
 // An integer argument is cut to the width the conversion names, as the
 // original did when it read the argument. The result is cut at 1024 units.
 // A missing argument prints nothing; a number where text is expected prints
-// the number, and text where a number is expected counts as 0.
+// the number, and text where a number is expected counts as 0. Narrow text
+// is UTF-8; a zero character (%c of 0) ends the result.
 #include <cstddef>
 #include <cstdint>
 #include <string>
