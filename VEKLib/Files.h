@@ -1,0 +1,143 @@
+#pragma once
+// Paths, files and the grid line walk.
+//
+// File names may use '\' or '/' between folders. A file that is read (CFile
+// opened for reading, GetFileSize, GetFileTime, ListFiles) is found even when
+// its name differs in case from the one asked for: the game's data was made
+// on a system that ignores case. A file that is written gets the name as given.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Geometry.h"
+
+namespace vek {
+
+class CDate;
+
+// --- Paths ---------------------------------------------------------------------
+// Part after the last '\' or '/'; the whole text when there is none.
+std::wstring GetTextAfterLast(const std::wstring& text);
+// Part before the last '.'; the whole text when there is none.
+std::wstring GetTextBeforeLast(const std::wstring& text);
+// Folder part including the last '\' or '/'; empty for a blank text or a bare name.
+std::wstring GetFilePath(const std::wstring& text);
+// Index of the last character of text that is in set; -1 when none.
+int32_t FindLastOf(const std::wstring& set, const std::wstring& text);
+// No quotation marks, runs of separators reduced to one, every separator '/'.
+std::wstring CleanPath(const std::wstring& path);
+// Appends '/' unless the text is empty or already ends in '\' or '/'.
+std::wstring EnsureTrailingSlash(const std::wstring& path);
+// Every character that cannot stand in a file name ( / \ : * ? " < > | ) becomes '_'.
+std::wstring NormalizeFileName(const std::wstring& name);
+
+// --- Files and folders -----------------------------------------------------------
+// Size of a file in bytes; 0 when it cannot be opened (or is a folder).
+uint32_t GetFileSize(const std::wstring& name);
+// Last write time in local time; false when the file cannot be opened for reading.
+bool GetFileTime(const std::wstring& name, CDate& date);
+// Appends the names (without folder) of the files, not folders, that match
+// pattern ('*' and '?', case ignored) in folder, sorted ignoring case. With a
+// null or empty pattern the folder text's last part is the pattern. False when
+// folder is null, the search path has 260 characters or more, the folder cannot
+// be read, or nothing at all (not even "." or "..") matches.
+bool ListFiles(const wchar_t* folder, const wchar_t* pattern, std::vector<std::wstring>& names);
+// 0 fonts, 1 program files, 2 per-user application data; with a trailing '/'.
+// Empty for another index or when the folder is unknown.
+std::wstring GetSpecialFolder(uint32_t index);
+
+// --- Grid line ---------------------------------------------------------------------
+// Appends the cells from (x1, y1) to (x2, y2), both included.
+void WalkLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, std::vector<TPoint>& cells);
+
+// --- File object ---------------------------------------------------------------------
+// A disk file through a buffered stream, or a file that lives only in a
+// growable memory buffer. Every failure throws CFileException.
+class CFile {
+public:
+    // Open modes.
+    enum : uint32_t {
+        kModeReadWrite = 0,   // created or truncated, readable and writable
+        kModeWrite = 1,       // created or truncated
+        kModeRead = 2,        // must exist
+    };
+    // Seek origins; any other value counts as the start.
+    enum : uint32_t { kSeekStart = 0, kSeekCurrent = 1, kSeekEnd = 2 };
+    // Operations for ModeCheck.
+    enum : uint32_t { kOperationWrite = 1, kOperationRead = 2 };
+
+    // A buffer of initialCapacity bytes (zeroed) is made when it is not 0.
+    CFile(bool memoryOnly, uint32_t initialCapacity);
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Forgets buffer, stream, position, capacity and length: the caller has
+    // taken the buffer (GetBuffer) over. A disk stream, which nothing outside
+    // can take over, is closed. Returns 0.
+    virtual uint32_t Detach();
+    // Grows the buffer to exactly capacity when that is more than it holds.
+    virtual void Reserve(uint32_t capacity);
+    // Never throws.
+    virtual ~CFile();
+    // Closes a file that is open first. A memory file starts at position 0
+    // with length 0 (write) or its capacity (read, read-write).
+    virtual void Open(const std::wstring& name, uint32_t mode);
+    // Flushes and closes a disk stream; a memory file keeps its buffer. Never throws.
+    virtual void Close();
+    // Returns the bytes read.
+    virtual uint32_t Read(void* destination, uint32_t count);
+    // Reads the rest of the file as text; encoding 0 detects it from the
+    // byte-order mark. Narrow and UTF-8 text ends at the first zero byte,
+    // UTF-16 at the first zero unit. The text read replaces text.
+    virtual void ReadText(std::wstring& text, uint32_t encoding, bool mark);
+    // Returns the bytes written.
+    virtual uint32_t Write(const void* source, uint32_t count);
+    // Writes text up to its first zero unit.
+    virtual void WriteText(const std::wstring& text, uint32_t encoding, bool mark);
+    // Memory file: false. Disk file: moves the stream; true on success.
+    virtual bool Seek(int64_t offset, uint32_t origin);
+    // Memory file: 0. Disk file: the stream position (-1 when unknown).
+    virtual int64_t Tell();
+    virtual uint32_t GetLength();
+    // Disk file: back to the start. Memory file: nothing.
+    virtual void Rewind();
+    // Disk file: writes the buffer's bytes (position of them) to the stream.
+    virtual void Flush();
+    virtual uint8_t* GetBuffer();
+
+    bool IsOpen() const { return m_open; }
+    bool IsMemoryOnly() const { return m_memoryOnly; }
+    const std::wstring& GetFileName() const { return m_fileName; }
+    uint32_t GetMode() const { return m_mode; }
+    uint32_t GetPosition() const { return m_position; }
+    uint32_t GetCapacity() const { return m_capacity; }
+
+protected:
+    void OpenedCheck() const;
+    // operation: kOperationWrite or kOperationRead.
+    void ModeCheck(uint32_t operation) const;
+    // For files read whole from elsewhere: the file becomes an open memory
+    // file for reading holding data, with length and capacity size.
+    void OpenMemory(const std::wstring& name, std::unique_ptr<uint8_t[]> data, uint32_t size);
+
+    std::unique_ptr<uint8_t[]> m_buffer;
+    std::FILE* m_file = nullptr;
+    uint32_t m_position = 0;   // bytes used in the buffer; memory read/write position
+    uint32_t m_capacity = 0;
+    uint32_t m_length = 0;
+    bool m_memoryOnly = false;
+    std::wstring m_fileName;
+    uint32_t m_mode = 0;
+    bool m_open = false;
+
+private:
+    // Bytes that can still be read, up to count, without throwing.
+    uint32_t ReadAvailable(uint8_t* destination, uint32_t count);
+    void CheckEncoding(uint32_t encoding, bool mark) const;
+    uint32_t DetectEncoding(uint32_t length, uint32_t& markSize);
+    void CloseStream() noexcept;
+};
+
+} // namespace vek
