@@ -14,7 +14,7 @@ namespace {
 constexpr int kMaxFloatDigits = 1100;
 constexpr wchar_t kReplacement = 0xFFFD;
 
-struct Spec {
+struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
     int precision = -1;  // -1: none given
@@ -56,10 +56,10 @@ private:
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-size_t LeftPad(const Spec& s, size_t len) {
+size_t LeftPad(const Conversion& s, size_t len) {
     return !s.left && static_cast<size_t>(s.width) > len ? s.width - len : 0;
 }
-size_t RightPad(const Spec& s, size_t len) {
+size_t RightPad(const Conversion& s, size_t len) {
     return s.left && static_cast<size_t>(s.width) > len ? s.width - len : 0;
 }
 
@@ -76,7 +76,7 @@ struct Number {
     bool zeroPadOk = true;
 };
 
-void EmitNumber(Output& out, const Spec& s, Number n) {
+void EmitNumber(Output& out, const Conversion& s, Number n) {
     size_t len = n.prefixLen + n.leadZeros + n.bodyLen + n.midZeros;
     if (s.zero && !s.left && n.zeroPadOk && static_cast<size_t>(s.width) > len) {
         n.leadZeros += s.width - len;
@@ -91,7 +91,7 @@ void EmitNumber(Output& out, const Spec& s, Number n) {
     out.Fill(L' ', RightPad(s, len));
 }
 
-void AddSign(Number& n, const Spec& s, bool negative) {
+void AddSign(Number& n, const Conversion& s, bool negative) {
     if (negative) n.prefix[n.prefixLen++] = '-';
     else if (s.plus) n.prefix[n.prefixLen++] = '+';
     else if (s.space) n.prefix[n.prefixLen++] = ' ';
@@ -125,7 +125,7 @@ uint64_t IntegerBits(const FormatArg& a, int bits, bool isSigned) {
     return a.u;
 }
 
-void EmitInteger(Output& out, const Spec& s, wchar_t conv, const FormatArg& a) {
+void EmitInteger(Output& out, const Conversion& s, wchar_t conv, const FormatArg& a) {
     const bool isSigned = conv == L'd' || conv == L'i';
     const int bits = s.bits;
     uint64_t v = IntegerBits(a, bits, isSigned);
@@ -158,7 +158,7 @@ void EmitInteger(Output& out, const Spec& s, wchar_t conv, const FormatArg& a) {
     EmitNumber(out, s, n);
 }
 
-void EmitPointer(Output& out, const Spec& s, const FormatArg& a) {
+void EmitPointer(Output& out, const Conversion& s, const FormatArg& a) {
     uint64_t v = IntegerBits(a, 64, false);
     char digits[16];
     for (int k = 15; k >= 0; --k, v >>= 4) digits[k] = "0123456789ABCDEF"[v & 15];
@@ -201,7 +201,7 @@ size_t EnsurePoint(char* b, size_t len, char mark) {
     return len + 1;
 }
 
-void EmitFloat(Output& out, const Spec& s, wchar_t conv, const FormatArg& a) {
+void EmitFloat(Output& out, const Conversion& s, wchar_t conv, const FormatArg& a) {
     const double value = DoubleOf(a);
     const bool upper = conv == L'E' || conv == L'F' || conv == L'G' || conv == L'A';
     const wchar_t kind = upper ? static_cast<wchar_t>(conv - L'A' + L'a') : conv;
@@ -296,7 +296,7 @@ size_t DecodeUtf8(const unsigned char*& p, const unsigned char* end, wchar_t uni
 }
 
 // A text argument ends at its first zero, as the caller's text did.
-void EmitWideText(Output& out, const Spec& s, std::wstring_view t) {
+void EmitWideText(Output& out, const Conversion& s, std::wstring_view t) {
     if (s.precision >= 0) t = t.substr(0, s.precision);
     if (!s.left && s.width > 0) {
         // Only as far as the width reaches does the length matter.
@@ -310,7 +310,7 @@ void EmitWideText(Output& out, const Spec& s, std::wstring_view t) {
 }
 
 // UTF-8 text, measured in UTF-16 units; a precision never splits a pair.
-void EmitNarrowText(Output& out, const Spec& s, std::string_view t) {
+void EmitNarrowText(Output& out, const Conversion& s, std::string_view t) {
     const size_t max = s.precision < 0 ? SIZE_MAX : static_cast<size_t>(s.precision);
     const auto* begin = reinterpret_cast<const unsigned char*>(t.data());
     const auto* end = begin + t.size();
@@ -335,7 +335,7 @@ void EmitNarrowText(Output& out, const Spec& s, std::string_view t) {
 }
 
 // Any argument prints as text: numbers in decimal, pointers as by %p.
-void EmitText(Output& out, const Spec& s, const FormatArg& a) {
+void EmitText(Output& out, const Conversion& s, const FormatArg& a) {
     char buf[32];
     char* end;
     switch (a.kind) {
@@ -350,7 +350,7 @@ void EmitText(Output& out, const Spec& s, const FormatArg& a) {
 }
 
 // A zero character ends the result, as the caller's zero-terminated text did.
-void EmitChar(Output& out, const Spec& s, bool narrow, const FormatArg& a) {
+void EmitChar(Output& out, const Conversion& s, bool narrow, const FormatArg& a) {
     wchar_t c;
     if (a.kind == FormatArg::kWide) {
         if (a.wide.empty()) return;
@@ -399,7 +399,7 @@ std::wstring FormatArgs(std::wstring_view format, const FormatArg* args, size_t 
         if (pct == end) break;
         const size_t start = pct;
         i = pct + 1;
-        Spec s;
+        Conversion s;
         for (; i < end; ++i) {
             const wchar_t c = f[i];
             if (c == L'-') s.left = true;
