@@ -184,6 +184,10 @@ bool IsSpace(wchar_t c) {
     return platform::UnicodeIsSpace(c);
 }
 
+bool IsAlnum(wchar_t c) {
+    return platform::UnicodeIsAlnum(c);
+}
+
 std::wstring ucase(const std::wstring& text) {
     std::wstring result(text);
     for (wchar_t& c : result)

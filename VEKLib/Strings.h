@@ -29,6 +29,7 @@ wchar_t FoldCase(wchar_t c);           // one case folding used everywhere
 wchar_t ToUpper(wchar_t c);
 wchar_t ToLower(wchar_t c);
 bool IsSpace(wchar_t c);               // Unicode white space
+bool IsAlnum(wchar_t c);               // Unicode letter or digit
 std::wstring ucase(const std::wstring& text);
 std::wstring lcase(const std::wstring& text);
 // caseSensitive false: equal ignoring case. A null text counts as empty.

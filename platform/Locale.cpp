@@ -64,6 +64,16 @@ bool UnicodeIsSpace(wchar_t c) {
     return iswspace_l(static_cast<wint_t>(u), locale) != 0;
 }
 
+bool UnicodeIsAlnum(wchar_t c) {
+    const uint32_t u = static_cast<uint32_t>(c);
+    if (u < 0x80)
+        return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+    const locale_t locale = UnicodeLocale();
+    if (locale == locale_t(0) || !Mappable(u))
+        return false;
+    return iswalnum_l(static_cast<wint_t>(u), locale) != 0;
+}
+
 bool Locale::Set(std::wstring_view name) {
     std::wstring_view base = name;
     const size_t dot = name.find(L'.');

@@ -14,6 +14,8 @@ namespace platform {
 wchar_t UnicodeToUpper(wchar_t c);
 wchar_t UnicodeToLower(wchar_t c);
 bool UnicodeIsSpace(wchar_t c);
+// Letters and digits of any script (national letters count).
+bool UnicodeIsAlnum(wchar_t c);
 // false when the ASCII-only rules are in use.
 bool HasUnicodeRules();
 
