@@ -188,6 +188,14 @@ bool IsAlnum(wchar_t c) {
     return platform::UnicodeIsAlnum(c);
 }
 
+bool IsAlpha(wchar_t c) {
+    return platform::UnicodeIsAlpha(c);
+}
+
+bool IsGraph(wchar_t c) {
+    return platform::UnicodeIsGraph(c);
+}
+
 std::wstring ucase(const std::wstring& text) {
     std::wstring result(text);
     for (wchar_t& c : result)

@@ -30,6 +30,8 @@ wchar_t ToUpper(wchar_t c);
 wchar_t ToLower(wchar_t c);
 bool IsSpace(wchar_t c);               // Unicode white space
 bool IsAlnum(wchar_t c);               // Unicode letter or digit
+bool IsAlpha(wchar_t c);               // Unicode letter
+bool IsGraph(wchar_t c);               // visible: not space, not control
 std::wstring ucase(const std::wstring& text);
 std::wstring lcase(const std::wstring& text);
 // caseSensitive false: equal ignoring case. A null text counts as empty.

@@ -74,6 +74,26 @@ bool UnicodeIsAlnum(wchar_t c) {
     return iswalnum_l(static_cast<wint_t>(u), locale) != 0;
 }
 
+bool UnicodeIsAlpha(wchar_t c) {
+    const uint32_t u = static_cast<uint32_t>(c);
+    if (u < 0x80)
+        return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+    const locale_t locale = UnicodeLocale();
+    if (locale == locale_t(0) || !Mappable(u))
+        return false;
+    return iswalpha_l(static_cast<wint_t>(u), locale) != 0;
+}
+
+bool UnicodeIsGraph(wchar_t c) {
+    const uint32_t u = static_cast<uint32_t>(c);
+    if (u < 0x80)
+        return u > ' ' && u < 0x7F;
+    const locale_t locale = UnicodeLocale();
+    if (locale == locale_t(0) || !Mappable(u))
+        return false;
+    return iswgraph_l(static_cast<wint_t>(u), locale) != 0;
+}
+
 bool Locale::Set(std::wstring_view name) {
     std::wstring_view base = name;
     const size_t dot = name.find(L'.');

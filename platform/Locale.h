@@ -16,6 +16,9 @@ wchar_t UnicodeToLower(wchar_t c);
 bool UnicodeIsSpace(wchar_t c);
 // Letters and digits of any script (national letters count).
 bool UnicodeIsAlnum(wchar_t c);
+bool UnicodeIsAlpha(wchar_t c);
+// Visible characters: neither white space nor control.
+bool UnicodeIsGraph(wchar_t c);
 // false when the ASCII-only rules are in use.
 bool HasUnicodeRules();
 

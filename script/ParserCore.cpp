@@ -1,0 +1,318 @@
+#include "script/ParserCore.h"
+
+
+#include "VEKLib/Files.h"
+#include "VEKLib/Strings.h"
+#include "script/ScriptException.h"
+
+namespace {
+
+constexpr uint32_t kEnd = CParserCore::kEndOfText;
+// White space as far as searches in the text go.
+constexpr const wchar_t* kBlanks = L" \t\r\n";
+constexpr const wchar_t* kBlanksAndComma = L" \t\r\n,";
+constexpr const wchar_t* kWordDelimiters = L" \t\r\n()";
+constexpr const wchar_t* kWordDelimitersAndComma = L" \t\r\n(),";
+constexpr wchar_t kByteOrderMark = 0xFEFF;
+
+// Everything that reads a script from storage goes through here.
+std::wstring ReadScriptFile(const std::wstring& name) {
+    vek::CFile file(false, 32768);
+    file.Open(name, vek::CFile::kModeRead);
+    std::wstring text;
+    file.ReadText(text, vek::kEncodingUtf8, false);
+    file.Close();
+    return text;
+}
+
+bool IsLetter(wchar_t c) { return vek::IsAlpha(c); }
+bool IsPrintable(wchar_t c) { return vek::IsGraph(c); }
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// A std::wstring index as a scanner position: past the end means used up.
+uint32_t ToPosition(size_t index) { return index == std::wstring::npos ? kEnd : static_cast<uint32_t>(index); }
+
+bool IsCommentToken(const std::wstring& token) { return token.size() >= 2 && token[0] == L'/' && token[1] == L'/'; }
+
+[[noreturn]] void ThrowUnexpected(const CParserCore& parser) {
+    throw CScriptException(41, L"M_ParserCore", L"CParserCore::ExtractSingleArg", __LINE__, parser);
+}
+
+} // namespace
+
+void CParserCore::Reset() {
+    m_text.clear();
+    m_token.clear();
+    m_fileName.clear();
+    m_position = 0;
+    m_number = 0;
+    m_tokenStart = 0;
+    m_loaded = 0;
+    m_parsed = 0;
+}
+
+void CParserCore::LoadFile(const std::wstring& path) { LoadText(ReadScriptFile(path), path); }
+
+void CParserCore::LoadText(const std::wstring& text, const std::wstring& path) {
+    // A byte-order mark is no part of the script.
+    const size_t skip = !text.empty() && text[0] == kByteOrderMark ? 1 : 0;
+    m_text.assign(text, skip);
+    m_fileName = path;
+    m_loaded = 1;
+    m_parsed = 0;
+}
+
+uint32_t CParserCore::GetLineNumber() const {
+    if (m_text.empty()) {
+        return 0;
+    }
+    const size_t end = m_tokenStart < m_text.size() ? m_tokenStart : m_text.size();
+    uint32_t line = 1;
+    for (size_t i = 0; i < end; ++i) {
+        // CR LF is one break, and so is a CR or an LF alone.
+        if (m_text[i] == L'\r' || (m_text[i] == L'\n' && (i == 0 || m_text[i - 1] != L'\r'))) {
+            ++line;
+        }
+    }
+    return line;
+}
+
+bool CParserCore::GetWord(uint32_t commaDelimits) {
+    const wchar_t* delimiters = commaDelimits != 0 ? kWordDelimitersAndComma : kWordDelimiters;
+    for (;;) {
+        const size_t start = m_text.find_first_not_of(delimiters, m_position);
+        if (start == std::wstring::npos) {
+            m_token.clear();
+            m_position = kEnd;
+            return false;
+        }
+        const size_t end = m_text.find_first_of(delimiters, start + 1);
+        m_token = m_text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        // A word that ends the text uses it up, so it is never read twice.
+        m_position = ToPosition(end);
+        m_tokenStart = static_cast<uint32_t>(start);
+        if (!SkipComment()) {
+            return true;
+        }
+    }
+}
+
+bool CParserCore::GetNumber() {
+    for (;;) {
+        const size_t start = m_text.find_first_not_of(kBlanks, m_position);
+        if (start == std::wstring::npos) {
+            m_position = kEnd;
+            m_number = 0;
+            return false;
+        }
+        const size_t end = m_text.find_first_of(kBlanks, start + 1);
+        std::wstring text = m_text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        m_position = ToPosition(end);
+        // A comment is no number, but it must not stop the search either.
+        if (IsCommentToken(text)) {
+            m_token = std::move(text);
+            m_tokenStart = static_cast<uint32_t>(start);
+            SkipComment();
+            continue;
+        }
+        m_number = vek::WcsToUL(text.c_str(), nullptr, 10);
+        if (m_number == 0 && text != L"0") {
+            return false;
+        }
+        m_token = std::move(text);
+        m_tokenStart = static_cast<uint32_t>(start);
+        return true;
+    }
+}
+
+std::wstring CParserCore::GetExpression() const {
+    std::wstring result;
+    int64_t depth = 0;
+    bool printable = false;
+    for (size_t i = m_position; i < m_text.size(); ++i) {
+        const wchar_t c = m_text[i];
+        if (vek::IsSpace(c)) {
+            if (printable && depth == 0) {
+                break;
+            }
+            continue;
+        }
+        if (c == L'(') {
+            ++depth;
+        } else if (c == L')') {
+            --depth;
+        } else if (IsPrintable(c)) {
+            printable = true;
+        }
+        result += c;
+    }
+    return result;
+}
+
+bool CParserCore::SkipComment() {
+    if (!IsCommentToken(m_token)) {
+        return false;
+    }
+    // The position may stand on the line end itself (a comment word ends there).
+    const size_t lineEnd = m_text.find_first_of(L"\r\n", m_position);
+    m_position = lineEnd == std::wstring::npos ? kEnd : ToPosition(m_text.find_first_not_of(L"\r\n", lineEnd));
+    return true;
+}
+
+void CParserCore::StepBack() {
+    // From a used-up text the search starts at its last character.
+    size_t i = m_position < m_text.size() ? m_position : m_text.size();
+    while (i > 0) {
+        --i;
+        const wchar_t c = m_text[i];
+        if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') {
+            m_position = static_cast<uint32_t>(i);
+            m_tokenStart = static_cast<uint32_t>(i);
+            return;
+        }
+    }
+}
+
+bool CParserCore::GetStringLiteral() {
+    for (;;) {
+        const size_t quote = m_text.find_first_not_of(kBlanksAndComma, m_position);
+        m_position = ToPosition(quote);
+        if (quote == std::wstring::npos || m_text[quote] != L'"') {
+            return false;
+        }
+        // Several opening quotes count as one.
+        const size_t start = m_text.find_first_not_of(L'"', quote);
+        if (start == std::wstring::npos) {
+            return false;
+        }
+        const size_t close = m_text.find(L'"', start + 1);
+        if (close == std::wstring::npos) {
+            return false;
+        }
+        m_token = m_text.substr(start, close - start);
+        m_position = ToPosition(m_text.find_first_of(kBlanksAndComma, close + 1));
+        if (!SkipComment()) {
+            return true;
+        }
+    }
+}
+
+bool CParserCore::GetBracketedExpr() {
+    for (;;) {
+        uint32_t depth = 0;
+        size_t open = std::wstring::npos;
+        bool closed = false;
+        for (size_t i = m_position; i < m_text.size(); ++i) {
+            const wchar_t c = m_text[i];
+            // The expression ends on its own line, whatever its line ends are.
+            if (c == L'\n' || c == L'\r') {
+                break;
+            }
+            if (c == L'(') {
+                if (open == std::wstring::npos) {
+                    open = i;
+                    m_position = static_cast<uint32_t>(i);
+                }
+                ++depth;
+            } else if (c == L')') {
+                if (open == std::wstring::npos) {
+                    throw CScriptException(24, L"M_ParserCore", L"CParserCore::GetBracketedExpr", __LINE__, *this);
+                }
+                if (--depth == 0) {
+                    m_token = m_text.substr(open + 1, i - open - 1);
+                    m_position = static_cast<uint32_t>(i);
+                    if (m_token.empty()) {
+                        return true;
+                    }
+                    closed = true;
+                    break;
+                }
+            }
+        }
+        // One on, unless that leaves the text; a used-up position stays so.
+        if (m_position != kEnd && static_cast<size_t>(m_position) + 1 < m_text.size()) {
+            ++m_position;
+        }
+        if (!closed) {
+            return false;
+        }
+        if (!SkipComment()) {
+            return true;
+        }
+    }
+}
+
+bool CParserCore::ExtractSingleArg(const std::wstring& args, uint32_t& index, bool namesAllowed,
+                                   const CParserCore& parser, std::wstring& argument) {
+    argument.clear();
+    bool valueSeen = false;
+    bool stringTaken = false;
+    size_t i = index;
+    for (; i < args.size(); ++i) {
+        const wchar_t c = args[i];
+        if (IsDigit(c) || (namesAllowed && (IsLetter(c) || c == L'_'))) {
+            argument += c;
+            valueSeen = true;
+        } else if (c == L',') {
+            if (args.size() - i - 1 <= 1) {
+                ThrowUnexpected(parser);
+            }
+            break;
+        } else if (vek::IsSpace(c)) {
+            continue;
+        } else if (c == L'.') {
+            if (stringTaken) {
+                ThrowUnexpected(parser);
+            }
+            argument += c;
+            valueSeen = true;
+        } else if (c == L'"') {
+            if (valueSeen) {
+                ThrowUnexpected(parser);
+            }
+            stringTaken = true;
+            valueSeen = true;
+            // An unclosed literal runs to the end of the list.
+            size_t close = args.find(L'"', i + 1);
+            if (close == std::wstring::npos) {
+                close = args.size();
+            }
+            argument.append(args, i + 1, close - i - 1);
+            i = close;
+        } else if (!valueSeen || !stringTaken) {
+            ThrowUnexpected(parser);
+        }
+    }
+    if (argument.empty() && !stringTaken) {
+        return false;
+    }
+    // On to the next character that can begin an argument.
+    for (size_t next = i < args.size() ? i + 1 : args.size(); next < args.size(); ++next) {
+        const wchar_t c = args[next];
+        if (IsDigit(c) || c == L'"' || (namesAllowed && IsLetter(c))) {
+            index = static_cast<uint32_t>(next);
+            return true;
+        }
+    }
+    index = static_cast<uint32_t>(args.size());
+    return false;
+}
+
+std::vector<std::wstring> CParserCore::ExtractArgs(const std::wstring& args, bool namesAllowed) const {
+    std::vector<std::wstring> list;
+    uint32_t index = 0;
+    bool more = false;
+    std::wstring argument;
+    for (;;) {
+        const bool next = ExtractSingleArg(args, index, namesAllowed, *this, argument);
+        if (!next) {
+            if (!argument.empty() || more) {
+                list.push_back(argument);
+            }
+            return list;
+        }
+        more = true;
+        list.push_back(argument);
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The scanner of ".u" script texts: reads words, numbers, string literals,
+// bracketed expressions and argument lists off one text, skips "//" comments
+// and turns its position into a line number for error reports.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CParserCore {
+public:
+    // The position once the text is used up.
+    static constexpr uint32_t kEndOfText = 0xFFFFFFFF;
+
+    CParserCore() = default;
+    CParserCore(const CParserCore&) = default;
+    CParserCore& operator=(const CParserCore&) = default;
+    virtual ~CParserCore() = default;
+
+    // Empty text, token and file name; position, number, token start and both
+    // flags 0.
+    virtual void Reset();
+
+    // Reads a UTF-8 script file as the text. File name := path, loaded, not
+    // parsed; the position is left alone. A missing file throws the file
+    // layer's exception.
+    void LoadFile(const std::wstring& path);
+    // As LoadFile, with the text given in memory.
+    void LoadText(const std::wstring& text, const std::wstring& path);
+
+    // Line (from 1) of the token start; 0 for an empty text.
+    uint32_t GetLineNumber() const;
+
+    // The next word, delimited by white space and brackets (and commas when
+    // commaDelimits is 1). False when the text is used up.
+    bool GetWord(uint32_t commaDelimits);
+    // The next white-space-delimited token as an unsigned decimal number.
+    bool GetNumber();
+    // The next item up to white space outside brackets, with the white space
+    // inside brackets removed. Does not move.
+    std::wstring GetExpression() const;
+    // When the token starts with "//": moves to the next line, true.
+    bool SkipComment();
+    // Back to the nearest white space before the position.
+    void StepBack();
+    // The next double-quoted literal, without its quotes.
+    bool GetStringLiteral();
+    // The next parenthesised expression on the current line, without its
+    // outer brackets. A ")" before any "(" throws error 24.
+    bool GetBracketedExpr();
+
+    // Takes one argument off an argument list, starting at index; parser
+    // locates the error 41 thrown for a malformed list. True when another
+    // argument follows (index then points at it).
+    static bool ExtractSingleArg(const std::wstring& args, uint32_t& index, bool namesAllowed,
+                                 const CParserCore& parser, std::wstring& argument);
+    // Splits a whole argument list.
+    std::vector<std::wstring> ExtractArgs(const std::wstring& args, bool namesAllowed) const;
+
+    const std::wstring& GetText() const { return m_text; }
+    // Replaces the text as it is (no loading, no flags).
+    void SetText(const std::wstring& text) { m_text = text; }
+    const std::wstring& GetToken() const { return m_token; }
+    void SetToken(const std::wstring& token) { m_token = token; }
+    const std::wstring& GetFileName() const { return m_fileName; }
+    void SetFileName(const std::wstring& name) { m_fileName = name; }
+    uint32_t GetPosition() const { return m_position; }
+    void SetPosition(uint32_t position) { m_position = position; }
+    // The value of the last number read by GetNumber.
+    uint32_t GetLastNumber() const { return m_number; }
+    void SetLastNumber(uint32_t number) { m_number = number; }
+    uint32_t GetTokenStart() const { return m_tokenStart; }
+    void SetTokenStart(uint32_t start) { m_tokenStart = start; }
+    bool IsLoaded() const { return m_loaded != 0; }
+    void SetLoaded(bool loaded) { m_loaded = loaded ? 1 : 0; }
+    bool IsParsed() const { return m_parsed != 0; }
+    void SetParsed(bool parsed) { m_parsed = parsed ? 1 : 0; }
+
+protected:
+    std::wstring m_text;
+    std::wstring m_token;
+    std::wstring m_fileName;
+    uint32_t m_position = 0;
+    uint32_t m_number = 0;
+    uint32_t m_tokenStart = 0;
+    uint8_t m_loaded = 0;
+    uint8_t m_parsed = 0;
+};

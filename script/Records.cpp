@@ -1,0 +1,230 @@
+#include "script/Records.h"
+
+#include <array>
+#include <cstring>
+
+#include "VEKLib/Exception.h"
+#include "VEKLib/Stream.h"
+
+namespace {
+
+// A fixed block goes into the stream as one write, and comes out only as a
+// whole: a block cut short by the end of the stream leaves every field of it
+// as it was.
+template <size_t N>
+class TFixedBlock {
+public:
+    template <class T>
+    void Put(T value) {
+        using U = std::make_unsigned_t<T>;
+        const auto bits = static_cast<U>(value);
+        for (size_t i = 0; i < sizeof(T); ++i) m_bytes[m_used++] = static_cast<uint8_t>(bits >> (8 * i));
+    }
+    template <class T>
+    void Get(T& value) {
+        using U = std::make_unsigned_t<T>;
+        U bits = 0;
+        for (size_t i = 0; i < sizeof(T); ++i) bits |= static_cast<U>(static_cast<U>(m_bytes[m_used++]) << (8 * i));
+        value = static_cast<T>(bits);
+    }
+    void Write() const { vek::StreamWriteBytes(m_bytes.data(), N); }
+    bool Read() { return vek::StreamReadBytes(N, m_bytes.data()); }
+
+private:
+    std::array<uint8_t, N> m_bytes{};
+    size_t m_used = 0;
+};
+
+// The outside storage of a bound variable may have any alignment.
+template <class T>
+T ReadStorage(const void* storage) {
+    T value;
+    std::memcpy(&value, storage, sizeof(T));
+    return value;
+}
+template <class T>
+void WriteStorage(void* storage, T value) {
+    std::memcpy(storage, &value, sizeof(T));
+}
+
+} // namespace
+
+// --- TCommand -------------------------------------------------------------------
+
+void TCommand::Save() const {
+    TFixedBlock<kFixedSize> block;
+    block.Put(kind), block.Put(argument), block.Put(target), block.Put(extra);
+    block.Put(this->block), block.Put(textPosition), block.Put(flag);
+    block.Write();
+    vek::StreamWriteString(name);
+    vek::StreamWriteString(arguments);
+    vek::StreamWriteString(targetName);
+    CountObject();
+}
+
+void TCommand::Load() {
+    TFixedBlock<kFixedSize> block;
+    if (block.Read()) {
+        block.Get(kind), block.Get(argument), block.Get(target), block.Get(extra);
+        block.Get(this->block), block.Get(textPosition), block.Get(flag);
+    }
+    vek::StreamReadString(name);
+    vek::StreamReadString(arguments);
+    vek::StreamReadString(targetName);
+    CountObject();
+}
+
+// --- TNode ----------------------------------------------------------------------
+
+TNode::TNode(uint32_t nodeKind, const std::wstring& nodeText, uint64_t nodeValue) {
+    kind = nodeKind;
+    text = nodeText;
+    SetValue(nodeValue);
+}
+
+void TNode::Save() const {
+    vek::StreamWrite(kind);
+    vek::StreamWriteString(text);
+    vek::StreamWriteString(text2);
+    TFixedBlock<8> block;
+    block.Put(value), block.Put(high);
+    block.Write();
+    CountObject();
+}
+
+void TNode::Load() {
+    vek::StreamRead(kind);
+    vek::StreamReadString(text);
+    vek::StreamReadString(text2);
+    TFixedBlock<8> block;
+    if (block.Read()) block.Get(value), block.Get(high);
+    CountObject();
+}
+
+// --- CVariable ------------------------------------------------------------------
+
+CVariable::CVariable(const std::wstring& name, uint32_t low, uint32_t high, uint32_t kind)
+    : m_name(name), m_kind(kind),
+      m_value(static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low)) {}
+
+CVariable::CVariable(const std::wstring& name, void* storage, uint32_t kind)
+    : m_name(name), m_kind(kind), m_storage(storage) {}
+
+int64_t CVariable::GetValue() const {
+    if (!m_storage) return m_value;
+    switch (m_kind) {
+    case kKindU8: return ReadStorage<uint8_t>(m_storage);
+    case kKindU16: return ReadStorage<uint16_t>(m_storage);
+    case kKindU32: return ReadStorage<uint32_t>(m_storage);
+    case kKindI64: return ReadStorage<int64_t>(m_storage);
+    default: return 0;
+    }
+}
+
+void CVariable::SetValue(int64_t value) {
+    if (!m_storage) {
+        m_value = value;
+        return;
+    }
+    switch (m_kind) {
+    case kKindU8: WriteStorage(m_storage, static_cast<uint8_t>(value)); break;
+    case kKindU16: WriteStorage(m_storage, static_cast<uint16_t>(value)); break;
+    case kKindU32: WriteStorage(m_storage, static_cast<uint32_t>(value)); break;
+    case kKindI64: WriteStorage(m_storage, value); break;
+    default: break;
+    }
+}
+
+void CVariable::Save() const {
+    vek::StreamWriteString(m_name);
+    // An address means nothing in another run, so a bound variable is
+    // written with the value it reads now.
+    TFixedBlock<15> fixed;
+    const uint8_t bound = m_storage ? 1 : 0;
+    fixed.Put(m_kind), fixed.Put(bound);
+    fixed.Put(GetValue()), fixed.Put(m_scopeMark);
+    fixed.Write();
+    TFixedBlock<8> scope;
+    scope.Put(m_scopeStart), scope.Put(m_scopeEnd);
+    scope.Write();
+    CountObject();
+}
+
+void CVariable::Load() {
+    vek::StreamReadString(m_name);
+    TFixedBlock<15> fixed;
+    if (fixed.Read()) {
+        uint32_t storedKind = 0;
+        uint8_t storedBound = 0;
+        int64_t storedValue = 0;
+        fixed.Get(storedKind), fixed.Get(storedBound), fixed.Get(storedValue), fixed.Get(m_scopeMark);
+        // A live binding is kept as it is, kind included (the kind is the
+        // width written into the storage), and the storage belongs to the
+        // object that owns it. A variable that was bound when saved has
+        // nothing to bind to here: it comes back unbound with the value 0.
+        if (!m_storage) {
+            m_kind = storedKind;
+            m_value = storedBound ? 0 : storedValue;
+        }
+    }
+    TFixedBlock<8> scope;
+    if (scope.Read()) scope.Get(m_scopeStart), scope.Get(m_scopeEnd);
+    CountObject();
+}
+
+// --- CParseResults --------------------------------------------------------------
+
+void CParseResults::Clear() {
+    m_variables.clear();
+    m_commands.clear();
+    m_expressions.clear();
+}
+
+void CParseResults::Save() const {
+    vek::StreamGrow(4 + static_cast<uint64_t>(CVariable::kReserveSize) * m_variables.size());
+    vek::StreamWrite(static_cast<uint32_t>(m_variables.size()));
+    for (const CVariable& variable : m_variables) variable.Save();
+    CountObject();
+}
+
+void CParseResults::Load() {
+    uint32_t count = 0;
+    vek::StreamRead(count);
+    // Every stored variable takes bytes, so a count beyond the remaining
+    // bytes cannot come from a save.
+    if (count > vek::GetStream().remaining())
+        throw vek::CFileException(vek::CFileException::kInvalidContent, L"", L"CParseResults::Load",
+                                  L"Records", __LINE__, vek::FileErrorText(vek::CFileException::kInvalidContent));
+    m_variables.resize(count);
+    for (CVariable& variable : m_variables) variable.Load();
+    CountObject();
+}
+
+// --- TQuestItem -----------------------------------------------------------------
+
+void TQuestItem::Save() const {
+    TFixedBlock<10> block;
+    block.Put(itemType), block.Put(count), block.Put(number);
+    block.Write();
+    vek::StreamWriteString(alias);
+    vek::StreamWriteString(name);
+    CountObject();
+}
+
+void TQuestItem::Load() {
+    TFixedBlock<10> block;
+    if (block.Read()) block.Get(itemType), block.Get(count), block.Get(number);
+    vek::StreamReadString(alias);
+    vek::StreamReadString(name);
+    CountObject();
+}
+
+// --- TTradeItem -----------------------------------------------------------------
+
+void TTradeItem::WriteFields() const {
+    vek::StreamWrite(itemType), vek::StreamWrite(value1), vek::StreamWrite(value2), vek::StreamWrite(value3);
+}
+
+void TTradeItem::ReadFields() {
+    vek::StreamRead(itemType), vek::StreamRead(value1), vek::StreamRead(value2), vek::StreamRead(value3);
+}
