@@ -7,6 +7,9 @@
 #include "VEKLib/Log.h"
 #include "VEKLib/Strings.h"
 #include "VEKLib/UnitTest.h"
+#include "data/Globals.h"
+#include "data/MConfig.h"
+#include "platform/CrashHandler.h"
 #include "platform/Utf8.h"
 
 namespace {
@@ -30,17 +33,30 @@ int32_t RunSelfTests() {
 } // namespace
 
 int main(int argc, char** argv) {
+    GlobalExceptionHandler().Initialize();
     vek::SetCurrentLocale(L"pl_PL");
     bool selfTest = false;
+    bool writeConfig = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-test") == 0) {
             selfTest = true;
+        } else if (std::strcmp(argv[i], "-writecfg") == 0) {
+            writeConfig = true;
         }
     }
     try {
+        CMorvheldConfig config;
+        config.SetFileName(ChooseConfigFileName());
+        // The configuration writer ends the program at once, before the
+        // user's own file is read: a broken file must not stop its repair.
+        if (writeConfig) {
+            WriteDefaultConfig(config);
+            return 0;
+        }
         if (selfTest) {
             return RunSelfTests() == 0 ? 0 : 1;
         }
+        config.Load();
         vek::ConsoleOut() << L"Morvheld: the utility library is up; there is no game to run yet." << std::endl;
     } catch (const vek::CException& e) {
         vek::ConsoleErr() << e.GetText() << std::endl;

@@ -1,0 +1,1 @@
+// Keeps the shell library non-empty while its first classes are written.
