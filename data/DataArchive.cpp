@@ -48,7 +48,8 @@ constexpr const wchar_t* kSource = L"IrrWrap";
 constexpr irr::io::E_FILE_ARCHIVE_TYPE kZipArchive = irr::io::EFAT_ZIP;
 static_assert(static_cast<uint32_t>(irr::io::EFAT_ZIP) == 0x0050495Au);
 
-bool g_archiveInUse = true;
+// Loose files until set-up registers the archive.
+bool g_archiveInUse = false;
 
 // Drops an engine file on every way out.
 class CFileRef {

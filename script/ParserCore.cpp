@@ -1,8 +1,8 @@
 #include "script/ParserCore.h"
 
-
 #include "VEKLib/Files.h"
 #include "VEKLib/Strings.h"
+#include "data/MetaFile.h"
 #include "script/ScriptException.h"
 
 namespace {
@@ -15,9 +15,10 @@ constexpr const wchar_t* kWordDelimiters = L" \t\r\n()";
 constexpr const wchar_t* kWordDelimitersAndComma = L" \t\r\n(),";
 constexpr wchar_t kByteOrderMark = 0xFEFF;
 
-// Everything that reads a script from storage goes through here.
+// Everything that reads a script from storage goes through here: from the
+// data archive when it is in use, else from the disk.
 std::wstring ReadScriptFile(const std::wstring& name) {
-    vek::CFile file(false, 32768);
+    CMetaFile file(false, 32768);
     file.Open(name, vek::CFile::kModeRead);
     std::wstring text;
     file.ReadText(text, vek::kEncodingUtf8, false);
