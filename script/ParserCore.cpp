@@ -1,6 +1,8 @@
 #include "script/ParserCore.h"
 
+#include "VEKLib/Console.h"
 #include "VEKLib/Files.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/MetaFile.h"
 #include "script/ScriptException.h"
@@ -288,12 +290,18 @@ bool CParserCore::ExtractSingleArg(const std::wstring& args, uint32_t& index, bo
     if (argument.empty() && !stringTaken) {
         return false;
     }
-    // On to the next character that can begin an argument.
+    // On to the next character that can begin an argument. A sign on the
+    // way is skipped with it, so a negative argument turns positive: say so.
     for (size_t next = i < args.size() ? i + 1 : args.size(); next < args.size(); ++next) {
         const wchar_t c = args[next];
         if (IsDigit(c) || c == L'"' || (namesAllowed && IsLetter(c))) {
             index = static_cast<uint32_t>(next);
             return true;
+        }
+        if (c == L'-') {
+            vek::ConsoleOut() << vek::Format(L"%s (%u): warning: the minus sign before an argument is ignored: %s",
+                                             parser.GetFileName(), parser.GetLineNumber(), args)
+                              << L'\n';
         }
     }
     index = static_cast<uint32_t>(args.size());

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "VEKLib/Console.h"
 #include "VEKLib/Exception.h"
+#include "platform/Console.h"
 #include "script/ParserCore.h"
 #include "script/ScriptException.h"
 
@@ -283,6 +285,28 @@ TEST(ParserCoreTest, ExtractArgs) {
     CParserCore parser = Scanner(L"");
     for (const Case& c : cases)
         EXPECT_EQ(parser.ExtractArgs(c.text, c.names), c.args) << c.text;
+}
+
+// Collects what the scanner writes to the console.
+class CapturedConsole : public platform::IConsole {
+public:
+    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
+    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 0; }
+    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
+    void Write(int, std::string_view utf8) override { text += utf8; }
+    std::string text;
+};
+
+TEST(ParserCoreTest, DroppedMinusSignIsReported) {
+    CapturedConsole console;
+    platform::SetConsole(&console);
+    CParserCore parser = Scanner(L"a\nb");
+    parser.SetTokenStart(2);
+    const auto args = parser.ExtractArgs(L"1, -2", false);
+    vek::ConsoleOut().flush();
+    platform::SetConsole(nullptr);
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"1", L"2"}));
+    EXPECT_EQ(console.text, "test.u (2): warning: the minus sign before an argument is ignored: 1, -2\n");
 }
 
 TEST(ParserCoreTest, ExtractArgsRejects) {
