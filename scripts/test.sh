@@ -18,15 +18,30 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cmake -S "$top" -B "$top/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DMORVHELD_FUZZ=ON -DMORVHELD_WERROR=ON
 cmake --build "$top/build/fuzz" -j "$jobs"
-for fuzzer in "$top"/build/fuzz/fuzz/*_fuzz; do
-  [ -x "$fuzzer" ] || continue
+# Each fuzzer runs on a scratch folder (the committed corpus stays as it is),
+# several at a time.
+run_fuzzer() {
+  local fuzzer="$1" name work status=0
   name="$(basename "$fuzzer")"
   work="$(mktemp -d)"
-  # The committed corpus stays as it is; new inputs go to a scratch folder.
-  echo "== fuzzing $name for ${fuzz_seconds}s"
-  "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$work" "$top/fuzz/corpus/$name" \
-    > "$work.log" 2>&1 || { tail -n 60 "$work.log"; echo "$name failed"; exit 1; }
-  tail -n 2 "$work.log"
+  "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=0 \
+    "$work" "$top/fuzz/corpus/$name" > "$work.log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$work.log"
+    echo "== $name FAILED"
+  else
+    echo "== $name: $(grep -E '^Done [0-9]+ runs' "$work.log" | tail -n 1)"
+  fi
   rm -rf "$work" "$work.log"
+  return "$status"
+}
+pids=()
+for fuzzer in "$top"/build/fuzz/fuzz/*_fuzz; do
+  [ -x "$fuzzer" ] || continue
+  while [ "$(jobs -rp | wc -l)" -ge "$(( (jobs + 1) / 2 ))" ]; do sleep 1; done
+  run_fuzzer "$fuzzer" & pids+=($!)
 done
+failed=0
+for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+[ "$failed" -eq 0 ] || { echo "A fuzzer failed."; exit 1; }
 echo "All tests and fuzzers passed."
