@@ -1,0 +1,32 @@
+#include "shell/GameDisplay.h"
+
+#include <utility>
+
+#include "VEKLib/Format.h"
+
+CConsoleDisplay::CConsoleDisplay(LogFunction log)
+    : m_log(std::move(log)), m_messageLog([this](const TMessageLine& line) {
+          if (m_log) {
+              m_log(line.text);
+          }
+      }) {}
+
+void CConsoleDisplay::AddMessage(const std::wstring& text, uint32_t type, bool flag) {
+    m_messageLog.AddMessage(text, type, flag);
+}
+
+void CConsoleDisplay::ShowMessage(const std::wstring& text, uint32_t /*duration*/) {
+    m_messageLog.AddMessage(text, kMessageInfo, false);
+}
+
+void CConsoleDisplay::ShowImportantMessage(const std::wstring& caption, const std::wstring& text, bool /*flag*/) {
+    if (m_log) {
+        m_log(caption + L": " + text);
+    }
+}
+
+void CConsoleDisplay::OpenWindow(uint32_t windowId, uint32_t mode, uint32_t /*extra*/) {
+    if (m_log) {
+        m_log(vek::Format(L"Window %lu (mode %lu) not opened: the game has no windows yet.", windowId, mode));
+    }
+}

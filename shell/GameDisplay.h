@@ -1,0 +1,76 @@
+#pragma once
+// What the game shows and how it takes input: the message log, messages,
+// windows, the input mode, frames and the modal loop, behind one interface
+// so that tests can put a recording fake in its place.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "shell/MessageLog.h"
+
+// Window ids by which the game opens its windows; kNoWindow when none is open.
+enum : uint32_t {
+    kNoWindow = 1024,
+    kInventoryWindow = 1025,
+    kTradeWindow = 1033,
+    kLastWindow = 1052,
+};
+
+// Mode of OpenWindow for the trade window: repairs.
+inline constexpr uint32_t kWindowModeRepair = 3;
+
+class IGameDisplay {
+public:
+    virtual ~IGameDisplay() = default;
+
+    // One line for the message log (type kMessageInfo, kMessageWarning or
+    // kMessageAlert).
+    virtual void AddMessage(const std::wstring& text, uint32_t type, bool flag) = 0;
+    // A text that stays on view for a while (seconds of game time).
+    virtual void ShowMessage(const std::wstring& text, uint32_t duration) = 0;
+    // A message window with a caption; it takes the input until closed.
+    virtual void ShowImportantMessage(const std::wstring& caption, const std::wstring& text, bool flag) = 0;
+    virtual void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra) = 0;
+    // Mode 0 to 4.
+    virtual void SetInputMode(uint32_t mode) = 0;
+    virtual void Draw() = 0;
+    virtual void CenterView() = 0;
+    virtual void UpdateAutomapImage() = 0;
+    // Runs the main loop until the open modal window ends it.
+    virtual void RunModalLoop() = 0;
+    // The game's window is open and can show a message box.
+    virtual bool HasWindow() const = 0;
+};
+
+// The display while the game has no windows: the message log keeps its lines
+// and echoes them to the game's log; what would need a window is written to
+// the log, and the calls that would draw do nothing.
+class CConsoleDisplay final : public IGameDisplay {
+public:
+    using LogFunction = std::function<void(const std::wstring&)>;
+
+    explicit CConsoleDisplay(LogFunction log);
+
+    void AddMessage(const std::wstring& text, uint32_t type, bool flag) override;
+    // The text goes into the message log.
+    void ShowMessage(const std::wstring& text, uint32_t duration) override;
+    // "caption: text" in the log.
+    void ShowImportantMessage(const std::wstring& caption, const std::wstring& text, bool flag) override;
+    // Logged; no window opens.
+    void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra) override;
+    void SetInputMode(uint32_t mode) override { m_inputMode = mode; }
+    void Draw() override {}
+    void CenterView() override {}
+    void UpdateAutomapImage() override {}
+    // Returns at once: no window is open that could end it.
+    void RunModalLoop() override {}
+    bool HasWindow() const override { return false; }
+
+    const CMessageLog& GetMessageLog() const { return m_messageLog; }
+    uint32_t GetInputMode() const { return m_inputMode; }
+
+private:
+    LogFunction m_log;
+    CMessageLog m_messageLog;
+    uint32_t m_inputMode = 0;
+};

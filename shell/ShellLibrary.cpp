@@ -1,1 +1,0 @@
-// Keeps the shell library non-empty while its first classes are written.

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Format.h"
+#include "platform/Utf8.h"
+#include "shell/Game.h"
+#include "shell/GameDisplay.h"
+#include "shell/MessageDisplay.h"
+#include "shell/MessageLog.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Calls = std::vector<std::wstring>;
+
+// Records every call as a line.
+class CRecordingDisplay final : public IGameDisplay {
+public:
+    void AddMessage(const std::wstring& text, uint32_t type, bool flag) override {
+        calls.push_back(vek::Format(L"AddMessage(%s, %lu, %lu)", text, type, uint32_t{flag}));
+    }
+    void ShowMessage(const std::wstring& text, uint32_t duration) override {
+        calls.push_back(vek::Format(L"ShowMessage(%s, %lu)", text, duration));
+    }
+    void ShowImportantMessage(const std::wstring& caption, const std::wstring& text, bool flag) override {
+        calls.push_back(vek::Format(L"ShowImportantMessage(%s, %s, %lu)", caption, text, uint32_t{flag}));
+    }
+    void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra) override {
+        calls.push_back(vek::Format(L"OpenWindow(%lu, %lu, %lu)", windowId, mode, extra));
+    }
+    void SetInputMode(uint32_t mode) override { calls.push_back(vek::Format(L"SetInputMode(%lu)", mode)); }
+    void Draw() override { calls.push_back(L"Draw"); }
+    void CenterView() override { calls.push_back(L"CenterView"); }
+    void UpdateAutomapImage() override { calls.push_back(L"UpdateAutomapImage"); }
+    void RunModalLoop() override { calls.push_back(L"RunModalLoop"); }
+    bool HasWindow() const override { return window; }
+
+    std::vector<std::wstring> calls;
+    bool window = false;
+};
+
+// A game whose display is the recording fake; the fake stays reachable.
+class GameWithFake : public testing::Test {
+protected:
+    void SetUp() override {
+        auto fake = std::make_unique<CRecordingDisplay>();
+        m_fake = fake.get();
+        m_game.SetDisplay(std::move(fake));
+    }
+
+    CGame m_game;
+    CRecordingDisplay* m_fake = nullptr;
+};
+
+TEST_F(GameWithFake, ServicesReachTheDisplayInOrder) {
+    m_game.GetStrings().LoadText(L"STR_IMPORTANT_MSG Attention\n");
+    m_game.SetClock(10);
+    m_game.AddMessage(L"You hit the rat.", kMessageWarning, true);
+    m_game.ShowMessage(30, L"You wait.");
+    m_game.ShowImportantMessage(L"The bridge collapses!", true);
+    m_game.OpenWindow(kTradeWindow, kWindowModeRepair, 0);
+    m_game.SetInputMode(3);
+    m_game.Draw();
+    m_game.CenterView();
+    m_game.UpdateAutomapImage();
+    m_game.Run();
+
+    EXPECT_EQ(m_fake->calls, (Calls{
+                                 L"AddMessage(You hit the rat., 2, 1)",
+                                 L"ShowMessage(You wait., 30)",
+                                 L"ShowImportantMessage(Attention, The bridge collapses!, 1)",
+                                 L"OpenWindow(1033, 3, 0)",
+                                 L"SetInputMode(3)",
+                                 L"Draw",
+                                 L"CenterView",
+                                 L"UpdateAutomapImage",
+                                 L"RunModalLoop",
+                             }));
+    EXPECT_EQ(m_game.GetClock(), 40u);   // the message let 30 seconds pass
+}
+
+// The library's texts for the player: always into the log file, and into a
+// message box only while the game's window is up.
+TEST_F(GameWithFake, MessageDisplayLogsAndShowsWhenTheWindowIsUp) {
+    const fs::path file = fs::path(testing::TempDir()) / ("morvheld_error_" + std::to_string(::getpid()) + ".log");
+    fs::remove(file);
+    CMorvheldMessageDisplay display(m_game, platform::FromUtf8(file.string()));
+    display.Display(L"first");
+    EXPECT_TRUE(m_fake->calls.empty());
+    m_fake->window = true;
+    display.Display(L"second");
+    // No strings loaded: the caption is the tag itself.
+    EXPECT_EQ(m_fake->calls, (Calls{L"ShowImportantMessage(STR_IMPORTANT_MSG, second, 0)"}));
+
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::wstring text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const wchar_t unit = static_cast<wchar_t>(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8));
+        if (unit != 0xFEFF) {
+            text += unit;
+        }
+    }
+    EXPECT_NE(text.find(L"first\r\n"), std::wstring::npos);
+    EXPECT_NE(text.find(L"second\r\n"), std::wstring::npos);
+    EXPECT_LT(text.find(L"first"), text.find(L"second"));
+    fs::remove(file);
+}
+
+TEST(ConsoleDisplay, KeepsTheLogAndWritesWhatNeedsAWindow) {
+    Calls logged;
+    CConsoleDisplay display([&](const std::wstring& line) { logged.push_back(line); });
+    display.AddMessage(L"A rat bites you.", kMessageWarning, false);
+    display.AddMessage(L"A rat bites you.", kMessageWarning, false);
+    display.AddMessage(L"A rat bites you.", kMessageInfo, false);
+    display.ShowMessage(L"You rest.", 60);
+    display.ShowImportantMessage(L"Important", L"Level up", false);
+    display.OpenWindow(kInventoryWindow, 0, 0);
+    display.SetInputMode(2);
+    display.Draw();
+    display.RunModalLoop();   // returns: nothing could end it
+
+    const std::deque<TMessageLine>& lines = display.GetMessageLog().GetLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].text, L"A rat bites you.");
+    EXPECT_EQ(lines[0].count, 2u);
+    EXPECT_EQ(lines[1].type, kMessageInfo);
+    EXPECT_EQ(lines[1].count, 1u);
+    EXPECT_EQ(lines[2].text, L"You rest.");
+    EXPECT_EQ(logged, (Calls{
+                          L"A rat bites you.",
+                          L"A rat bites you.",
+                          L"A rat bites you.",
+                          L"You rest.",
+                          L"Important: Level up",
+                          L"Window 1025 (mode 0) not opened: the game has no windows yet.",
+                      }));
+    EXPECT_EQ(display.GetInputMode(), 2u);
+    EXPECT_FALSE(display.HasWindow());
+}
+
+TEST(MessageLog, KeepsTheNewestLines) {
+    CMessageLog log;
+    for (size_t i = 0; i <= CMessageLog::kMaxLines; ++i) {
+        log.AddMessage(vek::Format(L"line %lu", static_cast<uint32_t>(i)));
+    }
+    ASSERT_EQ(log.GetLines().size(), CMessageLog::kMaxLines);
+    EXPECT_EQ(log.GetLines().front().text, L"line 1");
+    EXPECT_EQ(log.GetLines().back().text, vek::Format(L"line %lu", static_cast<uint32_t>(CMessageLog::kMaxLines)));
+}
+
+// The game without a display of its own writes through its log.
+TEST(ConsoleDisplay, IsTheGamesDefault) {
+    CGame game;
+    Calls logged;
+    game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
+    game.AddMessage(L"Hello.");
+    game.OpenWindow(kTradeWindow, 0, 0);
+    EXPECT_FALSE(game.IsWindowUp());
+    EXPECT_EQ(logged, (Calls{L"Hello.", L"Window 1033 (mode 0) not opened: the game has no windows yet."}));
+}
+
+} // namespace

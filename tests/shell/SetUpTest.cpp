@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <irrlicht.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Exception.h"
+#include "VEKLib/Random.h"
+#include "data/DataArchive.h"
+#include "data/IrrWrap.h"
+#include "platform/Utf8.h"
+#include "shell/Game.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Lines = std::vector<std::wstring>;
+
+const fs::path kSampleData = fs::path(__FILE__).parent_path().parent_path().parent_path() / "Data";
+
+// The steps after the device line, in order.
+const Lines kSetUpSteps = {
+    L"Initializing data archive...", L"Loading localized resources...", L"Creating game objects...",
+    L"Loading game data...",         L"Loading localized strings...",
+};
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A game folder of the test's own: the sample data as loose files, with a
+// configuration that may differ from the sample's.
+class GameFolder : public testing::Test {
+protected:
+    void SetUp() override {
+        m_cwd = fs::current_path();
+        m_root = fs::path(testing::TempDir()) / ("morvheld_game_" + std::to_string(::getpid()));
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "Data");
+        for (const fs::directory_entry& entry : fs::directory_iterator(kSampleData)) {
+            if (entry.path().filename() != "game.ini") {
+                fs::create_symlink(entry.path(), m_root / "Data" / entry.path().filename());
+            }
+        }
+        fs::current_path(m_root);
+    }
+    void TearDown() override {
+        fs::current_path(m_cwd);
+        fs::remove_all(m_root);
+    }
+
+    // The sample configuration with force_files set as given.
+    static void WriteConfig(bool forceFiles) {
+        std::string text = ReadBytes(kSampleData / "game.ini");
+        const std::string key = "force_files = 0";
+        ASSERT_NE(text.find(key), std::string::npos);
+        text.replace(text.find(key), key.size(), forceFiles ? "force_files = 1" : "force_files = 0");
+        std::ofstream("Data/game.ini", std::ios::binary) << text;
+    }
+
+    // The lines after the device's, which must come first.
+    static Lines Steps(const Lines& logged) {
+        EXPECT_FALSE(logged.empty());
+        if (logged.empty()) {
+            return {};
+        }
+        EXPECT_TRUE(logged[0].starts_with(L"Video driver: ")) << platform::ToUtf8(logged[0]);
+        return Lines(logged.begin() + 1, logged.end());
+    }
+
+    fs::path m_cwd;
+    fs::path m_root;
+};
+
+TEST_F(GameFolder, SetUpFromLooseFiles) {
+    WriteConfig(true);
+    Lines logged;
+    {
+        CGame game;
+        game.ForceNullDriver(true);
+        game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
+        game.SetUp();
+        EXPECT_EQ(Steps(logged), kSetUpSteps);
+
+        ASSERT_NE(game.GetDevice(), nullptr);
+        EXPECT_EQ(GetIrrDevice(), game.GetDevice());
+        EXPECT_EQ(game.GetDriver()->getDriverType(), irr::video::EDT_NULL);
+        EXPECT_FALSE(IsArchiveInUse());
+        EXPECT_TRUE(DataArchive().IsReady());
+
+        // Skill names in the script language; the strings show the display language.
+        ASSERT_EQ(game.GetSkillNames().size(), kSkillCount);
+        EXPECT_EQ(game.GetSkillNames()[0], L"Bro\x0144 kr\x00F3tka");
+        EXPECT_EQ(game.GetSkillNames()[27], L"P\x0142ywanie");
+        EXPECT_EQ(game.GetSkillName(1), L"Sidearms");
+        EXPECT_EQ(game.GetSkillName(28), L"Swimming");
+
+        // Both sets, the script language's active; the heroes in both.
+        EXPECT_EQ(game.GetTableSelector(), kScriptTables);
+        EXPECT_EQ(game.FindMonsterType(L"szary wilk"), 1);
+        EXPECT_EQ(game.GetItemByName(L"##Szary wilk"), 50001);
+        EXPECT_EQ(game.GetTableSet(kDisplayTables).monsters[1].name, L"grey wolf");
+        EXPECT_EQ(game.GetTableSet(kDisplayTables).monsters.size(), game.GetTableSet(kScriptTables).monsters.size());
+        EXPECT_EQ(game.GetTableSet(kDisplayTables).heroes, (std::vector<THeroInfo>{{0, 0, 1, 2}, {1, 3, 4, 5}}));
+        EXPECT_EQ(game.GetTableSet(kScriptTables).heroes, game.GetTableSet(kDisplayTables).heroes);
+        game.SelectTables(kDisplayTables);
+        EXPECT_EQ(game.FindMonsterType(L"grey wolf"), 1);
+
+        // The generator: 56576 × 214013 + 2531011 = 3520595907 (mod 2^32);
+        // (3520595907 >> 16) & 0x7FFF = 20952.
+        ASSERT_NE(vek::GetRandomGenerator(), nullptr);
+        EXPECT_EQ(vek::GetRandomGenerator()->GetSeed(), kRandomSeed);
+        EXPECT_EQ(vek::GetRandomGenerator()->Next(), 20952);
+
+        // The library's texts for the player reach "error.log".
+        ASSERT_NE(vek::GetMessageDisplay(), nullptr);
+        vek::CException(L"Test", L"SetUpTest", 1, L"shown").Display();
+        EXPECT_NE(ReadBytes("error.log").find(std::string("s\0h\0o\0w\0n\0", 10)), std::string::npos);
+
+        EXPECT_THROW(game.SetUp(), vek::CException);
+        game.ShutDown();
+        EXPECT_EQ(game.GetDevice(), nullptr);
+        EXPECT_EQ(GetIrrDevice(), nullptr);
+        EXPECT_EQ(vek::GetMessageDisplay(), nullptr);
+        EXPECT_EQ(vek::GetRandomGenerator(), nullptr);
+        EXPECT_FALSE(DataArchive().IsReady());
+        EXPECT_EQ(DataArchive().GetDevice(), nullptr);
+    }
+    EXPECT_EQ(logged.size(), kSetUpSteps.size() + 1);
+}
+
+// A set-up that fails half-way leaves nothing behind once the game is gone.
+TEST_F(GameFolder, FailedSetUpReleasesWhatItMade) {
+    WriteConfig(false);   // the archive, which this folder lacks
+    Lines logged;
+    {
+        CGame game;
+        game.ForceNullDriver(true);
+        game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
+        try {
+            game.SetUp();
+            ADD_FAILURE() << "nothing thrown";
+        } catch (const vek::CException& e) {
+            EXPECT_EQ(e.GetDetails(), L"Cannot access data archive file!");
+        }
+        EXPECT_NE(GetIrrDevice(), nullptr);
+    }
+    EXPECT_EQ(Steps(logged), (Lines{L"Initializing data archive..."}));
+    EXPECT_EQ(GetIrrDevice(), nullptr);
+    EXPECT_EQ(DataArchive().GetDevice(), nullptr);
+}
+
+// The build's game folder: the sample configuration reads the data archive.
+TEST(GameSetUp, FromTheDataArchive) {
+    const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "game";
+    if (!fs::exists(folder / "Morvheld.dat")) {
+        GTEST_SKIP() << "no data archive in " << folder;
+    }
+    const fs::path cwd = fs::current_path();
+    fs::current_path(folder);
+    Lines logged;
+    {
+        CGame game;
+        game.ForceNullDriver(true);
+        game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
+        try {
+            game.SetUp();
+        } catch (const vek::CException& e) {
+            ADD_FAILURE() << platform::ToUtf8(e.GetText());
+        }
+        EXPECT_TRUE(IsArchiveInUse());
+        EXPECT_EQ(game.GetSkillName(2), L"Swords");
+        EXPECT_EQ(game.GetTableSet(kDisplayTables).items[0].name, L"brass key");
+    }
+    fs::current_path(cwd);
+    EXPECT_FALSE(IsArchiveInUse());
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(Lines(logged.begin() + 1, logged.end()), kSetUpSteps);
+}
+
+} // namespace
