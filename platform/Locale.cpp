@@ -54,44 +54,41 @@ wchar_t UnicodeToLower(wchar_t c) {
     return KeepInPlane(c, towlower_l(static_cast<wint_t>(u), locale));
 }
 
+namespace {
+// A class test beyond ASCII, by the Unicode table; false without one.
+template <class Test>
+bool UnicodeClass(uint32_t u, Test test) {
+    const locale_t locale = UnicodeLocale();
+    return locale != locale_t(0) && Mappable(u) && test(static_cast<wint_t>(u), locale) != 0;
+}
+} // namespace
+
 bool UnicodeIsSpace(wchar_t c) {
     const uint32_t u = static_cast<uint32_t>(c);
     if (u < 0x80)
         return u == ' ' || (u >= 9 && u <= 13);
-    const locale_t locale = UnicodeLocale();
-    if (locale == locale_t(0) || !Mappable(u))
-        return false;
-    return iswspace_l(static_cast<wint_t>(u), locale) != 0;
+    return UnicodeClass(u, iswspace_l);
 }
 
 bool UnicodeIsAlnum(wchar_t c) {
     const uint32_t u = static_cast<uint32_t>(c);
     if (u < 0x80)
         return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-    const locale_t locale = UnicodeLocale();
-    if (locale == locale_t(0) || !Mappable(u))
-        return false;
-    return iswalnum_l(static_cast<wint_t>(u), locale) != 0;
+    return UnicodeClass(u, iswalnum_l);
 }
 
 bool UnicodeIsAlpha(wchar_t c) {
     const uint32_t u = static_cast<uint32_t>(c);
     if (u < 0x80)
         return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-    const locale_t locale = UnicodeLocale();
-    if (locale == locale_t(0) || !Mappable(u))
-        return false;
-    return iswalpha_l(static_cast<wint_t>(u), locale) != 0;
+    return UnicodeClass(u, iswalpha_l);
 }
 
 bool UnicodeIsGraph(wchar_t c) {
     const uint32_t u = static_cast<uint32_t>(c);
     if (u < 0x80)
         return u > ' ' && u < 0x7F;
-    const locale_t locale = UnicodeLocale();
-    if (locale == locale_t(0) || !Mappable(u))
-        return false;
-    return iswgraph_l(static_cast<wint_t>(u), locale) != 0;
+    return UnicodeClass(u, iswgraph_l);
 }
 
 bool Locale::Set(std::wstring_view name) {
