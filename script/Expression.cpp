@@ -1,5 +1,6 @@
 #include "script/Expression.h"
 
+#include <optional>
 #include <utility>
 
 #include "VEKLib/IniFile.h"
@@ -307,10 +308,39 @@ uint32_t CompileExpression(const std::wstring& text, std::vector<TNodeList>& exp
     return static_cast<uint32_t>(expressions.size() - 1);
 }
 
+namespace {
+
+// The value stack of one evaluation. Conditions rarely need more than a few
+// slots, so those live inline and an evaluation allocates nothing.
+class CValueStack {
+public:
+    bool empty() const { return m_size == 0; }
+    size_t size() const { return m_size; }
+    void push_back(uint64_t value) {
+        if (m_size < kInline) m_inline[m_size] = value;
+        else m_spill.push_back(value);
+        ++m_size;
+    }
+    uint64_t back() const { return m_size <= kInline ? m_inline[m_size - 1] : m_spill.back(); }
+    void pop_back() {
+        if (m_size > kInline) m_spill.pop_back();
+        --m_size;
+    }
+
+private:
+    static constexpr size_t kInline = 16;
+    uint64_t m_inline[kInline];
+    std::vector<uint64_t> m_spill;
+    size_t m_size = 0;
+};
+
+} // namespace
+
 uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host) {
     const CParserCore& locator = host.GetErrorLocator();
-    std::vector<uint64_t> stack;
-    std::deque<std::wstring> pending;
+    CValueStack stack;
+    // Made on the first call argument only: most conditions have none.
+    std::optional<std::deque<std::wstring>> pending;
     auto pop = [&]() {
         if (stack.empty()) Fail(kErrUnexpectedStackEnd, kEvaluateFunction, __LINE__, locator);
         const uint64_t value = stack.back();
@@ -320,20 +350,24 @@ uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host) {
     for (const TNode& node : postfix) {
         switch (node.kind) {
         case kNodeName: {
-            const CVariable* variable = host.FindExpressionVariable(node.text);
+            const CVariable* variable = host.ResolveExpressionVariable(node);
             if (!variable) Fail(kErrVariableNotFound, kEvaluateFunction, __LINE__, locator);
             stack.push_back(static_cast<uint64_t>(variable->GetValue()));
             break;
         }
         case kNodeNumber: stack.push_back(node.GetValue()); break;
-        case kNodeArgument: pending.push_back(node.text); break;
+        case kNodeArgument:
+            if (!pending) pending.emplace();
+            pending->push_back(node.text);
+            break;
         case kNodeCall: {
             std::wstring signature;
             if (!host.FindExpressionFunction(node.text, signature))
                 Fail(kErrFunctionNotFound, kEvaluateFunction, __LINE__, locator);
-            if (pending.size() != signature.size())
+            if (!pending) pending.emplace();
+            if (pending->size() != signature.size())
                 Fail(kErrInvalidArgumentCount, kEvaluateFunction, __LINE__, locator);
-            std::deque<std::wstring> arguments = std::exchange(pending, {});
+            std::deque<std::wstring> arguments = std::exchange(*pending, {});
             const int32_t result = host.CallExpressionFunction(node.text, arguments);
             stack.push_back(static_cast<uint64_t>(static_cast<int64_t>(result)));
             break;

@@ -20,6 +20,8 @@ public:
     // Bytes of the fixed part in the stream.
     static constexpr uint32_t kFixedSize = 25;
     // Argument of an assignment whose value comes from the call after it.
+    // The same number may be assigned itself: the interpreter tells the two
+    // apart by the extra field (kAssignFromCall, script/ScriptBase.h).
     static constexpr uint32_t kValueFromCall = 0x7FFFFFFF;
 
     TCommand() = default;
@@ -76,6 +78,9 @@ public:
     virtual void Save() const;
 
     uint32_t high = 0;
+    // The interpreter's resolved form of a name operand (0: not resolved);
+    // never stored.
+    uint32_t symbol = 0;
 };
 
 using TNodeList = std::vector<TNode>;

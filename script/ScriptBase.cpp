@@ -1,0 +1,388 @@
+#include "script/ScriptBase.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
+#include "VEKLib/Console.h"
+#include "VEKLib/Random.h"
+#include "VEKLib/Strings.h"
+#include "script/ScriptException.h"
+
+namespace {
+
+// Names are mostly ASCII; only the rest needs the full folding table.
+inline wchar_t Fold(wchar_t c) {
+    if (c < 0x80) return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+    return vek::FoldCase(c);
+}
+
+class CProcessScriptConsole final : public IScriptConsole {
+public:
+    std::wostream& Output() override { return vek::ConsoleOut(); }
+    std::istream& Input() override { return std::cin; }
+    int System(const std::wstring& command) override {
+        // Whatever the script printed comes before the command's own output.
+        vek::ConsoleOut().flush();
+        return std::system(vek::WideToUtf8(command).c_str());
+    }
+};
+
+} // namespace
+
+IScriptConsole& ProcessScriptConsole() {
+    static CProcessScriptConsole console;
+    return console;
+}
+
+size_t TNoCaseHash::operator()(const std::wstring& text) const {
+    uint64_t hash = 14695981039346656037ull;
+    for (wchar_t c : text) {
+        hash ^= static_cast<uint64_t>(Fold(c));
+        hash *= 1099511628211ull;
+    }
+    return static_cast<size_t>(hash);
+}
+
+bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && Fold(a[i]) != Fold(b[i])) return false;
+    return true;
+}
+
+// --- Object -----------------------------------------------------------------------
+
+CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
+    m_position = kEndOfText;
+    m_symbolNames.emplace_back();  // symbol 0: no name
+    if (!path.empty()) LoadFile(path);
+    m_blockKinds = {kCmdIf, kCmdElse, kCmdFunction, kCmdFor};
+    RegisterFunction(L"Rnd", 0, L"nn", 0, 0, 0);
+    RegisterFunction(L"Chance", 1, L"nn", 0, 0, 0);
+}
+
+void CScriptBase::Reset() {
+    CParserCore::Reset();
+    std::fill(m_workArea.begin(), m_workArea.end(), 0);
+    m_workPointer = 0;
+    m_results.Clear();
+    m_variablePositions.clear();
+    m_scriptFunctions.clear();
+    m_links.clear();
+    m_callArguments.clear();
+    m_linkedCount = static_cast<size_t>(-1);
+    m_declaredIndexed = static_cast<size_t>(-1);
+    ClearLocalVariables();
+    ResetRuntime();
+}
+
+void CScriptBase::ResetRuntime() {
+    m_current = 0;
+    m_returnValue = 0;
+    std::fill(m_workArea.begin(), m_workArea.end(), 0);
+    m_workPointer = 0;
+    m_localCount = 0;
+    m_frames.clear();
+    m_scopes.clear();
+    m_valueStack.clear();
+    m_argumentPool.clear();
+    m_handoff = THandoff();
+    m_pendingInput = 0;
+}
+
+void CScriptBase::ClearLocalVariables() {
+    m_currentDepth = 0;
+    m_extends = 0;
+    m_registry.erase(std::remove_if(m_registry.begin(), m_registry.end(),
+                                    [](const TSystemFunction& f) { return static_cast<int32_t>(f.id) < 0; }),
+                     m_registry.end());
+    RebuildRegistryIndex();
+    m_parameterPool.clear();
+}
+
+void CScriptBase::Fail(uint32_t code, const wchar_t* function, uint32_t line) const {
+    throw CScriptException(code, L"M_ScriptBase", function, line, *this);
+}
+
+void CScriptBase::FailHere(uint32_t code, const wchar_t* function, uint32_t line) {
+    const auto& commands = m_results.Commands();
+    if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size())
+        m_tokenStart = commands[m_current].textPosition;
+    Fail(code, function, line);
+}
+
+IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : ProcessScriptConsole(); }
+
+void CScriptBase::SetStepBudget(uint64_t steps) {
+    m_budgetEnd = steps == 0 ? 0 : m_executed + steps;
+    m_nextCheck = m_executed + 1;  // CheckBudget settles the next check point
+}
+
+void CScriptBase::SetCancelHook(std::function<bool()> hook) {
+    m_cancelHook = std::move(hook);
+    m_nextCheck = m_executed + 1;
+}
+
+void CScriptBase::CheckBudget() {
+    if (m_budgetEnd != 0 && m_executed > m_budgetEnd) FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+    if (m_cancelHook && m_cancelHook()) FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+    // The hook is asked every so often, not at every command.
+    constexpr uint64_t kHookInterval = 1024;
+    uint64_t next = UINT64_MAX;
+    if (m_budgetEnd != 0) next = m_budgetEnd + 1;
+    if (m_cancelHook) next = std::min(next, m_executed + kHookInterval);
+    m_nextCheck = next;
+}
+
+// --- Registry and built-ins -------------------------------------------------------
+
+void CScriptBase::RegisterFunction(const std::wstring& name, uint32_t id, const std::wstring& signature,
+                                   uint32_t value1, uint32_t value2, uint32_t value3) {
+    m_registryIndex.emplace(name, static_cast<uint32_t>(m_registry.size()));
+    m_registry.push_back(TSystemFunction{name, id, signature, value1, value2, value3});
+}
+
+void CScriptBase::RebuildRegistryIndex() {
+    m_registryIndex.clear();
+    for (size_t i = 0; i < m_registry.size(); ++i) m_registryIndex.emplace(m_registry[i].name, static_cast<uint32_t>(i));
+}
+
+int32_t CScriptBase::FindSystemFunction(const std::wstring& name) const {
+    const auto it = m_registryIndex.find(name);
+    return it == m_registryIndex.end() ? -1 : static_cast<int32_t>(it->second);
+}
+
+const TSystemFunction& CScriptBase::FindUserFunction(const std::wstring& name) const {
+    for (const TSystemFunction& function : m_registry)
+        if (function.id == TSystemFunction::kUserFunction && TNoCaseEqual()(function.name, name)) return function;
+    Fail(33, L"CScriptBase::FindUserFunction", __LINE__);
+}
+
+void CScriptBase::ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) {
+    const int32_t index = FindSystemFunction(name);
+    const int32_t result = ExecuteFunction(static_cast<uint32_t>(index));
+    if (assign) VariableAssign(target, result, true);
+}
+
+int32_t CScriptBase::ExecuteFunction(uint32_t id) {
+    switch (id) {
+    case 0: {  // Rnd (lower, upper)
+        const int32_t upper = PopArgInt();
+        const int32_t lower = PopArgInt();
+        if (lower > upper) return upper;
+        return vek::RandomRange(lower, upper);
+    }
+    case 1: {  // Chance (chances, out of)
+        const int32_t outOf = PopArgInt();
+        const int32_t chances = PopArgInt();
+        if (chances > outOf || chances <= 0 || outOf <= 0) return 0;
+        return vek::Chance(chances, outOf) ? 1 : 0;
+    }
+    default: FailHere(33, L"CScriptBase::ExecuteFunction", __LINE__);
+    }
+}
+
+int32_t CScriptBase::PopArgInt() { return ::PopArgInt(m_valueStack, *this); }
+float CScriptBase::PopArgFloat() { return ::PopArgFloat(m_valueStack, *this); }
+std::wstring CScriptBase::PopArgString() { return ::PopArgString(m_valueStack, *this); }
+
+// --- Variables ---------------------------------------------------------------------------
+
+uint32_t CScriptBase::Intern(const std::wstring& name) {
+    if (name.empty()) return 0;
+    const auto [it, added] = m_symbolIds.emplace(name, static_cast<uint32_t>(m_symbolNames.size()));
+    if (added) m_symbolNames.push_back(name);
+    return it->second;
+}
+
+void CScriptBase::IndexDeclaredVariables() {
+    const std::vector<CVariable>& variables = m_results.Variables();
+    std::vector<uint32_t> symbols;
+    symbols.reserve(variables.size());
+    for (const CVariable& variable : variables) symbols.push_back(Intern(variable.GetName()));
+    m_declaredBySymbol.assign(m_symbolNames.size(), -1);
+    // The first of equal names wins, as a search in order would find it.
+    for (size_t i = symbols.size(); i-- > 0;)
+        if (symbols[i] != 0) m_declaredBySymbol[symbols[i]] = static_cast<int32_t>(i);
+    m_declaredIndexed = variables.size();
+}
+
+CVariable* CScriptBase::FindBySymbol(uint32_t symbol, const std::wstring& name) {
+    if (symbol == 0) return FindVariable(name, false);
+    // Newest first: an inner loop's counter and a recursive call's parameter
+    // hide the outer ones.
+    for (uint32_t i = m_localCount; i-- > 0;)
+        if (m_localSymbols[i] == symbol) return &m_locals[i];
+    std::vector<CVariable>& variables = m_results.Variables();
+    if (variables.size() != m_declaredIndexed) IndexDeclaredVariables();
+    if (symbol < m_declaredBySymbol.size()) {
+        const int32_t at = m_declaredBySymbol[symbol];
+        if (at >= 0) return &variables[at];
+    }
+    // Whatever a derived script adds to the lookup.
+    return FindVariable(name, false);
+}
+
+CVariable& CScriptBase::RequireBySymbol(uint32_t symbol, const std::wstring& name) {
+    CVariable* variable = FindBySymbol(symbol, name);
+    if (!variable) FailHere(32, L"CScriptBase::ExecuteUnit", __LINE__);
+    return *variable;
+}
+
+CVariable* CScriptBase::FindVariable(const std::wstring& name, bool localsOnly) {
+    if (name.empty()) return nullptr;
+    const TNoCaseEqual equal;
+    for (uint32_t i = m_localCount; i-- > 0;)
+        if (equal(m_locals[i].GetName(), name)) return &m_locals[i];
+    if (localsOnly) return nullptr;
+    for (CVariable& variable : m_results.Variables())
+        if (equal(variable.GetName(), name)) return &variable;
+    return nullptr;
+}
+
+void CScriptBase::VariableAssign(const std::wstring& name, int64_t value, bool fromCall) {
+    AssignBySymbol(Intern(name), name, value, fromCall);
+}
+
+void CScriptBase::AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall) {
+    CVariable* variable = FindBySymbol(symbol, name);
+    if (!variable) FailHere(32, L"CScriptBase::VariableAssign", __LINE__);
+    if (value < 0) FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+    if (fromCall) {
+        // A super hands its result on like a call does.
+        const auto& commands = m_results.Commands();
+        const uint32_t kind = m_current >= 0 && static_cast<size_t>(m_current) < commands.size()
+                                  ? commands[m_current].kind
+                                  : 0;
+        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper)
+            FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+    }
+    variable->SetValue(value);
+}
+
+void CScriptBase::AddLocal(uint32_t symbol, const std::wstring& name, int64_t value) {
+    if (m_localCount < m_locals.size() && !m_locals[m_localCount].IsBound()) {
+        // A slot left by a closed scope: its name keeps its storage.
+        CVariable& slot = m_locals[m_localCount];
+        slot.SetName(name);
+        slot.SetKind(CVariable::kKindU32);
+        slot.SetValue(value);
+        slot.SetScope(-1, -1);
+        slot.SetScopeMark(CVariable::kNoScopeMark);
+        m_localSymbols[m_localCount] = symbol;
+    } else {
+        const CVariable variable(name, static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32),
+                                 CVariable::kKindU32);
+        if (m_localCount < m_locals.size()) {
+            m_locals[m_localCount] = variable;
+            m_localSymbols[m_localCount] = symbol;
+        } else {
+            m_locals.push_back(variable);
+            m_localSymbols.push_back(symbol);
+        }
+    }
+    ++m_localCount;
+}
+
+void CScriptBase::CutLocals(uint32_t count) {
+    if (count < m_localCount) m_localCount = count;
+}
+
+void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t high) {
+    m_pending.emplace_back(name, low, high, CVariable::kKindU32);
+}
+
+void CScriptBase::AddGlobalVariable(const std::wstring& name) {
+    if (FindVariable(name, false)) Fail(2, L"CScriptBase::AddGlobalVariable", __LINE__);
+    m_results.Variables().emplace_back(name, 0, 0, CVariable::kKindU32);
+}
+
+// --- Scopes -------------------------------------------------------------------------------
+
+void CScriptBase::PushScopeAt(int32_t opener) { m_scopes.push_back(TScopeMark{m_localCount, opener}); }
+
+void CScriptBase::PushScope() { PushScopeAt(m_current); }
+
+void CScriptBase::PopScope() { UpdateLocalVars(); }
+
+void CScriptBase::UpdateLocalVars() {
+    if (m_scopes.empty()) return;
+    const TScopeMark mark = m_scopes.back();
+    m_scopes.pop_back();
+    // Marks only grow towards the top; anything else is a broken stack.
+    if (!m_scopes.empty() && m_scopes.back().count > mark.count) Fail(2, L"CScriptBase::UpdateLocalVars", __LINE__);
+    CutLocals(mark.count);
+}
+
+void CScriptBase::CutScopes(int32_t index) {
+    // The running function's own mark holds its whole body.
+    const size_t floor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
+    while (m_scopes.size() > floor) {
+        const TScopeMark& mark = m_scopes.back();
+        if (mark.opener < 0 || static_cast<size_t>(mark.opener) >= m_links.size()) break;
+        const int32_t end = m_links[mark.opener].end;
+        // Blocks nest, so the first block that holds the index holds the rest.
+        if (end < 0 || (mark.opener < index && index <= end)) break;
+        CutLocals(mark.count);
+        m_scopes.pop_back();
+    }
+}
+
+// --- Functions ---------------------------------------------------------------------------
+
+const CScriptBase::TDefinitions* CScriptBase::FindDefinitions(const std::wstring& name) const {
+    const auto it = m_definitions.find(name);
+    return it == m_definitions.end() ? nullptr : &it->second;
+}
+
+std::wstring CScriptBase::GetCallFrameLabel(const TCallFrame& frame) const {
+    const auto& commands = m_results.Commands();
+    if (frame.definition < 0 || static_cast<size_t>(frame.definition) >= commands.size()) return L"function ";
+    return L"function " + commands[frame.definition].name;
+}
+
+bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring& signature) {
+    const int32_t index = FindSystemFunction(name);
+    if (index >= 0) {
+        signature = m_registry[index].signature;
+        return true;
+    }
+    // Defined further down the text than the condition that calls it.
+    const auto it = m_scriptFunctions.find(name);
+    if (it == m_scriptFunctions.end()) return false;
+    signature = it->second;
+    return true;
+}
+
+CVariable* CScriptBase::ResolveExpressionVariable(const TNode& node) {
+    return node.symbol != 0 ? FindBySymbol(node.symbol, node.text) : FindVariable(node.text, false);
+}
+
+int32_t CScriptBase::CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) {
+    const int32_t index = FindSystemFunction(name);
+    if (index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction) {
+        std::vector<uint32_t> values;
+        values.reserve(arguments.size());
+        for (const std::wstring& argument : arguments) values.push_back(vek::WcsToUL(argument.c_str(), nullptr, 10));
+        m_handoff = THandoff{&name, true, -1, 0, values.data(), static_cast<uint32_t>(values.size())};
+        ExecuteUserFunction(name, 0, std::wstring(), true, true);
+        return m_returnValue;
+    }
+    m_valueStack.clear();
+    for (std::wstring& argument : arguments) m_valueStack.push_back(std::move(argument));
+    return ExecuteFunction(static_cast<uint32_t>(index));
+}
+
+// --- Persistence -----------------------------------------------------------------------
+
+void CScriptBase::Save() const {
+    m_results.Save();
+    CountObject();
+}
+
+void CScriptBase::Load() {
+    m_results.Load();
+    CountObject();
+    IndexDeclaredVariables();
+}

@@ -1,0 +1,452 @@
+#pragma once
+// The generic interpreter of ".u" scripts. One object holds one script's
+// text (through its scanner base), what parsing it produced, the function
+// registry and everything a run needs: the variables of running functions,
+// call frames and scopes, the value stack through which built-ins take their
+// arguments and the byte tape of the 'i' commands.
+//
+// Parsing turns the text into a flat command list in which every command
+// carries its block depth; the checks after parsing tie blocks, loops,
+// labels and calls together. The interpreter then resolves names and jump
+// targets once (see Link), so a run never searches the command list.
+//
+// Calls run on the C++ stack: a user function's body runs in a loop of its
+// own inside ExecuteUserFunction and returns to the command that called it.
+// The depth of calls and of extends is capped, so no script can overflow
+// the stack. A run can be limited by a step budget or stopped by a cancel
+// hook (SetStepBudget, SetCancelHook).
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "VEKLib/Serializable.h"
+#include "script/Expression.h"
+#include "script/ParserCore.h"
+#include "script/Records.h"
+
+// Command kinds (TCommand::kind) of the generic statements. The game script
+// adds 33 to 45.
+enum : uint32_t {
+    kCmdAssign = 1,
+    kCmdCloseBrace = 2,
+    kCmdIf = 3,
+    kCmdElse = 4,
+    kCmdLabel = 5,
+    kCmdGoto = 6,
+    kCmdReturn = 7,
+    kCmdFunction = 8,
+    kCmdFor = 9,
+    kCmdBreak = 10,
+    kCmdContinue = 11,
+    kCmdExit = 14,
+    kCmdPrintln = 15,
+    kCmdPrint = 16,
+    kCmdInput = 17,
+    kCmdTapeRight = 18,    // ishr
+    kCmdTapeLeft = 19,     // ishl
+    kCmdTapeAdd = 20,      // i+ / iadd
+    kCmdTapeSub = 21,      // i- / isub
+    kCmdTapeIn = 22,       // iin
+    kCmdTapeOut = 23,      // iout
+    kCmdTapeTest = 24,     // icmp
+    kCmdTapeLoop = 25,     // iloop
+    kCmdSystem = 26,
+    kCmdCall = 27,
+    kCmdUserCall = 28,
+    kCmdIncr = 29,
+    kCmdDecr = 30,
+    kCmdSuper = 31,
+    kCmdEnd = 32,
+};
+
+// TCommand::extra of an assignment whose value comes from the call command
+// stored right after it. Its argument then holds TCommand::kValueFromCall,
+// which is also an ordinary number: only this mark tells them apart.
+constexpr uint32_t kAssignFromCall = 1;
+
+// Where a script's console statements go: print, println and iout write to
+// Output(); input and iin read UTF-8 text from Input(); system hands its
+// command to System().
+class IScriptConsole {
+public:
+    virtual ~IScriptConsole() = default;
+    virtual std::wostream& Output() = 0;
+    virtual std::istream& Input() = 0;
+    // The command processor's result.
+    virtual int System(const std::wstring& command) = 0;
+};
+
+// The process's console: vek::ConsoleOut(), standard input and the command
+// processor (given the command as UTF-8).
+IScriptConsole& ProcessScriptConsole();
+
+// A console over given streams. System commands are recorded, not run.
+class CStreamScriptConsole final : public IScriptConsole {
+public:
+    CStreamScriptConsole(std::istream& input, std::wostream& output) : m_input(input), m_output(output) {}
+    std::wostream& Output() override { return m_output; }
+    std::istream& Input() override { return m_input; }
+    int System(const std::wstring& command) override {
+        commands.push_back(command);
+        return 0;
+    }
+
+    std::vector<std::wstring> commands;
+
+private:
+    std::istream& m_input;
+    std::wostream& m_output;
+};
+
+// One entry of the function registry: a built-in (its id) or a user function
+// defined in the script (id kUserFunction).
+struct TSystemFunction {
+    static constexpr uint32_t kUserFunction = 0xFFFFFFFF;
+
+    std::wstring name;
+    uint32_t id = 0;
+    // One letter per argument: "s" text, "n" whole number, "f" number with a
+    // decimal point.
+    std::wstring signature;
+    uint32_t value1 = 0;
+    uint32_t value2 = 0;
+    uint32_t value3 = 0;
+};
+
+// Case-insensitive hashing and equality of names (vek::FoldCase).
+struct TNoCaseHash {
+    size_t operator()(const std::wstring& text) const;
+};
+struct TNoCaseEqual {
+    bool operator()(const std::wstring& a, const std::wstring& b) const;
+};
+template <class T>
+using TNoCaseMap = std::unordered_map<std::wstring, T, TNoCaseHash, TNoCaseEqual>;
+
+class CScriptBase : public vek::ISerializable, public CParserCore, public IExpressionHost {
+public:
+    static constexpr uint32_t kWorkAreaSize = 30000;
+    // User functions running at once; one more is error 2.
+    static constexpr uint32_t kMaxCallDepth = 200;
+    // Scripts extending scripts; one more level is error 45.
+    static constexpr uint32_t kMaxExtendsDepth = 16;
+
+    // One running user function.
+    struct TCallFrame {
+        // The calling command; the run goes on after it.
+        int32_t returnCommand = 0;
+        uint32_t spare = 0;
+        // 1 when the result goes into the receiving variable.
+        uint8_t flag = 0;
+        uint32_t receiver = 0;       // symbol of the receiving variable
+        int32_t definition = -1;     // the function's definition command
+        uint32_t scopeDepth = 0;     // scope stack and local count at the call,
+        uint32_t localBase = 0;      // restored when it returns
+        uint32_t argumentBase = 0;   // the call's argument values in the pool
+        uint32_t argumentCount = 0;
+    };
+
+    // One mark of the scope stack: the local count when the block was
+    // entered and the command that opened it.
+    struct TScopeMark {
+        uint32_t count = 0;
+        int32_t opener = -1;
+    };
+
+    // Loads the file when the path is not empty; registers Rnd (id 0) and
+    // Chance (id 1). Does not parse.
+    explicit CScriptBase(const std::wstring& path = std::wstring());
+    CScriptBase(const CScriptBase&) = default;
+    CScriptBase& operator=(const CScriptBase&) = default;
+    ~CScriptBase() override = default;
+
+    // --- Object, registry and built-ins ------------------------------------
+    // Back to a fresh object without text (registry keeps the built-ins).
+    void Reset() override;
+    // Forgets everything of a run: current command, return value, tape,
+    // locals, frames, scopes, value stack. Parse results, registry and
+    // pending variables stay.
+    virtual void ResetRuntime();
+    virtual void RegisterFunction(const std::wstring& name, uint32_t id, const std::wstring& signature,
+                                  uint32_t value1 = 0, uint32_t value2 = 0, uint32_t value3 = 0);
+    // Registry index of the first entry of that name (any case); -1 when none.
+    int32_t FindSystemFunction(const std::wstring& name) const;
+    // Runs a registered function by name with the arguments already on the
+    // value stack; assign stores the result into the target variable.
+    virtual void ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target);
+    // Runs the built-in at a registry index; ids 0 (Rnd) and 1 (Chance) here,
+    // anything else is error 33.
+    virtual int32_t ExecuteFunction(uint32_t id);
+    // Arguments of the built-in being run, last argument first.
+    int32_t PopArgInt();
+    float PopArgFloat();
+    std::wstring PopArgString();
+    void PushArgument(const std::wstring& argument) { m_valueStack.push_back(argument); }
+    bool IsBlockKind(uint32_t kind) const { return m_blockKinds.count(kind) != 0; }
+    // The game script adds its own block kinds.
+    void AddBlockKind(uint32_t kind) { m_blockKinds.insert(kind); }
+
+    // --- Parsing -------------------------------------------------------------
+    // Parses the loaded text into commands, expressions and declared
+    // variables, then checks the whole (errors as script exceptions).
+    virtual void Parse();
+    // One statement whose first word is the scanner's token.
+    virtual void ParseUnit(bool& store, TCommand& command);
+    // A call whose name is the current token; true when it stored the call.
+    bool ParseFunctionCall(TCommand& command, bool assign, bool storeFirst);
+    virtual uint32_t ParseLogicalExpr(const std::wstring& text);
+    // First closing brace after start whose argument is closingKind and whose
+    // block is start's; -1 when none. Places errors at the start command.
+    virtual int32_t FindMatchingCommand(uint32_t start, uint32_t closingKind);
+    // First closing brace after start at the given depth; -1 when none, or
+    // error 1 when mustFind.
+    virtual int32_t FindRightBracket(uint32_t start, uint32_t depth, bool setPosition, bool mustFind);
+    // Where a declared variable may be used: anywhere at level 0; otherwise
+    // the block that encloses the index (looking backwards: its opener; else
+    // the opener's closing brace as the end).
+    void DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards);
+    // Error 35 when the use lies outside the variable's scope; else records it.
+    void UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd);
+    // The registry entry of a user function; error 33 when none.
+    const TSystemFunction& FindUserFunction(const std::wstring& name) const;
+    // How the statement "extends" reads its base script (tests and tools
+    // serve texts from elsewhere).
+    virtual void LoadBaseScript(const std::wstring& path);
+
+    // --- Running ---------------------------------------------------------------
+    // Runs from the current command to the end of the list.
+    virtual void Execute();
+    // Runs the current command; false when it moved the current command itself.
+    virtual bool ExecuteUnit();
+    virtual uint64_t ExecuteLogExpr(const TNodeList& list);
+    // Runs a user function by name: the overriding definition when
+    // preferOverriding, else the first plain one. Values handed in with
+    // AddVariable become its locals. False when there is none and it need
+    // not exist. flag 1 assigns the result to receiver.
+    // An exit, or a goto out of the function, leaves every running call by
+    // an exception of the interpreter's own: code that runs between (a
+    // built-in that calls script functions) must catch CScriptException
+    // only, never everything.
+    virtual bool ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
+                                     bool preferOverriding, bool mustExist);
+    // Ends the innermost call: the run goes on after the calling command.
+    void Return();
+    // Assigns a value; a negative one is error 2; fromCall requires the
+    // current command to be a call or super.
+    void VariableAssign(const std::wstring& name, int64_t value, bool fromCall);
+
+    // --- Variables and scopes ---------------------------------------------------
+    // A value handed to the next user-function call (as a u32 variable).
+    virtual void AddVariable(const std::wstring& name, uint32_t low, uint32_t high = 0);
+    // Locals, newest first, then (unless localsOnly) the declared variables.
+    virtual CVariable* FindVariable(const std::wstring& name, bool localsOnly);
+    // A declared variable of value 0; error 2 when the name is taken.
+    void AddGlobalVariable(const std::wstring& name);
+    virtual void PushScope();
+    virtual void PopScope();
+    // Closes the innermost scope: the locals go back to its mark.
+    void UpdateLocalVars();
+    // Forgets the parse-time state of user functions.
+    virtual void ClearLocalVariables();
+
+    // --- Run control and console -------------------------------------------------
+    // Null: the process console.
+    void SetConsole(IScriptConsole* console) { m_console = console; }
+    IScriptConsole& Console() const;
+    // At most this many more commands run (0: no limit); one more is error 2.
+    void SetStepBudget(uint64_t steps);
+    // Asked now and then while running; true stops the run with error 2.
+    void SetCancelHook(std::function<bool()> hook);
+    // Commands run by this object so far.
+    uint64_t GetExecutedCount() const { return m_executed; }
+
+    // --- Persistence: the declared variables only ----------------------------------
+    void Load() override;
+    virtual void Save() const;
+
+    // --- State ---------------------------------------------------------------------------
+    CParseResults& GetParseResults() { return m_results; }
+    const CParseResults& GetParseResults() const { return m_results; }
+    const std::vector<TSystemFunction>& GetRegistry() const { return m_registry; }
+    const std::vector<std::wstring>& GetParameterPool() const { return m_parameterPool; }
+    int32_t GetCurrentCommand() const { return m_current; }
+    void SetCurrentCommand(int32_t index) { m_current = index; }
+    int32_t GetReturnValue() const { return m_returnValue; }
+    int32_t GetCurrentDepth() const { return m_currentDepth; }
+    void SetCurrentDepth(int32_t depth) { m_currentDepth = depth; }
+    bool IsExtending() const { return m_extends != 0; }
+    uint8_t GetWorkCell(uint32_t index) const { return m_workArea[index]; }
+    uint32_t GetWorkPointer() const { return m_workPointer; }
+    uint32_t GetLocalCount() const { return m_localCount; }
+    const CVariable& GetLocal(uint32_t index) const { return m_locals[index]; }
+    const std::vector<TCallFrame>& GetCallFrames() const { return m_frames; }
+    // "function " and the name of the frame's function.
+    std::wstring GetCallFrameLabel(const TCallFrame& frame) const;
+    const std::vector<TScopeMark>& GetScopes() const { return m_scopes; }
+    size_t GetValueStackSize() const { return m_valueStack.size(); }
+    size_t GetPendingCount() const { return m_pending.size(); }
+
+    // IExpressionHost.
+    const CParserCore& GetErrorLocator() const override { return *this; }
+    bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override;
+    CVariable* FindExpressionVariable(const std::wstring& name) override { return FindVariable(name, false); }
+    CVariable* ResolveExpressionVariable(const TNode& node) override;
+    int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override;
+
+protected:
+    [[noreturn]] void Fail(uint32_t code, const wchar_t* function, uint32_t line) const;
+    // As Fail, reporting the line of the current command.
+    [[noreturn]] void FailHere(uint32_t code, const wchar_t* function, uint32_t line);
+    // Resolves names and jump targets of the command list for running. Parse
+    // does it; a run does it again when the list has changed size since.
+    void Link();
+    void EnsureLinked() {
+        if (m_linkedCount != m_results.Commands().size()) Link();
+    }
+
+private:
+    // Thrown to leave every running call at once (exit, or goto to a label
+    // outside the running function); caught where the run began.
+    struct TUnwind {
+        bool exit = false;
+    };
+
+    // What Link keeps per command.
+    struct TLink {
+        int32_t end = -1;        // block openers: the closing brace
+        int32_t jump = -1;       // goto: label; icmp/iloop: partner; if: chain end; call: definition
+        int32_t owner = -1;      // the innermost function definition around it
+        int32_t function = -1;   // calls: registry index
+        uint32_t symbol = 0;     // the variable the command names
+        uint32_t receiver = 0;   // calls whose result is assigned: the receiving variable
+    };
+    // The arguments of a call command, split once by the parse checks.
+    struct TCallArguments {
+        std::vector<std::wstring> texts;
+        std::vector<uint32_t> values;
+        bool valid = false;  // false: split again when run, so the error shows then
+    };
+    struct TDefinitions {
+        int32_t preferred = -1;  // the overriding definition, else the last one
+        int32_t plain = -1;      // the first definition that does not override
+    };
+    // A call resolved by the caller, handed to ExecuteUserFunction.
+    struct THandoff {
+        const std::wstring* name = nullptr;
+        bool preferOverriding = true;
+        int32_t definition = -1;
+        uint32_t receiver = 0;
+        const uint32_t* values = nullptr;
+        uint32_t count = 0;
+    };
+
+    // Parser helpers (StatementParser.cpp).
+    void PrescanFunctions();
+    void ParseExtends();
+    void ParseOverridden(TCommand& command);
+    std::wstring NearestFunctionName() const;
+    // The checks after parsing (ParseChecks.cpp).
+    void RunParseChecks();
+    void CheckScopes();
+    void CheckLoops(const std::vector<int32_t>& ends);
+    void ReportUnusedVariables();
+    void CheckBlocks();
+    void CheckFunctions();
+    void CheckSuper(const std::vector<int32_t>& ends);
+    void CheckCalls();
+    void CheckVariableNames();
+    void CheckLabels();
+    // The closing brace of every block opener as FindRightBracket finds it
+    // (-1 for other commands and unclosed blocks).
+    std::vector<int32_t> FindBlockEnds() const;
+    void LocateCommand(uint32_t index);
+
+    // Running (Execute.cpp).
+    bool RunUnit();
+    bool RunCloseBrace(const TCommand& command);
+    bool RunGoto(const TLink& link);
+    bool RunCall(const TCommand& command, const TLink& link);
+    bool RunSuper(const TCommand& command);
+    void PrepareArguments(const TCommand& command);
+    void ExitRun();
+    void DropAllFrames();
+    // Pops every scope above the running function's whose block does not
+    // hold the command at index.
+    void CutScopes(int32_t index);
+    void CheckBudget();
+    void PrintValue(const TCommand& command, const TLink& link);
+    void ReadInput(const TCommand& command, const TLink& link);
+    uint8_t ReadInputCharacter();
+
+    // Variables by symbol (ScriptBase.cpp).
+    uint32_t Intern(const std::wstring& name);
+    CVariable* FindBySymbol(uint32_t symbol, const std::wstring& name);
+    CVariable& RequireBySymbol(uint32_t symbol, const std::wstring& name);
+    void AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall);
+    void AddLocal(uint32_t symbol, const std::wstring& name, int64_t value);
+    void CutLocals(uint32_t count);
+    void IndexDeclaredVariables();
+    void PushScopeAt(int32_t opener);
+    const TDefinitions* FindDefinitions(const std::wstring& name) const;
+    void RebuildRegistryIndex();
+
+    // Parse results, tape.
+    CParseResults m_results;
+    std::vector<uint8_t> m_workArea;
+    uint32_t m_workPointer = 0;
+    // Locals: the first m_localCount slots are live; slots past them are
+    // kept so that their names' storage is reused.
+    std::vector<CVariable> m_locals;
+    std::vector<uint32_t> m_localSymbols;
+    uint32_t m_localCount = 0;
+    std::vector<TCallFrame> m_frames;
+    std::vector<TScopeMark> m_scopes;
+    // Arguments of the built-in being run, first deepest, last on top.
+    std::deque<std::wstring> m_valueStack;
+    // Values handed to the next user-function call.
+    std::deque<CVariable> m_pending;
+    std::vector<TSystemFunction> m_registry;
+    std::vector<std::wstring> m_parameterPool;
+    uint8_t m_extends = 0;
+    int32_t m_returnValue = 0;
+    std::set<uint32_t> m_blockKinds;
+    int32_t m_currentDepth = 0;
+    int32_t m_current = 0;
+
+    // Lookup tables.
+    TNoCaseMap<uint32_t> m_registryIndex;
+    TNoCaseMap<uint32_t> m_symbolIds;
+    std::vector<std::wstring> m_symbolNames;
+    std::vector<int32_t> m_declaredBySymbol;
+    size_t m_declaredIndexed = 0;
+
+    // Parse-time state.
+    TNoCaseMap<std::wstring> m_scriptFunctions;  // defined in the text: signatures
+    std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> m_usedNames;
+    std::vector<uint32_t> m_variablePositions;   // text positions of declared variables
+    uint32_t m_extendsDepth = 0;
+
+    // Run-time tables (Link).
+    std::vector<TLink> m_links;
+    std::vector<TCallArguments> m_callArguments;  // by command index
+    std::vector<uint32_t> m_parameterSymbols;    // parallel to the parameter pool
+    TNoCaseMap<TDefinitions> m_definitions;
+    size_t m_linkedCount = static_cast<size_t>(-1);
+
+    // Run state.
+    std::vector<uint32_t> m_argumentPool;
+    THandoff m_handoff;
+    uint32_t m_nesting = 0;       // user-function bodies running on the C++ stack
+    bool m_inTopUnit = false;     // a top-level command is running
+    IScriptConsole* m_console = nullptr;
+    wchar_t m_pendingInput = 0;   // second half of a surrogate pair read by iin
+    uint64_t m_executed = 0;
+    uint64_t m_nextCheck = UINT64_MAX;
+    uint64_t m_budgetEnd = 0;     // 0: no budget
+    std::function<bool()> m_cancelHook;
+};

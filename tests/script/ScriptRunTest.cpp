@@ -1,0 +1,331 @@
+// Running scripts: statements, calls, scopes, the tape and the console.
+#include <gtest/gtest.h>
+
+#include "VEKLib/Random.h"
+#include "script/ScriptBase.h"
+#include "tests/script/ScriptRunner.h"
+
+namespace {
+
+using scripttest::CRun;
+using scripttest::CWarningCapture;
+
+// Most of the language in one script. The language has no arithmetic, and
+// return values and call arguments are literals, so the results are counts
+// kept with incr and decr, and constants returned by branches.
+const wchar_t* const kBase =
+    L"var baseRuns = 0\n"
+    L"function Greet(times) {\n"
+    L"  incr baseRuns\n"
+    L"  println \"base greet\"\n"
+    L"  return 5\n"
+    L"}\n";
+
+const wchar_t* const kProgram =
+    L"extends \"base.u\"\n"
+    L"var count = 0\n"
+    L"var loops = 0\n"
+    L"var calls = 0\n"
+    L"var result = 0\n"
+    L"var x = 0\n"
+    L"var g = 0\n"
+    L"var derivedRuns = 0\n"
+    L"var big = 0\n"
+    L"// nested loops with continue and break\n"
+    L"for i = 1 to 5 {\n"
+    L"  for j = 1 to 5 {\n"
+    L"    if (j == 2) {\n"
+    L"      continue\n"
+    L"    }\n"
+    L"    if (j > i) {\n"
+    L"      break\n"
+    L"    }\n"
+    L"    incr count\n"
+    L"  }\n"
+    L"}\n"
+    L"// an if / else if / else chain\n"
+    L"for k = 1 to 4 {\n"
+    L"  if (k == 1) {\n"
+    L"    print \"one \"\n"
+    L"  } else if (k == 2) {\n"
+    L"    print \"two \"\n"
+    L"  } else if (k == 3 || k == 4 && count == 0) {\n"
+    L"    print \"three \"\n"
+    L"  } else {\n"
+    L"    print \"other \"\n"
+    L"  }\n"
+    L"}\n"
+    L"println \"!\"\n"
+    L"// a label and goto\n"
+    L"again:\n"
+    L"incr loops\n"
+    L"if (loops < 3) {\n"
+    L"  goto again\n"
+    L"}\n"
+    L"// recursion: each level reads its own parameter after the inner call\n"
+    L"result = Rec(3)\n"
+    L"function Rec(n) {\n"
+    L"  incr calls\n"
+    L"  if (n == 3) {\n"
+    L"    x = Rec(2)\n"
+    L"  }\n"
+    L"  if (n == 2) {\n"
+    L"    x = Rec(1)\n"
+    L"  }\n"
+    L"  if (n == 1) {\n"
+    L"    return 10\n"
+    L"  }\n"
+    L"  if (n == 3) {\n"
+    L"    return 30\n"
+    L"  }\n"
+    L"  return 20\n"
+    L"}\n"
+    L"function IsBig(n) {\n"
+    L"  if (n > 5) {\n"
+    L"    return 1\n"
+    L"  }\n"
+    L"  return 0\n"
+    L"}\n"
+    L"if (IsBig(7) == 1 && IsBig(3) == 0) {\n"
+    L"  big = 1\n"
+    L"}\n"
+    L"overridden function Greet(times) {\n"
+    L"  incr derivedRuns\n"
+    L"  super\n"
+    L"  println \"derived greet\"\n"
+    L"  return 6\n"
+    L"}\n"
+    L"g = Greet(2)\n"
+    L"// the tape counts down from 3\n"
+    L"i+ i+ i+\n"
+    L"icmp\n"
+    L"  i-\n"
+    L"  iout\n"
+    L"iloop\n"
+    L"println \"!\"\n";
+
+TEST(ScriptRunTest, ProgramUsingMostOfTheLanguage) {
+    CWarningCapture warnings;
+    CRun run(kProgram);
+    run.With(L"base.u", kBase);
+    ASSERT_TRUE(run.Run()) << "error " << run.error << " on line " << run.errorLine;
+    EXPECT_EQ(run.Output(), L"one two three other !\nbase greet\nderived greet\n210!\n");
+    // i = 1..5 counts the j from 1 to i except 2: 1 + 1 + 2 + 3 + 4.
+    EXPECT_EQ(run.Var(L"count"), 11);
+    EXPECT_EQ(run.Var(L"loops"), 3);
+    EXPECT_EQ(run.Var(L"calls"), 3);
+    EXPECT_EQ(run.Var(L"x"), 20);
+    EXPECT_EQ(run.Var(L"result"), 30);
+    EXPECT_EQ(run.Var(L"big"), 1);
+    EXPECT_EQ(run.Var(L"g"), 6);
+    EXPECT_EQ(run.Var(L"baseRuns"), 1);
+    EXPECT_EQ(run.Var(L"derivedRuns"), 1);
+    // Loop counters and parameters are gone once their blocks are closed.
+    EXPECT_EQ(run.Var(L"i"), -1);
+    EXPECT_EQ(run.Var(L"n"), -1);
+    EXPECT_EQ(run.script.GetLocalCount(), 0u);
+    EXPECT_TRUE(run.script.GetScopes().empty());
+    EXPECT_TRUE(run.script.GetCallFrames().empty());
+    EXPECT_EQ(warnings.Text(), "");
+}
+
+
+struct TRunCase {
+    const wchar_t* text;
+    const char* input;
+    const wchar_t* output;
+    int error;  // -1: runs through
+};
+
+void CheckRuns(const TRunCase* cases, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const TRunCase& c = cases[i];
+        CWarningCapture warnings;
+        CRun run(c.text, c.input);
+        run.Run();
+        EXPECT_EQ(run.error, c.error) << c.text;
+        EXPECT_EQ(run.Output(), c.output) << c.text;
+    }
+}
+
+TEST(ScriptRunTest, Statements) {
+    const TRunCase cases[] = {
+        {L"var x = 0\nx = 5\nprintln x\n", "", L"5\n", -1},
+        {L"var v = 7\nprint v\nprint \"x\"\n", "", L"7x", -1},
+        // for: the counter runs from the start to the end value, both included
+        {L"for i = 1 to 3 {\n print i\n}\n", "", L"123", -1},
+        {L"for i = 0 to 0 {\n print i\n}\n", "", L"0", -1},
+        {L"var n = 4294967295\nincr n\nprintln n\n", "", L"4294967295\n", -1},
+        {L"var n = 0\ndecr n\nprintln n\nincr n\nincr n\ndecr n\nprintln n\n", "", L"0\n1\n", -1},
+        // if / else if / else: exactly one branch runs
+        {L"var a = 2\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nprint \"2\"\n} else {\nprint \"3\"\n}\nprint \"|\"\n",
+         "", L"2|", -1},
+        {L"var a = 5\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nprint \"2\"\n} else {\nprint \"3\"\n}\n", "", L"3", -1},
+        {L"var a = 1\nif (a == 1) {\nprint \"1\"\n} else {\nprint \"3\"\n}\nprint \"|\"\n", "", L"1|", -1},
+        {L"var a = 0\nif (a == 1) {\nprint \"1\"\n}\nprint \"|\"\n", "", L"|", -1},
+        // exit ends the run, also from inside calls and conditions
+        {L"print \"a\"\nexit\nprint \"b\"\n", "", L"a", -1},
+        {L"F()\nprint \"after\"\nfunction F() {\nprint \"in\"\nexit\n}\n", "", L"in", -1},
+        {L"function F() {\nexit\n}\nif (F() == 0) {\nprint \"then\"\n}\nprint \"after\"\n", "", L"", -1},
+        // goto inside a called function abandons the call; the run goes on at the label
+        {L"F()\nprint \"skipped\"\nout:\nprint \"out\"\nfunction F() {\ngoto out\n}\n", "", L"out", -1},
+        // the tape
+        {L"i+ i+ iout ishr iout ishl isub iout iadd iadd iout\n", "", L"2013", -1},
+        {L"icmp\nprint \"next\"\n", "", L"next", -1},
+        {L"i- iout\n", "", L"255", -1},
+        {L"iin iout ishr iin iout ishr iin iout\n", "AB", L"65660", -1},
+        {L"iin iout\n", "\xC5\x82", L"66", -1},  // U+0142: its low 8 bits
+        // a tape loop that reads until the input ends
+        {L"iin\nicmp\niout\niin\niloop\n", "abc", L"979899", -1},
+        // input: numbers; bad input and the end of input give 0
+        {L"var a = 9\nvar b = 9\nvar c = 9\ninput a\ninput b\ninput c\nprint a\nprint b\nprint c\n", "42 x7 ", L"4200", -1},
+        {L"var n = 1\nvar k = 0\nmore:\ninput n\nincr k\nif (n != 0) {\ngoto more\n}\nprint k\n", "3 2 oops", L"3", -1},
+        {L"var n = 1\nmore:\ninput n\nif (n != 0) {\ngoto more\n}\nprint \"done\"\n", "5 6", L"done", -1},
+        // run-time errors
+        {L"return 1\n", "", L"", 34},
+        {L"var x = 0\nx = Foo(1)\n", "", L"", 33},
+        {L"var x = 0\nx = Rnd(5, 4294967295)\n", "", L"", 2},
+        {L"input nothere\n", "1", L"", 32},
+    };
+    CheckRuns(cases, sizeof(cases) / sizeof(cases[0]));
+}
+
+TEST(ScriptRunTest, PrintingAMissingVariableFailsWhenItRuns) {
+    CRun run(L"print \"a\"\nprintln missing\n");
+    EXPECT_FALSE(run.Run());
+    EXPECT_EQ(run.error, 32);
+    EXPECT_EQ(run.errorLine, 2u);
+    EXPECT_EQ(run.Output(), L"a");
+}
+
+TEST(ScriptRunTest, LoadedButNotParsedFailsAtOnce) {
+    CRun run(L"println \"a\"\n");
+    try {
+        run.script.Execute();
+        FAIL() << "ran an unparsed script";
+    } catch (const CScriptException& e) {
+        EXPECT_EQ(e.GetCode(), 2u);
+        EXPECT_EQ(e.GetFunction(), L"CScriptBase::Execute");
+    }
+}
+
+TEST(ScriptRunTest, SystemGoesToTheConsole) {
+    CRun run(L"system \"echo hi\"\nsystem \"ls\"\n");
+    ASSERT_TRUE(run.Run());
+    EXPECT_EQ(run.console.commands, (std::vector<std::wstring>{L"echo hi", L"ls"}));
+}
+
+TEST(ScriptRunTest, TapePointerWraps) {
+    CRun left(L"ishl\n");
+    ASSERT_TRUE(left.Run());
+    EXPECT_EQ(left.script.GetWorkPointer(), 29999u);
+    CRun right(L"ishl\nishr\n");
+    ASSERT_TRUE(right.Run());
+    EXPECT_EQ(right.script.GetWorkPointer(), 0u);
+}
+
+// Each of the following was broken by the way statement execution, the
+// interpreter object and the call machinery fitted together.
+TEST(ScriptRunTest, CallsReturnToTheirCaller) {
+    const TRunCase cases[] = {
+        // the result is assigned and the caller goes on
+        {L"var x = 0\nx = F()\nprint x\nprint \"after\"\nfunction F() {\nreturn 4\n}\n", "", L"4after", -1},
+        // a condition that calls a user function
+        {L"function F() {\nreturn 4\n}\nif (F() == 4) {\nprint \"yes\"\n}\nprint \"after\"\n", "", L"yesafter", -1},
+        // a body without return returns 0 and leaves nothing behind
+        {L"var x = 9\nx = F()\nprint x\nfunction F() {\nprint \"in\"\n}\n", "", L"in0", -1},
+        // parameters are bound to the arguments
+        {L"F(7, 8)\nfunction F(a, b) {\nprint a\nprint b\n}\n", "", L"78", -1},
+        // a call above the definition reaches the user function
+        {L"var x = 0\nx = G(3)\nprint x\nfunction G(n) {\nif (n == 3) {\nreturn 1\n}\nreturn 2\n}\n", "", L"1", -1},
+        // the result goes to the caller's variable, even when the callee has one of the same name
+        {L"var x = 0\nx = F(3)\nprint x\nfunction F(x) {\nreturn 8\n}\n", "", L"8", -1},
+        // a call inside a loop keeps the loop's counter
+        {L"for i = 1 to 3 {\nF(9)\nprint i\n}\nfunction F(i) {\nprint \"-\"\n}\n", "", L"-1-2-3", -1},
+        // goto to a label inside the same function keeps its frame
+        {L"var n = 0\nvar r = 0\nr = F()\nprint r\nprint n\nfunction F() {\ntop:\nincr n\nif (n < 3) {\ngoto top\n}\nreturn 9\n}\n",
+         "", L"93", -1},
+        // labels are matched without regard to case
+        {L"var n = 0\nagain:\nincr n\nif (n < 2) {\ngoto AGAIN\n}\nprint n\n", "", L"2", -1},
+        // the innermost counter of a name is the one read
+        {L"for i = 1 to 2 {\nfor i = 5 to 6 {\nprint i\n}\nprint i\n}\n", "", L"561562", -1},
+        // a number that happens to be the largest signed 32-bit value
+        {L"var x = 0\nx = 2147483647\nprint x\n", "", L"2147483647", -1},
+        // a loop up to the largest end value ends
+        {L"var n = 0\nfor i = 2147483646 to 2147483647 {\nincr n\n}\nprint n\n", "", L"2", -1},
+    };
+    CheckRuns(cases, sizeof(cases) / sizeof(cases[0]));
+}
+
+TEST(ScriptRunTest, BlocksLeaveNoScopesBehind) {
+    // Taken ifs, breaks, continues and jumps out of blocks, many times over.
+    CRun run(
+        L"var n = 0\n"
+        L"for i = 1 to 500 {\n"
+        L"  if (i > 0) {\n"
+        L"    for j = 1 to 3 {\n"
+        L"      if (j == 2) {\n"
+        L"        continue\n"
+        L"      }\n"
+        L"      if (j == 3) {\n"
+        L"        break\n"
+        L"      }\n"
+        L"    }\n"
+        L"  }\n"
+        L"  if (i > 0) {\n"
+        L"    goto on\n"
+        L"  }\n"
+        L"  on:\n"
+        L"  F(1)\n"
+        L"}\n"
+        L"function F(a) {\n"
+        L"  if (a == 1) {\n"
+        L"    incr n\n"
+        L"    return 0\n"
+        L"  }\n"
+        L"}\n");
+    ASSERT_TRUE(run.Run()) << run.error;
+    EXPECT_EQ(run.Var(L"n"), 500);
+    EXPECT_TRUE(run.script.GetScopes().empty());
+    EXPECT_EQ(run.script.GetLocalCount(), 0u);
+}
+
+TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
+    CRun run(L"F()\nfunction F() {\nF()\n}\n");
+    EXPECT_FALSE(run.Run());
+    EXPECT_EQ(run.error, 2);
+    EXPECT_EQ(run.errorFunction, L"CScriptBase::ExecuteUserFunction");
+    EXPECT_EQ(run.script.GetCallFrames().size(), CScriptBase::kMaxCallDepth);
+    // So is the same through conditions.
+    CRun viaIf(L"F()\nfunction F() {\nif (F() == 1) {\n}\n}\n");
+    EXPECT_FALSE(viaIf.Run());
+    EXPECT_EQ(viaIf.error, 2);
+}
+
+TEST(ScriptRunTest, StepBudgetStopsEndlessRuns) {
+    CRun run(L"top:\ngoto top\n");
+    ASSERT_TRUE(run.Parse());
+    run.script.SetStepBudget(1000);
+    EXPECT_THROW(run.script.Execute(), CScriptException);
+    EXPECT_EQ(run.script.GetExecutedCount(), 1001u);
+
+    CRun cancelled(L"F()\nfunction F() {\ntop:\ngoto top\n}\n");
+    ASSERT_TRUE(cancelled.Parse());
+    int asked = 0;
+    cancelled.script.SetCancelHook([&asked] { return ++asked == 3; });
+    EXPECT_THROW(cancelled.script.Execute(), CScriptException);
+    EXPECT_EQ(asked, 3);
+}
+
+TEST(ScriptRunTest, RndAndChanceInScripts) {
+    vek::CStdRand generator;
+    generator.Seed(1);
+    vek::SetRandomGenerator(&generator);
+    CRun run(L"var a = 0\nvar b = 0\nvar c = 0\na = Rnd(3, 3)\nb = Rnd(6, 1)\nc = Chance(5, 5)\nprint a\nprint b\nprint c\n");
+    const bool ran = run.Run();
+    vek::SetRandomGenerator(nullptr);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(run.Output(), L"311");
+}
+
+} // namespace
