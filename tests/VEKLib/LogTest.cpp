@@ -16,20 +16,12 @@
 #include "platform/Console.h"
 #include "platform/Debug.h"
 #include "platform/Time.h"
+#include "support/TextConsole.h"
 
 namespace {
 
 // 30 January 2012 20:03:00 UTC, 21:03 in the home zone.
 int64_t FixedTime() { return 1327953780; }
-
-class TextConsole : public platform::IConsole {
-public:
-    std::string out, err;
-    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 7; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
-    void Write(int fd, std::string_view utf8) override { (fd == 1 ? out : err) += utf8; }
-};
 
 class FakeDebugger : public platform::IDebugger {
 public:
@@ -70,7 +62,7 @@ protected:
     }
 
     vek::CTimeZoneScope zone{vek::kHomeTimeZone};
-    TextConsole console;
+    testsupport::CTextConsole console;
     FakeDebugger debugger;
     std::filesystem::path path;
 };

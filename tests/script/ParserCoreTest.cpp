@@ -11,6 +11,7 @@
 #include "platform/Console.h"
 #include "script/ParserCore.h"
 #include "script/ScriptException.h"
+#include "support/TextConsole.h"
 
 namespace {
 
@@ -287,18 +288,8 @@ TEST(ParserCoreTest, ExtractArgs) {
         EXPECT_EQ(parser.ExtractArgs(c.text, c.names), c.args) << c.text;
 }
 
-// Collects what the scanner writes to the console.
-class CapturedConsole : public platform::IConsole {
-public:
-    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 0; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
-    void Write(int, std::string_view utf8) override { text += utf8; }
-    std::string text;
-};
-
 TEST(ParserCoreTest, DroppedMinusSignIsReported) {
-    CapturedConsole console;
+    testsupport::CTextConsole console;
     platform::SetConsole(&console);
     CParserCore parser = Scanner(L"a\nb");
     parser.SetTokenStart(2);
@@ -306,7 +297,7 @@ TEST(ParserCoreTest, DroppedMinusSignIsReported) {
     vek::ConsoleOut().flush();
     platform::SetConsole(nullptr);
     EXPECT_EQ(args, (std::vector<std::wstring>{L"1", L"2"}));
-    EXPECT_EQ(console.text, "test.u (2): warning: the minus sign before an argument is ignored: 1, -2\n");
+    EXPECT_EQ(console.out, "test.u (2): warning: the minus sign before an argument is ignored: 1, -2\n");
 }
 
 TEST(ParserCoreTest, ExtractArgsRejects) {

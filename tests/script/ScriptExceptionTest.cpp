@@ -19,6 +19,7 @@
 #include "platform/Prompt.h"
 #include "script/ParserCore.h"
 #include "script/ScriptException.h"
+#include "support/TextConsole.h"
 
 namespace {
 
@@ -30,18 +31,6 @@ CParserCore ParserOnLine12() {
     }
     return parser;
 }
-
-class RecordingConsole : public platform::IConsole {
-public:
-    std::string out;
-    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 0; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
-    void Write(int fd, std::string_view utf8) override {
-        if (fd == 1)
-            out += utf8;
-    }
-};
 
 class FakePrompt : public platform::IPrompt {
 public:
@@ -123,7 +112,7 @@ protected:
         platform::SetPrompt(nullptr);
         platform::SetDebugger(nullptr);
     }
-    RecordingConsole console;
+    testsupport::CTextConsole console;
     FakePrompt prompt;
     FakeDebugger debugger;
 };

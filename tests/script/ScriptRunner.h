@@ -11,20 +11,9 @@
 #include "platform/Console.h"
 #include "script/ScriptBase.h"
 #include "script/ScriptException.h"
+#include "support/TextConsole.h"
 
 namespace scripttest {
-
-// Whatever goes to the process console (parse warnings).
-class CWarningConsole : public platform::IConsole {
-public:
-    std::string out;
-    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 0; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
-    void Write(int fd, std::string_view utf8) override {
-        if (fd == 1) out += utf8;
-    }
-};
 
 class CWarningCapture {
 public:
@@ -40,7 +29,7 @@ public:
         vek::ConsoleOut().flush();
         return console.out;
     }
-    CWarningConsole console;
+    testsupport::CTextConsole console;
 };
 
 // A script whose "extends" reads texts from a table.
