@@ -39,6 +39,13 @@ struct TMapCellName<unsigned short> {
     static constexpr const wchar_t* kName = L"unsigned short";
 };
 
+// Maps of world-location descriptions have a second, read-only subscript
+// whose errors report their own line; their owner specialises this to 201.
+template <class T>
+struct TMapConstAtLine {
+    static constexpr int32_t kLine = 190;
+};
+
 template <class T>
 class CMap : public ISerializable {
 public:
@@ -52,13 +59,13 @@ public:
     ~CMap() override = default;
 
     // Throws vek::CException when (x, y) is outside the map (or the map was
-    // freed). The const form reports a different line.
+    // freed).
     T& At(uint16_t x, uint16_t y) {
         if (!Contains(x, y)) ThrowSubscript(x, y, 190);
         return m_cells[Index(x, y)];
     }
     const T& At(uint16_t x, uint16_t y) const {
-        if (!Contains(x, y)) ThrowSubscript(x, y, 201);
+        if (!Contains(x, y)) ThrowSubscript(x, y, TMapConstAtLine<T>::kLine);
         return m_cells[Index(x, y)];
     }
 

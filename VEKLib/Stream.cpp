@@ -35,11 +35,17 @@ using S = TSaveStreamAccess;
     throw CException(function, L"Stream", line, L"The save stream cannot grow past 4 GiB");
 }
 
+// The capacity figure follows the growth rule and stops at the largest
+// 32-bit value; the storage itself grows as the bytes arrive.
+void RaiseCapacityFigure(uint64_t delta) {
+    S::Capacity() = static_cast<uint32_t>(std::min<uint64_t>(S::Capacity() + delta, kStreamLimit));
+}
+
 // The growth check in front of every write of n bytes.
 void MakeRoom(uint64_t count) {
     const uint64_t needed = S::Data().size() + count;
     if (needed > kStreamLimit) ThrowTooLarge(L"vek::StreamWriteBytes", __LINE__);
-    if (needed > S::Capacity()) StreamGrow(2 * needed);
+    if (needed > S::Capacity()) RaiseCapacityFigure(2 * needed);
 }
 
 void Append(const uint8_t* bytes, size_t count) {
@@ -100,13 +106,15 @@ void StreamReset() { Clear(); }
 void StreamRelease() { Clear(); }
 
 void StreamGrow(uint64_t delta) {
-    const uint64_t capacity = S::Capacity() + delta;
-    if (delta > kStreamLimit || capacity > kStreamLimit) ThrowTooLarge(L"vek::StreamGrow", __LINE__);
-    S::Capacity() = static_cast<uint32_t>(capacity);
-    // Real storage at least doubles whenever it moves, so writers that raise
-    // the figure by a little each time do not copy the whole buffer each time.
+    RaiseCapacityFigure(delta);
+    // Room for what the caller is about to write (a save reserves a block,
+    // a vector writer its payload), at least doubling whenever the storage
+    // moves so that many small reservations do not copy the buffer each time.
+    // The reservation is only a head start, so it is kept modest.
+    constexpr uint64_t kLargestReservation = 64u << 20;
     std::vector<uint8_t>& data = S::Data();
-    if (capacity > data.capacity()) data.reserve(std::max<size_t>(capacity, 2 * data.capacity()));
+    const uint64_t wanted = data.size() + std::min(delta, kLargestReservation);
+    if (wanted > data.capacity()) data.reserve(std::max<size_t>(wanted, 2 * data.capacity()));
 }
 
 void StreamAssign(std::vector<uint8_t> bytes) {

@@ -65,10 +65,36 @@ TEST_F(MapTest, AtChecksBothCoordinates) {
         const auto e = Thrown([&] { map.At(c.x, c.y); });
         EXPECT_EQ(e.GetDetails(), std::wstring(L"Invalid array subscript, CMap class\r\n") + c.line2);
         EXPECT_EQ(e.GetFunction(), L"vek::CMap<unsigned short>::At");
-        EXPECT_EQ(e.GetLine(), 201);
+        EXPECT_EQ(e.GetLine(), 190);
     }
     auto writable = Numbered(10, 5);
     EXPECT_EQ(Thrown([&] { writable.At(10, 0); }).GetLine(), 190);
+}
+
+struct TLocationCell {
+    int value = 0;
+};
+
+} // namespace
+
+template <>
+struct vek::TMapCellName<TLocationCell> {
+    static constexpr const wchar_t* kName = L"struct TLocationCell";
+};
+template <>
+struct vek::TMapConstAtLine<TLocationCell> {
+    static constexpr int32_t kLine = 201;
+};
+
+namespace {
+
+TEST_F(MapTest, SecondSubscriptOfLocationMapsReportsItsOwnLine) {
+    vek::CMap<TLocationCell> cells;
+    const vek::CMap<TLocationCell>& readOnly = cells;
+    const auto e = Thrown([&] { readOnly.At(1, 0); });
+    EXPECT_EQ(e.GetFunction(), L"vek::CMap<struct TLocationCell>::At");
+    EXPECT_EQ(e.GetLine(), 201);
+    EXPECT_EQ(Thrown([&] { cells.At(1, 0); }).GetLine(), 190);
 }
 
 TEST_F(MapTest, FunctionNamesCarryTheCellType) {
