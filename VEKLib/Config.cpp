@@ -189,8 +189,8 @@ void CConfig::LoadIni(bool allKeysAsText) {
         switch (current.GetKind()) {
         case CValue::kEmpty:
         case CValue::kText: {
-            const std::wstring text = ini.GetStringValue(name, m_baseName, current.GetString());
-            entry.value = CValue(current.GetKind(), text);
+            // The value takes the text and keeps its kind, empty included.
+            entry.value.SetString(ini.GetStringValue(name, m_baseName, current.GetString()));
             break;
         }
         case CValue::kBool:

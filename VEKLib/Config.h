@@ -48,6 +48,8 @@ public:
     std::wstring ToString() const;
     // The text of a kind-1 value.
     std::wstring GetString() const { return m_text; }
+    // Sets the text field and keeps the kind (an empty value may carry text).
+    void SetString(const std::wstring& text) { m_text = text; }
 
     // The payload read at the given width, whatever the kind.
     bool GetBool() const { return (m_payload & 0xFFu) != 0; }

@@ -379,11 +379,13 @@ uint32_t CIniFile::GetHexColorValue(const std::wstring& key, const std::wstring&
     const std::wstring* raw = Find(key, section);
     if (!raw)
         return def;
-    const uint64_t value = !raw->empty() && (*raw)[0] == L'#' ? WcsToUI64(raw->c_str() + 1, nullptr, 16)
-                                                              : WcsToUI64(raw->c_str(), nullptr, 10);
-    if (value >= std::numeric_limits<uint32_t>::max())
+    // The 32-bit conversion saturates, so a value past 32 bits meets the
+    // same refusal as all ones, and a sign wraps as it always did.
+    const uint32_t value = !raw->empty() && (*raw)[0] == L'#' ? WcsToUL(raw->c_str() + 1, nullptr, 16)
+                                                              : WcsToUL(raw->c_str(), nullptr, 10);
+    if (value == std::numeric_limits<uint32_t>::max())
         Fail(L"vek::CIniFile::GetHexColorValue", kLineColorHigh, L"Invalid type: " + key + kTooHighU32);
-    return static_cast<uint32_t>(value);
+    return value;
 }
 
 uint64_t CIniFile::SumFlags(const std::wstring& raw) {

@@ -213,6 +213,12 @@ TEST(Config, IniLoadReadsWhatIsThere) {
     EXPECT_EQ(config.FindEntry(L"lang"), CValue(L"en"));
     EXPECT_EQ(config.FindEntry(L"scale"), CValue::FromFloat(0.5f));
 
+    // An entry without a kind takes the text and stays without a kind.
+    WriteBytes(path, "[game]\r\nempty = \"some text\"\r\n");
+    config.Load(false);
+    EXPECT_EQ(config.FindEntry(L"empty").GetKind(), CValue::kEmpty);
+    EXPECT_EQ(config.FindEntry(L"empty").GetString(), L"some text");
+
     // A negative integer is refused; entries before it keep what was read.
     WriteBytes(path, "[game]\r\nlog = 0\r\noffset = -3\r\nfps = 60\r\n");
     try {

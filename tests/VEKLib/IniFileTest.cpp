@@ -258,6 +258,7 @@ TEST(IniFile, TypedGetters) {
         {L"#fffffffe", Getter::Color, false, L"4294967294"},
         {L"#ffffffff", Getter::Color, false, std::pair{548, type + high + L"unsigned int variable"}},
         {L"#100000000", Getter::Color, false, std::pair{548, type + high + L"unsigned int variable"}},
+        {L"-2", Getter::Color, false, L"4294967294"},
     };
     for (const auto& c : cases) {
         vek::CIniFile ini = Parsed(std::wstring(L"[S]\nk = ") + c.raw + L"\n");
