@@ -31,9 +31,38 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// The local path of a file to be read: the exact name when something is
-// there, else every missing part matched ignoring case against its folder's
-// entries. The exact path when nothing fits, so that opening it fails.
+
+// '*' any run, '?' one unit; case ignored. Iterative, so a long pattern costs
+// time in proportion, not stack.
+bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
+    size_t n = 0;
+    size_t p = 0;
+    size_t starPattern = std::wstring::npos;
+    size_t starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            starPattern = p++;
+            starName = n;
+        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starPattern != std::wstring::npos) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+} // namespace
+
+// --- Paths -------------------------------------------------------------------------
+
 std::string LocateForReading(const std::wstring& name) {
     const std::string exact = platform::FileNameToUtf8(name);
     if (exact.empty() || platform::GetPathKind(exact) != platform::PathKind::kMissing) {
@@ -82,37 +111,6 @@ std::string LocateForReading(const std::wstring& name) {
     }
     return resolved;
 }
-
-// '*' any run, '?' one unit; case ignored. Iterative, so a long pattern costs
-// time in proportion, not stack.
-bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
-    size_t n = 0;
-    size_t p = 0;
-    size_t starPattern = std::wstring::npos;
-    size_t starName = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == L'*') {
-            starPattern = p++;
-            starName = n;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starPattern != std::wstring::npos) {
-            p = starPattern + 1;
-            n = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == L'*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
-} // namespace
-
-// --- Paths -------------------------------------------------------------------------
 
 int32_t FindLastOf(const std::wstring& set, const std::wstring& text) {
     if (set.empty() || text.empty()) {

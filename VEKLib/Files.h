@@ -18,6 +18,12 @@ namespace vek {
 class CDate;
 
 // --- Paths ---------------------------------------------------------------------
+// The local path (UTF-8) of a file to be read: the exact name when something
+// is there, else every missing part matched ignoring case against its
+// folder's entries (game data is written on a case-insensitive system). The
+// exact path when nothing fits, so that opening it fails.
+std::string LocateForReading(const std::wstring& name);
+
 // Part after the last '\' or '/'; the whole text when there is none.
 std::wstring GetTextAfterLast(const std::wstring& text);
 // Part before the last '.'; the whole text when there is none.

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "VEKLib/Exception.h"
+#include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "platform/Utf8.h"
@@ -241,8 +242,11 @@ irr::io::IReadFile* CDataArchive::OpenStored(const std::wstring& name, const wch
     if (m_device == nullptr) {
         throw vek::CException(function, kSource, __LINE__, L"Data archive not ready.");
     }
+    // Loose files are found whatever the case of their names, as every other
+    // reader of game data finds them.
+    const std::string local = vek::LocateForReading(name);
     irr::io::IFileSystem* fileSystem = m_device->getFileSystem();
-    if (!fileSystem->existFile(path.c_str()) || (file = fileSystem->createAndOpenFile(path.c_str())) == nullptr) {
+    if (!fileSystem->existFile(local.c_str()) || (file = fileSystem->createAndOpenFile(local.c_str())) == nullptr) {
         throw vek::CFileException(vek::CFileException::kNotFound, name, function, kSource, __LINE__, L"");
     }
     return file;

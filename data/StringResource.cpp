@@ -94,8 +94,11 @@ void CStringResource::LoadText(const std::wstring& text, const wchar_t* stopTag)
         }
         previous = c;
     }
-    // A last line without a line break counts whole.
-    endLine();
+    // A last line without a line break counts whole, unless its last
+    // character is a backslash, which never ends a line.
+    if (previous != L'\\') {
+        endLine();
+    }
 }
 
 std::vector<std::wstring> CStringResource::LoadGameStrings(const std::wstring& scriptLanguage,

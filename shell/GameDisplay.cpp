@@ -25,6 +25,12 @@ void CConsoleDisplay::ShowImportantMessage(const std::wstring& caption, const st
     }
 }
 
+void CConsoleDisplay::ShowMessageBox(const std::wstring& text) {
+    if (m_log) {
+        m_log(text);
+    }
+}
+
 void CConsoleDisplay::OpenWindow(uint32_t windowId, uint32_t mode, uint32_t /*extra*/) {
     if (m_log) {
         m_log(vek::Format(L"Window %lu (mode %lu) not opened: the game has no windows yet.", windowId, mode));

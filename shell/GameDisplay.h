@@ -40,6 +40,8 @@ public:
     virtual void RunModalLoop() = 0;
     // The game's window is open and can show a message box.
     virtual bool HasWindow() const = 0;
+    // A plain message box over the game's window; the input mode stays.
+    virtual void ShowMessageBox(const std::wstring& text) = 0;
 };
 
 // The display while the game has no windows: the message log keeps its lines
@@ -65,6 +67,7 @@ public:
     // Returns at once: no window is open that could end it.
     void RunModalLoop() override {}
     bool HasWindow() const override { return false; }
+    void ShowMessageBox(const std::wstring& text) override;
 
     const CMessageLog& GetMessageLog() const { return m_messageLog; }
     uint32_t GetInputMode() const { return m_inputMode; }

@@ -10,6 +10,6 @@ void CMorvheldMessageDisplay::Display(const std::wstring& text) {
     // Written first: the text survives whatever showing it does.
     vek::LogWrite(m_log, text, true);
     if (m_game.IsWindowUp()) {
-        m_game.ShowImportantMessage(text, false);
+        m_game.GetDisplay().ShowMessageBox(text);
     }
 }

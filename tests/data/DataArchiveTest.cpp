@@ -234,6 +234,17 @@ TEST_F(DataArchiveTest, EngineFileOfAStoredFile) {
     file->drop();
 }
 
+TEST_F(DataArchiveTest, LooseEngineFileIsFoundWhateverTheCase) {
+    SetArchiveInUse(false);
+    WriteBytes(s_root / "run/Graphics/Tiles.png", "tiles");
+    irr::io::IReadFile* file = DataArchive().GetIrrFile(L"GRAPHICS\\tiles.PNG");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->getSize(), 5);
+    file->drop();
+    EXPECT_EQ(DataArchive().GetFileSize(L"graphics/TILES.png"), 5u);
+    fs::remove_all(s_root / "run/Graphics");
+}
+
 TEST_F(DataArchiveTest, LooseFileOver4GiBIsRefused) {
     SetArchiveInUse(false);
     const fs::path big = s_root / "run/big.bin";

@@ -111,7 +111,7 @@ TEST_F(StringResourceTest, ScannerRules) {
         {L"A x\nB y\\\\z\n", L"B", nullptr},
         {L"A x\\\n\\B y\n", L"B", L"y"},
         {L"A x\nB yz", L"B", L"yz"},
-        {L"A x\nB z\\", L"B", L"z"},
+        {L"A x\nB z\\", L"B", nullptr},   // a final backslash ends no line
         {L"A x\nB ", L"B", nullptr},
         {L"\xFEFF" L"A x\n", L"A", L"x"},
         {L"#comment-without-blanks\n\nA x\n", L"#comment-without-blanks", nullptr},
