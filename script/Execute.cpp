@@ -339,19 +339,14 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
             for (const std::wstring& text : ExtractArgs(command.arguments, false))
                 values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
         const std::vector<uint32_t>& given = arguments.valid ? arguments.values : values;
-        m_handoff = THandoff{&command.name, true, link.jump, link.receiver, given.data(),
-                             static_cast<uint32_t>(given.size())};
+        const CHandoffScope offer(*this, THandoff{&command.name, m_current, true, link.jump, link.receiver,
+                                                  given.data(), static_cast<uint32_t>(given.size())});
         ExecuteUserFunction(command.name, assign ? 1 : 0, receiver, true, true);
         return true;
     }
     PrepareArguments(command);
-    if (link.function < 0) {
-        // Not registered: a derived script may know it by name.
-        ExecuteFunction(command.name, assign, receiver);
-        return true;
-    }
-    const int32_t result = ExecuteFunction(static_cast<uint32_t>(link.function));
-    if (assign) AssignBySymbol(link.receiver, receiver, result, true);
+    // By name, so that a derived script's own dispatch sees every call.
+    ExecuteFunction(command.name, assign, receiver);
     return true;
 }
 
@@ -363,8 +358,8 @@ bool CScriptBase::RunSuper(const TCommand& command) {
     const std::vector<uint32_t> values(m_argumentPool.begin() + frame.argumentBase,
                                        m_argumentPool.begin() + frame.argumentBase + frame.argumentCount);
     const TDefinitions* definitions = FindDefinitions(command.name);
-    m_handoff = THandoff{&command.name, false, definitions ? definitions->plain : -1, frame.receiver, values.data(),
-                         static_cast<uint32_t>(values.size())};
+    const CHandoffScope offer(*this, THandoff{&command.name, m_current, false, definitions ? definitions->plain : -1,
+                                              frame.receiver, values.data(), static_cast<uint32_t>(values.size())});
     ExecuteUserFunction(command.name, frame.flag, m_symbolNames[frame.receiver], false, true);
     return true;
 }
@@ -372,11 +367,13 @@ bool CScriptBase::RunSuper(const TCommand& command) {
 bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                       bool preferOverriding, bool mustExist) {
     EnsureLinked();
-    const THandoff handoff = m_handoff;
-    m_handoff = THandoff();
     // A call command resolved its function and arguments ahead; anyone else
     // is looked up by name and hands its arguments on the value stack.
-    const bool resolved = handoff.name == &name && handoff.preferOverriding == preferOverriding;
+    const THandoff handoff = m_handoff;
+    const bool resolved = handoff.name != nullptr && handoff.command == m_current &&
+                          handoff.preferOverriding == preferOverriding &&
+                          (handoff.name == &name || TNoCaseEqual()(*handoff.name, name));
+    if (resolved) m_handoff = THandoff();  // taken once
     int32_t definition = resolved ? handoff.definition : -1;
     if (definition < 0) {
         if (const TDefinitions* definitions = FindDefinitions(name))
@@ -454,7 +451,7 @@ void CScriptBase::Return() {
     if (m_argumentPool.size() > frame.argumentBase) m_argumentPool.resize(frame.argumentBase);
     m_valueStack.clear();
     if (frame.flag != 0)
-        AssignBySymbol(frame.receiver, m_symbolNames[frame.receiver], static_cast<uint32_t>(m_returnValue), true);
+        AssignBySymbol(frame.receiver, m_symbolNames[frame.receiver], static_cast<int64_t>(m_returnValue), true);
 }
 
 uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) { return EvaluateExpression(list, *this); }
@@ -499,7 +496,7 @@ uint8_t CScriptBase::ReadInputCharacter() {
     const int lead = in.get();
     if (lead == std::char_traits<char>::eof()) {
         in.clear();
-        return 0;  // the end of input reads as 0, so a reading loop ends
+        return 0xFF;  // the wide end-of-input value is all ones
     }
     // One UTF-8 sequence; a code point beyond 16 bits comes as two units.
     uint32_t point = static_cast<uint8_t>(lead);

@@ -101,13 +101,14 @@ std::vector<int32_t> CScriptBase::FindBlockEnds() const {
     return ends;
 }
 
-void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards) {
+void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards,
+                                         const wchar_t* function) {
     if (level == 0) {
         variable.SetScope(-1, -1);
         return;
     }
     const std::vector<TCommand>& commands = m_results.Commands();
-    if (commands.empty()) Fail(1, L"CScriptBase::DetermineVariableScope", __LINE__);
+    if (commands.empty()) Fail(1, function, __LINE__);
     const uint32_t at = std::min<uint32_t>(index, static_cast<uint32_t>(commands.size() - 1));
     if (lookBackwards) {
         // The block that encloses the variable, not merely the nearest block
@@ -125,12 +126,12 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
             return;
         }
     }
-    Fail(1, L"CScriptBase::DetermineVariableScope", __LINE__);
+    Fail(1, function, __LINE__);
 }
 
-void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd) {
+void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
     if (variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd()))
-        Fail(35, L"CScriptBase::UseVariable", __LINE__);
+        Fail(35, function, __LINE__);
     m_usedNames.insert(variable.GetName());
 }
 
@@ -154,7 +155,7 @@ void CScriptBase::CheckScopes() {
         CVariable& variable = variables[k];
         if (!variable.HasScope()) continue;
         if (k < m_variablePositions.size()) m_tokenStart = m_variablePositions[k];
-        DetermineVariableScope(variable, 1, static_cast<uint32_t>(variable.GetScopeStart()), false);
+        DetermineVariableScope(variable, 1, static_cast<uint32_t>(variable.GetScopeStart()), false, kParse);
     }
 }
 
@@ -195,7 +196,7 @@ void CScriptBase::ReportUnusedVariables() {
     auto use = [&](const std::wstring& name, int32_t index) {
         const auto it = byName.find(name);
         if (it == byName.end()) return;
-        for (size_t k : it->second) UseVariable(variables[k], index, index);
+        for (size_t k : it->second) UseVariable(variables[k], index, index, kParse);
     };
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];

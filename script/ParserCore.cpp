@@ -247,7 +247,7 @@ bool CParserCore::GetBracketedExpr() {
 }
 
 bool CParserCore::ExtractSingleArg(const std::wstring& args, uint32_t& index, bool namesAllowed,
-                                   const CParserCore& parser, std::wstring& argument) {
+                                   const CParserCore& parser, std::wstring& argument, bool warn) {
     argument.clear();
     bool valueSeen = false;
     bool stringTaken = false;
@@ -298,7 +298,7 @@ bool CParserCore::ExtractSingleArg(const std::wstring& args, uint32_t& index, bo
             index = static_cast<uint32_t>(next);
             return true;
         }
-        if (c == L'-') {
+        if (c == L'-' && warn) {
             vek::ConsoleOut() << vek::Format(L"%s (%u): warning: the minus sign before an argument is ignored: %s",
                                              parser.GetFileName(), parser.GetLineNumber(), args)
                               << L'\n';
@@ -308,13 +308,13 @@ bool CParserCore::ExtractSingleArg(const std::wstring& args, uint32_t& index, bo
     return false;
 }
 
-std::vector<std::wstring> CParserCore::ExtractArgs(const std::wstring& args, bool namesAllowed) const {
+std::vector<std::wstring> CParserCore::ExtractArgs(const std::wstring& args, bool namesAllowed, bool warn) const {
     std::vector<std::wstring> list;
     uint32_t index = 0;
     bool more = false;
     std::wstring argument;
     for (;;) {
-        const bool next = ExtractSingleArg(args, index, namesAllowed, *this, argument);
+        const bool next = ExtractSingleArg(args, index, namesAllowed, *this, argument, warn);
         if (!next) {
             if (!argument.empty() || more) {
                 list.push_back(argument);

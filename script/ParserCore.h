@@ -50,11 +50,12 @@ public:
 
     // Takes one argument off an argument list, starting at index; parser
     // locates the error 41 thrown for a malformed list. True when another
-    // argument follows (index then points at it).
+    // argument follows (index then points at it). warn: report an ignored
+    // minus sign on the console.
     static bool ExtractSingleArg(const std::wstring& args, uint32_t& index, bool namesAllowed,
-                                 const CParserCore& parser, std::wstring& argument);
+                                 const CParserCore& parser, std::wstring& argument, bool warn = true);
     // Splits a whole argument list.
-    std::vector<std::wstring> ExtractArgs(const std::wstring& args, bool namesAllowed) const;
+    std::vector<std::wstring> ExtractArgs(const std::wstring& args, bool namesAllowed, bool warn = true) const;
 
     const std::wstring& GetText() const { return m_text; }
     // Replaces the text as it is (no loading, no flags).

@@ -365,7 +365,8 @@ int32_t CScriptBase::CallExpressionFunction(const std::wstring& name, std::deque
         std::vector<uint32_t> values;
         values.reserve(arguments.size());
         for (const std::wstring& argument : arguments) values.push_back(vek::WcsToUL(argument.c_str(), nullptr, 10));
-        m_handoff = THandoff{&name, true, -1, 0, values.data(), static_cast<uint32_t>(values.size())};
+        const CHandoffScope offer(*this,
+                                  THandoff{&name, m_current, true, -1, 0, values.data(), static_cast<uint32_t>(values.size())});
         ExecuteUserFunction(name, 0, std::wstring(), true, true);
         return m_returnValue;
     }

@@ -208,10 +208,13 @@ public:
     virtual int32_t FindRightBracket(uint32_t start, uint32_t depth, bool setPosition, bool mustFind);
     // Where a declared variable may be used: anywhere at level 0; otherwise
     // the block that encloses the index (looking backwards: its opener; else
-    // the opener's closing brace as the end).
-    void DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards);
+    // the opener's closing brace as the end). function: the name its error
+    // carries (the parse checks raise theirs as the parse).
+    void DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards,
+                                const wchar_t* function = L"CScriptBase::DetermineVariableScope");
     // Error 35 when the use lies outside the variable's scope; else records it.
-    void UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd);
+    void UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd,
+                     const wchar_t* function = L"CScriptBase::UseVariable");
     // The registry entry of a user function; error 33 when none.
     const TSystemFunction& FindUserFunction(const std::wstring& name) const;
     // How the statement "extends" reads its base script (tests and tools
@@ -335,14 +338,32 @@ private:
         int32_t preferred = -1;  // the overriding definition, else the last one
         int32_t plain = -1;      // the first definition that does not override
     };
-    // A call resolved by the caller, handed to ExecuteUserFunction.
+    // A call resolved by the caller, handed to ExecuteUserFunction. It fits
+    // only the call made from the same command for the same name, so an
+    // override that copies the name still gets it; another call does not.
     struct THandoff {
         const std::wstring* name = nullptr;
+        int32_t command = -1;
         bool preferOverriding = true;
         int32_t definition = -1;
         uint32_t receiver = 0;
         const uint32_t* values = nullptr;
         uint32_t count = 0;
+    };
+    // Offers a hand-off for the length of one call; whatever an outer call
+    // left unclaimed comes back afterwards.
+    class CHandoffScope {
+    public:
+        CHandoffScope(CScriptBase& script, const THandoff& handoff) : m_script(script), m_saved(script.m_handoff) {
+            m_script.m_handoff = handoff;
+        }
+        ~CHandoffScope() { m_script.m_handoff = m_saved; }
+        CHandoffScope(const CHandoffScope&) = delete;
+        CHandoffScope& operator=(const CHandoffScope&) = delete;
+
+    private:
+        CScriptBase& m_script;
+        THandoff m_saved;
     };
 
     // Parser helpers (StatementParser.cpp).

@@ -94,12 +94,22 @@ void CScriptBase::PrescanFunctions() {
     const std::wstring token = m_token;
     m_position = 0;
     while (GetWord(0)) {
+        const size_t quote = m_token.find(L'"');
+        if (quote != std::wstring::npos) {
+            // Text in quotes is no statement: on after the closing quote.
+            const size_t start = m_text.find_first_not_of(L'"', m_tokenStart + quote);
+            const size_t close = start == std::wstring::npos ? start : m_text.find(L'"', start);
+            if (close == std::wstring::npos) break;
+            m_position = static_cast<uint32_t>(close + 1);
+            continue;
+        }
         if (Is(m_token, L"function") && GetWord(0)) {
             const std::wstring name = m_token;
             const uint32_t after = m_position;
             try {
+                // Quietly: the statement parser warns when it reads the list.
                 if (GetBracketedExpr())
-                    m_scriptFunctions.emplace(name, std::wstring(ExtractArgs(m_token, true).size(), L'n'));
+                    m_scriptFunctions.emplace(name, std::wstring(ExtractArgs(m_token, true, false).size(), L'n'));
                 else
                     m_position = after;
             } catch (const CScriptException&) {
@@ -233,9 +243,9 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
         command.kind = kCmdTapeLeft;
     } else if (Is(word, L"ishr")) {
         command.kind = kCmdTapeRight;
-    } else if (word == L"i+" || Is(word, L"iadd")) {
+    } else if (Is(word, L"i+") || Is(word, L"iadd")) {
         command.kind = kCmdTapeAdd;
-    } else if (word == L"i-" || Is(word, L"isub")) {
+    } else if (Is(word, L"i-") || Is(word, L"isub")) {
         command.kind = kCmdTapeSub;
     } else if (Is(word, L"iin")) {
         command.kind = kCmdTapeIn;

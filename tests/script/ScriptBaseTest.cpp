@@ -157,6 +157,55 @@ TEST(ScriptBaseTest, ClearLocalVariablesDropsUserFunctions) {
     EXPECT_TRUE(script.GetParameterPool().empty());
 }
 
+// A derived script with its own dispatch: built-in calls by name are
+// recorded, and user functions are called with a copy of their name.
+class CDispatchScript : public scripttest::CTestScript {
+public:
+    using CScriptBase::ExecuteFunction;
+    void ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) override {
+        calls.push_back(assign ? name + L">" + target : name);
+        CScriptBase::ExecuteFunction(name, assign, target);
+    }
+    bool ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
+                             bool preferOverriding, bool mustExist) override {
+        const std::wstring copy = name;
+        return CScriptBase::ExecuteUserFunction(copy, flag, receiver, preferOverriding, mustExist);
+    }
+    std::vector<std::wstring> calls;
+};
+
+TEST(ScriptBaseTest, CallsGoThroughTheDerivedDispatch) {
+    CWarningCapture warnings;
+    CDispatchScript script;
+    std::istringstream in;
+    std::wostringstream out;
+    CStreamScriptConsole console(in, out);
+    script.SetConsole(&console);
+    script.files[L"base.u"] = L"function G(a) {\nprint a\n}\n";
+    script.LoadText(
+        L"extends \"base.u\"\n"
+        L"var x = 9\nvar y = 0\nvar z = 0\n"
+        L"x = Rnd(3, 1)\n"
+        L"RND(2, 1)\n"
+        L"y = F(7)\n"
+        L"function F(a) {\nif (a == 7) {\nreturn 4\n}\nreturn 1\n}\n"
+        L"z = F(7)\n"
+        L"overridden function G(a) {\nsuper\n}\n"
+        L"G(5)\n",
+        L"t.u");
+    script.Parse();
+    script.ResetRuntime();
+    script.Execute();
+    // Built-ins by name, with the receiving variable; user functions never.
+    EXPECT_EQ(script.calls, (std::vector<std::wstring>{L"Rnd>x", L"RND"}));
+    EXPECT_EQ(script.FindVariable(L"x", false)->GetValue(), 1);
+    // The arguments reach the function above and below its definition, and
+    // the overridden one through super.
+    EXPECT_EQ(script.FindVariable(L"y", false)->GetValue(), 4);
+    EXPECT_EQ(script.FindVariable(L"z", false)->GetValue(), 4);
+    EXPECT_EQ(out.str(), L"5");
+}
+
 TEST(ScriptBaseTest, EventsRunByName) {
     CWarningCapture warnings;
     CPeekScript script;

@@ -323,6 +323,43 @@ TEST(ScriptParseTest, DroppedSignIsWarnedOnce) {
               "test.u (3): warning: the minus sign before an argument is ignored: 1, -2\n");
 }
 
+TEST(ScriptParseTest, DefinitionsWarnOnce) {
+    CWarningCapture warnings;
+    CRun run(L"\nfunction F(a, -b) {\n}\n");
+    ASSERT_TRUE(run.Parse());
+    EXPECT_EQ(warnings.Text(), "test.u (2): warning: the minus sign before an argument is ignored: a, -b\n");
+}
+
+TEST(ScriptParseTest, QuotedTextDefinesNoFunction) {
+    CWarningCapture warnings;
+    CRun quoted(L"println \"see function G(1) here\"\nif (G(1) == 0) {\n}\n");
+    EXPECT_FALSE(quoted.Parse());
+    EXPECT_EQ(quoted.error, 33);
+    // A definition after a literal is still known to conditions above it.
+    CRun later(L"println \"a (\"\nif (G(1) == 5) {\nprint \"yes\"\n}\nfunction G(a) {\nreturn 5\n}\n");
+    ASSERT_TRUE(later.Run()) << later.error;
+    EXPECT_EQ(later.Output(), L"a (\nyes");
+}
+
+TEST(ScriptParseTest, CheckPassErrorsCarryTheParseName) {
+    const struct {
+        const wchar_t* text;
+        int error;
+    } cases[] = {
+        // scope pass: the block around the variable never closes
+        {L"var b = 0\nif (b == 0) {\nvar a = 0\nprint a\n", 1},
+        // unused-variable pass: used outside its block
+        {L"var b = 0\nif (b == 0) {\nvar a = 0\n}\nincr a\n", 35},
+    };
+    for (const auto& c : cases) {
+        CWarningCapture warnings;
+        CRun run(c.text);
+        EXPECT_FALSE(run.Parse()) << c.text;
+        EXPECT_EQ(run.error, c.error) << c.text;
+        EXPECT_EQ(run.errorFunction, L"CScriptBase::Parse") << c.text;
+    }
+}
+
 TEST(ScriptParseTest, ErrorsCarryTheParserNames) {
     CRun unit(L"goto\n");
     unit.Parse();

@@ -173,14 +173,21 @@ TEST(ScriptRunTest, Statements) {
         {L"i+ i+ iout ishr iout ishl isub iout iadd iadd iout\n", "", L"2013", -1},
         {L"icmp\nprint \"next\"\n", "", L"next", -1},
         {L"i- iout\n", "", L"255", -1},
-        {L"iin iout ishr iin iout ishr iin iout\n", "AB", L"65660", -1},
+        // the end of input reads as all ones
+        {L"iin iout ishr iin iout ishr iin iout\n", "AB", L"6566255", -1},
+        {L"iin iout\n", "", L"255", -1},
         {L"iin iout\n", "\xC5\x82", L"66", -1},  // U+0142: its low 8 bits
-        // a tape loop that reads until the input ends
-        {L"iin\nicmp\niout\niin\niloop\n", "abc", L"979899", -1},
+        // a tape loop that reads until a zero cell: U+0100 has low bits 0
+        {L"iin\nicmp\niout\niin\niloop\n", "abc\xC4\x80" "def", L"979899", -1},
+        // upper-case tape words
+        {L"I+ I+ I- iout\n", "", L"1", -1},
         // input: numbers; bad input and the end of input give 0
         {L"var a = 9\nvar b = 9\nvar c = 9\ninput a\ninput b\ninput c\nprint a\nprint b\nprint c\n", "42 x7 ", L"4200", -1},
         {L"var n = 1\nvar k = 0\nmore:\ninput n\nincr k\nif (n != 0) {\ngoto more\n}\nprint k\n", "3 2 oops", L"3", -1},
         {L"var n = 1\nmore:\ninput n\nif (n != 0) {\ngoto more\n}\nprint \"done\"\n", "5 6", L"done", -1},
+        // a returned value is signed: one above 2147483647 is negative when assigned
+        {L"var x = 0\nx = F()\nprint x\nfunction F() {\nreturn 2147483647\n}\n", "", L"2147483647", -1},
+        {L"var x = 0\nx = F()\nfunction F() {\nreturn 3000000000\n}\n", "", L"", 2},
         // run-time errors
         {L"return 1\n", "", L"", 34},
         {L"var x = 0\nx = Foo(1)\n", "", L"", 33},
