@@ -67,15 +67,24 @@ float CValue::GetFloat() const { return std::bit_cast<float>(static_cast<uint32_
 
 std::wstring CValue::ToString() const {
     switch (m_kind) {
-    case kText: return m_text;
-    case kBool: return GetBool() ? L"1" : L"0";
-    case kInt: return Format(L"%i", GetInt());
-    case kU8: return Format(L"%u", static_cast<uint32_t>(GetU8()));
-    case kU16: return Format(L"%u", static_cast<uint32_t>(GetU16()));
-    case kU32: return Format(L"%u", GetU32());
-    case kI64: return Format(L"%I64d", GetI64());
-    case kFloat: return Format(L"%0.2f", static_cast<double>(GetFloat()));
-    default: return std::wstring();
+    case kText:
+        return m_text;
+    case kBool:
+        return GetBool() ? L"1" : L"0";
+    case kInt:
+        return Format(L"%i", GetInt());
+    case kU8:
+        return Format(L"%u", static_cast<uint32_t>(GetU8()));
+    case kU16:
+        return Format(L"%u", static_cast<uint32_t>(GetU16()));
+    case kU32:
+        return Format(L"%u", GetU32());
+    case kI64:
+        return Format(L"%I64d", GetI64());
+    case kFloat:
+        return Format(L"%0.2f", static_cast<double>(GetFloat()));
+    default:
+        return std::wstring();
     }
 }
 
@@ -86,16 +95,16 @@ namespace {
 const wchar_t* const kSource = L"Config";
 
 // What the XML reader takes as the end of a tag name.
-bool UnsafeInXmlName(wchar_t c) {
-    return IsSpace(c) || c == L'<' || c == L'>' || c == L'=' || c == L'/' || c == L'"';
-}
+bool UnsafeInXmlName(wchar_t c) { return IsSpace(c) || c == L'<' || c == L'>' || c == L'=' || c == L'/' || c == L'"'; }
 
 void CheckXmlName(const std::wstring& name) {
     bool ok = !name.empty();
-    for (wchar_t c : name)
+    for (wchar_t c : name) {
         ok = ok && !UnsafeInXmlName(c);
-    if (!ok)
+    }
+    if (!ok) {
         throw CException(L"vek::CConfig::Save", kSource, __LINE__, L"Name cannot be an XML element: " + name);
+    }
 }
 
 } // namespace
@@ -109,15 +118,17 @@ void CConfig::SetFileName(const std::wstring& fileName) { m_fileName = fileName;
 void CConfig::SetFormat(uint32_t format, uint32_t encoding) {
     m_format = format;
     m_encoding = encoding;
-    if (format == kFormatIni)
+    if (format == kFormatIni) {
         SetFileName(m_baseName + L".ini");
-    else if (format == kFormatXml)
+    } else if (format == kFormatXml) {
         SetFileName(m_baseName + L".xml");
+    }
 }
 
 void CConfig::ResetToDefaults() {
-    for (TEntry& entry : m_entries)
+    for (TEntry& entry : m_entries) {
         entry.value = entry.defaultValue;
+    }
 }
 
 void CConfig::AddEntry(const std::wstring& name, const CValue& defaultValue) {
@@ -126,8 +137,9 @@ void CConfig::AddEntry(const std::wstring& name, const CValue& defaultValue) {
 
 CValue CConfig::FindEntry(const std::wstring& name) {
     for (const TEntry& entry : m_entries) {
-        if (equals(entry.name, name))
+        if (equals(entry.name, name)) {
             return entry.value;
+        }
     }
     return CValue();
 }
@@ -144,19 +156,21 @@ void CConfig::SetValue(const std::wstring& name, const CValue& value) {
 void CConfig::Clear() { m_entries.clear(); }
 
 void CConfig::Load(bool allKeysAsText) {
-    if (m_format == kFormatIni)
+    if (m_format == kFormatIni) {
         LoadIni(allKeysAsText);
-    else if (m_format == kFormatXml)
+    } else if (m_format == kFormatXml) {
         LoadXml(allKeysAsText);
+    }
 }
 
 void CConfig::Save() {
     // A file cannot be written with encoding detection.
     const uint32_t encoding = m_encoding == kEncodingDetect ? kEncodingNarrow : m_encoding;
-    if (m_format == kFormatIni)
+    if (m_format == kFormatIni) {
         SaveIni(encoding);
-    else if (m_format == kFormatXml)
+    } else if (m_format == kFormatXml) {
         SaveXml(encoding);
+    }
 }
 
 void CConfig::LoadIni(bool allKeysAsText) {
@@ -174,15 +188,17 @@ void CConfig::LoadIni(bool allKeysAsText) {
     if (allKeysAsText) {
         Clear();
         for (const TIniSection& section : ini.GetSections()) {
-            for (const TIniEntry& entry : section.entries)
+            for (const TIniEntry& entry : section.entries) {
                 AddEntry(entry.key, CValue(entry.value));
+            }
         }
         return;
     }
 
     ResetToDefaults();
-    if (missing)
+    if (missing) {
         return;
+    }
     for (TEntry& entry : m_entries) {
         const std::wstring& name = entry.name;
         const CValue& current = entry.value;
@@ -203,9 +219,10 @@ void CConfig::LoadIni(bool allKeysAsText) {
             // Read as a signed int; a number that does not fit the byte is
             // refused rather than cut to its low bits.
             const int32_t value = ini.GetValue(name, m_baseName, static_cast<int32_t>(current.GetU8()), true);
-            if (value > 0xFF)
+            if (value > 0xFF) {
                 throw CException(L"vek::CConfig::Load", kSource, __LINE__,
                                  L"Invalid type: " + name + L" (too high numeric value for unsigned char variable");
+            }
             entry.value = CValue::FromU8(static_cast<uint8_t>(value));
             break;
         }
@@ -234,8 +251,9 @@ void CConfig::LoadXml(bool allKeysAsText) {
     } catch (const CFileException&) {
         // Like a missing ini file: nothing to read.
     }
-    if (!root)
+    if (!root) {
         return;
+    }
     if (allKeysAsText) {
         Clear();
         for (size_t i = 0; i < root->GetChildCount(); ++i) {
@@ -245,37 +263,42 @@ void CConfig::LoadXml(bool allKeysAsText) {
         return;
     }
     for (TEntry& entry : m_entries) {
-        if (const CXmlNode* child = root->FindChild(entry.name))
+        if (const CXmlNode* child = root->FindChild(entry.name)) {
             entry.value = CValue(entry.defaultValue.GetKind(), child->GetValue());
+        }
     }
 }
 
 void CConfig::SaveIni(uint32_t encoding) {
     // The reader takes only letters and digits in a section name.
     bool sectionOk = !m_baseName.empty();
-    for (wchar_t c : m_baseName)
+    for (wchar_t c : m_baseName) {
         sectionOk = sectionOk && IsAlnum(c);
-    if (!sectionOk)
-        throw CException(L"vek::CConfig::Save", kSource, __LINE__,
-                         L"Name cannot be an ini section: " + m_baseName);
+    }
+    if (!sectionOk) {
+        throw CException(L"vek::CConfig::Save", kSource, __LINE__, L"Name cannot be an ini section: " + m_baseName);
+    }
 
     // Every entry is written to the text before the file is opened, so a
     // value that WriteEntry refuses leaves the file as it was.
     CIniFile ini;
     std::wstring& output = ini.Output();
     output = L"[" + m_baseName + L"]\r\n";
-    for (const TEntry& entry : m_entries)
+    for (const TEntry& entry : m_entries) {
         CIniFile::WriteEntry(output, entry.name, entry.value);
+    }
     ini.SaveToFile(m_fileName, encoding);
 }
 
 void CConfig::SaveXml(uint32_t encoding) {
     CheckXmlName(m_baseName);
-    for (const TEntry& entry : m_entries)
+    for (const TEntry& entry : m_entries) {
         CheckXmlName(entry.name);
+    }
     CXmlNode root(m_baseName, L"");
-    for (const TEntry& entry : m_entries)
+    for (const TEntry& entry : m_entries) {
         root.AppendChild(CXmlNode::AddChild(entry.name, entry.value.ToString()));
+    }
     CXmlWriter(encoding, &root).Write(m_fileName);
 }
 

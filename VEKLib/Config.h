@@ -16,7 +16,7 @@ public:
         kEmpty = 0,
         kText = 1,
         kBool = 2,
-        kInt = 3,     // i32
+        kInt = 3, // i32
         kU8 = 4,
         kU16 = 5,
         kU32 = 6,
@@ -24,10 +24,10 @@ public:
         kFloat = 8,
     };
 
-    CValue() = default;                      // kind 0
-    CValue(const wchar_t* text);             // kind 1; null counts as empty
-    CValue(const std::wstring& text);        // kind 1
-    explicit CValue(int64_t value);          // kind 7
+    CValue() = default;               // kind 0
+    CValue(const wchar_t* text);      // kind 1; null counts as empty
+    CValue(const std::wstring& text); // kind 1
+    explicit CValue(int64_t value);   // kind 7
     // A value of `kind` read from `text`: 2 true for a non-zero decimal
     // number; 3 and 6 the 32-bit decimal conversion; 4 and 5 its low 8 or 16
     // bits; 7 the 64-bit one; 8 a float. Kind 0 and unknown kinds keep only
@@ -77,7 +77,7 @@ public:
 
     struct TEntry {
         std::wstring name;
-        CValue value;          // current value; empty until reset or loaded
+        CValue value; // current value; empty until reset or loaded
         CValue defaultValue;
     };
 

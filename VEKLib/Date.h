@@ -18,8 +18,8 @@ public:
     int64_t GetRaw() const { return m_raw; }
 
     int32_t GetYear() const;
-    int32_t GetMonth() const;     // 1..12
-    int32_t GetDay() const;       // 1..31
+    int32_t GetMonth() const; // 1..12
+    int32_t GetDay() const;   // 1..31
     int32_t GetHour() const;
     int32_t GetMinute() const;
     int32_t GetSecond() const;

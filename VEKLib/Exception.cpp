@@ -30,14 +30,22 @@ void CException::Display() const {
 
 std::wstring FileErrorText(uint32_t code) {
     switch (code) {
-    case CFileException::kNotFound: return L"File not found";
-    case CFileException::kAccessDenied: return L"Access to file denied";
-    case CFileException::kInsufficientRights: return L"Insufficient file rights";
-    case CFileException::kAlreadyExists: return L"File already exists";
-    case CFileException::kInvalidContent: return L"Invalid file content";
-    case CFileException::kInvalidVersion: return L"Invalid file version";
-    case CFileException::kOther: return L"Other error";
-    default: return std::wstring();
+    case CFileException::kNotFound:
+        return L"File not found";
+    case CFileException::kAccessDenied:
+        return L"Access to file denied";
+    case CFileException::kInsufficientRights:
+        return L"Insufficient file rights";
+    case CFileException::kAlreadyExists:
+        return L"File already exists";
+    case CFileException::kInvalidContent:
+        return L"Invalid file content";
+    case CFileException::kInvalidVersion:
+        return L"Invalid file version";
+    case CFileException::kOther:
+        return L"Other error";
+    default:
+        return std::wstring();
     }
 }
 

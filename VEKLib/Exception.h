@@ -11,8 +11,7 @@ public:
     // function: literal qualified name ("vek::CFile::Open"); sourceFile: the
     // raiser's source file, any path form; only the name after the last
     // separator is shown.
-    CException(const std::wstring& function, const std::wstring& sourceFile, int32_t line,
-               const std::wstring& message);
+    CException(const std::wstring& function, const std::wstring& sourceFile, int32_t line, const std::wstring& message);
     CException(const CException&) = default;
     CException& operator=(const CException&) = default;
     virtual ~CException();

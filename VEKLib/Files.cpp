@@ -31,7 +31,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-
 // '*' any run, '?' one unit; case ignored. Iterative, so a long pattern costs
 // time in proportion, not stack.
 bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
@@ -212,7 +211,7 @@ bool ListFiles(const wchar_t* folder, const wchar_t* pattern, std::vector<std::w
         return false;
     }
     if (wildcard == L"*.*") {
-        wildcard = L"*";   // also names without a dot
+        wildcard = L"*"; // also names without a dot
     }
     std::string local;
     if (cut == 0) {
@@ -541,12 +540,12 @@ void CFile::CheckEncoding(uint32_t encoding, bool mark) const {
     // name. With a mark the other rules cannot apply; the size rule is the
     // validator's own.
     if (encoding == kEncodingUtf8 && m_length < 3) {
-        throw CFileException(CFileException::kInvalidContent, m_fileName, L"vek::CEncodingValidator::Check",
-                             L"Strings", 363, L"Invalid BOM");
+        throw CFileException(CFileException::kInvalidContent, m_fileName, L"vek::CEncodingValidator::Check", L"Strings",
+                             363, L"Invalid BOM");
     }
     if (encoding == kEncodingUtf16 && m_length < 2) {
-        throw CFileException(CFileException::kInvalidContent, m_fileName, L"vek::CEncodingValidator::Check",
-                             L"Strings", 365, L"Invalid BOM");
+        throw CFileException(CFileException::kInvalidContent, m_fileName, L"vek::CEncodingValidator::Check", L"Strings",
+                             365, L"Invalid BOM");
     }
 }
 
@@ -641,7 +640,7 @@ void CFile::WriteText(const std::wstring& text, uint32_t encoding, bool mark) {
     OpenedCheck();
     ModeCheck(kOperationWrite);
     CEncodingValidator::Check(m_fileName, encoding, false, mark);
-    const std::wstring body(text.c_str());   // up to the first zero unit
+    const std::wstring body(text.c_str()); // up to the first zero unit
     std::string bytes;
     if (encoding == kEncodingNarrow) {
         bytes = WideToNarrow(body);

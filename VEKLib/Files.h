@@ -65,9 +65,9 @@ class CFile {
 public:
     // Open modes.
     enum : uint32_t {
-        kModeReadWrite = 0,   // created or truncated, readable and writable
-        kModeWrite = 1,       // created or truncated
-        kModeRead = 2,        // must exist
+        kModeReadWrite = 0, // created or truncated, readable and writable
+        kModeWrite = 1,     // created or truncated
+        kModeRead = 2,      // must exist
     };
     // Seek origins; any other value counts as the start.
     enum : uint32_t { kSeekStart = 0, kSeekCurrent = 1, kSeekEnd = 2 };
@@ -130,7 +130,7 @@ protected:
 
     std::unique_ptr<uint8_t[]> m_buffer;
     std::FILE* m_file = nullptr;
-    uint32_t m_position = 0;   // bytes used in the buffer; memory read/write position
+    uint32_t m_position = 0; // bytes used in the buffer; memory read/write position
     uint32_t m_capacity = 0;
     uint32_t m_length = 0;
     bool m_memoryOnly = false;

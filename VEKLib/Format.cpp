@@ -17,9 +17,9 @@ constexpr wchar_t kReplacement = 0xFFFD;
 struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
-    int precision = -1;  // -1: none given
-    int bits = 32;       // integer width the conversion reads
-    char text = 0;       // 'h' narrow, 'l' wide, 0 by the conversion letter
+    int precision = -1; // -1: none given
+    int bits = 32;      // integer width the conversion reads
+    char text = 0;      // 'h' narrow, 'l' wide, 0 by the conversion letter
 };
 
 // The result is built here and copied once; output past the limit is dropped,
@@ -29,8 +29,12 @@ public:
     bool Full() const { return m_len >= kFormatLimit || m_ended; }
     size_t Room() const { return m_ended ? 0 : kFormatLimit - m_len; }
     void Put(wchar_t c) {
-        if (c == 0) m_ended = true;  // the text ends at its first zero
-        if (!Full()) m_buf[m_len++] = c;
+        if (c == 0) {
+            m_ended = true; // the text ends at its first zero
+        }
+        if (!Full()) {
+            m_buf[m_len++] = c;
+        }
     }
     void Fill(wchar_t c, size_t n) {
         n = std::min(n, Room());
@@ -39,7 +43,9 @@ public:
     }
     void Ascii(const char* s, size_t n) {
         n = std::min(n, Room());
-        for (size_t k = 0; k < n; ++k) m_buf[m_len++] = static_cast<unsigned char>(s[k]);
+        for (size_t k = 0; k < n; ++k) {
+            m_buf[m_len++] = static_cast<unsigned char>(s[k]);
+        }
     }
     void Wide(const wchar_t* s, size_t n) {
         n = std::min(n, Room());
@@ -92,9 +98,13 @@ void EmitNumber(Output& out, const Conversion& s, Number n) {
 }
 
 void AddSign(Number& n, const Conversion& s, bool negative) {
-    if (negative) n.prefix[n.prefixLen++] = '-';
-    else if (s.plus) n.prefix[n.prefixLen++] = '+';
-    else if (s.space) n.prefix[n.prefixLen++] = ' ';
+    if (negative) {
+        n.prefix[n.prefixLen++] = '-';
+    } else if (s.plus) {
+        n.prefix[n.prefixLen++] = '+';
+    } else if (s.space) {
+        n.prefix[n.prefixLen++] = ' ';
+    }
 }
 
 // The bits an integer conversion of `bits` width reads from an argument,
@@ -108,19 +118,29 @@ uint64_t IntegerBits(const FormatArg& a, int bits, bool isSigned) {
         return reinterpret_cast<uintptr_t>(a.p);
     case FormatArg::kDouble: {
         const double d = std::trunc(a.d);
-        if (std::isnan(d)) return 0;
+        if (std::isnan(d)) {
+            return 0;
+        }
         if (isSigned) {
             const double top = std::ldexp(1.0, bits - 1);
-            if (d >= top) return (uint64_t{1} << (bits - 1)) - 1;
-            if (d <= -top) return uint64_t{1} << (bits - 1);
+            if (d >= top) {
+                return (uint64_t{1} << (bits - 1)) - 1;
+            }
+            if (d <= -top) {
+                return uint64_t{1} << (bits - 1);
+            }
             return static_cast<uint64_t>(static_cast<int64_t>(d));
         }
-        if (d <= 0) return 0;
-        if (d >= std::ldexp(1.0, bits)) return ~uint64_t{0};
+        if (d <= 0) {
+            return 0;
+        }
+        if (d >= std::ldexp(1.0, bits)) {
+            return ~uint64_t{0};
+        }
         return static_cast<uint64_t>(d);
     }
     default:
-        return 0;  // text counts as 0
+        return 0; // text counts as 0
     }
     return a.u;
 }
@@ -129,7 +149,9 @@ void EmitInteger(Output& out, const Conversion& s, wchar_t conv, const FormatArg
     const bool isSigned = conv == L'd' || conv == L'i';
     const int bits = s.bits;
     uint64_t v = IntegerBits(a, bits, isSigned);
-    if (bits < 64) v &= (uint64_t{1} << bits) - 1;
+    if (bits < 64) {
+        v &= (uint64_t{1} << bits) - 1;
+    }
     bool negative = false;
     if (isSigned && (v >> (bits - 1)) != 0) {
         negative = true;
@@ -140,17 +162,23 @@ void EmitInteger(Output& out, const Conversion& s, wchar_t conv, const FormatArg
     size_t len = 0;
     if (v != 0 || s.precision != 0) {
         len = std::to_chars(digits, digits + sizeof digits, v, base).ptr - digits;
-        if (conv == L'X') std::transform(digits, digits + len, digits, Upper);
+        if (conv == L'X') {
+            std::transform(digits, digits + len, digits, Upper);
+        }
     }
     Number n;
     n.body = digits;
     n.bodyLen = n.midAt = len;
-    if (isSigned) AddSign(n, s, negative);
+    if (isSigned) {
+        AddSign(n, s, negative);
+    }
     if (s.precision >= 0) {
         n.zeroPadOk = false;
         n.leadZeros = static_cast<size_t>(s.precision) > len ? s.precision - len : 0;
     }
-    if (s.alt && base == 8 && n.leadZeros == 0 && (len == 0 || digits[0] != '0')) n.leadZeros = 1;
+    if (s.alt && base == 8 && n.leadZeros == 0 && (len == 0 || digits[0] != '0')) {
+        n.leadZeros = 1;
+    }
     if (s.alt && base == 16 && v != 0) {
         n.prefix[n.prefixLen++] = '0';
         n.prefix[n.prefixLen++] = static_cast<char>(conv);
@@ -161,7 +189,9 @@ void EmitInteger(Output& out, const Conversion& s, wchar_t conv, const FormatArg
 void EmitPointer(Output& out, const Conversion& s, const FormatArg& a) {
     uint64_t v = IntegerBits(a, 64, false);
     char digits[16];
-    for (int k = 15; k >= 0; --k, v >>= 4) digits[k] = "0123456789ABCDEF"[v & 15];
+    for (int k = 15; k >= 0; --k, v >>= 4) {
+        digits[k] = "0123456789ABCDEF"[v & 15];
+    }
     Number n;
     n.body = digits;
     n.bodyLen = n.midAt = sizeof digits;
@@ -170,11 +200,16 @@ void EmitPointer(Output& out, const Conversion& s, const FormatArg& a) {
 
 double DoubleOf(const FormatArg& a) {
     switch (a.kind) {
-    case FormatArg::kDouble: return a.d;
-    case FormatArg::kSigned: return static_cast<double>(a.i);
-    case FormatArg::kUnsigned: return static_cast<double>(a.u);
-    case FormatArg::kPointer: return static_cast<double>(reinterpret_cast<uintptr_t>(a.p));
-    default: return 0.0;
+    case FormatArg::kDouble:
+        return a.d;
+    case FormatArg::kSigned:
+        return static_cast<double>(a.i);
+    case FormatArg::kUnsigned:
+        return static_cast<double>(a.u);
+    case FormatArg::kPointer:
+        return static_cast<double>(reinterpret_cast<uintptr_t>(a.p));
+    default:
+        return 0.0;
     }
 }
 
@@ -184,10 +219,16 @@ size_t ExponentAt(const char* b, size_t len, char mark) { return std::find(b, b 
 // Drops trailing zeros of the fraction (and a bare point) before the exponent.
 size_t StripZeros(char* b, size_t len) {
     const size_t e = ExponentAt(b, len, 'e');
-    if (std::find(b, b + e, '.') == b + e) return len;
+    if (std::find(b, b + e, '.') == b + e) {
+        return len;
+    }
     size_t end = e;
-    while (b[end - 1] == '0') --end;
-    if (b[end - 1] == '.') --end;
+    while (b[end - 1] == '0') {
+        --end;
+    }
+    if (b[end - 1] == '.') {
+        --end;
+    }
     std::memmove(b + end, b + e, len - e);
     return len - (e - end);
 }
@@ -195,7 +236,9 @@ size_t StripZeros(char* b, size_t len) {
 // Puts a point before the exponent when there is none ('#' flag).
 size_t EnsurePoint(char* b, size_t len, char mark) {
     const size_t e = ExponentAt(b, len, mark);
-    if (std::find(b, b + e, '.') != b + e) return len;
+    if (std::find(b, b + e, '.') != b + e) {
+        return len;
+    }
     std::memmove(b + e + 1, b + e, len - e);
     b[e] = '.';
     return len + 1;
@@ -224,8 +267,8 @@ void EmitFloat(Output& out, const Conversion& s, wchar_t conv, const FormatArg& 
         if (kind == L'f') {
             r = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, stored);
         } else if (kind == L'e' || hex) {
-            r = std::to_chars(buf, buf + sizeof buf, mag,
-                              hex ? std::chars_format::hex : std::chars_format::scientific, stored);
+            r = std::to_chars(buf, buf + sizeof buf, mag, hex ? std::chars_format::hex : std::chars_format::scientific,
+                              stored);
         } else {
             // %g: P significant digits, fixed or scientific by the exponent
             // that the scientific form with P digits has.
@@ -237,13 +280,20 @@ void EmitFloat(Output& out, const Conversion& s, wchar_t conv, const FormatArg& 
                 const char* e = std::find(buf, r.ptr, 'e');
                 std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, x);
             }
-            if (r.ec == std::errc() && x < p && x >= -4)
+            if (r.ec == std::errc() && x < p && x >= -4) {
                 r = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, p - 1 - x);
+            }
         }
-        if (r.ec != std::errc()) return;
+        if (r.ec != std::errc()) {
+            return;
+        }
         len = r.ptr - buf;
-        if (kind == L'g' && !s.alt) len = StripZeros(buf, len);
-        if (s.alt) len = EnsurePoint(buf, len, mark);
+        if (kind == L'g' && !s.alt) {
+            len = StripZeros(buf, len);
+        }
+        if (s.alt) {
+            len = EnsurePoint(buf, len, mark);
+        }
         n.midZeros = static_cast<size_t>(extra);
         n.midAt = ExponentAt(buf, len, mark);
         if (hex) {
@@ -251,7 +301,9 @@ void EmitFloat(Output& out, const Conversion& s, wchar_t conv, const FormatArg& 
             n.prefix[n.prefixLen++] = upper ? 'X' : 'x';
         }
     }
-    if (upper) std::transform(buf, buf + len, buf, Upper);
+    if (upper) {
+        std::transform(buf, buf + len, buf, Upper);
+    }
     n.body = buf;
     n.bodyLen = len;
     EmitNumber(out, s, n);
@@ -262,7 +314,7 @@ void EmitFloat(Output& out, const Conversion& s, wchar_t conv, const FormatArg& 
 size_t DecodeUtf8(const unsigned char*& p, const unsigned char* end, wchar_t units[2]) {
     const unsigned b = *p++;
     int more = 0;
-    unsigned cp = kReplacement, lo = 0x80, hi = 0xBF;  // range of the next byte
+    unsigned cp = kReplacement, lo = 0x80, hi = 0xBF; // range of the next byte
     if (b < 0x80) {
         cp = b;
     } else if (b >= 0xC2 && b <= 0xDF) {
@@ -271,13 +323,13 @@ size_t DecodeUtf8(const unsigned char*& p, const unsigned char* end, wchar_t uni
     } else if (b >= 0xE0 && b <= 0xEF) {
         more = 2;
         cp = b & 0x0F;
-        lo = b == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        hi = b == 0xED ? 0x9F : 0xBF;  // no surrogates
+        lo = b == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+        hi = b == 0xED ? 0x9F : 0xBF; // no surrogates
     } else if (b >= 0xF0 && b <= 0xF4) {
         more = 3;
         cp = b & 0x07;
         lo = b == 0xF0 ? 0x90 : 0x80;
-        hi = b == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+        hi = b == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
     }
     for (; more > 0; --more, lo = 0x80, hi = 0xBF) {
         if (p == end || *p < lo || *p > hi) {
@@ -297,7 +349,9 @@ size_t DecodeUtf8(const unsigned char*& p, const unsigned char* end, wchar_t uni
 
 // A text argument ends at its first zero, as the caller's text did.
 void EmitWideText(Output& out, const Conversion& s, std::wstring_view t) {
-    if (s.precision >= 0) t = t.substr(0, s.precision);
+    if (s.precision >= 0) {
+        t = t.substr(0, s.precision);
+    }
     if (!s.left && s.width > 0) {
         // Only as far as the width reaches does the length matter.
         const std::wstring_view head = t.substr(0, s.width);
@@ -319,7 +373,9 @@ void EmitNarrowText(Output& out, const Conversion& s, std::string_view t) {
     if (!s.left && s.width > 0) {
         for (const unsigned char* p = begin; p != end && *p != 0 && len < static_cast<size_t>(s.width);) {
             const size_t n = DecodeUtf8(p, end, units);
-            if (len + n > max) break;
+            if (len + n > max) {
+                break;
+            }
             len += n;
         }
         out.Fill(L' ', LeftPad(s, len));
@@ -327,7 +383,9 @@ void EmitNarrowText(Output& out, const Conversion& s, std::string_view t) {
     len = 0;
     for (const unsigned char* p = begin; p != end && *p != 0 && !out.Full();) {
         const size_t n = DecodeUtf8(p, end, units);
-        if (len + n > max) break;
+        if (len + n > max) {
+            break;
+        }
         len += n;
         out.Wide(units, n);
     }
@@ -339,12 +397,21 @@ void EmitText(Output& out, const Conversion& s, const FormatArg& a) {
     char buf[32];
     char* end;
     switch (a.kind) {
-    case FormatArg::kWide: return EmitWideText(out, s, a.wide);
-    case FormatArg::kNarrow: return EmitNarrowText(out, s, a.narrow);
-    case FormatArg::kSigned: end = std::to_chars(buf, buf + sizeof buf, a.i).ptr; break;
-    case FormatArg::kUnsigned: end = std::to_chars(buf, buf + sizeof buf, a.u).ptr; break;
-    case FormatArg::kDouble: end = std::to_chars(buf, buf + sizeof buf, a.d).ptr; break;
-    default: return EmitPointer(out, s, a);
+    case FormatArg::kWide:
+        return EmitWideText(out, s, a.wide);
+    case FormatArg::kNarrow:
+        return EmitNarrowText(out, s, a.narrow);
+    case FormatArg::kSigned:
+        end = std::to_chars(buf, buf + sizeof buf, a.i).ptr;
+        break;
+    case FormatArg::kUnsigned:
+        end = std::to_chars(buf, buf + sizeof buf, a.u).ptr;
+        break;
+    case FormatArg::kDouble:
+        end = std::to_chars(buf, buf + sizeof buf, a.d).ptr;
+        break;
+    default:
+        return EmitPointer(out, s, a);
     }
     EmitNarrowText(out, s, std::string_view(buf, end - buf));
 }
@@ -353,10 +420,14 @@ void EmitText(Output& out, const Conversion& s, const FormatArg& a) {
 void EmitChar(Output& out, const Conversion& s, bool narrow, const FormatArg& a) {
     wchar_t c;
     if (a.kind == FormatArg::kWide) {
-        if (a.wide.empty()) return;
+        if (a.wide.empty()) {
+            return;
+        }
         c = a.wide[0];
     } else if (a.kind == FormatArg::kNarrow) {
-        if (a.narrow.empty()) return;
+        if (a.narrow.empty()) {
+            return;
+        }
         const auto* p = reinterpret_cast<const unsigned char*>(a.narrow.data());
         wchar_t units[2];
         DecodeUtf8(p, p + a.narrow.size(), units);
@@ -375,8 +446,9 @@ void EmitChar(Output& out, const Conversion& s, bool narrow, const FormatArg& a)
 // Reads decimal digits, saturating so that any width stays an int.
 int ReadNumber(std::wstring_view f, size_t& i) {
     int v = 0;
-    for (; i < f.size() && f[i] >= L'0' && f[i] <= L'9'; ++i)
+    for (; i < f.size() && f[i] >= L'0' && f[i] <= L'9'; ++i) {
         v = v > (INT_MAX - 9) / 10 ? INT_MAX : v * 10 + (f[i] - L'0');
+    }
     return v;
 }
 
@@ -396,23 +468,34 @@ std::wstring FormatArgs(std::wstring_view format, const FormatArg* args, size_t 
     while (i < end && !out.Full()) {
         const size_t pct = std::min(f.find(L'%', i), end);
         out.Wide(f.data() + i, pct - i);
-        if (pct == end) break;
+        if (pct == end) {
+            break;
+        }
         const size_t start = pct;
         i = pct + 1;
         Conversion s;
         for (; i < end; ++i) {
             const wchar_t c = f[i];
-            if (c == L'-') s.left = true;
-            else if (c == L'+') s.plus = true;
-            else if (c == L' ') s.space = true;
-            else if (c == L'#') s.alt = true;
-            else if (c == L'0') s.zero = true;
-            else break;
+            if (c == L'-') {
+                s.left = true;
+            } else if (c == L'+') {
+                s.plus = true;
+            } else if (c == L' ') {
+                s.space = true;
+            } else if (c == L'#') {
+                s.alt = true;
+            } else if (c == L'0') {
+                s.zero = true;
+            } else {
+                break;
+            }
         }
         if (i < end && f[i] == L'*') {
             ++i;
             const int w = takeInt(0);
-            if (w < 0) s.left = true;
+            if (w < 0) {
+                s.left = true;
+            }
             s.width = w == INT_MIN ? INT_MAX : std::abs(w);
         } else {
             s.width = ReadNumber(f, i);
@@ -453,30 +536,69 @@ std::wstring FormatArgs(std::wstring_view format, const FormatArg* args, size_t 
         }
         const wchar_t conv = f[i++];
         switch (conv) {
-        case L'%': out.Put(L'%'); continue;
-        case L'n': take(); continue;  // would store the count so far: never here
-        case L'd': case L'i': case L'u': case L'o': case L'x': case L'X':
-        case L'e': case L'E': case L'f': case L'F': case L'g': case L'G': case L'a': case L'A':
-        case L'p': case L's': case L'S': case L'c': case L'C':
+        case L'%':
+            out.Put(L'%');
+            continue;
+        case L'n':
+            take();
+            continue; // would store the count so far: never here
+        case L'd':
+        case L'i':
+        case L'u':
+        case L'o':
+        case L'x':
+        case L'X':
+        case L'e':
+        case L'E':
+        case L'f':
+        case L'F':
+        case L'g':
+        case L'G':
+        case L'a':
+        case L'A':
+        case L'p':
+        case L's':
+        case L'S':
+        case L'c':
+        case L'C':
             break;
         default:
             out.Wide(f.data() + start, i - start);
             continue;
         }
         const FormatArg* a = take();
-        if (!a) continue;
+        if (!a) {
+            continue;
+        }
         switch (conv) {
-        case L's': case L'S': case L'c': case L'C': {
+        case L's':
+        case L'S':
+        case L'c':
+        case L'C': {
             const bool narrow = s.text == 'h' || (s.text == 0 && (conv == L'S' || conv == L'C'));
-            if (conv == L'c' || conv == L'C') EmitChar(out, s, narrow, *a);
-            else EmitText(out, s, *a);
+            if (conv == L'c' || conv == L'C') {
+                EmitChar(out, s, narrow, *a);
+            } else {
+                EmitText(out, s, *a);
+            }
             break;
         }
-        case L'p': EmitPointer(out, s, *a); break;
-        case L'e': case L'E': case L'f': case L'F': case L'g': case L'G': case L'a': case L'A':
+        case L'p':
+            EmitPointer(out, s, *a);
+            break;
+        case L'e':
+        case L'E':
+        case L'f':
+        case L'F':
+        case L'g':
+        case L'G':
+        case L'a':
+        case L'A':
             EmitFloat(out, s, conv, *a);
             break;
-        default: EmitInteger(out, s, conv, *a); break;
+        default:
+            EmitInteger(out, s, conv, *a);
+            break;
         }
     }
     return out.Result();

@@ -12,8 +12,8 @@ int32_t TruncatedRoot(double sumOfSquares) {
 } // namespace
 
 TPoint DirectionToOffset(uint8_t direction) {
-    static constexpr TPoint kOffsets[9] = {{0, 0},  {-1, -1}, {0, -1}, {1, -1}, {1, 0},
-                                           {1, 1},  {0, 1},   {-1, 1}, {-1, 0}};
+    static constexpr TPoint kOffsets[9] = {{0, 0}, {-1, -1}, {0, -1}, {1, -1}, {1, 0},
+                                           {1, 1}, {0, 1},   {-1, 1}, {-1, 0}};
     return direction <= 8 ? kOffsets[direction] : TPoint{};
 }
 

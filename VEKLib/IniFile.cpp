@@ -1,6 +1,5 @@
 #include "VEKLib/IniFile.h"
 
-
 #include <limits>
 
 #include "VEKLib/Config.h"
@@ -58,8 +57,9 @@ bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 // Digits only, or with flag sums digits and '|'.
 bool UnsignedChars(const std::wstring& raw, bool flagSums) {
     for (wchar_t c : raw) {
-        if (!IsDigit(c) && !(flagSums && c == L'|'))
+        if (!IsDigit(c) && !(flagSums && c == L'|')) {
             return false;
+        }
     }
     return true;
 }
@@ -71,14 +71,13 @@ uint64_t UnsignedValue(const std::wstring& raw, bool flagSums) {
 }
 
 // Characters that the reader would take as structure inside a text value.
-bool UnsafeInText(wchar_t c) {
-    return c == L'"' || c == L';' || c == L'=' || c == L'[' || c == L'\r' || c == L'\n';
-}
+bool UnsafeInText(wchar_t c) { return c == L'"' || c == L';' || c == L'=' || c == L'[' || c == L'\r' || c == L'\n'; }
 
 void CreateMissingFolder(const std::wstring& folder) {
     // One level, as the game's folders need; a failure shows when the file is opened.
-    if (!folder.empty() && platform::GetPathKind(folder) == platform::PathKind::kMissing)
+    if (!folder.empty() && platform::GetPathKind(folder) == platform::PathKind::kMissing) {
         platform::CreateFolder(folder);
+    }
 }
 
 } // namespace
@@ -105,8 +104,9 @@ void CIniFile::Load(const std::wstring& path, uint32_t encoding) {
 }
 
 void CIniFile::Parse() {
-    if (m_text.empty())
+    if (m_text.empty()) {
         Fail(kParse, 72, L"Buffer not ready");
+    }
 
     m_sections.clear();
     m_line.clear();
@@ -127,10 +127,12 @@ void CIniFile::Parse() {
         if (c == L';') {
             inComment = true;
         } else if (c == L'[') {
-            if (inComment)
+            if (inComment) {
                 continue;
-            if (inHeader)
+            }
+            if (inHeader) {
                 Fail(kParse, 96, L"Invalid header, double '[' found!");
+            }
             inHeader = true;
             m_line.clear();
             m_sections.push_back(working);
@@ -149,8 +151,9 @@ void CIniFile::Parse() {
         } else if (c == L'\r' || c == L'\n') {
             inComment = false;
             if (!m_line.empty()) {
-                if (!GetExpression(m_line, key, value))
+                if (!GetExpression(m_line, key, value)) {
                     Fail(kParse, 130, L"Invalid expression found in section: " + working.name);
+                }
                 working.entries.push_back(TIniEntry{key, value});
                 m_line.clear();
             }
@@ -163,8 +166,9 @@ void CIniFile::Parse() {
         }
     }
     m_line.clear();
-    if (m_sections.empty())
+    if (m_sections.empty()) {
         Fail(kParse, 152, L"No sections");
+    }
 }
 
 bool CIniFile::GetExpression(const std::wstring& line, std::wstring& key, std::wstring& value) {
@@ -176,21 +180,25 @@ bool CIniFile::GetExpression(const std::wstring& line, std::wstring& key, std::w
     bool quoteClosed = false;
     for (wchar_t c : line) {
         if (c == L'=') {
-            if (afterEquals)
+            if (afterEquals) {
                 Fail(kFunction, 213, L"Redundant characters: " + line);
+            }
             afterEquals = true;
             continue;
         }
         if (!afterEquals) {
-            if (!IsSpace(c))
+            if (!IsSpace(c)) {
                 key += c;
+            }
             continue;
         }
-        if ((!quoteOpen || quoteClosed) && IsSpace(c))
+        if ((!quoteOpen || quoteClosed) && IsSpace(c)) {
             continue;
+        }
         if (!quoteOpen && c == L'"') {
-            if (!value.empty())
+            if (!value.empty()) {
                 Fail(kFunction, 229, L"Redundant characters: " + line);
+            }
             quoteOpen = true;
         } else if (quoteClosed && c != L'"') {
             Fail(kFunction, 233, L"Redundant characters: " + line);
@@ -203,8 +211,9 @@ bool CIniFile::GetExpression(const std::wstring& line, std::wstring& key, std::w
 }
 
 const std::wstring* CIniFile::Find(const std::wstring& key, const std::wstring& section) {
-    if (m_sections.empty())
+    if (m_sections.empty()) {
         Fail(kGetValue, 256, L"Buffer not parsed");
+    }
     m_currentSection = kNoSection;
     for (size_t i = 0; i < m_sections.size(); ++i) {
         if (equals(m_sections[i].name, section)) {
@@ -212,11 +221,13 @@ const std::wstring* CIniFile::Find(const std::wstring& key, const std::wstring& 
             break;
         }
     }
-    if (m_currentSection == kNoSection)
+    if (m_currentSection == kNoSection) {
         Fail(kGetValue, 269, L"Section not found: " + section);
+    }
     for (const TIniEntry& entry : m_sections[m_currentSection].entries) {
-        if (equals(entry.key, key))
+        if (equals(entry.key, key)) {
             return &entry.value;
+        }
     }
     return nullptr;
 }
@@ -237,104 +248,126 @@ std::wstring CIniFile::GetValue(const std::wstring& key, const std::wstring& sec
 
 uint32_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, uint32_t def, bool flagSums) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
-    if (!UnsignedChars(*raw, flagSums))
+    }
+    if (!UnsignedChars(*raw, flagSums)) {
         InvalidType(kLineU32Chars, key);
+    }
     const uint64_t value = UnsignedValue(*raw, flagSums);
-    if (value >= std::numeric_limits<uint32_t>::max())
+    if (value >= std::numeric_limits<uint32_t>::max()) {
         InvalidType(kLineU32High, key, kTooHighU32);
+    }
     return static_cast<uint32_t>(value);
 }
 
 int32_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, int32_t def, bool flagSums) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
+    }
     int64_t value = 0;
     if (flagSums) {
-        if (!UnsignedChars(*raw, true))
+        if (!UnsignedChars(*raw, true)) {
             InvalidType(kLineI32Chars, key);
+        }
         const uint64_t sum = SumFlags(*raw);
-        value = sum > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
-                    ? std::numeric_limits<int64_t>::max()
-                    : static_cast<int64_t>(sum);
+        value = sum > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
+                                                                                 : static_cast<int64_t>(sum);
     } else {
         for (size_t i = 0; i < raw->size(); ++i) {
             const wchar_t c = (*raw)[i];
-            if (!IsDigit(c) && !(i == 0 && c == L'-'))
+            if (!IsDigit(c) && !(i == 0 && c == L'-')) {
                 InvalidType(kLineI32Chars, key);
+            }
         }
         value = WcsToI64(raw->c_str(), nullptr, 10);
     }
-    if (value >= std::numeric_limits<int32_t>::max())
+    if (value >= std::numeric_limits<int32_t>::max()) {
         InvalidType(kLineI32High, key, kTooHighI32);
-    if (value <= std::numeric_limits<int32_t>::min())
+    }
+    if (value <= std::numeric_limits<int32_t>::min()) {
         InvalidType(kLineI32Low, key, kTooLowI32);
+    }
     return static_cast<int32_t>(value);
 }
 
 uint16_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, uint16_t def, bool flagSums) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
-    if (!UnsignedChars(*raw, flagSums))
+    }
+    if (!UnsignedChars(*raw, flagSums)) {
         InvalidType(kLineU16Chars, key);
+    }
     const uint64_t value = UnsignedValue(*raw, flagSums);
-    if (value >= std::numeric_limits<uint16_t>::max())
+    if (value >= std::numeric_limits<uint16_t>::max()) {
         InvalidType(kLineU16High, key, kTooHighU16);
+    }
     return static_cast<uint16_t>(value);
 }
 
 uint8_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, uint8_t def, bool flagSums) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
-    if (!UnsignedChars(*raw, flagSums))
+    }
+    if (!UnsignedChars(*raw, flagSums)) {
         InvalidType(kLineU8Chars, key);
+    }
     const uint64_t value = UnsignedValue(*raw, flagSums);
-    if (value >= std::numeric_limits<uint8_t>::max())
+    if (value >= std::numeric_limits<uint8_t>::max()) {
         InvalidType(kLineU8High, key, kTooHighU8);
+    }
     return static_cast<uint8_t>(value);
 }
 
 int64_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, int64_t def, bool flagSums) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
-    if (!UnsignedChars(*raw, flagSums))
+    }
+    if (!UnsignedChars(*raw, flagSums)) {
         InvalidType(kLineI64Chars, key);
+    }
     // A flag sum is a bit set: all 64 bits count and the sum wraps.
-    if (flagSums)
+    if (flagSums) {
         return static_cast<int64_t>(SumFlags(*raw));
+    }
     const uint64_t value = WcsToUI64(raw->c_str(), nullptr, 10);
-    if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
+    if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
         InvalidType(kLineI64High, key, kTooHighI64);
+    }
     return static_cast<int64_t>(value);
 }
 
 float CIniFile::GetValue(const std::wstring& key, const std::wstring& section, float def) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
+    }
     std::wstring number = *raw;
     for (wchar_t& c : number) {
-        if (c == L',')
-            c = L'.';   // a decimal comma means the same as the point
-        else if (!IsDigit(c) && c != L'.')
+        if (c == L',') {
+            c = L'.'; // a decimal comma means the same as the point
+        } else if (!IsDigit(c) && c != L'.') {
             InvalidType(kLineFloatChars, key);
+        }
     }
     return StrToFloat(number.c_str());
 }
 
 bool CIniFile::GetValue(const std::wstring& key, const std::wstring& section, bool def) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
-    if (*raw == L"0")
+    }
+    if (*raw == L"0") {
         return false;
-    if (*raw == L"1")
+    }
+    if (*raw == L"1") {
         return true;
+    }
     InvalidType(kLineBool, key);
 }
 
@@ -345,13 +378,15 @@ std::wstring CIniFile::GetString(const std::wstring& raw, size_t& position) {
     while (position < raw.size()) {
         const wchar_t c = raw[position];
         if (c == L' ' || c == L'\t') {
-            if (open)
+            if (open) {
                 result += c;
+            }
             ++position;
         } else if (c == L'"') {
             ++position;
-            if (open)
+            if (open) {
                 break;
+            }
             open = true;
         } else if (!open) {
             Fail(L"vek::CIniFile::GetString", 186, L"Quotation mark expected");
@@ -365,8 +400,9 @@ std::wstring CIniFile::GetString(const std::wstring& raw, size_t& position) {
 
 std::wstring CIniFile::GetStringValue(const std::wstring& key, const std::wstring& section, const std::wstring& def) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
+    }
     size_t position = 0;
     return GetString(*raw, position);
 }
@@ -377,14 +413,16 @@ std::wstring CIniFile::GetStringValue(const std::wstring& key, const std::wstrin
 
 uint32_t CIniFile::GetHexColorValue(const std::wstring& key, const std::wstring& section, uint32_t def) {
     const std::wstring* raw = Find(key, section);
-    if (!raw)
+    if (!raw) {
         return def;
+    }
     // The 32-bit conversion saturates, so a value past 32 bits meets the
     // same refusal as all ones, and a sign wraps as it always did.
     const uint32_t value = !raw->empty() && (*raw)[0] == L'#' ? WcsToUL(raw->c_str() + 1, nullptr, 16)
                                                               : WcsToUL(raw->c_str(), nullptr, 10);
-    if (value == std::numeric_limits<uint32_t>::max())
+    if (value == std::numeric_limits<uint32_t>::max()) {
         Fail(L"vek::CIniFile::GetHexColorValue", kLineColorHigh, L"Invalid type: " + key + kTooHighU32);
+    }
     return value;
 }
 
@@ -394,8 +432,9 @@ uint64_t CIniFile::SumFlags(const std::wstring& raw) {
     bool first = true;
     for (const std::wstring& piece : Split(raw, L'|')) {
         const uint64_t number = WcsToUI64(piece.c_str(), nullptr, 10);
-        if (first || number != previous)
-            sum += number;   // wraps at 64 bits
+        if (first || number != previous) {
+            sum += number; // wraps at 64 bits
+        }
         previous = number;
         first = false;
     }
@@ -406,19 +445,22 @@ void CIniFile::WriteEntry(std::wstring& output, const std::wstring& name, const 
     static const wchar_t* const kFunction = L"vek::CIniFile::WriteEntry";
     // The reader drops white space from keys and ends them at '='; such a
     // name would come back as another key, and its value would be lost.
-    if (name.empty())
+    if (name.empty()) {
         Fail(kFunction, __LINE__, L"Empty key cannot be written");
+    }
     for (wchar_t c : name) {
-        if (IsSpace(c) || (c != L'"' && UnsafeInText(c)))
+        if (IsSpace(c) || (c != L'"' && UnsafeInText(c))) {
             Fail(kFunction, __LINE__, L"Key cannot be written: " + name);
+        }
     }
     std::wstring text = value.ToString();
     if (value.GetKind() == CValue::kText) {
         // There are no escapes: such a text would be cut or refused when read.
         for (wchar_t c : text) {
-            if (UnsafeInText(c))
-                Fail(kFunction, __LINE__, L"Text value of key " + name +
-                                              L" holds a quotation mark, ';', '=', '[' or a line break");
+            if (UnsafeInText(c)) {
+                Fail(kFunction, __LINE__,
+                     L"Text value of key " + name + L" holds a quotation mark, ';', '=', '[' or a line break");
+            }
         }
         text = L"\"" + text + L"\"";
     } else if (text.empty()) {

@@ -21,13 +21,13 @@ namespace vek {
 class CValue;
 
 struct TIniEntry {
-    std::wstring key;     // white space removed
-    std::wstring value;   // raw: quotation marks kept
+    std::wstring key;   // white space removed
+    std::wstring value; // raw: quotation marks kept
 };
 
 struct TIniSection {
-    std::vector<TIniEntry> entries;   // file order
-    std::wstring name;                // as written between the brackets
+    std::vector<TIniEntry> entries; // file order
+    std::wstring name;              // as written between the brackets
 };
 
 class CIniFile {

@@ -16,11 +16,11 @@ enum : uint32_t {
 
 class CLog {
 public:
-    std::wstring m_fileName;           // target kLogFile only
-    uint32_t m_target = kLogOff;       // other numbers write nothing
+    std::wstring m_fileName;     // target kLogFile only
+    uint32_t m_target = kLogOff; // other numbers write nothing
     bool m_startEndLines = false;
     bool m_timestamps = false;
-    uint32_t m_sizeLimitKB = 0;        // 0: no limit
+    uint32_t m_sizeLimitKB = 0; // 0: no limit
 };
 
 // Fills the log (the switch turns on both the start and end lines and the

@@ -61,11 +61,15 @@ public:
     // Throws vek::CException when (x, y) is outside the map (or the map was
     // freed).
     T& At(uint16_t x, uint16_t y) {
-        if (!Contains(x, y)) ThrowSubscript(x, y, 190);
+        if (!Contains(x, y)) {
+            ThrowSubscript(x, y, 190);
+        }
         return m_cells[Index(x, y)];
     }
     const T& At(uint16_t x, uint16_t y) const {
-        if (!Contains(x, y)) ThrowSubscript(x, y, TMapConstAtLine<T>::kLine);
+        if (!Contains(x, y)) {
+            ThrowSubscript(x, y, TMapConstAtLine<T>::kLine);
+        }
         return m_cells[Index(x, y)];
     }
 
@@ -111,8 +115,11 @@ namespace detail {
 // Stored width and byte form of a plain cell.
 template <class T>
 constexpr size_t MapCellSize() {
-    if constexpr (std::is_same_v<T, bool>) return 1;
-    else return sizeof(T);
+    if constexpr (std::is_same_v<T, bool>) {
+        return 1;
+    } else {
+        return sizeof(T);
+    }
 }
 
 template <class T>
@@ -120,24 +127,28 @@ void EncodeMapCell(const T& cell, uint8_t* out) {
     if constexpr (std::is_same_v<T, bool>) {
         out[0] = cell ? 1 : 0;
     } else {
-        using U = std::conditional_t<sizeof(T) == 1, uint8_t,
-                  std::conditional_t<sizeof(T) == 2, uint16_t,
-                  std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>>;
+        using U = std::conditional_t<
+            sizeof(T) == 1, uint8_t,
+            std::conditional_t<sizeof(T) == 2, uint16_t, std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>>;
         const U bits = std::bit_cast<U>(cell);
-        for (size_t i = 0; i < sizeof(T); ++i) out[i] = static_cast<uint8_t>(bits >> (8 * i));
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            out[i] = static_cast<uint8_t>(bits >> (8 * i));
+        }
     }
 }
 
 template <class T>
 T DecodeMapCell(const uint8_t* in) {
     if constexpr (std::is_same_v<T, bool>) {
-        return in[0] != 0;  // any non-zero byte is true: no invalid bool in memory
+        return in[0] != 0; // any non-zero byte is true: no invalid bool in memory
     } else {
-        using U = std::conditional_t<sizeof(T) == 1, uint8_t,
-                  std::conditional_t<sizeof(T) == 2, uint16_t,
-                  std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>>;
+        using U = std::conditional_t<
+            sizeof(T) == 1, uint8_t,
+            std::conditional_t<sizeof(T) == 2, uint16_t, std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>>;
         U bits = 0;
-        for (size_t i = 0; i < sizeof(T); ++i) bits |= static_cast<U>(static_cast<U>(in[i]) << (8 * i));
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            bits |= static_cast<U>(static_cast<U>(in[i]) << (8 * i));
+        }
         return std::bit_cast<T>(bits);
     }
 }
@@ -157,9 +168,10 @@ CMap<T>& CMap<T>::operator=(const CMap& other) {
 
 template <class T>
 bool CMap<T>::Resize(uint16_t width, uint16_t height) {
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0) {
         throw CException(FunctionName(L"Resize"), L"Map2D", 263,
                          L"An attempt to create a 0-element array - CMap<T>::Resize");
+    }
     auto cells = std::make_unique<T[]>(static_cast<size_t>(width) * height);
     m_cells = std::move(cells);
     m_width = width;
@@ -169,24 +181,32 @@ bool CMap<T>::Resize(uint16_t width, uint16_t height) {
 
 template <class T>
 void CMap<T>::Fill(T value) {
-    if (!m_cells) return;
-    for (size_t i = 0; i < CellCount(); ++i) m_cells[i] = value;
+    if (!m_cells) {
+        return;
+    }
+    for (size_t i = 0; i < CellCount(); ++i) {
+        m_cells[i] = value;
+    }
 }
 
 template <class T>
 void CMap<T>::CopyFrom(const CMap& source) {
-    if (&source == this || !source.m_cells) return;
+    if (&source == this || !source.m_cells) {
+        return;
+    }
     if (!m_cells || source.m_width > m_width || source.m_height > m_height) {
         const uint32_t width = m_cells ? m_width : 0;
         const uint32_t height = m_cells ? m_height : 0;
-        throw CException(FunctionName(L"CopyFrom"), L"Map2D", __LINE__,
-                         Format(L"Source map %ux%u does not fit into a map of %ux%u",
-                                static_cast<uint32_t>(source.m_width),
-                                static_cast<uint32_t>(source.m_height), width, height));
+        throw CException(
+            FunctionName(L"CopyFrom"), L"Map2D", __LINE__,
+            Format(L"Source map %ux%u does not fit into a map of %ux%u", static_cast<uint32_t>(source.m_width),
+                   static_cast<uint32_t>(source.m_height), width, height));
     }
-    for (uint16_t y = 0; y < source.m_height; ++y)
-        for (uint16_t x = 0; x < source.m_width; ++x)
+    for (uint16_t y = 0; y < source.m_height; ++y) {
+        for (uint16_t x = 0; x < source.m_width; ++x) {
             m_cells[Index(x, y)] = source.m_cells[source.Index(x, y)];
+        }
+    }
 }
 
 template <class T>
@@ -194,10 +214,10 @@ void CMap<T>::ThrowSubscript(uint16_t x, uint16_t y, int32_t line) const {
     // A freed map holds no cells, whatever its width and height say.
     const uint32_t width = m_cells ? m_width : 0;
     const uint32_t height = m_cells ? m_height : 0;
-    throw CException(FunctionName(L"At"), L"Map2D", line,
-                     L"Invalid array subscript, CMap class\r\n" +
-                         Format(L"X=%u, Y=%u, array size %ux%u", static_cast<uint32_t>(x),
-                                static_cast<uint32_t>(y), width, height));
+    throw CException(
+        FunctionName(L"At"), L"Map2D", line,
+        L"Invalid array subscript, CMap class\r\n" +
+            Format(L"X=%u, Y=%u, array size %ux%u", static_cast<uint32_t>(x), static_cast<uint32_t>(y), width, height));
 }
 
 template <class T>
@@ -218,8 +238,9 @@ void CMap<T>::Save() const {
         // that the bytes after it stay where the reader expects them.
         std::vector<uint8_t> row(m_width * cellSize);
         for (uint16_t y = 0; y < m_height; ++y) {
-            for (uint16_t x = 0; x < m_width; ++x)
+            for (uint16_t x = 0; x < m_width; ++x) {
                 detail::EncodeMapCell(m_cells ? m_cells[Index(x, y)] : T{}, &row[x * cellSize]);
+            }
             StreamWriteBytes(row.data(), row.size());
         }
         CountObject();
@@ -242,15 +263,19 @@ void CMap<T>::Load() {
         const auto height = static_cast<uint16_t>(header >> 16);
         // The size comes from the file: refuse one whose cells cannot be
         // there before allocating for it.
-        if (static_cast<uint64_t>(width) * height * cellSize > GetStream().remaining())
-            throw CFileException(CFileException::kInvalidContent, L"", FunctionName(L"Load"), L"Map2D",
-                                 __LINE__, L"Map data runs past the end of the stream");
+        if (static_cast<uint64_t>(width) * height * cellSize > GetStream().remaining()) {
+            throw CFileException(CFileException::kInvalidContent, L"", FunctionName(L"Load"), L"Map2D", __LINE__,
+                                 L"Map data runs past the end of the stream");
+        }
         Resize(width, height);
         std::vector<uint8_t> row(width * cellSize);
         for (uint16_t y = 0; y < height; ++y) {
-            if (!StreamReadBytes(row.size(), row.data())) continue;
-            for (uint16_t x = 0; x < width; ++x)
+            if (!StreamReadBytes(row.size(), row.data())) {
+                continue;
+            }
+            for (uint16_t x = 0; x < width; ++x) {
                 m_cells[Index(x, y)] = detail::DecodeMapCell<T>(&row[x * cellSize]);
+            }
         }
         CountObject();
     }

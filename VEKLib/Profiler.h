@@ -9,11 +9,11 @@ namespace vek {
 
 class CProfileNode {
 public:
-    double m_totalTime = 0.0;   // seconds
+    double m_totalTime = 0.0; // seconds
     double m_calls = 0.0;
-    int64_t m_timerMark = 0;    // timer value when the node was opened
+    int64_t m_timerMark = 0; // timer value when the node was opened
     std::wstring m_name;
-    std::vector<CProfileNode> m_children;   // in order of first opening
+    std::vector<CProfileNode> m_children; // in order of first opening
 };
 
 class CProfiler {

@@ -63,7 +63,7 @@ int32_t RandomRange(int32_t lo, int32_t hi) {
     const int64_t span = (lo <= hi ? static_cast<int64_t>(hi) - lo : static_cast<int64_t>(lo) - hi) + 1;
     int64_t offset = draw % span;
     if (offset < 0) {
-        offset += span;  // a negative draw must not land below the range
+        offset += span; // a negative draw must not land below the range
     }
     return static_cast<int32_t>(low + offset);
 }
@@ -75,7 +75,7 @@ bool Chance(int32_t p, int32_t n) {
     const int64_t draw = g_generator->Next();
     const int64_t modulus = static_cast<int64_t>(n) + 1;
     if (modulus == 0) {
-        return 0 <= p;  // an empty range reduces every draw to 0
+        return 0 <= p; // an empty range reduces every draw to 0
     }
     return draw % modulus <= p;
 }

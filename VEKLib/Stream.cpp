@@ -44,28 +44,40 @@ void RaiseCapacityFigure(uint64_t delta) {
 // The growth check in front of every write of n bytes.
 void MakeRoom(uint64_t count) {
     const uint64_t needed = S::Data().size() + count;
-    if (needed > kStreamLimit) ThrowTooLarge(L"vek::StreamWriteBytes", __LINE__);
-    if (needed > S::Capacity()) RaiseCapacityFigure(2 * needed);
+    if (needed > kStreamLimit) {
+        ThrowTooLarge(L"vek::StreamWriteBytes", __LINE__);
+    }
+    if (needed > S::Capacity()) {
+        RaiseCapacityFigure(2 * needed);
+    }
 }
 
 void Append(const uint8_t* bytes, size_t count) {
     MakeRoom(count);
-    if (count) S::Data().insert(S::Data().end(), bytes, bytes + count);
+    if (count) {
+        S::Data().insert(S::Data().end(), bytes, bytes + count);
+    }
 }
 
 template <class U>
 void WriteLittleEndian(U bits) {
     uint8_t bytes[sizeof(U)];
-    for (size_t i = 0; i < sizeof(U); ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+    for (size_t i = 0; i < sizeof(U); ++i) {
+        bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+    }
     Append(bytes, sizeof(U));
 }
 
 template <class U>
 bool ReadLittleEndian(U& bits) {
     uint8_t bytes[sizeof(U)];
-    if (!StreamReadBytes(sizeof(U), bytes)) return false;
+    if (!StreamReadBytes(sizeof(U), bytes)) {
+        return false;
+    }
     U value = 0;
-    for (size_t i = 0; i < sizeof(U); ++i) value |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
+    for (size_t i = 0; i < sizeof(U); ++i) {
+        value |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
+    }
     bits = value;
     return true;
 }
@@ -74,7 +86,9 @@ template <class T>
 bool ReadAs(T& value) {
     using U = std::make_unsigned_t<T>;
     U bits = 0;
-    if (!ReadLittleEndian(bits)) return false;
+    if (!ReadLittleEndian(bits)) {
+        return false;
+    }
     value = static_cast<T>(bits);
     return true;
 }
@@ -114,44 +128,50 @@ void StreamGrow(uint64_t delta) {
     constexpr uint64_t kLargestReservation = 64u << 20;
     std::vector<uint8_t>& data = S::Data();
     const uint64_t wanted = data.size() + std::min(delta, kLargestReservation);
-    if (wanted > data.capacity()) data.reserve(std::max<size_t>(wanted, 2 * data.capacity()));
+    if (wanted > data.capacity()) {
+        data.reserve(std::max<size_t>(wanted, 2 * data.capacity()));
+    }
 }
 
 void StreamAssign(std::vector<uint8_t> bytes) {
-    if (bytes.size() > kStreamLimit) ThrowTooLarge(L"vek::StreamAssign", __LINE__);
+    if (bytes.size() > kStreamLimit) {
+        ThrowTooLarge(L"vek::StreamAssign", __LINE__);
+    }
     Clear();
     S::Data() = std::move(bytes);
     S::Capacity() = static_cast<uint32_t>(S::Data().size());
 }
 
 void StreamAssign(const uint8_t* bytes, size_t count) {
-    if (count > kStreamLimit) ThrowTooLarge(L"vek::StreamAssign", __LINE__);
+    if (count > kStreamLimit) {
+        ThrowTooLarge(L"vek::StreamAssign", __LINE__);
+    }
     StreamAssign(std::vector<uint8_t>(bytes, bytes + count));
 }
 
 void StreamCountObject() { ++S::ObjectCount(); }
 
-void StreamWriteBytes(const void* source, size_t count) {
-    Append(static_cast<const uint8_t*>(source), count);
-}
+void StreamWriteBytes(const void* source, size_t count) { Append(static_cast<const uint8_t*>(source), count); }
 
-void StreamWriteRange(const uint8_t* begin, const uint8_t* end) {
-    Append(begin, static_cast<size_t>(end - begin));
-}
+void StreamWriteRange(const uint8_t* begin, const uint8_t* end) { Append(begin, static_cast<size_t>(end - begin)); }
 
 bool StreamReadBytes(size_t count, void* destination) {
-    if (count > g_stream.remaining()) return false;
-    if (count) std::memcpy(destination, S::Data().data() + S::Position(), count);
+    if (count > g_stream.remaining()) {
+        return false;
+    }
+    if (count) {
+        std::memcpy(destination, S::Data().data() + S::Position(), count);
+    }
     S::Position() += static_cast<uint32_t>(count);
     return true;
 }
 
-bool StreamReadRange(uint8_t* begin, uint8_t* end) {
-    return StreamReadBytes(static_cast<size_t>(end - begin), begin);
-}
+bool StreamReadRange(uint8_t* begin, uint8_t* end) { return StreamReadBytes(static_cast<size_t>(end - begin), begin); }
 
 bool StreamSkip(size_t count) {
-    if (count > g_stream.remaining()) return false;
+    if (count > g_stream.remaining()) {
+        return false;
+    }
     S::Position() += static_cast<uint32_t>(count);
     return true;
 }
@@ -159,9 +179,13 @@ bool StreamSkip(size_t count) {
 void StreamWriteString(const std::wstring& text) {
     const uint64_t unitBytes = 2 * static_cast<uint64_t>(text.size());
     // Refuse before the count goes out, so a failure leaves no half string.
-    if (S::Data().size() + 4 + unitBytes > kStreamLimit) ThrowTooLarge(L"vek::StreamWriteString", __LINE__);
+    if (S::Data().size() + 4 + unitBytes > kStreamLimit) {
+        ThrowTooLarge(L"vek::StreamWriteString", __LINE__);
+    }
     StreamWrite(static_cast<uint32_t>(text.size()));
-    if (text.empty()) return;
+    if (text.empty()) {
+        return;
+    }
     std::vector<uint8_t> units(static_cast<size_t>(unitBytes));
     for (size_t i = 0; i < text.size(); ++i) {
         const auto unit = static_cast<uint16_t>(text[i]);
@@ -186,10 +210,13 @@ bool StreamReadString(std::wstring& text) {
     }
     const uint8_t* units = S::Data().data() + S::Position();
     size_t length = 0;
-    while (length < count && (units[2 * length] | units[2 * length + 1]) != 0) ++length;
+    while (length < count && (units[2 * length] | units[2 * length + 1]) != 0) {
+        ++length;
+    }
     text.resize(length);
-    for (size_t i = 0; i < length; ++i)
+    for (size_t i = 0; i < length; ++i) {
         text[i] = static_cast<wchar_t>(units[2 * i] | (units[2 * i + 1] << 8));
+    }
     S::Position() += static_cast<uint32_t>(unitBytes);
     return true;
 }
@@ -216,21 +243,27 @@ bool StreamRead(int64_t& value) { return ReadAs(value); }
 
 bool StreamRead(float& value) {
     uint32_t bits = 0;
-    if (!ReadLittleEndian(bits)) return false;
+    if (!ReadLittleEndian(bits)) {
+        return false;
+    }
     value = std::bit_cast<float>(bits);
     return true;
 }
 
 bool StreamRead(double& value) {
     uint64_t bits = 0;
-    if (!ReadLittleEndian(bits)) return false;
+    if (!ReadLittleEndian(bits)) {
+        return false;
+    }
     value = std::bit_cast<double>(bits);
     return true;
 }
 
 uint32_t StreamReadCount(uint32_t elementWidth) {
     uint32_t count = 0;
-    if (!StreamRead(count)) return 0;
+    if (!StreamRead(count)) {
+        return 0;
+    }
     return std::min(count, g_stream.remaining() / std::max<uint32_t>(elementWidth, 1));
 }
 
@@ -263,7 +296,9 @@ void IByteStream::Load() {
 
 void IByteStream::WriteRecord5(const TRecord5& record) {
     const uint64_t end = static_cast<uint64_t>(m_position) + record.size();
-    if (m_buffer.size() <= end) m_buffer.resize(static_cast<size_t>(end));
+    if (m_buffer.size() <= end) {
+        m_buffer.resize(static_cast<size_t>(end));
+    }
     std::copy(record.begin(), record.end(), m_buffer.begin() + m_position);
 }
 

@@ -96,7 +96,7 @@ void StreamWrite(int32_t value);
 void StreamWrite(int64_t value);
 void StreamWrite(float value);
 void StreamWrite(double value);
-void StreamWrite(bool value) = delete;  // say which width is meant
+void StreamWrite(bool value) = delete; // say which width is meant
 bool StreamRead(uint8_t& value);
 bool StreamRead(uint16_t& value);
 bool StreamRead(uint32_t& value);
@@ -139,7 +139,9 @@ template <class T>
 void WritePlainVector(const std::vector<T>& items, uint32_t reserveSize) {
     StreamGrow(static_cast<uint64_t>(items.size()) * reserveSize + 4);
     StreamWrite(static_cast<uint32_t>(items.size()));
-    for (const T& item : items) TStreamElement<T>::Write(item);
+    for (const T& item : items) {
+        TStreamElement<T>::Write(item);
+    }
 }
 
 // Elements beyond the count go, kept ones are overwritten, new ones are
@@ -148,7 +150,9 @@ template <class T>
 void ReadPlainVector(std::vector<T>& items) {
     static_assert(TStreamElement<T>::kSize > 0);
     items.resize(StreamReadCount(TStreamElement<T>::kSize));
-    for (T& item : items) TStreamElement<T>::Read(item);
+    for (T& item : items) {
+        TStreamElement<T>::Read(item);
+    }
 }
 
 void WriteWordVector(const std::vector<uint16_t>& items);
@@ -189,14 +193,18 @@ template <class T>
 void SaveObjectVector(const std::vector<T>& items, uint32_t reserveSize) {
     StreamGrow(static_cast<uint64_t>(items.size()) * reserveSize + 4);
     StreamWrite(static_cast<uint32_t>(items.size()));
-    for (const T& item : items) item.Save();
+    for (const T& item : items) {
+        item.Save();
+    }
 }
 
 // An object takes at least one byte, which bounds the count.
 template <class T>
 void LoadObjectVector(std::vector<T>& items) {
     items.resize(StreamReadCount(1));
-    for (T& item : items) item.Load();
+    for (T& item : items) {
+        item.Load();
+    }
 }
 
 namespace detail {
@@ -206,11 +214,16 @@ void ThrowNullElement(const wchar_t* function);
 // Vectors of owned pointers (groups, creatures).
 template <class T>
 void SaveObjectPtrVector(const std::vector<T*>& items, uint32_t reserveSize) {
-    for (const T* item : items)
-        if (!item) detail::ThrowNullElement(L"vek::SaveObjectPtrVector");
+    for (const T* item : items) {
+        if (!item) {
+            detail::ThrowNullElement(L"vek::SaveObjectPtrVector");
+        }
+    }
     StreamGrow(static_cast<uint64_t>(items.size()) * reserveSize + 4);
     StreamWrite(static_cast<uint32_t>(items.size()));
-    for (const T* item : items) item->Save();
+    for (const T* item : items) {
+        item->Save();
+    }
 }
 
 // Every entry is a new object that loads itself. Objects the vector already
@@ -219,7 +232,9 @@ void SaveObjectPtrVector(const std::vector<T*>& items, uint32_t reserveSize) {
 template <class T>
 void LoadObjectPtrVector(std::vector<T*>& items) {
     const uint32_t count = StreamReadCount(1);
-    for (T* item : items) delete item;
+    for (T* item : items) {
+        delete item;
+    }
     items.clear();
     items.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {

@@ -25,18 +25,18 @@ bool SetCurrentLocale(const std::wstring& name);
 std::wstring GetCurrentLocaleName();
 
 // --- Case and comparison -------------------------------------------------
-wchar_t FoldCase(wchar_t c);           // one case folding used everywhere
+wchar_t FoldCase(wchar_t c); // one case folding used everywhere
 wchar_t ToUpper(wchar_t c);
 wchar_t ToLower(wchar_t c);
-bool IsSpace(wchar_t c);               // Unicode white space
-bool IsAlnum(wchar_t c);               // Unicode letter or digit
-bool IsAlpha(wchar_t c);               // Unicode letter
-bool IsGraph(wchar_t c);               // visible: not space, not control
+bool IsSpace(wchar_t c); // Unicode white space
+bool IsAlnum(wchar_t c); // Unicode letter or digit
+bool IsAlpha(wchar_t c); // Unicode letter
+bool IsGraph(wchar_t c); // visible: not space, not control
 std::wstring ucase(const std::wstring& text);
 std::wstring lcase(const std::wstring& text);
 // caseSensitive false: equal ignoring case. A null text counts as empty.
 bool equals(const std::wstring& a, const wchar_t* b, bool caseSensitive);
-bool equals(const std::wstring& a, const std::wstring& b);   // ignoring case
+bool equals(const std::wstring& a, const std::wstring& b); // ignoring case
 bool differs(const std::wstring& a, const std::wstring& b, bool caseSensitive);
 // Three-way comparison ignoring case (<0, 0, >0), for sorting.
 int CompareNoCase(std::wstring_view a, std::wstring_view b);

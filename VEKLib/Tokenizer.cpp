@@ -8,26 +8,19 @@ namespace {
 constexpr size_t kReservedTokens = 1024;
 }
 
-CTokenizer::CTokenizer() {
-    m_tokens.reserve(kReservedTokens);
-}
+CTokenizer::CTokenizer() { m_tokens.reserve(kReservedTokens); }
 
-CTokenizer::CTokenizer(const std::wstring& text) : m_text(text) {
-    m_tokens.reserve(kReservedTokens);
-}
+CTokenizer::CTokenizer(const std::wstring& text) : m_text(text) { m_tokens.reserve(kReservedTokens); }
 
-void CTokenizer::SetText(const std::wstring& text) {
-    m_text = text;
-}
+void CTokenizer::SetText(const std::wstring& text) { m_text = text; }
 
-void CTokenizer::AddBracketPair(wchar_t open, wchar_t close) {
-    m_brackets.emplace_back(open, close);
-}
+void CTokenizer::AddBracketPair(wchar_t open, wchar_t close) { m_brackets.emplace_back(open, close); }
 
 int CTokenizer::FindOpening(wchar_t c) const {
     for (size_t i = 0; i < m_brackets.size(); ++i) {
-        if (m_brackets[i].first == c)
+        if (m_brackets[i].first == c) {
             return static_cast<int>(i);
+        }
     }
     return -1;
 }
@@ -40,8 +33,9 @@ size_t CTokenizer::Tokenize() {
     wchar_t closing = 0;
 
     auto flush = [&]() {
-        if (!token.empty())
+        if (!token.empty()) {
             m_tokens.push_back(token);
+        }
         token.clear();
         run = Run::kNone;
     };

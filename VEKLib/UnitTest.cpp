@@ -37,9 +37,7 @@ void WriteColored(CLog* log, const std::wstring& text, int color) {
     SetConsoleColor(kColorDefault);
 }
 
-std::wstring CountsText(int32_t passed, int32_t failed) {
-    return Format(L"\tPassed: %i\tFailed: %i", passed, failed);
-}
+std::wstring CountsText(int32_t passed, int32_t failed) { return Format(L"\tPassed: %i\tFailed: %i", passed, failed); }
 
 } // namespace
 
@@ -58,8 +56,8 @@ void CTest::ResetCounts() {
 
 void CTest::AddFailure(const std::wstring& expression, const std::wstring& sourceFile, int32_t line) {
     ++m_failed;
-    Write(m_log, m_name + L" failure: (" + expression + L") , " + sourceFile + L" (line " +
-                     Format(L"%i", line) + L")\n");
+    Write(m_log,
+          m_name + L" failure: (" + expression + L") , " + sourceFile + L" (line " + Format(L"%i", line) + L")\n");
 }
 
 bool CTest::Check(bool holds, const char* expression, const wchar_t* sourceFile, int32_t line) {

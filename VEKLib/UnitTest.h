@@ -44,7 +44,7 @@ public:
     int32_t GetFailed() const { return m_failed; }
 
 protected:
-    CLog* m_log;          // not owned; null: silent
+    CLog* m_log; // not owned; null: silent
     int32_t m_passed = 0;
     int32_t m_failed = 0;
     std::wstring m_name;

@@ -21,8 +21,7 @@ constexpr size_t kDeclarationTokens = 10;
 
 // --- Tree --------------------------------------------------------------------
 
-CXmlAttribute::CXmlAttribute(const std::wstring& name, const std::wstring& value)
-    : m_name(name), m_value(value) {}
+CXmlAttribute::CXmlAttribute(const std::wstring& name, const std::wstring& value) : m_name(name), m_value(value) {}
 
 CXmlNode::CXmlNode(const std::wstring& name, const std::wstring& value, uint32_t position)
     : m_name(name), m_value(value), m_position(position) {}
@@ -42,12 +41,14 @@ CXmlNode::~CXmlNode() {
         std::unique_ptr<CXmlNode> node = std::move(pending.back());
         pending.pop_back();
         node->m_parent = nullptr;
-        for (std::unique_ptr<CXmlNode>& child : node->m_children)
+        for (std::unique_ptr<CXmlNode>& child : node->m_children) {
             pending.push_back(std::move(child));
+        }
         node->m_children.clear();
     }
-    for (std::unique_ptr<CXmlAttribute>& attribute : m_attributes)
+    for (std::unique_ptr<CXmlAttribute>& attribute : m_attributes) {
         attribute->m_owner = nullptr;
+    }
     m_attributes.clear();
 }
 
@@ -56,8 +57,9 @@ std::unique_ptr<CXmlNode> CXmlNode::AddChild(const std::wstring& name, const std
 }
 
 CXmlNode* CXmlNode::AppendChild(std::unique_ptr<CXmlNode> child) {
-    if (child == nullptr)
+    if (child == nullptr) {
         return nullptr;
+    }
     child->m_parent = this;
     m_children.push_back(std::move(child));
     return m_children.back().get();
@@ -68,8 +70,9 @@ std::unique_ptr<CXmlAttribute> CXmlNode::AddAttribute(const std::wstring& name, 
 }
 
 CXmlAttribute* CXmlNode::AppendAttribute(std::unique_ptr<CXmlAttribute> attribute) {
-    if (attribute == nullptr)
+    if (attribute == nullptr) {
         return nullptr;
+    }
     attribute->m_owner = this;
     m_attributes.push_back(std::move(attribute));
     return m_attributes.back().get();
@@ -85,8 +88,9 @@ CXmlAttribute* CXmlNode::GetAttribute(size_t index) const {
 
 CXmlNode* CXmlNode::FindChild(const std::wstring& name) const {
     for (const std::unique_ptr<CXmlNode>& child : m_children) {
-        if (equals(child->m_name, name))
+        if (equals(child->m_name, name)) {
             return child.get();
+        }
     }
     return nullptr;
 }
@@ -94,28 +98,32 @@ CXmlNode* CXmlNode::FindChild(const std::wstring& name) const {
 std::unique_ptr<CXmlNode> CXmlNode::Release(const CXmlNode* child) {
     auto it = std::find_if(m_children.begin(), m_children.end(),
                            [child](const std::unique_ptr<CXmlNode>& c) { return c.get() == child; });
-    if (it == m_children.end())
+    if (it == m_children.end()) {
         return nullptr;
+    }
     std::unique_ptr<CXmlNode> taken = std::move(*it);
     m_children.erase(it);
     return taken;
 }
 
 bool CXmlNode::DeleteChild(CXmlNode* child) {
-    if (child == nullptr || child->m_parent != this)
+    if (child == nullptr || child->m_parent != this) {
         return false;
+    }
     std::unique_ptr<CXmlNode> taken = Release(child);
-    if (taken == nullptr)
+    if (taken == nullptr) {
         return false;
+    }
     taken->m_parent = nullptr;
-    return true;   // `taken` deletes it
+    return true; // `taken` deletes it
 }
 
 bool CXmlNode::DeleteAttribute(CXmlAttribute* attribute) {
     auto it = std::find_if(m_attributes.begin(), m_attributes.end(),
                            [attribute](const std::unique_ptr<CXmlAttribute>& a) { return a.get() == attribute; });
-    if (attribute == nullptr || it == m_attributes.end())
+    if (attribute == nullptr || it == m_attributes.end()) {
         return false;
+    }
     m_attributes.erase(it);
     return true;
 }
@@ -127,12 +135,24 @@ std::wstring XmlEscape(const std::wstring& text) {
     result.reserve(text.size() * 2);
     for (wchar_t c : text) {
         switch (c) {
-        case L'&': result += L"&amp;"; break;
-        case L'<': result += L"&lt;"; break;
-        case L'>': result += L"&gt;"; break;
-        case L'"': result += L"&quot;"; break;
-        case L'\'': result += L"&apos;"; break;
-        default: result += c; break;
+        case L'&':
+            result += L"&amp;";
+            break;
+        case L'<':
+            result += L"&lt;";
+            break;
+        case L'>':
+            result += L"&gt;";
+            break;
+        case L'"':
+            result += L"&quot;";
+            break;
+        case L'\'':
+            result += L"&apos;";
+            break;
+        default:
+            result += c;
+            break;
         }
     }
     return result;
@@ -145,18 +165,19 @@ std::wstring XmlUnescape(const std::wstring& text) {
     std::wstring result;
     result.reserve(text.size());
     for (const std::wstring& token : tokenizer.GetTokens()) {
-        if (token == L"&amp;")
+        if (token == L"&amp;") {
             result += L'&';
-        else if (token == L"&lt;")
+        } else if (token == L"&lt;") {
             result += L'<';
-        else if (token == L"&gt;")
+        } else if (token == L"&gt;") {
             result += L'>';
-        else if (token == L"&quot;")
+        } else if (token == L"&quot;") {
             result += L'"';
-        else if (token == L"&apos;")
+        } else if (token == L"&apos;") {
             result += L'\'';
-        else
+        } else {
             result += token;
+        }
     }
     return result;
 }
@@ -169,12 +190,19 @@ std::wstring CXmlWriter::WriteHeader(uint32_t encoding) const {
     std::wstring text;
     switch (encoding) {
     case kEncodingNarrow:
-    case kEncodingUtf8: text = L"<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"; break;
-    case kEncodingUtf16: text = L"<?xml version=\"1.0\" encoding=\"utf-16\" ?>\n"; break;
-    default: text = L"<?xml version=\"1.0\" encoding=\"unknown\" ?>\n"; break;
+    case kEncodingUtf8:
+        text = L"<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n";
+        break;
+    case kEncodingUtf16:
+        text = L"<?xml version=\"1.0\" encoding=\"utf-16\" ?>\n";
+        break;
+    default:
+        text = L"<?xml version=\"1.0\" encoding=\"unknown\" ?>\n";
+        break;
     }
-    if (m_root != nullptr)
+    if (m_root != nullptr) {
         text += WriteNode(*m_root, 0);
+    }
     return text;
 }
 
@@ -221,11 +249,12 @@ std::wstring CXmlWriter::WriteNode(const CXmlNode& node, uint32_t depth) {
         Frame& top = stack.back();
         if (top.nextChild < top.node->GetChildCount()) {
             const CXmlNode& child = *top.node->GetChild(top.nextChild++);
-            open(child, top.depth + 1);   // may move `top`; not used after this
+            open(child, top.depth + 1); // may move `top`; not used after this
             continue;
         }
-        if (top.node->GetValue().empty())
+        if (top.node->GetValue().empty()) {
             out.append(static_cast<size_t>(top.depth) * 4, L' ');
+        }
         out += L"</";
         out += top.node->GetName();
         out += L">\n";
@@ -241,8 +270,8 @@ void CXmlWriter::Write(const std::wstring& path) const {
     }
     if (m_encoding > kEncodingUtf16) {
         // The file layer would write nothing at all for such a code.
-        throw CFileException(CFileException::kInvalidContent, path, L"vek::CXmlWriter::Write", L"XmlWriter",
-                             __LINE__, L"Unsupported encoding");
+        throw CFileException(CFileException::kInvalidContent, path, L"vek::CXmlWriter::Write", L"XmlWriter", __LINE__,
+                             L"Unsupported encoding");
     }
     const std::wstring text = WriteHeader(m_encoding);
     CFile file(false, kFileBufferSize);
@@ -271,8 +300,9 @@ std::vector<Token> Lex(const std::wstring& text) {
     std::wstring word;
 
     auto flushWord = [&]() {
-        if (!word.empty())
+        if (!word.empty()) {
             tokens.push_back(Token{TokenKind::kWord, std::move(word)});
+        }
         word.clear();
     };
 
@@ -290,8 +320,9 @@ std::vector<Token> Lex(const std::wstring& text) {
         case Mode::kContent:
             if (c == L'<') {
                 tokens.push_back(Token{TokenKind::kOpen, L"<"});
-                if (!is_string_empty(word))
+                if (!is_string_empty(word)) {
                     tokens.push_back(Token{TokenKind::kString, std::move(word)});
+                }
                 word.clear();
                 mode = Mode::kTag;
             } else if (c == L'>') {
@@ -328,14 +359,16 @@ std::vector<Token> Lex(const std::wstring& text) {
     }
     // An unterminated string and text after the last tag end nowhere; the
     // parser sees the document stop there.
-    if (mode == Mode::kTag)
+    if (mode == Mode::kTag) {
         flushWord();
+    }
     return tokens;
 }
 
 bool DeclarationValid(const std::vector<Token>& tokens) {
-    if (tokens.size() < kDeclarationTokens)
+    if (tokens.size() < kDeclarationTokens) {
         return false;
+    }
     return tokens[0].kind == TokenKind::kOpen && equals(tokens[1].text, std::wstring(L"?xml")) &&
            equals(tokens[4].text, std::wstring(L"1.0")) && equals(tokens[8].text, std::wstring(L"?")) &&
            tokens[9].kind == TokenKind::kClose;
@@ -348,11 +381,13 @@ class CTreeBuilder {
 public:
     std::unique_ptr<CXmlNode> Build(const std::vector<Token>& tokens, size_t first) {
         for (size_t i = first; i < tokens.size(); ++i) {
-            if (!Step(tokens[i]))
+            if (!Step(tokens[i])) {
                 return nullptr;
+            }
         }
-        if (m_inTag || !m_stack.empty())
+        if (m_inTag || !m_stack.empty()) {
             return nullptr;
+        }
         return std::move(m_root);
     }
 
@@ -360,8 +395,9 @@ private:
     bool Step(const Token& token) {
         switch (token.kind) {
         case TokenKind::kOpen:
-            if (m_inTag)
+            if (m_inTag) {
                 return false;
+            }
             m_inTag = true;
             m_named = false;
             m_endTag = false;
@@ -372,8 +408,9 @@ private:
             m_afterEquals = false;
             return true;
         case TokenKind::kWord:
-            if (!m_inTag || m_emptyTag)
+            if (!m_inTag || m_emptyTag) {
                 return false;
+            }
             if (!m_named) {
                 m_named = true;
                 if (m_endTag) {
@@ -382,22 +419,26 @@ private:
                 }
                 return StartElement(token.text);
             }
-            if (m_endTag || m_haveAttributeName)
+            if (m_endTag || m_haveAttributeName) {
                 return false;
+            }
             m_attributeName = token.text;
             m_haveAttributeName = true;
             return true;
         case TokenKind::kEquals:
-            if (!m_inTag || !m_haveAttributeName || m_afterEquals)
+            if (!m_inTag || !m_haveAttributeName || m_afterEquals) {
                 return false;
+            }
             m_afterEquals = true;
             return true;
         case TokenKind::kString:
-            if (!m_inTag)
+            if (!m_inTag) {
                 return false;
+            }
             if (m_afterEquals) {
-                if (m_opening == nullptr)
+                if (m_opening == nullptr) {
                     return false;
+                }
                 m_opening->AppendAttribute(CXmlNode::AddAttribute(m_attributeName, XmlUnescape(token.text)));
                 m_attributeName.clear();
                 m_haveAttributeName = false;
@@ -406,25 +447,30 @@ private:
             }
             // Text gathered before this tag belongs to the innermost open
             // element; there is none before the root or after it.
-            if (m_named || m_stack.empty())
+            if (m_named || m_stack.empty()) {
                 return false;
+            }
             m_stack.back()->SetValue(XmlUnescape(token.text));
             return true;
         case TokenKind::kSlash:
-            if (!m_inTag || m_endTag || m_emptyTag || m_haveAttributeName)
+            if (!m_inTag || m_endTag || m_emptyTag || m_haveAttributeName) {
                 return false;
-            if (m_named)
+            }
+            if (m_named) {
                 m_emptyTag = true;
-            else
+            } else {
                 m_endTag = true;
+            }
             return true;
         case TokenKind::kClose:
-            if (!m_inTag || !m_named || m_haveAttributeName)
+            if (!m_inTag || !m_named || m_haveAttributeName) {
                 return false;
+            }
             m_inTag = false;
             if (m_endTag) {
-                if (m_stack.empty() || !equals(m_stack.back()->GetName(), m_endName))
+                if (m_stack.empty() || !equals(m_stack.back()->GetName(), m_endName)) {
                     return false;
+                }
                 CloseElement();
             } else if (m_emptyTag) {
                 CloseElement();
@@ -435,8 +481,9 @@ private:
     }
 
     bool StartElement(const std::wstring& name) {
-        if (m_root != nullptr || m_stack.size() >= kXmlMaxDepth)
+        if (m_root != nullptr || m_stack.size() >= kXmlMaxDepth) {
             return false;
+        }
         m_stack.push_back(CXmlNode::AddChild(name, std::wstring()));
         m_opening = m_stack.back().get();
         return true;
@@ -445,10 +492,11 @@ private:
     void CloseElement() {
         std::unique_ptr<CXmlNode> node = std::move(m_stack.back());
         m_stack.pop_back();
-        if (m_stack.empty())
+        if (m_stack.empty()) {
             m_root = std::move(node);
-        else
+        } else {
             m_stack.back()->AppendChild(std::move(node));
+        }
     }
 
     std::vector<std::unique_ptr<CXmlNode>> m_stack;
@@ -468,8 +516,9 @@ private:
 
 std::unique_ptr<CXmlNode> CXmlReader::Parse(const std::wstring& text) {
     const std::vector<Token> tokens = Lex(text);
-    if (!DeclarationValid(tokens))
+    if (!DeclarationValid(tokens)) {
         return nullptr;
+    }
     return CTreeBuilder().Build(tokens, kDeclarationTokens);
 }
 
@@ -482,8 +531,9 @@ bool CXmlReader::Read(std::unique_ptr<CXmlNode>& root, const std::wstring& path,
         file.Close();
     }
     std::unique_ptr<CXmlNode> tree = Parse(text);
-    if (tree == nullptr)
+    if (tree == nullptr) {
         return false;
+    }
     root = std::move(tree);
     return true;
 }

@@ -94,8 +94,7 @@ uint32_t CheckedSize(long size, const std::wstring& name, const wchar_t* functio
     return static_cast<uint32_t>(size);
 }
 
-void ReadAll(irr::io::IReadFile* file, void* buffer, uint32_t size, const std::wstring& name,
-             const wchar_t* function) {
+void ReadAll(irr::io::IReadFile* file, void* buffer, uint32_t size, const std::wstring& name, const wchar_t* function) {
     // The engine reads at most a signed 32-bit count at a time.
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
@@ -132,8 +131,7 @@ CDataArchive::~CDataArchive() {
 std::wstring CDataArchive::GetString() { return std::wstring(kKeyText, kKeyTextLength); }
 
 std::string CDataArchive::GetPassword() {
-    const std::wstring key =
-        GetString().substr(kKeyStart, kKeyPieceLength) + vek::Format(L"%lu", kKeyNumber);
+    const std::wstring key = GetString().substr(kKeyStart, kKeyPieceLength) + vek::Format(L"%lu", kKeyNumber);
     return vek::WideToNarrow(key);
 }
 
@@ -174,8 +172,8 @@ void CDataArchive::Init(const std::wstring& archiveName) {
     irr::io::IFileSystem* fileSystem = m_device->getFileSystem();
     const std::string password = GetPassword();
     irr::io::IFileArchive* archive = nullptr;
-    if (!fileSystem->addFileArchive(platform::ToUtf8(archiveName).c_str(), false, false, kZipArchive,
-                                    password.c_str(), &archive) ||
+    if (!fileSystem->addFileArchive(platform::ToUtf8(archiveName).c_str(), false, false, kZipArchive, password.c_str(),
+                                    &archive) ||
         archive == nullptr) {
         CannotAccess(__LINE__);
     }
@@ -262,8 +260,8 @@ void CDataArchive::GetFileData(const std::wstring& name, void* buffer, uint32_t 
     const uint32_t size = CheckedSize(file->getSize(), name, L"CDataArchive::GetFileData");
     // The file may have grown since its size was asked for.
     if (size > bufferSize) {
-        throw vek::CFileException(vek::CFileException::kOther, name, L"CDataArchive::GetFileData", kSource,
-                                  __LINE__, L"Overflow.");
+        throw vek::CFileException(vek::CFileException::kOther, name, L"CDataArchive::GetFileData", kSource, __LINE__,
+                                  L"Overflow.");
     }
     ReadAll(file.Get(), buffer, size, name, L"CDataArchive::GetFileData");
 }

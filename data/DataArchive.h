@@ -74,7 +74,7 @@ private:
 
     bool m_ready = false;
     irr::IrrlichtDevice* m_device = nullptr;
-    irr::io::IFileArchive* m_archive = nullptr;   // grabbed while registered
+    irr::io::IFileArchive* m_archive = nullptr; // grabbed while registered
     // Exact stored path -> index in the archive's file list. The engine's own
     // lookup ignores case whatever it is told, so names are matched here.
     std::unordered_map<std::string, uint32_t> m_entries;

@@ -26,18 +26,18 @@ void CModuleTestGrammar::Run() {
     UseLanguage(configPl, L"pl");
     UseLanguage(configEn, L"en");
 
-    CHECK(CGrammar::UsePluralForm (0, configPl) == false);
-    CHECK(CGrammar::UsePluralForm (1, configPl) == false);
-    CHECK(CGrammar::UsePluralForm (2, configPl) == true);
-    CHECK(CGrammar::UsePluralForm (4, configPl) == true);
-    CHECK(CGrammar::UsePluralForm (5, configPl) == false);
-    CHECK(CGrammar::UsePluralForm (12, configPl) == false);
-    CHECK(CGrammar::UsePluralForm (15, configPl) == false);
-    CHECK(CGrammar::UsePluralForm (22, configPl) == true);
-    CHECK(CGrammar::UsePluralForm (28, configPl) == false);
-    CHECK(CGrammar::UsePluralForm (0, configEn) == true);
-    CHECK(CGrammar::UsePluralForm (1, configEn) == false);
-    CHECK(CGrammar::UsePluralForm (2, configEn) == true);
+    CHECK(CGrammar::UsePluralForm(0, configPl) == false);
+    CHECK(CGrammar::UsePluralForm(1, configPl) == false);
+    CHECK(CGrammar::UsePluralForm(2, configPl) == true);
+    CHECK(CGrammar::UsePluralForm(4, configPl) == true);
+    CHECK(CGrammar::UsePluralForm(5, configPl) == false);
+    CHECK(CGrammar::UsePluralForm(12, configPl) == false);
+    CHECK(CGrammar::UsePluralForm(15, configPl) == false);
+    CHECK(CGrammar::UsePluralForm(22, configPl) == true);
+    CHECK(CGrammar::UsePluralForm(28, configPl) == false);
+    CHECK(CGrammar::UsePluralForm(0, configEn) == true);
+    CHECK(CGrammar::UsePluralForm(1, configEn) == false);
+    CHECK(CGrammar::UsePluralForm(2, configEn) == true);
 }
 
 #undef CHECK
@@ -48,18 +48,18 @@ CModuleTestVersion::CModuleTestVersion() : vek::CTest(L"Version") {}
 
 void CModuleTestVersion::Run() {
     const CVersion v(0, 7, 9);
-    CHECK(CVersion::IsSaveCompatible (v));
-    CHECK(!CVersion::IsSaveCompatible (CVersion (9999, 0, 0)));
-    CHECK(CVersion::IsSaveCompatible (CVersion (0, 7, 8)));
-    CHECK(!CVersion::IsSaveCompatible (CVersion (0, 7, 6)));
-    CHECK(CVersion (0, 7, 10) > CVersion (0, 7, 9));
-    CHECK(CVersion (0, 8, 0) > CVersion (0, 7, 99));
-    CHECK(CVersion (1, 0, 0) >= CVersion (0, 99, 99));
-    CHECK(CVersion (0, 7, 9) >= CVersion (0, 7, 9));
-    CHECK(CVersion (-1, 9, 9) < CVersion (0, 0, 0));
-    CHECK(CVersion (0, 7, 9) <= CVersion (0, 7, 9));
-    CHECK(CVersion (0, 7, 9) == CVersion::Current ());
-    CHECK(CVersion (0, 7, 9) != CVersion (0, 9, 7));
+    CHECK(CVersion::IsSaveCompatible(v));
+    CHECK(!CVersion::IsSaveCompatible(CVersion(9999, 0, 0)));
+    CHECK(CVersion::IsSaveCompatible(CVersion(0, 7, 8)));
+    CHECK(!CVersion::IsSaveCompatible(CVersion(0, 7, 6)));
+    CHECK(CVersion(0, 7, 10) > CVersion(0, 7, 9));
+    CHECK(CVersion(0, 8, 0) > CVersion(0, 7, 99));
+    CHECK(CVersion(1, 0, 0) >= CVersion(0, 99, 99));
+    CHECK(CVersion(0, 7, 9) >= CVersion(0, 7, 9));
+    CHECK(CVersion(-1, 9, 9) < CVersion(0, 0, 0));
+    CHECK(CVersion(0, 7, 9) <= CVersion(0, 7, 9));
+    CHECK(CVersion(0, 7, 9) == CVersion::Current());
+    CHECK(CVersion(0, 7, 9) != CVersion(0, 9, 7));
 }
 
 #undef CHECK

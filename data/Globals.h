@@ -34,9 +34,9 @@ inline constexpr wchar_t kOnLoadScript2[] = L"_onload_c.u";
 inline constexpr wchar_t kTestScript[] = L"_test.u";
 
 // --- File tags (narrow) ------------------------------------------------------------
-inline constexpr char kSaveGameTag[] = "SAVEGAME";   // start of a saved game
-inline constexpr char kMapTag[] = "MAP";             // start of a location file
-inline constexpr char kWorldTag[] = "WORLD";         // start of a world file
+inline constexpr char kSaveGameTag[] = "SAVEGAME"; // start of a saved game
+inline constexpr char kMapTag[] = "MAP";           // start of a location file
+inline constexpr char kWorldTag[] = "WORLD";       // start of a world file
 
 // --- Program-wide objects ------------------------------------------------------------
 // The one crash-dump handler. Built on first use (the entry function's first

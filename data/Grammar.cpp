@@ -33,8 +33,8 @@ bool CGrammar::UsePluralForm(uint32_t count, const std::wstring& language) {
     return last >= 2 && last <= 4;
 }
 
-std::wstring CGrammar::GetPronounByFlags(vek::CConfig& config, const CStringResource& strings,
-                                         uint32_t creatureType, std::optional<uint8_t> kindFlags) {
+std::wstring CGrammar::GetPronounByFlags(vek::CConfig& config, const CStringResource& strings, uint32_t creatureType,
+                                         std::optional<uint8_t> kindFlags) {
     if (creatureType != kCreatureNpc && !IsPolish(DisplayLanguage(config))) {
         return strings.Get(L"STR_PRONOUN_IT");
     }

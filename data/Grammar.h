@@ -44,6 +44,6 @@ public:
     }
 
     // The same with the kind's flags already looked up (none: not known).
-    static std::wstring GetPronounByFlags(vek::CConfig& config, const CStringResource& strings,
-                                          uint32_t creatureType, std::optional<uint8_t> kindFlags);
+    static std::wstring GetPronounByFlags(vek::CConfig& config, const CStringResource& strings, uint32_t creatureType,
+                                          std::optional<uint8_t> kindFlags);
 };

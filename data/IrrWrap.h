@@ -26,7 +26,7 @@ inline constexpr irr::u32 kWindowHeight = 600;
 // One picture cut from a texture: the current frame and the frame size of
 // the sheet. A frame size of 0 means the whole texture.
 struct TSprite {
-    irr::video::ITexture* texture = nullptr;   // one reference held; see LoadTexture
+    irr::video::ITexture* texture = nullptr; // one reference held; see LoadTexture
     int32_t sourceX = 0;
     int32_t sourceY = 0;
     int32_t width = 0;

@@ -11,13 +11,9 @@ namespace {
 const wchar_t* const kSource = L"MConfig";
 
 // The file's attributes can be read: a file or a folder is there.
-bool Exists(const std::wstring& name) {
-    return platform::GetPathKind(name) != platform::PathKind::kMissing;
-}
+bool Exists(const std::wstring& name) { return platform::GetPathKind(name) != platform::PathKind::kMissing; }
 
-bool BoolOf(CMorvheldConfig& config, const wchar_t* key) {
-    return config.FindEntry(key).GetBool();
-}
+bool BoolOf(CMorvheldConfig& config, const wchar_t* key) { return config.FindEntry(key).GetBool(); }
 
 } // namespace
 

@@ -75,7 +75,7 @@ void CStringResource::LoadText(const std::wstring& text, const wchar_t* stopTag)
             inText = true;
         } else if (c == L'\\') {
             if (previous == L'\\') {
-                return;   // the end mark: the pending line is not taken
+                return; // the end mark: the pending line is not taken
             }
         } else if (c == L'\n') {
             if (!endLine()) {
@@ -197,9 +197,7 @@ std::wstring CStringResource::OnTagNotFound(const std::wstring& tag) const {
     return tag;
 }
 
-void CStringResource::AddPlaceName(const std::wstring& id, const std::wstring& name) {
-    m_placeNames.emplace(id, name);
-}
+void CStringResource::AddPlaceName(const std::wstring& id, const std::wstring& name) { m_placeNames.emplace(id, name); }
 
 std::wstring CStringResource::GetLocName(const std::wstring& locationId, bool quiet) const {
     const auto it = m_placeNames.find(vek::ucase(locationId));
@@ -221,7 +219,6 @@ std::wstring CStringResource::GetRegionName(const TRegionQuery* location) const 
     if (it != m_placeNames.end()) {
         return it->second;
     }
-    Log(L"Warning: no region name found for location " + location->locationId + L" (region id: " + region +
-        L")");
+    Log(L"Warning: no region name found for location " + location->locationId + L" (region id: " + region + L")");
     return std::wstring();
 }

@@ -23,8 +23,8 @@ inline constexpr wchar_t kSkillBlockEndTag[] = L"STR_OTHER_BATTLE_SKILLS";
 
 // What the region lookup needs of a location.
 struct TRegionQuery {
-    std::wstring locationId;    // named in the warning
-    std::wstring worldPartId;   // empty: "worldpart0"
+    std::wstring locationId;  // named in the warning
+    std::wstring worldPartId; // empty: "worldpart0"
 };
 
 class CStringResource {
@@ -53,8 +53,7 @@ public:
     // scripts use) and then dropped along with the block's closing line, so
     // that the display-language file, read whole next, supplies them. Throws
     // CException, before anything is dropped, when the block is not whole.
-    std::vector<std::wstring> LoadGameStrings(const std::wstring& scriptLanguage,
-                                              const std::wstring& language);
+    std::vector<std::wstring> LoadGameStrings(const std::wstring& scriptLanguage, const std::wstring& language);
 
     // Gives the text the next number (one above the largest in use; 0 for
     // the first). A tag that is already present keeps its old text.
@@ -90,8 +89,8 @@ public:
 private:
     void Log(const std::wstring& line) const;
 
-    std::map<int32_t, std::wstring> m_texts;     // by string number
-    std::map<std::wstring, int32_t> m_numbers;   // by tag, compared exactly
+    std::map<int32_t, std::wstring> m_texts;   // by string number
+    std::map<std::wstring, int32_t> m_numbers; // by tag, compared exactly
     std::map<std::wstring, std::wstring> m_placeNames;
     bool m_silent;
     const vek::CLog* m_log;

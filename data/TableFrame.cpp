@@ -30,14 +30,15 @@ void LoadIniFile(const std::wstring& fileName, vek::CIniFile& ini) {
 }
 
 void ParseTableText(std::wstring text, vek::CIniFile& ini) {
-    if (!text.empty() && text.front() == kByteOrderMark)
+    if (!text.empty() && text.front() == kByteOrderMark) {
         text.erase(0, 1);
+    }
     ini.Text() = std::move(text);
     ini.Parse();
 }
 
-uint16_t ReadRecordCount(vek::CIniFile& ini, const TTableFormat& format, const std::wstring& fileName,
-                         size_t present, bool checkCount) {
+uint16_t ReadRecordCount(vek::CIniFile& ini, const TTableFormat& format, const std::wstring& fileName, size_t present,
+                         bool checkCount) {
     const uint16_t count = ini.GetValue(format.countKey, L"header", uint16_t{0});
     if (checkCount && present != count) {
         // Only the tail is a format: a '%' in the file name stays as it is.

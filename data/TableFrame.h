@@ -15,10 +15,10 @@ inline constexpr wchar_t kTableSource[] = L"GameStruct";
 
 // How one table is laid out in its file.
 struct TTableFormat {
-    const wchar_t* loader;           // names the loader in its own errors
-    const wchar_t* countKey;         // in section "header"
-    const wchar_t* sectionPattern;   // formatted with the record number, from 1
-    uint32_t sectionHint;            // storage hints for the ini reader only
+    const wchar_t* loader;         // names the loader in its own errors
+    const wchar_t* countKey;       // in section "header"
+    const wchar_t* sectionPattern; // formatted with the record number, from 1
+    uint32_t sectionHint;          // storage hints for the ini reader only
     uint32_t entryHint;
 };
 
@@ -33,8 +33,8 @@ void ParseTableText(std::wstring text, vek::CIniFile& ini);
 
 // The number of records of a parsed table; with checkCount the table must
 // already hold exactly that many (present: the table's size).
-uint16_t ReadRecordCount(vek::CIniFile& ini, const TTableFormat& format, const std::wstring& fileName,
-                         size_t present, bool checkCount);
+uint16_t ReadRecordCount(vek::CIniFile& ini, const TTableFormat& format, const std::wstring& fileName, size_t present,
+                         bool checkCount);
 std::wstring RecordSection(const TTableFormat& format, uint32_t number);
 
 // Reads the records of a parsed table into a new vector that starts as a copy
@@ -48,8 +48,9 @@ std::vector<T> ReadRecords(vek::CIniFile& ini, const TTableFormat& format, const
     std::vector<T> records(table.begin(), table.size() > count ? table.begin() + count : table.end());
     for (uint32_t i = 0; i < count; ++i) {
         const std::wstring section = RecordSection(format, i + 1);
-        if (i == records.size())
+        if (i == records.size()) {
             records.emplace_back();
+        }
         readRecord(ini, section, records[i]);
     }
     return records;
@@ -68,8 +69,7 @@ void ReadObjectTable(vek::CIniFile& ini, const std::wstring& fileName, std::vect
 void ReadMatTable(vek::CIniFile& ini, const std::wstring& fileName, std::vector<TMatInfo>& table, bool checkCount);
 void ReadEncounterTable(vek::CIniFile& ini, const std::wstring& fileName, std::vector<TEncounterInfo>& table,
                         bool checkCount);
-void ReadSpellTable(vek::CIniFile& ini, const std::wstring& fileName, std::vector<TSpellInfo>& table,
-                    bool checkCount);
+void ReadSpellTable(vek::CIniFile& ini, const std::wstring& fileName, std::vector<TSpellInfo>& table, bool checkCount);
 void ReadHeroTable(vek::CIniFile& ini, std::vector<THeroInfo>& table);
 
 // Ordinary terrain comes in triples of records with one name (three picture

@@ -92,8 +92,9 @@ void ReadItem(CIniFile& ini, const std::wstring& s, const std::wstring& lang, TI
         // Other languages have no case forms of their own.
         it.nameb = it.name;
         it.namemd = it.namem;
-        if (vek::equals(lang, L"en"))
+        if (vek::equals(lang, L"en")) {
             it.indefinite = Text(ini, L"indefinite", s, L"a");
+        }
     }
     it.category = U8(ini, L"category", s, 18);
     it.dmg1 = U8(ini, L"dmg1", s, 0);
@@ -200,26 +201,23 @@ bool LoadTable(const TTableFormat& format, const wchar_t* baseName, const std::w
 
 // --- Reading parsed tables ----------------------------------------------------------
 
-void ReadMonsterTable(CIniFile& ini, const std::wstring& fileName, std::vector<TMonsterInfo>& table,
-                      bool checkCount) {
+void ReadMonsterTable(CIniFile& ini, const std::wstring& fileName, std::vector<TMonsterInfo>& table, bool checkCount) {
     ReadTable(ini, kMonsters, fileName, table, checkCount, ReadMonster);
 }
 
-void ReadItemTable(CIniFile& ini, const std::wstring& fileName, const std::wstring& lang,
-                   std::vector<TItemInfo>& table, bool checkCount) {
+void ReadItemTable(CIniFile& ini, const std::wstring& fileName, const std::wstring& lang, std::vector<TItemInfo>& table,
+                   bool checkCount) {
     ReadTable(ini, kItems, fileName, table, checkCount,
               [&lang](CIniFile& file, const std::wstring& s, TItemInfo& it) { ReadItem(file, s, lang, it); });
 }
 
-void ReadTerrainTable(CIniFile& ini, const std::wstring& fileName, std::vector<TTerrainInfo>& table,
-                      bool checkCount) {
+void ReadTerrainTable(CIniFile& ini, const std::wstring& fileName, std::vector<TTerrainInfo>& table, bool checkCount) {
     std::vector<TTerrainInfo> records = ReadRecords(ini, kTerrain, fileName, table, checkCount, ReadTerrain);
     VerifyTerrain(records);
     table.swap(records);
 }
 
-void ReadObjectTable(CIniFile& ini, const std::wstring& fileName, std::vector<TObjectInfo>& table,
-                     bool checkCount) {
+void ReadObjectTable(CIniFile& ini, const std::wstring& fileName, std::vector<TObjectInfo>& table, bool checkCount) {
     ReadTable(ini, kObjects, fileName, table, checkCount, ReadObject);
 }
 
@@ -232,8 +230,7 @@ void ReadEncounterTable(CIniFile& ini, const std::wstring& fileName, std::vector
     ReadTable(ini, kEncounters, fileName, table, checkCount, ReadEncounter);
 }
 
-void ReadSpellTable(CIniFile& ini, const std::wstring& fileName, std::vector<TSpellInfo>& table,
-                    bool checkCount) {
+void ReadSpellTable(CIniFile& ini, const std::wstring& fileName, std::vector<TSpellInfo>& table, bool checkCount) {
     ReadTable(ini, kSpells, fileName, table, checkCount, ReadSpell);
 }
 
@@ -243,8 +240,7 @@ void ReadHeroTable(CIniFile& ini, std::vector<THeroInfo>& table) {
 
 void VerifyTerrain(const std::vector<TTerrainInfo>& terrain) {
     auto fail = [](const TTerrainInfo& at) {
-        throw vek::CException(L"GetTerrainInfo", kTableSource, __LINE__,
-                              L"Terrain verification failed for " + at.name);
+        throw vek::CException(L"GetTerrainInfo", kTableSource, __LINE__, L"Terrain verification failed for " + at.name);
     };
     uint32_t run = 0;
     for (size_t i = 0; i < terrain.size(); ++i) {
@@ -254,13 +250,15 @@ void VerifyTerrain(const std::vector<TTerrainInfo>& terrain) {
             continue;
         }
         if (++run == 3) {
-            if (!vek::equals(terrain[i - 2].name, name) || !vek::equals(terrain[i - 1].name, name))
+            if (!vek::equals(terrain[i - 2].name, name) || !vek::equals(terrain[i - 1].name, name)) {
                 fail(terrain[i]);
+            }
             run = 0;
         }
     }
-    if (run != 0)
+    if (run != 0) {
         fail(terrain.back());
+    }
 }
 
 void CollectFlaggedIndices(const std::vector<TTerrainInfo>& terrain, std::vector<uint16_t>& kinds) {
@@ -275,8 +273,9 @@ void CollectFlaggedIndices(const std::vector<TTerrainInfo>& terrain, std::vector
             // The placeholder stands in for the missing records of a short
             // run and is no terrain itself; counting it as one would shift
             // every triple after it by one record.
-            if (run > 0)
+            if (run > 0) {
                 kinds.push_back(static_cast<uint16_t>(i - run));
+            }
             run = 0;
         } else if (++run == 3) {
             kinds.push_back(static_cast<uint16_t>(i - 2));

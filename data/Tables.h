@@ -48,10 +48,10 @@ struct TItemInfo {
 // One terrain tile (section "Terrain<n>" of "terrain.<lang>.ini").
 struct TTerrainInfo {
     std::wstring name, nameb, description;
-    uint8_t flags = 0;   // bit 0: a terrain of one record, not a triple
+    uint8_t flags = 0; // bit 0: a terrain of one record, not a triple
     uint16_t apmod = 0;
     uint16_t picindex = 0;
-    uint32_t automapcolor = 0;   // ARGB
+    uint32_t automapcolor = 0; // ARGB
 
     bool operator==(const TTerrainInfo&) const = default;
 };
@@ -62,7 +62,7 @@ struct TObjectInfo {
     uint8_t flags = 0;
     uint16_t picindex = 0;
     uint16_t group = 0;
-    uint32_t automapcolor = 0;   // ARGB; alpha 0 means no automap colour
+    uint32_t automapcolor = 0; // ARGB; alpha 0 means no automap colour
 
     bool operator==(const TObjectInfo&) const = default;
 };

@@ -30,7 +30,9 @@ public:
     const CParserCore& GetErrorLocator() const override { return m_parser; }
     bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override {
         const auto it = m_functions.find(name);
-        if (it == m_functions.end()) return false;
+        if (it == m_functions.end()) {
+            return false;
+        }
         signature = it->second;
         return true;
     }
@@ -40,9 +42,15 @@ public:
     }
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override {
         // Reads the arguments the way built-ins do: last first.
-        if (name == L"Rnd") return PopArgInt(arguments, m_parser) - PopArgInt(arguments, m_parser);
-        if (name == L"Half") return static_cast<int32_t>(PopArgFloat(arguments, m_parser) > 1.0f);
-        if (name == L"Say") return static_cast<int32_t>(PopArgString(arguments, m_parser).size());
+        if (name == L"Rnd") {
+            return PopArgInt(arguments, m_parser) - PopArgInt(arguments, m_parser);
+        }
+        if (name == L"Half") {
+            return static_cast<int32_t>(PopArgFloat(arguments, m_parser) > 1.0f);
+        }
+        if (name == L"Say") {
+            return static_cast<int32_t>(PopArgString(arguments, m_parser).size());
+        }
         return -1;
     }
 
@@ -68,14 +76,19 @@ void FuzzArguments(const std::wstring& text) {
     CParserCore parser;
     std::deque<std::wstring> stack;
     size_t start = 0;
-    for (size_t comma; (comma = text.find(L',', start)) != std::wstring::npos; start = comma + 1)
+    for (size_t comma; (comma = text.find(L',', start)) != std::wstring::npos; start = comma + 1) {
         stack.push_back(text.substr(start, comma - start));
+    }
     stack.push_back(text.substr(start));
     try {
         for (size_t i = 0;; ++i) {
-            if (i % 3 == 0) PopArgInt(stack, parser);
-            else if (i % 3 == 1) PopArgFloat(stack, parser);
-            else PopArgString(stack, parser);
+            if (i % 3 == 0) {
+                PopArgInt(stack, parser);
+            } else if (i % 3 == 1) {
+                PopArgFloat(stack, parser);
+            } else {
+                PopArgString(stack, parser);
+            }
         }
     } catch (const CScriptException&) {
     }
@@ -106,14 +119,19 @@ void FuzzRecords(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
+    if (size == 0) {
+        return 0;
+    }
     const uint8_t mode = data[0] % 3;
     if (mode == 2) {
         FuzzRecords(data + 1, size - 1);
         return 0;
     }
     const std::wstring text(data + 1, data + size);
-    if (mode == 0) FuzzExpression(text);
-    else FuzzArguments(text);
+    if (mode == 0) {
+        FuzzExpression(text);
+    } else {
+        FuzzArguments(text);
+    }
     return 0;
 }

@@ -27,13 +27,14 @@ void CheckTextRoundTrip(const std::wstring& key, const std::wstring& text) {
     try {
         vek::CIniFile::WriteEntry(output, key, vek::CValue(text));
     } catch (const vek::CException&) {
-        return;   // refused: nothing to read back
+        return; // refused: nothing to read back
     }
     vek::CIniFile again;
     again.Text() = output;
     again.Parse();
-    if (again.GetStringValue(key, L"S", L"") != text)
+    if (again.GetStringValue(key, L"S", L"") != text) {
         std::abort();
+    }
 }
 
 void ReadAll(vek::CIniFile& ini, const std::wstring& key, const std::wstring& section) {
@@ -65,8 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Copied: lookups must not change what they walk over.
     const std::vector<vek::TIniSection> sections = ini.GetSections();
     for (const vek::TIniSection& section : sections) {
-        for (const vek::TIniEntry& entry : section.entries)
+        for (const vek::TIniEntry& entry : section.entries) {
             ReadAll(ini, entry.key, section.name);
+        }
     }
     return 0;
 }

@@ -17,8 +17,9 @@ namespace {
 constexpr uint32_t kUsedUp = CParserCore::kEndOfText;
 
 void Check(bool condition) {
-    if (!condition)
+    if (!condition) {
         std::abort();
+    }
 }
 
 void CheckState(const CParserCore& parser) {
@@ -46,30 +47,36 @@ void Drain(const std::wstring& text, Read read) {
             return;
         }
         CheckState(parser);
-        if (!more && parser.GetPosition() == before)
+        if (!more && parser.GetPosition() == before) {
             return;
-        if (parser.GetPosition() == kUsedUp)
+        }
+        if (parser.GetPosition() == kUsedUp) {
             return;
+        }
         Check(++steps <= budget);
     }
 }
 
 std::wstring Decode(const uint8_t* data, size_t size) {
-    if (size == 0)
+    if (size == 0) {
         return {};
-    if ((data[0] & 1) == 0)
+    }
+    if ((data[0] & 1) == 0) {
         return vek::Utf8ToWide(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    }
     std::wstring text;
-    for (size_t i = 1; i + 1 < size; i += 2)
+    for (size_t i = 1; i + 1 < size; i += 2) {
         text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    }
     return text;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0 || size > 4096)
+    if (size == 0 || size > 4096) {
         return 0;
+    }
     const std::wstring text = Decode(data, size);
 
     Drain(text, [](CParserCore& p) {
@@ -100,15 +107,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t step = 0; step < 4 * size + 16; ++step) {
         try {
             switch (data[step % size] % 9) {
-            case 0: parser.GetWord(0); break;
-            case 1: parser.GetWord(1); break;
-            case 2: parser.GetNumber(); break;
-            case 3: Check(parser.GetExpression().size() <= text.size()); break;
-            case 4: parser.SkipComment(); break;
-            case 5: parser.StepBack(); break;
-            case 6: parser.GetStringLiteral(); break;
-            case 7: parser.GetBracketedExpr(); break;
-            case 8: parser.ExtractArgs(parser.GetToken(), (step & 1) != 0); break;
+            case 0:
+                parser.GetWord(0);
+                break;
+            case 1:
+                parser.GetWord(1);
+                break;
+            case 2:
+                parser.GetNumber();
+                break;
+            case 3:
+                Check(parser.GetExpression().size() <= text.size());
+                break;
+            case 4:
+                parser.SkipComment();
+                break;
+            case 5:
+                parser.StepBack();
+                break;
+            case 6:
+                parser.GetStringLiteral();
+                break;
+            case 7:
+                parser.GetBracketedExpr();
+                break;
+            case 8:
+                parser.ExtractArgs(parser.GetToken(), (step & 1) != 0);
+                break;
             }
         } catch (const CScriptException& e) {
             Check(e.GetCode() == 24 || e.GetCode() == 41);

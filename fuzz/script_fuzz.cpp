@@ -35,11 +35,13 @@ protected:
 class CFuzzScript : public CScriptBase {
 public:
     void LoadBaseScript(const std::wstring& path) override {
-        if (!vek::StartsWithNoCase(L"base", path))
+        if (!vek::StartsWithNoCase(L"base", path)) {
             throw CScriptException(0, L"Fuzz", L"CFuzzScript::LoadBaseScript", __LINE__, *this);
-        LoadText(L"var baseValue = 1\nfunction OnEnter(a) {\nincr baseValue\nreturn 2\n}\n"
-                 L"function Helper() {\nprintln baseValue\n}\n",
-                 path);
+        }
+        LoadText(
+            L"var baseValue = 1\nfunction OnEnter(a) {\nincr baseValue\nreturn 2\n}\n"
+            L"function Helper() {\nprintln baseValue\n}\n",
+            path);
     }
 };
 
@@ -69,8 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const CScriptException&) {
     }
     std::vector<std::wstring> functions;
-    for (const TSystemFunction& function : script.GetRegistry())
-        if (function.id == TSystemFunction::kUserFunction) functions.push_back(function.name);
+    for (const TSystemFunction& function : script.GetRegistry()) {
+        if (function.id == TSystemFunction::kUserFunction) {
+            functions.push_back(function.name);
+        }
+    }
     for (const std::wstring& name : functions) {
         try {
             script.ResetRuntime();

@@ -63,21 +63,41 @@ struct TState {
     TState() = default;
     TState(const TState&) = delete;
     ~TState() {
-        for (TObject* object : owned) delete object;
+        for (TObject* object : owned) {
+            delete object;
+        }
     }
 
     void Run(uint8_t selector) {
         try {
             switch (selector % 9) {
-            case 0: vek::StreamReadString(text); break;
-            case 1: vek::ReadWordVector(words); break;
-            case 2: vek::ReadDwordVector(dwords); break;
-            case 3: vek::ReadRecordVector12(records); break;
-            case 4: vek::LoadObjectVector(objects); break;
-            case 5: vek::LoadObjectPtrVector(owned); break;
-            case 6: buffer.Load(); break;
-            case 7: tiles.Load(); break;
-            default: bytes.Load(); break;
+            case 0:
+                vek::StreamReadString(text);
+                break;
+            case 1:
+                vek::ReadWordVector(words);
+                break;
+            case 2:
+                vek::ReadDwordVector(dwords);
+                break;
+            case 3:
+                vek::ReadRecordVector12(records);
+                break;
+            case 4:
+                vek::LoadObjectVector(objects);
+                break;
+            case 5:
+                vek::LoadObjectPtrVector(owned);
+                break;
+            case 6:
+                buffer.Load();
+                break;
+            case 7:
+                tiles.Load();
+                break;
+            default:
+                bytes.Load();
+                break;
             }
         } catch (const vek::CException&) {
             // Invalid map headers are reported this way; the maps stay valid.
@@ -97,32 +117,47 @@ struct TState {
     }
 
     void Load() {
-        for (uint8_t selector = 0; selector < 9; ++selector) Run(selector);
+        for (uint8_t selector = 0; selector < 9; ++selector) {
+            Run(selector);
+        }
     }
 };
 
 template <class T>
 bool SameCells(const vek::CMap<T>& a, const vek::CMap<T>& b) {
-    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return false;
-    for (uint16_t y = 0; y < a.GetHeight(); ++y)
-        for (uint16_t x = 0; x < a.GetWidth(); ++x)
-            if (a.At(x, y) != b.At(x, y)) return false;
+    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) {
+        return false;
+    }
+    for (uint16_t y = 0; y < a.GetHeight(); ++y) {
+        for (uint16_t x = 0; x < a.GetWidth(); ++x) {
+            if (a.At(x, y) != b.At(x, y)) {
+                return false;
+            }
+        }
+    }
     return true;
 }
 
 bool Same(const TState& a, const TState& b) {
-    if (a.owned.size() != b.owned.size()) return false;
-    for (size_t i = 0; i < a.owned.size(); ++i)
-        if (!(*a.owned[i] == *b.owned[i])) return false;
+    if (a.owned.size() != b.owned.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.owned.size(); ++i) {
+        if (!(*a.owned[i] == *b.owned[i])) {
+            return false;
+        }
+    }
     return a.text == b.text && a.words == b.words && a.dwords == b.dwords && a.records == b.records &&
-           a.objects == b.objects && a.buffer.GetBuffer() == b.buffer.GetBuffer() &&
-           SameCells(a.tiles, b.tiles) && SameCells(a.bytes, b.bytes);
+           a.objects == b.objects && a.buffer.GetBuffer() == b.buffer.GetBuffer() && SameCells(a.tiles, b.tiles) &&
+           SameCells(a.bytes, b.bytes);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) return 0;
+    if (size < 2) {
+        return 0;
+    }
     const size_t selectorCount = std::min<size_t>(size - 1, data[0] % 8 + 1);
     const uint8_t* selectors = data + 1;
     const uint32_t live = vek::GetLiveObjectCount();
@@ -142,9 +177,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state.Save();
         TState back;
         back.Load();
-        if (vek::GetStream().remaining() != 0 || !Same(state, back)) __builtin_trap();
+        if (vek::GetStream().remaining() != 0 || !Same(state, back)) {
+            __builtin_trap();
+        }
     }
     vek::StreamReset();
-    if (vek::GetLiveObjectCount() != live) __builtin_trap();
+    if (vek::GetLiveObjectCount() != live) {
+        __builtin_trap();
+    }
     return 0;
 }

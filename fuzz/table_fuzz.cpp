@@ -27,16 +27,18 @@ void ReadChecked(vek::CIniFile& ini, Read read) {
     try {
         read(ini, table);
     } catch (const vek::CException&) {
-        if (table != before)
+        if (table != before) {
             std::abort();
+        }
         return;
     }
     if constexpr (std::is_same_v<T, TTerrainInfo>) {
         std::vector<uint16_t> kinds;
         CollectFlaggedIndices(table, kinds);
         for (uint16_t kind : kinds) {
-            if (kind >= table.size())
+            if (kind >= table.size()) {
                 std::abort();
+            }
         }
     }
 }
@@ -44,8 +46,9 @@ void ReadChecked(vek::CIniFile& ini, Read read) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0)
+    if (size == 0) {
         return 0;
+    }
     const uint8_t selector = data[0];
     const bool check = (selector & 8) != 0;
     const std::wstring lang = (selector & 16) ? L"pl" : L"en";
@@ -76,8 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadChecked<TMatInfo>(ini, [&](vek::CIniFile& f, auto& t) { ReadMatTable(f, kFile, t, check); });
         break;
     case 5:
-        ReadChecked<TEncounterInfo>(ini,
-                                    [&](vek::CIniFile& f, auto& t) { ReadEncounterTable(f, kFile, t, check); });
+        ReadChecked<TEncounterInfo>(ini, [&](vek::CIniFile& f, auto& t) { ReadEncounterTable(f, kFile, t, check); });
         break;
     case 6:
         ReadChecked<TSpellInfo>(ini, [&](vek::CIniFile& f, auto& t) { ReadSpellTable(f, kFile, t, check); });

@@ -19,10 +19,12 @@ bool HasMixedContent(const vek::CXmlNode& root) {
     while (!pending.empty()) {
         const vek::CXmlNode* node = pending.back();
         pending.pop_back();
-        if (!node->GetValue().empty() && node->GetChildCount() > 0)
+        if (!node->GetValue().empty() && node->GetChildCount() > 0) {
             return true;
-        for (size_t i = 0; i < node->GetChildCount(); ++i)
+        }
+        for (size_t i = 0; i < node->GetChildCount(); ++i) {
             pending.push_back(node->GetChild(i));
+        }
     }
     return false;
 }
@@ -33,16 +35,19 @@ bool SameTree(const vek::CXmlNode& a, const vek::CXmlNode& b) {
         const auto [x, y] = pending.back();
         pending.pop_back();
         if (x->GetName() != y->GetName() || x->GetValue() != y->GetValue() ||
-            x->GetAttributeCount() != y->GetAttributeCount() || x->GetChildCount() != y->GetChildCount())
+            x->GetAttributeCount() != y->GetAttributeCount() || x->GetChildCount() != y->GetChildCount()) {
             return false;
+        }
         for (size_t i = 0; i < x->GetAttributeCount(); ++i) {
             if (x->GetAttribute(i)->GetName() != y->GetAttribute(i)->GetName() ||
-                x->GetAttribute(i)->GetValue() != y->GetAttribute(i)->GetValue())
+                x->GetAttribute(i)->GetValue() != y->GetAttribute(i)->GetValue()) {
                 return false;
+            }
         }
         for (size_t i = 0; i < x->GetChildCount(); ++i) {
-            if (y->GetChild(i)->GetParent() != y)
+            if (y->GetChild(i)->GetParent() != y) {
                 return false;
+            }
             pending.emplace_back(x->GetChild(i), y->GetChild(i));
         }
     }
@@ -51,12 +56,14 @@ bool SameTree(const vek::CXmlNode& a, const vek::CXmlNode& b) {
 
 void Check(const std::wstring& text) {
     std::unique_ptr<vek::CXmlNode> tree = vek::CXmlReader::Parse(text);
-    if (tree == nullptr || HasMixedContent(*tree))
+    if (tree == nullptr || HasMixedContent(*tree)) {
         return;
+    }
     const vek::CXmlWriter writer(2, tree.get());
     std::unique_ptr<vek::CXmlNode> again = vek::CXmlReader::Parse(writer.WriteHeader(2));
-    if (again == nullptr || !SameTree(*tree, *again))
+    if (again == nullptr || !SameTree(*tree, *again)) {
         std::abort();
+    }
 }
 
 } // namespace
@@ -67,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::wstring units;
     units.reserve(size / 2);
-    for (size_t i = 0; i + 1 < size; i += 2)
+    for (size_t i = 0; i + 1 < size; i += 2) {
         units += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    }
     Check(units);
     return 0;
 }

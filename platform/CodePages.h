@@ -9,9 +9,9 @@
 namespace platform {
 
 enum class CodePage : uint8_t {
-    kLatin1Identity,   // byte b is U+00bb; no conversion is needed
-    kWindows1250,      // Central European
-    kWindows1252,      // Western European
+    kLatin1Identity, // byte b is U+00bb; no conversion is needed
+    kWindows1250,    // Central European
+    kWindows1252,    // Western European
 };
 
 // The unit a byte stands for; U+FFFD for a byte the page leaves undefined.

@@ -1,7 +1,7 @@
 #include "platform/Console.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace platform {
 
@@ -9,9 +9,7 @@ namespace {
 
 class RealConsole final : public IConsole {
 public:
-    ConsoleHandle GetStdHandle(int fd) override {
-        return (fd == 1 || fd == 2) && isatty(fd) ? fd : kInvalidHandle;
-    }
+    ConsoleHandle GetStdHandle(int fd) override { return (fd == 1 || fd == 2) && isatty(fd) ? fd : kInvalidHandle; }
     uint16_t GetTextAttributes(ConsoleHandle) override { return kTerminalDefaultAttributes; }
     void SetTextAttributes(ConsoleHandle handle, uint16_t attributes) override {
         if (handle != kInvalidHandle) {
@@ -25,7 +23,7 @@ public:
                 if (errno == EINTR) {
                     continue;
                 }
-                return;  // a closed console is not worth failing over
+                return; // a closed console is not worth failing over
             }
             utf8.remove_prefix(static_cast<size_t>(n));
         }

@@ -30,7 +30,7 @@ constexpr TLine<N> MakeLine(const char (&text)[N]) {
     line.bytes[at++] = static_cast<char>(0xFF);
     line.bytes[at++] = static_cast<char>(0xFE);
     auto put = [&](char c) {
-        line.bytes[at++] = c;   // ASCII only: the high byte stays zero
+        line.bytes[at++] = c; // ASCII only: the high byte stays zero
         line.bytes[at++] = 0;
     };
     for (size_t i = 0; i + 1 < N; ++i) {
@@ -49,10 +49,8 @@ constexpr auto kAbrtLine = MakeLine("Program crashed: SIGABRT (abnormal end)");
 
 // In the order of CGlobalExceptionHandler::kSignals.
 constexpr std::string_view kLines[] = {
-    {kSegvLine.bytes, sizeof(kSegvLine.bytes)},
-    {kBusLine.bytes, sizeof(kBusLine.bytes)},
-    {kFpeLine.bytes, sizeof(kFpeLine.bytes)},
-    {kIllLine.bytes, sizeof(kIllLine.bytes)},
+    {kSegvLine.bytes, sizeof(kSegvLine.bytes)}, {kBusLine.bytes, sizeof(kBusLine.bytes)},
+    {kFpeLine.bytes, sizeof(kFpeLine.bytes)},   {kIllLine.bytes, sizeof(kIllLine.bytes)},
     {kAbrtLine.bytes, sizeof(kAbrtLine.bytes)},
 };
 static_assert(sizeof(kLines) / sizeof(kLines[0]) == CGlobalExceptionHandler::kSignalCount);
@@ -73,7 +71,7 @@ int IndexOf(int signalNumber) {
 void AppendToLog(std::string_view line) {
     const int fd = open(kLogFile, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return;   // the log cannot be written; the crash itself still shows
+        return; // the log cannot be written; the crash itself still shows
     }
     struct stat info {};
     const off_t units = static_cast<off_t>((line.size() - 2) / 2);
@@ -161,7 +159,7 @@ void CGlobalExceptionHandler::Initialize() {
     for (size_t i = 0; i < kSignalCount; ++i) {
         struct sigaction previous {};
         if (sigaction(kSignals[i], nullptr, &previous) != 0 || !IsDefault(previous)) {
-            continue;   // someone else reports this signal (AddressSanitizer does for SIGSEGV)
+            continue; // someone else reports this signal (AddressSanitizer does for SIGSEGV)
         }
         struct sigaction action {};
         action.sa_handler = OnFatalSignal;

@@ -5,7 +5,7 @@ namespace platform {
 namespace {
 // The original run-time library starts as if seeded with 1.
 uint32_t g_state = 1;
-}
+} // namespace
 
 void CrtSrand(uint32_t seed) { g_state = seed; }
 

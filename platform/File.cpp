@@ -29,9 +29,7 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
-std::FILE* OpenFile(const std::wstring& name, const char* mode) {
-    return OpenFile(FileNameToUtf8(name), mode);
-}
+std::FILE* OpenFile(const std::wstring& name, const char* mode) { return OpenFile(FileNameToUtf8(name), mode); }
 
 int64_t StreamSize(std::FILE* stream) {
     struct stat st {};
@@ -75,7 +73,7 @@ bool LastWriteTime(const std::string& path, LocalTime& time) {
     struct stat st {};
     const bool known = ::fstat(fileno(f), &st) == 0;
     std::fclose(f);
-    std::tm local {};
+    std::tm local{};
     if (!known || ::localtime_r(&st.st_mtime, &local) == nullptr) {
         return false;
     }

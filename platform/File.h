@@ -22,12 +22,12 @@ int64_t StreamSize(std::FILE* stream);
 
 // 64-bit stream positioning; origin 0 start, 1 current, 2 end.
 bool SeekStream(std::FILE* stream, int64_t offset, int origin);
-int64_t TellStream(std::FILE* stream);   // -1 on failure
+int64_t TellStream(std::FILE* stream); // -1 on failure
 
 struct LocalTime {
-    int year = 0;     // e.g. 2024
-    int month = 0;    // 1..12
-    int day = 0;      // 1..31
+    int year = 0;  // e.g. 2024
+    int month = 0; // 1..12
+    int day = 0;   // 1..31
     int hour = 0;
     int minute = 0;
     int second = 0;

@@ -19,9 +19,7 @@ PathKind GetPathKind(const std::string& path) {
     return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kFile;
 }
 
-PathKind GetPathKind(const std::wstring& name) {
-    return GetPathKind(FileNameToUtf8(name));
-}
+PathKind GetPathKind(const std::wstring& name) { return GetPathKind(FileNameToUtf8(name)); }
 
 bool CreateFolder(const std::wstring& name) {
     const std::string path = FileNameToUtf8(name);
@@ -61,8 +59,10 @@ std::wstring Environment(const char* name) {
 
 std::wstring SpecialFolderPath(uint32_t index) {
     switch (index) {
-    case kFolderFonts: return L"/usr/share/fonts/";
-    case kFolderProgramFiles: return L"/usr/local/";
+    case kFolderFonts:
+        return L"/usr/share/fonts/";
+    case kFolderProgramFiles:
+        return L"/usr/local/";
     case kFolderAppData: {
         // A relative XDG_CONFIG_HOME is not to be used.
         const std::wstring config = Environment("XDG_CONFIG_HOME");
@@ -75,7 +75,8 @@ std::wstring SpecialFolderPath(uint32_t index) {
         }
         return home + L"/.config";
     }
-    default: return std::wstring();
+    default:
+        return std::wstring();
     }
 }
 

@@ -18,7 +18,7 @@ PathKind GetPathKind(const std::wstring& name);
 bool CreateFolder(const std::wstring& name);
 
 struct FolderEntry {
-    std::string name;   // as the file system holds it (UTF-8 as a rule)
+    std::string name; // as the file system holds it (UTF-8 as a rule)
     bool folder = false;
 };
 // Every entry of a folder, "." and ".." included, in the order the system gives;

@@ -28,7 +28,7 @@ bool HasUnicodeRules();
 // ("pl_PL.1250").
 class Locale {
 public:
-    Locale() = default;   // the "C" locale
+    Locale() = default; // the "C" locale
 
     // Becomes the named locale; false and unchanged when the name is unknown.
     bool Set(std::wstring_view name);

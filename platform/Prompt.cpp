@@ -54,15 +54,20 @@ bool ReadLine(int fd, std::string& line) {
 bool Parse(const std::string& line, PromptAnswer& answer) {
     for (char c : line) {
         switch (c) {
-        case ' ': case '\t': case '\r':
+        case ' ':
+        case '\t':
+        case '\r':
             continue;
-        case 'a': case 'A':
+        case 'a':
+        case 'A':
             answer = PromptAnswer::kAbort;
             return true;
-        case 'r': case 'R':
+        case 'r':
+        case 'R':
             answer = PromptAnswer::kRetry;
             return true;
-        case 'i': case 'I':
+        case 'i':
+        case 'I':
             answer = PromptAnswer::kIgnore;
             return true;
         default:

@@ -44,26 +44,48 @@ bool IsLetter(wchar_t c) { return !IsDigit(c) && vek::IsAlnum(c); }
 
 bool IsOperatorChar(wchar_t c) {
     switch (c) {
-    case L'=': case L'!': case L'&': case L'|': case L'<': case L'>': case L'^': return true;
-    default: return false;
+    case L'=':
+    case L'!':
+    case L'&':
+    case L'|':
+    case L'<':
+    case L'>':
+    case L'^':
+        return true;
+    default:
+        return false;
     }
 }
 
 // Whether c joins first into a two-character operator. Of the doubled
 // characters only && || ^^ == mean something.
 bool JoinsOperator(wchar_t first, wchar_t c) {
-    if (c == first) return c == L'&' || c == L'|' || c == L'^' || c == L'=';
+    if (c == first) {
+        return c == L'&' || c == L'|' || c == L'^' || c == L'=';
+    }
     return c == L'=' && (first == L'!' || first == L'<' || first == L'>');
 }
 
 uint32_t TwoCharOperatorKind(const std::wstring& op) {
-    if (op == L"||") return kNodeOr;
-    if (op == L"^^") return kNodeXor;
-    if (op == L"&&") return kNodeAnd;
-    if (op == L"==") return kNodeEqual;
-    if (op == L"!=") return kNodeNotEqual;
-    if (op == L"<=") return kNodeLessEqual;
-    return kNodeGreaterEqual;  // JoinsOperator lets nothing else through
+    if (op == L"||") {
+        return kNodeOr;
+    }
+    if (op == L"^^") {
+        return kNodeXor;
+    }
+    if (op == L"&&") {
+        return kNodeAnd;
+    }
+    if (op == L"==") {
+        return kNodeEqual;
+    }
+    if (op == L"!=") {
+        return kNodeNotEqual;
+    }
+    if (op == L"<=") {
+        return kNodeLessEqual;
+    }
+    return kNodeGreaterEqual; // JoinsOperator lets nothing else through
 }
 
 struct TCallArgument {
@@ -75,14 +97,23 @@ struct TCallArgument {
 bool ArgumentFits(const TCallArgument& argument, wchar_t letter) {
     bool point = false, other = false;
     for (wchar_t c : argument.text) {
-        if (c == L'.') point = true;
-        else if (!IsDigit(c)) other = true;
+        if (c == L'.') {
+            point = true;
+        } else if (!IsDigit(c)) {
+            other = true;
+        }
     }
     // A quoted argument is text, points and all; only plain digits fit any
     // letter.
-    if (argument.quoted && (point || other)) return letter == L's';
-    if (other && letter != L's') return false;
-    if (point && letter != L'f') return false;
+    if (argument.quoted && (point || other)) {
+        return letter == L's';
+    }
+    if (other && letter != L's') {
+        return false;
+    }
+    if (point && letter != L'f') {
+        return false;
+    }
     return true;
 }
 
@@ -112,9 +143,14 @@ private:
 
 void CTokenizer::Flush() {
     switch (m_state) {
-    case EState::None: break;
-    case EState::Name: AddNameOperand(m_token, m_nodes); break;
-    case EState::Number: AddNumberOperand(m_token, m_nodes); break;
+    case EState::None:
+        break;
+    case EState::Name:
+        AddNameOperand(m_token, m_nodes);
+        break;
+    case EState::Number:
+        AddNumberOperand(m_token, m_nodes);
+        break;
     case EState::Operator:
         if (m_token.size() == 1) {
             AddOperator(m_token, m_nodes, m_locator);
@@ -134,8 +170,12 @@ TNodeList CTokenizer::Run() {
             Flush();
         } else if (IsOperatorChar(c)) {
             if (m_state == EState::Operator) {
-                if (m_token.size() >= 2) Fail(kErrOperatorTooLong, __LINE__);
-                if (!JoinsOperator(m_token[0], c)) Fail(kErrInvalidOperator, __LINE__);
+                if (m_token.size() >= 2) {
+                    Fail(kErrOperatorTooLong, __LINE__);
+                }
+                if (!JoinsOperator(m_token[0], c)) {
+                    Fail(kErrInvalidOperator, __LINE__);
+                }
                 m_token += c;
             } else {
                 Flush();
@@ -155,18 +195,29 @@ TNodeList CTokenizer::Run() {
             Flush();
             m_nodes.emplace_back(kNodeCloseBracket, L")");
         } else if (m_state == EState::Name) {
-            if (!IsLetter(c) && !IsDigit(c) && c != L'_') Fail(kErrInvalidNameCharacter, __LINE__);
+            if (!IsLetter(c) && !IsDigit(c) && c != L'_') {
+                Fail(kErrInvalidNameCharacter, __LINE__);
+            }
             m_token += c;
         } else if (m_state == EState::Number) {
-            if (IsLetter(c)) Fail(kErrInvalidAfterNumber, __LINE__);
-            if (!IsDigit(c)) Fail(kErrInvalidCharacter, __LINE__);
+            if (IsLetter(c)) {
+                Fail(kErrInvalidAfterNumber, __LINE__);
+            }
+            if (!IsDigit(c)) {
+                Fail(kErrInvalidCharacter, __LINE__);
+            }
             m_token += c;
         } else {
             Flush();
-            if (IsDigit(c)) m_state = EState::Number;
-            else if (IsLetter(c)) m_state = EState::Name;
-            else if (c == L'_') Fail(kErrNameMustStartWithLetter, __LINE__);
-            else Fail(kErrInvalidCharacter, __LINE__);
+            if (IsDigit(c)) {
+                m_state = EState::Number;
+            } else if (IsLetter(c)) {
+                m_state = EState::Name;
+            } else if (c == L'_') {
+                Fail(kErrNameMustStartWithLetter, __LINE__);
+            } else {
+                Fail(kErrInvalidCharacter, __LINE__);
+            }
             m_token = c;
         }
     }
@@ -180,22 +231,33 @@ size_t CTokenizer::ReadCall(size_t index, const std::wstring& name) {
     bool haveValue = false;
     for (;; ++index) {
         // The list must be closed before the text ends.
-        if (index >= m_text.size()) Fail(kErrInvalidBracePlacement, __LINE__);
+        if (index >= m_text.size()) {
+            Fail(kErrInvalidBracePlacement, __LINE__);
+        }
         const wchar_t c = m_text[index];
         if (c == L')') {
-            if (haveValue) arguments.push_back(std::move(current));
-            else if (!arguments.empty()) Fail(kErrInvalidArgumentCharacter, __LINE__);  // "f(1,)"
+            if (haveValue) {
+                arguments.push_back(std::move(current));
+            } else if (!arguments.empty()) {
+                Fail(kErrInvalidArgumentCharacter, __LINE__); // "f(1,)"
+            }
             break;
         }
         if (c == L',') {
-            if (!haveValue) Fail(kErrInvalidArgumentCharacter, __LINE__);  // empty argument
+            if (!haveValue) {
+                Fail(kErrInvalidArgumentCharacter, __LINE__); // empty argument
+            }
             arguments.push_back(std::exchange(current, TCallArgument()));
             haveValue = false;
         } else if (c == L'"') {
             // A literal is a whole argument: nothing may stand beside it.
-            if (haveValue) Fail(kErrInvalidArgumentCharacter, __LINE__);
+            if (haveValue) {
+                Fail(kErrInvalidArgumentCharacter, __LINE__);
+            }
             const size_t close = m_text.find(L'"', index + 1);
-            if (close == std::wstring::npos) Fail(kErrInvalidBracePlacement, __LINE__);
+            if (close == std::wstring::npos) {
+                Fail(kErrInvalidBracePlacement, __LINE__);
+            }
             current.text = m_text.substr(index + 1, close - index - 1);
             current.quoted = true;
             haveValue = true;
@@ -205,7 +267,9 @@ size_t CTokenizer::ReadCall(size_t index, const std::wstring& name) {
         } else if (c == L'(') {
             Fail(kErrInvalidBracePlacement, __LINE__);
         } else if (IsDigit(c) || c == L'.') {
-            if (current.quoted) Fail(kErrInvalidArgumentCharacter, __LINE__);
+            if (current.quoted) {
+                Fail(kErrInvalidArgumentCharacter, __LINE__);
+            }
             current.text += c;
             haveValue = true;
         } else {
@@ -214,12 +278,21 @@ size_t CTokenizer::ReadCall(size_t index, const std::wstring& name) {
     }
 
     std::wstring signature;
-    if (!m_host.FindExpressionFunction(name, signature)) Fail(kErrFunctionNotFound, __LINE__);
-    if (signature.size() != arguments.size()) Fail(kErrArgumentCountMismatch, __LINE__);
-    for (size_t k = 0; k < arguments.size(); ++k)
-        if (!ArgumentFits(arguments[k], signature[k])) Fail(kErrInvalidArgumentType, __LINE__);
+    if (!m_host.FindExpressionFunction(name, signature)) {
+        Fail(kErrFunctionNotFound, __LINE__);
+    }
+    if (signature.size() != arguments.size()) {
+        Fail(kErrArgumentCountMismatch, __LINE__);
+    }
+    for (size_t k = 0; k < arguments.size(); ++k) {
+        if (!ArgumentFits(arguments[k], signature[k])) {
+            Fail(kErrInvalidArgumentType, __LINE__);
+        }
+    }
 
-    for (TCallArgument& argument : arguments) m_nodes.emplace_back(kNodeArgument, argument.text);
+    for (TCallArgument& argument : arguments) {
+        m_nodes.emplace_back(kNodeArgument, argument.text);
+    }
     m_nodes.emplace_back(kNodeCall, name);
     return index;
 }
@@ -232,23 +305,40 @@ bool IsOperand(uint32_t kind) {
 
 int32_t ExpressionPriority(uint32_t kind) {
     switch (kind) {
-    case kNodeOr: return 3;
-    case kNodeXor: return 4;
-    case kNodeAnd: return 5;
-    case kNodeEqual: case kNodeNotEqual: case kNodeLess: case kNodeGreater:
-    case kNodeLessEqual: case kNodeGreaterEqual: return 9;
-    case kNodeNot: return 15;
-    case kNodeOpenBracket: case kNodeCloseBracket: return 0;
-    default: return -1;
+    case kNodeOr:
+        return 3;
+    case kNodeXor:
+        return 4;
+    case kNodeAnd:
+        return 5;
+    case kNodeEqual:
+    case kNodeNotEqual:
+    case kNodeLess:
+    case kNodeGreater:
+    case kNodeLessEqual:
+    case kNodeGreaterEqual:
+        return 9;
+    case kNodeNot:
+        return 15;
+    case kNodeOpenBracket:
+    case kNodeCloseBracket:
+        return 0;
+    default:
+        return -1;
     }
 }
 
 void AddOperator(std::wstring& op, TNodeList& nodes, const CParserCore& locator) {
     uint32_t kind = 0;
-    if (op == L"!") kind = kNodeNot;
-    else if (op == L"<") kind = kNodeLess;
-    else if (op == L">") kind = kNodeGreater;
-    else Fail(kErrInvalidOperator, L"CScriptBase::AddOperator", __LINE__, locator);
+    if (op == L"!") {
+        kind = kNodeNot;
+    } else if (op == L"<") {
+        kind = kNodeLess;
+    } else if (op == L">") {
+        kind = kNodeGreater;
+    } else {
+        Fail(kErrInvalidOperator, L"CScriptBase::AddOperator", __LINE__, locator);
+    }
     nodes.emplace_back(kind, op);
     op.clear();
 }
@@ -263,9 +353,7 @@ void AddNumberOperand(std::wstring& number, TNodeList& nodes) {
     number.clear();
 }
 
-TNodeList TokenizeExpression(const std::wstring& text, IExpressionHost& host) {
-    return CTokenizer(text, host).Run();
-}
+TNodeList TokenizeExpression(const std::wstring& text, IExpressionHost& host) { return CTokenizer(text, host).Run(); }
 
 TNodeList ToPostfix(const TNodeList& infix, const CParserCore& locator) {
     TNodeList output;
@@ -278,10 +366,14 @@ TNodeList ToPostfix(const TNodeList& infix, const CParserCore& locator) {
             operators.push_back(&node);
         } else if (node.kind == kNodeCloseBracket) {
             for (;;) {
-                if (operators.empty()) Fail(kErrNoMatchingBrace, kCompileFunction, __LINE__, locator);
+                if (operators.empty()) {
+                    Fail(kErrNoMatchingBrace, kCompileFunction, __LINE__, locator);
+                }
                 const TNode* top = operators.back();
                 operators.pop_back();
-                if (top->kind == kNodeOpenBracket) break;
+                if (top->kind == kNodeOpenBracket) {
+                    break;
+                }
                 output.push_back(*top);
             }
         } else {
@@ -294,8 +386,9 @@ TNodeList ToPostfix(const TNodeList& infix, const CParserCore& locator) {
         }
     }
     while (!operators.empty()) {
-        if (operators.back()->kind == kNodeOpenBracket)
+        if (operators.back()->kind == kNodeOpenBracket) {
             Fail(kErrInvalidBracePlacement, kCompileFunction, __LINE__, locator);
+        }
         output.push_back(*operators.back());
         operators.pop_back();
     }
@@ -317,13 +410,18 @@ public:
     bool empty() const { return m_size == 0; }
     size_t size() const { return m_size; }
     void push_back(uint64_t value) {
-        if (m_size < kInline) m_inline[m_size] = value;
-        else m_spill.push_back(value);
+        if (m_size < kInline) {
+            m_inline[m_size] = value;
+        } else {
+            m_spill.push_back(value);
+        }
         ++m_size;
     }
     uint64_t back() const { return m_size <= kInline ? m_inline[m_size - 1] : m_spill.back(); }
     void pop_back() {
-        if (m_size > kInline) m_spill.pop_back();
+        if (m_size > kInline) {
+            m_spill.pop_back();
+        }
         --m_size;
     }
 
@@ -342,7 +440,9 @@ uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host) {
     // Made on the first call argument only: most conditions have none.
     std::optional<std::deque<std::wstring>> pending;
     auto pop = [&]() {
-        if (stack.empty()) Fail(kErrUnexpectedStackEnd, kEvaluateFunction, __LINE__, locator);
+        if (stack.empty()) {
+            Fail(kErrUnexpectedStackEnd, kEvaluateFunction, __LINE__, locator);
+        }
         const uint64_t value = stack.back();
         stack.pop_back();
         return value;
@@ -351,54 +451,96 @@ uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host) {
         switch (node.kind) {
         case kNodeName: {
             const CVariable* variable = host.ResolveExpressionVariable(node);
-            if (!variable) Fail(kErrVariableNotFound, kEvaluateFunction, __LINE__, locator);
+            if (!variable) {
+                Fail(kErrVariableNotFound, kEvaluateFunction, __LINE__, locator);
+            }
             stack.push_back(static_cast<uint64_t>(variable->GetValue()));
             break;
         }
-        case kNodeNumber: stack.push_back(node.GetValue()); break;
+        case kNodeNumber:
+            stack.push_back(node.GetValue());
+            break;
         case kNodeArgument:
-            if (!pending) pending.emplace();
+            if (!pending) {
+                pending.emplace();
+            }
             pending->push_back(node.text);
             break;
         case kNodeCall: {
             std::wstring signature;
-            if (!host.FindExpressionFunction(node.text, signature))
+            if (!host.FindExpressionFunction(node.text, signature)) {
                 Fail(kErrFunctionNotFound, kEvaluateFunction, __LINE__, locator);
-            if (!pending) pending.emplace();
-            if (pending->size() != signature.size())
+            }
+            if (!pending) {
+                pending.emplace();
+            }
+            if (pending->size() != signature.size()) {
                 Fail(kErrInvalidArgumentCount, kEvaluateFunction, __LINE__, locator);
+            }
             std::deque<std::wstring> arguments = std::exchange(*pending, {});
             const int32_t result = host.CallExpressionFunction(node.text, arguments);
             stack.push_back(static_cast<uint64_t>(static_cast<int64_t>(result)));
             break;
         }
-        case kNodeNot: stack.push_back(pop() == 0 ? 1 : 0); break;
-        case kNodeOr: case kNodeXor: case kNodeAnd: case kNodeEqual: case kNodeNotEqual:
-        case kNodeLess: case kNodeGreater: case kNodeLessEqual: case kNodeGreaterEqual: {
+        case kNodeNot:
+            stack.push_back(pop() == 0 ? 1 : 0);
+            break;
+        case kNodeOr:
+        case kNodeXor:
+        case kNodeAnd:
+        case kNodeEqual:
+        case kNodeNotEqual:
+        case kNodeLess:
+        case kNodeGreater:
+        case kNodeLessEqual:
+        case kNodeGreaterEqual: {
             const uint64_t right = pop();
             const uint64_t left = pop();
             bool result = false;
             switch (node.kind) {
-            case kNodeOr: result = left != 0 || right != 0; break;
-            case kNodeXor: result = (left != 0) != (right != 0); break;
-            case kNodeAnd: result = left != 0 && right != 0; break;
-            case kNodeEqual: result = left == right; break;
-            case kNodeNotEqual: result = left != right; break;
-            case kNodeLess: result = left < right; break;
-            case kNodeGreater: result = left > right; break;
-            case kNodeLessEqual: result = left <= right; break;
-            default: result = left >= right; break;
+            case kNodeOr:
+                result = left != 0 || right != 0;
+                break;
+            case kNodeXor:
+                result = (left != 0) != (right != 0);
+                break;
+            case kNodeAnd:
+                result = left != 0 && right != 0;
+                break;
+            case kNodeEqual:
+                result = left == right;
+                break;
+            case kNodeNotEqual:
+                result = left != right;
+                break;
+            case kNodeLess:
+                result = left < right;
+                break;
+            case kNodeGreater:
+                result = left > right;
+                break;
+            case kNodeLessEqual:
+                result = left <= right;
+                break;
+            default:
+                result = left >= right;
+                break;
             }
             stack.push_back(result ? 1 : 0);
             break;
         }
-        default: Fail(kErrUnknownOperator, kEvaluateFunction, __LINE__, locator);
+        default:
+            Fail(kErrUnknownOperator, kEvaluateFunction, __LINE__, locator);
         }
     }
     // An empty condition leaves nothing to test; operands without an
     // operator between them leave more than one value.
-    if (stack.empty()) Fail(kErrConditionExpected, kEvaluateFunction, __LINE__, locator);
-    if (stack.size() > 1) Fail(kErrUnexpectedStackEnd, kEvaluateFunction, __LINE__, locator);
+    if (stack.empty()) {
+        Fail(kErrConditionExpected, kEvaluateFunction, __LINE__, locator);
+    }
+    if (stack.size() > 1) {
+        Fail(kErrUnexpectedStackEnd, kEvaluateFunction, __LINE__, locator);
+    }
     return stack.back();
 }
 
@@ -406,7 +548,9 @@ namespace {
 
 std::wstring PopArgument(std::deque<std::wstring>& stack, const wchar_t* function, uint32_t line,
                          const CParserCore& locator) {
-    if (stack.empty()) Fail(kErrInvalidArgumentCount, function, line, locator);
+    if (stack.empty()) {
+        Fail(kErrInvalidArgumentCount, function, line, locator);
+    }
     std::wstring top = std::move(stack.back());
     stack.pop_back();
     return top;

@@ -30,8 +30,8 @@ enum : uint32_t {
     kNodeGreater = 10,
     kNodeLessEqual = 11,
     kNodeGreaterEqual = 12,
-    kNodeOpenBracket = 13,   // only while compiling
-    kNodeCloseBracket = 14,  // only while compiling
+    kNodeOpenBracket = 13,  // only while compiling
+    kNodeCloseBracket = 14, // only while compiling
     kNodeCall = 15,
     kNodeArgument = 16,
 };
@@ -71,8 +71,7 @@ TNodeList TokenizeExpression(const std::wstring& text, IExpressionHost& host);
 TNodeList ToPostfix(const TNodeList& infix, const CParserCore& locator);
 // Both passes; the postfix list is appended to the expressions and its
 // index is the result. An empty text gives an empty list.
-uint32_t CompileExpression(const std::wstring& text, std::vector<TNodeList>& expressions,
-                           IExpressionHost& host);
+uint32_t CompileExpression(const std::wstring& text, std::vector<TNodeList>& expressions, IExpressionHost& host);
 // Evaluates a postfix list. The list must leave exactly one value: none is
 // error 14, more than one error 25.
 uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host);

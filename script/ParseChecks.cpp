@@ -31,20 +31,27 @@ public:
         : m_commands(commands), m_ends(ends) {}
     // Before looking at command index.
     void Enter(int32_t index) {
-        while (!m_open.empty() && EndOrMax(m_ends, m_open.back()) < index) m_open.pop_back();
+        while (!m_open.empty() && EndOrMax(m_ends, m_open.back()) < index) {
+            m_open.pop_back();
+        }
     }
     // After looking at it.
     void Leave(int32_t index) {
-        if (m_ends[index] >= 0 || m_commands[index].kind == kCmdFunction || m_commands[index].kind == kCmdFor)
+        if (m_ends[index] >= 0 || m_commands[index].kind == kCmdFunction || m_commands[index].kind == kCmdFor) {
             m_open.push_back(index);
+        }
     }
     // The innermost enclosing opener of one of the kinds, or -1; stops at
     // an opener of stopKind.
     int32_t Innermost(uint32_t kind, uint32_t stopKind) const {
         for (size_t i = m_open.size(); i-- > 0;) {
             const uint32_t k = m_commands[m_open[i]].kind;
-            if (k == kind) return m_open[i];
-            if (k == stopKind) return -1;
+            if (k == kind) {
+                return m_open[i];
+            }
+            if (k == stopKind) {
+                return -1;
+            }
         }
         return -1;
     }
@@ -61,13 +68,16 @@ void CScriptBase::LocateCommand(uint32_t index) { m_tokenStart = m_results.Comma
 
 int32_t CScriptBase::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
     const std::vector<TCommand>& commands = m_results.Commands();
-    if (start >= commands.size()) return -1;
+    if (start >= commands.size()) {
+        return -1;
+    }
     LocateCommand(start);
     const uint32_t block = commands[start].block;
     for (size_t i = start + 1; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
-        if (command.kind == kCmdCloseBrace && command.argument == closingKind && command.block == block)
+        if (command.kind == kCmdCloseBrace && command.argument == closingKind && command.block == block) {
             return static_cast<int32_t>(i);
+        }
     }
     return -1;
 }
@@ -75,11 +85,18 @@ int32_t CScriptBase::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
 int32_t CScriptBase::FindRightBracket(uint32_t start, uint32_t depth, bool setPosition, bool mustFind) {
     const std::vector<TCommand>& commands = m_results.Commands();
     if (start < commands.size()) {
-        if (setPosition) LocateCommand(start);
-        for (size_t i = start + 1; i < commands.size(); ++i)
-            if (commands[i].kind == kCmdCloseBrace && commands[i].block == depth) return static_cast<int32_t>(i);
+        if (setPosition) {
+            LocateCommand(start);
+        }
+        for (size_t i = start + 1; i < commands.size(); ++i) {
+            if (commands[i].kind == kCmdCloseBrace && commands[i].block == depth) {
+                return static_cast<int32_t>(i);
+            }
+        }
     }
-    if (mustFind) Fail(1, L"CScriptBase::FindRightBracket", __LINE__);
+    if (mustFind) {
+        Fail(1, L"CScriptBase::FindRightBracket", __LINE__);
+    }
     return -1;
 }
 
@@ -88,15 +105,24 @@ std::vector<int32_t> CScriptBase::FindBlockEnds() const {
     // its depth.
     const std::vector<TCommand>& commands = m_results.Commands();
     std::unordered_map<uint32_t, std::vector<int32_t>> bracesByDepth;
-    for (size_t i = 0; i < commands.size(); ++i)
-        if (commands[i].kind == kCmdCloseBrace) bracesByDepth[commands[i].block].push_back(static_cast<int32_t>(i));
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i].kind == kCmdCloseBrace) {
+            bracesByDepth[commands[i].block].push_back(static_cast<int32_t>(i));
+        }
+    }
     std::vector<int32_t> ends(commands.size(), -1);
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (!IsBlockKind(commands[i].kind)) continue;
+        if (!IsBlockKind(commands[i].kind)) {
+            continue;
+        }
         const auto it = bracesByDepth.find(commands[i].block);
-        if (it == bracesByDepth.end()) continue;
+        if (it == bracesByDepth.end()) {
+            continue;
+        }
         const auto brace = std::upper_bound(it->second.begin(), it->second.end(), static_cast<int32_t>(i));
-        if (brace != it->second.end()) ends[i] = *brace;
+        if (brace != it->second.end()) {
+            ends[i] = *brace;
+        }
     }
     return ends;
 }
@@ -108,7 +134,9 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
         return;
     }
     const std::vector<TCommand>& commands = m_results.Commands();
-    if (commands.empty()) Fail(1, function, __LINE__);
+    if (commands.empty()) {
+        Fail(1, function, __LINE__);
+    }
     const uint32_t at = std::min<uint32_t>(index, static_cast<uint32_t>(commands.size() - 1));
     if (lookBackwards) {
         // The block that encloses the variable, not merely the nearest block
@@ -130,8 +158,9 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
 }
 
 void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
-    if (variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd()))
+    if (variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd())) {
         Fail(35, function, __LINE__);
+    }
     m_usedNames.insert(variable.GetName());
 }
 
@@ -153,8 +182,12 @@ void CScriptBase::CheckScopes() {
     std::vector<CVariable>& variables = m_results.Variables();
     for (size_t k = 0; k < variables.size(); ++k) {
         CVariable& variable = variables[k];
-        if (!variable.HasScope()) continue;
-        if (k < m_variablePositions.size()) m_tokenStart = m_variablePositions[k];
+        if (!variable.HasScope()) {
+            continue;
+        }
+        if (k < m_variablePositions.size()) {
+            m_tokenStart = m_variablePositions[k];
+        }
         DetermineVariableScope(variable, 1, static_cast<uint32_t>(variable.GetScopeStart()), false, kParse);
     }
 }
@@ -169,16 +202,22 @@ void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
         TCommand& command = commands[i];
         if (command.kind == kCmdFor) {
             const int32_t brace = FindRightBracket(index, command.block, false, false);
-            if (brace < 0) Fail(1, kParse, __LINE__);
+            if (brace < 0) {
+                Fail(1, kParse, __LINE__);
+            }
             const CVariable* named = FindVariable(command.name, false);
-            if (named && named->HasScope()) Fail(38, kParse, __LINE__);
+            if (named && named->HasScope()) {
+                Fail(38, kParse, __LINE__);
+            }
             commands[brace].argument = kCmdFor;
             commands[brace].target = index;
         } else if (command.kind == kCmdBreak || command.kind == kCmdContinue) {
             // A function's body is a world of its own: a loop around the
             // definition is not a loop around the statement.
             const int32_t loop = open.Innermost(kCmdFor, kCmdFunction);
-            if (loop < 0) Fail(command.kind == kCmdBreak ? 49 : 50, kParse, __LINE__);
+            if (loop < 0) {
+                Fail(command.kind == kCmdBreak ? 49 : 50, kParse, __LINE__);
+            }
             command.argument = static_cast<uint32_t>(ends[loop]);
         }
         open.Leave(index);
@@ -186,39 +225,66 @@ void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
 }
 
 void CScriptBase::ReportUnusedVariables() {
-    if (vek::equals(vek::GetTextAfterLast(m_fileName), L"_global.u", false)) return;
+    if (vek::equals(vek::GetTextAfterLast(m_fileName), L"_global.u", false)) {
+        return;
+    }
     std::vector<CVariable>& variables = m_results.Variables();
-    if (variables.empty()) return;
+    if (variables.empty()) {
+        return;
+    }
     TNoCaseMap<std::vector<size_t>> byName;
-    for (size_t k = 0; k < variables.size(); ++k) byName[variables[k].GetName()].push_back(k);
+    for (size_t k = 0; k < variables.size(); ++k) {
+        byName[variables[k].GetName()].push_back(k);
+    }
     m_usedNames.clear();
     const std::vector<TCommand>& commands = m_results.Commands();
     auto use = [&](const std::wstring& name, int32_t index) {
         const auto it = byName.find(name);
-        if (it == byName.end()) return;
-        for (size_t k : it->second) UseVariable(variables[k], index, index, kParse);
+        if (it == byName.end()) {
+            return;
+        }
+        for (size_t k : it->second) {
+            UseVariable(variables[k], index, index, kParse);
+        }
     };
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
         const int32_t index = static_cast<int32_t>(i);
         LocateCommand(index);
         switch (command.kind) {
-        case kCmdAssign: case kCmdInput: case kCmdIncr: case kCmdDecr: use(command.targetName, index); break;
-        case kCmdPrintln: case kCmdPrint:
-            if (command.argument == 1) use(command.name, index);
+        case kCmdAssign:
+        case kCmdInput:
+        case kCmdIncr:
+        case kCmdDecr:
+            use(command.targetName, index);
             break;
-        case kCmdFor: use(command.name, index); break;
+        case kCmdPrintln:
+        case kCmdPrint:
+            if (command.argument == 1) {
+                use(command.name, index);
+            }
+            break;
+        case kCmdFor:
+            use(command.name, index);
+            break;
         case kCmdIf:
-            if (command.argument < m_results.Expressions().size())
-                for (const TNode& node : m_results.Expressions()[command.argument])
-                    if (node.kind == kNodeName) use(node.text, index);
+            if (command.argument < m_results.Expressions().size()) {
+                for (const TNode& node : m_results.Expressions()[command.argument]) {
+                    if (node.kind == kNodeName) {
+                        use(node.text, index);
+                    }
+                }
+            }
             break;
-        default: break;
+        default:
+            break;
         }
     }
     std::wostream& out = vek::ConsoleOut();
     for (const CVariable& variable : variables) {
-        if (m_usedNames.count(variable.GetName())) continue;
+        if (m_usedNames.count(variable.GetName())) {
+            continue;
+        }
         out << L"Warning: unused variable '" << variable.GetName() << L"'" << vek::ConsoleDefault << L'\n';
     }
     out.flush();
@@ -229,31 +295,47 @@ void CScriptBase::CheckBlocks() {
     const std::vector<TCommand>& commands = m_results.Commands();
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
-        if (!IsBlockKind(command.kind)) continue;
+        if (!IsBlockKind(command.kind)) {
+            continue;
+        }
         // The else of an "else if" ends with its if's brace.
         if (command.kind == kCmdElse && command.argument == 1 && i + 1 < commands.size() &&
-            commands[i + 1].kind == kCmdIf)
+            commands[i + 1].kind == kCmdIf) {
             continue;
-        if (FindMatchingCommand(static_cast<uint32_t>(i), command.kind) == -1) Fail(30, kParse, __LINE__);
+        }
+        if (FindMatchingCommand(static_cast<uint32_t>(i), command.kind) == -1) {
+            Fail(30, kParse, __LINE__);
+        }
     }
 }
 
 void CScriptBase::CheckFunctions() {
     const std::vector<TCommand>& commands = m_results.Commands();
     TNoCaseMap<std::vector<size_t>> byName;
-    for (size_t i = 0; i < commands.size(); ++i)
-        if (commands[i].kind == kCmdFunction) byName[commands[i].name].push_back(i);
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].kind != kCmdFunction) continue;
+        if (commands[i].kind == kCmdFunction) {
+            byName[commands[i].name].push_back(i);
+        }
+    }
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i].kind != kCmdFunction) {
+            continue;
+        }
         const std::vector<size_t>& same = byName[commands[i].name];
         for (size_t j : same) {
-            if (j <= i) continue;
+            if (j <= i) {
+                continue;
+            }
             LocateCommand(static_cast<uint32_t>(j));
-            if (commands[i].flag == commands[j].flag) Fail(37, kParse, __LINE__);
+            if (commands[i].flag == commands[j].flag) {
+                Fail(37, kParse, __LINE__);
+            }
             const int32_t first = FindSystemFunction(commands[i].name);
-            for (const TSystemFunction& entry : m_registry)
-                if (TNoCaseEqual()(entry.name, commands[i].name) && entry.signature != m_registry[first].signature)
+            for (const TSystemFunction& entry : m_registry) {
+                if (TNoCaseEqual()(entry.name, commands[i].name) && entry.signature != m_registry[first].signature) {
                     Fail(48, kParse, __LINE__);
+                }
+            }
         }
     }
 }
@@ -263,8 +345,11 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
     // it belongs inside an overriding function whose plain definition exists.
     std::vector<TCommand>& commands = m_results.Commands();
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> plain;
-    for (const TCommand& command : commands)
-        if (command.kind == kCmdFunction && command.flag == 0) plain.insert(command.name);
+    for (const TCommand& command : commands) {
+        if (command.kind == kCmdFunction && command.flag == 0) {
+            plain.insert(command.name);
+        }
+    }
     COpenBlocks open(commands, ends);
     for (size_t i = 0; i < commands.size(); ++i) {
         const int32_t index = static_cast<int32_t>(i);
@@ -272,8 +357,9 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
         if (commands[i].kind == kCmdSuper) {
             LocateCommand(index);
             const int32_t function = open.Innermost(kCmdFunction, kCmdFunction);
-            if (function < 0 || commands[function].flag != 1 || !plain.count(commands[function].name))
+            if (function < 0 || commands[function].flag != 1 || !plain.count(commands[function].name)) {
                 Fail(47, kParse, __LINE__);
+            }
             commands[i].name = commands[function].name;
         }
         open.Leave(index);
@@ -286,26 +372,39 @@ void CScriptBase::CheckCalls() {
     m_callArguments.assign(commands.size(), TCallArguments());
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
-        if (command.kind != kCmdCall && command.kind != kCmdUserCall) continue;
+        if (command.kind != kCmdCall && command.kind != kCmdUserCall) {
+            continue;
+        }
         LocateCommand(static_cast<uint32_t>(i));
         const int32_t index = FindSystemFunction(command.name);
         TCallArguments& arguments = m_callArguments[i];
         try {
             arguments.texts = ExtractArgs(command.arguments, false);
         } catch (const CScriptException&) {
-            if (index >= 0) throw;
-            continue;  // not registered: it fails when it runs
+            if (index >= 0) {
+                throw;
+            }
+            continue; // not registered: it fails when it runs
         }
-        for (const std::wstring& text : arguments.texts)
+        for (const std::wstring& text : arguments.texts) {
             arguments.values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
+        }
         arguments.valid = true;
-        if (index < 0) continue;
+        if (index < 0) {
+            continue;
+        }
         const std::wstring& signature = m_registry[index].signature;
-        if (arguments.texts.size() != signature.size()) Fail(42, kParse, __LINE__);
+        if (arguments.texts.size() != signature.size()) {
+            Fail(42, kParse, __LINE__);
+        }
         for (size_t k = 0; k < arguments.texts.size(); ++k) {
             for (wchar_t c : arguments.texts[k]) {
-                if (signature[k] == L'n' && !IsDigit(c)) Fail(43, kParse, __LINE__);
-                if (signature[k] == L'f' && !IsDigit(c) && c != L'.') Fail(43, kParse, __LINE__);
+                if (signature[k] == L'n' && !IsDigit(c)) {
+                    Fail(43, kParse, __LINE__);
+                }
+                if (signature[k] == L'f' && !IsDigit(c) && c != L'.') {
+                    Fail(43, kParse, __LINE__);
+                }
             }
         }
     }
@@ -315,27 +414,45 @@ void CScriptBase::CheckVariableNames() {
     const std::vector<CVariable>& variables = m_results.Variables();
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> names;
     for (size_t k = 0; k < variables.size(); ++k) {
-        if (k < m_variablePositions.size()) m_tokenStart = m_variablePositions[k];
+        if (k < m_variablePositions.size()) {
+            m_tokenStart = m_variablePositions[k];
+        }
         const std::wstring& name = variables[k].GetName();
-        if (name.empty() || !vek::IsAlpha(name[0])) Fail(40, kParse, __LINE__);
-        for (wchar_t c : name)
-            if (!vek::IsAlnum(c)) Fail(40, kParse, __LINE__);
-        if (!names.insert(name).second) Fail(38, kParse, __LINE__);
+        if (name.empty() || !vek::IsAlpha(name[0])) {
+            Fail(40, kParse, __LINE__);
+        }
+        for (wchar_t c : name) {
+            if (!vek::IsAlnum(c)) {
+                Fail(40, kParse, __LINE__);
+            }
+        }
+        if (!names.insert(name).second) {
+            Fail(38, kParse, __LINE__);
+        }
     }
 }
 
 void CScriptBase::CheckLabels() {
     const std::vector<TCommand>& commands = m_results.Commands();
     TNoCaseMap<size_t> labels;
-    for (size_t i = 0; i < commands.size(); ++i)
-        if (commands[i].kind == kCmdLabel) labels.emplace(commands[i].name, i);
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].kind != kCmdGoto) continue;
-        LocateCommand(static_cast<uint32_t>(i));
-        if (labels.find(commands[i].name) == labels.end()) Fail(31, kParse, __LINE__);
+        if (commands[i].kind == kCmdLabel) {
+            labels.emplace(commands[i].name, i);
+        }
     }
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].kind != kCmdLabel || labels[commands[i].name] == i) continue;
+        if (commands[i].kind != kCmdGoto) {
+            continue;
+        }
+        LocateCommand(static_cast<uint32_t>(i));
+        if (labels.find(commands[i].name) == labels.end()) {
+            Fail(31, kParse, __LINE__);
+        }
+    }
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i].kind != kCmdLabel || labels[commands[i].name] == i) {
+            continue;
+        }
         LocateCommand(static_cast<uint32_t>(i));
         Fail(39, kParse, __LINE__);
     }

@@ -18,13 +18,17 @@ public:
     void Put(T value) {
         using U = std::make_unsigned_t<T>;
         const auto bits = static_cast<U>(value);
-        for (size_t i = 0; i < sizeof(T); ++i) m_bytes[m_used++] = static_cast<uint8_t>(bits >> (8 * i));
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            m_bytes[m_used++] = static_cast<uint8_t>(bits >> (8 * i));
+        }
     }
     template <class T>
     void Get(T& value) {
         using U = std::make_unsigned_t<T>;
         U bits = 0;
-        for (size_t i = 0; i < sizeof(T); ++i) bits |= static_cast<U>(static_cast<U>(m_bytes[m_used++]) << (8 * i));
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            bits |= static_cast<U>(static_cast<U>(m_bytes[m_used++]) << (8 * i));
+        }
         value = static_cast<T>(bits);
     }
     void Write() const { vek::StreamWriteBytes(m_bytes.data(), N); }
@@ -97,27 +101,35 @@ void TNode::Load() {
     vek::StreamReadString(text);
     vek::StreamReadString(text2);
     TFixedBlock<8> block;
-    if (block.Read()) block.Get(value), block.Get(high);
+    if (block.Read()) {
+        block.Get(value), block.Get(high);
+    }
     CountObject();
 }
 
 // --- CVariable ------------------------------------------------------------------
 
 CVariable::CVariable(const std::wstring& name, uint32_t low, uint32_t high, uint32_t kind)
-    : m_name(name), m_kind(kind),
-      m_value(static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low)) {}
+    : m_name(name), m_kind(kind), m_value(static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low)) {}
 
 CVariable::CVariable(const std::wstring& name, void* storage, uint32_t kind)
     : m_name(name), m_kind(kind), m_storage(storage) {}
 
 int64_t CVariable::GetValue() const {
-    if (!m_storage) return m_value;
+    if (!m_storage) {
+        return m_value;
+    }
     switch (m_kind) {
-    case kKindU8: return ReadStorage<uint8_t>(m_storage);
-    case kKindU16: return ReadStorage<uint16_t>(m_storage);
-    case kKindU32: return ReadStorage<uint32_t>(m_storage);
-    case kKindI64: return ReadStorage<int64_t>(m_storage);
-    default: return 0;
+    case kKindU8:
+        return ReadStorage<uint8_t>(m_storage);
+    case kKindU16:
+        return ReadStorage<uint16_t>(m_storage);
+    case kKindU32:
+        return ReadStorage<uint32_t>(m_storage);
+    case kKindI64:
+        return ReadStorage<int64_t>(m_storage);
+    default:
+        return 0;
     }
 }
 
@@ -127,11 +139,20 @@ void CVariable::SetValue(int64_t value) {
         return;
     }
     switch (m_kind) {
-    case kKindU8: WriteStorage(m_storage, static_cast<uint8_t>(value)); break;
-    case kKindU16: WriteStorage(m_storage, static_cast<uint16_t>(value)); break;
-    case kKindU32: WriteStorage(m_storage, static_cast<uint32_t>(value)); break;
-    case kKindI64: WriteStorage(m_storage, value); break;
-    default: break;
+    case kKindU8:
+        WriteStorage(m_storage, static_cast<uint8_t>(value));
+        break;
+    case kKindU16:
+        WriteStorage(m_storage, static_cast<uint16_t>(value));
+        break;
+    case kKindU32:
+        WriteStorage(m_storage, static_cast<uint32_t>(value));
+        break;
+    case kKindI64:
+        WriteStorage(m_storage, value);
+        break;
+    default:
+        break;
     }
 }
 
@@ -168,7 +189,9 @@ void CVariable::Load() {
         }
     }
     TFixedBlock<8> scope;
-    if (scope.Read()) scope.Get(m_scopeStart), scope.Get(m_scopeEnd);
+    if (scope.Read()) {
+        scope.Get(m_scopeStart), scope.Get(m_scopeEnd);
+    }
     CountObject();
 }
 
@@ -183,7 +206,9 @@ void CParseResults::Clear() {
 void CParseResults::Save() const {
     vek::StreamGrow(4 + static_cast<uint64_t>(CVariable::kReserveSize) * m_variables.size());
     vek::StreamWrite(static_cast<uint32_t>(m_variables.size()));
-    for (const CVariable& variable : m_variables) variable.Save();
+    for (const CVariable& variable : m_variables) {
+        variable.Save();
+    }
     CountObject();
 }
 
@@ -192,11 +217,14 @@ void CParseResults::Load() {
     vek::StreamRead(count);
     // Every stored variable takes bytes, so a count beyond the remaining
     // bytes cannot come from a save.
-    if (count > vek::GetStream().remaining())
-        throw vek::CFileException(vek::CFileException::kInvalidContent, L"", L"CParseResults::Load",
-                                  L"Records", __LINE__, vek::FileErrorText(vek::CFileException::kInvalidContent));
+    if (count > vek::GetStream().remaining()) {
+        throw vek::CFileException(vek::CFileException::kInvalidContent, L"", L"CParseResults::Load", L"Records",
+                                  __LINE__, vek::FileErrorText(vek::CFileException::kInvalidContent));
+    }
     m_variables.resize(count);
-    for (CVariable& variable : m_variables) variable.Load();
+    for (CVariable& variable : m_variables) {
+        variable.Load();
+    }
     CountObject();
 }
 
@@ -213,7 +241,9 @@ void TQuestItem::Save() const {
 
 void TQuestItem::Load() {
     TFixedBlock<10> block;
-    if (block.Read()) block.Get(itemType), block.Get(count), block.Get(number);
+    if (block.Read()) {
+        block.Get(itemType), block.Get(count), block.Get(number);
+    }
     vek::StreamReadString(alias);
     vek::StreamReadString(name);
     CountObject();

@@ -65,9 +65,7 @@ public:
     TNode& operator=(const TNode&) = default;
     ~TNode() override = default;
 
-    uint64_t GetValue() const {
-        return (static_cast<uint64_t>(high) << 32) | static_cast<uint32_t>(value);
-    }
+    uint64_t GetValue() const { return (static_cast<uint64_t>(high) << 32) | static_cast<uint32_t>(value); }
     void SetValue(uint64_t newValue) {
         value = static_cast<int32_t>(static_cast<uint32_t>(newValue));
         high = static_cast<uint32_t>(newValue >> 32);

@@ -13,7 +13,9 @@ namespace {
 
 // Names are mostly ASCII; only the rest needs the full folding table.
 inline wchar_t Fold(wchar_t c) {
-    if (c < 0x80) return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+    if (c < 0x80) {
+        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+    }
     return vek::FoldCase(c);
 }
 
@@ -45,9 +47,14 @@ size_t TNoCaseHash::operator()(const std::wstring& text) const {
 }
 
 bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) const {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i] && Fold(a[i]) != Fold(b[i])) return false;
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && Fold(a[i]) != Fold(b[i])) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -55,8 +62,10 @@ bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) cons
 
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
     m_position = kEndOfText;
-    m_symbolNames.emplace_back();  // symbol 0: no name
-    if (!path.empty()) LoadFile(path);
+    m_symbolNames.emplace_back(); // symbol 0: no name
+    if (!path.empty()) {
+        LoadFile(path);
+    }
     m_blockKinds = {kCmdIf, kCmdElse, kCmdFunction, kCmdFor};
     RegisterFunction(L"Rnd", 0, L"nn", 0, 0, 0);
     RegisterFunction(L"Chance", 1, L"nn", 0, 0, 0);
@@ -107,8 +116,9 @@ void CScriptBase::Fail(uint32_t code, const wchar_t* function, uint32_t line) co
 
 void CScriptBase::FailHere(uint32_t code, const wchar_t* function, uint32_t line) {
     const auto& commands = m_results.Commands();
-    if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size())
+    if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size()) {
         m_tokenStart = commands[m_current].textPosition;
+    }
     Fail(code, function, line);
 }
 
@@ -116,7 +126,7 @@ IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : P
 
 void CScriptBase::SetStepBudget(uint64_t steps) {
     m_budgetEnd = steps == 0 ? 0 : m_executed + steps;
-    m_nextCheck = m_executed + 1;  // CheckBudget settles the next check point
+    m_nextCheck = m_executed + 1; // CheckBudget settles the next check point
 }
 
 void CScriptBase::SetCancelHook(std::function<bool()> hook) {
@@ -125,13 +135,21 @@ void CScriptBase::SetCancelHook(std::function<bool()> hook) {
 }
 
 void CScriptBase::CheckBudget() {
-    if (m_budgetEnd != 0 && m_executed > m_budgetEnd) FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
-    if (m_cancelHook && m_cancelHook()) FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+    if (m_budgetEnd != 0 && m_executed > m_budgetEnd) {
+        FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+    }
+    if (m_cancelHook && m_cancelHook()) {
+        FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+    }
     // The hook is asked every so often, not at every command.
     constexpr uint64_t kHookInterval = 1024;
     uint64_t next = UINT64_MAX;
-    if (m_budgetEnd != 0) next = m_budgetEnd + 1;
-    if (m_cancelHook) next = std::min(next, m_executed + kHookInterval);
+    if (m_budgetEnd != 0) {
+        next = m_budgetEnd + 1;
+    }
+    if (m_cancelHook) {
+        next = std::min(next, m_executed + kHookInterval);
+    }
     m_nextCheck = next;
 }
 
@@ -145,7 +163,9 @@ void CScriptBase::RegisterFunction(const std::wstring& name, uint32_t id, const 
 
 void CScriptBase::RebuildRegistryIndex() {
     m_registryIndex.clear();
-    for (size_t i = 0; i < m_registry.size(); ++i) m_registryIndex.emplace(m_registry[i].name, static_cast<uint32_t>(i));
+    for (size_t i = 0; i < m_registry.size(); ++i) {
+        m_registryIndex.emplace(m_registry[i].name, static_cast<uint32_t>(i));
+    }
 }
 
 int32_t CScriptBase::FindSystemFunction(const std::wstring& name) const {
@@ -154,32 +174,42 @@ int32_t CScriptBase::FindSystemFunction(const std::wstring& name) const {
 }
 
 const TSystemFunction& CScriptBase::FindUserFunction(const std::wstring& name) const {
-    for (const TSystemFunction& function : m_registry)
-        if (function.id == TSystemFunction::kUserFunction && TNoCaseEqual()(function.name, name)) return function;
+    for (const TSystemFunction& function : m_registry) {
+        if (function.id == TSystemFunction::kUserFunction && TNoCaseEqual()(function.name, name)) {
+            return function;
+        }
+    }
     Fail(33, L"CScriptBase::FindUserFunction", __LINE__);
 }
 
 void CScriptBase::ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) {
     const int32_t index = FindSystemFunction(name);
     const int32_t result = ExecuteFunction(static_cast<uint32_t>(index));
-    if (assign) VariableAssign(target, result, true);
+    if (assign) {
+        VariableAssign(target, result, true);
+    }
 }
 
 int32_t CScriptBase::ExecuteFunction(uint32_t id) {
     switch (id) {
-    case 0: {  // Rnd (lower, upper)
+    case 0: { // Rnd (lower, upper)
         const int32_t upper = PopArgInt();
         const int32_t lower = PopArgInt();
-        if (lower > upper) return upper;
+        if (lower > upper) {
+            return upper;
+        }
         return vek::RandomRange(lower, upper);
     }
-    case 1: {  // Chance (chances, out of)
+    case 1: { // Chance (chances, out of)
         const int32_t outOf = PopArgInt();
         const int32_t chances = PopArgInt();
-        if (chances > outOf || chances <= 0 || outOf <= 0) return 0;
+        if (chances > outOf || chances <= 0 || outOf <= 0) {
+            return 0;
+        }
         return vek::Chance(chances, outOf) ? 1 : 0;
     }
-    default: FailHere(33, L"CScriptBase::ExecuteFunction", __LINE__);
+    default:
+        FailHere(33, L"CScriptBase::ExecuteFunction", __LINE__);
     }
 }
 
@@ -190,9 +220,13 @@ std::wstring CScriptBase::PopArgString() { return ::PopArgString(m_valueStack, *
 // --- Variables ---------------------------------------------------------------------------
 
 uint32_t CScriptBase::Intern(const std::wstring& name) {
-    if (name.empty()) return 0;
+    if (name.empty()) {
+        return 0;
+    }
     const auto [it, added] = m_symbolIds.emplace(name, static_cast<uint32_t>(m_symbolNames.size()));
-    if (added) m_symbolNames.push_back(name);
+    if (added) {
+        m_symbolNames.push_back(name);
+    }
     return it->second;
 }
 
@@ -200,25 +234,39 @@ void CScriptBase::IndexDeclaredVariables() {
     const std::vector<CVariable>& variables = m_results.Variables();
     std::vector<uint32_t> symbols;
     symbols.reserve(variables.size());
-    for (const CVariable& variable : variables) symbols.push_back(Intern(variable.GetName()));
+    for (const CVariable& variable : variables) {
+        symbols.push_back(Intern(variable.GetName()));
+    }
     m_declaredBySymbol.assign(m_symbolNames.size(), -1);
     // The first of equal names wins, as a search in order would find it.
-    for (size_t i = symbols.size(); i-- > 0;)
-        if (symbols[i] != 0) m_declaredBySymbol[symbols[i]] = static_cast<int32_t>(i);
+    for (size_t i = symbols.size(); i-- > 0;) {
+        if (symbols[i] != 0) {
+            m_declaredBySymbol[symbols[i]] = static_cast<int32_t>(i);
+        }
+    }
     m_declaredIndexed = variables.size();
 }
 
 CVariable* CScriptBase::FindBySymbol(uint32_t symbol, const std::wstring& name) {
-    if (symbol == 0) return FindVariable(name, false);
+    if (symbol == 0) {
+        return FindVariable(name, false);
+    }
     // Newest first: an inner loop's counter and a recursive call's parameter
     // hide the outer ones.
-    for (uint32_t i = m_localCount; i-- > 0;)
-        if (m_localSymbols[i] == symbol) return &m_locals[i];
+    for (uint32_t i = m_localCount; i-- > 0;) {
+        if (m_localSymbols[i] == symbol) {
+            return &m_locals[i];
+        }
+    }
     std::vector<CVariable>& variables = m_results.Variables();
-    if (variables.size() != m_declaredIndexed) IndexDeclaredVariables();
+    if (variables.size() != m_declaredIndexed) {
+        IndexDeclaredVariables();
+    }
     if (symbol < m_declaredBySymbol.size()) {
         const int32_t at = m_declaredBySymbol[symbol];
-        if (at >= 0) return &variables[at];
+        if (at >= 0) {
+            return &variables[at];
+        }
     }
     // Whatever a derived script adds to the lookup.
     return FindVariable(name, false);
@@ -226,18 +274,30 @@ CVariable* CScriptBase::FindBySymbol(uint32_t symbol, const std::wstring& name) 
 
 CVariable& CScriptBase::RequireBySymbol(uint32_t symbol, const std::wstring& name) {
     CVariable* variable = FindBySymbol(symbol, name);
-    if (!variable) FailHere(32, L"CScriptBase::ExecuteUnit", __LINE__);
+    if (!variable) {
+        FailHere(32, L"CScriptBase::ExecuteUnit", __LINE__);
+    }
     return *variable;
 }
 
 CVariable* CScriptBase::FindVariable(const std::wstring& name, bool localsOnly) {
-    if (name.empty()) return nullptr;
+    if (name.empty()) {
+        return nullptr;
+    }
     const TNoCaseEqual equal;
-    for (uint32_t i = m_localCount; i-- > 0;)
-        if (equal(m_locals[i].GetName(), name)) return &m_locals[i];
-    if (localsOnly) return nullptr;
-    for (CVariable& variable : m_results.Variables())
-        if (equal(variable.GetName(), name)) return &variable;
+    for (uint32_t i = m_localCount; i-- > 0;) {
+        if (equal(m_locals[i].GetName(), name)) {
+            return &m_locals[i];
+        }
+    }
+    if (localsOnly) {
+        return nullptr;
+    }
+    for (CVariable& variable : m_results.Variables()) {
+        if (equal(variable.GetName(), name)) {
+            return &variable;
+        }
+    }
     return nullptr;
 }
 
@@ -247,16 +307,20 @@ void CScriptBase::VariableAssign(const std::wstring& name, int64_t value, bool f
 
 void CScriptBase::AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall) {
     CVariable* variable = FindBySymbol(symbol, name);
-    if (!variable) FailHere(32, L"CScriptBase::VariableAssign", __LINE__);
-    if (value < 0) FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+    if (!variable) {
+        FailHere(32, L"CScriptBase::VariableAssign", __LINE__);
+    }
+    if (value < 0) {
+        FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+    }
     if (fromCall) {
         // A super hands its result on like a call does.
         const auto& commands = m_results.Commands();
-        const uint32_t kind = m_current >= 0 && static_cast<size_t>(m_current) < commands.size()
-                                  ? commands[m_current].kind
-                                  : 0;
-        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper)
+        const uint32_t kind =
+            m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
+        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
             FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+        }
     }
     variable->SetValue(value);
 }
@@ -286,7 +350,9 @@ void CScriptBase::AddLocal(uint32_t symbol, const std::wstring& name, int64_t va
 }
 
 void CScriptBase::CutLocals(uint32_t count) {
-    if (count < m_localCount) m_localCount = count;
+    if (count < m_localCount) {
+        m_localCount = count;
+    }
 }
 
 void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t high) {
@@ -294,7 +360,9 @@ void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t h
 }
 
 void CScriptBase::AddGlobalVariable(const std::wstring& name) {
-    if (FindVariable(name, false)) Fail(2, L"CScriptBase::AddGlobalVariable", __LINE__);
+    if (FindVariable(name, false)) {
+        Fail(2, L"CScriptBase::AddGlobalVariable", __LINE__);
+    }
     m_results.Variables().emplace_back(name, 0, 0, CVariable::kKindU32);
 }
 
@@ -307,11 +375,15 @@ void CScriptBase::PushScope() { PushScopeAt(m_current); }
 void CScriptBase::PopScope() { UpdateLocalVars(); }
 
 void CScriptBase::UpdateLocalVars() {
-    if (m_scopes.empty()) return;
+    if (m_scopes.empty()) {
+        return;
+    }
     const TScopeMark mark = m_scopes.back();
     m_scopes.pop_back();
     // Marks only grow towards the top; anything else is a broken stack.
-    if (!m_scopes.empty() && m_scopes.back().count > mark.count) Fail(2, L"CScriptBase::UpdateLocalVars", __LINE__);
+    if (!m_scopes.empty() && m_scopes.back().count > mark.count) {
+        Fail(2, L"CScriptBase::UpdateLocalVars", __LINE__);
+    }
     CutLocals(mark.count);
 }
 
@@ -320,10 +392,14 @@ void CScriptBase::CutScopes(int32_t index) {
     const size_t floor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
     while (m_scopes.size() > floor) {
         const TScopeMark& mark = m_scopes.back();
-        if (mark.opener < 0 || static_cast<size_t>(mark.opener) >= m_links.size()) break;
+        if (mark.opener < 0 || static_cast<size_t>(mark.opener) >= m_links.size()) {
+            break;
+        }
         const int32_t end = m_links[mark.opener].end;
         // Blocks nest, so the first block that holds the index holds the rest.
-        if (end < 0 || (mark.opener < index && index <= end)) break;
+        if (end < 0 || (mark.opener < index && index <= end)) {
+            break;
+        }
         CutLocals(mark.count);
         m_scopes.pop_back();
     }
@@ -338,7 +414,9 @@ const CScriptBase::TDefinitions* CScriptBase::FindDefinitions(const std::wstring
 
 std::wstring CScriptBase::GetCallFrameLabel(const TCallFrame& frame) const {
     const auto& commands = m_results.Commands();
-    if (frame.definition < 0 || static_cast<size_t>(frame.definition) >= commands.size()) return L"function ";
+    if (frame.definition < 0 || static_cast<size_t>(frame.definition) >= commands.size()) {
+        return L"function ";
+    }
     return L"function " + commands[frame.definition].name;
 }
 
@@ -350,7 +428,9 @@ bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring&
     }
     // Defined further down the text than the condition that calls it.
     const auto it = m_scriptFunctions.find(name);
-    if (it == m_scriptFunctions.end()) return false;
+    if (it == m_scriptFunctions.end()) {
+        return false;
+    }
     signature = it->second;
     return true;
 }
@@ -364,14 +444,18 @@ int32_t CScriptBase::CallExpressionFunction(const std::wstring& name, std::deque
     if (index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction) {
         std::vector<uint32_t> values;
         values.reserve(arguments.size());
-        for (const std::wstring& argument : arguments) values.push_back(vek::WcsToUL(argument.c_str(), nullptr, 10));
-        const CHandoffScope offer(*this,
-                                  THandoff{&name, m_current, true, -1, 0, values.data(), static_cast<uint32_t>(values.size())});
+        for (const std::wstring& argument : arguments) {
+            values.push_back(vek::WcsToUL(argument.c_str(), nullptr, 10));
+        }
+        const CHandoffScope offer(
+            *this, THandoff{&name, m_current, true, -1, 0, values.data(), static_cast<uint32_t>(values.size())});
         ExecuteUserFunction(name, 0, std::wstring(), true, true);
         return m_returnValue;
     }
     m_valueStack.clear();
-    for (std::wstring& argument : arguments) m_valueStack.push_back(std::move(argument));
+    for (std::wstring& argument : arguments) {
+        m_valueStack.push_back(std::move(argument));
+    }
     return ExecuteFunction(static_cast<uint32_t>(index));
 }
 

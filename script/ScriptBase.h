@@ -47,14 +47,14 @@ enum : uint32_t {
     kCmdPrintln = 15,
     kCmdPrint = 16,
     kCmdInput = 17,
-    kCmdTapeRight = 18,    // ishr
-    kCmdTapeLeft = 19,     // ishl
-    kCmdTapeAdd = 20,      // i+ / iadd
-    kCmdTapeSub = 21,      // i- / isub
-    kCmdTapeIn = 22,       // iin
-    kCmdTapeOut = 23,      // iout
-    kCmdTapeTest = 24,     // icmp
-    kCmdTapeLoop = 25,     // iloop
+    kCmdTapeRight = 18, // ishr
+    kCmdTapeLeft = 19,  // ishl
+    kCmdTapeAdd = 20,   // i+ / iadd
+    kCmdTapeSub = 21,   // i- / isub
+    kCmdTapeIn = 22,    // iin
+    kCmdTapeOut = 23,   // iout
+    kCmdTapeTest = 24,  // icmp
+    kCmdTapeLoop = 25,  // iloop
     kCmdSystem = 26,
     kCmdCall = 27,
     kCmdUserCall = 28,
@@ -143,11 +143,11 @@ public:
         uint32_t spare = 0;
         // 1 when the result goes into the receiving variable.
         uint8_t flag = 0;
-        uint32_t receiver = 0;       // symbol of the receiving variable
-        int32_t definition = -1;     // the function's definition command
-        uint32_t scopeDepth = 0;     // scope stack and local count at the call,
-        uint32_t localBase = 0;      // restored when it returns
-        uint32_t argumentBase = 0;   // the call's argument values in the pool
+        uint32_t receiver = 0;     // symbol of the receiving variable
+        int32_t definition = -1;   // the function's definition command
+        uint32_t scopeDepth = 0;   // scope stack and local count at the call,
+        uint32_t localBase = 0;    // restored when it returns
+        uint32_t argumentBase = 0; // the call's argument values in the pool
         uint32_t argumentCount = 0;
     };
 
@@ -309,7 +309,9 @@ protected:
     // does it; a run does it again when the list has changed size since.
     void Link();
     void EnsureLinked() {
-        if (m_linkedCount != m_results.Commands().size()) Link();
+        if (m_linkedCount != m_results.Commands().size()) {
+            Link();
+        }
     }
 
 private:
@@ -321,22 +323,22 @@ private:
 
     // What Link keeps per command.
     struct TLink {
-        int32_t end = -1;        // block openers: the closing brace
-        int32_t jump = -1;       // goto: label; icmp/iloop: partner; if: chain end; call: definition
-        int32_t owner = -1;      // the innermost function definition around it
-        int32_t function = -1;   // calls: registry index
-        uint32_t symbol = 0;     // the variable the command names
-        uint32_t receiver = 0;   // calls whose result is assigned: the receiving variable
+        int32_t end = -1;      // block openers: the closing brace
+        int32_t jump = -1;     // goto: label; icmp/iloop: partner; if: chain end; call: definition
+        int32_t owner = -1;    // the innermost function definition around it
+        int32_t function = -1; // calls: registry index
+        uint32_t symbol = 0;   // the variable the command names
+        uint32_t receiver = 0; // calls whose result is assigned: the receiving variable
     };
     // The arguments of a call command, split once by the parse checks.
     struct TCallArguments {
         std::vector<std::wstring> texts;
         std::vector<uint32_t> values;
-        bool valid = false;  // false: split again when run, so the error shows then
+        bool valid = false; // false: split again when run, so the error shows then
     };
     struct TDefinitions {
-        int32_t preferred = -1;  // the overriding definition, else the last one
-        int32_t plain = -1;      // the first definition that does not override
+        int32_t preferred = -1; // the overriding definition, else the last one
+        int32_t plain = -1;     // the first definition that does not override
     };
     // A call resolved by the caller, handed to ExecuteUserFunction. It fits
     // only the call made from the same command for the same name, so an
@@ -447,14 +449,14 @@ private:
     size_t m_declaredIndexed = 0;
 
     // Parse-time state.
-    TNoCaseMap<std::wstring> m_scriptFunctions;  // defined in the text: signatures
+    TNoCaseMap<std::wstring> m_scriptFunctions; // defined in the text: signatures
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> m_usedNames;
-    std::vector<uint32_t> m_variablePositions;   // text positions of declared variables
+    std::vector<uint32_t> m_variablePositions; // text positions of declared variables
     uint32_t m_extendsDepth = 0;
 
     // Run-time tables (Link).
     std::vector<TLink> m_links;
-    std::vector<TCallArguments> m_callArguments;  // by command index
+    std::vector<TCallArguments> m_callArguments; // by command index
     std::vector<uint32_t> m_parameterSymbols;    // parallel to the parameter pool
     TNoCaseMap<TDefinitions> m_definitions;
     size_t m_linkedCount = static_cast<size_t>(-1);
@@ -462,12 +464,12 @@ private:
     // Run state.
     std::vector<uint32_t> m_argumentPool;
     THandoff m_handoff;
-    uint32_t m_nesting = 0;       // user-function bodies running on the C++ stack
-    bool m_inTopUnit = false;     // a top-level command is running
+    uint32_t m_nesting = 0;   // user-function bodies running on the C++ stack
+    bool m_inTopUnit = false; // a top-level command is running
     IScriptConsole* m_console = nullptr;
-    wchar_t m_pendingInput = 0;   // second half of a surrogate pair read by iin
+    wchar_t m_pendingInput = 0; // second half of a surrogate pair read by iin
     uint64_t m_executed = 0;
     uint64_t m_nextCheck = UINT64_MAX;
-    uint64_t m_budgetEnd = 0;     // 0: no budget
+    uint64_t m_budgetEnd = 0; // 0: no budget
     std::function<bool()> m_cancelHook;
 };

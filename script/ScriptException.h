@@ -12,8 +12,8 @@ public:
     static constexpr uint32_t kMessageCount = 72;
 
     // The script file and line are taken from the parser's state.
-    CScriptException(uint32_t code, const std::wstring& sourceFile, const std::wstring& function,
-                     uint32_t sourceLine, const CParserCore& parser);
+    CScriptException(uint32_t code, const std::wstring& sourceFile, const std::wstring& function, uint32_t sourceLine,
+                     const CParserCore& parser);
 
     // The message of a code; "Unknown error" for a code outside the table.
     static const wchar_t* MessageFor(uint32_t code);

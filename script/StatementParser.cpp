@@ -28,10 +28,12 @@ private:
 } // namespace
 
 void CScriptBase::Parse() {
-    if (!IsLoaded()) Fail(1, kParse, __LINE__);
+    if (!IsLoaded()) {
+        Fail(1, kParse, __LINE__);
+    }
     ClearLocalVariables();
     m_position = 0;
-    m_callArguments.clear();  // made again by the checks
+    m_callArguments.clear(); // made again by the checks
     PrescanFunctions();
     std::vector<TCommand>& commands = m_results.Commands();
     while (GetWord(0)) {
@@ -41,33 +43,45 @@ void CScriptBase::Parse() {
         ParseUnit(store, command);
         if (command.kind == kCmdElse) {
             // An else belongs right after the closing brace of an if block.
-            if (commands.size() <= 1) Fail(36, kParse, __LINE__);
+            if (commands.size() <= 1) {
+                Fail(36, kParse, __LINE__);
+            }
             const TCommand& last = commands.back();
             if (last.kind != kCmdCloseBrace || last.argument != kCmdIf ||
-                static_cast<int32_t>(last.block) != m_currentDepth)
+                static_cast<int32_t>(last.block) != m_currentDepth) {
                 Fail(36, kParse, __LINE__);
+            }
         } else if (command.kind == kCmdIf) {
             // The if of an "else if" stands in the else's place and shares its block.
             if (!commands.empty()) {
                 const TCommand& last = commands.back();
                 if (last.kind == kCmdElse && last.argument == 1 &&
-                    static_cast<int32_t>(last.block) == m_currentDepth - 1)
+                    static_cast<int32_t>(last.block) == m_currentDepth - 1) {
                     --m_currentDepth;
+                }
             }
         } else if (command.kind == kCmdCloseBrace) {
-            if (m_currentDepth <= 0) Fail(22, kParse, __LINE__);
+            if (m_currentDepth <= 0) {
+                Fail(22, kParse, __LINE__);
+            }
             for (size_t i = commands.size(); i-- > 0;) {
                 TCommand& opener = commands[i];
-                if (static_cast<int32_t>(opener.block) != m_currentDepth - 1) continue;
+                if (static_cast<int32_t>(opener.block) != m_currentDepth - 1) {
+                    continue;
+                }
                 command.argument = opener.kind;
-                if (opener.kind == kCmdIf) opener.target = static_cast<uint32_t>(commands.size());
+                if (opener.kind == kCmdIf) {
+                    opener.target = static_cast<uint32_t>(commands.size());
+                }
                 break;
             }
         }
         if (store) {
             command.textPosition = statementStart;
             command.block = static_cast<uint32_t>(m_currentDepth);
-            if (IsBlockKind(command.kind)) ++m_currentDepth;
+            if (IsBlockKind(command.kind)) {
+                ++m_currentDepth;
+            }
             if (command.kind == kCmdCloseBrace) {
                 --m_currentDepth;
                 command.block = static_cast<uint32_t>(m_currentDepth);
@@ -75,9 +89,13 @@ void CScriptBase::Parse() {
             commands.push_back(std::move(command));
         }
         // A statement that ends the text without a line end still counts.
-        if (m_position == kEndOfText || m_position >= m_text.size()) break;
+        if (m_position == kEndOfText || m_position >= m_text.size()) {
+            break;
+        }
         // Every statement consumes its first word at least.
-        if (m_position <= statementStart) Fail(1, kParse, __LINE__);
+        if (m_position <= statementStart) {
+            Fail(1, kParse, __LINE__);
+        }
     }
     TCommand end;
     end.kind = kCmdEnd;
@@ -99,7 +117,9 @@ void CScriptBase::PrescanFunctions() {
             // Text in quotes is no statement: on after the closing quote.
             const size_t start = m_text.find_first_not_of(L'"', m_tokenStart + quote);
             const size_t close = start == std::wstring::npos ? start : m_text.find(L'"', start);
-            if (close == std::wstring::npos) break;
+            if (close == std::wstring::npos) {
+                break;
+            }
             m_position = static_cast<uint32_t>(close + 1);
             continue;
         }
@@ -108,15 +128,18 @@ void CScriptBase::PrescanFunctions() {
             const uint32_t after = m_position;
             try {
                 // Quietly: the statement parser warns when it reads the list.
-                if (GetBracketedExpr())
+                if (GetBracketedExpr()) {
                     m_scriptFunctions.emplace(name, std::wstring(ExtractArgs(m_token, true, false).size(), L'n'));
-                else
+                } else {
                     m_position = after;
+                }
             } catch (const CScriptException&) {
-                m_position = after;  // the statement parser reports it in its place
+                m_position = after; // the statement parser reports it in its place
             }
         }
-        if (m_position == kEndOfText) break;
+        if (m_position == kEndOfText) {
+            break;
+        }
     }
     m_position = position, m_tokenStart = tokenStart, m_number = number;
     m_token = token;
@@ -135,28 +158,42 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
             command.name = m_token;
         } else {
             m_position = position;
-            if (!GetWord(0)) Fail(1, kParseUnit, __LINE__);
+            if (!GetWord(0)) {
+                Fail(1, kParseUnit, __LINE__);
+            }
             command.name = m_token;
             command.argument = 1;
         }
     } else if (Is(word, L"input") || Is(word, L"incr") || Is(word, L"decr")) {
         command.kind = Is(word, L"input") ? kCmdInput : Is(word, L"incr") ? kCmdIncr : kCmdDecr;
-        if (!GetWord(0)) Fail(4, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(4, kParseUnit, __LINE__);
+        }
         command.targetName = m_token;
     } else if (Is(word, L"system")) {
         command.kind = kCmdSystem;
-        if (!GetStringLiteral()) Fail(5, kParseUnit, __LINE__);
+        if (!GetStringLiteral()) {
+            Fail(5, kParseUnit, __LINE__);
+        }
         command.name = m_token;
     } else if (Is(word, L"var")) {
         store = false;
         CVariable variable;
-        if (!GetWord(0)) Fail(4, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(4, kParseUnit, __LINE__);
+        }
         variable.SetName(m_token);
         const uint32_t afterName = m_position;
-        if (!GetWord(0)) Fail(6, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(6, kParseUnit, __LINE__);
+        }
         // The "=" may be left out.
-        if (m_token != L"=") m_position = afterName;
-        if (!GetNumber()) Fail(6, kParseUnit, __LINE__);
+        if (m_token != L"=") {
+            m_position = afterName;
+        }
+        if (!GetNumber()) {
+            Fail(6, kParseUnit, __LINE__);
+        }
         variable.SetValue(static_cast<int64_t>(m_number));
         DetermineVariableScope(variable, m_currentDepth, static_cast<uint32_t>(commands.size()), true);
         m_variablePositions.resize(m_results.Variables().size());
@@ -164,37 +201,61 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
         m_results.Variables().push_back(variable);
     } else if (Is(word, L"for")) {
         command.kind = kCmdFor;
-        if (!GetWord(0)) Fail(4, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(4, kParseUnit, __LINE__);
+        }
         command.name = m_token;
-        if (!GetWord(0) || m_token != L"=") Fail(7, kParseUnit, __LINE__);
-        if (!GetNumber()) Fail(9, kParseUnit, __LINE__);
+        if (!GetWord(0) || m_token != L"=") {
+            Fail(7, kParseUnit, __LINE__);
+        }
+        if (!GetNumber()) {
+            Fail(9, kParseUnit, __LINE__);
+        }
         command.argument = m_number;
-        if (!GetWord(0) || !Is(m_token, L"to")) Fail(8, kParseUnit, __LINE__);
-        if (!GetNumber()) Fail(10, kParseUnit, __LINE__);
+        if (!GetWord(0) || !Is(m_token, L"to")) {
+            Fail(8, kParseUnit, __LINE__);
+        }
+        if (!GetNumber()) {
+            Fail(10, kParseUnit, __LINE__);
+        }
         command.target = m_number;
-        if (!GetWord(0) || m_token != L"{") Fail(11, kParseUnit, __LINE__);
+        if (!GetWord(0) || m_token != L"{") {
+            Fail(11, kParseUnit, __LINE__);
+        }
         const int32_t first = static_cast<int32_t>(command.argument);
         const int32_t last = static_cast<int32_t>(command.target);
-        if (first > last || first < 0 || last < 0) Fail(29, kParseUnit, __LINE__);
+        if (first > last || first < 0 || last < 0) {
+            Fail(29, kParseUnit, __LINE__);
+        }
         command.extra = 0;
     } else if (Is(word, L"goto")) {
         command.kind = kCmdGoto;
-        if (!GetWord(0)) Fail(12, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(12, kParseUnit, __LINE__);
+        }
         command.name = m_token;
     } else if (word == L"}") {
         command.kind = kCmdCloseBrace;
     } else if (Is(word, L"function")) {
         command.kind = kCmdFunction;
-        if (!GetWord(0)) Fail(13, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(13, kParseUnit, __LINE__);
+        }
         command.name = m_token;
-        if (!GetBracketedExpr()) Fail(15, kParseUnit, __LINE__);
+        if (!GetBracketedExpr()) {
+            Fail(15, kParseUnit, __LINE__);
+        }
         const std::vector<std::wstring> parameters = ExtractArgs(m_token, true);
         command.extra = static_cast<uint32_t>(parameters.size());
-        if (!parameters.empty()) command.target = static_cast<uint32_t>(m_parameterPool.size());
+        if (!parameters.empty()) {
+            command.target = static_cast<uint32_t>(m_parameterPool.size());
+        }
         command.argument = static_cast<uint32_t>(m_registry.size());
         RegisterFunction(command.name, TSystemFunction::kUserFunction, std::wstring(parameters.size(), L'n'), 0, 0, 0);
         m_parameterPool.insert(m_parameterPool.end(), parameters.rbegin(), parameters.rend());
-        if (!GetWord(0) || m_token != L"{") Fail(11, kParseUnit, __LINE__);
+        if (!GetWord(0) || m_token != L"{") {
+            Fail(11, kParseUnit, __LINE__);
+        }
     } else if (Is(word, L"return")) {
         command.kind = kCmdReturn;
         const uint32_t afterReturn = m_position;
@@ -203,27 +264,37 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
             // Anything else is the next statement's word. It is given back
             // by position: stepping back to white space would reach past a
             // word that a bracket ends ("return(x)") and read it again.
-            if (value != 0 || m_token == L"0") command.argument = value;
-            else m_position = afterReturn;
+            if (value != 0 || m_token == L"0") {
+                command.argument = value;
+            } else {
+                m_position = afterReturn;
+            }
         }
     } else if (Is(word, L"if")) {
         command.kind = kCmdIf;
-        if (!GetBracketedExpr()) Fail(14, kParseUnit, __LINE__);
+        if (!GetBracketedExpr()) {
+            Fail(14, kParseUnit, __LINE__);
+        }
         const size_t before = m_results.Expressions().size();
         const uint32_t index = ParseLogicalExpr(m_token);
         // A condition that compiles to nothing has nothing to test.
-        if (m_results.Expressions().size() == before || m_results.Expressions()[index].empty())
+        if (m_results.Expressions().size() == before || m_results.Expressions()[index].empty()) {
             Fail(14, kParseUnit, __LINE__);
-        if (!GetWord(0) || m_token != L"{") Fail(11, kParseUnit, __LINE__);
+        }
+        if (!GetWord(0) || m_token != L"{") {
+            Fail(11, kParseUnit, __LINE__);
+        }
         command.argument = index;
         command.target = 0xFFFFFFFF;
     } else if (Is(word, L"else")) {
         command.kind = kCmdElse;
         const uint32_t afterElse = m_position;
-        if (!GetWord(0)) Fail(11, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(11, kParseUnit, __LINE__);
+        }
         if (Is(m_token, L"if")) {
             command.argument = 1;
-            m_position = afterElse;  // the if is the next statement
+            m_position = afterElse; // the if is the next statement
         } else if (m_token != L"{") {
             Fail(11, kParseUnit, __LINE__);
         }
@@ -267,9 +338,13 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
     } else {
         // An assignment: a number, or the result of the call stored after it.
         command.targetName = word;
-        if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') Fail(7, kParseUnit, __LINE__);
+        if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') {
+            Fail(7, kParseUnit, __LINE__);
+        }
         const uint32_t afterAssign = m_position;
-        if (!GetWord(0)) Fail(6, kParseUnit, __LINE__);
+        if (!GetWord(0)) {
+            Fail(6, kParseUnit, __LINE__);
+        }
         command.kind = kCmdAssign;
         command.argument = TCommand::kValueFromCall;
         command.extra = kAssignFromCall;
@@ -281,7 +356,9 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
         } else {
             command.extra = 0;
             m_position = afterAssign;
-            if (!GetNumber()) Fail(6, kParseUnit, __LINE__);
+            if (!GetNumber()) {
+                Fail(6, kParseUnit, __LINE__);
+            }
             command.argument = m_number;
         }
     }
@@ -299,7 +376,9 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
         return false;
     }
     std::vector<TCommand>& commands = m_results.Commands();
-    if (storeFirst) commands.push_back(command);
+    if (storeFirst) {
+        commands.push_back(command);
+    }
     command = TCommand();
     command.kind = user ? kCmdUserCall : kCmdCall;
     command.argument = assign ? 1 : 0;
@@ -312,10 +391,16 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
 }
 
 void CScriptBase::ParseExtends() {
-    if (!m_results.Commands().empty()) Fail(45, kParseUnit, __LINE__);
-    if (!GetStringLiteral()) Fail(3, kParseUnit, __LINE__);
+    if (!m_results.Commands().empty()) {
+        Fail(45, kParseUnit, __LINE__);
+    }
+    if (!GetStringLiteral()) {
+        Fail(3, kParseUnit, __LINE__);
+    }
     // A script that extends itself, directly or not, would never end.
-    if (m_extendsDepth >= kMaxExtendsDepth) Fail(45, kParseUnit, __LINE__);
+    if (m_extendsDepth >= kMaxExtendsDepth) {
+        Fail(45, kParseUnit, __LINE__);
+    }
     const std::wstring path = m_token;
     std::wstring text = m_text, fileName = m_fileName;
     const uint32_t position = m_position;
@@ -327,7 +412,9 @@ void CScriptBase::ParseExtends() {
         LoadBaseScript(path);
         Parse();
     }
-    for (TCommand& command : m_results.Commands()) command.flag = 0;
+    for (TCommand& command : m_results.Commands()) {
+        command.flag = 0;
+    }
     m_text = std::move(text);
     m_fileName = std::move(fileName);
     m_position = position;
@@ -343,19 +430,26 @@ void CScriptBase::LoadBaseScript(const std::wstring& path) { LoadFile(path); }
 void CScriptBase::ParseOverridden(TCommand& command) {
     // Only a function definition can be overridden; anything else (another
     // "overridden" among it) is refused before it is parsed.
-    if (!GetWord(0) || m_position == kEndOfText || !Is(m_token, L"function")) Fail(46, kParseUnit, __LINE__);
+    if (!GetWord(0) || m_position == kEndOfText || !Is(m_token, L"function")) {
+        Fail(46, kParseUnit, __LINE__);
+    }
     TCommand definition;
     bool store = true;
     ParseUnit(store, definition);
-    if (definition.kind != kCmdFunction || !m_extends) Fail(46, kParseUnit, __LINE__);
+    if (definition.kind != kCmdFunction || !m_extends) {
+        Fail(46, kParseUnit, __LINE__);
+    }
     definition.flag = 1;
     command = std::move(definition);
 }
 
 std::wstring CScriptBase::NearestFunctionName() const {
     const std::vector<TCommand>& commands = m_results.Commands();
-    for (size_t i = commands.size(); i-- > 0;)
-        if (commands[i].kind == kCmdFunction) return commands[i].name;
+    for (size_t i = commands.size(); i-- > 0;) {
+        if (commands[i].kind == kCmdFunction) {
+            return commands[i].name;
+        }
+    }
     return std::wstring();
 }
 

@@ -7,6 +7,8 @@ jobs="$(nproc)"
 fuzz_seconds="${FUZZ_SECONDS:-30}"
 
 "$top/scripts/install-deps.sh" test
+"$top/scripts/check-layers.sh"
+"$top/scripts/check-format.sh"
 
 cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DMORVHELD_SANITIZE=ON -DMORVHELD_WERROR=ON -DMORVHELD_BENCH=ON

@@ -38,8 +38,7 @@ std::optional<uint16_t> ParseItemNumber(const std::wstring& digits) {
 
 // The first record among the first `limit` whose name is `name`, ignoring case.
 template <class T, class NameOf>
-std::optional<uint16_t> FindByName(const std::vector<T>& table, const std::wstring& name, size_t limit,
-                                   NameOf nameOf) {
+std::optional<uint16_t> FindByName(const std::vector<T>& table, const std::wstring& name, size_t limit, NameOf nameOf) {
     const size_t count = std::min(table.size(), limit);
     for (size_t i = 0; i < count; ++i) {
         if (vek::equals(nameOf(table[i]), name)) {
@@ -73,8 +72,7 @@ uint16_t ScaleU16(uint16_t value, float factor) {
     return static_cast<uint16_t>(scaled);
 }
 
-CGame::CGame()
-    : m_display(std::make_unique<CConsoleDisplay>([this](const std::wstring& text) { Log(text); })) {
+CGame::CGame() : m_display(std::make_unique<CConsoleDisplay>([this](const std::wstring& text) { Log(text); })) {
     m_config.SetFileName(ChooseConfigFileName());
     m_consoleLog.m_target = vek::kLogStdOut;
 }

@@ -15,10 +15,10 @@ enum : uint32_t {
 };
 
 struct TMessageLine {
-    std::wstring text;   // may hold colour and image tags
+    std::wstring text; // may hold colour and image tags
     uint32_t type = kMessageInfo;
     bool flag = false;
-    uint32_t count = 1;  // times it was added in a row
+    uint32_t count = 1; // times it was added in a row
 };
 
 class CMessageLog {

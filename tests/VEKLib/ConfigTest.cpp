@@ -109,14 +109,14 @@ TEST(Config, UnknownFormatDoesNothing) {
     config.Save();
     EXPECT_FALSE(fs::exists(fs::path(folder / "game.ini")));
     config.Load(false);
-    EXPECT_EQ(config.FindEntry(L"a").GetKind(), CValue::kEmpty);   // not even reset
+    EXPECT_EQ(config.FindEntry(L"a").GetKind(), CValue::kEmpty); // not even reset
 }
 
 TEST(Config, FindAndSetTakeTheFirstMatch) {
     CConfig config(L"game");
     config.AddEntry(L"Key", CValue::FromInt(1));
     config.AddEntry(L"key", CValue::FromInt(2));
-    EXPECT_EQ(config.FindEntry(L"KEY").GetKind(), CValue::kEmpty);   // no value before the reset
+    EXPECT_EQ(config.FindEntry(L"KEY").GetKind(), CValue::kEmpty); // no value before the reset
     config.ResetToDefaults();
     EXPECT_EQ(config.FindEntry(L"KEY"), CValue::FromInt(1));
     config.SetValue(L"kEY", L"text");
@@ -135,18 +135,19 @@ TEST(Config, SaveWritesOneSection) {
     config.AddEntry(L"cmd", L"");
     config.ResetToDefaults();
     config.SetFileName(folder / "game.ini");
-    config.Save();   // encoding 0 writes narrow text, no byte-order mark
-    EXPECT_EQ(ReadBytes(folder / "game.ini"), "[game]\r\n"
-                                              "empty = \"\"\r\n"
-                                              "lang = \"en\"\r\n"
-                                              "log = 1\r\n"
-                                              "offset = 12\r\n"
-                                              "level = 5\r\n"
-                                              "fps = 30\r\n"
-                                              "seed = 7\r\n"
-                                              "big = 5000000000\r\n"
-                                              "scale = 0.50\r\n"
-                                              "cmd = \"\"\r\n");
+    config.Save(); // encoding 0 writes narrow text, no byte-order mark
+    EXPECT_EQ(ReadBytes(folder / "game.ini"),
+              "[game]\r\n"
+              "empty = \"\"\r\n"
+              "lang = \"en\"\r\n"
+              "log = 1\r\n"
+              "offset = 12\r\n"
+              "level = 5\r\n"
+              "fps = 30\r\n"
+              "seed = 7\r\n"
+              "big = 5000000000\r\n"
+              "scale = 0.50\r\n"
+              "cmd = \"\"\r\n");
 }
 
 TEST(Config, SaveRefusesWhatCannotBeReadBack) {
@@ -179,7 +180,7 @@ TEST(Config, IniRoundTrip) {
     AddAllKinds(saved);
     saved.ResetToDefaults();
     saved.SetFormat(CConfig::kFormatIni, 2);
-    saved.SetFileName(folder / "sub/game.ini");   // the folder is made
+    saved.SetFileName(folder / "sub/game.ini"); // the folder is made
     saved.SetValue(L"lang", L" two  words ");
     saved.SetValue(L"level", CValue::FromU8(255));
     saved.SetValue(L"fps", CValue::FromU16(65534));
@@ -289,11 +290,12 @@ TEST(Config, XmlWritesOneElementPerEntry) {
     config.SetFormat(CConfig::kFormatXml, 2);
     config.SetFileName(folder / "game.xml");
     config.Save();
-    EXPECT_EQ(ReadBytes(folder / "game.xml"), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
-                                              "<game>\n"
-                                              "    <fps>30</fps>\n"
-                                              "    <lang>a&lt;b</lang>\n"
-                                              "</game>\n");
+    EXPECT_EQ(ReadBytes(folder / "game.xml"),
+              "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+              "<game>\n"
+              "    <fps>30</fps>\n"
+              "    <lang>a&lt;b</lang>\n"
+              "</game>\n");
 }
 
 TEST(Config, XmlRoundTrip) {
@@ -303,7 +305,7 @@ TEST(Config, XmlRoundTrip) {
     saved.ResetToDefaults();
     saved.SetFormat(CConfig::kFormatXml, 3);
     saved.SetFileName(folder / "game.xml");
-    saved.SetValue(L"lang", L"say \"hi\"; a=b [c]");   // XML can hold what ini cannot
+    saved.SetValue(L"lang", L"say \"hi\"; a=b [c]"); // XML can hold what ini cannot
     saved.SetValue(L"offset", CValue::FromInt(-3));
     saved.SetValue(L"big", CValue::FromI64(-9000000000));
     saved.Save();

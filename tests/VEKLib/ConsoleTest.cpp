@@ -60,7 +60,7 @@ TEST_F(ConsoleTest, ColourNumbersMapToAttributes) {
 
 TEST_F(ConsoleTest, DefaultRestoresAttributesSeenAtFirstUse) {
     fake.current = 5;
-    vek::SetConsoleColor(0);  // first use: takes the handle, saves 5
+    vek::SetConsoleColor(0); // first use: takes the handle, saves 5
     fake.current = 12;
     vek::SetConsoleColor(2);
     vek::SetConsoleColor(0);
@@ -87,7 +87,8 @@ TEST_F(ConsoleTest, FlagOffSetsNothing) {
 
 TEST_F(ConsoleTest, ManipulatorsFlushThenColour) {
     vek::ConsoleOut() << L"a" << vek::ConsoleRed << L"b" << vek::ConsoleGreen << vek::ConsoleYellow
-                      << vek::ConsoleDarkYellow << vek::ConsoleCyan << L"c\n" << vek::ConsoleDefault;
+                      << vek::ConsoleDarkYellow << vek::ConsoleCyan << L"c\n"
+                      << vek::ConsoleDefault;
     EXPECT_EQ(fake.events, (std::vector<std::string>{"fd1 a", "attr 12", "fd1 b", "attr 10", "attr 14", "attr 6",
                                                      "attr 11", "fd1 c\n", "attr 7"}));
 }
@@ -102,17 +103,17 @@ TEST_F(ConsoleTest, ManipulatorOnOtherStreamDoesNothing) {
 TEST_F(ConsoleTest, WritesUtf8AndKeepsSurrogatePairsWhole) {
     std::wstring text = L"\u00e9\u20ac ";
     text += static_cast<wchar_t>(0xD83D);
-    vek::ConsoleOut() << text << std::flush;  // the high surrogate waits for its partner
+    vek::ConsoleOut() << text << std::flush; // the high surrogate waits for its partner
     vek::ConsoleOut() << static_cast<wchar_t>(0xDE00) << L"\n";
     EXPECT_EQ(fake.events, (std::vector<std::string>{"fd1 \xC3\xA9\xE2\x82\xAC ", "fd1 \xF0\x9F\x98\x80\n"}));
 }
 
 TEST(AnsiCodes, AttributesBecomeForegroundColours) {
-    EXPECT_EQ(platform::AnsiForAttributes(4), "\x1b[0;31m");   // red
-    EXPECT_EQ(platform::AnsiForAttributes(2), "\x1b[0;32m");   // green
-    EXPECT_EQ(platform::AnsiForAttributes(1), "\x1b[0;34m");   // blue
-    EXPECT_EQ(platform::AnsiForAttributes(6), "\x1b[0;33m");   // red + green
-    EXPECT_EQ(platform::AnsiForAttributes(11), "\x1b[0;96m");  // bright cyan
+    EXPECT_EQ(platform::AnsiForAttributes(4), "\x1b[0;31m");  // red
+    EXPECT_EQ(platform::AnsiForAttributes(2), "\x1b[0;32m");  // green
+    EXPECT_EQ(platform::AnsiForAttributes(1), "\x1b[0;34m");  // blue
+    EXPECT_EQ(platform::AnsiForAttributes(6), "\x1b[0;33m");  // red + green
+    EXPECT_EQ(platform::AnsiForAttributes(11), "\x1b[0;96m"); // bright cyan
     EXPECT_EQ(platform::AnsiForAttributes(15), "\x1b[0;97m");
     EXPECT_EQ(platform::AnsiForAttributes(platform::kTerminalDefaultAttributes), "\x1b[0m");
 }

@@ -23,8 +23,8 @@ TEST_F(DateTest, TextsInHomeZone) {
         const wchar_t* longTime;
     } cases[] = {
         {0, L"1.01.1970", L"1:00", L"1:00:00"},
-        {1327953780, L"30.01.2012", L"21:03", L"21:03:00"},   // 20:03 UTC, winter
-        {1341144000, L"1.07.2012", L"14:00", L"14:00:00"},    // 12:00 UTC, summer
+        {1327953780, L"30.01.2012", L"21:03", L"21:03:00"}, // 20:03 UTC, winter
+        {1341144000, L"1.07.2012", L"14:00", L"14:00:00"},  // 12:00 UTC, summer
         {-1, L"1.01.1970", L"0:59", L"0:59:59"},
     };
     for (const auto& c : cases) {
@@ -46,7 +46,7 @@ TEST_F(DateTest, FieldsFromLocalTime) {
     EXPECT_EQ(d.GetMinute(), 3);
     EXPECT_EQ(d.GetSecond(), 0);
     EXPECT_EQ(d.GetDayOfYear(), 30);
-    EXPECT_EQ(d.GetDayOfWeek(), 1);   // a Monday
+    EXPECT_EQ(d.GetDayOfWeek(), 1); // a Monday
 }
 
 TEST_F(DateTest, ConstructedFromLocalFields) {

@@ -9,8 +9,9 @@ using vek::CFileException;
 
 TEST(Exception, FullTextJoinsFourLines) {
     const CException e(L"vek::CFile::OpenedCheck", L".\\Files.cpp", 344, L"File is not open.");
-    EXPECT_EQ(e.GetText(),
-              L"Details: File is not open.\r\nSource file: Files.cpp\r\nFunction: vek::CFile::OpenedCheck\r\nLine: 344");
+    EXPECT_EQ(
+        e.GetText(),
+        L"Details: File is not open.\r\nSource file: Files.cpp\r\nFunction: vek::CFile::OpenedCheck\r\nLine: 344");
     EXPECT_EQ(e.GetDetails(), L"File is not open.");
     EXPECT_EQ(e.GetLine(), 344);
 }
@@ -34,7 +35,8 @@ TEST(Exception, BlankMessageAndMixedSeparators) {
 TEST(Exception, FileExceptionPutsCodeTextInFront) {
     const CFileException e(1, L"a.dat", L"vek::CFile::Open", L"Files", 449, L"");
     EXPECT_EQ(e.GetDetails(), L"File not found (a.dat)");
-    EXPECT_EQ(e.GetText(), L"File not found (a.dat)\r\nSource file: Files\r\nFunction: vek::CFile::Open\r\nLine: 449.\r\n");
+    EXPECT_EQ(e.GetText(),
+              L"File not found (a.dat)\r\nSource file: Files\r\nFunction: vek::CFile::Open\r\nLine: 449.\r\n");
 
     const CFileException withMessage(5, L"", L"g", L"Strings", 351, L"BOM must be always present for UTF-16");
     EXPECT_EQ(withMessage.GetDetails(), L"Invalid file content ()");
@@ -71,7 +73,7 @@ public:
 TEST(Exception, DisplayGoesToInstalledDisplayOnly) {
     const CException e(L"f", L"s", 1, L"m");
     vek::SetMessageDisplay(nullptr);
-    e.Display();  // nothing installed: nothing happens
+    e.Display(); // nothing installed: nothing happens
     RecordingDisplay display;
     vek::SetMessageDisplay(&display);
     e.Display();

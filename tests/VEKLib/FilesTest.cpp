@@ -34,9 +34,7 @@ std::string Bytes(std::initializer_list<unsigned> bytes) {
 
 std::wstring Wide(const fs::path& path) { return platform::FromUtf8(path.string()); }
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -59,8 +57,8 @@ std::wstring FileErrorText(const std::wstring& codeText, const std::wstring& fil
     if (!message.empty()) {
         text += L"Details: " + message;
     }
-    return text + L"\r\nSource file: " + source + L"\r\nFunction: " + function + L"\r\nLine: " +
-           std::to_wstring(line) + L".\r\n";
+    return text + L"\r\nSource file: " + source + L"\r\nFunction: " + function + L"\r\nLine: " + std::to_wstring(line) +
+           L".\r\n";
 }
 
 // A fresh folder per test, and the library's locale put back afterwards.
@@ -87,8 +85,11 @@ TEST(Paths, TextAfterLast) {
     const struct {
         const wchar_t* in;
         const wchar_t* out;
-    } cases[] = {{L"c:\\dir\\file.dat", L"file.dat"}, {L"c:\\dir\\", L""}, {L"file.dat", L"file.dat"},
-                 {L"a/b\\c", L"c"}, {L"", L""}};
+    } cases[] = {{L"c:\\dir\\file.dat", L"file.dat"},
+                 {L"c:\\dir\\", L""},
+                 {L"file.dat", L"file.dat"},
+                 {L"a/b\\c", L"c"},
+                 {L"", L""}};
     for (const auto& c : cases) {
         EXPECT_EQ(vek::GetTextAfterLast(c.in), c.out) << c.in;
     }
@@ -108,7 +109,7 @@ TEST(Paths, CleanPath) {
     } cases[] = {
         {L"\"c:\\\\games\\\\Data\\\\x.ini\"", L"c:/games/Data/x.ini"},
         {L".\\Files", L"./Files"},
-        {L"/usr//share\\fonts/", L"/usr/share/fonts/"},  // stays absolute
+        {L"/usr//share\\fonts/", L"/usr/share/fonts/"}, // stays absolute
         {L"\\\\Data", L"/Data"},
         {L"", L""},
     };
@@ -157,7 +158,7 @@ TEST(WalkLine, Cells) {
         {5, -3, 5, -3, {{5, -3}}},
     };
     for (const auto& c : cases) {
-        std::vector<P> cells = {{9, 9}};  // appended to, not replaced
+        std::vector<P> cells = {{9, 9}}; // appended to, not replaced
         vek::WalkLine(c.x1, c.y1, c.x2, c.y2, cells);
         ASSERT_EQ(cells.size(), c.cells.size() + 1);
         EXPECT_TRUE(std::equal(c.cells.begin(), c.cells.end(), cells.begin() + 1)) << c.x2 << "," << c.y2;
@@ -165,10 +166,10 @@ TEST(WalkLine, Cells) {
 }
 
 TEST_F(FilesTest, FileSizeAndFolders) {
-    const auto file = m_dir / "\xC5\xBC\xC3\xB3\xC5\x82w.bin";  // a non-ASCII name
+    const auto file = m_dir / "\xC5\xBC\xC3\xB3\xC5\x82w.bin"; // a non-ASCII name
     WriteBytes(file, "12345");
     EXPECT_EQ(vek::GetFileSize(Wide(file)), 5u);
-    EXPECT_EQ(vek::GetFileSize(Wide(m_dir)), 0u);  // a folder is not a file
+    EXPECT_EQ(vek::GetFileSize(Wide(m_dir)), 0u); // a folder is not a file
     EXPECT_EQ(vek::GetFileSize(Wide(m_dir / "missing")), 0u);
 }
 
@@ -231,7 +232,7 @@ TEST_F(FilesTest, ListFiles) {
         {dir, L"*.txt", true, {L"A.TXT", L"a2.txt", L"b.txt"}},
         {dir, L"?.TxT", true, {L"A.TXT", L"b.txt"}},
         {dir, L"*.*", true, {L"A.TXT", L"a2.txt", L"b.txt", L"c.dat", L"noext"}},
-        {dir, L"sub*", true, {}},  // only a folder matches
+        {dir, L"sub*", true, {}}, // only a folder matches
         {dir, L"*.xyz", false, {}},
         {dir + L"\\C.DAT", nullptr, true, {L"c.dat"}},
         {dir + L"/missing", L"*", false, {}},
@@ -259,7 +260,7 @@ TEST(SpecialFolders, FollowTheEnvironment) {
     ::setenv("HOME", "/home/gamer", 1);
     ::setenv("XDG_CONFIG_HOME", "/tmp//cfg", 1);
     EXPECT_EQ(vek::GetSpecialFolder(2), L"/tmp/cfg/");
-    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1);  // not to be used
+    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1); // not to be used
     EXPECT_EQ(vek::GetSpecialFolder(2), L"/home/gamer/.config/");
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(vek::GetSpecialFolder(2), L"/home/gamer/.config/");
@@ -284,11 +285,12 @@ TEST_F(FilesTest, MemoryReadLimits) {
     file.Open(L"mem", CFile::kModeRead);
     uint8_t buf[8];
     EXPECT_EQ(file.Read(buf, 6), 6u);
-    for (uint32_t count : {4u, 0xFFFFFFFFu}) {  // the second would wrap a 32-bit sum
+    for (uint32_t count : {4u, 0xFFFFFFFFu}) { // the second would wrap a 32-bit sum
         auto e = Thrown([&] { file.Read(buf, count); });
         ASSERT_TRUE(e);
         EXPECT_EQ(e->GetCode(), 7u);
-        EXPECT_EQ(e->GetText(), FileErrorText(L"Other error", L"mem", L"Overflow.", L"Files", L"vek::CFile::Read", 491));
+        EXPECT_EQ(e->GetText(),
+                  FileErrorText(L"Other error", L"mem", L"Overflow.", L"Files", L"vek::CFile::Read", 491));
         EXPECT_EQ(file.GetPosition(), 6u);
     }
     CFile empty(true, 0);
@@ -305,17 +307,17 @@ TEST_F(FilesTest, MemoryWriteGrowsAndReadsBack) {
     file.Open(L"mem", CFile::kModeWrite);
     EXPECT_EQ(file.Write("abc", 3), 3u);
     EXPECT_EQ(file.Write("de", 2), 2u);
-    EXPECT_EQ(file.GetCapacity(), 5u);  // exactly what was written
+    EXPECT_EQ(file.GetCapacity(), 5u); // exactly what was written
     EXPECT_EQ(file.GetLength(), 5u);
     EXPECT_FALSE(file.Seek(0, CFile::kSeekStart));
     EXPECT_EQ(file.Tell(), 0);
     file.Close();
 
-    file.Open(L"mem", CFile::kModeRead);  // starts at the beginning again
+    file.Open(L"mem", CFile::kModeRead); // starts at the beginning again
     char back[5];
     EXPECT_EQ(file.Read(back, 5), 5u);
     EXPECT_EQ(std::string(back, 5), "abcde");
-    file.Reserve(9);  // the bytes behind the position survive too
+    file.Reserve(9); // the bytes behind the position survive too
     EXPECT_EQ(std::string(reinterpret_cast<char*>(file.GetBuffer()), 5), "abcde");
 
     std::unique_ptr<uint8_t[]> taken(file.GetBuffer());
@@ -328,7 +330,7 @@ TEST_F(FilesTest, MemoryWriteBeyondFourGigabytesIsRefused) {
     CFile file(true, 0);
     file.Open(L"mem", CFile::kModeWrite);
     file.Write("a", 1);
-    static const char source[1] = {0};  // never read: the size is refused first
+    static const char source[1] = {0}; // never read: the size is refused first
     auto e = Thrown([&] { file.Write(source, 0xFFFFFFFFu); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->GetCode(), 7u);
@@ -348,7 +350,7 @@ TEST_F(FilesTest, FileReadWholeFromElsewhere) {
     std::wstring text;
     file.ReadText(text, vek::kEncodingDetect, true);
     EXPECT_EQ(text, L"abc");
-    EXPECT_TRUE(Thrown([&] { file.Write("x", 1); }));  // read-only
+    EXPECT_TRUE(Thrown([&] { file.Write("x", 1); })); // read-only
 }
 
 TEST_F(FilesTest, DetachClosesADiskStream) {
@@ -357,7 +359,7 @@ TEST_F(FilesTest, DetachClosesADiskStream) {
     file.Open(Wide(path), CFile::kModeReadWrite);
     file.Write("ab", 2);
     EXPECT_EQ(file.Detach(), 0u);
-    EXPECT_EQ(ReadBytes(path), "ab");  // closed, so nothing is left unwritten
+    EXPECT_EQ(ReadBytes(path), "ab"); // closed, so nothing is left unwritten
     uint8_t b;
     auto e = Thrown([&] { file.Read(&b, 1); });
     ASSERT_TRUE(e);
@@ -370,8 +372,8 @@ TEST_F(FilesTest, ClosedAndModeChecks) {
     uint8_t b = 0;
     auto closed = Thrown([&] { file.Read(&b, 1); });
     ASSERT_TRUE(closed);
-    EXPECT_EQ(closed->GetText(),
-              FileErrorText(L"Access to file denied", L"", L"File is not open.", L"Files", L"vek::CFile::OpenedCheck", 344));
+    EXPECT_EQ(closed->GetText(), FileErrorText(L"Access to file denied", L"", L"File is not open.", L"Files",
+                                               L"vek::CFile::OpenedCheck", 344));
 
     file.Open(L"r", CFile::kModeRead);
     auto readOnly = Thrown([&] { file.Write(&b, 1); });
@@ -415,28 +417,28 @@ TEST_F(FilesTest, CloseAndDestructorNeverThrow) {
     CFile never(false, 16);
     auto e = Thrown([&] { never.Flush(); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->GetText(), FileErrorText(L"Access to file denied", L"", L"File not ready.", L"Files",
-                                          L"vek::CFile::Flush", 655));
+    EXPECT_EQ(e->GetText(),
+              FileErrorText(L"Access to file denied", L"", L"File not ready.", L"Files", L"vek::CFile::Flush", 655));
     EXPECT_NO_THROW(never.Close());
     EXPECT_NO_THROW(never.Close());
     {
         CFile open(false, 16);
         open.Open(Wide(m_dir / "d.bin"), CFile::kModeWrite);
         open.Write("xy", 2);
-    }  // the destructor flushes and closes
+    } // the destructor flushes and closes
     EXPECT_EQ(ReadBytes(m_dir / "d.bin"), "xy");
 }
 
 TEST_F(FilesTest, DiskSeekTellBeyondTwoGigabytes) {
     const auto path = m_dir / "big.bin";
     WriteBytes(path, "");
-    fs::resize_file(path, 3ull << 30);  // sparse
+    fs::resize_file(path, 3ull << 30); // sparse
     CFile file(false, 0);
     file.Open(Wide(path), CFile::kModeRead);
     EXPECT_EQ(file.GetLength(), 3u << 30);
     ASSERT_TRUE(file.Seek((3ll << 30) - 1, CFile::kSeekStart));
     EXPECT_EQ(file.Tell(), (3ll << 30) - 1);
-    EXPECT_TRUE(file.Seek(2, 7));  // any other origin is the start
+    EXPECT_TRUE(file.Seek(2, 7)); // any other origin is the start
     EXPECT_EQ(file.Tell(), 2);
     EXPECT_FALSE(file.Seek(-3, CFile::kSeekCurrent));
     file.Rewind();
@@ -450,7 +452,7 @@ struct TextCase {
     std::string bytes;
     uint32_t encoding;
     bool mark;
-    std::wstring expected;  // when line is 0
+    std::wstring expected; // when line is 0
     int line = 0;
     const wchar_t* message = nullptr;
 };
@@ -489,10 +491,10 @@ void CheckText(CFile& file, const TextCase& c, const std::wstring& name) {
     }
     ASSERT_TRUE(e) << c.what;
     const bool validator = c.line != 535;
-    EXPECT_EQ(e->GetText(), FileErrorText(validator ? L"Invalid file content" : L"Other error", name, c.message,
-                                          validator ? L"Strings" : L"Files",
-                                          validator ? L"vek::CEncodingValidator::Check" : L"vek::CFile::ReadText",
-                                          c.line))
+    EXPECT_EQ(e->GetText(),
+              FileErrorText(validator ? L"Invalid file content" : L"Other error", name, c.message,
+                            validator ? L"Strings" : L"Files",
+                            validator ? L"vek::CEncodingValidator::Check" : L"vek::CFile::ReadText", c.line))
         << c.what;
 }
 
@@ -525,7 +527,7 @@ TEST_F(FilesTest, ReadTextNarrowFollowsTheLocaleAndUtf8Replaces) {
     file.ReadText(text, vek::kEncodingNarrow, false);
     EXPECT_EQ(text, L"\u0104\u0105");
     file.Rewind();
-    file.ReadText(text, vek::kEncodingUtf8, false);  // A5 B9 are stray bytes in UTF-8
+    file.ReadText(text, vek::kEncodingUtf8, false); // A5 B9 are stray bytes in UTF-8
     EXPECT_EQ(text, (std::wstring{wchar_t(0xFFA5), wchar_t(0xFFB9)}));
 }
 
@@ -534,7 +536,7 @@ TEST_F(FilesTest, ReadTextOfAFileThatGrewAfterOpening) {
     WriteBytes(path, "a");
     CFile file(false, 0);
     file.Open(Wide(path), CFile::kModeRead);
-    WriteBytes(path, "abcdef");  // the check sees 6 bytes, the length says 1
+    WriteBytes(path, "abcdef"); // the check sees 6 bytes, the length says 1
     std::wstring text;
     file.ReadText(text, vek::kEncodingUtf8, true);
     EXPECT_EQ(text, L"");

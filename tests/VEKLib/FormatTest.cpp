@@ -74,7 +74,9 @@ TEST(Format, Conversions) {
         C(L"%y %5k %", L"%y %5k %"),
         C(L"a", L"a%cb", 0),
     };
-    for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << "format: " << testing::PrintToString(c.format);
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.got, c.want) << "format: " << testing::PrintToString(c.format);
+    }
 }
 
 TEST(Format, CutAtLimit) {
@@ -93,7 +95,9 @@ TEST(Format, CutAtLimit) {
         C(Rep(1024, L' '), L"%1112.1102g", 1.0),
         C(Rep(8, L' ') + L"1." + Rep(1014, L'0'), L"%#1112.1103g", 1.0),
     };
-    for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << "format: " << testing::PrintToString(c.format);
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.got, c.want) << "format: " << testing::PrintToString(c.format);
+    }
     EXPECT_EQ(Format(std::wstring(1500, L'b')), Rep(1024, L'b'));
 }
 

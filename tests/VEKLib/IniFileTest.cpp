@@ -102,8 +102,9 @@ TEST(IniFile, FullMessageText) {
         Parsed(L"x\n[Main]");
         FAIL();
     } catch (const vek::CException& e) {
-        EXPECT_EQ(e.GetText(), L"Details: Orphan value\r\nSource file: IniFile\r\nFunction: "
-                               L"vek::CIniFile::Parse\r\nLine: 143");
+        EXPECT_EQ(e.GetText(),
+                  L"Details: Orphan value\r\nSource file: IniFile\r\nFunction: "
+                  L"vek::CIniFile::Parse\r\nLine: 143");
     }
 }
 
@@ -134,10 +135,11 @@ TEST(IniFile, ParseLayout) {
 }
 
 TEST(IniFile, NationalLettersInHeader) {
-    if (!platform::HasUnicodeRules())
+    if (!platform::HasUnicodeRules()) {
         GTEST_SKIP() << "no Unicode character rules on this system";
-    EXPECT_TRUE(vek::IsAlnum(L'\u0142'));   // l with stroke
-    EXPECT_TRUE(vek::IsAlnum(L'\u0436'));   // Cyrillic zhe
+    }
+    EXPECT_TRUE(vek::IsAlnum(L'\u0142')); // l with stroke
+    EXPECT_TRUE(vek::IsAlnum(L'\u0436')); // Cyrillic zhe
     EXPECT_FALSE(vek::IsAlnum(L'_'));
     EXPECT_FALSE(vek::IsAlnum(static_cast<wchar_t>(0xD800)));
     vek::CIniFile ini = Parsed(L"[Za\u017C\u00F3\u0142\u0107]\nk=1");
@@ -145,11 +147,12 @@ TEST(IniFile, NationalLettersInHeader) {
 }
 
 TEST(IniFile, QuotedValues) {
-    vek::CIniFile ini = Parsed(L"[Main]\n"
-                               L"quoted = \"two  words\" ; comment\n"
-                               L"bare = two  words\n"
-                               L"cut = \"x;y\"\n"
-                               L"empty = \"\"\n");
+    vek::CIniFile ini = Parsed(
+        L"[Main]\n"
+        L"quoted = \"two  words\" ; comment\n"
+        L"bare = two  words\n"
+        L"cut = \"x;y\"\n"
+        L"empty = \"\"\n");
     EXPECT_EQ(ini.GetValue(L"quoted", L"Main", L""), L"\"two  words\"");
     EXPECT_EQ(ini.GetStringValue(L"quoted", L"Main", L""), L"two  words");
     EXPECT_EQ(ini.GetValue(L"bare", L"Main", L""), L"twowords");
@@ -186,14 +189,22 @@ std::wstring Read(vek::CIniFile& ini, Getter getter, bool flags) {
     const std::wstring k = L"k";
     const std::wstring s = L"S";
     switch (getter) {
-    case Getter::U32: return std::to_wstring(ini.GetValue(k, s, uint32_t{7}, flags));
-    case Getter::I32: return std::to_wstring(ini.GetValue(k, s, int32_t{7}, flags));
-    case Getter::U16: return std::to_wstring(ini.GetValue(k, s, uint16_t{7}, flags));
-    case Getter::U8: return std::to_wstring(ini.GetValue(k, s, uint8_t{7}, flags));
-    case Getter::I64: return std::to_wstring(ini.GetValue(k, s, int64_t{7}, flags));
-    case Getter::Float: return std::to_wstring(ini.GetValue(k, s, 7.0f));
-    case Getter::Bool: return ini.GetValue(k, s, false) ? L"true" : L"false";
-    case Getter::Color: return std::to_wstring(ini.GetHexColorValue(k, s, 7));
+    case Getter::U32:
+        return std::to_wstring(ini.GetValue(k, s, uint32_t{7}, flags));
+    case Getter::I32:
+        return std::to_wstring(ini.GetValue(k, s, int32_t{7}, flags));
+    case Getter::U16:
+        return std::to_wstring(ini.GetValue(k, s, uint16_t{7}, flags));
+    case Getter::U8:
+        return std::to_wstring(ini.GetValue(k, s, uint8_t{7}, flags));
+    case Getter::I64:
+        return std::to_wstring(ini.GetValue(k, s, int64_t{7}, flags));
+    case Getter::Float:
+        return std::to_wstring(ini.GetValue(k, s, 7.0f));
+    case Getter::Bool:
+        return ini.GetValue(k, s, false) ? L"true" : L"false";
+    case Getter::Color:
+        return std::to_wstring(ini.GetHexColorValue(k, s, 7));
     }
     return L"";
 }
@@ -221,7 +232,8 @@ TEST(IniFile, TypedGetters) {
         {L"99999999999", Getter::I32, false, std::pair{338, type + high + L"signed int variable"}},
         {L"-2147483647", Getter::I32, false, L"-2147483647"},
         {L"-2147483648", Getter::I32, false, std::pair{341, type + L" (too low numeric value for signed int variable"}},
-        {L"-99999999999", Getter::I32, false, std::pair{341, type + L" (too low numeric value for signed int variable"}},
+        {L"-99999999999", Getter::I32, false,
+         std::pair{341, type + L" (too low numeric value for signed int variable"}},
         {L"5-", Getter::I32, false, std::pair{325, type}},
         {L"-5", Getter::I32, true, std::pair{325, type}},
         {L"1|2", Getter::I32, true, L"3"},
@@ -267,8 +279,7 @@ TEST(IniFile, TypedGetters) {
             EXPECT_EQ(Read(ini, c.getter, c.flags), *value) << context;
         } else {
             const auto& refusal = std::get<1>(c.expected);
-            const wchar_t* function =
-                c.getter == Getter::Color ? L"vek::CIniFile::GetHexColorValue" : kGetValue;
+            const wchar_t* function = c.getter == Getter::Color ? L"vek::CIniFile::GetHexColorValue" : kGetValue;
             ExpectFault([&] { Read(ini, c.getter, c.flags); }, {function, refusal.first, refusal.second}, context);
         }
     }
@@ -325,8 +336,8 @@ TEST(IniFile, WriteEntryRefusesWhatCannotBeRead) {
         const wchar_t* name;
         const wchar_t* text;
     } cases[] = {
-        {L"k", L"say \"hi\""}, {L"k", L"a;b"}, {L"k", L"a=b"}, {L"k", L"[a]"}, {L"k", L"a\r\nb"}, {L"k", L"a\nb"},
-        {L"max hp", L"x"}, {L"a=b", L"x"}, {L"", L"x"},
+        {L"k", L"say \"hi\""}, {L"k", L"a;b"},    {L"k", L"a=b"}, {L"k", L"[a]"}, {L"k", L"a\r\nb"},
+        {L"k", L"a\nb"},       {L"max hp", L"x"}, {L"a=b", L"x"}, {L"", L"x"},
     };
     for (const auto& c : cases) {
         std::wstring out = L"kept";
@@ -352,7 +363,8 @@ TEST(IniFile, SaveCreatesFolderAndLoadReadsBack) {
     vek::CIniFile::WriteEntry(writer.Output(), L"title", vek::CValue(L"\u017Bar"));
     writer.SaveToFile(path, 2);
     EXPECT_EQ(ReadBytes(folder.Path() / "sub/data.ini"),
-              "\xEF\xBB\xBF[Main]\r\nhp = 30\r\ntitle = \"\xC5\xBB" "ar\"\r\n");
+              "\xEF\xBB\xBF[Main]\r\nhp = 30\r\ntitle = \"\xC5\xBB"
+              "ar\"\r\n");
 
     vek::CIniFile reader;
     reader.Load(path, 0);

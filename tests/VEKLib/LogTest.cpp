@@ -82,7 +82,7 @@ TEST_F(LogTest, FileSessionEveryLineStartsWithByteOrderMark) {
     vek::LogSessionStart(log, FileName(), vek::kLogFile, true);
     EXPECT_EQ(log.m_sizeLimitKB, 100u);
     vek::LogWrite(log, L"100% done", true);
-    vek::LogWrite(log, L"\x017C", false);   // z with dot above
+    vek::LogWrite(log, L"\x017C", false); // z with dot above
     vek::LogSessionEnd(log);
     const std::string expected = Utf16Record("*** Session started: 30.01.2012 21:03\r\n") +
                                  Utf16Record("21:03:00  100% done\r\n") + std::string("\xFF\xFE\x7C\x01\r\0\n\0", 8) +
@@ -192,7 +192,7 @@ TEST(DebugBreak, RealBreakDoesNotStopProgramWithoutDebugger) {
     if (platform::Debugger().IsAttached()) {
         GTEST_SKIP() << "running under a debugger";
     }
-    EXPECT_TRUE(vek::DebugBreakIfDebugging());   // SIGTRAP would have ended the test
+    EXPECT_TRUE(vek::DebugBreakIfDebugging()); // SIGTRAP would have ended the test
 }
 
 TEST(DebugBreak, TracerPidFromStatus) {
@@ -221,11 +221,12 @@ TEST(Profiler, ReportIndentsChildrenAndSkipsRoot) {
     draw.m_totalTime = 0.5;
     draw.m_calls = 4;
     draw.m_children.resize(1);
-    draw.m_children[0].m_name = L"Sprites";   // never called
+    draw.m_children[0].m_name = L"Sprites"; // never called
     std::wstring report;
     vek::CProfiler::Report(report, root, 0);
-    EXPECT_EQ(report, L"Draw                 : 125.00 ms, 4 calls\n"
-                      L"  Sprites              : 0.00 ms, 0 calls\n");
+    EXPECT_EQ(report,
+              L"Draw                 : 125.00 ms, 4 calls\n"
+              L"  Sprites              : 0.00 ms, 0 calls\n");
 }
 
 TEST(Profiler, ScopeCountsCallsAndResetForgetsChildren) {
@@ -241,7 +242,7 @@ TEST(Profiler, ScopeCountsCallsAndResetForgetsChildren) {
     ASSERT_EQ(root.m_children[0].m_children.size(), 1u);
     EXPECT_EQ(root.m_children[0].m_children[0].m_calls, 3.0);
     EXPECT_GE(root.m_children[0].m_totalTime, 0.0);
-    profiler.End();   // the root stays open
+    profiler.End(); // the root stays open
     profiler.Begin(L"Open");
     profiler.Reset();
     EXPECT_TRUE(profiler.GetRoot().m_children.empty());

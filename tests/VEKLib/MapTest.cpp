@@ -35,8 +35,11 @@ protected:
 vek::CMap<uint16_t> Numbered(uint16_t width, uint16_t height) {
     vek::CMap<uint16_t> map;
     map.Resize(width, height);
-    for (uint16_t y = 0; y < height; ++y)
-        for (uint16_t x = 0; x < width; ++x) map.At(x, y) = static_cast<uint16_t>(y * 256 + x + 1);
+    for (uint16_t y = 0; y < height; ++y) {
+        for (uint16_t x = 0; x < width; ++x) {
+            map.At(x, y) = static_cast<uint16_t>(y * 256 + x + 1);
+        }
+    }
     return map;
 }
 
@@ -56,7 +59,10 @@ TEST_F(MapTest, AtChecksBothCoordinates) {
     EXPECT_NO_THROW(one.At(0, 0));
     const auto map = Numbered(10, 5);
     EXPECT_EQ(map.At(1, 0), 2);
-    const struct { uint16_t x, y; const wchar_t* line2; } cases[] = {
+    const struct {
+        uint16_t x, y;
+        const wchar_t* line2;
+    } cases[] = {
         {10, 0, L"X=10, Y=0, array size 10x5"},
         {0, 5, L"X=0, Y=5, array size 10x5"},
         {65535, 65535, L"X=65535, Y=65535, array size 10x5"},
@@ -121,8 +127,11 @@ TEST_F(MapTest, ResizeToNothingKeepsTheMap) {
 TEST_F(MapTest, ResizeDiscardsTheContent) {
     auto map = Numbered(3, 2);
     map.Resize(3, 2);
-    for (uint16_t y = 0; y < 2; ++y)
-        for (uint16_t x = 0; x < 3; ++x) EXPECT_EQ(map.At(x, y), 0);
+    for (uint16_t y = 0; y < 2; ++y) {
+        for (uint16_t x = 0; x < 3; ++x) {
+            EXPECT_EQ(map.At(x, y), 0);
+        }
+    }
 }
 
 TEST_F(MapTest, SaveWritesSizeThenRows) {
@@ -158,10 +167,13 @@ TEST_F(MapTest, LoadWithoutAWholeHeaderKeepsTheMap) {
 }
 
 TEST_F(MapTest, LoadRefusesCellsThatAreNotThere) {
-    const struct { Bytes bytes; bool fileError; } cases[] = {
-        {{3, 0, 2, 0, 1, 0, 2, 0, 3, 0, 1, 1, 2, 1, 3}, true},  // one byte short
+    const struct {
+        Bytes bytes;
+        bool fileError;
+    } cases[] = {
+        {{3, 0, 2, 0, 1, 0, 2, 0, 3, 0, 1, 1, 2, 1, 3}, true}, // one byte short
         {{0xFF, 0xFF, 0xFF, 0xFF}, true},
-        {{0, 0, 5, 0}, false},  // width 0
+        {{0, 0, 5, 0}, false}, // width 0
     };
     for (const auto& c : cases) {
         auto map = Numbered(2, 2);
@@ -196,7 +208,7 @@ TEST_F(MapTest, CopyFromTakesAFittingSource) {
     small.Fill(50);
     big.CopyFrom(small);
     EXPECT_EQ(big.At(1, 0), 50);
-    EXPECT_EQ(big.At(2, 0), 3);  // outside the source: unchanged
+    EXPECT_EQ(big.At(2, 0), 3); // outside the source: unchanged
     EXPECT_EQ(big.At(0, 1), 257);
 
     for (auto source : {Numbered(4, 2), Numbered(3, 3)}) {
@@ -225,7 +237,7 @@ TEST_F(MapTest, FillAndFree) {
     EXPECT_EQ(map.GetWidth(), 4);
     EXPECT_EQ(Thrown([&] { map.At(0, 0); }).GetDetails(),
               L"Invalid array subscript, CMap class\r\nX=0, Y=0, array size 0x0");
-    map.Save();  // still a readable record
+    map.Save(); // still a readable record
     EXPECT_EQ(Written(), (Bytes{4, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 

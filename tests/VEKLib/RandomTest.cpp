@@ -14,8 +14,8 @@ TEST(Geometry, Directions) {
     const struct {
         uint8_t direction;
         TPoint to;
-    } cases[] = {{1, {4, 4}}, {2, {5, 4}}, {3, {6, 4}}, {4, {6, 5}}, {5, {6, 6}},
-                 {6, {5, 6}}, {7, {4, 6}}, {8, {4, 5}}, {0, {5, 5}}, {9, {5, 5}}, {255, {5, 5}}};
+    } cases[] = {{1, {4, 4}}, {2, {5, 4}}, {3, {6, 4}}, {4, {6, 5}}, {5, {6, 6}},  {6, {5, 6}},
+                 {7, {4, 6}}, {8, {4, 5}}, {0, {5, 5}}, {9, {5, 5}}, {255, {5, 5}}};
     for (const auto& c : cases) {
         EXPECT_EQ(vek::MoveInDirection(c.direction, from), c.to) << int(c.direction);
     }
@@ -68,7 +68,7 @@ TEST(Random, MersenneTwisterSequence) {
     EXPECT_EQ(mt.Next(), 1336643961);
     EXPECT_EQ(mt.Next(), 930529519);
     EXPECT_EQ(mt.Next(), 471243030);
-    EXPECT_EQ(mt.GetSeed(), 1316654193u);  // word 0 after regeneration
+    EXPECT_EQ(mt.GetSeed(), 1316654193u); // word 0 after regeneration
     vek::CMersenneTwister other;
     other.Seed(1);
     EXPECT_EQ(other.Next(), 372185800);
@@ -102,12 +102,12 @@ TEST_F(RandomRangeTest, RangeResults) {
     const struct {
         int32_t draw, lo, hi, expected;
     } cases[] = {
-        {7, 1, 6, 2},          // 1 + 7 % 6
-        {12345, 4, 4, 4},      // lo = hi ignores the draw
-        {5, -3, 3, 2},         // -3 + 5 % 7
-        {9, 10, 9, 10},        // hi = lo - 1: taken as 9..10
-        {4, 6, 1, 5},          // reversed bounds stay inside 1..6
-        {-7, 1, 6, 6},         // negative draw stays inside the range
+        {7, 1, 6, 2},     // 1 + 7 % 6
+        {12345, 4, 4, 4}, // lo = hi ignores the draw
+        {5, -3, 3, 2},    // -3 + 5 % 7
+        {9, 10, 9, 10},   // hi = lo - 1: taken as 9..10
+        {4, 6, 1, 5},     // reversed bounds stay inside 1..6
+        {-7, 1, 6, 6},    // negative draw stays inside the range
         {32767, -2147483647 - 1, 2147483647, -2147483647 - 1 + 32767},
     };
     for (const auto& c : cases) {
@@ -123,14 +123,12 @@ TEST_F(RandomRangeTest, ChanceResults) {
         int32_t draw, p, n;
         bool expected;
     } cases[] = {
-        {10, 3, 9, true},    // 10 % 10 = 0
-        {13, 3, 9, true},    // 3 <= 3
-        {14, 3, 9, false},
-        {999, 9, 9, true},   // p >= n always true
-        {0, -1, 9, false},   // p < 0 always false
-        {5, 0, -1, true},    // n = -1 no longer divides by zero
-        {5, -1, -1, false},
-        {2147483647, 0, 2147483647, false},  // n + 1 in 64 bits
+        {10, 3, 9, true},                                       // 10 % 10 = 0
+        {13, 3, 9, true},                                       // 3 <= 3
+        {14, 3, 9, false},  {999, 9, 9, true},                  // p >= n always true
+        {0, -1, 9, false},                                      // p < 0 always false
+        {5, 0, -1, true},                                       // n = -1 no longer divides by zero
+        {5, -1, -1, false}, {2147483647, 0, 2147483647, false}, // n + 1 in 64 bits
     };
     for (const auto& c : cases) {
         ScriptedRandom r({c.draw});

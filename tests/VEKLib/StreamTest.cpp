@@ -38,7 +38,10 @@ protected:
 };
 
 TEST_F(StreamTest, StringsAreCountAndUnits) {
-    const struct { std::wstring text; Bytes bytes; } cases[] = {
+    const struct {
+        std::wstring text;
+        Bytes bytes;
+    } cases[] = {
         {L"abc", {3, 0, 0, 0, 0x61, 0, 0x62, 0, 0x63, 0}},
         {L"", {0, 0, 0, 0}},
         {L"\x0104", {1, 0, 0, 0, 0x04, 0x01}},
@@ -54,7 +57,10 @@ TEST_F(StreamTest, StringsAreCountAndUnits) {
 }
 
 TEST_F(StreamTest, ScalarsAreLittleEndianAtTheirWidth) {
-    const struct { std::function<void()> write; Bytes bytes; } cases[] = {
+    const struct {
+        std::function<void()> write;
+        Bytes bytes;
+    } cases[] = {
         {[] { vek::StreamWrite(uint16_t{0x1234}); }, {0x34, 0x12}},
         {[] { vek::StreamWrite(uint32_t{0x01020304}); }, {4, 3, 2, 1}},
         {[] { vek::StreamWrite(uint64_t{0x0102030405060708}); }, {8, 7, 6, 5, 4, 3, 2, 1}},
@@ -87,15 +93,21 @@ TEST_F(StreamTest, ShortReadLeavesTargetAndPosition) {
 }
 
 TEST_F(StreamTest, CapacityFollowsTheGrowthRule) {
-    const struct { std::function<void()> write; uint32_t capacity; } steps[] = {
-        {[] { vek::StreamWrite(uint32_t{1}); }, 8},   // 0+4 > 0: + 2*4
-        {[] { vek::StreamWrite(uint32_t{2}); }, 8},   // 8 fits
-        {[] { vek::StreamWrite(uint8_t{3}); }, 26},   // 9 > 8: + 2*9
-        {[] { vek::StreamWriteString(L"ab"); }, 26},  // 13, then 17
-        {[] { vek::StreamWrite(uint64_t{4}); }, 26},  // 25
-        {[] { vek::StreamWrite(uint16_t{5}); }, 80},  // 27 > 26: + 2*27
-        {[] { vek::WriteWordVector({1, 2}); }, 88},   // + 2*2+4 although it fits
-        {[] { vek::WriteDwordVector({}); }, 92},      // + 4
+    const struct {
+        std::function<void()> write;
+        uint32_t capacity;
+    } steps[] = {
+        {[] { vek::StreamWrite(uint32_t{1}); }, 8},  // 0+4 > 0: + 2*4
+        {[] { vek::StreamWrite(uint32_t{2}); }, 8},  // 8 fits
+        {[] { vek::StreamWrite(uint8_t{3}); }, 26},  // 9 > 8: + 2*9
+        {[] { vek::StreamWriteString(L"ab"); }, 26}, // 13, then 17
+        {[] { vek::StreamWrite(uint64_t{4}); }, 26}, // 25
+        {[] { vek::StreamWrite(uint16_t{5}); }, 80}, // 27 > 26: + 2*27
+        {[] {
+             vek::WriteWordVector({1, 2});
+         },
+         88},                                    // + 2*2+4 although it fits
+        {[] { vek::WriteDwordVector({}); }, 92}, // + 4
     };
     for (const auto& step : steps) {
         step.write();
@@ -123,10 +135,14 @@ TEST_F(StreamTest, VectorsAreCountAndElements) {
 }
 
 TEST_F(StreamTest, CountsAreLimitedByTheBytesLeft) {
-    const struct { Bytes bytes; size_t elements; uint32_t position; } cases[] = {
+    const struct {
+        Bytes bytes;
+        size_t elements;
+        uint32_t position;
+    } cases[] = {
         {{0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 2, 0}, 2, 8},
         {{3, 0, 0, 0, 1, 0, 2, 0, 3}, 2, 8},
-        {{3, 0}, 0, 0},  // no whole count: nothing consumed
+        {{3, 0}, 0, 0}, // no whole count: nothing consumed
     };
     for (const auto& c : cases) {
         vek::StreamAssign(c.bytes);
@@ -142,11 +158,15 @@ TEST_F(StreamTest, CountsAreLimitedByTheBytesLeft) {
 }
 
 TEST_F(StreamTest, StringEdgeCases) {
-    const struct { Bytes bytes; std::wstring text; uint32_t position; } cases[] = {
-        {{3, 0, 0, 0, 0x61, 0, 0, 0, 0x62, 0}, L"a", 10},  // cut at the zero unit
-        {{0xFF, 0xFF, 0xFF, 0xFF, 0x61, 0}, L"", 4},       // 2 x count wraps 32 bits
-        {{2, 0, 0, 0, 0x61, 0, 0x62}, L"", 4},             // units run past the end
-        {{2, 0, 0}, L"", 0},                               // no whole count
+    const struct {
+        Bytes bytes;
+        std::wstring text;
+        uint32_t position;
+    } cases[] = {
+        {{3, 0, 0, 0, 0x61, 0, 0, 0, 0x62, 0}, L"a", 10}, // cut at the zero unit
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0x61, 0}, L"", 4},      // 2 x count wraps 32 bits
+        {{2, 0, 0, 0, 0x61, 0, 0x62}, L"", 4},            // units run past the end
+        {{2, 0, 0}, L"", 0},                              // no whole count
     };
     for (const auto& c : cases) {
         vek::StreamAssign(c.bytes);
@@ -233,7 +253,7 @@ TEST_F(StreamTest, ByteStreamBuffer) {
     back.Load();
     EXPECT_EQ(back.GetBuffer(), (Bytes{1, 2, 3}));
     EXPECT_EQ(vek::GetStream().objectCount(), 2u);
-    vek::StreamAssign({10, 0, 0, 0, 7, 8});  // claims 10 bytes, holds 2
+    vek::StreamAssign({10, 0, 0, 0, 7, 8}); // claims 10 bytes, holds 2
     back.Load();
     EXPECT_EQ(back.GetBuffer(), (Bytes{7, 8}));
 }

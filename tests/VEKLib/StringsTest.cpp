@@ -11,9 +11,7 @@
 
 namespace {
 
-std::string Bytes(std::initializer_list<unsigned char> list) {
-    return std::string(list.begin(), list.end());
-}
+std::string Bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
 
 TEST(Split, Cases) {
     struct Case {
@@ -21,16 +19,13 @@ TEST(Split, Cases) {
         std::vector<std::wstring> tokens;
     };
     const Case cases[] = {
-        {L"a,b", {L"a", L"b"}},
-        {L"a,,b", {L"a", L"", L"b"}},
-        {L"abc,", {L"abc", L""}},
-        {L",a", {L"", L"a"}},
-        {L",", {L"", L""}},
-        {L"", {}},
+        {L"a,b", {L"a", L"b"}}, {L"a,,b", {L"a", L"", L"b"}}, {L"abc,", {L"abc", L""}},
+        {L",a", {L"", L"a"}},   {L",", {L"", L""}},           {L"", {}},
         {L"abc", {L"abc"}},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(c.tokens, vek::Split(c.text, L',')) << c.text;
+    }
 }
 
 TEST(IsStringEmpty, BlankTexts) {
@@ -51,7 +46,7 @@ TEST(CaseInsensitive, Equals) {
     EXPECT_TRUE(vek::equals(L"", nullptr, false));
     EXPECT_FALSE(vek::equals(L"x", nullptr, false));
     EXPECT_TRUE(vek::equals(std::wstring(L"Zażółć"), std::wstring(L"ZAŻÓŁĆ")));
-    EXPECT_TRUE(vek::equals(std::wstring(L"\u017Fword"), std::wstring(L"SWORD")));   // long s
+    EXPECT_TRUE(vek::equals(std::wstring(L"\u017Fword"), std::wstring(L"SWORD"))); // long s
     EXPECT_FALSE(vek::equals(std::wstring(L"ab"), std::wstring(L"abc")));
     // '@' and '`' differ from 'A' and 'a' only in the bit that case uses.
     EXPECT_FALSE(vek::equals(std::wstring(L"@"), std::wstring(L"`")));
@@ -88,7 +83,7 @@ TEST(CaseInsensitive, UpperAndLowerCaseWholeTexts) {
     EXPECT_EQ(L"zażółć gęślą jaźń 12", vek::lcase(L"ZAŻÓŁĆ GĘŚLĄ JAŹŃ 12"));
     EXPECT_EQ(L"", vek::ucase(L""));
     EXPECT_EQ(L's', vek::FoldCase(0x017F));
-    EXPECT_EQ(vek::FoldCase(0x03C3), vek::FoldCase(0x03C2));   // both sigmas
+    EXPECT_EQ(vek::FoldCase(0x03C3), vek::FoldCase(0x03C2)); // both sigmas
 }
 
 TEST(Utf8, GoldenValues) {
@@ -110,14 +105,14 @@ TEST(Utf8, DecodingOddInput) {
         std::wstring units;
     };
     const Case cases[] = {
-        {Bytes({0x80}), std::wstring(1, 0xFF80)},               // stray continuation byte
+        {Bytes({0x80}), std::wstring(1, 0xFF80)}, // stray continuation byte
         {Bytes({'a', 0xBF, 'b'}), std::wstring{L'a', wchar_t(0xFFBF), L'b'}},
-        {Bytes({0xC0, 0x80}), L""},                              // a zero unit is dropped
-        {Bytes({0xF0, 0x9F, 0x98, 0x80}), std::wstring{wchar_t(0x07D8), wchar_t(0xFF80)}},   // F0 read as E0
-        {Bytes({'a', 0xE2, 0x82}), L"a"},                         // cut off at the end
+        {Bytes({0xC0, 0x80}), L""},                                                        // a zero unit is dropped
+        {Bytes({0xF0, 0x9F, 0x98, 0x80}), std::wstring{wchar_t(0x07D8), wchar_t(0xFF80)}}, // F0 read as E0
+        {Bytes({'a', 0xE2, 0x82}), L"a"},                                                  // cut off at the end
         {Bytes({'a', 0xE2}), L"a"},
         {Bytes({'a', 0xC3}), L"a"},
-        {Bytes({'a', 0, 'b'}), L"a"},                             // a zero ends the text
+        {Bytes({'a', 0, 'b'}), L"a"}, // a zero ends the text
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.bytes));
@@ -160,7 +155,7 @@ TEST(Numbers, WcsToUL) {
         {L"0x", 16, 0, 0},
         {L"12", 1, 0, 0},
         {L"12", 37, 0, 0},
-        {L"\u0663", 10, 0, 0},   // only ASCII digits count
+        {L"\u0663", 10, 0, 0}, // only ASCII digits count
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "\"" << c.text << "\" base " << c.base);
@@ -189,8 +184,9 @@ TEST(Numbers, WcsToLSaturates) {
         {L"4294967296", INT32_MAX},
         {L"0x7fffffff", INT32_MAX},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(c.value, vek::WcsToL(c.text, nullptr, 0)) << c.text;
+    }
 }
 
 TEST(Numbers, SixtyFourBitForms) {
@@ -207,7 +203,7 @@ TEST(Numbers, SixtyFourBitForms) {
 TEST(Numbers, StrToFloat) {
     EXPECT_FLOAT_EQ(1.5f, vek::StrToFloat(L"1.5"));
     EXPECT_FLOAT_EQ(-22.5f, vek::StrToFloat(L"  -2.25e1"));
-    EXPECT_FLOAT_EQ(3.0f, vek::StrToFloat(L"3,5"));   // ',' is never a decimal point
+    EXPECT_FLOAT_EQ(3.0f, vek::StrToFloat(L"3,5")); // ',' is never a decimal point
     EXPECT_FLOAT_EQ(0.25f, vek::StrToFloat(L".25x"));
     EXPECT_EQ(0.0f, vek::StrToFloat(L"abc"));
     EXPECT_EQ(0.0f, vek::StrToFloat(L""));
@@ -263,7 +259,7 @@ TEST_F(EncodingValidator, Rules) {
         std::wstring file;
         uint32_t encoding;
         bool read, bom;
-        int32_t line;   // 0: allowed
+        int32_t line; // 0: allowed
         const wchar_t* message;
     };
     const Case cases[] = {
@@ -283,8 +279,8 @@ TEST_F(EncodingValidator, Rules) {
         {L"/no/such/dir/missing.txt", vek::kEncodingUtf8, true, true, 363, L"Invalid BOM"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.file << " encoding " << c.encoding << " read " << c.read
-                                        << " bom " << c.bom);
+        SCOPED_TRACE(testing::Message() << c.file << " encoding " << c.encoding << " read " << c.read << " bom "
+                                        << c.bom);
         if (c.line == 0) {
             EXPECT_NO_THROW(vek::CEncodingValidator::Check(c.file, c.encoding, c.read, c.bom));
             continue;
@@ -301,8 +297,9 @@ TEST_F(EncodingValidator, Rules) {
             EXPECT_NE(std::wstring::npos, e.GetText().find(std::wstring(L"Details: ") + c.message + L"\r\n"));
         }
     }
-    for (const std::wstring& f : {empty, one, two, three})
+    for (const std::wstring& f : {empty, one, two, three}) {
         std::filesystem::remove(f);
+    }
 }
 
 } // namespace

@@ -16,13 +16,9 @@ namespace {
 
 const wchar_t kUtf8Declaration[] = L"<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n";
 
-std::filesystem::path TempFile(const char* name) {
-    return std::filesystem::path(testing::TempDir()) / name;
-}
+std::filesystem::path TempFile(const char* name) { return std::filesystem::path(testing::TempDir()) / name; }
 
-std::wstring WideName(const std::filesystem::path& path) {
-    return platform::FromUtf8(path.string());
-}
+std::wstring WideName(const std::filesystem::path& path) { return platform::FromUtf8(path.string()); }
 
 std::string FileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -73,9 +69,9 @@ TEST(Tokenizer, CutsRunsWithoutLosingCharacters) {
         {L"ab  cd", {L"ab", L"  ", L"cd"}},
         {L"a&lt;b", {L"a", L"&lt;", L"b"}},
         {L"&lt;&gt;", {L"&lt;", L"&gt;"}},
-        {L"&x y;", {L"&x", L" ", L"y;"}},       // white space ends a group early
-        {L"&a&b;", {L"&a", L"&b;"}},            // a second opening starts a new group
-        {L"ab\t", {L"ab", L"\t"}},               // the last white space survives
+        {L"&x y;", {L"&x", L" ", L"y;"}}, // white space ends a group early
+        {L"&a&b;", {L"&a", L"&b;"}},      // a second opening starts a new group
+        {L"ab\t", {L"ab", L"\t"}},        // the last white space survives
         {L" ", {L" "}},
         {L"x;", {L"x;"}},
     };
@@ -97,18 +93,20 @@ TEST(XmlEntities, EscapeAndUnescape) {
     const Case cases[] = {
         {L"&amp;&lt;&gt;&quot;&apos;", L"&<>\"'"},
         {L"a &lt; b", L"a < b"},
-        {L"AT&T", L"AT&T"},                 // no closing ; : copied
+        {L"AT&T", L"AT&T"}, // no closing ; : copied
         {L"&amp", L"&amp"},
         {L"&bogus;", L"&bogus;"},
         {L"&&lt;", L"&<"},
-        {L"5 ", L"5 "},                     // a final blank is kept
+        {L"5 ", L"5 "}, // a final blank is kept
         {L"line\n", L"line\n"},
         {L"", L""},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(vek::XmlUnescape(c.text), c.decoded) << c.text;
-    for (const wchar_t* text : {L"&<>\"' x ", L"&amp", L";&;", L"  "})
+    }
+    for (const wchar_t* text : {L"&<>\"' x ", L"&amp", L";&;", L"  "}) {
         EXPECT_EQ(vek::XmlUnescape(vek::XmlEscape(text)), text) << text;
+    }
 }
 
 // --- Tree ----------------------------------------------------------------------
@@ -132,19 +130,20 @@ TEST(XmlNode, ChildrenAndAttributes) {
     EXPECT_TRUE(root->DeleteAttribute(attribute));
     EXPECT_EQ(root->GetAttributeCount(), 0u);
 
-    EXPECT_FALSE(second->DeleteChild(first));   // not its child
+    EXPECT_FALSE(second->DeleteChild(first)); // not its child
     EXPECT_TRUE(root->DeleteChild(first));
     EXPECT_EQ(root->FindChild(L"name"), second);
 
-    delete second;   // an attached node leaves its parent first
+    delete second; // an attached node leaves its parent first
     EXPECT_EQ(root->GetChildCount(), 0u);
 }
 
 TEST(XmlNode, DeepTreeIsFreedWithoutRecursion) {
     auto root = vek::CXmlNode::AddChild(L"n", L"");
     vek::CXmlNode* last = root.get();
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         last = last->AppendChild(vek::CXmlNode::AddChild(L"n", L""));
+    }
     root.reset();
 }
 
@@ -209,7 +208,7 @@ TEST(XmlWriter, Utf16Bytes) {
     vek::CXmlWriter(3, root.get()).Write(WideName(path));
     const std::string bytes = FileBytes(path);
     ASSERT_GE(bytes.size(), 6u);
-    EXPECT_EQ(bytes.substr(0, 6), std::string("\xFF\xFE\x3C\x00\x3F\x00", 6));   // mark, "<?"
+    EXPECT_EQ(bytes.substr(0, 6), std::string("\xFF\xFE\x3C\x00\x3F\x00", 6)); // mark, "<?"
     const std::string expected = std::string("\xFF\xFE") +
                                  Utf16Bytes(L"<?xml version=\"1.0\" encoding=\"utf-16\" ?>\n<r>") +
                                  std::string("\xAC\x20", 2) + Utf16Bytes(L"</r>\n");
@@ -267,18 +266,18 @@ TEST(XmlReader, AttributesTextAndOrder) {
 TEST(XmlReader, RefusedDocuments) {
     const wchar_t* const cases[] = {
         L"",
-        L"<?xml version=\"1.0\" ?><root></root>",                     // no encoding part
+        L"<?xml version=\"1.0\" ?><root></root>", // no encoding part
         L"<?xml version=\"2.0\" encoding=\"utf-8\" ?><r/>",
-        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?>",                // no root
+        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?>", // no root
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ? x><r/>",
-        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a><b></b>",      // element left open
-        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a/><b/>",        // second root
-        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?></a>",            // end tag, nothing open
+        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a><b></b>", // element left open
+        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a/><b/>",   // second root
+        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?></a>",       // end tag, nothing open
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a></b>",
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a <b>",
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a//>",
-        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a></a x=\"1\">",  // attribute of an end tag
-        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a x=\"1></a>",    // string never closed
+        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a></a x=\"1\">", // attribute of an end tag
+        L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a x=\"1></a>",   // string never closed
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a x></a>",
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a =\"1\"></a>",
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?>text<a></a>",
@@ -286,8 +285,9 @@ TEST(XmlReader, RefusedDocuments) {
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a><>",
         L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><a",
     };
-    for (const wchar_t* text : cases)
+    for (const wchar_t* text : cases) {
         EXPECT_EQ(vek::CXmlReader::Parse(text), nullptr) << text;
+    }
     // The accepted variant of the same shape, so the list above fails for its own reason.
     EXPECT_NE(vek::CXmlReader::Parse(L"<?xml version=\"1.0\" encoding=\"utf-8\" ?><A><b></B></a>"), nullptr);
 }
@@ -295,10 +295,12 @@ TEST(XmlReader, RefusedDocuments) {
 TEST(XmlReader, NestingIsCapped) {
     auto nested = [](size_t depth) {
         std::wstring text = kUtf8Declaration;
-        for (size_t i = 0; i < depth; ++i)
+        for (size_t i = 0; i < depth; ++i) {
             text += L"<e>";
-        for (size_t i = 0; i < depth; ++i)
+        }
+        for (size_t i = 0; i < depth; ++i) {
             text += L"</e>";
+        }
         return text;
     };
     EXPECT_NE(vek::CXmlReader::Parse(nested(vek::kXmlMaxDepth)), nullptr);
@@ -334,15 +336,11 @@ TEST(XmlReader, WriteThenReadRoundTrip) {
 TEST(XmlReader, ReadReplacesTreeOnlyOnSuccess) {
     const auto path = TempFile("morvheld_xml_replace.xml");
     std::unique_ptr<vek::CXmlNode> tree = vek::CXmlNode::AddChild(L"old", L"");
-    {
-        std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF<?xml version=\"1.0\" ?><r/>";
-    }
+    { std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF<?xml version=\"1.0\" ?><r/>"; }
     EXPECT_FALSE(vek::CXmlReader::Read(tree, WideName(path), 2));
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->GetName(), L"old");
-    {
-        std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" ?><r/>";
-    }
+    { std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" ?><r/>"; }
     EXPECT_TRUE(vek::CXmlReader::Read(tree, WideName(path), 2));
     EXPECT_EQ(tree->GetName(), L"r");
     std::filesystem::remove(path);

@@ -78,9 +78,9 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(s_root); }
 
     static void MakeArchive(const fs::path& archive, const std::string& password) {
-        const std::string command = "cd " + Quoted((s_root / "src").string()) +
-                                    " && 7zz a -tzip -mem=AES256 " + Quoted("-p" + password) +
-                                    " -bd -bso0 -bsp0 " + Quoted(archive.string()) + " Data Graphics";
+        const std::string command = "cd " + Quoted((s_root / "src").string()) + " && 7zz a -tzip -mem=AES256 " +
+                                    Quoted("-p" + password) + " -bd -bso0 -bsp0 " + Quoted(archive.string()) +
+                                    " Data Graphics";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
@@ -196,8 +196,8 @@ TEST_F(DataArchiveTest, MissingStoredFileNamesIt) {
     // Found only with its exact case and folder; a loose file of that name
     // does not stand in for it.
     WriteBytes(s_root / "run/Data/loose.txt", "loose");
-    for (const wchar_t* name : {L"DATA/STRINGS.EN.TXT", L"data/strings.en.txt", L"strings.en.txt", L"Data",
-                                L"Data/loose.txt"}) {
+    for (const wchar_t* name :
+         {L"DATA/STRINGS.EN.TXT", L"data/strings.en.txt", L"strings.en.txt", L"Data", L"Data/loose.txt"}) {
         SCOPED_TRACE(platform::ToUtf8(name));
         CMetaFile file;
         const auto e = Thrown<vek::CFileException>([&] { file.Open(name, vek::CFile::kModeRead); });
@@ -213,8 +213,8 @@ TEST_F(DataArchiveTest, MissingStoredFileNamesIt) {
 TEST_F(DataArchiveTest, FileDataNeverOverrunsTheBuffer) {
     DataArchive().Init(Wide(s_root / "Test.dat"));
     std::string buffer(4, '\0');
-    const auto e = Thrown<vek::CFileException>(
-        [&] { DataArchive().GetFileData(L"Data/strings.en.txt", buffer.data(), 4); });
+    const auto e =
+        Thrown<vek::CFileException>([&] { DataArchive().GetFileData(L"Data/strings.en.txt", buffer.data(), 4); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->GetCode(), vek::CFileException::kOther);
     EXPECT_NE(e->GetText().find(L"Details: Overflow."), std::wstring::npos);
@@ -249,7 +249,7 @@ TEST_F(DataArchiveTest, LooseFileOver4GiBIsRefused) {
     SetArchiveInUse(false);
     const fs::path big = s_root / "run/big.bin";
     std::ofstream(big, std::ios::binary).close();
-    fs::resize_file(big, 0x100000001ull);   // sparse: nothing is written
+    fs::resize_file(big, 0x100000001ull); // sparse: nothing is written
     const auto e = Thrown<vek::CFileException>([&] { DataArchive().GetFileSize(L"big.bin"); });
     fs::remove(big);
     ASSERT_TRUE(e);

@@ -14,12 +14,8 @@ TEST(Globals, PathsFitTogether) {
         std::wstring_view folder;
         std::wstring_view parent;
     } folders[] = {
-        {kDataDir, L""},
-        {kScriptDir, kDataDir},
-        {kLocationScriptDir, kScriptDir},
-        {kLocationDir, kDataDir},
-        {kTemplateDir, kDataDir},
-        {kGraphicsDir, L""},
+        {kDataDir, L""},          {kScriptDir, kDataDir},   {kLocationScriptDir, kScriptDir},
+        {kLocationDir, kDataDir}, {kTemplateDir, kDataDir}, {kGraphicsDir, L""},
         {kSaveDir, L""},
     };
     for (const auto& f : folders) {

@@ -28,11 +28,22 @@ TEST(Grammar, PluralForm) {
         uint32_t count;
         bool plural;
     } cases[] = {
-        {L"pl", 1, false},   {L"pl", 4, true},    {L"pl", 5, false},    {L"pl", 20, false},
-        {L"pl", 21, false},  {L"pl", 22, true},   {L"pl", 24, true},    {L"pl", 25, false},
+        {L"pl", 1, false},
+        {L"pl", 4, true},
+        {L"pl", 5, false},
+        {L"pl", 20, false},
+        {L"pl", 21, false},
+        {L"pl", 22, true},
+        {L"pl", 24, true},
+        {L"pl", 25, false},
         // Above 20 only the last digit counts, the teens of a hundred too.
-        {L"pl", 112, true},  {L"pl", 4294967294u, true},                {L"PL", 3, true},
-        {L"en", 21, true},   {L"de", 1, false},   {L"de", 5, true},     {L"", 0, true},
+        {L"pl", 112, true},
+        {L"pl", 4294967294u, true},
+        {L"PL", 3, true},
+        {L"en", 21, true},
+        {L"de", 1, false},
+        {L"de", 5, true},
+        {L"", 0, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CGrammar::UsePluralForm(c.count, ConfigFor(c.language)), c.plural)
@@ -56,7 +67,7 @@ TEST(Grammar, Pronoun) {
     } cases[] = {
         {L"pl", kCreatureMonster, 1, L"him"},
         {L"pl", kCreatureMonster, 2, L"her"},
-        {L"pl", kCreatureMonster, 3, L"her"},   // both bits: female wins
+        {L"pl", kCreatureMonster, 3, L"her"}, // both bits: female wins
         {L"pl", kCreatureMonster, 0, L""},
         {L"pl", kCreatureMonster, 4, L""},
         {L"Pl", kCreatureNpc, 1, L"him"},

@@ -124,7 +124,7 @@ protected:
     }
     void TearDown() override {
         if (m_root.empty()) {
-            return;   // skipped before set-up
+            return; // skipped before set-up
         }
         ReleaseTexture(m_texture);
         SetIrrDevice(nullptr);
@@ -184,7 +184,7 @@ TEST_F(Graphics, HolderKeepsItsOwnReference) {
     LoadTexture(m_texture, L"red.png", true);
     ASSERT_NE(m_texture, nullptr);
     irr::video::ITexture* const first = m_texture;
-    EXPECT_EQ(first->getReferenceCount(), 2);   // the driver's cache and the holder
+    EXPECT_EQ(first->getReferenceCount(), 2); // the driver's cache and the holder
 
     // Loading it again releases the holder's reference first: the texture
     // must live on in the cache and come back from it.
@@ -218,7 +218,7 @@ TEST_F(Graphics, TextureComesFromTheDataArchive) {
     Open(irr::video::EDT_NULL);
     WriteSheet("red.png", 64, 32, Red);
     fs::create_directory("src");
-    fs::rename("Graphics", "src/Graphics");   // in the archive only
+    fs::rename("Graphics", "src/Graphics"); // in the archive only
     const std::string command = "cd src && 7zz a -tzip -mem=AES256 '-p" + CDataArchive::GetPassword() +
                                 "' -bd -bso0 -bsp0 ../Morvheld.dat Graphics";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -320,7 +320,7 @@ TEST_F(GraphicsDisplay, SpritesDrawWithColourKeyOpacityAndClipping) {
     TSprite plain = keyed;
     plain.texture = nullptr;
     LoadTexture(plain.texture, L"plain.png", false);
-    TSprite large = keyed;   // a frame larger than the sheet
+    TSprite large = keyed; // a frame larger than the sheet
     large.frameWidth = 48;
     large.frameHeight = 48;
 
@@ -334,7 +334,7 @@ TEST_F(GraphicsDisplay, SpritesDrawWithColourKeyOpacityAndClipping) {
     DrawSpriteAlpha(keyed, 300, 100, nullptr, 128);
     const irr::core::rect<irr::s32> clip = RectFromXYWH(400, 100, 16, 32);
     DrawSprite(keyed, 400, 100, &clip);
-    SelectSpriteFrame(keyed, 5);   // past the sheet's last row
+    SelectSpriteFrame(keyed, 5); // past the sheet's last row
     DrawSprite(keyed, 500, 100, nullptr);
     SelectSpriteFrame(large, 0);
     DrawSprite(large, 600, 100, nullptr);
@@ -346,14 +346,14 @@ TEST_F(GraphicsDisplay, SpritesDrawWithColourKeyOpacityAndClipping) {
         const SColor c = shot->getPixel(x, y);
         return std::to_string(c.getRed()) + "," + std::to_string(c.getGreen()) + "," + std::to_string(c.getBlue());
     };
-    EXPECT_EQ(at(104, 110), "255,0,0");     // keyed: red stays
-    EXPECT_EQ(at(120, 110), "0,0,255");     // keyed: magenta shows the background
-    EXPECT_EQ(at(220, 110), "255,0,255");   // not keyed: magenta is drawn
-    EXPECT_EQ(at(410, 110), "0,255,0");     // inside the clipping rectangle
-    EXPECT_EQ(at(420, 110), "0,0,255");     // outside it
-    EXPECT_EQ(at(510, 110), "0,0,255");     // a frame past the sheet draws nothing
-    EXPECT_EQ(at(604, 110), "255,0,0");     // the part of a large frame that exists
-    EXPECT_EQ(at(604, 140), "0,0,255");     // and nothing below the sheet
+    EXPECT_EQ(at(104, 110), "255,0,0");   // keyed: red stays
+    EXPECT_EQ(at(120, 110), "0,0,255");   // keyed: magenta shows the background
+    EXPECT_EQ(at(220, 110), "255,0,255"); // not keyed: magenta is drawn
+    EXPECT_EQ(at(410, 110), "0,255,0");   // inside the clipping rectangle
+    EXPECT_EQ(at(420, 110), "0,0,255");   // outside it
+    EXPECT_EQ(at(510, 110), "0,0,255");   // a frame past the sheet draws nothing
+    EXPECT_EQ(at(604, 110), "255,0,0");   // the part of a large frame that exists
+    EXPECT_EQ(at(604, 140), "0,0,255");   // and nothing below the sheet
     // Half of the green over the blue background.
     const SColor faded = shot->getPixel(310, 110);
     EXPECT_EQ(faded.getRed(), 0u);

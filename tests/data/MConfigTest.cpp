@@ -80,26 +80,19 @@ TEST_F(ConfigFolder, MissingFileLeavesTheFourteenDefaults) {
         uint32_t kind;
         const wchar_t* text;
     } expected[] = {
-        {L"lang", CValue::kText, L"en"},
-        {L"lang_script", CValue::kText, L"pl"},
-        {L"fps_limit", CValue::kU16, L"30"},
-        {L"center_radius", CValue::kU16, L"1"},
-        {L"one_line_log", CValue::kBool, L"0"},
-        {L"log_colors", CValue::kBool, L"1"},
-        {L"log_images", CValue::kBool, L"1"},
-        {L"all_available_langs", CValue::kText, L"pl|en"},
-        {L"cmd_line", CValue::kText, L""},
-        {L"force_files", CValue::kBool, L"0"},
-        {L"opengl", CValue::kBool, L"0"},
-        {L"immersion", CValue::kBool, L"0"},
-        {L"fullscreen", CValue::kBool, L"0"},
-        {L"world", CValue::kText, L"big.world"},
+        {L"lang", CValue::kText, L"en"},        {L"lang_script", CValue::kText, L"pl"},
+        {L"fps_limit", CValue::kU16, L"30"},    {L"center_radius", CValue::kU16, L"1"},
+        {L"one_line_log", CValue::kBool, L"0"}, {L"log_colors", CValue::kBool, L"1"},
+        {L"log_images", CValue::kBool, L"1"},   {L"all_available_langs", CValue::kText, L"pl|en"},
+        {L"cmd_line", CValue::kText, L""},      {L"force_files", CValue::kBool, L"0"},
+        {L"opengl", CValue::kBool, L"0"},       {L"immersion", CValue::kBool, L"0"},
+        {L"fullscreen", CValue::kBool, L"0"},   {L"world", CValue::kText, L"big.world"},
     };
     CMorvheldConfig config;
     const std::wstring name = ChooseConfigFileName();
     config.SetFileName(name);
     config.Load();
-    EXPECT_FALSE(fs::exists(fs::path(name)));   // nothing is created
+    EXPECT_FALSE(fs::exists(fs::path(name))); // nothing is created
 
     ASSERT_EQ(config.GetEntries().size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {
@@ -129,15 +122,14 @@ TEST(Config, GetLangIDWithTheDefaultList) {
     EXPECT_EQ(config.GetLangID(L"pl"), 0u);
     EXPECT_EQ(config.GetLangID(L"en"), 1u);
     EXPECT_EQ(config.GetLangID(L"EN"), 1u);
-    EXPECT_EQ(MessageOf([&] { config.GetLangID(L"de"); }),
-              L"CMorvheldConfig::GetLangID: Language not defined: de");
+    EXPECT_EQ(MessageOf([&] { config.GetLangID(L"de"); }), L"CMorvheldConfig::GetLangID: Language not defined: de");
     EXPECT_EQ(MessageOf([&] { config.GetLangID(L""); }), L"CMorvheldConfig::GetLangID: Language not defined: ");
 }
 
 TEST_F(ConfigFolder, LanguageLists) {
     const struct {
         const char* list;
-        const wchar_t* message;   // null: loads
+        const wchar_t* message; // null: loads
     } cases[] = {
         {"pl|eng", L"CMorvheldConfig::Load: Incorrect language identifier eng"},
         {"", L"CMorvheldConfig::Load: No languages found."},
@@ -180,14 +172,14 @@ TEST_F(ConfigFolder, FileValuesAndCachedFlags) {
         EXPECT_EQ(config.IsOneLineLog(), c.oneLine);
         EXPECT_EQ(config.HasLogColors(), c.colors);
         EXPECT_TRUE(config.HasLogImages());
-        EXPECT_EQ(config.FindEntry(L"world").GetString(), L"big.world");   // not in the file
+        EXPECT_EQ(config.FindEntry(L"world").GetString(), L"big.world"); // not in the file
     }
 }
 
 TEST_F(ConfigFolder, WriterSavesTheDefaultsAsNarrowIni) {
     CMorvheldConfig config;
     config.SetFileName(ChooseConfigFileName());
-    config.SetValue(L"lang", CValue(L"de"));   // the writer ignores changes
+    config.SetValue(L"lang", CValue(L"de")); // the writer ignores changes
     WriteDefaultConfig(config);
     EXPECT_EQ(config.GetFileName(), L"game.ini");
     // No byte-order mark: the table's encoding is "detect", saved as narrow.

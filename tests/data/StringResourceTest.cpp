@@ -21,16 +21,15 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kSkillTags[kSkillCount] = {
-    "SIDEARMS", "SWORDS",  "AXES",      "MACES",     "SPEARS",   "STAVES",      "BOWS",
-    "CROSSBOWS", "THROWING", "UNARMED",  "SHIELDS",   "DODGE",    "ARMOUR",      "FIRSTAID",
-    "HERBALISM", "ALCHEMY", "MINING",    "SMITHING",  "FOUNDING", "CARPENTRY",   "TRADING",
-    "STEALTH",  "LOCKPICKING", "SURVIVAL", "SPELLCRAFT", "LORE", "TRAPS",       "SWIMMING",
+    "SIDEARMS",  "SWORDS",      "AXES",     "MACES",      "SPEARS",   "STAVES",    "BOWS",
+    "CROSSBOWS", "THROWING",    "UNARMED",  "SHIELDS",    "DODGE",    "ARMOUR",    "FIRSTAID",
+    "HERBALISM", "ALCHEMY",     "MINING",   "SMITHING",   "FOUNDING", "CARPENTRY", "TRADING",
+    "STEALTH",   "LOCKPICKING", "SURVIVAL", "SPELLCRAFT", "LORE",     "TRAPS",     "SWIMMING",
 };
 
 // The skill block of a string file, the names marked with the language, and
 // its closing line; `count` names only, `between` lines before the close.
-std::string SkillBlock(const std::string& language, uint32_t count = kSkillCount,
-                       const std::string& between = "") {
+std::string SkillBlock(const std::string& language, uint32_t count = kSkillCount, const std::string& between = "") {
     std::string block;
     for (uint32_t i = 0; i < count; ++i) {
         block += std::string("STR_OTHER_SKILL_") + kSkillTags[i] + " " + kSkillTags[i] + "-" + language + "\n";
@@ -99,7 +98,7 @@ TEST_F(StringResourceTest, ScannerRules) {
     const struct {
         const wchar_t* file;
         const wchar_t* tag;
-        const wchar_t* text;   // null: the tag is absent
+        const wchar_t* text; // null: the tag is absent
     } cases[] = {
         {L"A  word\n", L"A", L" word"},
         {L"A one\\ntwo\n", L"A", L"one\r\ntwo"},
@@ -111,9 +110,11 @@ TEST_F(StringResourceTest, ScannerRules) {
         {L"A x\nB y\\\\z\n", L"B", nullptr},
         {L"A x\\\n\\B y\n", L"B", L"y"},
         {L"A x\nB yz", L"B", L"yz"},
-        {L"A x\nB z\\", L"B", nullptr},   // a final backslash ends no line
+        {L"A x\nB z\\", L"B", nullptr}, // a final backslash ends no line
         {L"A x\nB ", L"B", nullptr},
-        {L"\xFEFF" L"A x\n", L"A", L"x"},
+        {L"\xFEFF"
+         L"A x\n",
+         L"A", L"x"},
         {L"#comment-without-blanks\n\nA x\n", L"#comment-without-blanks", nullptr},
         {L" x\n", L"", L"x"},
         {L"A first\nA second\n", L"A", L"first"},
@@ -195,8 +196,7 @@ TEST_F(StringResourceTest, PlaceNames) {
     EXPECT_EQ(strings.GetRegionName(&upper), L"");
     const std::wstring log = LogText();
     EXPECT_NE(log.find(L"  Warning: No name assigned to location cave\r\n"), std::wstring::npos);
-    EXPECT_NE(log.find(L"  Warning: no region name found for location L3 (region id: NORTH)\r\n"),
-              std::wstring::npos);
+    EXPECT_NE(log.find(L"  Warning: no region name found for location L3 (region id: NORTH)\r\n"), std::wstring::npos);
 }
 
 TEST_F(StringResourceTest, FileIsUtf8AndItsLastLineCounts) {
@@ -204,15 +204,17 @@ TEST_F(StringResourceTest, FileIsUtf8AndItsLastLineCounts) {
     CStringResource strings(true);
     strings.LoadFile(CStringResource::GetFileName(L"xx"));
     EXPECT_EQ(strings.Get(L"STR_A"), L"G\x0119\x015B");
-    EXPECT_EQ(strings.Get(L"STR_B"), L"z\x0105" L"b");
+    EXPECT_EQ(strings.Get(L"STR_B"),
+              L"z\x0105"
+              L"b");
     EXPECT_THROW(strings.LoadFile(L"Data/strings.zz.txt"), vek::CFileException);
 }
 
 // The script language's file gives every text up to its skill block; the
 // display language's file gives the block and everything after it.
 TEST_F(StringResourceTest, TwoLanguageLoad) {
-    WriteFile("Data/strings.pl.txt", "STR_EARLY wczesny\n" + SkillBlock("pl", kSkillCount, "STR_BETWEEN pomiędzy\n") +
-                                         "STR_LATE późny\n");
+    WriteFile("Data/strings.pl.txt",
+              "STR_EARLY wczesny\n" + SkillBlock("pl", kSkillCount, "STR_BETWEEN pomiędzy\n") + "STR_LATE późny\n");
     WriteFile("Data/strings.en.txt",
               "STR_EARLY early\n" + SkillBlock("en", kSkillCount, "STR_BETWEEN between\n") + "STR_LATE late");
     CStringResource strings(true);
@@ -221,7 +223,9 @@ TEST_F(StringResourceTest, TwoLanguageLoad) {
     EXPECT_EQ(skills[0], L"SIDEARMS-pl");
     EXPECT_EQ(skills[27], L"SWIMMING-pl");
     EXPECT_EQ(strings.Get(L"STR_EARLY"), L"wczesny");
-    EXPECT_EQ(strings.Get(L"STR_BETWEEN"), L"pomi\x0119" L"dzy");
+    EXPECT_EQ(strings.Get(L"STR_BETWEEN"),
+              L"pomi\x0119"
+              L"dzy");
     for (const char* skill : kSkillTags) {
         EXPECT_EQ(strings.Get(W(std::string("STR_OTHER_SKILL_") + skill)), W(std::string(skill) + "-en"));
     }

@@ -26,8 +26,9 @@ protected:
     void TearDown() override {
         fs::current_path(m_oldCwd);
         SetArchiveInUse(m_oldInUse);
-        if (!m_root.empty())
+        if (!m_root.empty()) {
             fs::remove_all(m_root);
+        }
     }
     void Enter(const fs::path& folder) {
         m_oldCwd = fs::current_path();
@@ -84,30 +85,32 @@ TEST_F(Tables, MonsterDefaultsAndKeys) {
     def.name = def.nameb = def.named = def.namem = def.namemd = def.description = L"New Monster";
     def.brain = L"monbase.u";
     def.occurrence = 5;
-    const TMonsterInfo full{L"a", L"c", L"b", L"f g", L"x.u", L"d", L"e", 1, 2, 3, 4, 12, 5, 6, 0,
-                            7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, {}, {}};
+    const TMonsterInfo full{L"a", L"c", L"b", L"f g", L"x.u", L"d", L"e", 1,  2,  3,  4,  12, 5,  6,
+                            0,    7,    8,    9,      10,     11,   12,   13, 14, 15, 16, 17, {}, {}};
     std::vector<TMonsterInfo> table;
     EXPECT_TRUE(GetMonsterInfo(L"pl", table, false));
     EXPECT_EQ(table, (std::vector<TMonsterInfo>{def, full}));
 }
 
 TEST_F(Tables, ItemNameFormsFollowTheLanguage) {
-    const std::string body = "[header]\nitems = 2\n[item1]\n[item2]\nname=\"n\"\nnameb=\"b\"\nnamem=\"m\"\n"
-                             "namemd=\"md\"\nindefinite=\"an\"\ncategory=1\ndmg1=2\ndmg2=3\nac=4\nflags=1|2\n"
-                             "value=70000\ndurab=5\nweight=6\npicindex=7\ninvpicindex=8\ndata=90000\n"
-                             "nutrition=9\nstrengthreq=10\noccurrence=0\n";
-    for (const char* lang : {"pl", "en", "de"})
+    const std::string body =
+        "[header]\nitems = 2\n[item1]\n[item2]\nname=\"n\"\nnameb=\"b\"\nnamem=\"m\"\n"
+        "namemd=\"md\"\nindefinite=\"an\"\ncategory=1\ndmg1=2\ndmg2=3\nac=4\nflags=1|2\n"
+        "value=70000\ndurab=5\nweight=6\npicindex=7\ninvpicindex=8\ndata=90000\n"
+        "nutrition=9\nstrengthreq=10\noccurrence=0\n";
+    for (const char* lang : {"pl", "en", "de"}) {
         Write(std::string("items.") + lang + ".ini", body);
+    }
     TItemInfo def{L"New Item", L"New Item", L"New Item", L"New Item", L"", 18, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0};
     TItemInfo full{L"n", L"b", L"m", L"md", L"", 1, 2, 3, 4, 3, 0, 5, 6, 7, 8, 9, 10, 90000, 70000};
     const struct {
         const wchar_t* lang;
         const wchar_t* nameb;
         const wchar_t* namemd;
-        const wchar_t* indefiniteDefault;   // of the empty section
+        const wchar_t* indefiniteDefault; // of the empty section
         const wchar_t* indefiniteFull;
     } cases[] = {
-        {L"PL", L"b", L"md", L"kept", L"kept"},   // capitals still mean pl; indefinite not read
+        {L"PL", L"b", L"md", L"kept", L"kept"}, // capitals still mean pl; indefinite not read
         {L"en", L"n", L"m", L"a", L"an"},
         {L"de", L"n", L"m", L"kept", L"kept"},
     };
@@ -125,46 +128,51 @@ TEST_F(Tables, ItemNameFormsFollowTheLanguage) {
 }
 
 TEST_F(Tables, TerrainAndObjectDefaultsKeysAndColours) {
-    Write("terrain.en.ini", "[header]\nterrains=3\n[Terrain1]\n[Terrain2]\n[Terrain3]\nname=\"New Terrain\"\n"
-                            "nameb=\"b\"\ndescription=\"d\"\npicindex=1\nflags=2|1\napmod=3\n"
-                            "automapcolor=#FF123456\n");
+    Write("terrain.en.ini",
+          "[header]\nterrains=3\n[Terrain1]\n[Terrain2]\n[Terrain3]\nname=\"New Terrain\"\n"
+          "nameb=\"b\"\ndescription=\"d\"\npicindex=1\nflags=2|1\napmod=3\n"
+          "automapcolor=#FF123456\n");
     std::vector<TTerrainInfo> terrain;
     ASSERT_TRUE(GetTerrainInfo(L"en", terrain, false));
     TTerrainInfo def{L"New Terrain", L"New Terrain", L"New Terrain", 0, 0, 0, 0xC0000000};
     TTerrainInfo full{L"New Terrain", L"b", L"d", 3, 3, 1, 0xC0123456};
     EXPECT_EQ(terrain, (std::vector<TTerrainInfo>{def, def, full}));
 
-    Write("objects.en.ini", "[header]\nobjects=4\n[Terrain1]\n[Terrain2]\nname=\"n\"\nnameb=\"b\"\npicindex=1\n"
-                            "flags=4\ngroup=2\nautomapcolor=#dead\n[Terrain3]\nautomapcolor=57005\n"
-                            "[Terrain4]\nautomapcolor=255\n");
+    Write("objects.en.ini",
+          "[header]\nobjects=4\n[Terrain1]\n[Terrain2]\nname=\"n\"\nnameb=\"b\"\npicindex=1\n"
+          "flags=4\ngroup=2\nautomapcolor=#dead\n[Terrain3]\nautomapcolor=57005\n"
+          "[Terrain4]\nautomapcolor=255\n");
     std::vector<TObjectInfo> objects;
     ASSERT_TRUE(GetObjectInfo(L"en", objects, false));
     TObjectInfo odef{L"New Object", L"New Object", 0, 0, 0, 0xC0000000};
     TObjectInfo dead = odef, blue = odef;
-    dead.automapcolor = 0x0000DEAD;   // alpha 0: not on the automap
+    dead.automapcolor = 0x0000DEAD; // alpha 0: not on the automap
     blue.automapcolor = 0xC00000FF;
     EXPECT_EQ(objects, (std::vector<TObjectInfo>{odef, {L"n", L"b", 4, 1, 2, 0x0000DEAD}, dead, blue}));
 }
 
 TEST_F(Tables, MaterialEncounterSpellAndHeroDefaultsAndKeys) {
-    Write("mat.pl.ini", "[header]\nmaterials=2\n[Mat1]\n[Mat2]\nname=\"m\"\nvaluemod=0.5\ndiffmod=2\n"
-                        "weighmod=0,25\nparammod=3.5\nrarmod=4\nvampmod=0\nnugget=9\n");
+    Write("mat.pl.ini",
+          "[header]\nmaterials=2\n[Mat1]\n[Mat2]\nname=\"m\"\nvaluemod=0.5\ndiffmod=2\n"
+          "weighmod=0,25\nparammod=3.5\nrarmod=4\nvampmod=0\nnugget=9\n");
     std::vector<TMatInfo> mats;
     ASSERT_TRUE(GetMatInfo(L"pl", mats, false));
-    EXPECT_EQ(mats, (std::vector<TMatInfo>{{L"New Material", 1, 1, 1, 1, 1, 1, 0},
-                                           {L"m", 0.5f, 2, 0.25f, 3.5f, 4, 0, 9}}));
+    EXPECT_EQ(mats,
+              (std::vector<TMatInfo>{{L"New Material", 1, 1, 1, 1, 1, 1, 0}, {L"m", 0.5f, 2, 0.25f, 3.5f, 4, 0, 9}}));
 
-    Write("enc.pl.ini", "[header]\nencounters=2\n[Enc1]\n[Enc2]\nEncounterText=\"t\"\nInternalText=\"i\"\n"
-                        "MonAttitude=-1\nDifficultyLevel=2.5\nMonType1=4\nMonNumLow1=5\nNumberHigh1=6\n"
-                        "Script1=\"s.u\"\nMonType3=7\nNumberHigh3=9\n");
+    Write("enc.pl.ini",
+          "[header]\nencounters=2\n[Enc1]\n[Enc2]\nEncounterText=\"t\"\nInternalText=\"i\"\n"
+          "MonAttitude=-1\nDifficultyLevel=2.5\nMonType1=4\nMonNumLow1=5\nNumberHigh1=6\n"
+          "Script1=\"s.u\"\nMonType3=7\nNumberHigh3=9\n");
     std::vector<TEncounterInfo> encounters;
     ASSERT_TRUE(GetEncounterInfo(L"pl", encounters, false));
     TEncounterInfo def{{{{0, 1, 1, L""}, {0, 2, 2, L""}, {0, 3, 3, L""}}}, L"EncounterText", L"New Encounter", 2, 1};
     TEncounterInfo full{{{{4, 5, 6, L"s.u"}, {0, 2, 2, L""}, {7, 3, 9, L""}}}, L"t", L"i", -1, 2.5f};
     EXPECT_EQ(encounters, (std::vector<TEncounterInfo>{def, full}));
 
-    Write("spells.pl.ini", "[header]\nspells=2\n[Spell1]\n[Spell2]\nname=\"s\"\npicstart=1\npiccount=2\n"
-                           "icon=3\nenergyamount=4\nfocuscostbase=6\nneedaim=0\nflags=7\nneutrality=-2\n");
+    Write("spells.pl.ini",
+          "[header]\nspells=2\n[Spell1]\n[Spell2]\nname=\"s\"\npicstart=1\npiccount=2\n"
+          "icon=3\nenergyamount=4\nfocuscostbase=6\nneedaim=0\nflags=7\nneutrality=-2\n");
     std::vector<TSpellInfo> spells;
     ASSERT_TRUE(GetSpellInfo(L"pl", spells, false));
     EXPECT_EQ(spells, (std::vector<TSpellInfo>{{L"New Spell", 0, 1, 0, 1, 5, 0, 1, true},
@@ -219,7 +227,8 @@ TEST_F(Tables, FailedLoadLeavesTheTableAlone) {
         {"[header]\nmonsters=3\n[mon1]\nname=\"x\"\n[mon2]\n", false, L"Section not found: mon3"},
         {"[header]\nmonsters=65534\n[mon1]\n", false, L"Section not found: mon2"},
         {"[header]\nmonsters=2\n[mon1]\nname=\"x\"\n[mon2]\nhp=-1\n", true, L"Invalid type: hp"},
-        {"[header]\nmonsters=2\n[mon1]\nflags=255\n", true, L"Invalid type: flags (too high numeric value for unsigned char variable"},
+        {"[header]\nmonsters=2\n[mon1]\nflags=255\n", true,
+         L"Invalid type: flags (too high numeric value for unsigned char variable"},
         {"monsters=2\n", false, L"Orphan value"},
         {"; nothing\n", false, L"Section not found: header"},
         {"", false, L"Buffer not ready"},
@@ -248,15 +257,16 @@ TEST_F(Tables, ByteOrderMarkIsNotAValue) {
 
 std::vector<TTerrainInfo> Terrain(const std::vector<std::pair<const wchar_t*, uint8_t>>& records) {
     std::vector<TTerrainInfo> terrain;
-    for (const auto& [name, flags] : records)
+    for (const auto& [name, flags] : records) {
         terrain.push_back(TTerrainInfo{name, name, name, flags, 0, 0, 0});
+    }
     return terrain;
 }
 
 TEST(TerrainTable, VerificationWantsTriples) {
     const struct {
         std::vector<std::pair<const wchar_t*, uint8_t>> records;
-        const wchar_t* failsAt;   // null: passes
+        const wchar_t* failsAt; // null: passes
     } cases[] = {
         {{{L"A", 0}, {L"A", 0}, {L"A", 0}, {L"B", 0}, {L"B", 0}, {L"B", 0}}, nullptr},
         {{{L"A", 0}, {L"a", 0}, {L"A", 0}}, nullptr},
@@ -350,7 +360,7 @@ TEST_F(Tables, SetLoadsAllOrNothing) {
     Write("monsters.pl.ini", "[header]\nmonsters=1\n[mon1]\n");
     CDefinitionTables set;
     set.monsters.resize(4);
-    EXPECT_THROW(set.Load(L"pl", false), vek::CFileException);   // no items file
+    EXPECT_THROW(set.Load(L"pl", false), vek::CFileException); // no items file
     EXPECT_EQ(set.monsters.size(), 4u);
 }
 

@@ -28,10 +28,10 @@ TEST(Version, SaveCompatibility) {
 TEST(Version, OrderIsLexicographicAndSigned) {
     const struct {
         CVersion a, b;
-        int order;   // sign of a - b
+        int order; // sign of a - b
     } cases[] = {
-        {{0, 7, 9}, {0, 7, 9}, 0},   {{0, 7, 10}, {0, 7, 9}, 1}, {{0, 8, 0}, {0, 7, 99}, 1},
-        {{1, 0, 0}, {0, 99, 99}, 1}, {{0, 7, 8}, {0, 7, 9}, -1}, {{-1, 9, 9}, {0, 0, 0}, -1},
+        {{0, 7, 9}, {0, 7, 9}, 0},    {{0, 7, 10}, {0, 7, 9}, 1}, {{0, 8, 0}, {0, 7, 99}, 1},
+        {{1, 0, 0}, {0, 99, 99}, 1},  {{0, 7, 8}, {0, 7, 9}, -1}, {{-1, 9, 9}, {0, 0, 0}, -1},
         {{0, -1, 0}, {0, 0, -5}, -1},
     };
     for (const auto& c : cases) {
@@ -52,11 +52,11 @@ TEST(Calendar, SplitGameTime) {
         {0, 1, 1, 1, 0, 0, 0},
         {31103999, 1, 12, 30, 23, 59, 59},
         {31104000, 2, 1, 1, 0, 0, 0},
-        {2591999, 1, 1, 30, 23, 59, 59},           // 86,399 + 86,400 x 29
+        {2591999, 1, 1, 30, 23, 59, 59}, // 86,399 + 86,400 x 29
         {2592000, 1, 2, 1, 0, 0, 0},
         {100000, 1, 1, 2, 3, 46, 40},
-        {2038369536000, 65535, 1, 1, 0, 0, 0},     // 65,534 years
-        {2038400640000, 65535, 1, 1, 0, 0, 0},     // one more: the year stays at the top
+        {2038369536000, 65535, 1, 1, 0, 0, 0}, // 65,534 years
+        {2038400640000, 65535, 1, 1, 0, 0, 0}, // one more: the year stays at the top
         {UINT64_MAX, 65535, 2, 12, 7, 0, 15},
     };
     for (const auto& c : cases) {
@@ -79,12 +79,14 @@ TEST(Calendar, FormatGameDate) {
     // Day 2, 3:46:40 of year 1.
     constexpr uint64_t kClock = 100000;
     const struct {
-        const wchar_t* format;   // null: no such text
+        const wchar_t* format; // null: no such text
         const wchar_t* date;
     } cases[] = {
         {L"Year %hu, month %hu, day %hu, %02hu:%02hu", L"Year 1, month 1, day 2, 03:46"},
-        {L"Rok %hu, miesi\x0105" L"c %hu, dzie\x0144 %hu, godz. %hu:%02hu",
-         L"Rok 1, miesi\x0105" L"c 1, dzie\x0144 2, godz. 3:46"},
+        {L"Rok %hu, miesi\x0105"
+         L"c %hu, dzie\x0144 %hu, godz. %hu:%02hu",
+         L"Rok 1, miesi\x0105"
+         L"c 1, dzie\x0144 2, godz. 3:46"},
         {L"%d/%i/%u %-3lu|%.2ld 100%%", L"1/1/2 3  |46 100%"},
         {L"%+05hd %hu %hu %hu %hu", L"+0001 1 2 3 46"},
         // Anything else: the fixed form.
@@ -98,7 +100,7 @@ TEST(Calendar, FormatGameDate) {
         {L"%hu %hu %hu %hu %5%", L"2.01.1 3:46"},
         {nullptr, L"2.01.1 3:46"},
     };
-    const vek::CLog quiet;   // a missing text shows its tag, which is no date form
+    const vek::CLog quiet; // a missing text shows its tag, which is no date form
     for (const auto& c : cases) {
         CStringResource strings(false, &quiet);
         if (c.format != nullptr) {
@@ -113,13 +115,13 @@ TEST(Calendar, TimeUntil) {
     const struct {
         uint64_t clock, timeOfDay, wait;
     } cases[] = {
-        {72000, 21600, 36000},                  // 20:00 until 6:00
-        {18000, 21600, 3600},                   // 5:00
-        {21600, 21600, 0},                      // 6:00
-        {4 * kDay + 72000, 21600, 36000},       // any day
-        {68401, 68400, 86399},                  // a second late: tomorrow
+        {72000, 21600, 36000},            // 20:00 until 6:00
+        {18000, 21600, 3600},             // 5:00
+        {21600, 21600, 0},                // 6:00
+        {4 * kDay + 72000, 21600, 36000}, // any day
+        {68401, 68400, 86399},            // a second late: tomorrow
         {kDay - 1, 0, 1},
-        {72000, kDay + 21600, 36000},           // past a day: its own time of day
+        {72000, kDay + 21600, 36000}, // past a day: its own time of day
     };
     for (const auto& c : cases) {
         EXPECT_EQ(GetTimeUntil(c.clock, c.timeOfDay), c.wait) << c.clock << " until " << c.timeOfDay;

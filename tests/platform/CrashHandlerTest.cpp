@@ -99,7 +99,11 @@ TEST_F(CrashFolder, CrashIsLoggedAndStillKillsTheProcess) {
         const char* text;
     } cases[] = {
         {"fault", SIGSEGV, TouchForbiddenPage, "Program crashed: SIGSEGV (invalid memory access)"},
-        {"stack overflow", SIGSEGV, [] { static volatile char start; Deep(&start, 0); },
+        {"stack overflow", SIGSEGV,
+         [] {
+             static volatile char start;
+             Deep(&start, 0);
+         },
          "Program crashed: SIGSEGV (invalid memory access)"},
         {"raised SIGSEGV", SIGSEGV, [] { raise(SIGSEGV); }, "Program crashed: SIGSEGV (invalid memory access)"},
         {"abort", SIGABRT, [] { std::abort(); }, "Program crashed: SIGABRT (abnormal end)"},

@@ -22,7 +22,7 @@ protected:
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         const std::string narrow = m_dir.string();
-        m_wdir.assign(narrow.begin(), narrow.end());  // the temp path is ASCII
+        m_wdir.assign(narrow.begin(), narrow.end()); // the temp path is ASCII
     }
     void TearDown() override { fs::remove_all(m_dir); }
     fs::path m_dir;
@@ -39,13 +39,13 @@ TEST_F(PlatformFiles, KindsAndFolders) {
     EXPECT_EQ(platform::GetPathKind(m_wdir + L"\\f.txt"), platform::PathKind::kFile);
     EXPECT_EQ(platform::GetPathKind(m_wdir), platform::PathKind::kFolder);
     EXPECT_EQ(platform::GetPathKind(m_wdir + L"/none"), platform::PathKind::kMissing);
-    EXPECT_EQ(platform::OpenFile(m_dir.string(), "rb"), nullptr);  // a folder is never a file
+    EXPECT_EQ(platform::OpenFile(m_dir.string(), "rb"), nullptr); // a folder is never a file
     EXPECT_EQ(platform::RegularFileSize((m_dir / "f.txt").string()), 3);
     EXPECT_EQ(platform::RegularFileSize(m_dir.string()), -1);
 
     EXPECT_TRUE(platform::CreateFolder(m_wdir + L"\\sub"));
-    EXPECT_FALSE(platform::CreateFolder(m_wdir + L"\\sub"));          // already there
-    EXPECT_FALSE(platform::CreateFolder(m_wdir + L"/a/b"));           // one level only
+    EXPECT_FALSE(platform::CreateFolder(m_wdir + L"\\sub")); // already there
+    EXPECT_FALSE(platform::CreateFolder(m_wdir + L"/a/b"));  // one level only
     EXPECT_TRUE(fs::is_directory(m_dir / "sub"));
 }
 
@@ -57,8 +57,8 @@ TEST_F(PlatformFiles, ReadFolderMarksFolders) {
     ASSERT_TRUE(platform::ReadFolder(m_dir.string(), entries));
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     ASSERT_EQ(entries.size(), 5u);
-    const std::pair<const char*, bool> expected[] = {{".", true}, {"..", true}, {"dir", true}, {"file", false},
-                                                     {"link", true}};
+    const std::pair<const char*, bool> expected[] = {
+        {".", true}, {"..", true}, {"dir", true}, {"file", false}, {"link", true}};
     for (size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i].name, expected[i].first);
         EXPECT_EQ(entries[i].folder, expected[i].second) << entries[i].name;

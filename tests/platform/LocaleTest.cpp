@@ -16,18 +16,16 @@ struct KnownByte {
 
 TEST(CodePages, WellKnownBytes) {
     const KnownByte cases[] = {
-        {CodePage::kWindows1250, 0xA5, 0x0104},   // Ą
-        {CodePage::kWindows1250, 0xB9, 0x0105},   // ą
-        {CodePage::kWindows1250, 0x8C, 0x015A},   // Ś
-        {CodePage::kWindows1250, 0xB3, 0x0142},   // ł
-        {CodePage::kWindows1250, 0x80, 0x20AC},   // €
-        {CodePage::kWindows1250, 0x81, 0xFFFD},   // undefined
-        {CodePage::kWindows1252, 0x80, 0x20AC},
-        {CodePage::kWindows1252, 0x9F, 0x0178},   // Ÿ
-        {CodePage::kWindows1252, 0xE9, 0x00E9},   // é
-        {CodePage::kWindows1252, 0x8D, 0xFFFD},   // undefined
-        {CodePage::kLatin1Identity, 0x80, 0x0080},
-        {CodePage::kLatin1Identity, 0xFF, 0x00FF},
+        {CodePage::kWindows1250, 0xA5, 0x0104},                                            // Ą
+        {CodePage::kWindows1250, 0xB9, 0x0105},                                            // ą
+        {CodePage::kWindows1250, 0x8C, 0x015A},                                            // Ś
+        {CodePage::kWindows1250, 0xB3, 0x0142},                                            // ł
+        {CodePage::kWindows1250, 0x80, 0x20AC},                                            // €
+        {CodePage::kWindows1250, 0x81, 0xFFFD},                                            // undefined
+        {CodePage::kWindows1252, 0x80, 0x20AC},    {CodePage::kWindows1252, 0x9F, 0x0178}, // Ÿ
+        {CodePage::kWindows1252, 0xE9, 0x00E9},                                            // é
+        {CodePage::kWindows1252, 0x8D, 0xFFFD},                                            // undefined
+        {CodePage::kLatin1Identity, 0x80, 0x0080}, {CodePage::kLatin1Identity, 0xFF, 0x00FF},
         {CodePage::kWindows1250, 'A', L'A'},
     };
     for (const KnownByte& c : cases) {
@@ -53,7 +51,7 @@ TEST(CodePages, DefinedBytesRoundTrip) {
 }
 
 TEST(CodePages, UnitsThePageCannotHoldBecomeQuestionMarks) {
-    EXPECT_EQ('?', platform::EncodeUnit(CodePage::kWindows1252, 0x0105));   // ą
+    EXPECT_EQ('?', platform::EncodeUnit(CodePage::kWindows1252, 0x0105)); // ą
     EXPECT_EQ('?', platform::EncodeUnit(CodePage::kWindows1250, 0xFFFD));
     EXPECT_EQ('?', platform::EncodeUnit(CodePage::kWindows1250, 0x0080));
     EXPECT_EQ('?', platform::EncodeUnit(CodePage::kLatin1Identity, 0x0100));
@@ -67,14 +65,10 @@ TEST(Locale, NamesAndCodePages) {
         CodePage page;
     };
     const Case cases[] = {
-        {L"", true, CodePage::kLatin1Identity},
-        {L"C", true, CodePage::kLatin1Identity},
-        {L"en_US", true, CodePage::kWindows1252},
-        {L"pl_PL", true, CodePage::kWindows1250},
-        {L"pl_PL.1250", true, CodePage::kWindows1250},
-        {L"en_US.UTF-8", true, CodePage::kWindows1252},
-        {L"Polish", false, CodePage::kWindows1250},
-        {L"pl_pl", false, CodePage::kWindows1250},
+        {L"", true, CodePage::kLatin1Identity},        {L"C", true, CodePage::kLatin1Identity},
+        {L"en_US", true, CodePage::kWindows1252},      {L"pl_PL", true, CodePage::kWindows1250},
+        {L"pl_PL.1250", true, CodePage::kWindows1250}, {L"en_US.UTF-8", true, CodePage::kWindows1252},
+        {L"Polish", false, CodePage::kWindows1250},    {L"pl_pl", false, CodePage::kWindows1250},
         {L".1250", false, CodePage::kWindows1250},
     };
     for (const Case& c : cases) {
@@ -93,17 +87,13 @@ TEST(UnicodeRules, CaseMapping) {
         wchar_t c, upper, lower;
     };
     const Case cases[] = {
-        {L'a', L'A', L'a'},
-        {L'Z', L'Z', L'z'},
-        {L'1', L'1', L'1'},
-        {0x0105, 0x0104, 0x0105},   // ą
-        {0x017C, 0x017B, 0x017C},   // ż
-        {0x017F, L'S', 0x017F},     // long s
-        {0x03C2, 0x03A3, 0x03C2},   // final sigma
-        {0x00DF, 0x00DF, 0x00DF},   // sharp s has no one-unit upper form
-        {0xD800, 0xD800, 0xD800},   // surrogates are left alone
-        {0xDFFF, 0xDFFF, 0xDFFF},
-        {0xFF41, 0xFF21, 0xFF41},   // fullwidth a
+        {L'a', L'A', L'a'},       {L'Z', L'Z', L'z'},       {L'1', L'1', L'1'}, {0x0105, 0x0104, 0x0105}, // ą
+        {0x017C, 0x017B, 0x017C},                                                                         // ż
+        {0x017F, L'S', 0x017F},                                                                           // long s
+        {0x03C2, 0x03A3, 0x03C2},                                                                         // final sigma
+        {0x00DF, 0x00DF, 0x00DF},                           // sharp s has no one-unit upper form
+        {0xD800, 0xD800, 0xD800},                           // surrogates are left alone
+        {0xDFFF, 0xDFFF, 0xDFFF}, {0xFF41, 0xFF21, 0xFF41}, // fullwidth a
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.c));
@@ -113,10 +103,12 @@ TEST(UnicodeRules, CaseMapping) {
 }
 
 TEST(UnicodeRules, WhiteSpace) {
-    for (wchar_t c : {L' ', L'\t', L'\n', L'\v', L'\f', L'\r', wchar_t(0x2003), wchar_t(0x3000)})
+    for (wchar_t c : {L' ', L'\t', L'\n', L'\v', L'\f', L'\r', wchar_t(0x2003), wchar_t(0x3000)}) {
         EXPECT_TRUE(platform::UnicodeIsSpace(c)) << static_cast<int>(c);
-    for (wchar_t c : {L'a', L'\0', L'_', wchar_t(0x200B), wchar_t(0xD800)})
+    }
+    for (wchar_t c : {L'a', L'\0', L'_', wchar_t(0x200B), wchar_t(0xD800)}) {
         EXPECT_FALSE(platform::UnicodeIsSpace(c)) << static_cast<int>(c);
+    }
 }
 
 } // namespace

@@ -13,7 +13,7 @@ class CTestHost : public IExpressionHost {
 public:
     CTestHost() {
         parser.LoadText(L"var a\nif (x) {\n}\n", L"t.u");
-        parser.SetTokenStart(6);  // the if, on line 2
+        parser.SetTokenStart(6); // the if, on line 2
         variables.emplace(L"a", CVariable(L"a", 0, 0, CVariable::kKindU32));
         variables.emplace(L"b", CVariable(L"b", 5, 0, CVariable::kKindU32));
         variables.emplace(L"big", CVariable(L"big", 0, 1, CVariable::kKindI64));
@@ -22,7 +22,9 @@ public:
     const CParserCore& GetErrorLocator() const override { return parser; }
     bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override {
         const auto it = functions.find(name);
-        if (it == functions.end()) return false;
+        if (it == functions.end()) {
+            return false;
+        }
         signature = it->second;
         return true;
     }
@@ -32,15 +34,20 @@ public:
     }
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override {
         calls.push_back(name);
-        for (const std::wstring& argument : arguments) calls.push_back(argument);
-        if (name == L"Neg") return -1;
-        if (name == L"Rnd") return static_cast<int32_t>(arguments.size() + 2);
+        for (const std::wstring& argument : arguments) {
+            calls.push_back(argument);
+        }
+        if (name == L"Neg") {
+            return -1;
+        }
+        if (name == L"Rnd") {
+            return static_cast<int32_t>(arguments.size() + 2);
+        }
         return 0;
     }
 
     CParserCore parser;
-    std::map<std::wstring, std::wstring> functions = {
-        {L"Rnd", L"nn"}, {L"Neg", L""}, {L"Say", L"s"}, {L"Half", L"f"}};
+    std::map<std::wstring, std::wstring> functions = {{L"Rnd", L"nn"}, {L"Neg", L""}, {L"Say", L"s"}, {L"Half", L"f"}};
     std::map<std::wstring, CVariable> variables;
     std::vector<std::wstring> calls;
 };
@@ -50,10 +57,16 @@ public:
 std::wstring Render(const TNodeList& nodes) {
     std::wstring out;
     for (const TNode& node : nodes) {
-        if (!out.empty()) out += L' ';
-        if (node.kind == kNodeArgument) out += L"'" + node.text + L"'";
-        else if (node.kind == kNodeCall) out += node.text + L"()";
-        else out += node.text;
+        if (!out.empty()) {
+            out += L' ';
+        }
+        if (node.kind == kNodeArgument) {
+            out += L"'" + node.text + L"'";
+        } else if (node.kind == kNodeCall) {
+            out += node.text + L"()";
+        } else {
+            out += node.text;
+        }
     }
     return out;
 }
@@ -75,7 +88,10 @@ uint32_t ErrorCode(F action) {
 }
 
 TEST(ExpressionTest, CompilesToPostfixWithPriorities) {
-    const struct { const wchar_t* text; const wchar_t* postfix; } cases[] = {
+    const struct {
+        const wchar_t* text;
+        const wchar_t* postfix;
+    } cases[] = {
         {L"a == 1 || b == 2", L"a 1 == b 2 == ||"},
         {L"!a && b", L"a ! b &&"},
         {L"1 < 2 == 1", L"1 2 1 == <"},
@@ -87,9 +103,12 @@ TEST(ExpressionTest, CompilesToPostfixWithPriorities) {
         {L"!(a || b)", L"a b || !"},
         {L"! ! a", L"a ! !"},
         {L"a!=b", L"a b !="},
-        {L"x<=3 && y_2>=4", L"x 3 <= y_2 4 >="  L" &&"},
+        {L"x<=3 && y_2>=4",
+         L"x 3 <= y_2 4 >="
+         L" &&"},
         {L"Rnd(1, 6) > 3", L"'1' '6' Rnd() 3 >"},
-        {L"Say( \"a, b.\" ) && Half(2.5) && Half(\"12\") && Neg( )", L"'a, b.' Say() '2.5' Half() '12' Half() Neg() && && &&"},
+        {L"Say( \"a, b.\" ) && Half(2.5) && Half(\"12\") && Neg( )",
+         L"'a, b.' Say() '2.5' Half() '12' Half() Neg() && && &&"},
         {L"  ", L""},
     };
     for (const auto& c : cases) {
@@ -109,20 +128,47 @@ TEST(ExpressionTest, NumbersAreUnsignedDecimals) {
 }
 
 TEST(ExpressionTest, CompileErrors) {
-    const struct { const wchar_t* text; uint32_t code; } cases[] = {
-        {L"a = b", 17}, {L"a & b", 17}, {L"a | b", 17}, {L"a ^ b", 17},
-        {L"a << b", 17}, {L"!!a", 17}, {L"a =! b", 17}, {L"a ><b", 17},
-        {L"a === b", 16}, {L"a &&! b", 16},
-        {L"$", 18}, {L"1_", 18}, {L"1.5", 18},
+    const struct {
+        const wchar_t* text;
+        uint32_t code;
+    } cases[] = {
+        {L"a = b", 17},
+        {L"a & b", 17},
+        {L"a | b", 17},
+        {L"a ^ b", 17},
+        {L"a << b", 17},
+        {L"!!a", 17},
+        {L"a =! b", 17},
+        {L"a ><b", 17},
+        {L"a === b", 16},
+        {L"a &&! b", 16},
+        {L"$", 18},
+        {L"1_", 18},
+        {L"1.5", 18},
         {L"_a", 19},
-        {L"a$", 20}, {L"a.b", 20},
+        {L"a$", 20},
+        {L"a.b", 20},
         {L"1a", 21},
-        {L"a)", 22}, {L"(a))", 22},
-        {L"(a", 24}, {L"((a)", 24}, {L"Rnd(1", 24}, {L"Rnd(\"1, 2)", 24}, {L"Rnd(1, (2))", 24},
-        {L"Rnd(a, 1)", 26}, {L"Rnd(1, -2)", 26}, {L"Rnd(1,)", 26}, {L"Rnd(,1)", 26},
-        {L"Rnd(\"a\"1, 2)", 26}, {L"Rnd(1\"a\", 2)", 26},
-        {L"Rnd(1)", 27}, {L"Rnd(1, 2, 3)", 27}, {L"Rnd()", 27},
-        {L"Rnd(1, 2.5)", 28}, {L"Rnd(1, \"x\")", 28}, {L"Say(2.5)", 28}, {L"Half(\"2.5\")", 28},
+        {L"a)", 22},
+        {L"(a))", 22},
+        {L"(a", 24},
+        {L"((a)", 24},
+        {L"Rnd(1", 24},
+        {L"Rnd(\"1, 2)", 24},
+        {L"Rnd(1, (2))", 24},
+        {L"Rnd(a, 1)", 26},
+        {L"Rnd(1, -2)", 26},
+        {L"Rnd(1,)", 26},
+        {L"Rnd(,1)", 26},
+        {L"Rnd(\"a\"1, 2)", 26},
+        {L"Rnd(1\"a\", 2)", 26},
+        {L"Rnd(1)", 27},
+        {L"Rnd(1, 2, 3)", 27},
+        {L"Rnd()", 27},
+        {L"Rnd(1, 2.5)", 28},
+        {L"Rnd(1, \"x\")", 28},
+        {L"Say(2.5)", 28},
+        {L"Half(\"2.5\")", 28},
         {L"Nope(1)", 33},
     };
     for (const auto& c : cases) {
@@ -163,13 +209,27 @@ TEST(ExpressionTest, ErrorsNameTheRoutineAndTheStatementLine) {
 }
 
 TEST(ExpressionTest, EvaluatesAsUnsigned64BitValues) {
-    const struct { const wchar_t* text; uint64_t value; } cases[] = {
-        {L"a == 0 || b == 2", 1}, {L"a == 1 || b == 2", 0},
-        {L"big < 1", 0}, {L"big > 4294967295", 1},
-        {L"!a && b", 1}, {L"!b && a", 0}, {L"!(a && b)", 1},
-        {L"1 < 2 == 1", 0}, {L"(1 < 2) == 1", 1},
-        {L"b ^^ a", 1}, {L"b ^^ b", 0}, {L"a ^^ a", 0},
-        {L"b >= 5", 1}, {L"b > 5", 0}, {L"b <= 4", 0}, {L"b != 5", 0}, {L"b < 6", 1},
+    const struct {
+        const wchar_t* text;
+        uint64_t value;
+    } cases[] = {
+        {L"a == 0 || b == 2", 1},
+        {L"a == 1 || b == 2", 0},
+        {L"big < 1", 0},
+        {L"big > 4294967295", 1},
+        {L"!a && b", 1},
+        {L"!b && a", 0},
+        {L"!(a && b)", 1},
+        {L"1 < 2 == 1", 0},
+        {L"(1 < 2) == 1", 1},
+        {L"b ^^ a", 1},
+        {L"b ^^ b", 0},
+        {L"a ^^ a", 0},
+        {L"b >= 5", 1},
+        {L"b > 5", 0},
+        {L"b <= 4", 0},
+        {L"b != 5", 0},
+        {L"b < 6", 1},
         {L"b", 5},
         // A call's 32-bit result is widened with its sign.
         {L"Neg() > 4294967295", 1},
@@ -193,7 +253,11 @@ TEST(ExpressionTest, CallsGetTheirArgumentsInOrder) {
 
 TEST(ExpressionTest, EvaluationErrors) {
     const TNode a(kNodeName, L"a"), one(kNodeNumber, L"1", 1);
-    const struct { const char* what; TNodeList nodes; uint32_t code; } cases[] = {
+    const struct {
+        const char* what;
+        TNodeList nodes;
+        uint32_t code;
+    } cases[] = {
         {"empty condition", {}, 14},
         {"two values", {a, one}, 25},
         {"operator without operands", {TNode(kNodeEqual, L"==")}, 25},

@@ -26,8 +26,9 @@ CParserCore Scanner(const std::wstring& text) {
 std::vector<std::wstring> AllWords(CParserCore& parser, uint32_t comma) {
     std::vector<std::wstring> words;
     // A bound, so a scanner that stops moving fails instead of hanging.
-    for (int i = 0; i < 100 && parser.GetWord(comma); ++i)
+    for (int i = 0; i < 100 && parser.GetWord(comma); ++i) {
         words.push_back(parser.GetToken());
+    }
     return words;
 }
 
@@ -75,7 +76,7 @@ TEST(ParserCoreTest, GetWordPositionAndTokenStart) {
     CParserCore parser = Scanner(L"  ab  cd");
     ASSERT_TRUE(parser.GetWord(0));
     EXPECT_EQ(parser.GetTokenStart(), 2u);
-    EXPECT_EQ(parser.GetPosition(), 4u);   // on the delimiter after the word
+    EXPECT_EQ(parser.GetPosition(), 4u); // on the delimiter after the word
     ASSERT_TRUE(parser.GetWord(0));
     EXPECT_EQ(parser.GetTokenStart(), 6u);
     EXPECT_EQ(parser.GetPosition(), kEnd);
@@ -84,8 +85,9 @@ TEST(ParserCoreTest, GetWordPositionAndTokenStart) {
 
 TEST(ParserCoreTest, LongRunOfCommentLinesIsSkipped) {
     std::wstring text;
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         text += L"// comment\n";
+    }
     CParserCore parser = Scanner(text + L"end");
     ASSERT_TRUE(parser.GetWord(0));
     EXPECT_EQ(parser.GetToken(), L"end");
@@ -97,14 +99,15 @@ TEST(ParserCoreTest, LineNumbersAgreeForEveryLineEnd) {
     for (const std::wstring eol : {L"\r\n", L"\n", L"\r"}) {
         CParserCore parser = Scanner(L"a" + eol + L"b" + eol + eol + L"c" + eol + L"// x" + eol + L"d");
         std::vector<uint32_t> lines;
-        while (parser.GetWord(0))
+        while (parser.GetWord(0)) {
             lines.push_back(parser.GetLineNumber());
+        }
         EXPECT_EQ(lines, (std::vector<uint32_t>{1, 2, 4, 6})) << eol.size();
     }
     EXPECT_EQ(Scanner(L"").GetLineNumber(), 0u);
     EXPECT_EQ(Scanner(L"x").GetLineNumber(), 1u);
     CParserCore parser = Scanner(L"\n\nx");
-    parser.SetTokenStart(1000);   // beyond the text: counts the whole text
+    parser.SetTokenStart(1000); // beyond the text: counts the whole text
     EXPECT_EQ(parser.GetLineNumber(), 3u);
 }
 
@@ -163,7 +166,7 @@ TEST(ParserCoreTest, StepBack) {
     CParserCore parser = Scanner(L"var x 55");
     ASSERT_EQ(AllWords(parser, 0).size(), 3u);
     ASSERT_EQ(parser.GetPosition(), kEnd);
-    parser.StepBack();   // from a used-up text: before the last word
+    parser.StepBack(); // from a used-up text: before the last word
     EXPECT_EQ(parser.GetPosition(), 5u);
     EXPECT_EQ(parser.GetTokenStart(), 5u);
     ASSERT_TRUE(parser.GetNumber());
@@ -284,8 +287,9 @@ TEST(ParserCoreTest, ExtractArgs) {
         {L"1, \"\"", false, {L"1", L""}},
     };
     CParserCore parser = Scanner(L"");
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(parser.ExtractArgs(c.text, c.names), c.args) << c.text;
+    }
 }
 
 TEST(ParserCoreTest, DroppedMinusSignIsReported) {
@@ -305,13 +309,14 @@ TEST(ParserCoreTest, ExtractArgsRejects) {
         const wchar_t* text;
         bool names;
     } cases[] = {
-        {L"1,", false}, {L"1,2", false}, {L"1, 2,", false}, {L"-1", false},
+        {L"1,", false}, {L"1,2", false}, {L"1, 2,", false},  {L"-1", false},
         {L"a", false},  {L"1a", false},  {L"\"a\".", false}, {L"1 \"a\"", false},
     };
     CParserCore parser = Scanner(L"x\ny");
     parser.SetTokenStart(2);
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(ScriptErrorCode([&] { parser.ExtractArgs(c.text, c.names); }), 41u) << c.text;
+    }
     try {
         parser.ExtractArgs(L"1,", false);
     } catch (const CScriptException& e) {
@@ -330,7 +335,7 @@ TEST(ParserCoreTest, ExtractSingleArgMovesToTheNextArgument) {
     EXPECT_EQ(index, 4u);
     EXPECT_FALSE(CParserCore::ExtractSingleArg(L"7 , \"s\"", index, false, parser, arg));
     EXPECT_EQ(arg, L"s");
-    index = 50;   // beyond the list
+    index = 50; // beyond the list
     EXPECT_FALSE(CParserCore::ExtractSingleArg(L"1", index, false, parser, arg));
     EXPECT_EQ(arg, L"");
 }

@@ -42,20 +42,21 @@ TEST_F(RecordsTest, StoredFormsAreByteExact) {
     TNode node(2, L"12", 0x10000000Cull);
     TQuestItem quest(0x0102);
     quest.number = 7, quest.alias = L"k";
-    const struct { const char* what; std::function<void()> save; Bytes bytes; } cases[] = {
-        {"command", [] { SampleCommand().Save(); },
-         {3, 0, 0, 0, 4, 3, 2, 1, 5, 0, 0, 0, 6, 0, 0, 0, 7, 0, 0, 0, 0, 1, 0, 0, 1,
-          2, 0, 0, 0, 'a', 0, 'b', 0, 0, 0, 0, 0, 1, 0, 0, 0, 'x', 0}},
-        {"node", [&] { node.Save(); },
-         {2, 0, 0, 0, 2, 0, 0, 0, '1', 0, '2', 0, 0, 0, 0, 0, 12, 0, 0, 0, 1, 0, 0, 0}},
-        {"variable", [] { SampleVariable().Save(); },
-         {1, 0, 0, 0, 'v', 0, 2, 0, 0, 0, 0, 0x2C, 1, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF,
-          3, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}},
-        {"default variable", [] { CVariable().Save(); },
-         {0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF,
-          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-        {"quest item", [&] { quest.Save(); },
-         {2, 1, 1, 0, 0, 0, 7, 0, 0, 0, 1, 0, 0, 0, 'k', 0, 0, 0, 0, 0}},
+    const struct {
+        const char* what;
+        std::function<void()> save;
+        Bytes bytes;
+    } cases[] = {
+        {"command", [] { SampleCommand().Save(); }, {3, 0,   0, 0, 4, 3, 2, 1, 5, 0, 0, 0,   6, 0, 0,
+                                                     0, 7,   0, 0, 0, 0, 1, 0, 0, 1, 2, 0,   0, 0, 'a',
+                                                     0, 'b', 0, 0, 0, 0, 0, 1, 0, 0, 0, 'x', 0}},
+        {"node", [&] { node.Save(); }, {2, 0, 0, 0, 2, 0, 0, 0, '1', 0, '2', 0, 0, 0, 0, 0, 12, 0, 0, 0, 1, 0, 0, 0}},
+        {"variable", [] { SampleVariable().Save(); }, {1, 0, 0, 0, 'v',  0,    2, 0, 0, 0, 0,    0x2C, 1,    0,   0,
+                                                       0, 0, 0, 0, 0xFF, 0xFF, 3, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {"default variable", [] { CVariable().Save(); }, {0,    0,    0,    0,    3,    0,    0,    0,    0,
+                                                          0,    0,    0,    0,    0,    0,    0,    0,    0xFF,
+                                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {"quest item", [&] { quest.Save(); }, {2, 1, 1, 0, 0, 0, 7, 0, 0, 0, 1, 0, 0, 0, 'k', 0, 0, 0, 0, 0}},
         {"no variables", [] { CParseResults().Save(); }, {0, 0, 0, 0}},
         {"extra data", [] { TScriptExtraData().Save(); }, {}},
     };

@@ -20,9 +20,13 @@ public:
     CPeekScript() { RegisterFunction(L"Peek", 2, L"", 0, 0, 0); }
     using CScriptBase::ExecuteFunction;
     int32_t ExecuteFunction(uint32_t id) override {
-        if (id != 2) return CScriptBase::ExecuteFunction(id);
+        if (id != 2) {
+            return CScriptBase::ExecuteFunction(id);
+        }
         std::wstring names;
-        for (uint32_t i = 0; i < GetLocalCount(); ++i) names += GetLocal(i).GetName() + L" ";
+        for (uint32_t i = 0; i < GetLocalCount(); ++i) {
+            names += GetLocal(i).GetName() + L" ";
+        }
         seen.push_back(names);
         return 0;
     }
@@ -216,7 +220,8 @@ TEST(ScriptBaseTest, EventsRunByName) {
     script.files[L"base.u"] = L"function OnEnter() {\nprint \"base\"\n}\n";
     script.LoadText(
         L"extends \"base.u\"\n"
-        L"overridden function onenter() {\nprint \"derived\"\nPeek()\n}\n", L"t.u");
+        L"overridden function onenter() {\nprint \"derived\"\nPeek()\n}\n",
+        L"t.u");
     script.Parse();
 
     // An event the script does not define: nothing happens, the values wait.
@@ -249,7 +254,7 @@ TEST(ScriptBaseTest, EventWithAResultAndAJumpOut) {
     run.script.ResetRuntime();
     // A jump out of the event ends it, at the label.
     EXPECT_TRUE(run.script.ExecuteUserFunction(L"J", 0, L"", true, true));
-    EXPECT_EQ(run.script.GetCurrentCommand(), 0);  // the label
+    EXPECT_EQ(run.script.GetCurrentCommand(), 0); // the label
     EXPECT_TRUE(run.script.GetCallFrames().empty());
     EXPECT_EQ(run.Output(), L"");
 }

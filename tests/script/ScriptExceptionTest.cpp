@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -67,8 +67,9 @@ TEST(ScriptExceptionTest, MessageTable) {
     EXPECT_STREQ(CScriptException::MessageFor(72), L"Unknown error");
     EXPECT_STREQ(CScriptException::MessageFor(0xFFFFFFFF), L"Unknown error");
     std::set<std::wstring> distinct;
-    for (uint32_t code = 0; code < CScriptException::kMessageCount; ++code)
+    for (uint32_t code = 0; code < CScriptException::kMessageCount; ++code) {
         distinct.insert(CScriptException::MessageFor(code));
+    }
     EXPECT_EQ(distinct.size(), 72u);
     EXPECT_EQ(distinct.count(L"Unknown error"), 0u);
 }
@@ -128,9 +129,10 @@ TEST_F(ScriptExceptionConsoleTest, IgnoreReturns) {
     CScriptException(41, L"M", L"f", 1, ParserOnLine12()).ShowMessageBox();
     EXPECT_EQ(prompt.asked, 1);
     EXPECT_EQ(prompt.title, L"Script Error");
-    EXPECT_EQ(prompt.text, L"Error in script file 'a.u'. Press Abort to terminate the program, Retry to debug "
-                           L"the script engine or Ignore to continue.\n\nUnexpected character");
-    EXPECT_EQ(console.out, "pending");   // written out before the question
+    EXPECT_EQ(prompt.text,
+              L"Error in script file 'a.u'. Press Abort to terminate the program, Retry to debug "
+              L"the script engine or Ignore to continue.\n\nUnexpected character");
+    EXPECT_EQ(console.out, "pending"); // written out before the question
     EXPECT_EQ(debugger.breaks, 0);
 }
 
@@ -175,9 +177,10 @@ TEST(ConsolePromptTest, WithoutATerminalAnswersIgnoreAtOnce) {
     EXPECT_EQ(answer.get(), platform::PromptAnswer::kIgnore);
     fcntl(output[0], F_SETFL, O_NONBLOCK);
     char c;
-    EXPECT_EQ(read(output[0], &c, 1), -1);   // nothing written
-    for (int fd : {input[0], input[1], output[0], output[1]})
+    EXPECT_EQ(read(output[0], &c, 1), -1); // nothing written
+    for (int fd : {input[0], input[1], output[0], output[1]}) {
         close(fd);
+    }
 }
 
 TEST(ConsolePromptTest, OnATerminalReadsTheAnswer) {
@@ -191,8 +194,9 @@ TEST(ConsolePromptTest, OnATerminalReadsTheAnswer) {
     };
     for (const auto& c : cases) {
         const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
             GTEST_SKIP() << "no pseudo terminals here";
+        }
         const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
         ASSERT_GE(slave, 0);
         ASSERT_EQ(write(master, c.typed, std::strlen(c.typed)), static_cast<ssize_t>(std::strlen(c.typed)));

@@ -11,7 +11,7 @@ using scripttest::CWarningCapture;
 
 struct TErrorCase {
     const wchar_t* text;
-    int error;  // -1: parses
+    int error; // -1: parses
     uint32_t line;
 };
 
@@ -93,11 +93,13 @@ TEST(ScriptParseTest, StatementForms) {
     EXPECT_EQ(variables[1].GetValue(), 4);
 
     const auto& c = run.Commands();
-    const uint32_t kinds[] = {kCmdFunction, kCmdReturn, kCmdExit, kCmdCloseBrace, kCmdLabel, kCmdIf, kCmdLabel,
-                              kCmdPrintln, kCmdCloseBrace, kCmdElse, kCmdIf, kCmdPrint, kCmdCloseBrace, kCmdElse,
-                              kCmdSystem, kCmdCloseBrace, kCmdEnd};
+    const uint32_t kinds[] = {kCmdFunction,   kCmdReturn,  kCmdExit,       kCmdCloseBrace, kCmdLabel, kCmdIf,
+                              kCmdLabel,      kCmdPrintln, kCmdCloseBrace, kCmdElse,       kCmdIf,    kCmdPrint,
+                              kCmdCloseBrace, kCmdElse,    kCmdSystem,     kCmdCloseBrace, kCmdEnd};
     ASSERT_EQ(c.size(), sizeof(kinds) / sizeof(kinds[0]));
-    for (size_t i = 0; i < c.size(); ++i) EXPECT_EQ(c[i].kind, kinds[i]) << i;
+    for (size_t i = 0; i < c.size(); ++i) {
+        EXPECT_EQ(c[i].kind, kinds[i]) << i;
+    }
     // The function: three parameters stored last first, signature "nnn".
     EXPECT_EQ(c[0].extra, 3u);
     EXPECT_EQ(c[0].target, 0u);
@@ -122,7 +124,9 @@ TEST(ScriptParseTest, StatementForms) {
     EXPECT_EQ(c[11].name, L"two words");
     EXPECT_EQ(c[13].argument, 0u);
     EXPECT_EQ(c[14].name, L"cmd");
-    for (size_t brace : {8u, 12u, 15u}) EXPECT_EQ(c[brace].block, 0u);
+    for (size_t brace : {8u, 12u, 15u}) {
+        EXPECT_EQ(c[brace].block, 0u);
+    }
     EXPECT_EQ(c[15].argument, kCmdElse);
     EXPECT_EQ(c[5].block, 0u);
 }
@@ -276,17 +280,17 @@ TEST(ScriptParseTest, CheckErrors) {
 
 TEST(ScriptParseTest, BreakAndContinueFindTheirLoop) {
     CRun run(
-        L"for i = 1 to 2 {\n"       // 0
-        L"  break\n"                 // 1
-        L"  for j = 1 to 2 {\n"     // 2
-        L"    if (j == 1) {\n"      // 3
-        L"      continue\n"          // 4
-        L"    }\n"                   // 5
-        L"  }\n"                     // 6
-        L"  if (i == 1) {\n"        // 7
-        L"    break\n"               // 8
-        L"  }\n"                     // 9
-        L"}\n");                     // 10
+        L"for i = 1 to 2 {\n"   // 0
+        L"  break\n"            // 1
+        L"  for j = 1 to 2 {\n" // 2
+        L"    if (j == 1) {\n"  // 3
+        L"      continue\n"     // 4
+        L"    }\n"              // 5
+        L"  }\n"                // 6
+        L"  if (i == 1) {\n"    // 7
+        L"    break\n"          // 8
+        L"  }\n"                // 9
+        L"}\n");                // 10
     ASSERT_TRUE(run.Parse()) << run.error;
     const auto& c = run.Commands();
     EXPECT_EQ(c[1].argument, 10u);
@@ -303,7 +307,7 @@ TEST(ScriptParseTest, UnusedVariableWarnings) {
     {
         CWarningCapture warnings;
         CRun run(text, "", L"Scripts/npc.u");
-        run.Parse();  // c in a call's arguments is no use, and fails as a name
+        run.Parse(); // c in a call's arguments is no use, and fails as a name
         EXPECT_EQ(warnings.Text(), expected);
     }
     for (const wchar_t* name : {L"_global.u", L"Data\\Scripts\\_GLOBAL.U", L"x/_Global.u"}) {

@@ -129,12 +129,11 @@ TEST(ScriptRunTest, ProgramUsingMostOfTheLanguage) {
     EXPECT_EQ(warnings.Text(), "");
 }
 
-
 struct TRunCase {
     const wchar_t* text;
     const char* input;
     const wchar_t* output;
-    int error;  // -1: runs through
+    int error; // -1: runs through
 };
 
 void CheckRuns(const TRunCase* cases, size_t count) {
@@ -158,9 +157,11 @@ TEST(ScriptRunTest, Statements) {
         {L"var n = 4294967295\nincr n\nprintln n\n", "", L"4294967295\n", -1},
         {L"var n = 0\ndecr n\nprintln n\nincr n\nincr n\ndecr n\nprintln n\n", "", L"0\n1\n", -1},
         // if / else if / else: exactly one branch runs
-        {L"var a = 2\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nprint \"2\"\n} else {\nprint \"3\"\n}\nprint \"|\"\n",
+        {L"var a = 2\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nprint \"2\"\n} else {\nprint \"3\"\n}\nprint "
+         L"\"|\"\n",
          "", L"2|", -1},
-        {L"var a = 5\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nprint \"2\"\n} else {\nprint \"3\"\n}\n", "", L"3", -1},
+        {L"var a = 5\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nprint \"2\"\n} else {\nprint \"3\"\n}\n", "",
+         L"3", -1},
         {L"var a = 1\nif (a == 1) {\nprint \"1\"\n} else {\nprint \"3\"\n}\nprint \"|\"\n", "", L"1|", -1},
         {L"var a = 0\nif (a == 1) {\nprint \"1\"\n}\nprint \"|\"\n", "", L"|", -1},
         // exit ends the run, also from inside calls and conditions
@@ -176,13 +177,17 @@ TEST(ScriptRunTest, Statements) {
         // the end of input reads as all ones
         {L"iin iout ishr iin iout ishr iin iout\n", "AB", L"6566255", -1},
         {L"iin iout\n", "", L"255", -1},
-        {L"iin iout\n", "\xC5\x82", L"66", -1},  // U+0142: its low 8 bits
+        {L"iin iout\n", "\xC5\x82", L"66", -1}, // U+0142: its low 8 bits
         // a tape loop that reads until a zero cell: U+0100 has low bits 0
-        {L"iin\nicmp\niout\niin\niloop\n", "abc\xC4\x80" "def", L"979899", -1},
+        {L"iin\nicmp\niout\niin\niloop\n",
+         "abc\xC4\x80"
+         "def",
+         L"979899", -1},
         // upper-case tape words
         {L"I+ I+ I- iout\n", "", L"1", -1},
         // input: numbers; bad input and the end of input give 0
-        {L"var a = 9\nvar b = 9\nvar c = 9\ninput a\ninput b\ninput c\nprint a\nprint b\nprint c\n", "42 x7 ", L"4200", -1},
+        {L"var a = 9\nvar b = 9\nvar c = 9\ninput a\ninput b\ninput c\nprint a\nprint b\nprint c\n", "42 x7 ", L"4200",
+         -1},
         {L"var n = 1\nvar k = 0\nmore:\ninput n\nincr k\nif (n != 0) {\ngoto more\n}\nprint k\n", "3 2 oops", L"3", -1},
         {L"var n = 1\nmore:\ninput n\nif (n != 0) {\ngoto more\n}\nprint \"done\"\n", "5 6", L"done", -1},
         // a returned value is signed: one above 2147483647 is negative when assigned
@@ -250,7 +255,8 @@ TEST(ScriptRunTest, CallsReturnToTheirCaller) {
         // a call inside a loop keeps the loop's counter
         {L"for i = 1 to 3 {\nF(9)\nprint i\n}\nfunction F(i) {\nprint \"-\"\n}\n", "", L"-1-2-3", -1},
         // goto to a label inside the same function keeps its frame
-        {L"var n = 0\nvar r = 0\nr = F()\nprint r\nprint n\nfunction F() {\ntop:\nincr n\nif (n < 3) {\ngoto top\n}\nreturn 9\n}\n",
+        {L"var n = 0\nvar r = 0\nr = F()\nprint r\nprint n\nfunction F() {\ntop:\nincr n\nif (n < 3) {\ngoto "
+         L"top\n}\nreturn 9\n}\n",
          "", L"93", -1},
         // labels are matched without regard to case
         {L"var n = 0\nagain:\nincr n\nif (n < 2) {\ngoto AGAIN\n}\nprint n\n", "", L"2", -1},
@@ -328,7 +334,9 @@ TEST(ScriptRunTest, RndAndChanceInScripts) {
     vek::CStdRand generator;
     generator.Seed(1);
     vek::SetRandomGenerator(&generator);
-    CRun run(L"var a = 0\nvar b = 0\nvar c = 0\na = Rnd(3, 3)\nb = Rnd(6, 1)\nc = Chance(5, 5)\nprint a\nprint b\nprint c\n");
+    CRun run(
+        L"var a = 0\nvar b = 0\nvar c = 0\na = Rnd(3, 3)\nb = Rnd(6, 1)\nc = Chance(5, 5)\nprint a\nprint b\nprint "
+        L"c\n");
     const bool ran = run.Run();
     vek::SetRandomGenerator(nullptr);
     ASSERT_TRUE(ran);

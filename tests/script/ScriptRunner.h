@@ -37,7 +37,9 @@ class CTestScript : public CScriptBase {
 public:
     void LoadBaseScript(const std::wstring& path) override {
         const auto it = files.find(path);
-        if (it == files.end()) throw CScriptException(0, L"Test", L"CTestScript::LoadBaseScript", __LINE__, *this);
+        if (it == files.end()) {
+            throw CScriptException(0, L"Test", L"CTestScript::LoadBaseScript", __LINE__, *this);
+        }
         LoadText(it->second, path);
     }
     std::map<std::wstring, std::wstring> files;
@@ -69,7 +71,9 @@ public:
     }
     // Parses and runs; true when both succeeded.
     bool Run() {
-        if (!Parse()) return false;
+        if (!Parse()) {
+            return false;
+        }
         try {
             script.ResetRuntime();
             script.Execute();
@@ -88,7 +92,7 @@ public:
     const std::vector<TCommand>& Commands() const { return script.GetParseResults().Commands(); }
 
     CTestScript script;
-    int error = -1;        // code of the script error, -1 when none
+    int error = -1; // code of the script error, -1 when none
     uint32_t errorLine = 0;
     std::wstring errorFunction;
 

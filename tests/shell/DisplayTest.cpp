@@ -86,7 +86,7 @@ TEST_F(GameWithFake, ServicesReachTheDisplayInOrder) {
                                  L"UpdateAutomapImage",
                                  L"RunModalLoop",
                              }));
-    EXPECT_EQ(m_game.GetClock(), 40u);   // the message let 30 seconds pass
+    EXPECT_EQ(m_game.GetClock(), 40u); // the message let 30 seconds pass
 }
 
 // The library's texts for the player: always into the log file, and into a
@@ -128,7 +128,7 @@ TEST(ConsoleDisplay, KeepsTheLogAndWritesWhatNeedsAWindow) {
     display.OpenWindow(kInventoryWindow, 0, 0);
     display.SetInputMode(2);
     display.Draw();
-    display.RunModalLoop();   // returns: nothing could end it
+    display.RunModalLoop(); // returns: nothing could end it
 
     const std::deque<TMessageLine>& lines = display.GetMessageLog().GetLines();
     ASSERT_EQ(lines.size(), 3u);

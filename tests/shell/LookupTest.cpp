@@ -56,8 +56,8 @@ TEST_F(Lookups, ItemsByName) {
     } cases[] = {
         {L"pochodnia", 1},
         {L"POCHODNIA", 1},
-        {L"klucz", 0},        // the first of two equal names
-        {L"torch", kNoItem},  // another language's name
+        {L"klucz", 0},       // the first of two equal names
+        {L"torch", kNoItem}, // another language's name
         {L"", kNoItem},
         {L"#7", 7},
         {L"#007", 7},
@@ -66,7 +66,8 @@ TEST_F(Lookups, ItemsByName) {
         {L"##wilk", 50001},
         {L"##WILK", 50001},
         {L"##szczur", 50000},
-        {L"##smok", kNoItem},  // not 50000 + kNoMonster wrapped round
+        {L"##smok", kNoItem}, // not 50000 + kNoMonster
+                              // wrapped round
         {L"##", kNoItem},
         {L"###", kNoItem},
     };
@@ -81,8 +82,8 @@ TEST_F(Lookups, ItemsByName) {
 }
 
 TEST_F(Lookups, MalformedItemNumbers) {
-    for (const wchar_t* name : {L"#", L"#x", L"#12x", L"# 12", L"#+1", L"#-1", L"#0x10", L"#65536",
-                                L"#4294967296", L"#99999999999999999999"}) {
+    for (const wchar_t* name : {L"#", L"#x", L"#12x", L"# 12", L"#+1", L"#-1", L"#0x10", L"#65536", L"#4294967296",
+                                L"#99999999999999999999"}) {
         SCOPED_TRACE(U(name));
         try {
             m_game.GetItemByName(name);
@@ -141,11 +142,11 @@ TEST_F(Lookups, Entities) {
         uint32_t kind;
         uint16_t position;
     } found[] = {
-        {L"POCHODNIA", CEntityError::kItem, 1},   {L"##wilk", CEntityError::kItem, 50001},
-        {L"#3", CEntityError::kItem, 3},          {L"Wilk", CEntityError::kMonster, 1},
-        {L"iskra", CEntityError::kSpell, 0},      {L"woda", CEntityError::kTerrain, 3},
-        {L"Trawa", CEntityError::kTerrain, 0},    {L"drzwi", CEntityError::kObject, 0},
-        {L"wilki", CEntityError::kEncounter, 1},  {L"SZCZURY", CEntityError::kEncounter, 0},
+        {L"POCHODNIA", CEntityError::kItem, 1},  {L"##wilk", CEntityError::kItem, 50001},
+        {L"#3", CEntityError::kItem, 3},         {L"Wilk", CEntityError::kMonster, 1},
+        {L"iskra", CEntityError::kSpell, 0},     {L"woda", CEntityError::kTerrain, 3},
+        {L"Trawa", CEntityError::kTerrain, 0},   {L"drzwi", CEntityError::kObject, 0},
+        {L"wilki", CEntityError::kEncounter, 1}, {L"SZCZURY", CEntityError::kEncounter, 0},
     };
     for (const auto& c : found) {
         SCOPED_TRACE(U(c.name));
@@ -187,7 +188,7 @@ TEST(Skills, NamesByNumber) {
     }
     file.replace(file.find(L"STR_SKILL_1 "), 11, kFirstSkillTag);
     file += std::wstring(kSkillBlockEndTag) + L" battle\n";
-    EXPECT_EQ(game.GetSkillName(1), L"Skill 1");   // no skill block yet
+    EXPECT_EQ(game.GetSkillName(1), L"Skill 1"); // no skill block yet
     game.GetStrings().LoadText(file);
 
     EXPECT_EQ(game.GetSkillName(1), L"skill 1");
@@ -204,10 +205,10 @@ TEST(ScaleU16, RoundsHalfUpWithinTheRange) {
         float factor;
         uint16_t result;
     } cases[] = {
-        {5, 0.5f, 3},         {3, 0.5f, 2},       {1, 0.5f, 1},       {1, 0.49f, 0},
-        {0, 1000.0f, 0},      {7, 0.0f, 0},       {65535, 1.0f, 65535}, {65534, 1.0f, 65534},
-        {40000, 2.0f, 65535}, {1, inf, 65535},    {100, -1.0f, 0},    {65535, -0.5f, 0},
-        {100, -0.004f, 0},    {1, -inf, 0},       {1, std::nanf(""), 0}, {0, inf, 0},
+        {5, 0.5f, 3},         {3, 0.5f, 2},    {1, 0.5f, 1},          {1, 0.49f, 0},
+        {0, 1000.0f, 0},      {7, 0.0f, 0},    {65535, 1.0f, 65535},  {65534, 1.0f, 65534},
+        {40000, 2.0f, 65535}, {1, inf, 65535}, {100, -1.0f, 0},       {65535, -0.5f, 0},
+        {100, -0.004f, 0},    {1, -inf, 0},    {1, std::nanf(""), 0}, {0, inf, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.value) + " x " + std::to_string(c.factor));
@@ -232,7 +233,7 @@ TEST(GameClock, ElapsedTimeSinceTheExit) {
     };
     CGame game;
     game.SetClock(100);
-    EXPECT_EQ(game.GetElapsedTime(), 0u);   // no current location
+    EXPECT_EQ(game.GetElapsedTime(), 0u); // no current location
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.clock) + " - " + std::to_string(c.exitTime));
         game.SetClock(c.clock);

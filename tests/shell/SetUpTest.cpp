@@ -138,7 +138,7 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
 
 // A set-up that fails half-way leaves nothing behind once the game is gone.
 TEST_F(GameFolder, FailedSetUpReleasesWhatItMade) {
-    WriteConfig(false);   // the archive, which this folder lacks
+    WriteConfig(false); // the archive, which this folder lacks
     Lines logged;
     {
         CGame game;
