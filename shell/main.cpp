@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     try {
         CGame game;
         g_game = &game;
+        g_gameData = &game;
         // The configuration writer ends the program at once, before the
         // user's own file is read: a broken file must not stop its repair.
         if (writeConfig) {

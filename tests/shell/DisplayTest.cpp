@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "VEKLib/Format.h"
+#include "data/GameDisplay.h"
+#include "data/MessageLog.h"
 #include "platform/Utf8.h"
 #include "shell/Game.h"
-#include "shell/GameDisplay.h"
 #include "shell/MessageDisplay.h"
-#include "shell/MessageLog.h"
 
 namespace {
 

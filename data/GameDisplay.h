@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/MessageLog.h"
+#include "data/MessageLog.h"
 
 // Window ids by which the game opens its windows; kNoWindow when none is open.
 enum : uint32_t {

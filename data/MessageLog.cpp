@@ -1,4 +1,4 @@
-#include "shell/MessageLog.h"
+#include "data/MessageLog.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "shell/GameDisplay.h"
+#include "data/GameDisplay.h"
 
 #include <utility>
 
