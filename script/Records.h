@@ -13,6 +13,8 @@
 
 #include "VEKLib/Serializable.h"
 
+class CItem;
+
 // One statement of a parsed script. The meaning of argument, target and
 // extra depends on the kind (the statement parser fills them).
 class TCommand : public vek::ISerializable {
@@ -192,6 +194,11 @@ public:
     // name as strings.
     void Load() override;
     virtual void Save() const;
+
+    // The item is of the type, or both are corpses of monsters of one name;
+    // and a further number other than 0 equals the item's first property.
+    // Defined with the items (rules/Item.cpp).
+    bool Matches(const CItem& item) const;
 
     uint16_t itemType = 0;
     uint32_t count = 1;
