@@ -230,6 +230,15 @@ public:
     TTradeInfo& operator=(const TTradeInfo&) = default;
     ~TTradeInfo() override = default;
 
+    // kHeaderSize bytes: valid u8, factor1 f32, factor2 f32, valueA u8,
+    // valueB u32, valueC u32; then the items (u32 count, 12 bytes each) and
+    // the buy categories (u32 count, u16 each). A record that ends early
+    // throws vek::CFileException code 5 and leaves the record as it was.
+    void Load() override;
+    virtual void Save() const;
+
+    static constexpr uint32_t kHeaderSize = 18;
+
     uint8_t valid = 0;
     float factor1 = 0.0f;
     float factor2 = 0.0f;
