@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,13 @@
 #include "VEKLib/Stream.h"
 #include "data/GameData.h"
 #include "data/GameDisplay.h"
+#include "rules/Item.h"
+
+// Failures show items by their fields.
+inline void PrintTo(const CItem& item, std::ostream* os) {
+    *os << "item " << item.type << " x" << item.count << " (durability " << item.durability << ", property "
+        << item.property1 << ")";
+}
 
 namespace rulestest {
 
