@@ -171,7 +171,7 @@ TEST_F(HeroTest, AddingToTheInventory) {
         CHero hero;
         hero.backpack = c.backpack;
         EXPECT_EQ(hero.AddToInventory(c.item), c.result) << c.what;
-        EXPECT_EQ(hero.backpack, c.after) << c.what;
+        EXPECT_EQ(Shown(hero.backpack), Shown(c.after)) << c.what;
     }
 }
 
@@ -221,7 +221,7 @@ TEST_F(HeroTest, WieldingTakesTheSlotOfTheCategory) {
         CHero hero;
         EXPECT_EQ(hero.AutoWield(c.item), c.wielded) << c.what;
         if (c.wielded) {
-            EXPECT_EQ(hero.equipment[c.slot], c.item) << c.what;
+            EXPECT_EQ(Shown(hero.equipment[c.slot]), Shown(c.item)) << c.what;
             EXPECT_FALSE(hero.AutoWield(c.item)) << c.what << ": slot taken";
         }
     }
@@ -274,7 +274,7 @@ TEST_F(HeroTest, QuestPatternsAgainstTheBackpack) {
         slots.erase(slots.begin());
         EXPECT_EQ(slots, c.slots) << c.what;
         hero.RemoveItems(pattern);
-        EXPECT_EQ(hero.backpack, c.afterRemoval) << c.what;
+        EXPECT_EQ(Shown(hero.backpack), Shown(c.afterRemoval)) << c.what;
     }
     CHero hero;
     hero.backpack = pack;
@@ -378,8 +378,8 @@ TEST_F(HeroTest, TheHeroIsOneByteArray) {
     CHero loaded;
     loaded.Load();
     EXPECT_EQ(vek::GetStream().remaining(), 0u);
-    EXPECT_EQ(loaded.backpack, SampleHero().backpack);
-    EXPECT_EQ(loaded.equipment, SampleHero().equipment);
+    EXPECT_EQ(Shown(loaded.backpack), Shown(SampleHero().backpack));
+    EXPECT_EQ(Shown(loaded.equipment), Shown(SampleHero().equipment));
     EXPECT_EQ(loaded.skills, SampleHero().skills);
     EXPECT_EQ(loaded.headX, -1);
     vek::StreamReset();
