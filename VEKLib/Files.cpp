@@ -1,7 +1,9 @@
 #include "VEKLib/Files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "VEKLib/Date.h"
 #include "VEKLib/Exception.h"
@@ -287,6 +289,96 @@ void WalkLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, std::vector<TPoint
     }
 }
 
+// --- Replacing a file whole -----------------------------------------------------------
+
+CFileReplacement::CFileReplacement(const std::wstring& name) : m_name(name) {}
+
+CFileReplacement::~CFileReplacement() { Discard(); }
+
+bool CFileReplacement::Open() {
+    Discard();
+    platform::WriteTarget target;
+    if (!platform::ResolveWriteTarget(platform::FileNameToUtf8(m_name), target)) {
+        return false;
+    }
+    m_target = target.path;
+    if (target.inPlace) {
+        m_stream = platform::OpenFile(m_target, "wb");
+        if (m_stream == nullptr && errno == 0) {
+            errno = EISDIR; // the one refusal that sets nothing
+        }
+    } else {
+        m_stream = platform::CreateFileBeside(m_target, target.mode, m_temp);
+    }
+    return m_stream != nullptr;
+}
+
+void CFileReplacement::Fail(const wchar_t* function, int32_t line, const wchar_t* what, int error) {
+    Discard();
+    throw CFileException(CFileException::kOther, m_name, function, kSource, line,
+                         std::wstring(what) + L": " + platform::FromUtf8(platform::SystemErrorText(error)));
+}
+
+void CFileReplacement::Write(const void* data, size_t size) {
+    if (m_stream == nullptr) {
+        Fail(L"vek::CFileReplacement::Write", __LINE__, L"File cannot be written", EBADF);
+    }
+    errno = 0;
+    if (platform::FileCalls().Write(m_stream, data, size) != size) {
+        Fail(L"vek::CFileReplacement::Write", __LINE__, L"File cannot be written", errno != 0 ? errno : EIO);
+    }
+}
+
+void CFileReplacement::Flush() {
+    if (m_stream == nullptr) {
+        Fail(L"vek::CFileReplacement::Flush", __LINE__, L"File cannot be written", EBADF);
+    }
+    if (const int error = platform::FileCalls().Flush(m_stream)) {
+        Fail(L"vek::CFileReplacement::Flush", __LINE__, L"File cannot be written", error);
+    }
+}
+
+void CFileReplacement::Commit() {
+    static const wchar_t* const kFunction = L"vek::CFileReplacement::Commit";
+    Flush();
+    // Some file systems report a full disk only when the data reaches it.
+    if (const int error = platform::FileCalls().Sync(m_stream)) {
+        Fail(kFunction, __LINE__, L"File cannot be written", error);
+    }
+    std::FILE* stream = m_stream;
+    m_stream = nullptr;
+    if (const int error = platform::FileCalls().Close(stream)) {
+        Fail(kFunction, __LINE__, L"File cannot be written", error);
+    }
+    if (!m_temp.empty()) {
+        if (const int error = platform::FileCalls().Rename(m_temp, m_target)) {
+            Fail(kFunction, __LINE__, L"File cannot be put in place", error);
+        }
+        m_temp.clear();
+    }
+}
+
+void CFileReplacement::Discard() noexcept {
+    if (m_stream != nullptr) {
+        (void)platform::FileCalls().Close(m_stream);
+        m_stream = nullptr;
+    }
+    if (!m_temp.empty()) {
+        platform::RemoveFile(m_temp);
+        m_temp.clear();
+    }
+}
+
+void ReplaceFile(const std::wstring& name, const void* data, size_t size) {
+    CFileReplacement file(name);
+    if (!file.Open()) {
+        Fail(CFileException::kAccessDenied, name, L"vek::ReplaceFile", __LINE__,
+             (L"File cannot be opened for writing: " + platform::FromUtf8(platform::SystemErrorText(errno))).c_str());
+    }
+    file.Write(data, size);
+    file.Commit();
+}
+
 // --- CFile ---------------------------------------------------------------------------
 
 CFile::CFile(bool memoryOnly, uint32_t initialCapacity) : m_memoryOnly(memoryOnly) {
@@ -305,6 +397,19 @@ CFile::~CFile() {
 }
 
 void CFile::CloseStream() noexcept {
+    if (m_replacement) {
+        m_file = nullptr;
+        std::unique_ptr<CFileReplacement> file = std::move(m_replacement);
+        // Half of what an interrupted writer meant to write must not replace the old file.
+        if (std::uncaught_exceptions() <= m_exceptionsAtOpen) {
+            try {
+                WriteBuffered(*file);
+                file->Commit();
+            } catch (...) {
+            }
+        }
+        return;
+    }
     if (m_file == nullptr) {
         return;
     }
@@ -317,6 +422,15 @@ void CFile::CloseStream() noexcept {
 }
 
 uint32_t CFile::Detach() {
+    if (m_replacement) {
+        // Nothing outside can complete it: it is completed here.
+        const std::unique_ptr<CFileReplacement> file = std::move(m_replacement);
+        m_file = nullptr;
+        (void)m_buffer.release();
+        m_position = m_capacity = m_length = 0;
+        file->Commit();
+        return 0;
+    }
     (void)m_buffer.release();
     if (m_file != nullptr) {
         std::fclose(m_file);
@@ -356,14 +470,17 @@ void CFile::Open(const std::wstring& name, uint32_t mode) {
             Fail(CFileException::kNotFound, m_fileName, L"vek::CFile::Open", 449, L"");
         }
     } else {
-        m_file = platform::OpenFile(platform::FileNameToUtf8(name), "wb+");
-        if (m_file == nullptr) {
+        auto file = std::make_unique<CFileReplacement>(name);
+        if (!file->Open()) {
             if (mode == kModeReadWrite) {
                 Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 456, L"File cannot be opened.");
             }
             Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 463,
                  L"File cannot be opened for writing.");
         }
+        m_file = file->GetStream();
+        m_replacement = std::move(file);
+        m_exceptionsAtOpen = std::uncaught_exceptions();
     }
     if (!m_memoryOnly) {
         // The size of the file just opened, which is the one the name stands for.
@@ -390,6 +507,15 @@ void CFile::OpenMemory(const std::wstring& name, std::unique_ptr<uint8_t[]> data
 }
 
 void CFile::Close() {
+    if (m_replacement) {
+        m_open = false;
+        m_file = nullptr;
+        // Destroyed on a throw, which drops the new bytes.
+        const std::unique_ptr<CFileReplacement> file = std::move(m_replacement);
+        WriteBuffered(*file);
+        file->Commit();
+        return;
+    }
     // A Flush of a disk file that has no stream throws; closing must not.
     try {
         if (m_memoryOnly || m_file != nullptr) {
@@ -443,12 +569,17 @@ uint32_t CFile::Write(const void* source, uint32_t count) {
     OpenedCheck();
     ModeCheck(kOperationWrite);
     if (!m_memoryOnly) {
-        if (m_file == nullptr) {
+        if (m_file == nullptr || !m_replacement) {
             Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Write", 671, L"File not ready.");
         }
-        const uint32_t written = count == 0 ? 0 : static_cast<uint32_t>(std::fwrite(source, 1, count, m_file));
-        m_length = uint64_t(m_length) + written > 0xFFFFFFFFu ? 0xFFFFFFFFu : m_length + written;
-        return written;
+        try {
+            m_replacement->Write(source, count);
+        } catch (...) {
+            DropReplacement();
+            throw;
+        }
+        m_length = uint64_t(m_length) + count > 0xFFFFFFFFu ? 0xFFFFFFFFu : m_length + count;
+        return count;
     }
     const uint64_t end = uint64_t(m_position) + count;
     if (end > 0xFFFFFFFFu) {
@@ -506,11 +637,29 @@ void CFile::Flush() {
     if (m_file == nullptr) {
         Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Flush", 655, L"File not ready.");
     }
+    if (!m_replacement) {
+        std::fflush(m_file); // a file opened for reading has nothing of ours to write
+        return;
+    }
+    try {
+        WriteBuffered(*m_replacement);
+        m_replacement->Flush();
+    } catch (...) {
+        DropReplacement();
+        throw;
+    }
+}
+
+void CFile::WriteBuffered(CFileReplacement& file) {
     if (m_position > 0 && m_buffer) {
-        std::fwrite(m_buffer.get(), 1, m_position, m_file);
+        file.Write(m_buffer.get(), m_position);
         m_position = 0;
     }
-    std::fflush(m_file);
+}
+
+void CFile::DropReplacement() noexcept {
+    m_replacement.reset();
+    m_file = nullptr;
 }
 
 uint8_t* CFile::GetBuffer() { return m_buffer.get(); }

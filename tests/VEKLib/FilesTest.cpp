@@ -17,6 +17,7 @@
 #include "VEKLib/Files.h"
 #include "VEKLib/Strings.h"
 #include "platform/Utf8.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -32,22 +33,12 @@ std::string Bytes(std::initializer_list<unsigned> bytes) {
     return s;
 }
 
-std::wstring Wide(const fs::path& path) { return platform::FromUtf8(path.string()); }
-
-void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::ReadBytes;
+using testsupport::Wide;
+using testsupport::WriteBytes;
 
 std::optional<CFileException> Thrown(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const CFileException& e) {
-        return e;
-    }
-    return std::nullopt;
+    return testsupport::Thrown<CFileException>(action);
 }
 
 // The full text of a CFileException worked out from its parts.
@@ -62,22 +53,17 @@ std::wstring FileErrorText(const std::wstring& codeText, const std::wstring& fil
 }
 
 // A fresh folder per test, and the library's locale put back afterwards.
-class FilesTest : public testing::Test {
+class FilesTest : public testsupport::ScratchFolder {
 protected:
     void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::path(testing::TempDir()) /
-                (std::string("morvheld_files_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        ScratchFolder::SetUp();
         m_locale = vek::GetCurrentLocaleName();
         vek::SetCurrentLocale(L"");
     }
     void TearDown() override {
         vek::SetCurrentLocale(m_locale);
-        fs::remove_all(m_dir);
+        ScratchFolder::TearDown();
     }
-    fs::path m_dir;
     std::wstring m_locale;
 };
 

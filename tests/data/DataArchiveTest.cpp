@@ -15,6 +15,7 @@
 #include "data/DataArchive.h"
 #include "data/MetaFile.h"
 #include "platform/Utf8.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -23,17 +24,10 @@ namespace fs = std::filesystem;
 constexpr char kStrings[] = "STR_HELLO=Hello\nSTR_BYE=Bye\n";
 constexpr char kScript[] = "// brain\nfunction OnInit() {}\n";
 
-std::wstring Wide(const fs::path& path) { return platform::FromUtf8(path.string()); }
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::ReadBytes;
+using testsupport::Thrown;
+using testsupport::Wide;
+using testsupport::WriteBytes;
 
 std::string Quoted(const std::string& text) {
     std::string out = "'";
@@ -48,16 +42,6 @@ std::string Contents(CMetaFile& file) {
     std::wstring text;
     file.ReadText(text, vek::kEncodingNarrow, false);
     return platform::ToUtf8(text);
-}
-
-template <class E>
-std::optional<E> Thrown(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e;
-    }
-    return std::nullopt;
 }
 
 // A small archive made as the build makes Morvheld.dat, read by a null
