@@ -1,10 +1,13 @@
 #include "VEKLib/Files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "VEKLib/Date.h"
 #include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -56,6 +59,48 @@ bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
         ++p;
     }
     return p == pattern.size();
+}
+
+// 1 + the line breaks before position: CR LF, LF and CR each end a line.
+template <class T>
+uint32_t LineAt(const T& text, size_t position) {
+    uint32_t line = 1;
+    for (size_t i = 0; i < position && i < text.size(); ++i) {
+        if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))) {
+            ++line;
+        }
+    }
+    return line;
+}
+
+// A zero with more text behind it: its position, else npos.
+template <class T>
+size_t LosingZero(const T& text) {
+    const size_t zero = std::find(text.begin(), text.end(), 0) - text.begin();
+    if (zero == text.size() || std::all_of(text.begin() + zero, text.end(), [](auto c) { return c == 0; })) {
+        return std::string::npos;
+    }
+    return zero;
+}
+
+// The first byte that the UTF-8 decoder would misread: a stray continuation
+// byte, a sequence cut short, or a lead of more than three bytes (which the
+// decoder does not know). npos when there is none before the first zero.
+size_t Utf8Fault(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size() && bytes[i] != 0;) {
+        const uint8_t b = static_cast<uint8_t>(bytes[i]);
+        const size_t length = b < 0x80 ? 1 : (b < 0xC0 ? 0 : (b < 0xE0 ? 2 : (b < 0xF0 ? 3 : 0)));
+        if (length == 0 || i + length > bytes.size()) {
+            return i;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<uint8_t>(bytes[i + k]) & 0xC0) != 0x80) {
+                return i;
+            }
+        }
+        i += length;
+    }
+    return std::string::npos;
 }
 
 } // namespace
@@ -287,6 +332,96 @@ void WalkLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, std::vector<TPoint
     }
 }
 
+// --- Replacing a file whole -----------------------------------------------------------
+
+CFileReplacement::CFileReplacement(const std::wstring& name) : m_name(name) {}
+
+CFileReplacement::~CFileReplacement() { Discard(); }
+
+bool CFileReplacement::Open() {
+    Discard();
+    platform::WriteTarget target;
+    if (!platform::ResolveWriteTarget(platform::FileNameToUtf8(m_name), target)) {
+        return false;
+    }
+    m_target = target.path;
+    if (target.inPlace) {
+        m_stream = platform::OpenFile(m_target, "wb");
+        if (m_stream == nullptr && errno == 0) {
+            errno = EISDIR; // the one refusal that sets nothing
+        }
+    } else {
+        m_stream = platform::CreateFileBeside(m_target, target.mode, m_temp);
+    }
+    return m_stream != nullptr;
+}
+
+void CFileReplacement::Fail(const wchar_t* function, int32_t line, const wchar_t* what, int error) {
+    Discard();
+    throw CFileException(CFileException::kOther, m_name, function, kSource, line,
+                         std::wstring(what) + L": " + platform::FromUtf8(platform::SystemErrorText(error)));
+}
+
+void CFileReplacement::Write(const void* data, size_t size) {
+    if (m_stream == nullptr) {
+        Fail(L"vek::CFileReplacement::Write", __LINE__, L"File cannot be written", EBADF);
+    }
+    errno = 0;
+    if (platform::FileCalls().Write(m_stream, data, size) != size) {
+        Fail(L"vek::CFileReplacement::Write", __LINE__, L"File cannot be written", errno != 0 ? errno : EIO);
+    }
+}
+
+void CFileReplacement::Flush() {
+    if (m_stream == nullptr) {
+        Fail(L"vek::CFileReplacement::Flush", __LINE__, L"File cannot be written", EBADF);
+    }
+    if (const int error = platform::FileCalls().Flush(m_stream)) {
+        Fail(L"vek::CFileReplacement::Flush", __LINE__, L"File cannot be written", error);
+    }
+}
+
+void CFileReplacement::Commit() {
+    static const wchar_t* const kFunction = L"vek::CFileReplacement::Commit";
+    Flush();
+    // Some file systems report a full disk only when the data reaches it.
+    if (const int error = platform::FileCalls().Sync(m_stream)) {
+        Fail(kFunction, __LINE__, L"File cannot be written", error);
+    }
+    std::FILE* stream = m_stream;
+    m_stream = nullptr;
+    if (const int error = platform::FileCalls().Close(stream)) {
+        Fail(kFunction, __LINE__, L"File cannot be written", error);
+    }
+    if (!m_temp.empty()) {
+        if (const int error = platform::FileCalls().Rename(m_temp, m_target)) {
+            Fail(kFunction, __LINE__, L"File cannot be put in place", error);
+        }
+        m_temp.clear();
+    }
+}
+
+void CFileReplacement::Discard() noexcept {
+    if (m_stream != nullptr) {
+        (void)platform::FileCalls().Close(m_stream);
+        m_stream = nullptr;
+    }
+    if (!m_temp.empty()) {
+        platform::RemoveFile(m_temp);
+        m_temp.clear();
+    }
+}
+
+void ReplaceFile(const std::wstring& name, const void* data, size_t size) {
+    CFileReplacement file(name);
+    if (!file.Open()) {
+        Fail(CFileException::kAccessDenied, name, L"vek::ReplaceFile", __LINE__,
+             (L"File cannot be opened for writing: " + platform::FromUtf8(platform::SystemErrorText(errno))).c_str());
+    }
+    file.Write(data, size);
+    file.Commit();
+}
+
 // --- CFile ---------------------------------------------------------------------------
 
 CFile::CFile(bool memoryOnly, uint32_t initialCapacity) : m_memoryOnly(memoryOnly) {
@@ -305,6 +440,19 @@ CFile::~CFile() {
 }
 
 void CFile::CloseStream() noexcept {
+    if (m_replacement) {
+        m_file = nullptr;
+        std::unique_ptr<CFileReplacement> file = std::move(m_replacement);
+        // Half of what an interrupted writer meant to write must not replace the old file.
+        if (std::uncaught_exceptions() <= m_exceptionsAtOpen) {
+            try {
+                WriteBuffered(*file);
+                file->Commit();
+            } catch (...) {
+            }
+        }
+        return;
+    }
     if (m_file == nullptr) {
         return;
     }
@@ -317,6 +465,15 @@ void CFile::CloseStream() noexcept {
 }
 
 uint32_t CFile::Detach() {
+    if (m_replacement) {
+        // Nothing outside can complete it: it is completed here.
+        const std::unique_ptr<CFileReplacement> file = std::move(m_replacement);
+        m_file = nullptr;
+        (void)m_buffer.release();
+        m_position = m_capacity = m_length = 0;
+        file->Commit();
+        return 0;
+    }
     (void)m_buffer.release();
     if (m_file != nullptr) {
         std::fclose(m_file);
@@ -351,19 +508,30 @@ void CFile::Open(const std::wstring& name, uint32_t mode) {
         m_length = mode == kModeWrite ? 0 : m_capacity;
         m_position = 0;
     } else if (mode == kModeRead) {
-        m_file = platform::OpenFile(LocateForReading(name), "rb");
+        const std::string local = LocateForReading(name);
+        m_file = platform::OpenFile(local, "rb");
         if (m_file == nullptr) {
-            Fail(CFileException::kNotFound, m_fileName, L"vek::CFile::Open", 449, L"");
+            const int error = errno;
+            // Something is there: say why it cannot be read rather than leave "not found" alone.
+            const platform::PathKind kind = platform::GetPathKind(local);
+            const std::wstring why = kind == platform::PathKind::kFolder ? L"It is a folder, not a file."
+                                     : kind == platform::PathKind::kFile
+                                         ? L"It cannot be read: " + platform::FromUtf8(platform::SystemErrorText(error))
+                                         : L"";
+            Fail(CFileException::kNotFound, m_fileName, L"vek::CFile::Open", 449, why.c_str());
         }
     } else {
-        m_file = platform::OpenFile(platform::FileNameToUtf8(name), "wb+");
-        if (m_file == nullptr) {
+        auto file = std::make_unique<CFileReplacement>(name);
+        if (!file->Open()) {
             if (mode == kModeReadWrite) {
                 Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 456, L"File cannot be opened.");
             }
             Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 463,
                  L"File cannot be opened for writing.");
         }
+        m_file = file->GetStream();
+        m_replacement = std::move(file);
+        m_exceptionsAtOpen = std::uncaught_exceptions();
     }
     if (!m_memoryOnly) {
         // The size of the file just opened, which is the one the name stands for.
@@ -390,6 +558,15 @@ void CFile::OpenMemory(const std::wstring& name, std::unique_ptr<uint8_t[]> data
 }
 
 void CFile::Close() {
+    if (m_replacement) {
+        m_open = false;
+        m_file = nullptr;
+        // Destroyed on a throw, which drops the new bytes.
+        const std::unique_ptr<CFileReplacement> file = std::move(m_replacement);
+        WriteBuffered(*file);
+        file->Commit();
+        return;
+    }
     // A Flush of a disk file that has no stream throws; closing must not.
     try {
         if (m_memoryOnly || m_file != nullptr) {
@@ -443,12 +620,17 @@ uint32_t CFile::Write(const void* source, uint32_t count) {
     OpenedCheck();
     ModeCheck(kOperationWrite);
     if (!m_memoryOnly) {
-        if (m_file == nullptr) {
+        if (m_file == nullptr || !m_replacement) {
             Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Write", 671, L"File not ready.");
         }
-        const uint32_t written = count == 0 ? 0 : static_cast<uint32_t>(std::fwrite(source, 1, count, m_file));
-        m_length = uint64_t(m_length) + written > 0xFFFFFFFFu ? 0xFFFFFFFFu : m_length + written;
-        return written;
+        try {
+            m_replacement->Write(source, count);
+        } catch (...) {
+            DropReplacement();
+            throw;
+        }
+        m_length = uint64_t(m_length) + count > 0xFFFFFFFFu ? 0xFFFFFFFFu : m_length + count;
+        return count;
     }
     const uint64_t end = uint64_t(m_position) + count;
     if (end > 0xFFFFFFFFu) {
@@ -506,11 +688,29 @@ void CFile::Flush() {
     if (m_file == nullptr) {
         Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Flush", 655, L"File not ready.");
     }
+    if (!m_replacement) {
+        std::fflush(m_file); // a file opened for reading has nothing of ours to write
+        return;
+    }
+    try {
+        WriteBuffered(*m_replacement);
+        m_replacement->Flush();
+    } catch (...) {
+        DropReplacement();
+        throw;
+    }
+}
+
+void CFile::WriteBuffered(CFileReplacement& file) {
     if (m_position > 0 && m_buffer) {
-        std::fwrite(m_buffer.get(), 1, m_position, m_file);
+        file.Write(m_buffer.get(), m_position);
         m_position = 0;
     }
-    std::fflush(m_file);
+}
+
+void CFile::DropReplacement() noexcept {
+    m_replacement.reset();
+    m_file = nullptr;
 }
 
 uint8_t* CFile::GetBuffer() { return m_buffer.get(); }
@@ -614,6 +814,16 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
 
     std::string bytes(length, '\0');
     bytes.resize(ReadAvailable(reinterpret_cast<uint8_t*>(bytes.data()), length));
+    m_textFault.clear();
+    if (kind != kEncodingUtf16) {
+        if (const size_t zero = LosingZero(bytes); zero != std::string::npos) {
+            m_textFault = Format(L"Zero byte in the text, line %lu", LineAt(bytes, zero));
+        } else if (const size_t bad = kind == kEncodingUtf8 ? Utf8Fault(bytes) : std::string::npos;
+                   bad != std::string::npos) {
+            m_textFault = Format(L"Byte 0x%02X is not UTF-8, line %lu", static_cast<uint32_t>(uint8_t(bytes[bad])),
+                                 LineAt(bytes, bad));
+        }
+    }
     if (kind == kEncodingNarrow) {
         text = NarrowToWide(std::string_view(bytes.c_str()));
     } else if (kind == kEncodingUtf8) {
@@ -626,13 +836,21 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
         std::wstring units;
         units.reserve(bytes.size() / 2);
         for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-            const uint32_t unit = uint32_t(uint8_t(bytes[i])) | (uint32_t(uint8_t(bytes[i + 1])) << 8);
-            if (unit == 0) {
-                break;
-            }
-            units += static_cast<wchar_t>(unit);
+            units += static_cast<wchar_t>(uint32_t(uint8_t(bytes[i])) | (uint32_t(uint8_t(bytes[i + 1])) << 8));
         }
+        if (const size_t zero = LosingZero(units); zero != std::wstring::npos) {
+            m_textFault = Format(L"Zero character in the text, line %lu", LineAt(units, zero));
+        }
+        units.resize(std::find(units.begin(), units.end(), L'\0') - units.begin());
         text = std::move(units);
+    }
+}
+
+void CFile::ReadWholeText(std::wstring& text, uint32_t encoding, bool mark) {
+    m_textFault.clear();
+    ReadText(text, encoding, mark);
+    if (!m_textFault.empty()) {
+        Fail(CFileException::kInvalidContent, m_fileName, L"vek::CFile::ReadText", __LINE__, m_textFault.c_str());
     }
 }
 

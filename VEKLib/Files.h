@@ -58,9 +58,58 @@ std::wstring GetSpecialFolder(uint32_t index);
 // Appends the cells from (x1, y1) to (x2, y2), both included.
 void WalkLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, std::vector<TPoint>& cells);
 
+// --- Replacing a file whole -------------------------------------------------------------
+// A file is replaced only whole. The new bytes go to a temporary file beside
+// the target (a link is followed to the file it names, so it stays a link);
+// Commit checks the last flush, syncs the file to the disk, closes it and
+// renames it over the target. When a write, flush, sync, close or rename
+// fails, the temporary file is removed, the target is left as it was and
+// CFileException code 7 names the target. Destruction before Commit discards
+// the new bytes the same way. A target that is not a regular file (a device,
+// a pipe) cannot be replaced: it is written in place, every write checked.
+class CFileReplacement {
+public:
+    explicit CFileReplacement(const std::wstring& name);
+    CFileReplacement(const CFileReplacement&) = delete;
+    CFileReplacement& operator=(const CFileReplacement&) = delete;
+    ~CFileReplacement();
+
+    // Makes the temporary file; false when it cannot be made (errno tells why).
+    bool Open();
+    // Where the new bytes go, readable as well; null when nothing is open.
+    std::FILE* GetStream() const { return m_stream; }
+    const std::wstring& GetName() const { return m_name; }
+
+    // Each writes everything or throws.
+    void Write(const void* data, size_t size);
+    void Flush();
+    // Puts the new file in place; nothing is open afterwards, also on a throw.
+    void Commit();
+    // Drops the new bytes; the target stays as it was.
+    void Discard() noexcept;
+
+private:
+    [[noreturn]] void Fail(const wchar_t* function, int32_t line, const wchar_t* what, int error);
+
+    std::wstring m_name;
+    std::string m_target; // local path of the file the bytes belong to
+    std::string m_temp;   // empty when written in place
+    std::FILE* m_stream = nullptr;
+};
+
+// The whole new content of a file in one call (see CFileReplacement); a file
+// that cannot be made throws CFileException code 2.
+void ReplaceFile(const std::wstring& name, const void* data, size_t size);
+
 // --- File object ---------------------------------------------------------------------
 // A disk file through a buffered stream, or a file that lives only in a
 // growable memory buffer. Every failure throws CFileException.
+//
+// A disk file opened for writing (read-write or write) is a CFileReplacement:
+// the name gets the new content only when Close (or Detach) completes it,
+// whole, and the old file stays as it was when anything fails. Destroying an
+// open file completes it too, but silently, and not while an exception is
+// on its way: then what was written is dropped.
 class CFile {
 public:
     // Open modes.
@@ -81,7 +130,7 @@ public:
 
     // Forgets buffer, stream, position, capacity and length: the caller has
     // taken the buffer (GetBuffer) over. A disk stream, which nothing outside
-    // can take over, is closed. Returns 0.
+    // can take over, is closed (a written file completed). Returns 0.
     virtual uint32_t Detach();
     // Grows the buffer to exactly capacity when that is more than it holds.
     virtual void Reserve(uint32_t capacity);
@@ -90,7 +139,9 @@ public:
     // Closes a file that is open first. A memory file starts at position 0
     // with length 0 (write) or its capacity (read, read-write).
     virtual void Open(const std::wstring& name, uint32_t mode);
-    // Flushes and closes a disk stream; a memory file keeps its buffer. Never throws.
+    // Flushes and closes a disk stream; a memory file keeps its buffer. Throws
+    // only when a written file cannot be completed (then nothing is open and
+    // the old file is as it was).
     virtual void Close();
     // Returns the bytes read.
     virtual uint32_t Read(void* destination, uint32_t count);
@@ -98,7 +149,12 @@ public:
     // byte-order mark. Narrow and UTF-8 text ends at the first zero byte,
     // UTF-16 at the first zero unit. The text read replaces text.
     virtual void ReadText(std::wstring& text, uint32_t encoding, bool mark);
-    // Returns the bytes written.
+    // ReadText for readers of game data, which must not lose text unseen:
+    // a zero byte (or unit) with more text behind it, or in UTF-8 a byte
+    // that does not decode, is CFileException code 5 naming the file and
+    // the line.
+    void ReadWholeText(std::wstring& text, uint32_t encoding, bool mark);
+    // Returns the bytes written: all of them, or it throws.
     virtual uint32_t Write(const void* source, uint32_t count);
     // Writes text up to its first zero unit.
     virtual void WriteText(const std::wstring& text, uint32_t encoding, bool mark);
@@ -109,7 +165,8 @@ public:
     virtual uint32_t GetLength();
     // Disk file: back to the start. Memory file: nothing.
     virtual void Rewind();
-    // Disk file: writes the buffer's bytes (position of them) to the stream.
+    // Disk file: writes the buffer's bytes (position of them) to the stream
+    // and flushes it, checked.
     virtual void Flush();
     virtual uint8_t* GetBuffer();
 
@@ -144,6 +201,15 @@ private:
     void CheckEncoding(uint32_t encoding, bool mark) const;
     uint32_t DetectEncoding(uint32_t length, uint32_t& markSize);
     void CloseStream() noexcept;
+    // Writes the bytes waiting in the buffer of a file being written.
+    void WriteBuffered(CFileReplacement& file);
+    // After a failed write: the replacement is gone, and with it the stream.
+    void DropReplacement() noexcept;
+
+    // What the last ReadText could not take: empty, or the detail ReadWholeText reports.
+    std::wstring m_textFault;
+    std::unique_ptr<CFileReplacement> m_replacement; // a disk file being written
+    int m_exceptionsAtOpen = 0;                      // to tell unwinding in the destructor
 };
 
 } // namespace vek

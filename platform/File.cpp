@@ -1,7 +1,11 @@
 #include "platform/File.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "platform/Utf8.h"
@@ -84,6 +88,127 @@ bool LastWriteTime(const std::string& path, LocalTime& time) {
     time.minute = local.tm_min;
     time.second = local.tm_sec;
     return true;
+}
+
+// --- Writing a file aside --------------------------------------------------------
+
+namespace {
+
+IFileCalls g_systemCalls;
+IFileCalls* g_fileCalls = &g_systemCalls;
+
+int ErrorOr(int error) { return error != 0 ? error : EIO; }
+
+// Permission bits of a file made by fopen: 0666 less the process's mask.
+unsigned NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666u & ~static_cast<unsigned>(mask);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool ReadLink(const std::string& path, size_t sizeHint, std::string& target) {
+    std::string buffer(sizeHint > 0 ? sizeHint + 1 : 256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n < 0) {
+            return false;
+        }
+        if (static_cast<size_t>(n) < buffer.size()) {
+            target.assign(buffer.data(), static_cast<size_t>(n));
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace
+
+size_t IFileCalls::Write(std::FILE* stream, const void* data, size_t size) {
+    return size == 0 ? 0 : std::fwrite(data, 1, size, stream);
+}
+
+int IFileCalls::Flush(std::FILE* stream) { return std::fflush(stream) == 0 ? 0 : ErrorOr(errno); }
+
+int IFileCalls::Sync(std::FILE* stream) {
+    struct stat st {};
+    if (::fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return 0;
+    }
+    return ::fsync(fileno(stream)) == 0 ? 0 : ErrorOr(errno);
+}
+
+int IFileCalls::Close(std::FILE* stream) { return std::fclose(stream) == 0 ? 0 : ErrorOr(errno); }
+
+int IFileCalls::Rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : ErrorOr(errno);
+}
+
+IFileCalls& FileCalls() { return *g_fileCalls; }
+
+void SetFileCalls(IFileCalls* calls) { g_fileCalls = calls != nullptr ? calls : &g_systemCalls; }
+
+bool ResolveWriteTarget(const std::string& path, WriteTarget& target) {
+    // As many links as the system itself follows.
+    constexpr int kMaxLinks = 40;
+    std::string current = path;
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0) {
+            // Nothing there yet (or nothing we may look at: making it fails then).
+            target.path = current;
+            target.inPlace = false;
+            target.mode = NewFileMode();
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            target.path = current;
+            target.inPlace = !S_ISREG(st.st_mode);
+            target.mode = static_cast<unsigned>(st.st_mode) & 07777u;
+            return true;
+        }
+        std::string link;
+        if (!ReadLink(current, static_cast<size_t>(st.st_size), link) || link.empty()) {
+            return false;
+        }
+        current = link[0] == '/' ? link : FolderOf(current) + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string& tempPath) {
+    const size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A hidden name that tells whose it is; a long name must not make it too long.
+    std::string pattern = FolderOf(path) + "." + (base.size() <= 200 ? base : std::string("morvheld")) + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    (void)::fchmod(fd, static_cast<mode_t>(mode));
+    std::FILE* stream = ::fdopen(fd, "w+b");
+    if (stream == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        errno = error;
+        return nullptr;
+    }
+    tempPath = pattern;
+    return stream;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::string SystemErrorText(int error) {
+    char buffer[256] = {};
+    // The GNU form: the text may or may not be put into the buffer.
+    return ::strerror_r(error, buffer, sizeof(buffer));
 }
 
 } // namespace platform

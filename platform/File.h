@@ -1,6 +1,7 @@
 #pragma once
 // Files by name. The game's names use '\' as well as '/' between folders;
 // both become '/' and the name reaches the operating system as UTF-8.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -35,5 +36,46 @@ struct LocalTime {
 // Last write time of a regular file in the local time zone; false when the
 // file cannot be opened for reading.
 bool LastWriteTime(const std::string& path, LocalTime& time);
+
+// --- Writing a file aside --------------------------------------------------------
+
+// The calls that write a file aside and put it in place. The system's unless a
+// test installs its own, which fails where it chooses. Each returns 0 or the
+// errno value of the failure (Write: the bytes written, errno set when short).
+class IFileCalls {
+public:
+    virtual ~IFileCalls() = default;
+    virtual size_t Write(std::FILE* stream, const void* data, size_t size);
+    virtual int Flush(std::FILE* stream);
+    // To the disk; only regular files are synced.
+    virtual int Sync(std::FILE* stream);
+    // The stream is gone whatever the result.
+    virtual int Close(std::FILE* stream);
+    virtual int Rename(const std::string& from, const std::string& to);
+};
+IFileCalls& FileCalls();
+// Not owned; null brings the system's calls back.
+void SetFileCalls(IFileCalls* calls);
+
+// Where the bytes written under a path belong: a link (or a chain of them) is
+// followed to the path it names, so the link stays a link. inPlace: something
+// other than a regular file is there (a device, a pipe), which cannot be
+// replaced and is written directly. mode: the permission bits the new file
+// gets (an existing file's own, else the default for new files). False when
+// the links cannot be followed.
+struct WriteTarget {
+    std::string path;
+    bool inPlace = false;
+    unsigned mode = 0;
+};
+bool ResolveWriteTarget(const std::string& path, WriteTarget& target);
+// A new, empty file beside path (same folder), open for writing and reading,
+// with the given permission bits; its name goes to tempPath. Null on failure
+// (errno set).
+std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string& tempPath);
+// Removes a file; false when it could not be removed.
+bool RemoveFile(const std::string& path);
+// The system's text for an errno value.
+std::string SystemErrorText(int error);
 
 } // namespace platform

@@ -1,0 +1,328 @@
+// Files are replaced whole: a failing disk leaves the old file as it was,
+// and the error names the file.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Config.h"
+#include "VEKLib/Exception.h"
+#include "VEKLib/Files.h"
+#include "VEKLib/IniFile.h"
+#include "VEKLib/Xml.h"
+#include "platform/File.h"
+#include "platform/Utf8.h"
+#include "support/Files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vek::CFile;
+using vek::CFileException;
+
+constexpr char kOld[] = "[config]\r\nold = \"whole\"\r\n";
+
+using testsupport::ReadBytes;
+using testsupport::Wide;
+using testsupport::WriteBytes;
+
+std::optional<CFileException> Thrown(const std::function<void()>& action) {
+    return testsupport::Thrown<CFileException>(action);
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// One of the calls that put a file in place fails, as a full or broken disk
+// makes it fail; the others reach the system.
+class FailingCalls : public platform::IFileCalls {
+public:
+    explicit FailingCalls(std::string call) : m_call(std::move(call)) {}
+    size_t Write(std::FILE* stream, const void* data, size_t size) override {
+        if (m_call == "write" && size > 0) {
+            const size_t half = IFileCalls::Write(stream, data, size / 2);
+            errno = ENOSPC;
+            return half;
+        }
+        return IFileCalls::Write(stream, data, size);
+    }
+    int Flush(std::FILE* stream) override { return m_call == "flush" ? ENOSPC : IFileCalls::Flush(stream); }
+    int Sync(std::FILE* stream) override { return m_call == "sync" ? EIO : IFileCalls::Sync(stream); }
+    int Close(std::FILE* stream) override {
+        const int result = IFileCalls::Close(stream);
+        return m_call == "close" ? EDQUOT : result;
+    }
+    int Rename(const std::string& from, const std::string& to) override {
+        return m_call == "rename" ? EXDEV : IFileCalls::Rename(from, to);
+    }
+
+private:
+    std::string m_call;
+};
+
+class InstalledCalls {
+public:
+    explicit InstalledCalls(platform::IFileCalls* calls) { platform::SetFileCalls(calls); }
+    ~InstalledCalls() { platform::SetFileCalls(nullptr); }
+};
+
+using ReplaceFileTest = testsupport::ScratchFolder;
+
+// Every writer of the library, each writing a new "config" over the old one.
+struct Writer {
+    const char* what;
+    std::function<void(const std::wstring&)> write;
+};
+
+std::vector<Writer> Writers() {
+    return {
+        {"ReplaceFile", [](const std::wstring& name) { vek::ReplaceFile(name, "new bytes", 9); }},
+        {"CFile write and close",
+         [](const std::wstring& name) {
+             CFile file(false, 16);
+             file.Open(name, CFile::kModeWrite);
+             file.Write("new bytes", 9);
+             file.Close();
+         }},
+        {"CFile read-write",
+         [](const std::wstring& name) {
+             CFile file(false, 0);
+             file.Open(name, CFile::kModeReadWrite);
+             file.Write("new", 3);
+             file.Flush();
+             file.Close();
+         }},
+        {"ini writer",
+         [](const std::wstring& name) {
+             vek::CIniFile ini;
+             ini.Output() = L"[config]\r\nnew = 1\r\n";
+             ini.SaveToFile(name, vek::kEncodingUtf8);
+         }},
+        {"configuration",
+         [](const std::wstring& name) {
+             vek::CConfig config(L"config");
+             config.AddEntry(L"new", vek::CValue(L"value"));
+             config.ResetToDefaults();
+             config.SetFileName(name);
+             config.Save();
+         }},
+        {"XML writer",
+         [](const std::wstring& name) {
+             vek::CXmlNode root(L"config", L"");
+             root.AppendChild(vek::CXmlNode::AddChild(L"new", L"1"));
+             vek::CXmlWriter(vek::kEncodingUtf8, &root).Write(name);
+         }},
+    };
+}
+
+TEST_F(ReplaceFileTest, AFailingCallLeavesTheOldFileWhole) {
+    const fs::path target = m_dir / "game.ini";
+    for (const char* call : {"write", "flush", "sync", "close", "rename"}) {
+        for (const Writer& writer : Writers()) {
+            SCOPED_TRACE(std::string(writer.what) + " / failing " + call);
+            WriteBytes(target, kOld);
+            FailingCalls calls(call);
+            std::optional<CFileException> e;
+            {
+                InstalledCalls installed(&calls);
+                e = Thrown([&] { writer.write(Wide(target)); });
+            }
+            ASSERT_TRUE(e);
+            EXPECT_EQ(e->GetCode(), CFileException::kOther);
+            EXPECT_EQ(e->GetFileName(), Wide(target));
+            EXPECT_EQ(ReadBytes(target), kOld);
+            EXPECT_EQ(Names(m_dir), std::vector<std::string>{"game.ini"}); // no temporary file left
+        }
+    }
+}
+
+TEST_F(ReplaceFileTest, TheErrorSaysWhatFailed) {
+    const fs::path target = m_dir / "save.sav";
+    const struct {
+        const char* call;
+        const wchar_t* function;
+        const wchar_t* text;
+    } cases[] = {
+        {"write", L"vek::CFileReplacement::Write", L"File cannot be written: No space left on device"},
+        {"flush", L"vek::CFileReplacement::Flush", L"File cannot be written: No space left on device"},
+        {"sync", L"vek::CFileReplacement::Commit", L"File cannot be written: Input/output error"},
+        {"close", L"vek::CFileReplacement::Commit", L"File cannot be written: Disk quota exceeded"},
+        {"rename", L"vek::CFileReplacement::Commit", L"File cannot be put in place: Invalid cross-device link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        FailingCalls calls(c.call);
+        InstalledCalls installed(&calls);
+        const auto e = Thrown([&] { vek::ReplaceFile(Wide(target), "abc", 3); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetFunction(), c.function);
+        EXPECT_EQ(e->GetDetails(), L"Other error (" + Wide(target) + L")");
+        EXPECT_NE(e->GetText().find(std::wstring(L"Details: ") + c.text), std::wstring::npos)
+            << platform::ToUtf8(e->GetText());
+        EXPECT_FALSE(fs::exists(target));
+    }
+}
+
+TEST_F(ReplaceFileTest, NewContentReplacesTheOldAndKeepsItsPermissions) {
+    const fs::path target = m_dir / "game.ini";
+    for (const Writer& writer : Writers()) {
+        SCOPED_TRACE(writer.what);
+        WriteBytes(target, std::string(4096, '#')); // longer than any new content
+        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        writer.write(Wide(target));
+        const std::string bytes = ReadBytes(target);
+        EXPECT_TRUE(bytes.find("new") != std::string::npos) << bytes;
+        EXPECT_EQ(bytes.find('#'), std::string::npos);
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        EXPECT_EQ(Names(m_dir), std::vector<std::string>{"game.ini"});
+    }
+}
+
+TEST_F(ReplaceFileTest, ALinkStaysALinkToTheNewFile) {
+    fs::create_directories(m_dir / "real");
+    WriteBytes(m_dir / "real/game.ini", kOld);
+    fs::create_symlink("real/game.ini", m_dir / "game.ini");
+    fs::create_symlink(m_dir / "nowhere.ini", m_dir / "dangling.ini");
+    vek::ReplaceFile(Wide(m_dir / "game.ini"), "new", 3);
+    vek::ReplaceFile(Wide(m_dir / "dangling.ini"), "made", 4);
+    EXPECT_TRUE(fs::is_symlink(m_dir / "game.ini"));
+    EXPECT_EQ(ReadBytes(m_dir / "real/game.ini"), "new");
+    EXPECT_TRUE(fs::is_symlink(m_dir / "dangling.ini"));
+    EXPECT_EQ(ReadBytes(m_dir / "nowhere.ini"), "made");
+    EXPECT_EQ(Names(m_dir / "real"), std::vector<std::string>{"game.ini"});
+
+    fs::create_symlink("loop2", m_dir / "loop1");
+    fs::create_symlink("loop1", m_dir / "loop2");
+    const auto e = Thrown([&] { vek::ReplaceFile(Wide(m_dir / "loop1"), "x", 1); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetFileName(), Wide(m_dir / "loop1"));
+}
+
+// A device cannot be replaced: it is written in place, and a full one is an error.
+TEST_F(ReplaceFileTest, AFullDeviceIsAnError) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    fs::create_symlink("/dev/full", m_dir / "game.ini");
+    for (const Writer& writer : Writers()) {
+        SCOPED_TRACE(writer.what);
+        const auto e = Thrown([&] { writer.write(Wide(m_dir / "game.ini")); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetFileName(), Wide(m_dir / "game.ini"));
+        EXPECT_NE(e->GetText().find(L"No space left on device"), std::wstring::npos);
+        EXPECT_TRUE(fs::is_symlink(m_dir / "game.ini"));
+    }
+    // Directly too.
+    const auto e = Thrown([&] { vek::ReplaceFile(L"/dev/full", "x", 1); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetFileName(), L"/dev/full");
+}
+
+// The file size limit of the process (ulimit -f) stops a write half-way.
+TEST_F(ReplaceFileTest, ASizeLimitLeavesTheOldFileWhole) {
+    const fs::path target = m_dir / "game.ini";
+    const struct {
+        rlim_t limit;
+        bool fits;
+    } cases[] = {{0, false}, {99, false}, {100, true}, {101, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        WriteBytes(target, kOld);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{c.limit, c.limit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(3);
+            }
+            try {
+                vek::ReplaceFile(Wide(target), std::string(100, 'n').data(), 100);
+            } catch (const CFileException& e) {
+                ::_exit(e.GetFileName() == Wide(target) && e.GetText().find(L"File too large") != std::wstring::npos
+                            ? 1
+                            : 4);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), c.fits ? 0 : 1);
+        EXPECT_EQ(ReadBytes(target), c.fits ? std::string(100, 'n') : std::string(kOld));
+        EXPECT_EQ(Names(m_dir), std::vector<std::string>{"game.ini"});
+    }
+}
+
+TEST_F(ReplaceFileTest, AFileLeftOpenIsCompletedUnlessAnExceptionIsOnItsWay) {
+    const fs::path target = m_dir / "save.sav";
+    WriteBytes(target, kOld);
+    try {
+        CFile file(false, 0);
+        file.Open(Wide(target), CFile::kModeWrite);
+        file.Write("half", 4);
+        throw std::runtime_error("the writer failed half-way");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(ReadBytes(target), kOld);
+    EXPECT_EQ(Names(m_dir), std::vector<std::string>{"save.sav"});
+    {
+        CFile file(false, 0);
+        file.Open(Wide(target), CFile::kModeWrite);
+        file.Write("whole", 5);
+    }
+    EXPECT_EQ(ReadBytes(target), "whole");
+}
+
+TEST_F(ReplaceFileTest, NothingIsWrittenUntilClose) {
+    const fs::path target = m_dir / "game.ini";
+    WriteBytes(target, kOld);
+    CFile file(false, 0);
+    file.Open(Wide(target), CFile::kModeReadWrite);
+    file.Write("new", 3);
+    file.Flush();
+    EXPECT_EQ(ReadBytes(target), kOld); // the old file stays readable meanwhile
+    ASSERT_TRUE(file.Seek(0, CFile::kSeekStart));
+    char back[3] = {};
+    EXPECT_EQ(file.Read(back, 3), 3u); // what was written reads back
+    EXPECT_EQ(std::string(back, 3), "new");
+    file.Close();
+    EXPECT_EQ(ReadBytes(target), "new");
+}
+
+TEST_F(ReplaceFileTest, AfterAFailedWriteTheFileIsNotReady) {
+    const fs::path target = m_dir / "game.ini";
+    WriteBytes(target, kOld);
+    CFile file(false, 0);
+    file.Open(Wide(target), CFile::kModeWrite);
+    {
+        FailingCalls calls("write");
+        InstalledCalls installed(&calls);
+        EXPECT_TRUE(Thrown([&] { file.Write("abcd", 4); }));
+    }
+    const auto e = Thrown([&] { file.Write("abcd", 4); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetLine(), 671); // "File not ready."
+    EXPECT_NO_THROW(file.Close());
+    EXPECT_EQ(ReadBytes(target), kOld);
+    EXPECT_EQ(Names(m_dir), std::vector<std::string>{"game.ini"});
+}
+
+} // namespace

@@ -1,0 +1,58 @@
+#pragma once
+// Files for tests: bytes in and out, a scratch folder per test, and the
+// exception an action throws.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "platform/Utf8.h"
+
+namespace testsupport {
+
+inline std::wstring Wide(const std::filesystem::path& path) { return platform::FromUtf8(path.string()); }
+
+// Makes the folders on the way.
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    if (path.has_parent_path()) {
+        std::filesystem::create_directories(path.parent_path());
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The exception of type E that action throws; none when it throws nothing.
+template <class E>
+std::optional<E> Thrown(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+// An empty folder of the test's own under the temporary folder, removed afterwards.
+class ScratchFolder : public testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = std::filesystem::path(testing::TempDir()) / (std::string("morvheld_") + info->test_suite_name() + "_" +
+                                                             info->name() + "_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::filesystem::path m_dir;
+};
+
+} // namespace testsupport
