@@ -1,6 +1,7 @@
 #include "script/Records.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "VEKLib/Exception.h"
@@ -257,4 +258,57 @@ void TTradeItem::WriteFields() const {
 
 void TTradeItem::ReadFields() {
     vek::StreamRead(itemType), vek::StreamRead(value1), vek::StreamRead(value2), vek::StreamRead(value3);
+}
+
+// --- TTradeInfo -----------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void ThrowTradeCutShort(int32_t line) {
+    throw vek::CFileException(vek::CFileException::kInvalidContent, L"", L"TTradeInfo::Load", L"Records", line,
+                              L"The record ends early");
+}
+
+// A list's count, when its elements of `width` bytes all remain.
+uint32_t ReadTradeCount(uint32_t width) {
+    uint32_t count = 0;
+    if (!vek::StreamRead(count) || static_cast<uint64_t>(count) * width > vek::GetStream().remaining()) {
+        ThrowTradeCutShort(__LINE__);
+    }
+    return count;
+}
+
+} // namespace
+
+void TTradeInfo::Save() const {
+    TFixedBlock<kHeaderSize> header;
+    header.Put(valid), header.Put(std::bit_cast<uint32_t>(factor1)), header.Put(std::bit_cast<uint32_t>(factor2));
+    header.Put(valueA), header.Put(valueB), header.Put(valueC);
+    header.Write();
+    vek::WriteRecordVector12(items);
+    vek::WriteWordVector(buyCategories);
+    CountObject();
+}
+
+void TTradeInfo::Load() {
+    TFixedBlock<kHeaderSize> header;
+    if (!header.Read()) {
+        ThrowTradeCutShort(__LINE__);
+    }
+    TTradeInfo loaded;
+    uint32_t bits1 = 0, bits2 = 0;
+    header.Get(loaded.valid), header.Get(bits1), header.Get(bits2);
+    header.Get(loaded.valueA), header.Get(loaded.valueB), header.Get(loaded.valueC);
+    loaded.factor1 = std::bit_cast<float>(bits1);
+    loaded.factor2 = std::bit_cast<float>(bits2);
+    loaded.items.resize(ReadTradeCount(TTradeItem::kStoredSize));
+    for (TTradeItem& item : loaded.items) {
+        item.ReadFields();
+    }
+    loaded.buyCategories.resize(ReadTradeCount(2));
+    for (uint16_t& category : loaded.buyCategories) {
+        vek::StreamRead(category);
+    }
+    *this = loaded;
+    CountObject();
 }

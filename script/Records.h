@@ -13,6 +13,8 @@
 
 #include "VEKLib/Serializable.h"
 
+class CItem;
+
 // One statement of a parsed script. The meaning of argument, target and
 // extra depends on the kind (the statement parser fills them).
 class TCommand : public vek::ISerializable {
@@ -193,6 +195,11 @@ public:
     void Load() override;
     virtual void Save() const;
 
+    // The item is of the type, or both are corpses of monsters of one name;
+    // and a further number other than 0 equals the item's first property.
+    // Defined with the items (rules/Item.cpp).
+    bool Matches(const CItem& item) const;
+
     uint16_t itemType = 0;
     uint32_t count = 1;
     uint32_t number = 0;
@@ -222,6 +229,15 @@ public:
     TTradeInfo(const TTradeInfo&) = default;
     TTradeInfo& operator=(const TTradeInfo&) = default;
     ~TTradeInfo() override = default;
+
+    // kHeaderSize bytes: valid u8, factor1 f32, factor2 f32, valueA u8,
+    // valueB u32, valueC u32; then the items (u32 count, 12 bytes each) and
+    // the buy categories (u32 count, u16 each). A record that ends early
+    // throws vek::CFileException code 5 and leaves the record as it was.
+    void Load() override;
+    virtual void Save() const;
+
+    static constexpr uint32_t kHeaderSize = 18;
 
     uint8_t valid = 0;
     float factor1 = 0.0f;

@@ -1,0 +1,139 @@
+#pragma once
+// Monsters and non-player characters: the creatures a location holds. An NPC
+// is a monster with a name, a home and a trade of its own.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rules/Creature.h"
+#include "script/Records.h"
+
+// One attack.
+struct TAttack {
+    // The vampire hero's bite.
+    static constexpr uint32_t kBite = 75;
+
+    uint32_t code = 0;
+    // Percent; 100 and above always hit, 0 never.
+    uint32_t hitChance = 100;
+    uint16_t minDamage = 0;
+    uint16_t maxDamage = 0;
+};
+
+class CMonster : public CGroupMember {
+public:
+    CMonster() = default;
+    CMonster(const CMonster&) = default;
+    CMonster(CMonster&&) = default;
+    CMonster& operator=(const CMonster&) = default;
+    CMonster& operator=(CMonster&&) = default;
+    ~CMonster() override = default;
+
+    uint32_t GetKind() const override { return kKindMonster; }
+    // The kind's name in the monster table; empty for a kind it lacks.
+    std::wstring GetName() const override;
+
+    // Becomes a fresh, active monster of that kind on the cell, with the
+    // kind's hit points (at least 1). vek::CException when the monster table
+    // has no such kind; the monster is then unchanged.
+    void InitFromType(uint16_t type, uint32_t cellX, uint32_t cellY);
+
+    // One attack on a target: nothing when the target is dead; otherwise one
+    // draw decides the hit, and a hit draws the damage in minDamage ..
+    // maxDamage, deals it and makes the attacker the target's foe (unless it
+    // is a friend). Whether it hit.
+    static bool Attack(CGroupMember& attacker, CGroupMember& target, const TAttack& attack, CLoc* location = nullptr);
+
+    // The creature block, then the monster kind u16. Load keeps the monster
+    // as it was and throws vek::CFileException code 5 when the record ends
+    // early.
+    void Load() override;
+    void Save() const override;
+
+    template <class Self, class IO>
+    static void Fields(Self& monster, IO& io) {
+        CGroupMember::Fields(monster, io);
+        io.Field(monster.monsterType);
+    }
+
+    // Position in the monster table.
+    uint16_t monsterType = 0;
+};
+
+// An item an NPC starts with.
+struct TNpcItem {
+    static constexpr uint32_t kMinStoredSize = 6;
+    template <class Self, class IO>
+    static void Fields(Self& item, IO& io) {
+        io.Field(item.itemType), io.Field(item.quantity);
+    }
+    bool operator==(const TNpcItem&) const = default;
+
+    uint16_t itemType = 0;
+    uint32_t quantity = 0;
+};
+
+// A spell an NPC knows.
+struct TNPCSpell {
+    static constexpr uint32_t kMinStoredSize = 4;
+    template <class Self, class IO>
+    static void Fields(Self& spell, IO& io) {
+        io.Field(spell.spellId), io.Field(spell.level);
+    }
+    bool operator==(const TNPCSpell&) const = default;
+
+    uint16_t spellId = 0;
+    uint16_t level = 0;
+};
+
+// Its own script object comes with the game scripts.
+class CNpc : public CMonster {
+public:
+    CNpc() = default;
+    CNpc(const CNpc&) = default;
+    CNpc(CNpc&&) = default;
+    CNpc& operator=(const CNpc&) = default;
+    CNpc& operator=(CNpc&&) = default;
+    ~CNpc() override = default;
+
+    uint32_t GetKind() const override { return kKindNpc; }
+    std::wstring GetName() const override { return name; }
+
+    // The monster's form, then: NPC type u16, NPC index u32, activity u32,
+    // name, home location, script file (texts), the starting inventory (list
+    // of 6-byte items: type u16, quantity u32), the spells (list of 4-byte
+    // spells: id u16, level u16) and the trade record (TTradeInfo's form).
+    // Load as the monster's.
+    void Load() override;
+    void Save() const override;
+
+    template <class Self, class IO>
+    static void Fields(Self& npc, IO& io) {
+        CMonster::Fields(npc, io);
+        io.Field(npc.npcType), io.Field(npc.npcIndex), io.Field(npc.activity);
+        io.Field(npc.name), io.Field(npc.homeLocation), io.Field(npc.scriptFile);
+        io.Field(npc.inventory), io.Field(npc.spells);
+        io.Object(npc.trade);
+    }
+
+    // Index of the game's NPC table.
+    uint16_t npcType = 0;
+    // Position in the game's NPC list.
+    uint32_t npcIndex = 0;
+    uint32_t activity = 0;
+    std::wstring name;
+    // File name of the location it lives in.
+    std::wstring homeLocation;
+    // Its ".u" file in the script folder.
+    std::wstring scriptFile;
+    std::vector<TNpcItem> inventory;
+    std::vector<TNPCSpell> spells;
+    TTradeInfo trade;
+};
+
+// A location's creatures into the stream: u32 count, then each one's Save.
+void SaveCreatureVector(const std::vector<CMonster*>& creatures);
+// A creature of a stored type (its kind query's answer), loaded from the
+// stream: kKindMonster a monster, any other an NPC.
+std::unique_ptr<CMonster> LoadCreature(uint16_t kind);
