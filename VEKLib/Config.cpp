@@ -4,10 +4,12 @@
 #include <memory>
 
 #include "VEKLib/Exception.h"
+#include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/IniFile.h"
 #include "VEKLib/Strings.h"
 #include "VEKLib/Xml.h"
+#include "platform/FileSystem.h"
 
 namespace vek {
 
@@ -94,6 +96,11 @@ namespace {
 
 const wchar_t* const kSource = L"Config";
 
+// Nothing at all by that name, whatever the case of its letters.
+bool IsMissing(const std::wstring& fileName) {
+    return platform::GetPathKind(LocateForReading(fileName)) == platform::PathKind::kMissing;
+}
+
 // What the XML reader takes as the end of a tag name.
 bool UnsafeInXmlName(wchar_t c) { return IsSpace(c) || c == L'<' || c == L'>' || c == L'=' || c == L'/' || c == L'"'; }
 
@@ -178,11 +185,14 @@ void CConfig::LoadIni(bool allKeysAsText) {
     bool missing = false;
     try {
         ini.Load(m_fileName, m_encoding);
-    } catch (const CFileException& error) {
-        // A file that cannot be opened (not there yet) is no fault: the table
-        // keeps its defaults. One that opens but cannot be read as text leaves
-        // the ini object empty, and the first lookup reports it.
-        missing = error.GetCode() == CFileException::kNotFound;
+    } catch (const CFileException&) {
+        // A file that is not there (yet) is no fault: the table keeps its
+        // defaults. One that is there but cannot be read, or not as text, is
+        // reported as what it is, with its name.
+        if (!IsMissing(m_fileName)) {
+            throw;
+        }
+        missing = true;
     }
 
     if (allKeysAsText) {
@@ -249,7 +259,10 @@ void CConfig::LoadXml(bool allKeysAsText) {
     try {
         CXmlReader::Read(root, m_fileName, m_encoding);
     } catch (const CFileException&) {
-        // Like a missing ini file: nothing to read.
+        // Like an ini file: only a missing one leaves the values alone.
+        if (!IsMissing(m_fileName)) {
+            throw;
+        }
     }
     if (!root) {
         return;

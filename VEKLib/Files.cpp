@@ -7,6 +7,7 @@
 
 #include "VEKLib/Date.h"
 #include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -58,6 +59,48 @@ bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
         ++p;
     }
     return p == pattern.size();
+}
+
+// 1 + the line breaks before position: CR LF, LF and CR each end a line.
+template <class T>
+uint32_t LineAt(const T& text, size_t position) {
+    uint32_t line = 1;
+    for (size_t i = 0; i < position && i < text.size(); ++i) {
+        if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))) {
+            ++line;
+        }
+    }
+    return line;
+}
+
+// A zero with more text behind it: its position, else npos.
+template <class T>
+size_t LosingZero(const T& text) {
+    const size_t zero = std::find(text.begin(), text.end(), 0) - text.begin();
+    if (zero == text.size() || std::all_of(text.begin() + zero, text.end(), [](auto c) { return c == 0; })) {
+        return std::string::npos;
+    }
+    return zero;
+}
+
+// The first byte that the UTF-8 decoder would misread: a stray continuation
+// byte, a sequence cut short, or a lead of more than three bytes (which the
+// decoder does not know). npos when there is none before the first zero.
+size_t Utf8Fault(const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size() && bytes[i] != 0;) {
+        const uint8_t b = static_cast<uint8_t>(bytes[i]);
+        const size_t length = b < 0x80 ? 1 : (b < 0xC0 ? 0 : (b < 0xE0 ? 2 : (b < 0xF0 ? 3 : 0)));
+        if (length == 0 || i + length > bytes.size()) {
+            return i;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<uint8_t>(bytes[i + k]) & 0xC0) != 0x80) {
+                return i;
+            }
+        }
+        i += length;
+    }
+    return std::string::npos;
 }
 
 } // namespace
@@ -465,9 +508,17 @@ void CFile::Open(const std::wstring& name, uint32_t mode) {
         m_length = mode == kModeWrite ? 0 : m_capacity;
         m_position = 0;
     } else if (mode == kModeRead) {
-        m_file = platform::OpenFile(LocateForReading(name), "rb");
+        const std::string local = LocateForReading(name);
+        m_file = platform::OpenFile(local, "rb");
         if (m_file == nullptr) {
-            Fail(CFileException::kNotFound, m_fileName, L"vek::CFile::Open", 449, L"");
+            const int error = errno;
+            // Something is there: say why it cannot be read rather than leave "not found" alone.
+            const platform::PathKind kind = platform::GetPathKind(local);
+            const std::wstring why = kind == platform::PathKind::kFolder ? L"It is a folder, not a file."
+                                     : kind == platform::PathKind::kFile
+                                         ? L"It cannot be read: " + platform::FromUtf8(platform::SystemErrorText(error))
+                                         : L"";
+            Fail(CFileException::kNotFound, m_fileName, L"vek::CFile::Open", 449, why.c_str());
         }
     } else {
         auto file = std::make_unique<CFileReplacement>(name);
@@ -763,6 +814,16 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
 
     std::string bytes(length, '\0');
     bytes.resize(ReadAvailable(reinterpret_cast<uint8_t*>(bytes.data()), length));
+    m_textFault.clear();
+    if (kind != kEncodingUtf16) {
+        if (const size_t zero = LosingZero(bytes); zero != std::string::npos) {
+            m_textFault = Format(L"Zero byte in the text, line %lu", LineAt(bytes, zero));
+        } else if (const size_t bad = kind == kEncodingUtf8 ? Utf8Fault(bytes) : std::string::npos;
+                   bad != std::string::npos) {
+            m_textFault = Format(L"Byte 0x%02X is not UTF-8, line %lu", static_cast<uint32_t>(uint8_t(bytes[bad])),
+                                 LineAt(bytes, bad));
+        }
+    }
     if (kind == kEncodingNarrow) {
         text = NarrowToWide(std::string_view(bytes.c_str()));
     } else if (kind == kEncodingUtf8) {
@@ -775,13 +836,21 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
         std::wstring units;
         units.reserve(bytes.size() / 2);
         for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-            const uint32_t unit = uint32_t(uint8_t(bytes[i])) | (uint32_t(uint8_t(bytes[i + 1])) << 8);
-            if (unit == 0) {
-                break;
-            }
-            units += static_cast<wchar_t>(unit);
+            units += static_cast<wchar_t>(uint32_t(uint8_t(bytes[i])) | (uint32_t(uint8_t(bytes[i + 1])) << 8));
         }
+        if (const size_t zero = LosingZero(units); zero != std::wstring::npos) {
+            m_textFault = Format(L"Zero character in the text, line %lu", LineAt(units, zero));
+        }
+        units.resize(std::find(units.begin(), units.end(), L'\0') - units.begin());
         text = std::move(units);
+    }
+}
+
+void CFile::ReadWholeText(std::wstring& text, uint32_t encoding, bool mark) {
+    m_textFault.clear();
+    ReadText(text, encoding, mark);
+    if (!m_textFault.empty()) {
+        Fail(CFileException::kInvalidContent, m_fileName, L"vek::CFile::ReadText", __LINE__, m_textFault.c_str());
     }
 }
 

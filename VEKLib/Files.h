@@ -149,6 +149,11 @@ public:
     // byte-order mark. Narrow and UTF-8 text ends at the first zero byte,
     // UTF-16 at the first zero unit. The text read replaces text.
     virtual void ReadText(std::wstring& text, uint32_t encoding, bool mark);
+    // ReadText for readers of game data, which must not lose text unseen:
+    // a zero byte (or unit) with more text behind it, or in UTF-8 a byte
+    // that does not decode, is CFileException code 5 naming the file and
+    // the line.
+    void ReadWholeText(std::wstring& text, uint32_t encoding, bool mark);
     // Returns the bytes written: all of them, or it throws.
     virtual uint32_t Write(const void* source, uint32_t count);
     // Writes text up to its first zero unit.
@@ -201,6 +206,8 @@ private:
     // After a failed write: the replacement is gone, and with it the stream.
     void DropReplacement() noexcept;
 
+    // What the last ReadText could not take: empty, or the detail ReadWholeText reports.
+    std::wstring m_textFault;
     std::unique_ptr<CFileReplacement> m_replacement; // a disk file being written
     int m_exceptionsAtOpen = 0;                      // to tell unwinding in the destructor
 };

@@ -1,5 +1,6 @@
 #include "VEKLib/IniFile.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "VEKLib/Config.h"
@@ -44,14 +45,6 @@ const wchar_t* const kTooHighI64 = L" (too high numeric value for 64-bit integer
 
 constexpr size_t kFileBuffer = 16384;
 
-[[noreturn]] void Fail(const wchar_t* function, int32_t line, const std::wstring& message) {
-    throw CException(function, kSource, line, message);
-}
-
-[[noreturn]] void InvalidType(int32_t line, const std::wstring& key, const wchar_t* detail = L"") {
-    Fail(kGetValue, line, L"Invalid type: " + key + detail);
-}
-
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // Digits only, or with flag sums digits and '|'.
@@ -70,6 +63,12 @@ uint64_t UnsignedValue(const std::wstring& raw, bool flagSums) {
     return flagSums ? CIniFile::SumFlags(raw) : WcsToUI64(raw.c_str(), nullptr, 10);
 }
 
+// A quotation opened after the '=' and not closed.
+bool EndsInsideQuotes(const std::wstring& line) {
+    const size_t equals = line.find(L'=');
+    return equals != std::wstring::npos && std::count(line.begin() + equals, line.end(), L'"') % 2 == 1;
+}
+
 // Characters that the reader would take as structure inside a text value.
 bool UnsafeInText(wchar_t c) { return c == L'"' || c == L';' || c == L'=' || c == L'[' || c == L'\r' || c == L'\n'; }
 
@@ -85,6 +84,18 @@ void CreateMissingFolder(const std::wstring& folder) {
 CIniFile::CIniFile(uint32_t sectionReserve, uint32_t entryReserve)
     : m_sectionReserve(sectionReserve), m_entryReserve(entryReserve) {}
 
+void CIniFile::Fail(const wchar_t* function, int32_t line, const std::wstring& message) const {
+    std::wstring where;
+    if (!m_sourceName.empty()) {
+        where = m_faultLine > 0 ? Format(L" (%s, line %lu)", m_sourceName, m_faultLine) : L" (" + m_sourceName + L")";
+    }
+    throw CException(function, kSource, line, message + where);
+}
+
+void CIniFile::InvalidType(int32_t line, const std::wstring& key, const wchar_t* detail) const {
+    Fail(kGetValue, line, L"Invalid type: " + key + detail);
+}
+
 void CIniFile::Clear() {
     m_sections.clear();
     m_text.clear();
@@ -97,13 +108,15 @@ void CIniFile::Load(const std::wstring& path, uint32_t encoding) {
     CFile file(false, kFileBuffer);
     file.Open(path, CFile::kModeRead);
     m_text.clear();
-    file.ReadText(m_text, encoding, true);
+    m_sourceName = path;
+    file.ReadWholeText(m_text, encoding, true);
     file.Flush();
     file.Close();
     Parse();
 }
 
 void CIniFile::Parse() {
+    m_faultLine = 0;
     if (m_text.empty()) {
         Fail(kParse, 72, L"Buffer not ready");
     }
@@ -122,8 +135,18 @@ void CIniFile::Parse() {
     // they are not stored, so parsing again reads the same text.
     static const wchar_t kClosing[] = L"\n[";
     const size_t count = m_text.size() + 2;
+    const auto at = [&](size_t i) { return i < m_text.size() ? m_text[i] : kClosing[i - m_text.size()]; };
+    m_faultLine = 1;
     for (size_t i = 0; i < count; ++i) {
-        const wchar_t c = i < m_text.size() ? m_text[i] : kClosing[i - m_text.size()];
+        const wchar_t c = at(i);
+        if (i > 0 && (at(i - 1) == L'\r' || (at(i - 1) == L'\n' && (i < 2 || at(i - 2) != L'\r')))) {
+            ++m_faultLine;
+        }
+        // A file cut short inside a quoted value would otherwise be read as
+        // if the cut were the value's end.
+        if (i == m_text.size() && !inComment && !inHeader && EndsInsideQuotes(m_line)) {
+            Fail(kParse, __LINE__, L"The text ends inside a quoted value");
+        }
         if (c == L';') {
             inComment = true;
         } else if (c == L'[') {
@@ -154,7 +177,7 @@ void CIniFile::Parse() {
                 if (!GetExpression(m_line, key, value)) {
                     Fail(kParse, 130, L"Invalid expression found in section: " + working.name);
                 }
-                working.entries.push_back(TIniEntry{key, value});
+                working.entries.push_back(TIniEntry{key, value, m_faultLine});
                 m_line.clear();
             }
         } else if (inComment) {
@@ -169,6 +192,7 @@ void CIniFile::Parse() {
     if (m_sections.empty()) {
         Fail(kParse, 152, L"No sections");
     }
+    m_faultLine = 0;
 }
 
 bool CIniFile::GetExpression(const std::wstring& line, std::wstring& key, std::wstring& value) {
@@ -211,6 +235,7 @@ bool CIniFile::GetExpression(const std::wstring& line, std::wstring& key, std::w
 }
 
 const std::wstring* CIniFile::Find(const std::wstring& key, const std::wstring& section) {
+    m_faultLine = 0;
     if (m_sections.empty()) {
         Fail(kGetValue, 256, L"Buffer not parsed");
     }
@@ -226,6 +251,7 @@ const std::wstring* CIniFile::Find(const std::wstring& key, const std::wstring& 
     }
     for (const TIniEntry& entry : m_sections[m_currentSection].entries) {
         if (equals(entry.key, key)) {
+            m_faultLine = entry.line;
             return &entry.value;
         }
     }
@@ -389,7 +415,8 @@ std::wstring CIniFile::GetString(const std::wstring& raw, size_t& position) {
             }
             open = true;
         } else if (!open) {
-            Fail(L"vek::CIniFile::GetString", 186, L"Quotation mark expected");
+            // Told where by the caller that knows which key this is.
+            throw CException(L"vek::CIniFile::GetString", kSource, 186, L"Quotation mark expected");
         } else {
             result += c;
             ++position;
@@ -404,7 +431,11 @@ std::wstring CIniFile::GetStringValue(const std::wstring& key, const std::wstrin
         return def;
     }
     size_t position = 0;
-    return GetString(*raw, position);
+    try {
+        return GetString(*raw, position);
+    } catch (const CException& e) {
+        Fail(e.GetFunction().c_str(), e.GetLine(), e.GetDetails());
+    }
 }
 
 std::wstring CIniFile::GetStringValue(const std::wstring& key, const std::wstring& section, const wchar_t* def) {
@@ -446,11 +477,11 @@ void CIniFile::WriteEntry(std::wstring& output, const std::wstring& name, const 
     // The reader drops white space from keys and ends them at '='; such a
     // name would come back as another key, and its value would be lost.
     if (name.empty()) {
-        Fail(kFunction, __LINE__, L"Empty key cannot be written");
+        throw CException(kFunction, kSource, __LINE__, L"Empty key cannot be written");
     }
     for (wchar_t c : name) {
         if (IsSpace(c) || (c != L'"' && UnsafeInText(c))) {
-            Fail(kFunction, __LINE__, L"Key cannot be written: " + name);
+            throw CException(kFunction, kSource, __LINE__, L"Key cannot be written: " + name);
         }
     }
     std::wstring text = value.ToString();
@@ -458,8 +489,9 @@ void CIniFile::WriteEntry(std::wstring& output, const std::wstring& name, const 
         // There are no escapes: such a text would be cut or refused when read.
         for (wchar_t c : text) {
             if (UnsafeInText(c)) {
-                Fail(kFunction, __LINE__,
-                     L"Text value of key " + name + L" holds a quotation mark, ';', '=', '[' or a line break");
+                throw CException(
+                    kFunction, kSource, __LINE__,
+                    L"Text value of key " + name + L" holds a quotation mark, ';', '=', '[' or a line break");
             }
         }
         text = L"\"" + text + L"\"";

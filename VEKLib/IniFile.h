@@ -6,7 +6,9 @@
 // only when asked. Every syntax or type fault is a vek::CException from
 // source file "IniFile". Keys and section names match ignoring case; the first
 // of duplicate sections or keys wins. A missing key yields the caller's
-// default unchanged; a missing section is an error.
+// default unchanged; a missing section is an error. When the text has a
+// source name (Load sets it to the path), every fault's message ends with
+// the name and, where there is one, the line: " (Data/game.ini, line 3)".
 //
 // The writer is a text builder (WriteEntry) plus a file save (SaveToFile);
 // the caller appends section headers itself.
@@ -23,6 +25,7 @@ class CValue;
 struct TIniEntry {
     std::wstring key;   // white space removed
     std::wstring value; // raw: quotation marks kept
+    uint32_t line = 0;  // where it stands in the text (from 1); 0 when unknown
 };
 
 struct TIniSection {
@@ -43,8 +46,12 @@ public:
     void Load(const std::wstring& path, uint32_t encoding);
     // Fills the sections from the text. The first section is always an
     // unnamed, empty one; the file's sections follow in order. Parsing again
-    // rebuilds the sections from the same text.
+    // rebuilds the sections from the same text. A text that ends inside a
+    // quoted value (a file cut short) is refused.
     void Parse();
+    // The file the text came from, named in the messages of its faults.
+    void SetSourceName(const std::wstring& name) { m_sourceName = name; }
+    const std::wstring& GetSourceName() const { return m_sourceName; }
     // Splits one line into key and value; true when both are non-empty.
     bool GetExpression(const std::wstring& line, std::wstring& key, std::wstring& value);
 
@@ -98,12 +105,17 @@ public:
 private:
     // The raw value, or null when the section has no such key.
     const std::wstring* Find(const std::wstring& key, const std::wstring& section);
+    // A CException whose message ends with where the fault is (see above).
+    [[noreturn]] void Fail(const wchar_t* function, int32_t line, const std::wstring& message) const;
+    [[noreturn]] void InvalidType(int32_t line, const std::wstring& key, const wchar_t* detail = L"") const;
 
     std::vector<TIniSection> m_sections;
     std::wstring m_text;
     std::wstring m_line;
     uint32_t m_currentSection = kNoSection;
     std::wstring m_output;
+    std::wstring m_sourceName;
+    uint32_t m_faultLine = 0; // the line being parsed, or that of the key last found; 0 none
     uint32_t m_sectionReserve;
     uint32_t m_entryReserve;
 };

@@ -527,7 +527,7 @@ bool CXmlReader::Read(std::unique_ptr<CXmlNode>& root, const std::wstring& path,
     {
         CFile file(false, kFileBufferSize);
         file.Open(path, CFile::kModeRead);
-        file.ReadText(text, encoding, true);
+        file.ReadWholeText(text, encoding, true);
         file.Close();
     }
     std::unique_ptr<CXmlNode> tree = Parse(text);

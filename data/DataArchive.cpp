@@ -3,12 +3,15 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <optional>
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
+#include "data/ZipArchive.h"
 #include "platform/Utf8.h"
 
 namespace {
@@ -45,11 +48,7 @@ static_assert(IsPlainKeyText(), "the key text is plain ASCII letters, digits and
 
 constexpr const wchar_t* kSource = L"IrrWrap";
 
-// 'ZIP' as the engine spells archive types.
-constexpr irr::io::E_FILE_ARCHIVE_TYPE kZipArchive = irr::io::EFAT_ZIP;
-static_assert(static_cast<uint32_t>(irr::io::EFAT_ZIP) == 0x0050495Au);
-
-// Loose files until set-up registers the archive.
+// Loose files until set-up opens the archive.
 bool g_archiveInUse = false;
 
 // Drops an engine file on every way out.
@@ -69,10 +68,6 @@ public:
 private:
     irr::io::IReadFile* m_file;
 };
-
-[[noreturn]] void CannotAccess(int32_t line) {
-    throw vek::CException(L"CDataArchive::Init", kSource, line, L"Cannot access data archive file!");
-}
 
 // Names in the archive and to the engine are UTF-8 with '/' between folders.
 std::string StoredName(const std::wstring& name) {
@@ -109,7 +104,56 @@ void ReadAll(irr::io::IReadFile* file, void* buffer, uint32_t size, const std::w
     }
 }
 
+// The engine's loaders seek and read as they please; a short file must not
+// let them past its end (the engine's own memory file lets a seek before
+// its start through).
+class CBoundedReadFile : public irr::io::IReadFile {
+public:
+    CBoundedReadFile(std::unique_ptr<uint8_t[]> data, uint32_t size, const std::string& name)
+        : m_data(std::move(data)), m_size(size), m_name(name.c_str()) {}
+
+    irr::s32 read(void* buffer, irr::u32 sizeToRead) override {
+        const uint64_t left = m_size - m_position;
+        const uint32_t count = static_cast<uint32_t>(
+            std::min<uint64_t>({sizeToRead, left, uint64_t{std::numeric_limits<irr::s32>::max()}}));
+        if (count > 0) {
+            std::memcpy(buffer, m_data.get() + m_position, count);
+            m_position += count;
+        }
+        // Loaders read a header without looking at the count: what a short
+        // file lacks reads as zeros rather than as whatever the buffer held.
+        if (count < sizeToRead) {
+            std::memset(static_cast<uint8_t*>(buffer) + count, 0, sizeToRead - count);
+        }
+        return static_cast<irr::s32>(count);
+    }
+    bool seek(long finalPos, bool relativeMovement) override {
+        long target = finalPos;
+        if (relativeMovement && __builtin_add_overflow(static_cast<long>(m_position), finalPos, &target)) {
+            return false;
+        }
+        if (target < 0 || static_cast<unsigned long>(target) > m_size) {
+            return false;
+        }
+        m_position = static_cast<uint32_t>(target);
+        return true;
+    }
+    long getSize() const override { return static_cast<long>(m_size); }
+    long getPos() const override { return static_cast<long>(m_position); }
+    const irr::io::path& getFileName() const override { return m_name; }
+
+private:
+    std::unique_ptr<uint8_t[]> m_data;
+    uint32_t m_size;
+    uint32_t m_position = 0;
+    irr::io::path m_name;
+};
+
 } // namespace
+
+irr::io::IReadFile* CreateBoundedReadFile(std::unique_ptr<uint8_t[]> data, uint32_t size, const std::string& name) {
+    return new CBoundedReadFile(std::move(data), size, name);
+}
 
 CDataArchive& DataArchive() {
     static CDataArchive archive;
@@ -120,13 +164,7 @@ bool IsArchiveInUse() { return g_archiveInUse; }
 
 void SetArchiveInUse(bool inUse) { g_archiveInUse = inUse; }
 
-CDataArchive::~CDataArchive() {
-    // The device may be gone by now, so the file system is not touched.
-    if (m_archive != nullptr) {
-        m_archive->drop();
-        m_archive = nullptr;
-    }
-}
+CDataArchive::~CDataArchive() = default;
 
 std::wstring CDataArchive::GetString() { return std::wstring(kKeyText, kKeyTextLength); }
 
@@ -145,98 +183,62 @@ void CDataArchive::SetUp(irr::IrrlichtDevice* device, bool forceFiles) {
     Init(kDataArchiveFile);
 }
 
-void CDataArchive::ForgetArchive() {
-    if (m_archive == nullptr) {
-        return;
-    }
-    if (m_device != nullptr) {
-        m_device->getFileSystem()->removeFileArchive(m_archive);
-    }
-    m_archive->drop();
-    m_archive = nullptr;
-    m_entries.clear();
-}
-
 void CDataArchive::Reset() {
-    ForgetArchive();
+    m_archive.reset();
     m_device = nullptr;
     m_ready = false;
 }
 
 void CDataArchive::Init(const std::wstring& archiveName) {
-    if (m_device == nullptr) {
-        CannotAccess(__LINE__);
-    }
-    ForgetArchive();
-    m_ready = false;
-    irr::io::IFileSystem* fileSystem = m_device->getFileSystem();
-    const std::string password = GetPassword();
-    irr::io::IFileArchive* archive = nullptr;
-    if (!fileSystem->addFileArchive(platform::ToUtf8(archiveName).c_str(), false, false, kZipArchive, password.c_str(),
-                                    &archive) ||
-        archive == nullptr) {
-        CannotAccess(__LINE__);
-    }
-    archive->grab();
-    m_archive = archive;
+    Init(archiveName, OpenZipFile(vek::LocateForReading(archiveName)));
+}
 
-    // The engine takes any password here; a wrong one shows only when a
-    // stored file is opened. The smallest non-empty file is read to prove it.
-    const irr::io::IFileList* list = archive->getFileList();
-    bool haveProbe = false;
-    irr::u32 probe = 0;
-    for (irr::u32 i = 0; i < list->getFileCount(); ++i) {
-        if (list->isDirectory(i)) {
-            continue;
-        }
-        m_entries.emplace(list->getFullFileName(i).c_str(), i);
-        const irr::u32 size = list->getFileSize(i);
-        if (size > 0 && (!haveProbe || size < list->getFileSize(probe))) {
-            probe = i;
-            haveProbe = true;
-        }
+void CDataArchive::Init(const std::wstring& archiveName, std::unique_ptr<IZipSource> source) {
+    m_archive.reset();
+    m_ready = false;
+    const auto refuse = [&](int32_t line, const std::wstring& what) {
+        throw vek::CException(L"CDataArchive::Init", kSource, line,
+                              L"Cannot access data archive file! (" + archiveName + L": " + what + L")");
+    };
+    if (!source) {
+        refuse(__LINE__, L"the file cannot be opened");
     }
-    bool readable = haveProbe;
-    if (readable) {
-        irr::io::IReadFile* file = archive->createAndOpenFile(probe);
-        readable = file != nullptr;
-        if (file != nullptr) {
-            const std::wstring name = platform::FromUtf8(list->getFullFileName(probe).c_str());
-            try {
-                const uint32_t size = CheckedSize(file->getSize(), name, L"CDataArchive::Init");
-                std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
-                ReadAll(file, bytes.get(), size, name, L"CDataArchive::Init");
-            } catch (const vek::CFileException&) {
-                readable = false;
-            }
-            file->drop();
+    std::unique_ptr<CZipArchive> archive;
+    try {
+        archive = std::make_unique<CZipArchive>(std::move(source));
+        if (!archive->SetPassword(GetPassword())) {
+            refuse(__LINE__, L"the password does not open it");
         }
+    } catch (const vek::CException& e) {
+        if (e.GetFunction() == L"CDataArchive::Init") {
+            throw;
+        }
+        refuse(__LINE__, e.GetDetails());
     }
-    if (!readable) {
-        // Nothing of it stays registered, or its names would still be found.
-        ForgetArchive();
-        CannotAccess(__LINE__);
-    }
+    m_archive = std::move(archive);
     m_ready = true;
 }
 
-irr::io::IReadFile* CDataArchive::OpenStored(const std::wstring& name, const wchar_t* function) {
-    const std::string path = StoredName(name);
-    irr::io::IReadFile* file = nullptr;
-    if (m_archive != nullptr) {
-        // Only the archive: the engine would also take loose files for names
-        // it lacks, and would match names in any case.
-        const auto entry = m_entries.find(path);
-        if (entry == m_entries.end()) {
-            throw vek::CFileException(vek::CFileException::kNotFound, name, function, kSource, __LINE__, L"");
-        }
-        file = m_archive->createAndOpenFile(entry->second);
-        if (file == nullptr) {
-            throw vek::CFileException(vek::CFileException::kOther, name, function, kSource, __LINE__,
-                                      L"File cannot be read.");
-        }
-        return file;
+size_t CDataArchive::FindStored(const std::wstring& name, const wchar_t* function) const {
+    const std::optional<size_t> index = m_archive->Find(StoredName(name));
+    if (!index) {
+        throw vek::CFileException(vek::CFileException::kNotFound, name, function, kSource, __LINE__, L"");
     }
+    return *index;
+}
+
+std::unique_ptr<uint8_t[]> CDataArchive::ReadStored(size_t index, const std::wstring& name, const wchar_t* function) {
+    try {
+        return m_archive->Read(index);
+    } catch (const vek::CFileException&) {
+        throw;
+    } catch (const vek::CException& e) {
+        throw vek::CFileException(vek::CFileException::kInvalidContent, name, function, kSource, __LINE__,
+                                  e.GetDetails());
+    }
+}
+
+irr::io::IReadFile* CDataArchive::OpenLoose(const std::wstring& name, const wchar_t* function) {
     if (m_device == nullptr) {
         throw vek::CException(function, kSource, __LINE__, L"Data archive not ready.");
     }
@@ -244,6 +246,7 @@ irr::io::IReadFile* CDataArchive::OpenStored(const std::wstring& name, const wch
     // reader of game data finds them.
     const std::string local = vek::LocateForReading(name);
     irr::io::IFileSystem* fileSystem = m_device->getFileSystem();
+    irr::io::IReadFile* file = nullptr;
     if (!fileSystem->existFile(local.c_str()) || (file = fileSystem->createAndOpenFile(local.c_str())) == nullptr) {
         throw vek::CFileException(vek::CFileException::kNotFound, name, function, kSource, __LINE__, L"");
     }
@@ -251,28 +254,54 @@ irr::io::IReadFile* CDataArchive::OpenStored(const std::wstring& name, const wch
 }
 
 uint32_t CDataArchive::GetFileSize(const std::wstring& name) {
-    const CFileRef file(OpenStored(name, L"CDataArchive::GetFileSize"));
+    if (m_archive) {
+        return m_archive->GetEntry(FindStored(name, L"CDataArchive::GetFileSize")).size;
+    }
+    const CFileRef file(OpenLoose(name, L"CDataArchive::GetFileSize"));
     return CheckedSize(file->getSize(), name, L"CDataArchive::GetFileSize");
 }
 
 void CDataArchive::GetFileData(const std::wstring& name, void* buffer, uint32_t bufferSize) {
-    const CFileRef file(OpenStored(name, L"CDataArchive::GetFileData"));
-    const uint32_t size = CheckedSize(file->getSize(), name, L"CDataArchive::GetFileData");
+    static const wchar_t* const kFunction = L"CDataArchive::GetFileData";
+    if (m_archive) {
+        const size_t index = FindStored(name, kFunction);
+        const uint32_t size = m_archive->GetEntry(index).size;
+        if (size > bufferSize) {
+            throw vek::CFileException(vek::CFileException::kOther, name, kFunction, kSource, __LINE__, L"Overflow.");
+        }
+        const std::unique_ptr<uint8_t[]> data = ReadStored(index, name, kFunction);
+        if (size > 0) {
+            std::memcpy(buffer, data.get(), size);
+        }
+        return;
+    }
+    const CFileRef file(OpenLoose(name, kFunction));
+    const uint32_t size = CheckedSize(file->getSize(), name, kFunction);
     // The file may have grown since its size was asked for.
     if (size > bufferSize) {
-        throw vek::CFileException(vek::CFileException::kOther, name, L"CDataArchive::GetFileData", kSource, __LINE__,
-                                  L"Overflow.");
+        throw vek::CFileException(vek::CFileException::kOther, name, kFunction, kSource, __LINE__, L"Overflow.");
     }
-    ReadAll(file.Get(), buffer, size, name, L"CDataArchive::GetFileData");
+    ReadAll(file.Get(), buffer, size, name, kFunction);
 }
 
 irr::io::IReadFile* CDataArchive::GetIrrFile(const std::wstring& name) {
-    return OpenStored(name, L"CDataArchive::GetIrrFile");
+    static const wchar_t* const kFunction = L"CDataArchive::GetIrrFile";
+    if (!m_archive) {
+        return OpenLoose(name, kFunction);
+    }
+    const size_t index = FindStored(name, kFunction);
+    const TZipEntry& entry = m_archive->GetEntry(index);
+    return CreateBoundedReadFile(ReadStored(index, name, kFunction), entry.size, entry.name);
 }
 
 uint32_t CDataArchive::ReadWholeFile(const std::wstring& name, std::unique_ptr<uint8_t[]>& data) {
     // Reported as the size query that a reader's open starts with.
-    const CFileRef file(OpenStored(name, L"CDataArchive::GetFileSize"));
+    if (m_archive) {
+        const size_t index = FindStored(name, L"CDataArchive::GetFileSize");
+        data = ReadStored(index, name, L"CDataArchive::GetFileData");
+        return m_archive->GetEntry(index).size;
+    }
+    const CFileRef file(OpenLoose(name, L"CDataArchive::GetFileSize"));
     const uint32_t size = CheckedSize(file->getSize(), name, L"CDataArchive::GetFileSize");
     std::unique_ptr<uint8_t[]> bytes(size > 0 ? new uint8_t[size] : nullptr);
     ReadAll(file.Get(), bytes.get(), size, name, L"CDataArchive::GetFileData");

@@ -1,20 +1,26 @@
 #pragma once
 // The game's data archive: one password-protected ZIP file, "Morvheld.dat",
-// registered with the engine's file system, from which every reader of game
-// data takes its files by their stored path ("Data/...", "Graphics/...").
-// With "force_files" the game reads loose files instead (development).
+// from which every reader of game data takes its files by their stored path
+// ("Data/...", "Graphics/..."). With "force_files" the game reads loose files
+// instead (development), through the engine's file system.
+//
+// The archive is read by our own checked reader (CZipArchive), never by the
+// engine's: a damaged or hostile archive is refused whole when it is opened,
+// and the engine gets a stored file only as a read-file over its checked
+// bytes, which never reads or seeks outside them.
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 namespace irr {
 class IrrlichtDevice;
 namespace io {
-class IFileArchive;
 class IReadFile;
 } // namespace io
 } // namespace irr
+
+class CZipArchive;
+class IZipSource;
 
 // The archive that the game opens from its working directory.
 inline constexpr wchar_t kDataArchiveFile[] = L"Morvheld.dat";
@@ -36,17 +42,20 @@ public:
     // ready, otherwise calls Init with kDataArchiveFile.
     void SetUp(irr::IrrlichtDevice* device, bool forceFiles);
 
-    // Registers the archive (names kept case-sensitive, with their folders)
-    // and proves the password by reading one stored file. Throws CException
-    // "Cannot access data archive file!" when the archive is missing, not a
-    // ZIP file, empty, or the password does not open it.
+    // Opens the archive (names kept case-sensitive, with their folders),
+    // checks its structure and proves the password by reading one stored
+    // file. Throws CException "Cannot access data archive file!" followed by
+    // the archive's name and what is wrong when the archive is missing, not a
+    // ZIP file, damaged, empty, or the password does not open it.
     void Init(const std::wstring& archiveName);
+    // The same for an archive's bytes from elsewhere; name is for messages.
+    void Init(const std::wstring& archiveName, std::unique_ptr<IZipSource> source);
 
     // Usable: the archive is registered, or loose files are in use.
     bool IsReady() const { return m_ready; }
     void SetReady(bool ready) { m_ready = ready; }
 
-    // Unregisters the archive and forgets it and the device; not ready.
+    // Forgets the archive and the device; not ready.
     void Reset();
 
     // The fixed text that the password is cut from.
@@ -55,9 +64,10 @@ public:
     // in narrow characters.
     static std::string GetPassword();
 
-    // Stored files by name. With an archive registered only its entries
-    // count, matched exactly (case and folders); otherwise loose files.
-    // A missing file throws CFileException code 1 with the name.
+    // Stored files by name. With an archive open only its entries count,
+    // matched exactly (case and folders); otherwise loose files. A missing
+    // file throws CFileException code 1 with the name; a damaged stored file
+    // code 5 with the name and what is wrong.
     uint32_t GetFileSize(const std::wstring& name);
     // Fills buffer with the whole file; throws when the file is larger than
     // bufferSize or cannot be read whole.
@@ -68,17 +78,21 @@ public:
     uint32_t ReadWholeFile(const std::wstring& name, std::unique_ptr<uint8_t[]>& data);
 
 private:
-    // Opens a stored file; throws as the named function would.
-    irr::io::IReadFile* OpenStored(const std::wstring& name, const wchar_t* function);
-    void ForgetArchive();
+    // The index of a stored file; throws code 1 as the named function would.
+    size_t FindStored(const std::wstring& name, const wchar_t* function) const;
+    // A stored file's whole content; throws code 5 as the named function would.
+    std::unique_ptr<uint8_t[]> ReadStored(size_t index, const std::wstring& name, const wchar_t* function);
+    // A loose file through the engine; throws code 1 as the named function would.
+    irr::io::IReadFile* OpenLoose(const std::wstring& name, const wchar_t* function);
 
     bool m_ready = false;
     irr::IrrlichtDevice* m_device = nullptr;
-    irr::io::IFileArchive* m_archive = nullptr; // grabbed while registered
-    // Exact stored path -> index in the archive's file list. The engine's own
-    // lookup ignores case whatever it is told, so names are matched here.
-    std::unordered_map<std::string, uint32_t> m_entries;
+    std::unique_ptr<CZipArchive> m_archive;
 };
+
+// An engine read-file over bytes in memory (it takes them): reads and seeks
+// stay inside them. The caller drops it.
+irr::io::IReadFile* CreateBoundedReadFile(std::unique_ptr<uint8_t[]> data, uint32_t size, const std::string& name);
 
 // The one data archive of the program.
 CDataArchive& DataArchive();

@@ -52,11 +52,14 @@ CMorvheldConfig::CMorvheldConfig(const std::wstring& baseName) : vek::CConfig(ba
 CMorvheldConfig::~CMorvheldConfig() = default;
 
 void CMorvheldConfig::Load() {
-    if (Exists(GetFileName())) {
+    const bool fromFile = Exists(GetFileName());
+    if (fromFile) {
         vek::CConfig::Load(false);
     } else {
         ResetToDefaults();
     }
+    // The faults below are the file's, when there is one: it is named.
+    const std::wstring where = fromFile ? L" (" + GetFileName() + L")" : L"";
 
     m_oneLineLog = BoolOf(*this, L"one_line_log");
     m_logColors = BoolOf(*this, L"log_colors");
@@ -65,12 +68,12 @@ void CMorvheldConfig::Load() {
 
     m_languages = vek::Split(FindEntry(L"all_available_langs").GetString(), L'|');
     if (m_languages.empty()) {
-        throw vek::CException(L"CMorvheldConfig::Load", kSource, __LINE__, L"No languages found.");
+        throw vek::CException(L"CMorvheldConfig::Load", kSource, __LINE__, L"No languages found." + where);
     }
     for (const std::wstring& language : m_languages) {
         if (language.size() != 2) {
             throw vek::CException(L"CMorvheldConfig::Load", kSource, __LINE__,
-                                  L"Incorrect language identifier " + language);
+                                  L"Incorrect language identifier " + language + where);
         }
     }
 }

@@ -43,7 +43,7 @@ void CStringResource::LoadFile(const std::wstring& fileName, const wchar_t* stop
     {
         CMetaFile file(false, kReadBuffer);
         file.Open(fileName, vek::CFile::kModeRead);
-        file.ReadText(text, vek::kEncodingUtf8, false);
+        file.ReadWholeText(text, vek::kEncodingUtf8, false);
         file.Close();
     }
     LoadText(text, stopTag);

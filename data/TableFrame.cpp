@@ -24,8 +24,9 @@ void LoadIniFile(const std::wstring& fileName, vek::CIniFile& ini) {
     CMetaFile file(false, kFileBuffer);
     file.Open(fileName, vek::CFile::kModeRead);
     std::wstring text;
-    file.ReadText(text, vek::kEncodingUtf8, false);
+    file.ReadWholeText(text, vek::kEncodingUtf8, false);
     file.Close();
+    ini.SetSourceName(fileName);
     ParseTableText(std::move(text), ini);
 }
 

@@ -23,7 +23,7 @@ std::wstring ReadScriptFile(const std::wstring& name) {
     CMetaFile file(false, 32768);
     file.Open(name, vek::CFile::kModeRead);
     std::wstring text;
-    file.ReadText(text, vek::kEncodingUtf8, false);
+    file.ReadWholeText(text, vek::kEncodingUtf8, false);
     file.Close();
     return text;
 }

@@ -4,7 +4,7 @@
 #   install-deps.sh test   what building and running every test needs
 set -euo pipefail
 
-run_pkgs=(g++ cmake ninja-build libirrlicht-dev 7zip)
+run_pkgs=(g++ cmake ninja-build libirrlicht-dev 7zip zlib1g-dev nettle-dev)
 test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xauth clang-format-16)
 
 case "${1:-run}" in

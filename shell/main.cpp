@@ -10,6 +10,7 @@
 #include "data/MConfig.h"
 #include "platform/CrashHandler.h"
 #include "platform/Utf8.h"
+#include "shell/CommandLine.h"
 #include "shell/Game.h"
 
 int main(int argc, char** argv) {
@@ -19,15 +20,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(platform::FromUtf8(argv[i]));
     }
-    bool selfTest = false;
-    bool writeConfig = false;
-    for (const std::wstring& arg : args) {
-        if (arg == L"-test") {
-            selfTest = true;
-        } else if (arg == L"-writecfg") {
-            writeConfig = true;
-        }
+    const TCommandLine line = ReadCommandLine(args);
+    for (const std::wstring& note : line.ignored) {
+        vek::ConsoleErr() << note << std::endl;
     }
+    const bool selfTest = line.selfTest;
+    const bool writeConfig = line.writeConfig;
     try {
         CGame game;
         g_game = &game;

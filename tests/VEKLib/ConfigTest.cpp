@@ -226,7 +226,8 @@ TEST(Config, IniLoadReadsWhatIsThere) {
         config.Load(false);
         ADD_FAILURE() << "negative integer loaded";
     } catch (const vek::CException& e) {
-        EXPECT_EQ(e.GetDetails(), L"Invalid type: offset");
+        // The text of the fault, then the file and line it is in.
+        EXPECT_EQ(e.GetDetails(), L"Invalid type: offset (" + path + L", line 3)");
         EXPECT_EQ(e.GetLine(), 325);
     }
     EXPECT_EQ(config.FindEntry(L"log"), CValue::FromBool(false));
@@ -242,7 +243,7 @@ TEST(Config, IniLoadReadsWhatIsThere) {
         config.Load(false);
         ADD_FAILURE() << "missing section loaded";
     } catch (const vek::CException& e) {
-        EXPECT_EQ(e.GetDetails(), L"Section not found: game");
+        EXPECT_EQ(e.GetDetails(), L"Section not found: game (" + path + L")");
     }
 }
 

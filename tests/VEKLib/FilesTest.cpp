@@ -503,6 +503,65 @@ TEST_F(FilesTest, ReadTextFromDisk) {
     }
 }
 
+// Readers of game data refuse text that the plain reader would lose unseen,
+// and say on which line it is.
+TEST_F(FilesTest, ReadWholeTextRefusesWhatWouldBeLost) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        uint32_t encoding;
+        bool mark;
+        std::wstring expected; // when fault is null
+        const wchar_t* fault = nullptr;
+    } cases[] = {
+        {"trailing zeros", std::string("ab\0\0", 4), 1, false, L"ab"},
+        {"zero, then text", std::string("ab\0c", 4), 1, false, L"", L"Zero byte in the text, line 1"},
+        {"zero on line 2 after CR LF", std::string("a\r\nb\0c", 6), 1, false, L"", L"Zero byte in the text, line 2"},
+        {"zero on line 3 after CR, LF", std::string("a\rb\nc\0d", 7), 2, false, L"", L"Zero byte in the text, line 3"},
+        {"zero in detected narrow text", std::string("[a]\nx=\0\"", 8), 0, true, L"", L"Zero byte in the text, line 2"},
+        {"two-byte UTF-8", Bytes({'a', 0xC3, 0xA9}), 2, false, L"a\u00E9"},
+        {"three-byte UTF-8", Bytes({0xE2, 0x82, 0xAC}), 2, false, L"\u20AC"},
+        {"Latin-1 byte in UTF-8", Bytes({'\n', 'p', 0xE9, 'l', '"'}), 2, false, L"", L"Byte 0xE9 is not UTF-8, line 2"},
+        {"Latin-1 byte after a mark", Bytes({0xEF, 0xBB, 0xBF, 'x', 0xE9}), 0, true, L"",
+         L"Byte 0xE9 is not UTF-8, line 1"},
+        {"sequence cut by the end", Bytes({'a', 0xC3}), 2, false, L"", L"Byte 0xC3 is not UTF-8, line 1"},
+        {"stray continuation byte", Bytes({0x80}), 2, false, L"", L"Byte 0x80 is not UTF-8, line 1"},
+        {"four-byte sequence", Bytes({0xF0, 0x9F, 0x98, 0x80}), 2, false, L"", L"Byte 0xF0 is not UTF-8, line 1"},
+        {"Latin-1 byte in narrow text", Bytes({'p', 0xE9}), 1, false, L"p\u00E9"},
+        {"UTF-16 trailing zero", Bytes({0xFF, 0xFE, 'A', 0, 0, 0}), 3, true, L"A"},
+        {"UTF-16 zero, then text", Bytes({0xFF, 0xFE, 'A', 0, '\n', 0, 0, 0, 'B', 0}), 3, true, L"",
+         L"Zero character in the text, line 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = m_dir / "t.txt";
+        WriteBytes(path, c.bytes);
+        CFile file(false, 16384);
+        file.Open(Wide(path), CFile::kModeRead);
+        std::wstring text;
+        const auto e = Thrown([&] { file.ReadWholeText(text, c.encoding, c.mark); });
+        if (c.fault == nullptr) {
+            EXPECT_FALSE(e) << (e ? platform::ToUtf8(e->GetText()) : "");
+            EXPECT_EQ(text, c.expected);
+            continue;
+        }
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetCode(), CFileException::kInvalidContent);
+        EXPECT_EQ(e->GetFileName(), Wide(path));
+        EXPECT_NE(e->GetText().find(std::wstring(L"Details: ") + c.fault + L"\r\n"), std::wstring::npos)
+            << platform::ToUtf8(e->GetText());
+    }
+}
+
+// Something that is there but cannot be read is not simply "not found".
+TEST_F(FilesTest, OpeningAFolderForReadingSaysSo) {
+    CFile file(false, 0);
+    const auto e = Thrown([&] { file.Open(Wide(m_dir), CFile::kModeRead); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetText(), FileErrorText(L"File not found", Wide(m_dir), L"It is a folder, not a file.", L"Files",
+                                          L"vek::CFile::Open", 449));
+}
+
 TEST_F(FilesTest, ReadTextNarrowFollowsTheLocaleAndUtf8Replaces) {
     const auto path = m_dir / "pl.txt";
     WriteBytes(path, Bytes({0xA5, 0xB9}));

@@ -9,10 +9,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "VEKLib/Exception.h"
 #include "data/DataArchive.h"
 #include "data/IrrWrap.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -227,6 +230,29 @@ TEST_F(Graphics, TextureComesFromTheDataArchive) {
     LoadTexture(m_texture, L"red.png", true);
     EXPECT_NE(m_texture, nullptr);
     EXPECT_THROW(LoadTexture(m_texture, L"Red.png", true), vek::CFileException);
+}
+
+// The engine's picture loaders seek and read a stored file as they please:
+// one shorter than any picture header must not let them outside its bytes.
+TEST_F(Graphics, ShortStoredPicturesAreErrors) {
+    Open(irr::video::EDT_NULL);
+    fs::create_directories("src/Graphics");
+    const std::vector<std::pair<std::string, size_t>> pictures = {
+        {"a.tga", 0}, {"b.tga", 1}, {"c.tga", 17}, {"d.tga", 18}, {"e.tga", 25}, {"f.tga", 26},
+        {"g.png", 7}, {"h.png", 8}, {"i.bmp", 13}, {"j.bmp", 14}, {"k.jpg", 3},  {"l.pcx", 10},
+    };
+    for (const auto& [name, size] : pictures) {
+        std::ofstream("src/Graphics/" + name, std::ios::binary) << std::string(size, '\x01');
+    }
+    const std::string command = "cd src && 7zz a -tzip -mem=AES256 '-p" + CDataArchive::GetPassword() +
+                                "' -bd -bso0 -bsp0 ../Morvheld.dat Graphics";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    DataArchive().SetUp(m_device, false);
+    for (const auto& [name, size] : pictures) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(LoadTexture(m_texture, platform::FromUtf8(name), false), vek::CException);
+        EXPECT_EQ(m_texture, nullptr);
+    }
 }
 
 TEST_F(Graphics, UnreadablePictureIsAnError) {

@@ -13,6 +13,7 @@
 
 #include "VEKLib/Exception.h"
 #include "data/MConfig.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ TEST_F(ConfigFolder, LanguageLists) {
         const std::wstring message =
             MessageOf([&] { LoadFrom(config, std::string("all_available_langs = \"") + c.list + "\"\r\n"); });
         if (c.message) {
-            EXPECT_EQ(message, c.message);
+            EXPECT_EQ(message, c.message + std::wstring(L" (game.ini)")); // the file that holds the list
         } else {
             EXPECT_EQ(message, L"(nothing thrown)");
             EXPECT_EQ(config.GetLangID(L"de"), 0u);
@@ -211,3 +212,70 @@ TEST_F(ConfigFolder, WriterSavesTheDefaultsAsNarrowIni) {
 }
 
 } // namespace
+
+// Damaged configuration files: each is refused with what is wrong, the file
+// it is in and, where there is one, the line; nothing is taken silently.
+TEST_F(ConfigFolder, DamagedFilesNameTheFileAndTheFault) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        const wchar_t* details;          // the exception's details; null: loads
+        const wchar_t* detail = nullptr; // a file error's detail, in its full text
+    } cases[] = {
+        {"empty", "", L"Buffer not ready (game.ini)"},
+        {"garbage", "\x89PNG\r\n\x1a\n", L"Orphan value (game.ini, line 1)"},
+        {"cut in the header", "[con", L"Invalid section header (game.ini, line 1)"},
+        {"comments only", "; Morvheld\r\n; settings\r\n", L"Section not found: config (game.ini)"},
+        {"cut inside a quoted value", "[config]\r\nlang = \"e",
+         L"The text ends inside a quoted value (game.ini, line 2)"},
+        {"closed value without a line end", "[config]\r\nlang = \"en\"", nullptr},
+        {"quoted value cut by a comment", "[config]\r\nlang = \"en;\"\r\n", nullptr},
+        {"unquoted text", "[config]\r\n\r\nlang = en\r\n", L"Quotation mark expected (game.ini, line 3)"},
+        {"negative number", "[config]\r\nfps_limit = -1\r\n", L"Invalid type: fps_limit (game.ini, line 2)"},
+        {"zero byte", std::string("[config]\r\nworld = \"a\0b\"\r\n", 24), L"Invalid file content (game.ini)",
+         L"Zero byte in the text, line 2"},
+        {"zeros at the end", std::string("[config]\r\nlang = \"en\"\r\n\0\0", 25), nullptr},
+        {"Latin-1 byte in UTF-8", "\xEF\xBB\xBF[config]\r\nlang_script = \"p\xE9l\"\r\n",
+         L"Invalid file content (game.ini)", L"Byte 0xE9 is not UTF-8, line 2"},
+        {"UTF-16, big-endian", std::string("\xFE\xFF\0[", 4), L"Other error (game.ini)",
+         L"Big Endian is not supported"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write("game.ini", c.bytes);
+        CMorvheldConfig config;
+        config.SetFileName(L"game.ini");
+        try {
+            config.Load();
+            EXPECT_EQ(c.details, nullptr) << "loaded";
+        } catch (const vek::CException& e) {
+            ASSERT_NE(c.details, nullptr) << platform::ToUtf8(e.GetText());
+            EXPECT_EQ(e.GetDetails(), c.details);
+            if (c.detail != nullptr) {
+                EXPECT_NE(e.GetText().find(std::wstring(L"Details: ") + c.detail), std::wstring::npos)
+                    << platform::ToUtf8(e.GetText());
+            }
+        }
+    }
+}
+
+// A configuration that is there but cannot be read is an error, not the defaults.
+TEST_F(ConfigFolder, UnreadableFileIsAnError) {
+    fs::create_directories("game.ini");
+    CMorvheldConfig config;
+    config.SetFileName(L"game.ini");
+    try {
+        config.Load();
+        ADD_FAILURE() << "a folder loaded as the configuration";
+    } catch (const vek::CFileException& e) {
+        EXPECT_EQ(e.GetFileName(), L"game.ini");
+        EXPECT_NE(e.GetText().find(L"It is a folder, not a file."), std::wstring::npos);
+    }
+    fs::remove("game.ini");
+    if (::geteuid() == 0) {
+        return; // the administrator reads every file
+    }
+    Write("game.ini", "[config]\r\n");
+    fs::permissions("game.ini", fs::perms::none);
+    EXPECT_THROW(config.Load(), vek::CFileException);
+}

@@ -179,7 +179,8 @@ TEST_F(Tables, MaterialEncounterSpellAndHeroDefaultsAndKeys) {
                                                {L"s", 1, 2, 3, 4, 6, 7, -2, false}}));
     // Spell flags are one number, not a flag sum.
     Write("spells.pl.ini", "[header]\nspells=1\n[Spell1]\nflags=1|2\n");
-    EXPECT_EQ(Thrown([&] { GetSpellInfo(L"pl", spells, false); }).GetDetails(), L"Invalid type: flags");
+    EXPECT_EQ(Thrown([&] { GetSpellInfo(L"pl", spells, false); }).GetDetails(),
+              L"Invalid type: flags (Data/spells.pl.ini, line 4)");
 
     Write("hero.ini", "[header]\nheroes=2\n[Hero1]\n[Hero2]\ngender=1\npic=2\npicdead=3\npicfrozen=4\n");
     std::vector<THeroInfo> heroes(5);
@@ -224,14 +225,17 @@ TEST_F(Tables, FailedLoadLeavesTheTableAlone) {
         bool check;
         const wchar_t* details;
     } cases[] = {
-        {"[header]\nmonsters=3\n[mon1]\nname=\"x\"\n[mon2]\n", false, L"Section not found: mon3"},
-        {"[header]\nmonsters=65534\n[mon1]\n", false, L"Section not found: mon2"},
-        {"[header]\nmonsters=2\n[mon1]\nname=\"x\"\n[mon2]\nhp=-1\n", true, L"Invalid type: hp"},
+        {"[header]\nmonsters=3\n[mon1]\nname=\"x\"\n[mon2]\n", false,
+         L"Section not found: mon3 (Data/monsters.en.ini)"},
+        {"[header]\nmonsters=65534\n[mon1]\n", false, L"Section not found: mon2 (Data/monsters.en.ini)"},
+        {"[header]\nmonsters=2\n[mon1]\nname=\"x\"\n[mon2]\nhp=-1\n", true,
+         L"Invalid type: hp (Data/monsters.en.ini, line 6)"},
         {"[header]\nmonsters=2\n[mon1]\nflags=255\n", true,
-         L"Invalid type: flags (too high numeric value for unsigned char variable"},
-        {"monsters=2\n", false, L"Orphan value"},
-        {"; nothing\n", false, L"Section not found: header"},
-        {"", false, L"Buffer not ready"},
+         L"Invalid type: flags (too high numeric value for unsigned char variable (Data/monsters.en.ini, line 4)"},
+        {"monsters=2\n", false, L"Orphan value (Data/monsters.en.ini, line 1)"},
+        {"; nothing\n", false, L"Section not found: header (Data/monsters.en.ini)"},
+        {"", false, L"Buffer not ready (Data/monsters.en.ini)"},
+        {std::string("[header]\nmonsters=2\n\0x", 22), false, L"Invalid file content (Data/monsters.en.ini)"},
     };
     for (const auto& c : cases) {
         Write("monsters.en.ini", c.body);

@@ -148,7 +148,7 @@ TEST_F(GameFolder, FailedSetUpReleasesWhatItMade) {
             game.SetUp();
             ADD_FAILURE() << "nothing thrown";
         } catch (const vek::CException& e) {
-            EXPECT_EQ(e.GetDetails(), L"Cannot access data archive file!");
+            EXPECT_EQ(e.GetDetails(), L"Cannot access data archive file! (Morvheld.dat: the file cannot be opened)");
         }
         EXPECT_NE(GetIrrDevice(), nullptr);
     }

@@ -1,0 +1,50 @@
+#include "shell/CommandLine.h"
+
+#include "VEKLib/Files.h"
+#include "VEKLib/Strings.h"
+
+namespace {
+
+// The game's other options and file kinds, which later parts of it carry out.
+constexpr const wchar_t* kLaterOptions[] = {
+    L"-new",  L"-editor",  L"-nocreate", L"-noautosave", L"-qc",           L"-makefile", L"-validate", L"-ddd",
+    L"-exec", L"-compile", L"-ki",       L"-makeexe",    L"-intermediate", L"-pause",    L"@lp",
+};
+constexpr const wchar_t* kLaterFileKinds[] = {L"map", L"sav", L"u"};
+
+bool IsLater(const std::wstring& arg) {
+    for (const wchar_t* option : kLaterOptions) {
+        if (arg == option) {
+            return true;
+        }
+    }
+    const std::wstring name = vek::GetTextAfterLast(arg);
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot == 0) {
+        return false;
+    }
+    for (const wchar_t* kind : kLaterFileKinds) {
+        if (vek::equals(name.substr(dot + 1), kind)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TCommandLine ReadCommandLine(const std::vector<std::wstring>& args) {
+    TCommandLine line;
+    for (const std::wstring& arg : args) {
+        if (arg == L"-test") {
+            line.selfTest = true;
+        } else if (arg == L"-writecfg") {
+            line.writeConfig = true;
+        } else if (IsLater(arg)) {
+            line.ignored.push_back(L"Not supported yet, ignored: " + arg);
+        } else {
+            line.ignored.push_back(L"Unknown option, ignored: " + arg);
+        }
+    }
+    return line;
+}

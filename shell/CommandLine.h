@@ -1,0 +1,15 @@
+#pragma once
+// The command line: the requests the program carries out now, and a line
+// for the console about every argument it leaves alone.
+#include <string>
+#include <vector>
+
+struct TCommandLine {
+    bool selfTest = false;    // "-test"
+    bool writeConfig = false; // "-writecfg"
+    // One line per argument that does nothing: an option or file kind that
+    // the game knows but does not carry out yet, or one it does not know.
+    std::vector<std::wstring> ignored;
+};
+
+TCommandLine ReadCommandLine(const std::vector<std::wstring>& args);
