@@ -47,8 +47,6 @@ CItem::CItem(uint16_t type, uint32_t count, bool random, uint16_t property1, uin
     }
 }
 
-bool CItem::operator==(const CItem& other) const { return count == other.count && StacksWith(other); }
-
 bool CItem::StacksWith(const CItem& other) const { return StackKey(*this) == StackKey(other); }
 
 uint16_t CItem::GetMaxDurability() const {

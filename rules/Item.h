@@ -31,9 +31,8 @@ public:
     CItem& operator=(const CItem&) = default;
     ~CItem() override = default;
 
-    // Every field equal.
-    bool operator==(const CItem& other) const;
-    // Every stored field but the count equal: the two stack.
+    // Every stored field but the count equal: the two are equal items and
+    // stack.
     bool StacksWith(const CItem& other) const;
 
     // The kind's durability in the item table (corpses: kCorpseDurability);

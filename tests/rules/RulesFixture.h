@@ -4,6 +4,7 @@
 // save stream; installed as g_gameData.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "VEKLib/Stream.h"
 #include "data/GameData.h"
 #include "data/GameDisplay.h"
+#include "rules/Item.h"
 
 namespace rulestest {
 
@@ -34,6 +36,25 @@ inline void PutText(Bytes& bytes, const std::wstring& text) {
     for (wchar_t unit : text) {
         Put(bytes, static_cast<uint16_t>(unit), 2);
     }
+}
+
+// Items by every field, count included, for comparisons that show them.
+inline std::string Shown(const CItem& i) {
+    std::string text = "item " + std::to_string(i.type) + " x" + std::to_string(i.count);
+    for (uint32_t field :
+         {i.age, uint32_t{i.durability}, uint32_t{i.property1}, uint32_t{i.property2}, uint32_t{i.status},
+          uint32_t{i.quality}, uint32_t{i.damage}, uint32_t{i.armourClass}, uint32_t{i.reserved}, i.value}) {
+        text += " " + std::to_string(field);
+    }
+    return text;
+}
+template <class Items>
+std::vector<std::string> Shown(const Items& items) {
+    std::vector<std::string> texts;
+    for (const CItem& item : items) {
+        texts.push_back(Shown(item));
+    }
+    return texts;
 }
 
 // Runs load and expects vek::CFileException code 5 naming the function.
