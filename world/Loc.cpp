@@ -75,6 +75,7 @@ void CLoc::Init(const std::wstring& name, uint16_t width, uint16_t height, uint1
     ResizeFilled(m_passabilityGrid, width, height, uint16_t{0});
     // The grids were just emptied: what the cache held is gone.
     m_passabilityValid = false;
+    m_directionRequest.reset();
     m_script.reset();
 }
 
@@ -138,6 +139,7 @@ void CLoc::Resize(uint16_t width, uint16_t height) {
     ResizeFilled(m_passabilityGrid, width, height, uint16_t{0});
     m_requestedMode = 0;
     BuildPassability();
+    PlaceHeroRandomly();
 }
 
 std::wstring CLoc::GetName() const {

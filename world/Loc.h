@@ -15,6 +15,7 @@
 
 #include "VEKLib/Map2D.h"
 #include "VEKLib/Serializable.h"
+#include "rules/Direction.h"
 #include "rules/Item.h"
 #include "rules/Monster.h"
 #include "world/LocRecords.h"
@@ -77,9 +78,9 @@ public:
     // --- Size and contents ---------------------------------------------------------------
     // Name, size, terrain type and flags; exit time 0; every layer width x
     // height: creature ids kNoCreature, terrain and objects kNoTile, explored
-    // 0, piles empty, special objects empty. Deletes the creatures and the
-    // script; empties the effects. Alarms and rules stay. A size of 0 throws
-    // and changes nothing.
+    // 0, piles empty, special objects empty. Deletes the creatures, the
+    // script and the direction request; empties the effects. Alarms and rules
+    // stay. A size of 0 throws and changes nothing.
     void Init(const std::wstring& name, uint16_t width, uint16_t height, uint16_t terrainType, uint16_t flags);
     // Frees the layers and grids, deletes the creatures and the script,
     // clears kLocGenerating, size 0 x 0. Effects, rules and alarms stay. Init
@@ -88,12 +89,18 @@ public:
     // The editor's resize: the overlapping part of every layer is kept, new
     // cells get the location's terrain type, no object and explored 1;
     // creatures left outside are taken off the map. Then the passability grid
-    // is rebuilt and the hero placed on a random free cell.
+    // is rebuilt and the hero placed on a random free cell (PlaceHeroRandomly).
     void Resize(uint16_t width, uint16_t height);
 
     // The world's name for it when the world cell names it, else its own name.
     std::wstring GetName() const;
     bool IsInside(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+
+    // Puts the game's hero on a random free cell among columns 1 to 18 and
+    // rows 1 to 13 (one he may walk on, or whose object tile is 0xFFFF, and
+    // where no creature stands) and zeroes his heading. vek::CException when
+    // there is none. Nothing while the game has no hero.
+    void PlaceHeroRandomly();
 
     // --- Creatures --------------------------------------------------------------------------------
     // Writes every living creature's local id into the creature layer at its
@@ -196,6 +203,11 @@ public:
     uint32_t GetPathGridMode() const { return m_pathGridMode; }
     uint32_t GetRequestedMode() const { return m_requestedMode; }
 
+    // The request that waits for the player's next direction; it writes its
+    // answer into the direction answer. The location owns it.
+    CDirection* GetDirectionRequest() const { return m_directionRequest.get(); }
+    void SetDirectionRequest(std::unique_ptr<CDirection> request) { m_directionRequest = std::move(request); }
+
     // The world cell this location belongs to (not owned); null when the
     // location is not bound to the world.
     TWorldLocInfo* GetWorldCell() const { return m_worldCell; }
@@ -252,8 +264,6 @@ private:
     // this location held.
     void TakeLoaded(CLoc& loaded);
 
-    bool IsPassableCell(uint16_t x, uint16_t y) const;
-
     std::wstring m_name;
     std::wstring m_fileName;
     // The location file's header, from the flag word to the exit time.
@@ -268,6 +278,7 @@ private:
 
     bool m_passabilityValid = false;
     TWorldLocInfo* m_worldCell = nullptr;
+    std::unique_ptr<CDirection> m_directionRequest;
 
     vek::CMap<std::vector<CItem>> m_items;
     vek::CMap<TSpecialObject> m_specialObjects;

@@ -421,4 +421,5 @@ void CLoc::TakeLoaded(CLoc& loaded) {
     m_passabilityGrid.Swap(loaded.m_passabilityGrid);
     m_passabilityValid = false;
     m_script.swap(loaded.m_script);
+    m_directionRequest.swap(loaded.m_directionRequest);
 }
