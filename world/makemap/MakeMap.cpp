@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         std::wstring text;
         vek::CFile file(false, 0);
         file.Open(source, vek::CFile::kModeRead);
-        file.ReadText(text, vek::kEncodingUtf8, false);
+        file.ReadWholeText(text, vek::kEncodingUtf8, false);
         file.Close();
 
         CLoc loc;
