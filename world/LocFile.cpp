@@ -368,11 +368,12 @@ void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileN
     }
     loaded.RebuildCreatureLayer();
 
-    const uint32_t effects = in.ReadCount(TLocEffect::kStoredSize, L"effects");
-    loaded.m_effects.resize(effects);
-    for (TLocEffect& effect : loaded.m_effects) {
-        effect.Load();
+    in.Need(4, L"the effects");
+    const uint32_t effects = in.PeekU32(0);
+    if (static_cast<uint64_t>(effects) * TLocEffect::kStoredSize > in.Remaining() - 4) {
+        in.Fail(vek::Format(L"%u effects cannot be in the %u bytes left", effects, in.Remaining() - 4));
     }
+    LoadEffectVector(loaded.m_effects);
 
     in.Need(static_cast<uint64_t>(ruleCount) * TLocRule::kStoredSize, L"the rules");
     loaded.m_rules.resize(ruleCount);
