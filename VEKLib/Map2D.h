@@ -84,6 +84,12 @@ public:
     // Releases the cells; width and height keep their values until the next
     // Resize, but no cell can be reached.
     void Free() { m_cells.reset(); }
+    // Exchanges sizes and cells with another map (nothing is copied).
+    void Swap(CMap& other) noexcept {
+        std::swap(m_width, other.m_width);
+        std::swap(m_height, other.m_height);
+        m_cells.swap(other.m_cells);
+    }
 
     uint16_t GetWidth() const { return m_width; }
     uint16_t GetHeight() const { return m_height; }

@@ -36,6 +36,16 @@ inline constexpr uint32_t kMaxElapsedTime = 3732480000u;
 // The seed of the game's random generator.
 inline constexpr uint32_t kRandomSeed = 56576;
 
+// Game states.
+enum : uint32_t {
+    kStateMainMenu = 0,
+    kStateEditor = 1,
+    kStateGame = 2,
+    kStateCredits = 3,
+    kStateLoading = 4,
+    kStateExiting = 5,
+};
+
 // The two sets of definition tables: the script language's (names that
 // scripts use) and the display language's.
 enum : uint8_t {
@@ -59,6 +69,9 @@ public:
 
     void SetLogSink(LogSink sink) { m_logSink = std::move(sink); }
     void Log(const std::wstring& text) const;
+
+    uint32_t GetState() const { return m_state; }
+    void SetState(uint32_t state) { m_state = state; }
 
     // --- What the game holds ------------------------------------------------------
     CMorvheldConfig& GetConfig() { return m_config; }
@@ -142,6 +155,7 @@ public:
     const std::vector<CNpc*>& GetNpcList() const { return m_npcs; }
 
 protected:
+    uint32_t m_state = kStateMainMenu;
     CMorvheldConfig m_config;
     CStringResource m_strings;
     std::array<CDefinitionTables, 2> m_tables;

@@ -1,8 +1,10 @@
 # Builds the data archive: every file under Data/ and Graphics/ of SOURCE_DIR,
+# and under Data/ of GENERATED_DIR (data made at build time; optional),
 # stored as "Data/..." and "Graphics/...", each entry AES-256 encrypted with
 # the game's password (the engine's ZIP reader decrypts only AES).
 #
 #   cmake -DSEVENZIP=<7zz> -DSOURCE_DIR=<folder holding Data/ and Graphics/>
+#         [-DGENERATED_DIR=<folder holding made Data/>]
 #         -DKEY_SOURCE=<data/DataArchive.cpp> -DARCHIVE=<output file>
 #         -P MakeArchive.cmake
 #
@@ -43,7 +45,17 @@ set(password "${key_piece}${key_number}")
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${SOURCE_DIR}"
   "${SOURCE_DIR}/Data/*" "${SOURCE_DIR}/Graphics/*")
 list(SORT files)
-if(NOT files)
+set(made_files "")
+if(DEFINED GENERATED_DIR AND NOT "${GENERATED_DIR}" STREQUAL "")
+  file(GLOB_RECURSE made_files LIST_DIRECTORIES false RELATIVE "${GENERATED_DIR}" "${GENERATED_DIR}/Data/*")
+  list(SORT made_files)
+  foreach(made ${made_files})
+    if(made IN_LIST files)
+      message(FATAL_ERROR "MakeArchive.cmake: ${made} is made by the build and also stands in ${SOURCE_DIR}")
+    endif()
+  endforeach()
+endif()
+if(NOT files AND NOT made_files)
   file(REMOVE "${ARCHIVE}")
   message(WARNING "No files under ${SOURCE_DIR}/Data or ${SOURCE_DIR}/Graphics: ${ARCHIVE} not built")
   return()
@@ -56,15 +68,27 @@ file(MAKE_DIRECTORY "${archive_dir}")
 set(work "${ARCHIVE}.part.zip")
 set(list_file "${ARCHIVE}.files")
 file(REMOVE "${work}")
-list(JOIN files "\n" file_lines)
-file(WRITE "${list_file}" "${file_lines}\n")
-execute_process(
-  COMMAND "${SEVENZIP}" a -tzip -mem=AES256 "-p${password}" -scsUTF-8 -bd -bso0 -bsp0 "${work}" "@${list_file}"
-  WORKING_DIRECTORY "${SOURCE_DIR}"
-  RESULT_VARIABLE result)
-file(REMOVE "${list_file}")
-if(NOT result EQUAL 0)
-  file(REMOVE "${work}")
-  message(FATAL_ERROR "MakeArchive.cmake: ${SEVENZIP} failed (${result})")
+
+# Adds the listed files, named relative to root, to the work archive.
+function(add_to_archive root)
+  if(NOT ARGN)
+    return()
+  endif()
+  list(JOIN ARGN "\n" file_lines)
+  file(WRITE "${list_file}" "${file_lines}\n")
+  execute_process(
+    COMMAND "${SEVENZIP}" a -tzip -mem=AES256 "-p${password}" -scsUTF-8 -bd -bso0 -bsp0 "${work}" "@${list_file}"
+    WORKING_DIRECTORY "${root}"
+    RESULT_VARIABLE result)
+  file(REMOVE "${list_file}")
+  if(NOT result EQUAL 0)
+    file(REMOVE "${work}")
+    message(FATAL_ERROR "MakeArchive.cmake: ${SEVENZIP} failed (${result})")
+  endif()
+endfunction()
+
+add_to_archive("${SOURCE_DIR}" ${files})
+if(made_files)
+  add_to_archive("${GENERATED_DIR}" ${made_files})
 endif()
 file(RENAME "${work}" "${ARCHIVE}")

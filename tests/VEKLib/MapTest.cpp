@@ -228,6 +228,20 @@ TEST_F(MapTest, CopiesAreIndependentLiveObjects) {
     EXPECT_EQ(copy.At(2, 1), 256 + 3);
 }
 
+TEST_F(MapTest, SwapExchangesSizesAndCells) {
+    auto a = Numbered(3, 2);
+    vek::CMap<uint16_t> b;
+    b.Free();
+    const uint32_t live = vek::GetLiveObjectCount();
+    a.Swap(b);
+    EXPECT_EQ(vek::GetLiveObjectCount(), live);
+    EXPECT_FALSE(a.HasCells());
+    EXPECT_EQ(a.GetWidth(), 1);
+    EXPECT_EQ(b.GetWidth(), 3);
+    EXPECT_EQ(b.GetHeight(), 2);
+    EXPECT_EQ(b.At(2, 1), 256 + 3);
+}
+
 TEST_F(MapTest, FillAndFree) {
     vek::CMap<unsigned char> map;
     map.Resize(4, 2);

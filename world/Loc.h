@@ -1,0 +1,305 @@
+#pragma once
+// A location: one map of the world. Every cell carries a terrain tile, an
+// optional map-object tile, a special object, a pile of items, the id of the
+// creature standing there and an explored mark; the location also keeps its
+// creatures, effects, rules and alarms, two working grids of the path search
+// and its script.
+//
+// All layers and both grids have the location's width and height once it is
+// initialised (Init); a new location has 1 x 1 layers and size 0 x 0.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Map2D.h"
+#include "VEKLib/Serializable.h"
+#include "rules/Direction.h"
+#include "rules/Item.h"
+#include "rules/Monster.h"
+#include "world/LocRecords.h"
+
+class CScript;
+struct TWorldLocInfo;
+
+// Creature-id layer: nobody stands here / the hero stands here. Every other
+// value is the local id of a creature: its index in the creature list.
+inline constexpr uint16_t kNoCreature = 0xFFFE;
+inline constexpr uint16_t kHeroCell = 0xFFFF;
+// Terrain and map-object tiles from this value up are no tile.
+inline constexpr uint16_t kNoTile = 0xFFFE;
+// The flag bit of terrain and map-object definitions that lets creatures
+// walk through.
+inline constexpr uint8_t kPassableFlag = 2;
+// The flag bit of a monster kind that fills a block of cells.
+inline constexpr uint8_t kLargeCreatureFlag = 2;
+inline constexpr uint16_t kLargeCreatureWidth = 4;
+inline constexpr uint16_t kLargeCreatureHeight = 3;
+
+// Bits of the location's flag word; the others are kept as they are.
+enum : uint16_t {
+    kLocEntered = 0x1,       // the hero has been here
+    kLocLayoutPresent = 0x2, // loaded from its file or generated
+    kLocSaved = 0x4,         // saved with the game even when never entered
+    kLocWideReveal = 0x8,    // generated: the hero sees further
+    kLocGenerating = 0x100,  // set while generation builds it
+};
+
+// Bit of a passability mode: creatures do not block cells.
+enum : uint32_t { kCreaturesDoNotBlock = 1 };
+
+// A location deletes its script through this; it is defined beside the
+// game script class.
+struct TScriptDeleter {
+    void operator()(CScript* script) const;
+};
+using TScriptHandle = std::unique_ptr<CScript, TScriptDeleter>;
+
+template <>
+struct vek::TMapCellName<std::vector<CItem>> {
+    static constexpr const wchar_t* kName = L"class std::vector<class CItem,class std::allocator<class CItem> >";
+};
+
+class CLoc : public vek::ISerializable {
+public:
+    // A location holds at most this many rules (their count is stored in a byte).
+    static constexpr size_t kMaxRules = 255;
+    // Local ids are below the creature layer's two markers.
+    static constexpr size_t kMaxCreatures = kNoCreature;
+    // Bytes from the flag word to the exit time in the location file.
+    static constexpr uint32_t kHeaderSize = 26;
+
+    CLoc();
+    CLoc(const CLoc&) = delete;
+    CLoc& operator=(const CLoc&) = delete;
+    ~CLoc() override;
+
+    // --- Size and contents ---------------------------------------------------------------
+    // Name, size, terrain type and flags; exit time 0; every layer width x
+    // height: creature ids kNoCreature, terrain and objects kNoTile, explored
+    // 0, piles empty, special objects empty. Deletes the creatures, the
+    // script and the direction request; empties the effects. Alarms and rules
+    // stay. A size of 0 throws and changes nothing.
+    void Init(const std::wstring& name, uint16_t width, uint16_t height, uint16_t terrainType, uint16_t flags);
+    // Frees the layers and grids, deletes the creatures and the script,
+    // clears kLocGenerating, size 0 x 0. Effects, rules and alarms stay. Init
+    // must follow before the cells are used again.
+    void Clear();
+    // The editor's resize: the overlapping part of every layer is kept, new
+    // cells get the location's terrain type, no object and explored 1;
+    // creatures left outside are taken off the map. Then the passability grid
+    // is rebuilt and the hero placed on a random free cell (PlaceHeroRandomly).
+    void Resize(uint16_t width, uint16_t height);
+
+    // The world's name for it when the world cell names it, else its own name.
+    std::wstring GetName() const;
+    bool IsInside(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+
+    // Puts the game's hero on a random free cell among columns 1 to 18 and
+    // rows 1 to 13 (one he may walk on, or whose object tile is 0xFFFF, and
+    // where no creature stands) and zeroes his heading. vek::CException when
+    // there is none. Nothing while the game has no hero.
+    void PlaceHeroRandomly();
+
+    // --- Creatures --------------------------------------------------------------------------------
+    // Writes every living creature's local id into the creature layer at its
+    // position, a large one's into the block of cells it fills (as far as
+    // the location reaches); every other cell becomes kNoCreature.
+    void RebuildCreatureLayer();
+    // Appends the creature to the list, gives it its local and global id,
+    // sets its active bit and writes it into the creature layer. An NPC also
+    // joins the game's NPC list. vek::CException when the list is full or
+    // the creature stands outside the location (nothing changes then).
+    CMonster& AddCreature(std::unique_ptr<CMonster> creature);
+    // The creature whose local id stands on the cell; null for none.
+    CMonster* GetCreatureAt(uint16_t x, uint16_t y) const;
+    // Takes the creature of the cell off the map: its hit points become 0
+    // and the cell kNoCreature (it stays listed until the list is compacted).
+    // An empty cell gets a warning on the console.
+    void RemoveMonster(uint16_t x, uint16_t y);
+    // When the cell holds an NPC: the cell becomes kNoCreature and the NPC's
+    // hit points 0.
+    void ClearMonsterCell(uint16_t x, uint16_t y);
+    // Takes the global id out of every creature's friend and foe lists.
+    void ForgetCreature(uint32_t globalId);
+    // Deletes the dead creatures (an NPC leaves the game's NPC list),
+    // renumbers the living ones in order, carries every friend and foe
+    // reference over to the new ids and rebuilds the creature layer.
+    void ConvertMonsterIds();
+    // (location index << 16) | local id; the location index is 0 while the
+    // location is not bound to the world.
+    uint32_t MakeGlobalMonsterId(uint16_t localId) const;
+    // The creatures by local id; entries may be null until the list is
+    // compacted. The location owns them.
+    const std::vector<CMonster*>& GetCreatures() const { return m_creatures; }
+
+    // --- Special objects -------------------------------------------------------------------
+    // An active object of that kind, appearance and value holding the text.
+    void SetSpecialObject(uint16_t x, uint16_t y, uint16_t kind, uint16_t appearance, uint32_t value,
+                          const std::wstring& text);
+    // A parameter object (editor): appearance 99 for type 1, else 0; the
+    // buffer holds type (u32), a, b, c (u16 each).
+    void CreateSpecialObject(uint32_t type, uint16_t x, uint16_t y, uint16_t a, uint16_t b, uint16_t c);
+    void CreateTextObject(uint16_t x, uint16_t y, uint16_t appearance, const std::wstring& text);
+    // A door object that carries a trap: with a record, the buffer holds it
+    // (armed byte 1, the record value) and the trap is known (state 5);
+    // without, the buffer is empty (state 1).
+    void CreateTrapObject(uint16_t x, uint16_t y, uint16_t appearance, bool withRecord, uint32_t recordValue);
+    void ClearSpecialObject(uint16_t x, uint16_t y);
+    static TSpecialObject MakeEmptySpecialObject() { return TSpecialObject(); }
+
+    // --- Passability ---------------------------------------------------------------------------
+    // Brings the path grid up to date for the mode: rebuilds the passability
+    // grid when it is stale or was built for another mode, then copies it in.
+    void RefreshPassability(uint32_t mode);
+    // Passability grid := 1 where the cell cannot be walked through (or a
+    // creature stands there, unless the requested mode says creatures do not
+    // block), else 0.
+    void BuildPassability();
+
+    // --- Debugging -----------------------------------------------------------------------------
+    // Prints the path grid, coloured, on the console and returns the same
+    // text without colours. Without a grid the path grid is first brought up
+    // to date with mode 0; a grid (width x height bytes, row by row) is
+    // copied into it instead.
+    std::wstring DumpToConsole(std::span<const uint8_t> grid = {});
+
+    // --- The location record (".map" file and saved game) --------------------------------------
+    // Appends the record to the save stream. toFile: the stream is emptied
+    // first, and afterwards written to the file, logged and emptied again.
+    // Compacts the creature list first. A location without cells cannot be
+    // saved (vek::CException, nothing written).
+    void SaveToFile(const std::wstring& fileName, bool toFile);
+    // Reads one record: fromFile, the file directory + fileName (through the
+    // data archive); otherwise from the save stream's read position, where
+    // the record keeps the exit time. useWorldName: outside the editor the
+    // world's name for the file replaces the stored name. A bad record
+    // (vek::CFileException code 5 naming the file) changes nothing.
+    void LoadFromFile(const std::wstring& directory, const std::wstring& fileName, bool fromFile, bool npcSetUp,
+                      bool useWorldName);
+
+    // --- Fields --------------------------------------------------------------------------------
+    const std::wstring& GetOwnName() const { return m_name; }
+    void SetName(const std::wstring& name) { m_name = name; }
+    const std::wstring& GetFileName() const { return m_fileName; }
+    void SetFileName(const std::wstring& fileName) { m_fileName = fileName; }
+    uint16_t GetFlags() const { return m_flags; }
+    void SetFlags(uint16_t flags) { m_flags = flags; }
+    uint8_t GetReservedByte() const { return m_reservedByte; }
+    void SetReservedByte(uint8_t value) { m_reservedByte = value; }
+    uint16_t GetWidth() const { return m_width; }
+    uint16_t GetHeight() const { return m_height; }
+    uint16_t GetTerrainType() const { return m_terrainType; }
+    void SetTerrainType(uint16_t terrainType) { m_terrainType = terrainType; }
+    uint32_t GetReservedWord() const { return m_reservedWord; }
+    void SetReservedWord(uint32_t value) { m_reservedWord = value; }
+    int32_t GetDirectionAnswer() const { return m_directionAnswer; }
+    void SetDirectionAnswer(int32_t answer) { m_directionAnswer = answer; }
+    uint64_t GetExitTime() const { return m_exitTime; }
+    void SetExitTime(uint64_t exitTime) { m_exitTime = exitTime; }
+    bool IsPassabilityValid() const { return m_passabilityValid; }
+    void InvalidatePassability() { m_passabilityValid = false; }
+    uint32_t GetPathGridMode() const { return m_pathGridMode; }
+    uint32_t GetRequestedMode() const { return m_requestedMode; }
+
+    // The request that waits for the player's next direction; it writes its
+    // answer into the direction answer. The location owns it.
+    CDirection* GetDirectionRequest() const { return m_directionRequest.get(); }
+    void SetDirectionRequest(std::unique_ptr<CDirection> request) { m_directionRequest = std::move(request); }
+
+    // The world cell this location belongs to (not owned); null when the
+    // location is not bound to the world.
+    TWorldLocInfo* GetWorldCell() const { return m_worldCell; }
+    void SetWorldCell(TWorldLocInfo* cell) { m_worldCell = cell; }
+
+    // --- Layers and lists ------------------------------------------------------------------------
+    vek::CMap<std::vector<CItem>>& GetItemPiles() { return m_items; }
+    const vek::CMap<std::vector<CItem>>& GetItemPiles() const { return m_items; }
+    vek::CMap<TSpecialObject>& GetSpecialObjects() { return m_specialObjects; }
+    const vek::CMap<TSpecialObject>& GetSpecialObjects() const { return m_specialObjects; }
+    vek::CMap<uint16_t>& GetTerrain() { return m_terrain; }
+    const vek::CMap<uint16_t>& GetTerrain() const { return m_terrain; }
+    vek::CMap<uint16_t>& GetObjects() { return m_objects; }
+    const vek::CMap<uint16_t>& GetObjects() const { return m_objects; }
+    vek::CMap<uint8_t>& GetExplored() { return m_explored; }
+    const vek::CMap<uint8_t>& GetExplored() const { return m_explored; }
+    vek::CMap<uint16_t>& GetCreatureIds() { return m_creatureIds; }
+    const vek::CMap<uint16_t>& GetCreatureIds() const { return m_creatureIds; }
+    vek::CMap<uint16_t>& GetPathGrid() { return m_pathGrid; }
+    const vek::CMap<uint16_t>& GetPathGrid() const { return m_pathGrid; }
+    const vek::CMap<uint16_t>& GetPassabilityGrid() const { return m_passabilityGrid; }
+
+    std::vector<TLocEffect>& GetEffects() { return m_effects; }
+    const std::vector<TLocEffect>& GetEffects() const { return m_effects; }
+    std::vector<TAlarm>& GetAlarms() { return m_alarms; }
+    const std::vector<TAlarm>& GetAlarms() const { return m_alarms; }
+
+    // At most kMaxRules: one more throws vek::CException and changes nothing.
+    const std::vector<TLocRule>& GetRules() const { return m_rules; }
+    void AddRule(const TLocRule& rule);
+    void SetRules(std::vector<TLocRule> rules);
+    uint8_t GetRuleCount() const { return static_cast<uint8_t>(m_rules.size()); }
+
+    CScript* GetScript() const { return m_script.get(); }
+    // Takes the script over; the old one is deleted.
+    void SetScript(TScriptHandle script) { m_script = std::move(script); }
+
+private:
+    // What the location asks of the world (LocLinks.cpp): the name key of
+    // its world cell, and of the world cell whose location file is the given
+    // bare file name; empty when there is none.
+    std::wstring WorldNameKey() const;
+    static std::wstring FindWorldNameKey(const std::wstring& bareFileName);
+    // World width x first row + first column of the location's world cells.
+    uint32_t LocationIndex() const;
+
+    // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
+    void DeleteCreatures();
+    static void DeleteCreature(CMonster* creature);
+    // The cells a creature at (x, y) fills: 1 x 1, or a large creature's block.
+    void FillCreatureCells(const CMonster& creature, uint16_t id);
+
+    // Takes over what a record read into `loaded` holds; `loaded` gets what
+    // this location held.
+    void TakeLoaded(CLoc& loaded);
+
+    std::wstring m_name;
+    std::wstring m_fileName;
+    // The location file's header, from the flag word to the exit time.
+    uint16_t m_flags = 0;
+    uint8_t m_reservedByte = 0;
+    uint16_t m_width = 0;
+    uint16_t m_height = 0;
+    uint16_t m_terrainType = 0;
+    uint32_t m_reservedWord = 0;
+    int32_t m_directionAnswer = -1;
+    uint64_t m_exitTime = 0;
+
+    bool m_passabilityValid = false;
+    TWorldLocInfo* m_worldCell = nullptr;
+    std::unique_ptr<CDirection> m_directionRequest;
+
+    vek::CMap<std::vector<CItem>> m_items;
+    vek::CMap<TSpecialObject> m_specialObjects;
+    vek::CMap<uint16_t> m_terrain;
+    vek::CMap<uint16_t> m_objects;
+    vek::CMap<uint8_t> m_explored;
+    vek::CMap<uint16_t> m_creatureIds;
+    std::vector<CMonster*> m_creatures;
+    std::vector<TLocEffect> m_effects;
+    std::vector<TLocRule> m_rules;
+    vek::CMap<uint16_t> m_pathGrid;
+    uint32_t m_pathGridMode = 0;
+    vek::CMap<uint16_t> m_passabilityGrid;
+    uint32_t m_requestedMode = 0;
+    TScriptHandle m_script;
+    std::vector<TAlarm> m_alarms;
+};
+
+// Whether creatures can walk through the cell: its terrain tile, its map
+// object (if any) and its active special object's appearance all have the
+// passable flag in their definitions (the game's active tables). False
+// outside the location, for a tile that no definition describes, and while
+// there is no game.
+bool IsPassable(int32_t x, int32_t y, const CLoc& loc);

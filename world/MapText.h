@@ -1,0 +1,11 @@
+#pragma once
+// The readable text form of a location from which the sample ".map" files
+// are made at build time (Maps/README.md describes it).
+#include <string>
+
+class CLoc;
+
+// Builds the location from the text; sourceName names it in errors. A
+// mistake throws vek::CFileException code 5 whose details give the line.
+// Items and monsters are made through the game's tables (g_gameData).
+void ReadMapText(CLoc& loc, const std::wstring& text, const std::wstring& sourceName);
