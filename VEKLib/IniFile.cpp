@@ -273,14 +273,13 @@ std::wstring CIniFile::GetValue(const std::wstring& key, const std::wstring& sec
 // read as 0. The largest value of each unsigned type stays refused too.
 
 uint32_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, uint32_t def, bool flagSums) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
-    if (!UnsignedChars(*raw, flagSums)) {
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"%lu", def);
+    if (!UnsignedChars(raw, flagSums)) {
         InvalidType(kLineU32Chars, key);
     }
-    const uint64_t value = UnsignedValue(*raw, flagSums);
+    const uint64_t value = UnsignedValue(raw, flagSums);
     if (value >= std::numeric_limits<uint32_t>::max()) {
         InvalidType(kLineU32High, key, kTooHighU32);
     }
@@ -288,26 +287,25 @@ uint32_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section
 }
 
 int32_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, int32_t def, bool flagSums) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"%li", def);
     int64_t value = 0;
     if (flagSums) {
-        if (!UnsignedChars(*raw, true)) {
+        if (!UnsignedChars(raw, true)) {
             InvalidType(kLineI32Chars, key);
         }
-        const uint64_t sum = SumFlags(*raw);
+        const uint64_t sum = SumFlags(raw);
         value = sum > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
                                                                                  : static_cast<int64_t>(sum);
     } else {
-        for (size_t i = 0; i < raw->size(); ++i) {
-            const wchar_t c = (*raw)[i];
+        for (size_t i = 0; i < raw.size(); ++i) {
+            const wchar_t c = (raw)[i];
             if (!IsDigit(c) && !(i == 0 && c == L'-')) {
                 InvalidType(kLineI32Chars, key);
             }
         }
-        value = WcsToI64(raw->c_str(), nullptr, 10);
+        value = WcsToI64(raw.c_str(), nullptr, 10);
     }
     if (value >= std::numeric_limits<int32_t>::max()) {
         InvalidType(kLineI32High, key, kTooHighI32);
@@ -319,14 +317,13 @@ int32_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section,
 }
 
 uint16_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, uint16_t def, bool flagSums) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
-    if (!UnsignedChars(*raw, flagSums)) {
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"%hu", def);
+    if (!UnsignedChars(raw, flagSums)) {
         InvalidType(kLineU16Chars, key);
     }
-    const uint64_t value = UnsignedValue(*raw, flagSums);
+    const uint64_t value = UnsignedValue(raw, flagSums);
     if (value >= std::numeric_limits<uint16_t>::max()) {
         InvalidType(kLineU16High, key, kTooHighU16);
     }
@@ -334,14 +331,13 @@ uint16_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section
 }
 
 uint8_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, uint8_t def, bool flagSums) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
-    if (!UnsignedChars(*raw, flagSums)) {
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"%hu", static_cast<uint16_t>(def));
+    if (!UnsignedChars(raw, flagSums)) {
         InvalidType(kLineU8Chars, key);
     }
-    const uint64_t value = UnsignedValue(*raw, flagSums);
+    const uint64_t value = UnsignedValue(raw, flagSums);
     if (value >= std::numeric_limits<uint8_t>::max()) {
         InvalidType(kLineU8High, key, kTooHighU8);
     }
@@ -349,18 +345,17 @@ uint8_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section,
 }
 
 int64_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section, int64_t def, bool flagSums) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
-    if (!UnsignedChars(*raw, flagSums)) {
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : CValue::FromI64(def).ToString();
+    if (!UnsignedChars(raw, flagSums)) {
         InvalidType(kLineI64Chars, key);
     }
     // A flag sum is a bit set: all 64 bits count and the sum wraps.
     if (flagSums) {
-        return static_cast<int64_t>(SumFlags(*raw));
+        return static_cast<int64_t>(SumFlags(raw));
     }
-    const uint64_t value = WcsToUI64(raw->c_str(), nullptr, 10);
+    const uint64_t value = WcsToUI64(raw.c_str(), nullptr, 10);
     if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
         InvalidType(kLineI64High, key, kTooHighI64);
     }
@@ -368,11 +363,10 @@ int64_t CIniFile::GetValue(const std::wstring& key, const std::wstring& section,
 }
 
 float CIniFile::GetValue(const std::wstring& key, const std::wstring& section, float def) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
-    std::wstring number = *raw;
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"%0.2f", static_cast<double>(def));
+    std::wstring number = raw;
     for (wchar_t& c : number) {
         if (c == L',') {
             c = L'.'; // a decimal comma means the same as the point
@@ -384,14 +378,13 @@ float CIniFile::GetValue(const std::wstring& key, const std::wstring& section, f
 }
 
 bool CIniFile::GetValue(const std::wstring& key, const std::wstring& section, bool def) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
-    if (*raw == L"0") {
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"%i", def ? 1 : 0);
+    if (raw == L"0") {
         return false;
     }
-    if (*raw == L"1") {
+    if (raw == L"1") {
         return true;
     }
     InvalidType(kLineBool, key);
@@ -443,14 +436,13 @@ std::wstring CIniFile::GetStringValue(const std::wstring& key, const std::wstrin
 }
 
 uint32_t CIniFile::GetHexColorValue(const std::wstring& key, const std::wstring& section, uint32_t def) {
-    const std::wstring* raw = Find(key, section);
-    if (!raw) {
-        return def;
-    }
+    // A missing key reads as the default's text, which meets the same checks.
+    const std::wstring* found = Find(key, section);
+    const std::wstring raw = found != nullptr ? *found : Format(L"#%x", def);
     // The 32-bit conversion saturates, so a value past 32 bits meets the
     // same refusal as all ones, and a sign wraps as it always did.
-    const uint32_t value = !raw->empty() && (*raw)[0] == L'#' ? WcsToUL(raw->c_str() + 1, nullptr, 16)
-                                                              : WcsToUL(raw->c_str(), nullptr, 10);
+    const uint32_t value =
+        !raw.empty() && (raw)[0] == L'#' ? WcsToUL(raw.c_str() + 1, nullptr, 16) : WcsToUL(raw.c_str(), nullptr, 10);
     if (value == std::numeric_limits<uint32_t>::max()) {
         Fail(L"vek::CIniFile::GetHexColorValue", kLineColorHigh, L"Invalid type: " + key + kTooHighU32);
     }

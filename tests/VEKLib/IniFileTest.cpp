@@ -285,15 +285,54 @@ TEST(IniFile, TypedGetters) {
     }
 }
 
-TEST(IniFile, MissingKeyGivesDefaultUnchecked) {
+// A missing key reads as the default written out, and that text meets the
+// same checks as a written value: each limit at, just inside and beyond.
+TEST(IniFile, MissingKeyDefaultMeetsTheChecks) {
     vek::CIniFile ini = Parsed(L"[S]\nother = 1\n");
-    EXPECT_EQ(ini.GetValue(L"k", L"S", int32_t{-5}, true), -5);
-    EXPECT_EQ(ini.GetValue(L"k", L"S", int32_t{2147483647}), 2147483647);
-    EXPECT_EQ(ini.GetValue(L"k", L"S", uint8_t{255}), 255);
-    EXPECT_EQ(ini.GetValue(L"k", L"S", uint32_t{4294967295u}), 4294967295u);
-    EXPECT_EQ(ini.GetValue(L"k", L"S", -1.5f), -1.5f);
-    EXPECT_EQ(ini.GetValue(L"k", L"S", int64_t{-9}), -9);
-    EXPECT_EQ(ini.GetHexColorValue(L"k", L"S", 0xFFFFFFFFu), 0xFFFFFFFFu);
+    const std::wstring tooHighU32 = L"Invalid type: k (too high numeric value for unsigned int variable";
+    const std::wstring invalid = L"Invalid type: k";
+    const struct {
+        const char* name;
+        std::function<int64_t()> get;
+        int64_t value;        // when accepted
+        std::wstring refusal; // empty when accepted
+    } cases[] = {
+        {"u32 max", [&] { return ini.GetValue(L"k", L"S", uint32_t{4294967295u}); }, 0, tooHighU32},
+        {"u32 max-1", [&] { return ini.GetValue(L"k", L"S", uint32_t{4294967294u}); }, 4294967294, L""},
+        {"i32 max", [&] { return ini.GetValue(L"k", L"S", int32_t{2147483647}); }, 0,
+         L"Invalid type: k (too high numeric value for signed int variable"},
+        {"i32 max-1", [&] { return ini.GetValue(L"k", L"S", int32_t{2147483646}); }, 2147483646, L""},
+        {"i32 min", [&] { return ini.GetValue(L"k", L"S", int32_t{-2147483647 - 1}); }, 0,
+         L"Invalid type: k (too low numeric value for signed int variable"},
+        {"i32 min+1", [&] { return ini.GetValue(L"k", L"S", int32_t{-2147483647}); }, -2147483647, L""},
+        {"i32 negative, flag sums", [&] { return ini.GetValue(L"k", L"S", int32_t{-5}, true); }, 0, invalid},
+        {"i32 zero, flag sums", [&] { return ini.GetValue(L"k", L"S", int32_t{0}, true); }, 0, L""},
+        {"u16 max", [&] { return ini.GetValue(L"k", L"S", uint16_t{65535}); }, 0,
+         L"Invalid type: k (too high numeric value for unsigned short variable"},
+        {"u16 max-1", [&] { return ini.GetValue(L"k", L"S", uint16_t{65534}); }, 65534, L""},
+        {"u8 max", [&] { return ini.GetValue(L"k", L"S", uint8_t{255}); }, 0,
+         L"Invalid type: k (too high numeric value for unsigned char variable"},
+        {"u8 max-1", [&] { return ini.GetValue(L"k", L"S", uint8_t{254}); }, 254, L""},
+        {"i64 negative", [&] { return ini.GetValue(L"k", L"S", int64_t{-9}); }, 0, invalid},
+        {"i64 positive", [&] { return ini.GetValue(L"k", L"S", int64_t{9}); }, 9, L""},
+        {"bool true", [&] { return int64_t{ini.GetValue(L"k", L"S", true)}; }, 1, L""},
+        {"colour all ones", [&] { return int64_t{ini.GetHexColorValue(L"k", L"S", 0xFFFFFFFFu)}; }, 0, tooHighU32},
+        {"colour all ones - 1", [&] { return int64_t{ini.GetHexColorValue(L"k", L"S", 0xFFFFFFFEu)}; }, 0xFFFFFFFE,
+         L""},
+    };
+    for (const auto& c : cases) {
+        try {
+            const int64_t value = c.get();
+            EXPECT_TRUE(c.refusal.empty()) << c.name << " was accepted";
+            EXPECT_EQ(value, c.value) << c.name;
+        } catch (const vek::CException& e) {
+            EXPECT_EQ(e.GetDetails(), c.refusal) << c.name;
+        }
+    }
+    // The float default is written with two decimals, so it reads back
+    // rounded; a sign is no float character.
+    EXPECT_FLOAT_EQ(ini.GetValue(L"k", L"S", 1.234f), 1.23f);
+    EXPECT_THROW(ini.GetValue(L"k", L"S", -1.5f), vek::CException);
 }
 
 TEST(IniFile, SumFlags) {
