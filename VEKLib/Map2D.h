@@ -88,6 +88,10 @@ public:
     uint16_t GetWidth() const { return m_width; }
     uint16_t GetHeight() const { return m_height; }
     bool HasCells() const { return m_cells != nullptr; }
+    // The cells row after row, cell (x, y) at y * width + x; null once freed.
+    // For inner loops that keep to the bounds themselves.
+    T* Data() { return m_cells.get(); }
+    const T* Data() const { return m_cells.get(); }
 
     // u16 width, u16 height, then the rows, each cell at its own width.
     void Load() override;

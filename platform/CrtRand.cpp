@@ -9,10 +9,7 @@ uint32_t g_state = 1;
 
 void CrtSrand(uint32_t seed) { g_state = seed; }
 
-int32_t CrtRand() {
-    g_state = g_state * 214013u + 2531011u;
-    return static_cast<int32_t>((g_state >> 16) & 0x7FFF);
-}
+int32_t CrtRand() { return CrtRandStep(g_state); }
 
 uint32_t CrtRandState() { return g_state; }
 

@@ -241,4 +241,16 @@ TEST_F(MapTest, FillAndFree) {
     EXPECT_EQ(Written(), (Bytes{4, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+TEST_F(MapTest, DataIsTheCellsRowAfterRow) {
+    vek::CMap<uint16_t> map = Numbered(3, 2);
+    const uint16_t* cells = map.Data();
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells[0], map.At(0, 0));
+    EXPECT_EQ(cells[2], map.At(2, 0));
+    EXPECT_EQ(cells[3], map.At(0, 1));
+    EXPECT_EQ(cells[5], map.At(2, 1));
+    map.Free();
+    EXPECT_EQ(map.Data(), nullptr);
+}
+
 } // namespace
