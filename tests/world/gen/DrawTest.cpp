@@ -4,20 +4,11 @@
 
 #include "VEKLib/Exception.h"
 #include "world/gen/Draw.h"
+#include "world/gen/GenTestSupport.h"
 
 namespace {
 
-// Hands out the given values in turn.
-class CListedValues : public vek::CRandomGeneratorBase {
-public:
-    explicit CListedValues(std::vector<int32_t> values) : m_values(std::move(values)) {}
-    int32_t Next() override { return m_values.at(m_next++); }
-    void Seed(uint32_t) override {}
-
-private:
-    std::vector<int32_t> m_values;
-    size_t m_next = 0;
-};
+using gentest::CListedValues;
 
 TEST(Draw, RemaindersOfSignedValues) {
     const struct {

@@ -7,36 +7,15 @@
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Random.h"
+#include "world/gen/GenTestSupport.h"
 #include "world/gen/Genesis.h"
 #include "world/gen/Painters.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<uint16_t>>;
+using Rows = gentest::Tiles;
+using gentest::TLayers;
 constexpr uint16_t N = gen::kNoTile;
-
-// A location's two layers as generation finds them: every tile empty.
-struct TLayers {
-    TLayers(uint16_t width, uint16_t height) {
-        terrain.Resize(width, height);
-        objects.Resize(width, height);
-        terrain.Fill(N);
-        objects.Fill(N);
-    }
-    Rows Terrain() const { return RowsOf(terrain); }
-    Rows Objects() const { return RowsOf(objects); }
-    static Rows RowsOf(const vek::CMap<uint16_t>& map) {
-        Rows rows(map.GetHeight(), std::vector<uint16_t>(map.GetWidth()));
-        for (uint16_t y = 0; y < map.GetHeight(); ++y) {
-            for (uint16_t x = 0; x < map.GetWidth(); ++x) {
-                rows[y][x] = map.At(x, y);
-            }
-        }
-        return rows;
-    }
-    vek::CMap<uint16_t> terrain;
-    vek::CMap<uint16_t> objects;
-};
 
 // The generator's values are those of state * 214013 + 2531011, (state >> 16)
 // & 0x7FFF; with seed 1: 41 18467 6334 26500 19169 ... The tiles below follow
@@ -121,15 +100,7 @@ TEST(Painters, DrawForDrawOnSmallLocations) {
     }
 }
 
-// The value after `draws` values of the run-time generator seeded with seed,
-// computed here on its own.
-int32_t ValueAfter(uint32_t seed, int32_t draws) {
-    uint32_t state = seed;
-    for (int32_t i = 0; i <= draws; ++i) {
-        state = state * 214013u + 2531011u;
-    }
-    return static_cast<int32_t>((state >> 16) & 0x7FFF);
-}
+using gentest::ValueAfter;
 
 // A 1 x 1 meadow draws the kind, the share, then for its cell the terrain,
 // the kind-2 choice (kind 2 only), c, and the chain of rare objects up to the
