@@ -11,15 +11,6 @@ namespace {
 // without a division, and a neighbour's entry is an entry plus a constant.
 constexpr uint32_t Pack(uint32_t x, uint32_t y) { return x | (y << 16); }
 
-// The eight steps in direction order (1 up-left, clockwise).
-const std::array<vek::TPoint, 8> kSteps = [] {
-    std::array<vek::TPoint, 8> steps{};
-    for (uint8_t d = 1; d <= 8; ++d) {
-        steps[d - 1] = vek::DirectionToOffset(d);
-    }
-    return steps;
-}();
-
 uint32_t Gap(uint32_t a, uint32_t b) { return a < b ? b - a : a - b; }
 
 } // namespace
@@ -34,6 +25,7 @@ TRingFlood FloodRings(vek::CMap<uint16_t>& grid, vek::TPoint start, vek::TPoint 
     }
     uint16_t* const cell = grid.Data();
     uint32_t* const fifo = queue.data();
+    const std::array<vek::TPoint, 8>& moves = DirectionSteps();
 
     // Cell offsets and packed-entry offsets of the eight neighbours. Entry
     // offsets wrap as unsigned numbers; both are used only where no coordinate
@@ -41,8 +33,8 @@ TRingFlood FloodRings(vek::CMap<uint16_t>& grid, vek::TPoint start, vek::TPoint 
     std::array<int32_t, 8> cellStep{};
     std::array<uint32_t, 8> entryStep{};
     for (size_t d = 0; d < 8; ++d) {
-        cellStep[d] = kSteps[d].y * static_cast<int32_t>(width) + kSteps[d].x;
-        entryStep[d] = static_cast<uint32_t>(kSteps[d].x + kSteps[d].y * 65536);
+        cellStep[d] = moves[d].y * static_cast<int32_t>(width) + moves[d].x;
+        entryStep[d] = static_cast<uint32_t>(moves[d].x + moves[d].y * 65536);
     }
 
     const auto endX = static_cast<uint32_t>(end.x);
@@ -93,8 +85,8 @@ TRingFlood FloodRings(vek::CMap<uint16_t>& grid, vek::TPoint start, vek::TPoint 
             }
         } else {
             for (size_t d = 0; d < 8; ++d) {
-                const uint32_t nx = x + static_cast<uint32_t>(kSteps[d].x);
-                const uint32_t ny = y + static_cast<uint32_t>(kSteps[d].y);
+                const uint32_t nx = x + static_cast<uint32_t>(moves[d].x);
+                const uint32_t ny = y + static_cast<uint32_t>(moves[d].y);
                 if (nx >= width || ny >= height) {
                     continue;
                 }

@@ -24,6 +24,17 @@ size_t CellCount(const vek::CMap<uint16_t>& grid) {
 
 } // namespace
 
+const std::array<vek::TPoint, 8>& DirectionSteps() {
+    static const std::array<vek::TPoint, 8> steps = [] {
+        std::array<vek::TPoint, 8> s{};
+        for (uint8_t d = 1; d <= 8; ++d) {
+            s[d - 1] = vek::DirectionToOffset(d);
+        }
+        return s;
+    }();
+    return steps;
+}
+
 void FillPathGrid(vek::CMap<uint16_t>& grid, std::span<const uint8_t> bytes) {
     const size_t cells = CellCount(grid);
     if (bytes.size() != cells) {

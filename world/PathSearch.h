@@ -7,6 +7,7 @@
 //   0 free and not reached, 1 blocked, 2 the start, 3.. the ring of a reached
 //   cell (3 for the cells next to the start, 4 for the cells next to those).
 // Cells that the search has no need to number keep what the fill put there.
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <span>
@@ -35,6 +36,9 @@ struct TPathQuery {
     // end (an occupied target) is still reached.
     bool endsMustBeFree = false;
 };
+
+// The steps of directions 1 to 8 (up-left, clockwise), at indexes 0 to 7.
+const std::array<vek::TPoint, 8>& DirectionSteps();
 
 // Memory that searches reuse, so that a location's searches do not allocate.
 class CPathScratch {

@@ -5,17 +5,6 @@
 
 #include "platform/CrtRand.h"
 
-const std::array<vek::TPoint, 8>& DirectionSteps() {
-    static const std::array<vek::TPoint, 8> steps = [] {
-        std::array<vek::TPoint, 8> s{};
-        for (uint8_t d = 1; d <= 8; ++d) {
-            s[d - 1] = vek::DirectionToOffset(d);
-        }
-        return s;
-    }();
-    return steps;
-}
-
 CDirectionDraws::CDirectionDraws(vek::CRandomGeneratorBase* generator)
     : m_generator(generator), m_runTime(generator && typeid(*generator) == typeid(vek::CStdRand)) {
     if (m_runTime) {

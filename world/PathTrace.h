@@ -14,9 +14,6 @@
 // broken or faked one (always the same value) would otherwise never stop.
 inline constexpr int kMaxDirectionDraws = 1024;
 
-// The steps of directions 1 to 8 (up-left, clockwise), at indexes 0 to 7.
-const std::array<vek::TPoint, 8>& DirectionSteps();
-
 // Draws directions from a generator: the non-negative remainder of its next
 // number by 8, a draw r naming direction r + 1, until one of the marked ones
 // comes up (bit d - 1 for direction d; at least one is set). With no
