@@ -1,0 +1,168 @@
+// Levels per second: each terrain painter, and dungeon levels (layout and
+// tiles, repeated until a pass succeeds) at four sizes. Where libtcod is
+// installed, its BSP tree digs dungeons of the same sizes in the same run
+// for comparison (rooms in the leaves, an L corridor per split).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+
+#include "VEKLib/Map2D.h"
+#include "VEKLib/Random.h"
+#include "world/gen/BuildTiles.h"
+#include "world/gen/Canvas.h"
+#include "world/gen/Genesis.h"
+#include "world/gen/Layout.h"
+
+#ifdef MORVHELD_HAVE_LIBTCOD
+#include <libtcod/bsp.h>
+#include <libtcod/mersenne.h>
+#endif
+
+namespace {
+
+struct TLevelLayers {
+    TLevelLayers(int64_t width, int64_t height) {
+        terrain.Resize(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+        objects.Resize(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+    }
+    // What initialising the location does before a generator runs.
+    void Empty() {
+        terrain.Fill(gen::kNoTile);
+        objects.Fill(gen::kNoTile);
+    }
+    vek::CMap<uint16_t> terrain;
+    vek::CMap<uint16_t> objects;
+};
+
+void LevelsPerSecond(benchmark::State& state) {
+    state.counters["levels/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void Terrain(benchmark::State& state) {
+    const auto terrainType = static_cast<uint32_t>(state.range(0));
+    TLevelLayers layers(state.range(1), state.range(2));
+    vek::CStdRand random;
+    random.Seed(1);
+    std::unique_ptr<CGenesis> genesis = CGenesis::Create(terrainType, 26);
+    genesis->SetRandomGenerator(&random);
+    for (auto _ : state) {
+        layers.Empty();
+        gen::CTileCanvas canvas(layers.terrain, layers.objects);
+        genesis->Generate({terrainType, &canvas, gen::DrawDensity(&random)});
+        benchmark::DoNotOptimize(canvas.items.data());
+    }
+    LevelsPerSecond(state);
+}
+
+void TerrainArguments(benchmark::internal::Benchmark* bench) {
+    bench->ArgNames({"terrain", "w", "h"});
+    for (int64_t terrainType : {0, 4, 6, 12, 15, 18, 21, 1}) {
+        for (auto [width, height] : {std::pair{20, 15}, {40, 30}, {100, 75}, {200, 150}}) {
+            bench->Args({terrainType, width, height});
+        }
+    }
+}
+BENCHMARK(Terrain)->Apply(TerrainArguments)->Unit(benchmark::kMicrosecond);
+
+void SizeArguments(benchmark::internal::Benchmark* bench) {
+    bench->ArgNames({"w", "h"});
+    for (auto [width, height] : {std::pair{20, 15}, {40, 30}, {100, 75}, {200, 150}}) {
+        bench->Args({width, height});
+    }
+}
+
+void DungeonLevel(benchmark::State& state) {
+    TLevelLayers layers(state.range(0), state.range(1));
+    gen::TLayoutRequest request;
+    request.width = static_cast<int32_t>(state.range(0));
+    request.height = static_cast<int32_t>(state.range(1));
+    vek::CStdRand random;
+    random.Seed(1);
+    int64_t passes = 0;
+    for (auto _ : state) {
+        layers.Empty();
+        gen::CTileCanvas canvas(layers.terrain, layers.objects);
+        gen::TLayoutResult result;
+        do {
+            result = gen::RandomLayoutPass(request, &random, nullptr, &canvas);
+            ++passes;
+        } while (!result.success);
+        benchmark::DoNotOptimize(result.rooms.data());
+    }
+    LevelsPerSecond(state);
+    state.counters["passes/level"] = static_cast<double>(passes) / static_cast<double>(state.iterations());
+}
+BENCHMARK(DungeonLevel)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+
+#ifdef MORVHELD_HAVE_LIBTCOD
+
+struct TBspDig {
+    gen::CLayoutGrid* grid;
+    TCOD_random_t random;
+    // The room (or, for a split, the span of both halves' rooms) of each node.
+    std::unordered_map<TCOD_bsp_t*, vek::CRect> spans;
+};
+
+void Carve(gen::CLayoutGrid& grid, int x1, int y1, int x2, int y2) {
+    for (int y = std::min(y1, y2); y <= std::max(y1, y2); ++y) {
+        for (int x = std::min(x1, x2); x <= std::max(x1, x2); ++x) {
+            grid.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) = gen::kFloor;
+        }
+    }
+}
+
+bool DigNode(TCOD_bsp_t* node, void* data) {
+    auto& dig = *static_cast<TBspDig*>(data);
+    if (TCOD_bsp_is_leaf(node)) {
+        const int width = TCOD_random_get_int(dig.random, 3, node->w - 2);
+        const int height = TCOD_random_get_int(dig.random, 3, node->h - 2);
+        const int left = TCOD_random_get_int(dig.random, node->x + 1, node->x + node->w - width - 1);
+        const int top = TCOD_random_get_int(dig.random, node->y + 1, node->y + node->h - height - 1);
+        Carve(*dig.grid, left, top, left + width - 1, top + height - 1);
+        dig.spans[node] = {left, top, width, height};
+        return true;
+    }
+    const vek::CRect a = dig.spans[TCOD_bsp_left(node)];
+    const vek::CRect b = dig.spans[TCOD_bsp_right(node)];
+    const int ax = a.left + a.width / 2;
+    const int ay = a.top + a.height / 2;
+    const int bx = b.left + b.width / 2;
+    const int by = b.top + b.height / 2;
+    Carve(*dig.grid, ax, ay, bx, ay);
+    Carve(*dig.grid, bx, ay, bx, by);
+    const int left = std::min(a.left, b.left);
+    const int top = std::min(a.top, b.top);
+    dig.spans[node] = {left, top, std::max(a.left + a.width, b.left + b.width) - left,
+                       std::max(a.top + a.height, b.top + b.height) - top};
+    return true;
+}
+
+void TcodBspDungeon(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    TCOD_random_t random = TCOD_random_new_from_seed(TCOD_RNG_MT, 1);
+    gen::CLayoutGrid grid;
+    grid.Resize(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+    for (auto _ : state) {
+        grid.Fill(gen::kRock);
+        TCOD_bsp_t* root = TCOD_bsp_new_with_size(0, 0, width, height);
+        // Leaves of at least 10 cells: rooms of 3 to 8 with a margin, as ours.
+        TCOD_bsp_split_recursive(root, random, 8, 10, 10, 1.5f, 1.5f);
+        TBspDig dig{&grid, random, {}};
+        TCOD_bsp_traverse_inverted_level_order(root, DigNode, &dig);
+        TCOD_bsp_delete(root);
+        benchmark::DoNotOptimize(grid.At(0, 0));
+    }
+    TCOD_random_delete(random);
+    LevelsPerSecond(state);
+}
+BENCHMARK(TcodBspDungeon)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+
+#endif
+
+} // namespace
