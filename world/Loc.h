@@ -19,6 +19,8 @@
 #include "rules/Item.h"
 #include "rules/Monster.h"
 #include "world/LocRecords.h"
+#include "world/Passability.h"
+#include "world/PathSearch.h"
 
 class CScript;
 struct TWorldLocInfo;
@@ -149,7 +151,7 @@ public:
     void ClearSpecialObject(uint16_t x, uint16_t y);
     static TSpecialObject MakeEmptySpecialObject() { return TSpecialObject(); }
 
-    // --- Passability ---------------------------------------------------------------------------
+    // --- Passability and the way search -----------------------------------------------------------
     // Brings the path grid up to date for the mode: rebuilds the passability
     // grid when it is stale or was built for another mode, then copies it in.
     void RefreshPassability(uint32_t mode);
@@ -157,6 +159,14 @@ public:
     // creature stands there, unless the requested mode says creatures do not
     // block), else 0.
     void BuildPassability();
+    // The way search over the path grid, filled from gridSource 0 (the
+    // cached passability for the mode) or 1 (the caller's bytes, width x
+    // height, 0 free). Whether the end can be reached; unless testOnly, path
+    // becomes a shortest way (the cell next to the end first, the cell next
+    // to the start last). endsMustBeFree: a blocked start or end fails.
+    // vek::CException "Incorrect function argument " for another source.
+    bool FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
+                 bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY);
 
     // --- Debugging -----------------------------------------------------------------------------
     // Prints the path grid, coloured, on the console and returns the same
@@ -198,10 +208,10 @@ public:
     void SetDirectionAnswer(int32_t answer) { m_directionAnswer = answer; }
     uint64_t GetExitTime() const { return m_exitTime; }
     void SetExitTime(uint64_t exitTime) { m_exitTime = exitTime; }
-    bool IsPassabilityValid() const { return m_passabilityValid; }
-    void InvalidatePassability() { m_passabilityValid = false; }
-    uint32_t GetPathGridMode() const { return m_pathGridMode; }
-    uint32_t GetRequestedMode() const { return m_requestedMode; }
+    bool IsPassabilityValid() const { return m_passability.IsValid(); }
+    void InvalidatePassability() { m_passability.Invalidate(); }
+    uint32_t GetPathGridMode() const { return m_passability.GetPathGridMode(); }
+    uint32_t GetRequestedMode() const { return m_passability.GetRequestedMode(); }
 
     // The request that waits for the player's next direction; it writes its
     // answer into the direction answer. The location owns it.
@@ -226,9 +236,9 @@ public:
     const vek::CMap<uint8_t>& GetExplored() const { return m_explored; }
     vek::CMap<uint16_t>& GetCreatureIds() { return m_creatureIds; }
     const vek::CMap<uint16_t>& GetCreatureIds() const { return m_creatureIds; }
-    vek::CMap<uint16_t>& GetPathGrid() { return m_pathGrid; }
-    const vek::CMap<uint16_t>& GetPathGrid() const { return m_pathGrid; }
-    const vek::CMap<uint16_t>& GetPassabilityGrid() const { return m_passabilityGrid; }
+    vek::CMap<uint16_t>& GetPathGrid() { return m_passability.GetPathGrid(); }
+    const vek::CMap<uint16_t>& GetPathGrid() const { return m_passability.GetPathGrid(); }
+    const vek::CMap<uint16_t>& GetPassabilityGrid() const { return m_passability.GetPassabilityGrid(); }
 
     std::vector<TLocEffect>& GetEffects() { return m_effects; }
     const std::vector<TLocEffect>& GetEffects() const { return m_effects; }
@@ -253,6 +263,8 @@ private:
     static std::wstring FindWorldNameKey(const std::wstring& bareFileName);
     // World width x first row + first column of the location's world cells.
     uint32_t LocationIndex() const;
+    // Builds the passability grid for the mode.
+    void RebuildPassability(uint32_t mode);
 
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();
@@ -276,7 +288,6 @@ private:
     int32_t m_directionAnswer = -1;
     uint64_t m_exitTime = 0;
 
-    bool m_passabilityValid = false;
     TWorldLocInfo* m_worldCell = nullptr;
     std::unique_ptr<CDirection> m_directionRequest;
 
@@ -289,10 +300,8 @@ private:
     std::vector<CMonster*> m_creatures;
     std::vector<TLocEffect> m_effects;
     std::vector<TLocRule> m_rules;
-    vek::CMap<uint16_t> m_pathGrid;
-    uint32_t m_pathGridMode = 0;
-    vek::CMap<uint16_t> m_passabilityGrid;
-    uint32_t m_requestedMode = 0;
+    // The passability grid and the path grid, with the modes they were made for.
+    CPassabilityCache m_passability;
     TScriptHandle m_script;
     std::vector<TAlarm> m_alarms;
 };

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers of the tests of a location's services: maps from text, the
+// run-time generator's sequence worked out on its own.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Random.h"
+#include "tests/world/LocFixture.h"
+#include "tests/world/PathSupport.h"
+#include "world/Loc.h"
+
+namespace worldtest {
+
+// The run-time library's generator written out again: state * 214013 +
+// 2531011, the answer bits 16 to 30 of the state.
+class CExpectedRand {
+public:
+    explicit CExpectedRand(uint32_t seed) : m_state(seed) {}
+    int32_t Next() {
+        m_state = m_state * 214013u + 2531011u;
+        return static_cast<int32_t>((m_state >> 16) & 0x7FFF);
+    }
+
+private:
+    uint32_t m_state;
+};
+
+// The game's generator seeded for a test's life.
+using CSeeded = pathtest::CSeededGenerator;
+
+// Terrain from rows: '#' wall (1), anything else grass (0); the fixture's
+// tables make grass passable and walls not.
+inline void Paint(CLoc& loc, const std::vector<std::string>& rows) {
+    loc.Init(L"Test", static_cast<uint16_t>(rows[0].size()), static_cast<uint16_t>(rows.size()), 0, 0);
+    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            loc.GetTerrain().At(x, y) = rows[y][x] == '#' ? 1 : 0;
+        }
+    }
+}
+
+} // namespace worldtest
