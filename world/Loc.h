@@ -114,20 +114,68 @@ public:
     // joins the game's NPC list. vek::CException when the list is full or
     // the creature stands outside the location (nothing changes then).
     CMonster& AddCreature(std::unique_ptr<CMonster> creature);
+    // The creature of that local id (null for an entry emptied by a death).
+    // vek::CException "GetMonster failed, localID = N" for an id beyond the list.
+    CMonster* GetMonster(uint16_t localId) const;
     // The creature whose local id stands on the cell; null for none.
     CMonster* GetCreatureAt(uint16_t x, uint16_t y) const;
+    // The NPC on the cell; null for none or a plain monster.
+    CNpc* GetNpcAt(uint16_t x, uint16_t y) const;
     // Takes the creature of the cell off the map: its hit points become 0
     // and the cell kNoCreature (it stays listed until the list is compacted).
-    // An empty cell gets a warning on the console.
+    // An empty cell gets a warning on the console; the hero's cell is left
+    // alone.
     void RemoveMonster(uint16_t x, uint16_t y);
-    // When the cell holds an NPC: the cell becomes kNoCreature and the NPC's
-    // hit points 0.
+    // The occupants of the two cells change places (nobody, the hero or a
+    // creature), and so do the positions they keep.
+    void SwapMonsters(vek::TPoint from, vek::TPoint to);
+    // A creature with hit points holds the hero among its foes.
+    bool HasHostileMonsters() const;
+    // CGroupMember::kHeroId: true. Otherwise whether the listed creature of
+    // that global id has hit points; false when none has that id.
+    bool IsCreatureAlive(uint32_t globalId) const;
+    // The first direction (1 to 8) whose neighbour inside the location has
+    // that map-object tile, plus one; -1 when none has.
+    int32_t FindAdjacentObject(vek::TPoint cell, uint16_t objectTile) const;
+    // Puts a creature on or beside the cell, in the first slot of a dead (or
+    // deleted) creature or else at the end of the list, gives it its ids and
+    // the active bit and writes it into the creature layer (a large one's
+    // block as far as the location reaches). Without `existing`: a new
+    // monster of the type on the cell itself, its hostility the flag (1 also
+    // makes the hero its foe). With `existing` (taken over on success): the
+    // first neighbour in direction order that is inside and passable and
+    // where its cells (a large one's block) hold no creature; none: null and
+    // `existing` stays the caller's. Null, with nothing changed, for a new
+    // monster's cell outside the location and for a full list. A reused
+    // slot's dead creature is deleted and its global id forgotten first
+    // (friends, foes, the hero's companions, groups).
+    CMonster* PlaceNear(uint32_t hostility, vek::TPoint cell, uint16_t monsterType);
+    CMonster* PlaceNear(vek::TPoint cell, std::unique_ptr<CMonster>& existing);
+    // A new monster of the type as near the cell as can be: a breadth-first
+    // walk over passable cells from it (neighbours in a freshly shuffled
+    // order), trying PlaceNear beside each, at most kMaxSummonCells cells.
+    // Null when no place was found.
+    static constexpr uint32_t kMaxSummonCells = 1200;
+    CMonster* AddSummonedMonster(uint16_t monsterType, vek::TPoint cell);
+    // Finds the NPC of that type in the game's NPC list and the loaded
+    // location of its home, and shows it there (or takes it off the
+    // creature layer). vek::CException "NPC not found - type ID: N", or "No
+    // starting location for NPC name (home)." when no loaded location has
+    // that file name.
+    void ActivateNPC(uint16_t npcType, bool active) const;
+    // The NPC's cells get its local id, or kNoCreature when not active;
+    // nothing when this location does not list it under its local id.
+    void ActivateNpcHere(const CNpc& npc, bool active);
+    // When the cell holds an NPC: its cells become kNoCreature and its hit
+    // points 0.
     void ClearMonsterCell(uint16_t x, uint16_t y);
     // Takes the global id out of every creature's friend and foe lists.
     void ForgetCreature(uint32_t globalId);
     // Deletes the dead creatures (an NPC leaves the game's NPC list),
     // renumbers the living ones in order, carries every friend and foe
-    // reference over to the new ids and rebuilds the creature layer.
+    // reference over to the new ids and rebuilds the creature layer. The
+    // hero's companions and the groups' member lists follow: the dead ones'
+    // ids leave them, the renumbered ones' change.
     void ConvertMonsterIds();
     // (location index << 16) | local id; the location index is 0 while the
     // location is not bound to the world.
@@ -263,14 +311,29 @@ private:
     static std::wstring FindWorldNameKey(const std::wstring& bareFileName);
     // World width x first row + first column of the location's world cells.
     uint32_t LocationIndex() const;
+
+protected:
+    // Also asked of the world; tests answer for it: the loaded location
+    // whose file name this is (null when none is loaded).
+    virtual CLoc* FindLoadedLocation(const std::wstring& fileName) const;
+
+private:
     // Builds the passability grid for the mode.
     void RebuildPassability(uint32_t mode);
+    // Puts the creature into the list (a dead one's slot or the end) and
+    // onto the creature layer; false, with nothing changed, when full.
+    bool Adopt(std::unique_ptr<CMonster>& creature);
+    // The global ids leave every creature's friends and foes, the hero's
+    // companions and the groups' lists.
+    void ForgetEverywhere(const std::vector<uint32_t>& globalIds);
 
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();
     static void DeleteCreature(CMonster* creature);
     // The cells a creature at (x, y) fills: 1 x 1, or a large creature's block.
     void FillCreatureCells(const CMonster& creature, uint16_t id);
+    // Those of its cells that hold the id become kNoCreature.
+    void ClearCreatureCells(const CMonster& creature, uint16_t id);
 
     // Takes over what a record read into `loaded` holds; `loaded` gets what
     // this location held.

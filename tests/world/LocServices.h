@@ -1,13 +1,16 @@
 #pragma once
 // Helpers of the tests of a location's services: maps from text, the
-// run-time generator's sequence worked out on its own.
+// run-time generator's sequence worked out on its own, a location whose world
+// answers are the test's, the creature layer as text.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "VEKLib/Random.h"
+#include "tests/support/TextConsole.h"
 #include "tests/world/LocFixture.h"
 #include "tests/world/PathSupport.h"
 #include "world/Loc.h"
@@ -30,6 +33,20 @@ private:
 
 // The game's generator seeded for a test's life.
 using CSeeded = pathtest::CSeededGenerator;
+// What reaches the console while it lives.
+using CConsoleText = testsupport::CConsoleCapture;
+
+// A location whose loaded locations the test sets.
+class CTestLoc : public CLoc {
+public:
+    std::map<std::wstring, CLoc*> loaded;
+
+protected:
+    CLoc* FindLoadedLocation(const std::wstring& fileName) const override {
+        const auto found = loaded.find(fileName);
+        return found == loaded.end() ? nullptr : found->second;
+    }
+};
 
 // Terrain from rows: '#' wall (1), anything else grass (0); the fixture's
 // tables make grass passable and walls not.
@@ -40,6 +57,21 @@ inline void Paint(CLoc& loc, const std::vector<std::string>& rows) {
             loc.GetTerrain().At(x, y) = rows[y][x] == '#' ? 1 : 0;
         }
     }
+}
+
+// The creature layer as rows of characters: '.' nobody, '@' the hero, else
+// the local id as a digit.
+inline std::vector<std::string> Layer(const CLoc& loc) {
+    std::vector<std::string> rows;
+    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+        std::string row;
+        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            const uint16_t id = loc.GetCreatureIds().At(x, y);
+            row += id == kNoCreature ? '.' : id == kHeroCell ? '@' : static_cast<char>('0' + id);
+        }
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 } // namespace worldtest
