@@ -9,11 +9,13 @@
 // initialised (Init); a new location has 1 x 1 layers and size 0 x 0.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "VEKLib/Map2D.h"
+#include "VEKLib/Random.h"
 #include "VEKLib/Serializable.h"
 #include "rules/Direction.h"
 #include "rules/Item.h"
@@ -38,6 +40,18 @@ inline constexpr uint8_t kPassableFlag = 2;
 inline constexpr uint8_t kLargeCreatureFlag = 2;
 inline constexpr uint16_t kLargeCreatureWidth = 4;
 inline constexpr uint16_t kLargeCreatureHeight = 3;
+
+// A door's value: its state in the high half, the item type of its key in
+// the low half (from kDoorNoKey up: no key).
+enum : uint16_t {
+    kDoorClosed = 0x1,
+    kDoorLocked = 0x2,
+    kDoorNoKey = 0xFFFE,
+};
+// Gems: item types kFirstGem to kLastGem - 1 in five groups of five; three of
+// one type make one of the next. kLastGem also starts a transformation.
+inline constexpr uint16_t kFirstGem = 99;
+inline constexpr uint16_t kLastGem = 124;
 
 // Bits of the location's flag word; the others are kept as they are.
 enum : uint16_t {
@@ -198,6 +212,67 @@ public:
     void CreateTrapObject(uint16_t x, uint16_t y, uint16_t appearance, bool withRecord, uint32_t recordValue);
     void ClearSpecialObject(uint16_t x, uint16_t y);
     static TSpecialObject MakeEmptySpecialObject() { return TSpecialObject(); }
+    // A closed door (locked too when asked) drawn with its closed appearance,
+    // opened by the key item (kDoorNoKey and above: none).
+    void CreateDoor(uint16_t x, uint16_t y, uint16_t appearance, bool locked, uint16_t key);
+    // The text a special object's buffer holds (UTF-16 units, low byte
+    // first; an odd last byte is no unit).
+    static std::wstring SpecialObjectText(const TSpecialObject& object);
+
+    // --- Item piles ----------------------------------------------------------------------------
+    // False for a count of 0. Otherwise the item joins the first equal
+    // entry (count saturating at the largest u32) or goes to the end; on a
+    // gem transformer a gem (kFirstGem to kLastGem) starts a transformation.
+    bool PutItem(uint16_t x, uint16_t y, const CItem& item);
+    // Lowers the entry's count by the quantity, or takes it away when the
+    // quantity is kAllItems or not below its count. No entry at that
+    // position: nothing.
+    static constexpr uint32_t kAllItems = 0xFFFFFFFF;
+    void TakeItem(uint16_t x, uint16_t y, uint16_t position, uint32_t quantity);
+    bool HasItems(uint16_t x, uint16_t y) const { return !m_items.At(x, y).empty(); }
+    uint32_t GetItemCount(uint16_t x, uint16_t y) const { return static_cast<uint32_t>(m_items.At(x, y).size()); }
+    // The entry; the blank item beyond the pile.
+    const CItem& GetItem(uint16_t x, uint16_t y, uint32_t position) const;
+    // Empties the pile, or only takes its worn-out items.
+    void ClearPile(uint16_t x, uint16_t y, bool selective);
+    // Appends, in row order, the cells with items or a growing spot.
+    void CollectItemCells(std::vector<vek::TPoint>& cells) const;
+    // The entries of the pile that match the pattern and have a count: each
+    // is appended to the matches; the answer is their total count.
+    struct TItemMatch {
+        uint32_t x = 0;
+        uint32_t y = 0;
+        uint32_t position = 0;
+        uint32_t count = 0;
+        bool operator==(const TItemMatch&) const = default;
+    };
+    uint64_t CountMatchingItems(uint16_t x, uint16_t y, const TQuestItem& pattern,
+                                std::vector<TItemMatch>& matches) const;
+
+    // --- Cells, exploring, portals, effects ------------------------------------------------------
+    // A random passable cell: ten draws of a cell (x = Next() mod (width -
+    // 1), y likewise; no draw for a side of 1), then a draw among all
+    // passable cells in row order (Next() mod (count - 1); no draw for one).
+    // The generator given, else the game's. vek::CException when no cell is
+    // passable.
+    vek::TPoint PickRandomCell(vek::CRandomGeneratorBase* generator = nullptr) const;
+    void RevealAll();
+    // Reveals the cells within radius r of (x, y); a generated location
+    // (kLocWideReveal) sees trunc(2r + 0.5) + 2.
+    void RevealAround(int32_t x, int32_t y, uint32_t r);
+    // The first active passage, in row order, whose text's second field
+    // ("target|name|arrival") is the name, case ignored.
+    std::optional<vek::TPoint> FindPortal(const std::wstring& name) const;
+    // Replaces every effect of the entry's key by the entry, at the end.
+    void AddEffect(const TLocEffect& effect);
+    // Brings the piles and growing spots of the cells (CollectItemCells when
+    // none are given) up to date after `elapsed` seconds (0: the game's
+    // time since the location was left): after more than an hour in a
+    // location whose world cell says so, valuables that could walk off to
+    // the hero do; remains and perishables age; worn-out items go; on a
+    // clock that is a multiple of 10 the growing spots live or die by their
+    // neighbours.
+    void CatchUpTime(uint64_t elapsed, const std::vector<vek::TPoint>* cells = nullptr);
 
     // --- Passability and the way search -----------------------------------------------------------
     // Brings the path grid up to date for the mode: rebuilds the passability
@@ -313,8 +388,10 @@ private:
     uint32_t LocationIndex() const;
 
 protected:
-    // Also asked of the world; tests answer for it: the loaded location
+    // Also asked of the world; tests answer for it. The flags of the
+    // location's world cell (0 when it has none), and the loaded location
     // whose file name this is (null when none is loaded).
+    virtual uint32_t WorldCellFlags() const;
     virtual CLoc* FindLoadedLocation(const std::wstring& fileName) const;
 
 private:
@@ -326,6 +403,8 @@ private:
     // The global ids leave every creature's friends and foes, the hero's
     // companions and the groups' lists.
     void ForgetEverywhere(const std::vector<uint32_t>& globalIds);
+    // One gem transformation run on the cell.
+    void TransformGems(uint16_t x, uint16_t y);
 
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();

@@ -31,17 +31,21 @@ private:
     uint32_t m_state;
 };
 
-// The game's generator seeded for a test's life.
+// The game's generator seeded for a test's life, and one that answers from
+// a list.
 using CSeeded = pathtest::CSeededGenerator;
+using CListedRand = pathtest::CScriptedGenerator;
 // What reaches the console while it lives.
 using CConsoleText = testsupport::CConsoleCapture;
 
-// A location whose loaded locations the test sets.
+// A location whose world cell flags and loaded locations the test sets.
 class CTestLoc : public CLoc {
 public:
+    uint32_t cellFlags = 0;
     std::map<std::wstring, CLoc*> loaded;
 
 protected:
+    uint32_t WorldCellFlags() const override { return cellFlags; }
     CLoc* FindLoadedLocation(const std::wstring& fileName) const override {
         const auto found = loaded.find(fileName);
         return found == loaded.end() ? nullptr : found->second;
