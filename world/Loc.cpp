@@ -27,16 +27,6 @@ void ResizeFilled(vek::CMap<T>& layer, uint16_t width, uint16_t height, const T&
     layer.Fill(value);
 }
 
-// Working grids keep their cells while their size is right; a location of
-// no cells has none.
-void FitGrid(vek::CMap<uint16_t>& grid, uint16_t width, uint16_t height) {
-    if (width == 0 || height == 0) {
-        grid.Free();
-    } else if (!grid.HasCells() || grid.GetWidth() != width || grid.GetHeight() != height) {
-        grid.Resize(width, height);
-    }
-}
-
 // The cells of the old layer that the new one also has.
 template <class T>
 void CopyOverlap(const vek::CMap<T>& from, vek::CMap<T>& to, uint16_t width, uint16_t height) {
@@ -71,10 +61,7 @@ void CLoc::Init(const std::wstring& name, uint16_t width, uint16_t height, uint1
     ResizeFilled(m_objects, width, height, kNoTile);
     ResizeFilled(m_explored, width, height, uint8_t{0});
     m_effects.clear();
-    ResizeFilled(m_pathGrid, width, height, uint16_t{0});
-    ResizeFilled(m_passabilityGrid, width, height, uint16_t{0});
-    // The grids were just emptied: what the cache held is gone.
-    m_passabilityValid = false;
+    m_passability.Resize(width, height);
     m_directionRequest.reset();
     m_script.reset();
 }
@@ -87,10 +74,8 @@ void CLoc::Clear() {
     m_specialObjects.Free();
     DeleteCreatures();
     m_explored.Free();
-    m_pathGrid.Free();
-    m_passabilityGrid.Free();
+    m_passability.Free();
     m_flags &= static_cast<uint16_t>(~kLocGenerating);
-    m_passabilityValid = false;
     m_width = 0;
     m_height = 0;
     m_script.reset();
@@ -135,10 +120,8 @@ void CLoc::Resize(uint16_t width, uint16_t height) {
     m_creatureIds.Swap(creatureIds);
     m_width = width;
     m_height = height;
-    ResizeFilled(m_pathGrid, width, height, uint16_t{0});
-    ResizeFilled(m_passabilityGrid, width, height, uint16_t{0});
-    m_requestedMode = 0;
-    BuildPassability();
+    m_passability.Resize(width, height);
+    RebuildPassability(0);
     PlaceHeroRandomly();
 }
 
@@ -248,28 +231,6 @@ bool IsPassable(int32_t x, int32_t y, const CLoc& loc) {
     return true;
 }
 
-void CLoc::RefreshPassability(uint32_t mode) {
-    if (!m_passabilityValid || m_pathGridMode != mode) {
-        m_requestedMode = mode;
-        BuildPassability();
-    }
-    FitGrid(m_pathGrid, m_width, m_height);
-    m_pathGrid.CopyFrom(m_passabilityGrid);
-    m_pathGridMode = m_requestedMode;
-}
-
-void CLoc::BuildPassability() {
-    const bool creaturesBlock = (m_requestedMode & kCreaturesDoNotBlock) == 0;
-    FitGrid(m_passabilityGrid, m_width, m_height);
-    for (uint16_t y = 0; y < m_height; ++y) {
-        for (uint16_t x = 0; x < m_width; ++x) {
-            const bool blocked = !IsPassable(x, y, *this) || (creaturesBlock && m_creatureIds.At(x, y) != kNoCreature);
-            m_passabilityGrid.At(x, y) = blocked ? 1 : 0;
-        }
-    }
-    m_passabilityValid = true;
-}
-
 // --- Debugging ---------------------------------------------------------------------------------------
 
 std::wstring CLoc::DumpToConsole(std::span<const uint8_t> grid) {
@@ -282,10 +243,11 @@ std::wstring CLoc::DumpToConsole(std::span<const uint8_t> grid) {
                 vek::Format(L"The grid holds %u cells, the location %ux%u", static_cast<uint32_t>(grid.size()),
                             static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height)));
         }
-        FitGrid(m_pathGrid, m_width, m_height);
+        // The caller's values as they are: the dump tells them apart.
+        vek::CMap<uint16_t>& pathGrid = m_passability.GetPathGrid();
         for (uint16_t y = 0; y < m_height; ++y) {
             for (uint16_t x = 0; x < m_width; ++x) {
-                m_pathGrid.At(x, y) = grid[static_cast<size_t>(y) * m_width + x];
+                pathGrid.At(x, y) = grid[static_cast<size_t>(y) * m_width + x];
             }
         }
     }
@@ -314,7 +276,7 @@ std::wstring CLoc::DumpToConsole(std::span<const uint8_t> grid) {
             put(static_cast<wchar_t>(L'A' + y), vek::ConsoleYellow);
         }
         for (uint16_t x = 0; x < m_width; ++x) {
-            switch (m_pathGrid.At(x, y)) {
+            switch (GetPathGrid().At(x, y)) {
             case 0:
                 put(L'.', nullptr);
                 break;

@@ -9,16 +9,20 @@
 // initialised (Init); a new location has 1 x 1 layers and size 0 x 0.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "VEKLib/Map2D.h"
+#include "VEKLib/Random.h"
 #include "VEKLib/Serializable.h"
 #include "rules/Direction.h"
 #include "rules/Item.h"
 #include "rules/Monster.h"
 #include "world/LocRecords.h"
+#include "world/Passability.h"
+#include "world/PathSearch.h"
 
 class CScript;
 struct TWorldLocInfo;
@@ -36,6 +40,18 @@ inline constexpr uint8_t kPassableFlag = 2;
 inline constexpr uint8_t kLargeCreatureFlag = 2;
 inline constexpr uint16_t kLargeCreatureWidth = 4;
 inline constexpr uint16_t kLargeCreatureHeight = 3;
+
+// A door's value: its state in the high half, the item type of its key in
+// the low half (from kDoorNoKey up: no key).
+enum : uint16_t {
+    kDoorClosed = 0x1,
+    kDoorLocked = 0x2,
+    kDoorNoKey = 0xFFFE,
+};
+// Gems: item types kFirstGem to kLastGem - 1 in five groups of five; three of
+// one type make one of the next. kLastGem also starts a transformation.
+inline constexpr uint16_t kFirstGem = 99;
+inline constexpr uint16_t kLastGem = 124;
 
 // Bits of the location's flag word; the others are kept as they are.
 enum : uint16_t {
@@ -112,20 +128,68 @@ public:
     // joins the game's NPC list. vek::CException when the list is full or
     // the creature stands outside the location (nothing changes then).
     CMonster& AddCreature(std::unique_ptr<CMonster> creature);
+    // The creature of that local id (null for an entry emptied by a death).
+    // vek::CException "GetMonster failed, localID = N" for an id beyond the list.
+    CMonster* GetMonster(uint16_t localId) const;
     // The creature whose local id stands on the cell; null for none.
     CMonster* GetCreatureAt(uint16_t x, uint16_t y) const;
+    // The NPC on the cell; null for none or a plain monster.
+    CNpc* GetNpcAt(uint16_t x, uint16_t y) const;
     // Takes the creature of the cell off the map: its hit points become 0
     // and the cell kNoCreature (it stays listed until the list is compacted).
-    // An empty cell gets a warning on the console.
+    // An empty cell gets a warning on the console; the hero's cell is left
+    // alone.
     void RemoveMonster(uint16_t x, uint16_t y);
-    // When the cell holds an NPC: the cell becomes kNoCreature and the NPC's
-    // hit points 0.
+    // The occupants of the two cells change places (nobody, the hero or a
+    // creature), and so do the positions they keep.
+    void SwapMonsters(vek::TPoint from, vek::TPoint to);
+    // A creature with hit points holds the hero among its foes.
+    bool HasHostileMonsters() const;
+    // CGroupMember::kHeroId: true. Otherwise whether the listed creature of
+    // that global id has hit points; false when none has that id.
+    bool IsCreatureAlive(uint32_t globalId) const;
+    // The first direction (1 to 8) whose neighbour inside the location has
+    // that map-object tile, plus one; -1 when none has.
+    int32_t FindAdjacentObject(vek::TPoint cell, uint16_t objectTile) const;
+    // Puts a creature on or beside the cell, in the first slot of a dead (or
+    // deleted) creature or else at the end of the list, gives it its ids and
+    // the active bit and writes it into the creature layer (a large one's
+    // block as far as the location reaches). Without `existing`: a new
+    // monster of the type on the cell itself, its hostility the flag (1 also
+    // makes the hero its foe). With `existing` (taken over on success): the
+    // first neighbour in direction order that is inside and passable and
+    // where its cells (a large one's block) hold no creature; none: null and
+    // `existing` stays the caller's. Null, with nothing changed, for a new
+    // monster's cell outside the location and for a full list. A reused
+    // slot's dead creature is deleted and its global id forgotten first
+    // (friends, foes, the hero's companions, groups).
+    CMonster* PlaceNear(uint32_t hostility, vek::TPoint cell, uint16_t monsterType);
+    CMonster* PlaceNear(vek::TPoint cell, std::unique_ptr<CMonster>& existing);
+    // A new monster of the type as near the cell as can be: a breadth-first
+    // walk over passable cells from it (neighbours in a freshly shuffled
+    // order), trying PlaceNear beside each, at most kMaxSummonCells cells.
+    // Null when no place was found.
+    static constexpr uint32_t kMaxSummonCells = 1200;
+    CMonster* AddSummonedMonster(uint16_t monsterType, vek::TPoint cell);
+    // Finds the NPC of that type in the game's NPC list and the loaded
+    // location of its home, and shows it there (or takes it off the
+    // creature layer). vek::CException "NPC not found - type ID: N", or "No
+    // starting location for NPC name (home)." when no loaded location has
+    // that file name.
+    void ActivateNPC(uint16_t npcType, bool active) const;
+    // The NPC's cells get its local id, or kNoCreature when not active;
+    // nothing when this location does not list it under its local id.
+    void ActivateNpcHere(const CNpc& npc, bool active);
+    // When the cell holds an NPC: its cells become kNoCreature and its hit
+    // points 0.
     void ClearMonsterCell(uint16_t x, uint16_t y);
     // Takes the global id out of every creature's friend and foe lists.
     void ForgetCreature(uint32_t globalId);
     // Deletes the dead creatures (an NPC leaves the game's NPC list),
     // renumbers the living ones in order, carries every friend and foe
-    // reference over to the new ids and rebuilds the creature layer.
+    // reference over to the new ids and rebuilds the creature layer. The
+    // hero's companions and the groups' member lists follow: the dead ones'
+    // ids leave them, the renumbered ones' change.
     void ConvertMonsterIds();
     // (location index << 16) | local id; the location index is 0 while the
     // location is not bound to the world.
@@ -148,8 +212,69 @@ public:
     void CreateTrapObject(uint16_t x, uint16_t y, uint16_t appearance, bool withRecord, uint32_t recordValue);
     void ClearSpecialObject(uint16_t x, uint16_t y);
     static TSpecialObject MakeEmptySpecialObject() { return TSpecialObject(); }
+    // A closed door (locked too when asked) drawn with its closed appearance,
+    // opened by the key item (kDoorNoKey and above: none).
+    void CreateDoor(uint16_t x, uint16_t y, uint16_t appearance, bool locked, uint16_t key);
+    // The text a special object's buffer holds (UTF-16 units, low byte
+    // first; an odd last byte is no unit).
+    static std::wstring SpecialObjectText(const TSpecialObject& object);
 
-    // --- Passability ---------------------------------------------------------------------------
+    // --- Item piles ----------------------------------------------------------------------------
+    // False for a count of 0. Otherwise the item joins the first equal
+    // entry (count saturating at the largest u32) or goes to the end; on a
+    // gem transformer a gem (kFirstGem to kLastGem) starts a transformation.
+    bool PutItem(uint16_t x, uint16_t y, const CItem& item);
+    // Lowers the entry's count by the quantity, or takes it away when the
+    // quantity is kAllItems or not below its count. No entry at that
+    // position: nothing.
+    static constexpr uint32_t kAllItems = 0xFFFFFFFF;
+    void TakeItem(uint16_t x, uint16_t y, uint16_t position, uint32_t quantity);
+    bool HasItems(uint16_t x, uint16_t y) const { return !m_items.At(x, y).empty(); }
+    uint32_t GetItemCount(uint16_t x, uint16_t y) const { return static_cast<uint32_t>(m_items.At(x, y).size()); }
+    // The entry; the blank item beyond the pile.
+    const CItem& GetItem(uint16_t x, uint16_t y, uint32_t position) const;
+    // Empties the pile, or only takes its worn-out items.
+    void ClearPile(uint16_t x, uint16_t y, bool selective);
+    // Appends, in row order, the cells with items or a growing spot.
+    void CollectItemCells(std::vector<vek::TPoint>& cells) const;
+    // The entries of the pile that match the pattern and have a count: each
+    // is appended to the matches; the answer is their total count.
+    struct TItemMatch {
+        uint32_t x = 0;
+        uint32_t y = 0;
+        uint32_t position = 0;
+        uint32_t count = 0;
+        bool operator==(const TItemMatch&) const = default;
+    };
+    uint64_t CountMatchingItems(uint16_t x, uint16_t y, const TQuestItem& pattern,
+                                std::vector<TItemMatch>& matches) const;
+
+    // --- Cells, exploring, portals, effects ------------------------------------------------------
+    // A random passable cell: ten draws of a cell (x = Next() mod (width -
+    // 1), y likewise; no draw for a side of 1), then a draw among all
+    // passable cells in row order (Next() mod (count - 1); no draw for one).
+    // The generator given, else the game's. vek::CException when no cell is
+    // passable.
+    vek::TPoint PickRandomCell(vek::CRandomGeneratorBase* generator = nullptr) const;
+    void RevealAll();
+    // Reveals the cells within radius r of (x, y); a generated location
+    // (kLocWideReveal) sees trunc(2r + 0.5) + 2.
+    void RevealAround(int32_t x, int32_t y, uint32_t r);
+    // The first active passage, in row order, whose text's second field
+    // ("target|name|arrival") is the name, case ignored.
+    std::optional<vek::TPoint> FindPortal(const std::wstring& name) const;
+    // Replaces every effect of the entry's key by the entry, at the end.
+    void AddEffect(const TLocEffect& effect);
+    // Brings the piles and growing spots of the cells (CollectItemCells when
+    // none are given) up to date after `elapsed` seconds (0: the game's
+    // time since the location was left): after more than an hour in a
+    // location whose world cell says so, valuables that could walk off to
+    // the hero do; remains and perishables age; worn-out items go; on a
+    // clock that is a multiple of 10 the growing spots live or die by their
+    // neighbours.
+    void CatchUpTime(uint64_t elapsed, const std::vector<vek::TPoint>* cells = nullptr);
+
+    // --- Passability and the way search -----------------------------------------------------------
     // Brings the path grid up to date for the mode: rebuilds the passability
     // grid when it is stale or was built for another mode, then copies it in.
     void RefreshPassability(uint32_t mode);
@@ -157,6 +282,14 @@ public:
     // creature stands there, unless the requested mode says creatures do not
     // block), else 0.
     void BuildPassability();
+    // The way search over the path grid, filled from gridSource 0 (the
+    // cached passability for the mode) or 1 (the caller's bytes, width x
+    // height, 0 free). Whether the end can be reached; unless testOnly, path
+    // becomes a shortest way (the cell next to the end first, the cell next
+    // to the start last). endsMustBeFree: a blocked start or end fails.
+    // vek::CException "Incorrect function argument " for another source.
+    bool FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
+                 bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY);
 
     // --- Debugging -----------------------------------------------------------------------------
     // Prints the path grid, coloured, on the console and returns the same
@@ -198,10 +331,10 @@ public:
     void SetDirectionAnswer(int32_t answer) { m_directionAnswer = answer; }
     uint64_t GetExitTime() const { return m_exitTime; }
     void SetExitTime(uint64_t exitTime) { m_exitTime = exitTime; }
-    bool IsPassabilityValid() const { return m_passabilityValid; }
-    void InvalidatePassability() { m_passabilityValid = false; }
-    uint32_t GetPathGridMode() const { return m_pathGridMode; }
-    uint32_t GetRequestedMode() const { return m_requestedMode; }
+    bool IsPassabilityValid() const { return m_passability.IsValid(); }
+    void InvalidatePassability() { m_passability.Invalidate(); }
+    uint32_t GetPathGridMode() const { return m_passability.GetPathGridMode(); }
+    uint32_t GetRequestedMode() const { return m_passability.GetRequestedMode(); }
 
     // The request that waits for the player's next direction; it writes its
     // answer into the direction answer. The location owns it.
@@ -226,9 +359,9 @@ public:
     const vek::CMap<uint8_t>& GetExplored() const { return m_explored; }
     vek::CMap<uint16_t>& GetCreatureIds() { return m_creatureIds; }
     const vek::CMap<uint16_t>& GetCreatureIds() const { return m_creatureIds; }
-    vek::CMap<uint16_t>& GetPathGrid() { return m_pathGrid; }
-    const vek::CMap<uint16_t>& GetPathGrid() const { return m_pathGrid; }
-    const vek::CMap<uint16_t>& GetPassabilityGrid() const { return m_passabilityGrid; }
+    vek::CMap<uint16_t>& GetPathGrid() { return m_passability.GetPathGrid(); }
+    const vek::CMap<uint16_t>& GetPathGrid() const { return m_passability.GetPathGrid(); }
+    const vek::CMap<uint16_t>& GetPassabilityGrid() const { return m_passability.GetPassabilityGrid(); }
 
     std::vector<TLocEffect>& GetEffects() { return m_effects; }
     const std::vector<TLocEffect>& GetEffects() const { return m_effects; }
@@ -254,11 +387,32 @@ private:
     // World width x first row + first column of the location's world cells.
     uint32_t LocationIndex() const;
 
+protected:
+    // Also asked of the world; tests answer for it. The flags of the
+    // location's world cell (0 when it has none), and the loaded location
+    // whose file name this is (null when none is loaded).
+    virtual uint32_t WorldCellFlags() const;
+    virtual CLoc* FindLoadedLocation(const std::wstring& fileName) const;
+
+private:
+    // Builds the passability grid for the mode.
+    void RebuildPassability(uint32_t mode);
+    // Puts the creature into the list (a dead one's slot or the end) and
+    // onto the creature layer; false, with nothing changed, when full.
+    bool Adopt(std::unique_ptr<CMonster>& creature);
+    // The global ids leave every creature's friends and foes, the hero's
+    // companions and the groups' lists.
+    void ForgetEverywhere(const std::vector<uint32_t>& globalIds);
+    // One gem transformation run on the cell.
+    void TransformGems(uint16_t x, uint16_t y);
+
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();
     static void DeleteCreature(CMonster* creature);
     // The cells a creature at (x, y) fills: 1 x 1, or a large creature's block.
     void FillCreatureCells(const CMonster& creature, uint16_t id);
+    // Those of its cells that hold the id become kNoCreature.
+    void ClearCreatureCells(const CMonster& creature, uint16_t id);
 
     // Takes over what a record read into `loaded` holds; `loaded` gets what
     // this location held.
@@ -276,7 +430,6 @@ private:
     int32_t m_directionAnswer = -1;
     uint64_t m_exitTime = 0;
 
-    bool m_passabilityValid = false;
     TWorldLocInfo* m_worldCell = nullptr;
     std::unique_ptr<CDirection> m_directionRequest;
 
@@ -289,10 +442,8 @@ private:
     std::vector<CMonster*> m_creatures;
     std::vector<TLocEffect> m_effects;
     std::vector<TLocRule> m_rules;
-    vek::CMap<uint16_t> m_pathGrid;
-    uint32_t m_pathGridMode = 0;
-    vek::CMap<uint16_t> m_passabilityGrid;
-    uint32_t m_requestedMode = 0;
+    // The passability grid and the path grid, with the modes they were made for.
+    CPassabilityCache m_passability;
     TScriptHandle m_script;
     std::vector<TAlarm> m_alarms;
 };

@@ -1,14 +1,20 @@
 // The creatures of a location: the list that owns them (a creature's local
 // id is its index there) and the creature layer that shows where they stand.
 #include <algorithm>
+#include <array>
+#include <deque>
 #include <map>
 #include <ostream>
+#include <set>
 #include <utility>
 
 #include "VEKLib/Console.h"
 #include "VEKLib/Exception.h"
 #include "VEKLib/Format.h"
+#include "VEKLib/Random.h"
 #include "data/GameData.h"
+#include "rules/Group.h"
+#include "rules/Hero.h"
 #include "world/Loc.h"
 
 namespace {
@@ -43,6 +49,49 @@ std::vector<uint32_t> TakeRenamed(std::vector<uint32_t>& ids, const std::map<uin
     }
     ids.swap(kept);
     return moved;
+}
+
+// An id list after a compaction: the removed ids leave it, the renamed ones
+// take their new ids in place; an id is kept once.
+void Remap(std::vector<uint32_t>& ids, const std::set<uint32_t>& removed, const std::map<uint32_t, uint32_t>& newIdOf) {
+    std::vector<uint32_t> kept;
+    for (const uint32_t id : ids) {
+        if (removed.contains(id)) {
+            continue;
+        }
+        const auto renamed = newIdOf.find(id);
+        const uint32_t now = renamed == newIdOf.end() ? id : renamed->second;
+        if (!Holds(kept, now)) {
+            kept.push_back(now);
+        }
+    }
+    ids.swap(kept);
+}
+
+// The id lists outside the location that name its creatures: the hero's
+// companions and every group's members and former members.
+template <class Visit>
+void ForEachOuterIdList(Visit&& visit) {
+    if (g_gameData != nullptr && g_gameData->GetHero() != nullptr) {
+        visit(g_gameData->GetHero()->companions);
+    }
+    for (CGroup* group : g_groupList.Get()) {
+        if (group != nullptr) {
+            visit(group->members);
+            visit(group->formerMembers);
+        }
+    }
+}
+
+// The eight directions in a fresh random order: each place from the last
+// down to the second takes the direction at a drawn place up to its own.
+std::array<uint8_t, 8> ShuffledDirections() {
+    std::array<uint8_t, 8> directions{1, 2, 3, 4, 5, 6, 7, 8};
+    for (int32_t i = 7; i > 0; --i) {
+        const int32_t j = vek::RandomRange(0, i);
+        std::swap(directions[static_cast<size_t>(i)], directions[static_cast<size_t>(j)]);
+    }
+    return directions;
 }
 
 } // namespace
@@ -121,16 +170,47 @@ CMonster& CLoc::AddCreature(std::unique_ptr<CMonster> creature) {
     return *m_creatures.back();
 }
 
+void CLoc::ClearCreatureCells(const CMonster& creature, uint16_t id) {
+    const uint16_t width = IsLarge(creature) ? kLargeCreatureWidth : 1;
+    const uint16_t height = IsLarge(creature) ? kLargeCreatureHeight : 1;
+    for (uint32_t y = creature.y; y < std::min<uint32_t>(creature.y + height, m_height); ++y) {
+        for (uint32_t x = creature.x; x < std::min<uint32_t>(creature.x + width, m_width); ++x) {
+            uint16_t& cell = m_creatureIds.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
+            if (cell == id) {
+                cell = kNoCreature;
+            }
+        }
+    }
+}
+
+CMonster* CLoc::GetMonster(uint16_t localId) const {
+    if (localId >= m_creatures.size()) {
+        throw vek::CException(L"CLoc::GetMonster", kSource, __LINE__,
+                              vek::Format(L"GetMonster failed, localID = %hu", localId));
+    }
+    return m_creatures[localId];
+}
+
 CMonster* CLoc::GetCreatureAt(uint16_t x, uint16_t y) const {
     const uint16_t id = m_creatureIds.At(x, y);
     return id < m_creatures.size() ? m_creatures[id] : nullptr;
 }
 
+CNpc* CLoc::GetNpcAt(uint16_t x, uint16_t y) const {
+    CMonster* creature = GetCreatureAt(x, y);
+    return creature != nullptr && IsNpc(*creature) ? static_cast<CNpc*>(creature) : nullptr;
+}
+
 void CLoc::RemoveMonster(uint16_t x, uint16_t y) {
-    if (m_creatureIds.At(x, y) == kNoCreature) {
+    const uint16_t id = m_creatureIds.At(x, y);
+    if (id == kNoCreature) {
         vek::ConsoleOut() << vek::ConsoleRed << L"WARNING - called RemoveMonster on a cell with value NOMONSTER"
                           << vek::ConsoleDefault << L'\n';
         vek::ConsoleOut().flush();
+        return;
+    }
+    // The hero is no creature of the list.
+    if (id == kHeroCell) {
         return;
     }
     CMonster* creature = GetCreatureAt(x, y);
@@ -138,18 +218,80 @@ void CLoc::RemoveMonster(uint16_t x, uint16_t y) {
         ClearMonsterCell(x, y);
         return;
     }
+    m_creatureIds.At(x, y) = kNoCreature;
     if (creature != nullptr) {
         creature->hitPoints = 0;
+        // A large one leaves its whole block, which a newcomer in its slot
+        // would otherwise inherit.
+        ClearCreatureCells(*creature, id);
     }
-    m_creatureIds.At(x, y) = kNoCreature;
 }
 
 void CLoc::ClearMonsterCell(uint16_t x, uint16_t y) {
     CMonster* creature = GetCreatureAt(x, y);
     if (creature != nullptr && IsNpc(*creature)) {
+        const uint16_t id = m_creatureIds.At(x, y);
         m_creatureIds.At(x, y) = kNoCreature;
         creature->hitPoints = 0;
+        ClearCreatureCells(*creature, id);
     }
+}
+
+void CLoc::SwapMonsters(vek::TPoint from, vek::TPoint to) {
+    if (!IsInside(from.x, from.y) || !IsInside(to.x, to.y)) {
+        throw vek::CException(
+            L"CLoc::SwapMonsters", kSource, __LINE__,
+            vek::Format(L"Cannot swap (%li, %li) and (%li, %li) in a location of %ux%u", from.x, from.y, to.x, to.y,
+                        static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height)));
+    }
+    uint16_t& fromCell = m_creatureIds.At(static_cast<uint16_t>(from.x), static_cast<uint16_t>(from.y));
+    uint16_t& toCell = m_creatureIds.At(static_cast<uint16_t>(to.x), static_cast<uint16_t>(to.y));
+    std::swap(fromCell, toCell);
+    auto moveTo = [this](uint16_t id, vek::TPoint cell) {
+        CGroupMember* occupant = nullptr;
+        if (id == kHeroCell) {
+            occupant = g_gameData != nullptr ? g_gameData->GetHero() : nullptr;
+        } else if (id < m_creatures.size()) {
+            occupant = m_creatures[id];
+        }
+        if (occupant != nullptr) {
+            occupant->x = static_cast<uint32_t>(cell.x);
+            occupant->y = static_cast<uint32_t>(cell.y);
+        }
+    };
+    moveTo(toCell, to);
+    if (from != to) {
+        moveTo(fromCell, from);
+    }
+}
+
+bool CLoc::HasHostileMonsters() const {
+    return std::any_of(m_creatures.begin(), m_creatures.end(), [](const CMonster* creature) {
+        return creature != nullptr && creature->hitPoints != 0 && creature->IsHostile(CGroupMember::kHeroId);
+    });
+}
+
+bool CLoc::IsCreatureAlive(uint32_t globalId) const {
+    if (globalId == CGroupMember::kHeroId) {
+        return true;
+    }
+    for (const CMonster* creature : m_creatures) {
+        if (creature != nullptr && creature->globalId == globalId) {
+            return creature->hitPoints != 0;
+        }
+    }
+    return false;
+}
+
+int32_t CLoc::FindAdjacentObject(vek::TPoint cell, uint16_t objectTile) const {
+    for (uint8_t direction = 1; direction <= 8; ++direction) {
+        const vek::TPoint next = vek::MoveInDirection(direction, cell);
+        if (IsInside(next.x, next.y) &&
+            m_objects.At(static_cast<uint16_t>(next.x), static_cast<uint16_t>(next.y)) == objectTile) {
+            return direction + 1;
+        }
+    }
+    return -1;
 }
 
 void CLoc::ForgetCreature(uint32_t globalId) {
@@ -159,6 +301,14 @@ void CLoc::ForgetCreature(uint32_t globalId) {
             Erase(creature->friendly, globalId);
         }
     }
+}
+
+void CLoc::ForgetEverywhere(const std::vector<uint32_t>& globalIds) {
+    for (const uint32_t id : globalIds) {
+        ForgetCreature(id);
+    }
+    const std::set<uint32_t> removed(globalIds.begin(), globalIds.end());
+    ForEachOuterIdList([&removed](std::vector<uint32_t>& ids) { Remap(ids, removed, {}); });
 }
 
 void CLoc::ConvertMonsterIds() {
@@ -193,6 +343,10 @@ void CLoc::ConvertMonsterIds() {
             newIdOf.emplace(oldId, newId);
         }
     }
+    // The companions and groups are saved with the game too: a dead or
+    // renumbered creature must not leave them naming another one.
+    const std::set<uint32_t> removedSet(removed.begin(), removed.end());
+    ForEachOuterIdList([&](std::vector<uint32_t>& ids) { Remap(ids, removedSet, newIdOf); });
     for (CMonster* creature : m_creatures) {
         std::vector<uint32_t> movedFoes = TakeRenamed(creature->hostile, newIdOf);
         std::vector<uint32_t> movedFriends = TakeRenamed(creature->friendly, newIdOf);
@@ -208,4 +362,153 @@ void CLoc::ConvertMonsterIds() {
         }
     }
     RebuildCreatureLayer();
+}
+
+// --- Placing creatures ---------------------------------------------------------------------------
+
+bool CLoc::Adopt(std::unique_ptr<CMonster>& creature) {
+    const auto free = std::find_if(m_creatures.begin(), m_creatures.end(),
+                                   [](const CMonster* c) { return c == nullptr || !c->IsAlive(); });
+    const auto slot = static_cast<size_t>(free - m_creatures.begin());
+    if (slot >= kMaxCreatures) {
+        return false;
+    }
+    const auto localId = static_cast<uint16_t>(slot);
+    if (slot < m_creatures.size()) {
+        // The newcomer takes the dead one's ids: what named the dead one must
+        // not name it.
+        ForgetEverywhere({MakeGlobalMonsterId(localId)});
+        if (CMonster* dead = std::exchange(m_creatures[slot], nullptr)) {
+            ClearCreatureCells(*dead, localId);
+            DeleteCreature(dead);
+        }
+    } else {
+        m_creatures.push_back(nullptr);
+    }
+    creature->localId = localId;
+    creature->globalId = MakeGlobalMonsterId(localId);
+    creature->stateByte |= CGroupMember::kActive;
+    m_creatures[slot] = creature.release();
+    FillCreatureCells(*m_creatures[slot], localId);
+    return true;
+}
+
+CMonster* CLoc::PlaceNear(uint32_t hostility, vek::TPoint cell, uint16_t monsterType) {
+    if (!IsInside(cell.x, cell.y)) {
+        return nullptr;
+    }
+    auto monster = std::make_unique<CMonster>();
+    monster->InitFromType(monsterType, static_cast<uint32_t>(cell.x), static_cast<uint32_t>(cell.y));
+    monster->hostility = hostility;
+    if (hostility == 1) {
+        monster->AddHostile(CGroupMember::kHeroId);
+    }
+    CMonster* placed = monster.get();
+    return Adopt(monster) ? placed : nullptr;
+}
+
+CMonster* CLoc::PlaceNear(vek::TPoint cell, std::unique_ptr<CMonster>& existing) {
+    if (existing == nullptr) {
+        return nullptr;
+    }
+    // A large creature's block must be free as far as the location reaches:
+    // it must not cover another creature's cell.
+    const int32_t blockWidth = IsLarge(*existing) ? kLargeCreatureWidth : 1;
+    const int32_t blockHeight = IsLarge(*existing) ? kLargeCreatureHeight : 1;
+    auto blockIsFree = [&](vek::TPoint at) {
+        for (int32_t y = at.y; y < std::min<int32_t>(at.y + blockHeight, m_height); ++y) {
+            for (int32_t x = at.x; x < std::min<int32_t>(at.x + blockWidth, m_width); ++x) {
+                if (m_creatureIds.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) != kNoCreature) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    for (uint8_t direction = 1; direction <= 8; ++direction) {
+        const vek::TPoint next = vek::MoveInDirection(direction, cell);
+        if (!IsInside(next.x, next.y) || !blockIsFree(next) || !IsPassable(next.x, next.y, *this)) {
+            continue;
+        }
+        const uint32_t oldX = existing->x;
+        const uint32_t oldY = existing->y;
+        existing->x = static_cast<uint32_t>(next.x);
+        existing->y = static_cast<uint32_t>(next.y);
+        CMonster* placed = existing.get();
+        if (Adopt(existing)) {
+            return placed;
+        }
+        existing->x = oldX;
+        existing->y = oldY;
+        return nullptr;
+    }
+    return nullptr;
+}
+
+CMonster* CLoc::AddSummonedMonster(uint16_t monsterType, vek::TPoint cell) {
+    if (!IsInside(cell.x, cell.y)) {
+        return nullptr;
+    }
+    std::unique_ptr<CMonster> monster = std::make_unique<CMonster>();
+    monster->InitFromType(monsterType, static_cast<uint32_t>(cell.x), static_cast<uint32_t>(cell.y));
+    std::vector<bool> seen(static_cast<size_t>(m_width) * m_height);
+    auto see = [&](vek::TPoint p) { seen[static_cast<size_t>(p.y) * m_width + static_cast<size_t>(p.x)] = true; };
+    auto seenBefore = [&](vek::TPoint p) {
+        return seen[static_cast<size_t>(p.y) * m_width + static_cast<size_t>(p.x)];
+    };
+    std::deque<vek::TPoint> open{cell};
+    see(cell);
+    for (uint32_t tried = 0; !open.empty() && tried < kMaxSummonCells; ++tried) {
+        const vek::TPoint here = open.front();
+        open.pop_front();
+        if (CMonster* placed = PlaceNear(here, monster)) {
+            return placed;
+        }
+        for (const uint8_t direction : ShuffledDirections()) {
+            const vek::TPoint next = vek::MoveInDirection(direction, here);
+            if (IsInside(next.x, next.y) && !seenBefore(next) && IsPassable(next.x, next.y, *this)) {
+                see(next);
+                open.push_back(next);
+            }
+        }
+    }
+    return nullptr;
+}
+
+// --- NPCs in their home locations ------------------------------------------------------------------
+
+void CLoc::ActivateNPC(uint16_t npcType, bool active) const {
+    CNpc* npc = nullptr;
+    if (g_gameData != nullptr) {
+        for (CNpc* entry : g_gameData->GetNpcList()) {
+            if (entry != nullptr && entry->npcType == npcType) {
+                npc = entry;
+                break;
+            }
+        }
+    }
+    if (npc == nullptr) {
+        throw vek::CException(L"CLoc::ActivateNPC", kSource, __LINE__,
+                              vek::Format(L"NPC not found - type ID: %hu", npcType));
+    }
+    CLoc* home = FindLoadedLocation(npc->homeLocation);
+    if (home == nullptr) {
+        throw vek::CException(L"CLoc::ActivateNPC", kSource, __LINE__,
+                              L"No starting location for NPC " + npc->name + L" (" + npc->homeLocation + L").");
+    }
+    home->ActivateNpcHere(*npc, active);
+}
+
+void CLoc::ActivateNpcHere(const CNpc& npc, bool active) {
+    // Only where it is listed: its local id names another creature elsewhere.
+    if (npc.localId >= m_creatures.size() || m_creatures[npc.localId] != &npc ||
+        !IsInside(static_cast<int32_t>(std::min<uint32_t>(npc.x, 0x7FFFFFFF)),
+                  static_cast<int32_t>(std::min<uint32_t>(npc.y, 0x7FFFFFFF)))) {
+        return;
+    }
+    if (active) {
+        FillCreatureCells(npc, npc.localId);
+    } else {
+        ClearCreatureCells(npc, npc.localId);
+    }
 }

@@ -418,9 +418,7 @@ void CLoc::TakeLoaded(CLoc& loaded) {
     m_effects.swap(loaded.m_effects);
     m_rules.swap(loaded.m_rules);
     // Fresh working grids and no cached passability.
-    m_pathGrid.Swap(loaded.m_pathGrid);
-    m_passabilityGrid.Swap(loaded.m_passabilityGrid);
-    m_passabilityValid = false;
+    m_passability.Resize(m_width, m_height);
     m_script.swap(loaded.m_script);
     m_directionRequest.swap(loaded.m_directionRequest);
 }

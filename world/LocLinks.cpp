@@ -13,3 +13,7 @@ std::wstring CLoc::WorldNameKey() const { return std::wstring(); }
 std::wstring CLoc::FindWorldNameKey(const std::wstring&) { return std::wstring(); }
 
 uint32_t CLoc::LocationIndex() const { return 0; }
+
+uint32_t CLoc::WorldCellFlags() const { return 0; }
+
+CLoc* CLoc::FindLoadedLocation(const std::wstring&) const { return nullptr; }

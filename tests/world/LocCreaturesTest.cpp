@@ -4,10 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "VEKLib/Console.h"
-#include "platform/Console.h"
 #include "tests/support/TextConsole.h"
-#include "tests/world/LocFixture.h"
+#include "tests/world/LocServices.h"
 #include "world/Loc.h"
 
 namespace {
@@ -16,23 +14,9 @@ using worldtest::AddMonster;
 using worldtest::AddNpc;
 using worldtest::kRat;
 using worldtest::kTroll;
+using worldtest::Layer;
 
 class LocCreatures : public worldtest::GameFixture {};
-
-// The creature layer as rows of characters: '.' nobody, '@' the hero, else
-// the local id as a digit.
-std::vector<std::string> Layer(const CLoc& loc) {
-    std::vector<std::string> rows;
-    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
-        std::string row;
-        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
-            const uint16_t id = loc.GetCreatureIds().At(x, y);
-            row += id == kNoCreature ? '.' : id == kHeroCell ? '@' : static_cast<char>('0' + id);
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
 
 TEST_F(LocCreatures, AddedCreaturesGetIdsAndCells) {
     CLoc loc;
@@ -120,13 +104,9 @@ TEST_F(LocCreatures, RemoveMonster) {
     EXPECT_EQ(Layer(loc), (std::vector<std::string>{"..."}));
     EXPECT_EQ(loc.GetCreatures().size(), 2u); // listed until compaction
 
-    testsupport::CTextConsole console;
-    vek::ConsoleOut().flush();
-    platform::SetConsole(&console);
+    testsupport::CConsoleCapture console;
     loc.RemoveMonster(2, 0);
-    vek::ConsoleOut().flush();
-    platform::SetConsole(nullptr);
-    EXPECT_EQ(console.out, "WARNING - called RemoveMonster on a cell with value NOMONSTER\n");
+    EXPECT_EQ(console.Text(), "WARNING - called RemoveMonster on a cell with value NOMONSTER\n");
 }
 
 TEST_F(LocCreatures, ForgetCreatureEmptiesBothLists) {

@@ -12,6 +12,7 @@
 
 namespace {
 
+using pathtest::CScriptedGenerator;
 using pathtest::CSeededGenerator;
 using pathtest::GridFromText;
 using vek::TPoint;
@@ -131,20 +132,6 @@ TEST(PathSearch, WithoutAGeneratorTheFirstMarkedDirectionIsTaken) {
         EXPECT_EQ(path, c.path);
     }
 }
-
-class CScriptedGenerator final : public vek::CRandomGeneratorBase {
-public:
-    explicit CScriptedGenerator(std::vector<int32_t> values) : m_values(std::move(values)) {}
-    int32_t Next() override {
-        ++m_draws;
-        return m_values[(m_draws - 1) % m_values.size()];
-    }
-    void Seed(uint32_t) override {}
-    int m_draws = 0;
-
-private:
-    std::vector<int32_t> m_values;
-};
 
 TEST(PathSearch, DrawsNameDirectionsOneAboveTheRemainder) {
     // Marked from (2, 1): 1 (up-left), 7 (down-left), 8 (left).

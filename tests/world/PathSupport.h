@@ -165,4 +165,19 @@ private:
     vek::CStdRand m_generator;
 };
 
+// A generator that answers from a list, over and over, and counts its draws.
+class CScriptedGenerator final : public vek::CRandomGeneratorBase {
+public:
+    explicit CScriptedGenerator(std::vector<int32_t> values) : m_values(std::move(values)) {}
+    int32_t Next() override {
+        ++m_draws;
+        return m_values[(m_draws - 1) % m_values.size()];
+    }
+    void Seed(uint32_t) override {}
+    int m_draws = 0;
+
+private:
+    std::vector<int32_t> m_values;
+};
+
 } // namespace pathtest
