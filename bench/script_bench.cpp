@@ -5,25 +5,16 @@
 
 #include <sstream>
 #include <string>
-#include <string_view>
 
 #include "VEKLib/Format.h"
 #include "platform/Console.h"
 #include "script/ScriptBase.h"
+#include "tests/support/SilentConsole.h"
 
 namespace {
 
-// Parse warnings must not be what is measured.
-class CSilentConsole : public platform::IConsole {
-public:
-    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 0; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
-    void Write(int, std::string_view) override {}
-};
-
 void RunScript(benchmark::State& state, const wchar_t* text) {
-    CSilentConsole silent;
+    testsupport::CSilentConsole silent;
     platform::SetConsole(&silent);
     std::istringstream input;
     std::wostringstream output;
@@ -119,7 +110,7 @@ std::wstring GeneratedScript() {
 }
 
 void ParseGeneratedScript(benchmark::State& state) {
-    CSilentConsole silent;
+    testsupport::CSilentConsole silent;
     platform::SetConsole(&silent);
     const std::wstring text = GeneratedScript();
     for (auto _ : state) {

@@ -155,7 +155,7 @@ void CScriptBase::Link() {
 
 void CScriptBase::Execute() {
     if (!IsParsed()) {
-        Fail(2, L"CScriptBase::Execute", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::Execute", __LINE__);
     }
     EnsureLinked();
     while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
@@ -215,7 +215,7 @@ bool CScriptBase::RunUnit() {
     EnsureLinked();
     std::vector<TCommand>& commands = m_results.Commands();
     if (m_current < 0 || static_cast<size_t>(m_current) >= commands.size()) {
-        Fail(2, kExecuteUnit, __LINE__);
+        Fail(kErrExecution, kExecuteUnit, __LINE__);
     }
     const TCommand& command = commands[m_current];
     const TLink& link = m_links[m_current];
@@ -230,7 +230,7 @@ bool CScriptBase::RunUnit() {
         return RunCloseBrace(command);
     case kCmdIf: {
         if (link.jump < 0 || command.argument >= m_results.Expressions().size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         LocateCommand(static_cast<uint32_t>(m_current));
         const int32_t self = m_current;
@@ -260,7 +260,7 @@ bool CScriptBase::RunUnit() {
     case kCmdFunction:
         // A definition met in the flow is stepped over.
         if (link.end < 0) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = link.end;
         return true;
@@ -271,7 +271,7 @@ bool CScriptBase::RunUnit() {
     case kCmdBreak: {
         const int32_t brace = static_cast<int32_t>(command.argument);
         if (brace < 0 || static_cast<size_t>(brace) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = brace;
         CutScopes(brace + 1);
@@ -280,7 +280,7 @@ bool CScriptBase::RunUnit() {
     case kCmdContinue: {
         const int32_t brace = static_cast<int32_t>(command.argument);
         if (brace <= 0 || static_cast<size_t>(brace) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = brace - 1;
         CutScopes(brace);
@@ -358,7 +358,7 @@ bool CScriptBase::RunUnit() {
     case kCmdEnd:
         return true;
     default:
-        FailHere(51, kExecuteUnit, __LINE__);
+        FailHere(kErrUnknownCommand, kExecuteUnit, __LINE__);
     }
 }
 
@@ -369,7 +369,7 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
         // The end of a taken if body: on after the whole chain.
         const int32_t end = static_cast<int32_t>(command.target);
         if (end < m_current || static_cast<size_t>(end) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = end;
         CutScopes(end + 1);
@@ -383,12 +383,12 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
     case kCmdFor: {
         const uint32_t loopIndex = command.target;
         if (loopIndex >= commands.size() || commands[loopIndex].kind != kCmdFor) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         const TCommand& loop = commands[loopIndex];
         CVariable* counter = FindBySymbol(m_links[loopIndex].symbol, loop.name);
         if (!counter) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         const int64_t value = counter->GetValue();
         const int64_t next = value < std::numeric_limits<int64_t>::max() ? value + 1 : value;
@@ -412,7 +412,7 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
 bool CScriptBase::RunGoto(const TLink& link) {
     const int32_t label = link.jump;
     if (label < 0) {
-        FailHere(31, kExecuteUnit, __LINE__);
+        FailHere(kErrLabelNotFound, kExecuteUnit, __LINE__);
     }
     // Within the running function the jump keeps its frame; elsewhere every
     // call in progress is abandoned.
@@ -470,7 +470,7 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
 
 bool CScriptBase::RunSuper(const TCommand& command) {
     if (m_frames.empty()) {
-        FailHere(2, kExecuteUnit, __LINE__);
+        FailHere(kErrExecution, kExecuteUnit, __LINE__);
     }
     if (FindSystemFunction(command.name) < 0) {
         return true;
@@ -506,16 +506,16 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     }
     if (definition < 0) {
         if (mustExist) {
-            FailHere(33, kExecuteUserFunction, __LINE__);
+            FailHere(kErrFunctionNotFound, kExecuteUserFunction, __LINE__);
         }
         return false;
     }
     const int32_t end = m_links[definition].end;
     if (end < 0) {
-        FailHere(2, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
     if (m_frames.size() >= kMaxCallDepth) {
-        FailHere(2, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
 
     TCallFrame frame;
@@ -583,7 +583,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
 
 void CScriptBase::Return() {
     if (m_frames.empty()) {
-        FailHere(34, L"CScriptBase::Return", __LINE__);
+        FailHere(kErrCallStackEmpty, L"CScriptBase::Return", __LINE__);
     }
     const TCallFrame frame = m_frames.back();
     m_frames.pop_back();

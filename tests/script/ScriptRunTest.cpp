@@ -4,6 +4,7 @@
 #include "VEKLib/Random.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
+#include "tests/script/ScriptTestAccess.h"
 
 namespace {
 
@@ -123,9 +124,9 @@ TEST(ScriptRunTest, ProgramUsingMostOfTheLanguage) {
     // Loop counters and parameters are gone once their blocks are closed.
     EXPECT_EQ(run.Var(L"i"), -1);
     EXPECT_EQ(run.Var(L"n"), -1);
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
-    EXPECT_TRUE(run.script.GetScopes().empty());
-    EXPECT_TRUE(run.script.GetCallFrames().empty());
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
+    EXPECT_TRUE(CScriptTestAccess::CallDepth(run.script) == 0);
     EXPECT_EQ(warnings.Text(), "");
 }
 
@@ -230,10 +231,10 @@ TEST(ScriptRunTest, SystemGoesToTheConsole) {
 TEST(ScriptRunTest, TapePointerWraps) {
     CRun left(L"ishl\n");
     ASSERT_TRUE(left.Run());
-    EXPECT_EQ(left.script.GetWorkPointer(), 29999u);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(left.script), 29999u);
     CRun right(L"ishl\nishr\n");
     ASSERT_TRUE(right.Run());
-    EXPECT_EQ(right.script.GetWorkPointer(), 0u);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(right.script), 0u);
 }
 
 // Each of the following was broken by the way statement execution, the
@@ -299,8 +300,8 @@ TEST(ScriptRunTest, BlocksLeaveNoScopesBehind) {
         L"}\n");
     ASSERT_TRUE(run.Run()) << run.error;
     EXPECT_EQ(run.Var(L"n"), 500);
-    EXPECT_TRUE(run.script.GetScopes().empty());
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
 }
 
 TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
@@ -308,7 +309,7 @@ TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
     EXPECT_FALSE(run.Run());
     EXPECT_EQ(run.error, 2);
     EXPECT_EQ(run.errorFunction, L"CScriptBase::ExecuteUserFunction");
-    EXPECT_EQ(run.script.GetCallFrames().size(), CScriptBase::kMaxCallDepth);
+    EXPECT_EQ(CScriptTestAccess::CallDepth(run.script), CScriptBase::kMaxCallDepth);
     // So is the same through conditions.
     CRun viaIf(L"F()\nfunction F() {\nif (F() == 1) {\n}\n}\n");
     EXPECT_FALSE(viaIf.Run());
