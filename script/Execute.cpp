@@ -157,6 +157,9 @@ void CScriptBase::Execute() {
     if (!IsParsed()) {
         Fail(kErrExecution, L"CScriptBase::Execute", __LINE__);
     }
+    if (IsIdle()) {
+        StartRun();
+    }
     EnsureLinked();
     while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
         if (ExecuteUnit()) {
@@ -488,6 +491,9 @@ bool CScriptBase::RunSuper(const TCommand& command) {
 
 bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                       bool preferOverriding, bool mustExist) {
+    if (IsIdle()) {
+        StartRun();
+    }
     EnsureLinked();
     // A call command resolved its function and arguments ahead; anyone else
     // is looked up by name and hands its arguments on the value stack.
@@ -556,7 +562,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     m_current = definition + 1;
 
     const size_t depth = m_frames.size();
-    const bool outermost = m_nesting == 0 && !m_inTopUnit;
+    const bool outermost = IsIdle();
     struct TNesting {
         uint32_t& count;
         explicit TNesting(uint32_t& c) : count(c) { ++count; }

@@ -62,6 +62,7 @@ bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) cons
 
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
     m_position = kEndOfText;
+    StartRun();
     m_symbolNames.emplace_back(); // symbol 0: no name
     if (!path.empty()) {
         LoadFile(path);
@@ -87,6 +88,7 @@ void CScriptBase::Reset() {
 }
 
 void CScriptBase::ResetRuntime() {
+    StartRun();
     m_current = 0;
     m_returnValue = 0;
     std::fill(m_workArea.begin(), m_workArea.end(), 0);
@@ -125,7 +127,12 @@ void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t 
 IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : ProcessScriptConsole(); }
 
 void CScriptBase::SetStepBudget(uint64_t steps) {
-    m_budgetEnd = steps == 0 ? 0 : m_executed + steps;
+    m_stepBudget = steps;
+    StartRun();
+}
+
+void CScriptBase::StartRun() {
+    m_budgetEnd = m_stepBudget == 0 ? 0 : m_executed + m_stepBudget;
     m_nextCheck = m_executed + 1; // CheckBudget settles the next check point
 }
 

@@ -13,8 +13,8 @@
 // Calls run on the C++ stack: a user function's body runs in a loop of its
 // own inside ExecuteUserFunction and returns to the command that called it.
 // The depth of calls and of extends is capped, so no script can overflow
-// the stack. A run can be limited by a step budget or stopped by a cancel
-// hook (SetStepBudget, SetCancelHook).
+// the stack. Every run has a step budget (SetStepBudget), and a cancel hook
+// can stop it (SetCancelHook).
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -202,8 +202,15 @@ public:
     // Null: the process console.
     void SetConsole(IScriptConsole* console) { m_console = console; }
     IScriptConsole& Console() const;
-    // At most this many more commands run (0: no limit); one more is error 2.
+    // Commands a run may take unless the owner sets otherwise: generous, but
+    // a script caught in an endless loop ends instead of hanging the game.
+    static constexpr uint64_t kDefaultStepBudget = 100000000;
+    // At most this many commands per run (0: no limit); one more is error 2
+    // at the command that would exceed it. A run begins with ResetRuntime,
+    // with Execute or ExecuteUserFunction called from outside a run, and
+    // with this call.
     void SetStepBudget(uint64_t steps);
+    uint64_t GetStepBudget() const { return m_stepBudget; }
     // Asked now and then while running; true stops the run with error 2.
     void SetCancelHook(std::function<bool()> hook);
     // Commands run by this object so far.
@@ -420,6 +427,10 @@ private:
     // hold the command at index.
     void CutScopes(int32_t index);
     void CheckBudget();
+    // A run begins: the step budget counts from here.
+    void StartRun();
+    // No command is running: a call from outside begins a run.
+    bool IsIdle() const { return m_nesting == 0 && !m_inTopUnit; }
     void PrintValue(const TCommand& command, const TLink& link);
     void ReadInput(const TCommand& command, const TLink& link);
     uint8_t ReadInputCharacter();
@@ -488,6 +499,7 @@ private:
     wchar_t m_pendingInput = 0; // second half of a surrogate pair read by iin
     uint64_t m_executed = 0;
     uint64_t m_nextCheck = UINT64_MAX;
+    uint64_t m_stepBudget = kDefaultStepBudget;
     uint64_t m_budgetEnd = 0; // 0: no budget
     std::function<bool()> m_cancelHook;
 };

@@ -316,6 +316,64 @@ TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
     EXPECT_EQ(viaIf.error, 2);
 }
 
+TEST(ScriptRunTest, RunawayScriptsEndAtTheStepBudget) {
+    // A fresh script runs at most the default budget per run.
+    EXPECT_EQ(CScriptBase().GetStepBudget(), 100000000u);
+    // Each runaway form ends with error 2 at the command that would pass the
+    // budget, naming the file and that command's line.
+    const struct {
+        const wchar_t* text;
+        uint32_t line;
+    } cases[] = {
+        {L"top:\ngoto top\n", 1},
+        {L"F()\nfunction F() {\n  again:\n  goto again\n}\n", 4},
+        {L"for i = 1 to 2000000000 {\n}\n", 2},
+        {L"var n = 0\nfor i = 1 to 2000000000 {\n  incr n\n}\n", 4},
+        {L"i+\nicmp\niloop\n", 3},
+    };
+    for (const auto& c : cases) {
+        CRun run(c.text, "", L"Data/Scripts/runaway.u");
+        ASSERT_TRUE(run.Parse()) << c.text;
+        run.script.SetStepBudget(1000);
+        const uint64_t before = run.script.GetExecutedCount();
+        try {
+            run.script.Execute();
+            ADD_FAILURE() << c.text;
+        } catch (const CScriptException& e) {
+            EXPECT_EQ(e.GetCode(), 2u) << c.text;
+            EXPECT_EQ(e.GetScriptFile(), L"Data/Scripts/runaway.u") << c.text;
+            EXPECT_EQ(e.GetScriptLine(), c.line) << c.text;
+            EXPECT_EQ(e.GetFunction(), L"CScriptBase::ExecuteUnit") << c.text;
+        }
+        EXPECT_EQ(run.script.GetExecutedCount() - before, 1001u) << c.text;
+    }
+}
+
+TEST(ScriptRunTest, StepBudgetCountsEachRun) {
+    // About 400 commands a run and 3 an event: within a budget of 700 each,
+    // though not all together.
+    CRun run(L"var n = 0\nfor i = 1 to 200 {\n  incr n\n}\nF()\nfunction F() {\n  incr n\n}\n");
+    ASSERT_TRUE(run.Parse());
+    run.script.SetStepBudget(700);
+    for (int i = 0; i < 3; ++i) {
+        run.script.ResetRuntime();
+        EXPECT_NO_THROW(run.script.Execute()) << i;
+        EXPECT_NO_THROW(run.script.ExecuteUserFunction(L"F", 0, L"", true, true)) << i;
+    }
+    EXPECT_EQ(run.Var(L"n"), 3 * 202);
+    // Events that follow each other without a reset are runs of their own.
+    for (int i = 0; i < 400; ++i) {
+        run.script.ExecuteUserFunction(L"F", 0, L"", true, true);
+    }
+    EXPECT_EQ(run.Var(L"n"), 3 * 202 + 400);
+    // No budget at all.
+    CRun unlimited(L"var n = 0\nfor i = 1 to 5000 {\n  incr n\n}\n");
+    ASSERT_TRUE(unlimited.Parse());
+    unlimited.script.SetStepBudget(0);
+    unlimited.script.Execute();
+    EXPECT_EQ(unlimited.Var(L"n"), 5000);
+}
+
 TEST(ScriptRunTest, StepBudgetStopsEndlessRuns) {
     CRun run(L"top:\ngoto top\n");
     ASSERT_TRUE(run.Parse());
