@@ -155,7 +155,10 @@ void CScriptBase::Link() {
 
 void CScriptBase::Execute() {
     if (!IsParsed()) {
-        Fail(2, L"CScriptBase::Execute", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::Execute", __LINE__);
+    }
+    if (IsIdle()) {
+        StartRun();
     }
     EnsureLinked();
     while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
@@ -215,7 +218,7 @@ bool CScriptBase::RunUnit() {
     EnsureLinked();
     std::vector<TCommand>& commands = m_results.Commands();
     if (m_current < 0 || static_cast<size_t>(m_current) >= commands.size()) {
-        Fail(2, kExecuteUnit, __LINE__);
+        Fail(kErrExecution, kExecuteUnit, __LINE__);
     }
     const TCommand& command = commands[m_current];
     const TLink& link = m_links[m_current];
@@ -230,7 +233,7 @@ bool CScriptBase::RunUnit() {
         return RunCloseBrace(command);
     case kCmdIf: {
         if (link.jump < 0 || command.argument >= m_results.Expressions().size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         LocateCommand(static_cast<uint32_t>(m_current));
         const int32_t self = m_current;
@@ -260,7 +263,7 @@ bool CScriptBase::RunUnit() {
     case kCmdFunction:
         // A definition met in the flow is stepped over.
         if (link.end < 0) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = link.end;
         return true;
@@ -271,7 +274,7 @@ bool CScriptBase::RunUnit() {
     case kCmdBreak: {
         const int32_t brace = static_cast<int32_t>(command.argument);
         if (brace < 0 || static_cast<size_t>(brace) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = brace;
         CutScopes(brace + 1);
@@ -280,7 +283,7 @@ bool CScriptBase::RunUnit() {
     case kCmdContinue: {
         const int32_t brace = static_cast<int32_t>(command.argument);
         if (brace <= 0 || static_cast<size_t>(brace) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = brace - 1;
         CutScopes(brace);
@@ -358,7 +361,7 @@ bool CScriptBase::RunUnit() {
     case kCmdEnd:
         return true;
     default:
-        FailHere(51, kExecuteUnit, __LINE__);
+        FailHere(kErrUnknownCommand, kExecuteUnit, __LINE__);
     }
 }
 
@@ -369,7 +372,7 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
         // The end of a taken if body: on after the whole chain.
         const int32_t end = static_cast<int32_t>(command.target);
         if (end < m_current || static_cast<size_t>(end) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = end;
         CutScopes(end + 1);
@@ -383,12 +386,12 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
     case kCmdFor: {
         const uint32_t loopIndex = command.target;
         if (loopIndex >= commands.size() || commands[loopIndex].kind != kCmdFor) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         const TCommand& loop = commands[loopIndex];
         CVariable* counter = FindBySymbol(m_links[loopIndex].symbol, loop.name);
         if (!counter) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         const int64_t value = counter->GetValue();
         const int64_t next = value < std::numeric_limits<int64_t>::max() ? value + 1 : value;
@@ -412,7 +415,7 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
 bool CScriptBase::RunGoto(const TLink& link) {
     const int32_t label = link.jump;
     if (label < 0) {
-        FailHere(31, kExecuteUnit, __LINE__);
+        FailHere(kErrLabelNotFound, kExecuteUnit, __LINE__);
     }
     // Within the running function the jump keeps its frame; elsewhere every
     // call in progress is abandoned.
@@ -470,7 +473,7 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
 
 bool CScriptBase::RunSuper(const TCommand& command) {
     if (m_frames.empty()) {
-        FailHere(2, kExecuteUnit, __LINE__);
+        FailHere(kErrExecution, kExecuteUnit, __LINE__);
     }
     if (FindSystemFunction(command.name) < 0) {
         return true;
@@ -488,6 +491,9 @@ bool CScriptBase::RunSuper(const TCommand& command) {
 
 bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                       bool preferOverriding, bool mustExist) {
+    if (IsIdle()) {
+        StartRun();
+    }
     EnsureLinked();
     // A call command resolved its function and arguments ahead; anyone else
     // is looked up by name and hands its arguments on the value stack.
@@ -506,16 +512,16 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     }
     if (definition < 0) {
         if (mustExist) {
-            FailHere(33, kExecuteUserFunction, __LINE__);
+            FailHere(kErrFunctionNotFound, kExecuteUserFunction, __LINE__);
         }
         return false;
     }
     const int32_t end = m_links[definition].end;
     if (end < 0) {
-        FailHere(2, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
     if (m_frames.size() >= kMaxCallDepth) {
-        FailHere(2, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
 
     TCallFrame frame;
@@ -556,7 +562,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     m_current = definition + 1;
 
     const size_t depth = m_frames.size();
-    const bool outermost = m_nesting == 0 && !m_inTopUnit;
+    const bool outermost = IsIdle();
     struct TNesting {
         uint32_t& count;
         explicit TNesting(uint32_t& c) : count(c) { ++count; }
@@ -583,7 +589,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
 
 void CScriptBase::Return() {
     if (m_frames.empty()) {
-        FailHere(34, L"CScriptBase::Return", __LINE__);
+        FailHere(kErrCallStackEmpty, L"CScriptBase::Return", __LINE__);
     }
     const TCallFrame frame = m_frames.back();
     m_frames.pop_back();

@@ -95,7 +95,7 @@ int32_t CScriptBase::FindRightBracket(uint32_t start, uint32_t depth, bool setPo
         }
     }
     if (mustFind) {
-        Fail(1, L"CScriptBase::FindRightBracket", __LINE__);
+        Fail(kErrParse, L"CScriptBase::FindRightBracket", __LINE__);
     }
     return -1;
 }
@@ -135,7 +135,7 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
     }
     const std::vector<TCommand>& commands = m_results.Commands();
     if (commands.empty()) {
-        Fail(1, function, __LINE__);
+        Fail(kErrParse, function, __LINE__);
     }
     const uint32_t at = std::min<uint32_t>(index, static_cast<uint32_t>(commands.size() - 1));
     if (lookBackwards) {
@@ -154,12 +154,12 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
             return;
         }
     }
-    Fail(1, function, __LINE__);
+    Fail(kErrParse, function, __LINE__);
 }
 
 void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
     if (variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd())) {
-        Fail(35, function, __LINE__);
+        Fail(kErrVariableOutOfScope, function, __LINE__);
     }
     m_usedNames.insert(variable.GetName());
 }
@@ -203,11 +203,11 @@ void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
         if (command.kind == kCmdFor) {
             const int32_t brace = FindRightBracket(index, command.block, false, false);
             if (brace < 0) {
-                Fail(1, kParse, __LINE__);
+                Fail(kErrParse, kParse, __LINE__);
             }
             const CVariable* named = FindVariable(command.name, false);
             if (named && named->HasScope()) {
-                Fail(38, kParse, __LINE__);
+                Fail(kErrDuplicateVariable, kParse, __LINE__);
             }
             commands[brace].argument = kCmdFor;
             commands[brace].target = index;
@@ -216,7 +216,7 @@ void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
             // definition is not a loop around the statement.
             const int32_t loop = open.Innermost(kCmdFor, kCmdFunction);
             if (loop < 0) {
-                Fail(command.kind == kCmdBreak ? 49 : 50, kParse, __LINE__);
+                Fail(command.kind == kCmdBreak ? kErrInvalidBreak : kErrInvalidContinue, kParse, __LINE__);
             }
             command.argument = static_cast<uint32_t>(ends[loop]);
         }
@@ -304,7 +304,7 @@ void CScriptBase::CheckBlocks() {
             continue;
         }
         if (FindMatchingCommand(static_cast<uint32_t>(i), command.kind) == -1) {
-            Fail(30, kParse, __LINE__);
+            Fail(kErrBlockNotClosed, kParse, __LINE__);
         }
     }
 }
@@ -328,12 +328,12 @@ void CScriptBase::CheckFunctions() {
             }
             LocateCommand(static_cast<uint32_t>(j));
             if (commands[i].flag == commands[j].flag) {
-                Fail(37, kParse, __LINE__);
+                Fail(kErrDuplicateFunction, kParse, __LINE__);
             }
             const int32_t first = FindSystemFunction(commands[i].name);
             for (const TSystemFunction& entry : m_registry) {
                 if (TNoCaseEqual()(entry.name, commands[i].name) && entry.signature != m_registry[first].signature) {
-                    Fail(48, kParse, __LINE__);
+                    Fail(kErrOverrideMismatch, kParse, __LINE__);
                 }
             }
         }
@@ -358,7 +358,7 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
             LocateCommand(index);
             const int32_t function = open.Innermost(kCmdFunction, kCmdFunction);
             if (function < 0 || commands[function].flag != 1 || !plain.count(commands[function].name)) {
-                Fail(47, kParse, __LINE__);
+                Fail(kErrSuperPlacement, kParse, __LINE__);
             }
             commands[i].name = commands[function].name;
         }
@@ -395,15 +395,15 @@ void CScriptBase::CheckCalls() {
         }
         const std::wstring& signature = m_registry[index].signature;
         if (arguments.texts.size() != signature.size()) {
-            Fail(42, kParse, __LINE__);
+            Fail(kErrInvalidArgumentCount, kParse, __LINE__);
         }
         for (size_t k = 0; k < arguments.texts.size(); ++k) {
             for (wchar_t c : arguments.texts[k]) {
                 if (signature[k] == L'n' && !IsDigit(c)) {
-                    Fail(43, kParse, __LINE__);
+                    Fail(kErrInvalidArgumentType, kParse, __LINE__);
                 }
                 if (signature[k] == L'f' && !IsDigit(c) && c != L'.') {
-                    Fail(43, kParse, __LINE__);
+                    Fail(kErrInvalidArgumentType, kParse, __LINE__);
                 }
             }
         }
@@ -419,15 +419,15 @@ void CScriptBase::CheckVariableNames() {
         }
         const std::wstring& name = variables[k].GetName();
         if (name.empty() || !vek::IsAlpha(name[0])) {
-            Fail(40, kParse, __LINE__);
+            Fail(kErrInvalidVariableName, kParse, __LINE__);
         }
         for (wchar_t c : name) {
             if (!vek::IsAlnum(c)) {
-                Fail(40, kParse, __LINE__);
+                Fail(kErrInvalidVariableName, kParse, __LINE__);
             }
         }
         if (!names.insert(name).second) {
-            Fail(38, kParse, __LINE__);
+            Fail(kErrDuplicateVariable, kParse, __LINE__);
         }
     }
 }
@@ -446,7 +446,7 @@ void CScriptBase::CheckLabels() {
         }
         LocateCommand(static_cast<uint32_t>(i));
         if (labels.find(commands[i].name) == labels.end()) {
-            Fail(31, kParse, __LINE__);
+            Fail(kErrLabelNotFound, kParse, __LINE__);
         }
     }
     for (size_t i = 0; i < commands.size(); ++i) {
@@ -454,6 +454,6 @@ void CScriptBase::CheckLabels() {
             continue;
         }
         LocateCommand(static_cast<uint32_t>(i));
-        Fail(39, kParse, __LINE__);
+        Fail(kErrDuplicateLabel, kParse, __LINE__);
     }
 }

@@ -39,7 +39,8 @@ uint32_t ToPosition(size_t index) { return index == std::wstring::npos ? kEnd : 
 bool IsCommentToken(const std::wstring& token) { return token.size() >= 2 && token[0] == L'/' && token[1] == L'/'; }
 
 [[noreturn]] void ThrowUnexpected(const CParserCore& parser) {
-    throw CScriptException(41, L"M_ParserCore", L"CParserCore::ExtractSingleArg", __LINE__, parser);
+    throw CScriptException(kErrUnexpectedCharacter, L"M_ParserCore", L"CParserCore::ExtractSingleArg", __LINE__,
+                           parser);
 }
 
 } // namespace
@@ -220,7 +221,8 @@ bool CParserCore::GetBracketedExpr() {
                 ++depth;
             } else if (c == L')') {
                 if (open == std::wstring::npos) {
-                    throw CScriptException(24, L"M_ParserCore", L"CParserCore::GetBracketedExpr", __LINE__, *this);
+                    throw CScriptException(kErrInvalidBracePlacement, L"M_ParserCore", L"CParserCore::GetBracketedExpr",
+                                           __LINE__, *this);
                 }
                 if (--depth == 0) {
                     m_token = m_text.substr(open + 1, i - open - 1);

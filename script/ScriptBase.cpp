@@ -62,6 +62,7 @@ bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) cons
 
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
     m_position = kEndOfText;
+    StartRun();
     m_symbolNames.emplace_back(); // symbol 0: no name
     if (!path.empty()) {
         LoadFile(path);
@@ -87,6 +88,7 @@ void CScriptBase::Reset() {
 }
 
 void CScriptBase::ResetRuntime() {
+    StartRun();
     m_current = 0;
     m_returnValue = 0;
     std::fill(m_workArea.begin(), m_workArea.end(), 0);
@@ -110,11 +112,11 @@ void CScriptBase::ClearLocalVariables() {
     m_parameterPool.clear();
 }
 
-void CScriptBase::Fail(uint32_t code, const wchar_t* function, uint32_t line) const {
+void CScriptBase::Fail(EScriptError code, const wchar_t* function, uint32_t line) const {
     throw CScriptException(code, L"M_ScriptBase", function, line, *this);
 }
 
-void CScriptBase::FailHere(uint32_t code, const wchar_t* function, uint32_t line) {
+void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t line) {
     const auto& commands = m_results.Commands();
     if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size()) {
         m_tokenStart = commands[m_current].textPosition;
@@ -125,7 +127,12 @@ void CScriptBase::FailHere(uint32_t code, const wchar_t* function, uint32_t line
 IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : ProcessScriptConsole(); }
 
 void CScriptBase::SetStepBudget(uint64_t steps) {
-    m_budgetEnd = steps == 0 ? 0 : m_executed + steps;
+    m_stepBudget = steps;
+    StartRun();
+}
+
+void CScriptBase::StartRun() {
+    m_budgetEnd = m_stepBudget == 0 ? 0 : m_executed + m_stepBudget;
     m_nextCheck = m_executed + 1; // CheckBudget settles the next check point
 }
 
@@ -136,10 +143,10 @@ void CScriptBase::SetCancelHook(std::function<bool()> hook) {
 
 void CScriptBase::CheckBudget() {
     if (m_budgetEnd != 0 && m_executed > m_budgetEnd) {
-        FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+        FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);
     }
     if (m_cancelHook && m_cancelHook()) {
-        FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+        FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);
     }
     // The hook is asked every so often, not at every command.
     constexpr uint64_t kHookInterval = 1024;
@@ -179,7 +186,7 @@ const TSystemFunction& CScriptBase::FindUserFunction(const std::wstring& name) c
             return function;
         }
     }
-    Fail(33, L"CScriptBase::FindUserFunction", __LINE__);
+    Fail(kErrFunctionNotFound, L"CScriptBase::FindUserFunction", __LINE__);
 }
 
 void CScriptBase::ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) {
@@ -209,7 +216,7 @@ int32_t CScriptBase::ExecuteFunction(uint32_t id) {
         return vek::Chance(chances, outOf) ? 1 : 0;
     }
     default:
-        FailHere(33, L"CScriptBase::ExecuteFunction", __LINE__);
+        FailHere(kErrFunctionNotFound, L"CScriptBase::ExecuteFunction", __LINE__);
     }
 }
 
@@ -275,7 +282,7 @@ CVariable* CScriptBase::FindBySymbol(uint32_t symbol, const std::wstring& name) 
 CVariable& CScriptBase::RequireBySymbol(uint32_t symbol, const std::wstring& name) {
     CVariable* variable = FindBySymbol(symbol, name);
     if (!variable) {
-        FailHere(32, L"CScriptBase::ExecuteUnit", __LINE__);
+        FailHere(kErrVariableNotFound, L"CScriptBase::ExecuteUnit", __LINE__);
     }
     return *variable;
 }
@@ -308,10 +315,10 @@ void CScriptBase::VariableAssign(const std::wstring& name, int64_t value, bool f
 void CScriptBase::AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall) {
     CVariable* variable = FindBySymbol(symbol, name);
     if (!variable) {
-        FailHere(32, L"CScriptBase::VariableAssign", __LINE__);
+        FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
     }
     if (value < 0) {
-        FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+        FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
     }
     if (fromCall) {
         // A super hands its result on like a call does.
@@ -319,7 +326,7 @@ void CScriptBase::AssignBySymbol(uint32_t symbol, const std::wstring& name, int6
         const uint32_t kind =
             m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
         if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
-            FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+            FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
         }
     }
     variable->SetValue(value);
@@ -361,7 +368,7 @@ void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t h
 
 void CScriptBase::AddGlobalVariable(const std::wstring& name) {
     if (FindVariable(name, false)) {
-        Fail(2, L"CScriptBase::AddGlobalVariable", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::AddGlobalVariable", __LINE__);
     }
     m_results.Variables().emplace_back(name, 0, 0, CVariable::kKindU32);
 }
@@ -382,7 +389,7 @@ void CScriptBase::UpdateLocalVars() {
     m_scopes.pop_back();
     // Marks only grow towards the top; anything else is a broken stack.
     if (!m_scopes.empty() && m_scopes.back().count > mark.count) {
-        Fail(2, L"CScriptBase::UpdateLocalVars", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::UpdateLocalVars", __LINE__);
     }
     CutLocals(mark.count);
 }
@@ -410,14 +417,6 @@ void CScriptBase::CutScopes(int32_t index) {
 const CScriptBase::TDefinitions* CScriptBase::FindDefinitions(const std::wstring& name) const {
     const auto it = m_definitions.find(name);
     return it == m_definitions.end() ? nullptr : &it->second;
-}
-
-std::wstring CScriptBase::GetCallFrameLabel(const TCallFrame& frame) const {
-    const auto& commands = m_results.Commands();
-    if (frame.definition < 0 || static_cast<size_t>(frame.definition) >= commands.size()) {
-        return L"function ";
-    }
-    return L"function " + commands[frame.definition].name;
 }
 
 bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring& signature) {

@@ -13,10 +13,11 @@
 // Calls run on the C++ stack: a user function's body runs in a loop of its
 // own inside ExecuteUserFunction and returns to the command that called it.
 // The depth of calls and of extends is capped, so no script can overflow
-// the stack. A run can be limited by a step budget or stopped by a cancel
-// hook (SetStepBudget, SetCancelHook).
+// the stack. Every run has a step budget (SetStepBudget), and a cancel hook
+// can stop it (SetCancelHook).
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <iosfwd>
 #include <set>
 #include <string>
@@ -25,49 +26,11 @@
 #include <vector>
 
 #include "VEKLib/Serializable.h"
+#include "script/Commands.h"
 #include "script/Expression.h"
 #include "script/ParserCore.h"
 #include "script/Records.h"
-
-// Command kinds (TCommand::kind) of the generic statements. The game script
-// adds 33 to 45.
-enum : uint32_t {
-    kCmdAssign = 1,
-    kCmdCloseBrace = 2,
-    kCmdIf = 3,
-    kCmdElse = 4,
-    kCmdLabel = 5,
-    kCmdGoto = 6,
-    kCmdReturn = 7,
-    kCmdFunction = 8,
-    kCmdFor = 9,
-    kCmdBreak = 10,
-    kCmdContinue = 11,
-    kCmdExit = 14,
-    kCmdPrintln = 15,
-    kCmdPrint = 16,
-    kCmdInput = 17,
-    kCmdTapeRight = 18, // ishr
-    kCmdTapeLeft = 19,  // ishl
-    kCmdTapeAdd = 20,   // i+ / iadd
-    kCmdTapeSub = 21,   // i- / isub
-    kCmdTapeIn = 22,    // iin
-    kCmdTapeOut = 23,   // iout
-    kCmdTapeTest = 24,  // icmp
-    kCmdTapeLoop = 25,  // iloop
-    kCmdSystem = 26,
-    kCmdCall = 27,
-    kCmdUserCall = 28,
-    kCmdIncr = 29,
-    kCmdDecr = 30,
-    kCmdSuper = 31,
-    kCmdEnd = 32,
-};
-
-// TCommand::extra of an assignment whose value comes from the call command
-// stored right after it. Its argument then holds TCommand::kValueFromCall,
-// which is also an ordinary number: only this mark tells them apart.
-constexpr uint32_t kAssignFromCall = 1;
+#include "script/ScriptErrors.h"
 
 // Where a script's console statements go: print, println and iout write to
 // Output(); input and iin read UTF-8 text from Input(); system hands its
@@ -135,28 +98,6 @@ public:
     static constexpr uint32_t kMaxCallDepth = 200;
     // Scripts extending scripts; one more level is error 45.
     static constexpr uint32_t kMaxExtendsDepth = 16;
-
-    // One running user function.
-    struct TCallFrame {
-        // The calling command; the run goes on after it.
-        int32_t returnCommand = 0;
-        uint32_t spare = 0;
-        // 1 when the result goes into the receiving variable.
-        uint8_t flag = 0;
-        uint32_t receiver = 0;     // symbol of the receiving variable
-        int32_t definition = -1;   // the function's definition command
-        uint32_t scopeDepth = 0;   // scope stack and local count at the call,
-        uint32_t localBase = 0;    // restored when it returns
-        uint32_t argumentBase = 0; // the call's argument values in the pool
-        uint32_t argumentCount = 0;
-    };
-
-    // One mark of the scope stack: the local count when the block was
-    // entered and the command that opened it.
-    struct TScopeMark {
-        uint32_t count = 0;
-        int32_t opener = -1;
-    };
 
     // Loads the file when the path is not empty; registers Rnd (id 0) and
     // Chance (id 1). Does not parse.
@@ -261,8 +202,15 @@ public:
     // Null: the process console.
     void SetConsole(IScriptConsole* console) { m_console = console; }
     IScriptConsole& Console() const;
-    // At most this many more commands run (0: no limit); one more is error 2.
+    // Commands a run may take unless the owner sets otherwise: generous, but
+    // a script caught in an endless loop ends instead of hanging the game.
+    static constexpr uint64_t kDefaultStepBudget = 100000000;
+    // At most this many commands per run (0: no limit); one more is error 2
+    // at the command that would exceed it. A run begins with ResetRuntime,
+    // with Execute or ExecuteUserFunction called from outside a run, and
+    // with this call.
     void SetStepBudget(uint64_t steps);
+    uint64_t GetStepBudget() const { return m_stepBudget; }
     // Asked now and then while running; true stops the run with error 2.
     void SetCancelHook(std::function<bool()> hook);
     // Commands run by this object so far.
@@ -276,23 +224,9 @@ public:
     CParseResults& GetParseResults() { return m_results; }
     const CParseResults& GetParseResults() const { return m_results; }
     const std::vector<TSystemFunction>& GetRegistry() const { return m_registry; }
-    const std::vector<std::wstring>& GetParameterPool() const { return m_parameterPool; }
     int32_t GetCurrentCommand() const { return m_current; }
-    void SetCurrentCommand(int32_t index) { m_current = index; }
+    // The value of the last return that ran.
     int32_t GetReturnValue() const { return m_returnValue; }
-    int32_t GetCurrentDepth() const { return m_currentDepth; }
-    void SetCurrentDepth(int32_t depth) { m_currentDepth = depth; }
-    bool IsExtending() const { return m_extends != 0; }
-    uint8_t GetWorkCell(uint32_t index) const { return m_workArea[index]; }
-    uint32_t GetWorkPointer() const { return m_workPointer; }
-    uint32_t GetLocalCount() const { return m_localCount; }
-    const CVariable& GetLocal(uint32_t index) const { return m_locals[index]; }
-    const std::vector<TCallFrame>& GetCallFrames() const { return m_frames; }
-    // "function " and the name of the frame's function.
-    std::wstring GetCallFrameLabel(const TCallFrame& frame) const;
-    const std::vector<TScopeMark>& GetScopes() const { return m_scopes; }
-    size_t GetValueStackSize() const { return m_valueStack.size(); }
-    size_t GetPendingCount() const { return m_pending.size(); }
 
     // IExpressionHost.
     const CParserCore& GetErrorLocator() const override { return *this; }
@@ -302,9 +236,57 @@ public:
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override;
 
 protected:
-    [[noreturn]] void Fail(uint32_t code, const wchar_t* function, uint32_t line) const;
+    // One statement being read: its first word, where that word begins, the
+    // command it fills (fresh), and whether Parse stores that command when
+    // the statement is read (cleared by a statement that stores its commands
+    // itself, or none).
+    struct TStatement {
+        std::wstring word;
+        uint32_t start = 0;
+        TCommand& command;
+        bool& store;
+    };
+    // A statement form: its keyword (matched in any case), the kind of the
+    // command it makes (0: none of its own) and the function that reads the
+    // rest of it. A derived script keeps a table of its own forms and reads
+    // them in its ParseUnit before handing other words to this one.
+    template <class TScript>
+    struct TStatementForm {
+        const wchar_t* keyword;
+        uint32_t kind;
+        void (TScript::*parse)(TStatement&);
+    };
+    // The statement forms of one class, found by keyword.
+    template <class TScript>
+    class CStatementTable {
+    public:
+        CStatementTable(std::initializer_list<TStatementForm<TScript>> forms) {
+            for (const TStatementForm<TScript>& form : forms) {
+                m_forms.emplace(form.keyword, form);
+            }
+        }
+        // Null when the word is no keyword of these forms.
+        const TStatementForm<TScript>* Find(const std::wstring& word) const {
+            const auto it = m_forms.find(word);
+            return it == m_forms.end() ? nullptr : &it->second;
+        }
+
+    private:
+        TNoCaseMap<TStatementForm<TScript>> m_forms;
+    };
+
+    [[noreturn]] void Fail(EScriptError code, const wchar_t* function, uint32_t line) const;
     // As Fail, reporting the line of the current command.
-    [[noreturn]] void FailHere(uint32_t code, const wchar_t* function, uint32_t line);
+    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line);
+    void SetCurrentCommand(int32_t index) { m_current = index; }
+    // The parser's block depth.
+    int32_t GetCurrentDepth() const { return m_currentDepth; }
+    void SetCurrentDepth(int32_t depth) { m_currentDepth = depth; }
+    // Appends a command that a statement stores itself, at the current
+    // depth and at the statement's start.
+    void StoreCommand(TStatement& statement, TCommand command);
+    // Reads the next word; true when it is exactly the given one.
+    bool NextWordIs(const wchar_t* word);
     // Resolves names and jump targets of the command list for running. Parse
     // does it; a run does it again when the list has changed size since.
     void Link();
@@ -315,6 +297,29 @@ protected:
     }
 
 private:
+    friend class CScriptTestAccess;
+
+    // One running user function.
+    struct TCallFrame {
+        // The calling command; the run goes on after it.
+        int32_t returnCommand = 0;
+        uint32_t spare = 0;
+        // 1 when the result goes into the receiving variable.
+        uint8_t flag = 0;
+        uint32_t receiver = 0;     // symbol of the receiving variable
+        int32_t definition = -1;   // the function's definition command
+        uint32_t scopeDepth = 0;   // scope stack and local count at the call,
+        uint32_t localBase = 0;    // restored when it returns
+        uint32_t argumentBase = 0; // the call's argument values in the pool
+        uint32_t argumentCount = 0;
+    };
+    // One mark of the scope stack: the local count when the block was
+    // entered and the command that opened it.
+    struct TScopeMark {
+        uint32_t count = 0;
+        int32_t opener = -1;
+    };
+
     // Thrown to leave every running call at once (exit, or goto to a label
     // outside the running function); caught where the run began.
     struct TUnwind {
@@ -368,10 +373,30 @@ private:
         THandoff m_saved;
     };
 
-    // Parser helpers (StatementParser.cpp).
+    // The statement parser (StatementParser.cpp): one function per form,
+    // each called after the form's first word.
+    void ParsePrint(TStatement& statement);
+    void ParseVariableWord(TStatement& statement);
+    void ParseSystem(TStatement& statement);
+    void ParseVar(TStatement& statement);
+    void ParseFor(TStatement& statement);
+    void ParseGoto(TStatement& statement);
+    void ParseCloseBrace(TStatement& statement);
+    void ParseFunction(TStatement& statement);
+    void ParseReturn(TStatement& statement);
+    void ParseIf(TStatement& statement);
+    void ParseElse(TStatement& statement);
+    void ParseKeywordOnly(TStatement& statement);
+    void ParseExtends(TStatement& statement);
+    void ParseOverridden(TStatement& statement);
+    void ParseSuper(TStatement& statement);
+    void ParseLabel(TStatement& statement);
+    void ParseAssignment(TStatement& statement);
+    // What a statement means for the blocks around it, once read.
+    void CheckElsePlacement() const;
+    void JoinElseIf();
+    void CloseBlock(TCommand& brace);
     void PrescanFunctions();
-    void ParseExtends();
-    void ParseOverridden(TCommand& command);
     std::wstring NearestFunctionName() const;
     // The checks after parsing (ParseChecks.cpp).
     void RunParseChecks();
@@ -402,6 +427,10 @@ private:
     // hold the command at index.
     void CutScopes(int32_t index);
     void CheckBudget();
+    // A run begins: the step budget counts from here.
+    void StartRun();
+    // No command is running: a call from outside begins a run.
+    bool IsIdle() const { return m_nesting == 0 && !m_inTopUnit; }
     void PrintValue(const TCommand& command, const TLink& link);
     void ReadInput(const TCommand& command, const TLink& link);
     uint8_t ReadInputCharacter();
@@ -470,6 +499,7 @@ private:
     wchar_t m_pendingInput = 0; // second half of a surrogate pair read by iin
     uint64_t m_executed = 0;
     uint64_t m_nextCheck = UINT64_MAX;
+    uint64_t m_stepBudget = kDefaultStepBudget;
     uint64_t m_budgetEnd = 0; // 0: no budget
     std::function<bool()> m_cancelHook;
 };

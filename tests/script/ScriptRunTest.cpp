@@ -4,6 +4,7 @@
 #include "VEKLib/Random.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
+#include "tests/script/ScriptTestAccess.h"
 
 namespace {
 
@@ -123,9 +124,9 @@ TEST(ScriptRunTest, ProgramUsingMostOfTheLanguage) {
     // Loop counters and parameters are gone once their blocks are closed.
     EXPECT_EQ(run.Var(L"i"), -1);
     EXPECT_EQ(run.Var(L"n"), -1);
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
-    EXPECT_TRUE(run.script.GetScopes().empty());
-    EXPECT_TRUE(run.script.GetCallFrames().empty());
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
+    EXPECT_TRUE(CScriptTestAccess::CallDepth(run.script) == 0);
     EXPECT_EQ(warnings.Text(), "");
 }
 
@@ -230,10 +231,10 @@ TEST(ScriptRunTest, SystemGoesToTheConsole) {
 TEST(ScriptRunTest, TapePointerWraps) {
     CRun left(L"ishl\n");
     ASSERT_TRUE(left.Run());
-    EXPECT_EQ(left.script.GetWorkPointer(), 29999u);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(left.script), 29999u);
     CRun right(L"ishl\nishr\n");
     ASSERT_TRUE(right.Run());
-    EXPECT_EQ(right.script.GetWorkPointer(), 0u);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(right.script), 0u);
 }
 
 // Each of the following was broken by the way statement execution, the
@@ -299,8 +300,8 @@ TEST(ScriptRunTest, BlocksLeaveNoScopesBehind) {
         L"}\n");
     ASSERT_TRUE(run.Run()) << run.error;
     EXPECT_EQ(run.Var(L"n"), 500);
-    EXPECT_TRUE(run.script.GetScopes().empty());
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
 }
 
 TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
@@ -308,11 +309,69 @@ TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
     EXPECT_FALSE(run.Run());
     EXPECT_EQ(run.error, 2);
     EXPECT_EQ(run.errorFunction, L"CScriptBase::ExecuteUserFunction");
-    EXPECT_EQ(run.script.GetCallFrames().size(), CScriptBase::kMaxCallDepth);
+    EXPECT_EQ(CScriptTestAccess::CallDepth(run.script), CScriptBase::kMaxCallDepth);
     // So is the same through conditions.
     CRun viaIf(L"F()\nfunction F() {\nif (F() == 1) {\n}\n}\n");
     EXPECT_FALSE(viaIf.Run());
     EXPECT_EQ(viaIf.error, 2);
+}
+
+TEST(ScriptRunTest, RunawayScriptsEndAtTheStepBudget) {
+    // A fresh script runs at most the default budget per run.
+    EXPECT_EQ(CScriptBase().GetStepBudget(), 100000000u);
+    // Each runaway form ends with error 2 at the command that would pass the
+    // budget, naming the file and that command's line.
+    const struct {
+        const wchar_t* text;
+        uint32_t line;
+    } cases[] = {
+        {L"top:\ngoto top\n", 1},
+        {L"F()\nfunction F() {\n  again:\n  goto again\n}\n", 4},
+        {L"for i = 1 to 2000000000 {\n}\n", 2},
+        {L"var n = 0\nfor i = 1 to 2000000000 {\n  incr n\n}\n", 4},
+        {L"i+\nicmp\niloop\n", 3},
+    };
+    for (const auto& c : cases) {
+        CRun run(c.text, "", L"Data/Scripts/runaway.u");
+        ASSERT_TRUE(run.Parse()) << c.text;
+        run.script.SetStepBudget(1000);
+        const uint64_t before = run.script.GetExecutedCount();
+        try {
+            run.script.Execute();
+            ADD_FAILURE() << c.text;
+        } catch (const CScriptException& e) {
+            EXPECT_EQ(e.GetCode(), 2u) << c.text;
+            EXPECT_EQ(e.GetScriptFile(), L"Data/Scripts/runaway.u") << c.text;
+            EXPECT_EQ(e.GetScriptLine(), c.line) << c.text;
+            EXPECT_EQ(e.GetFunction(), L"CScriptBase::ExecuteUnit") << c.text;
+        }
+        EXPECT_EQ(run.script.GetExecutedCount() - before, 1001u) << c.text;
+    }
+}
+
+TEST(ScriptRunTest, StepBudgetCountsEachRun) {
+    // About 400 commands a run and 3 an event: within a budget of 700 each,
+    // though not all together.
+    CRun run(L"var n = 0\nfor i = 1 to 200 {\n  incr n\n}\nF()\nfunction F() {\n  incr n\n}\n");
+    ASSERT_TRUE(run.Parse());
+    run.script.SetStepBudget(700);
+    for (int i = 0; i < 3; ++i) {
+        run.script.ResetRuntime();
+        EXPECT_NO_THROW(run.script.Execute()) << i;
+        EXPECT_NO_THROW(run.script.ExecuteUserFunction(L"F", 0, L"", true, true)) << i;
+    }
+    EXPECT_EQ(run.Var(L"n"), 3 * 202);
+    // Events that follow each other without a reset are runs of their own.
+    for (int i = 0; i < 400; ++i) {
+        run.script.ExecuteUserFunction(L"F", 0, L"", true, true);
+    }
+    EXPECT_EQ(run.Var(L"n"), 3 * 202 + 400);
+    // No budget at all.
+    CRun unlimited(L"var n = 0\nfor i = 1 to 5000 {\n  incr n\n}\n");
+    ASSERT_TRUE(unlimited.Parse());
+    unlimited.script.SetStepBudget(0);
+    unlimited.script.Execute();
+    EXPECT_EQ(unlimited.Var(L"n"), 5000);
 }
 
 TEST(ScriptRunTest, StepBudgetStopsEndlessRuns) {
