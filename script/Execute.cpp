@@ -257,16 +257,17 @@ void CScriptBase::Link() {
 void CScriptBase::LinkCall(size_t index, TLink& link) {
     const std::vector<TCommand>& commands = m_results.Commands();
     const TCommand& command = commands[index];
-    link.function = FindSystemFunction(command.name);
-    if (link.function >= 0 && m_registry[link.function].id == TSystemFunction::kUserFunction) {
-        const auto it = m_definitions.find(command.name);
-        link.jump = it == m_definitions.end() ? -1 : it->second.preferred;
-    }
     TCallSite site;
     site.name = command.name;
+    const int32_t function = FindSystemFunction(site.name);
+    site.user = function >= 0 && m_registry[function].id == TSystemFunction::kUserFunction;
+    if (site.user) {
+        const auto it = m_definitions.find(site.name);
+        link.jump = it == m_definitions.end() ? -1 : it->second.preferred;
+    }
     if (command.argument == 1 && index > 0) {
         site.receiver = commands[index - 1].targetName;
-        link.receiver = Intern(site.receiver);
+        site.receiverSymbol = Intern(site.receiver);
     }
     try {
         site.texts = ExtractArgs(command.arguments, false, false);
@@ -800,7 +801,7 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     const TCallSite& site = m_calls[link.call];
     const bool assign = command.argument == 1;
     LocateCommand(static_cast<uint32_t>(m_current));
-    if (link.function >= 0 && m_registry[link.function].id == TSystemFunction::kUserFunction) {
+    if (site.user) {
         // Also a call written above the function's definition.
         std::vector<uint32_t> values;
         if (!site.valid) {
@@ -809,8 +810,8 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
             }
         }
         const std::vector<uint32_t>& given = site.valid ? site.values : values;
-        const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, link.receiver, given.data(),
-                                                  static_cast<uint32_t>(given.size())});
+        const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
+                                                  given.data(), static_cast<uint32_t>(given.size())});
         ExecuteUserFunction(site.name, assign ? 1 : 0, assign ? site.receiver : kNoName, true, true);
         return true;
     }

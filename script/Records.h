@@ -27,7 +27,9 @@ public:
 
     TCommand() = default;
     TCommand(const TCommand&) = default;
+    TCommand(TCommand&&) noexcept = default;
     TCommand& operator=(const TCommand&) = default;
+    TCommand& operator=(TCommand&&) noexcept = default;
     ~TCommand() override = default;
 
     // kind, argument, target, extra, block, text position (u32 each), flag
@@ -63,7 +65,9 @@ public:
     TNode() = default;
     TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue = 0);
     TNode(const TNode&) = default;
+    TNode(TNode&&) noexcept = default;
     TNode& operator=(const TNode&) = default;
+    TNode& operator=(TNode&&) noexcept = default;
     ~TNode() override = default;
 
     uint64_t GetValue() const { return (static_cast<uint64_t>(high) << 32) | static_cast<uint32_t>(value); }

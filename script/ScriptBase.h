@@ -335,21 +335,21 @@ private:
     // does itself while nothing unusual happens (kOpGeneral: none).
     struct TLink {
         uint32_t op = 0;
-        uint32_t symbol = 0;   // the variable the command names
-        int32_t end = -1;      // block openers: the closing brace
-        int32_t jump = -1;     // goto: label; icmp/iloop: partner; if: chain end;
-                               // call: definition; loop end: its for
-        int32_t owner = -1;    // the innermost function definition around it
-        int32_t function = -1; // calls: registry index
-        uint32_t receiver = 0; // calls whose result is assigned: the receiving variable
-        uint32_t call = 0;     // calls and super: their entry in m_calls
-        int64_t value = 0;     // assignment: the number; loop end: the end value
+        uint32_t symbol = 0; // the variable the command names
+        int32_t end = -1;    // block openers: the closing brace
+        int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
+                             // call: definition; loop end: its for
+        int32_t owner = -1;  // the innermost function definition around it
+        uint32_t call = 0;   // calls and super: their entry in m_calls
+        int64_t value = 0;   // assignment: the number; loop end: the end value
     };
     // A call command as it runs: the names handed to the overridable
     // operations, and its arguments split once.
     struct TCallSite {
         std::wstring name;
+        bool user = false;     // a user function's (the registry's entry when linked)
         std::wstring receiver; // the assignment's variable as written; empty: none
+        uint32_t receiverSymbol = 0;
         std::vector<std::wstring> texts;
         std::vector<uint32_t> values;
         bool valid = false; // false: split again when run, so the error shows then

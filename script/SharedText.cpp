@@ -25,9 +25,10 @@ CSharedText::CSharedText(const wchar_t* data, size_t length) {
 }
 
 CSharedText& CSharedText::operator=(const CSharedText& other) noexcept {
+    TBlock* block = other.m_block; // other may be this text itself
     other.Hold();
     Release();
-    m_block = other.m_block;
+    m_block = block;
     return *this;
 }
 

@@ -87,6 +87,10 @@ void CScriptBase::Parse() {
         m_texts.Clear();
         m_scriptFunctions = TNoCaseMap<std::wstring>();
         m_variablePositions = std::vector<uint32_t>();
+        m_declaredNames = TNoCaseMap<uint32_t>();
+        m_declaredNamesFor = 0;
+        commands.shrink_to_fit();
+        m_results.Expressions().shrink_to_fit();
     }
 }
 
@@ -330,7 +334,8 @@ void CScriptBase::ParseExtends(TStatement& statement) {
         Fail(kErrExtendsPlacement, kParseUnit, __LINE__);
     }
     const std::wstring path = m_token;
-    std::wstring text = m_text, fileName = m_fileName;
+    std::u16string text = m_text;
+    std::wstring fileName = m_fileName;
     const uint32_t position = m_position;
     const bool loaded = IsLoaded(), parsed = IsParsed();
     TNoCaseMap<std::wstring> functions = m_scriptFunctions;
@@ -511,9 +516,9 @@ void CScriptBase::PrescanFunctions() {
         const size_t quote = m_token.find(L'"');
         if (quote != std::wstring::npos) {
             // Text in quotes is no statement: on after the closing quote.
-            const size_t start = m_text.find_first_not_of(L'"', m_tokenStart + quote);
-            const size_t close = start == std::wstring::npos ? start : m_text.find(L'"', start);
-            if (close == std::wstring::npos) {
+            const size_t start = m_text.find_first_not_of(u'"', m_tokenStart + quote);
+            const size_t close = start == std::u16string::npos ? start : m_text.find(u'"', start);
+            if (close == std::u16string::npos) {
                 break;
             }
             m_position = static_cast<uint32_t>(close + 1);
