@@ -429,7 +429,7 @@ uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host) {
     for (const TNode& node : postfix) {
         switch (node.kind) {
         case kNodeName: {
-            const CVariable* variable = host.ResolveExpressionVariable(node);
+            const CVariable* variable = host.FindExpressionVariable(node.text);
             if (!variable) {
                 Fail(kErrVariableNotFound, kEvaluateFunction, __LINE__, locator);
             }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "VEKLib/Serializable.h"
+#include "script/BraceIndex.h"
 #include "script/Commands.h"
 #include "script/Expression.h"
 #include "script/ParserCore.h"
@@ -195,6 +196,9 @@ public:
     virtual void PopScope();
     // Closes the innermost scope: the locals go back to its mark.
     void UpdateLocalVars();
+    // The run keeps where names led; an owner whose FindVariable answers
+    // differently now (its own variables changed) says so here.
+    void InvalidateLookups();
     // Forgets the parse-time state of user functions.
     virtual void ClearLocalVariables();
 
@@ -232,7 +236,6 @@ public:
     const CParserCore& GetErrorLocator() const override { return *this; }
     bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override;
     CVariable* FindExpressionVariable(const std::wstring& name) override { return FindVariable(name, false); }
-    CVariable* ResolveExpressionVariable(const TNode& node) override;
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override;
 
 protected:
@@ -287,8 +290,9 @@ protected:
     void StoreCommand(TStatement& statement, TCommand command);
     // Reads the next word; true when it is exactly the given one.
     bool NextWordIs(const wchar_t* word);
-    // Resolves names and jump targets of the command list for running. Parse
-    // does it; a run does it again when the list has changed size since.
+    // Resolves names and jump targets of the command list for running, and
+    // compiles the conditions. A run does it when the list has changed (in
+    // length) since it was last done.
     void Link();
     void EnsureLinked() {
         if (m_linkedCount != m_results.Commands().size()) {
@@ -326,20 +330,60 @@ private:
         bool exit = false;
     };
 
-    // What Link keeps per command.
+    // What Link keeps per command: where it leads, what it names, and a
+    // fast form (op) for the commands that loops run most, which ExecuteUnit
+    // does itself while nothing unusual happens (kOpGeneral: none).
     struct TLink {
-        int32_t end = -1;      // block openers: the closing brace
-        int32_t jump = -1;     // goto: label; icmp/iloop: partner; if: chain end; call: definition
-        int32_t owner = -1;    // the innermost function definition around it
-        int32_t function = -1; // calls: registry index
-        uint32_t symbol = 0;   // the variable the command names
-        uint32_t receiver = 0; // calls whose result is assigned: the receiving variable
+        uint32_t op = 0;
+        uint32_t symbol = 0; // the variable the command names
+        int32_t end = -1;    // block openers: the closing brace
+        int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
+                             // call: definition; loop end: its for
+        int32_t owner = -1;  // the innermost function definition around it
+        uint32_t call = 0;   // calls and super: their entry in m_calls
+        int64_t value = 0;   // assignment: the number; loop end: the end value
     };
-    // The arguments of a call command, split once by the parse checks.
-    struct TCallArguments {
+    // A call command as it runs: the names handed to the overridable
+    // operations, and its arguments split once.
+    struct TCallSite {
+        std::wstring name;
+        bool user = false;     // a user function's (the registry's entry when linked)
+        std::wstring receiver; // the assignment's variable as written; empty: none
+        uint32_t receiverSymbol = 0;
         std::vector<std::wstring> texts;
         std::vector<uint32_t> values;
         bool valid = false; // false: split again when run, so the error shows then
+    };
+    // A compiled condition: its steps in m_steps. A condition that calls a
+    // function, or whose shape makes it fail, runs through EvaluateExpression.
+    struct TCondition {
+        uint32_t first = 0;
+        uint32_t count = 0;
+        bool compiled = false;
+    };
+    struct TStep {
+        uint8_t op = 0;
+        uint8_t compare = 0; // the node kind of a fused comparison
+        uint32_t symbol = 0;
+        uint32_t symbol2 = 0;
+        uint64_t value = 0;
+    };
+    // Where a name resolves, while nothing can change that (see Lookup).
+    struct TBinding {
+        CVariable* variable = nullptr;
+        uint32_t epoch = 0;
+    };
+    // The bindings hold pointers into the object itself: a copy starts with
+    // none (as many entries, none valid).
+    class CBindings {
+    public:
+        CBindings() = default;
+        CBindings(const CBindings& other) : entries(other.entries.size()) {}
+        CBindings& operator=(const CBindings& other) {
+            entries.assign(other.entries.size(), TBinding());
+            return *this;
+        }
+        std::vector<TBinding> entries;
     };
     struct TDefinitions {
         int32_t preferred = -1; // the overriding definition, else the last one
@@ -361,8 +405,9 @@ private:
     // left unclaimed comes back afterwards.
     class CHandoffScope {
     public:
-        CHandoffScope(CScriptBase& script, const THandoff& handoff) : m_script(script), m_saved(script.m_handoff) {
-            m_script.m_handoff = handoff;
+        CHandoffScope(CScriptBase& script, const THandoff& handoff)
+            : m_script(script), m_handoff(handoff), m_saved(script.m_handoff) {
+            m_script.m_handoff = &m_handoff;
         }
         ~CHandoffScope() { m_script.m_handoff = m_saved; }
         CHandoffScope(const CHandoffScope&) = delete;
@@ -370,7 +415,8 @@ private:
 
     private:
         CScriptBase& m_script;
-        THandoff m_saved;
+        const THandoff m_handoff;
+        const THandoff* m_saved;
     };
 
     // The statement parser (StatementParser.cpp): one function per form,
@@ -409,41 +455,101 @@ private:
     void CheckCalls();
     void CheckVariableNames();
     void CheckLabels();
+    void LinkIfChains(const std::vector<int32_t>& ends);
+    // The last closing brace of the if/else chain that begins at the if;
+    // -1 when a brace of it is missing.
+    int32_t IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex) const;
     // The closing brace of every block opener as FindRightBracket finds it
     // (-1 for other commands and unclosed blocks).
-    std::vector<int32_t> FindBlockEnds() const;
-    void LocateCommand(uint32_t index);
+    std::vector<int32_t> FindBlockEnds();
+    // The index of the closing braces, made again when the list has changed.
+    const CBraceIndex& Braces();
+    // The last command stored at the depth so far; -1 when none.
+    int32_t LastCommandAtDepth(int32_t depth);
+    // Errors from here on report the line of the command at index.
+    void LocateCommand(uint32_t index) { m_tokenStart = m_results.Commands()[index].textPosition; }
 
     // Running (Execute.cpp).
+    bool RunTopUnit();
+    bool RunIf(uint32_t expression);
+    // ExecuteUnit for every command, without the budget's count.
     bool RunUnit();
+    bool RunLoopEnd(const TCommand& brace);
     bool RunCloseBrace(const TCommand& command);
     bool RunGoto(const TLink& link);
     bool RunCall(const TCommand& command, const TLink& link);
-    bool RunSuper(const TCommand& command);
-    void PrepareArguments(const TCommand& command);
+    bool RunSuper(const TCommand& command, const TLink& link);
+    void PrepareArguments(const TCommand& command, const TCallSite& site);
     void ExitRun();
     void DropAllFrames();
     // Pops every scope above the running function's whose block does not
-    // hold the command at index.
-    void CutScopes(int32_t index);
+    // hold the command at index. Mostly the innermost holds it already.
+    void CutScopes(int32_t index) {
+        if (m_scopes.size() <= m_scopeFloor || ScopeStays(m_scopes.back(), index)) {
+            return;
+        }
+        CutScopesFrom(index, m_scopeFloor);
+    }
+    void CutScopesFrom(int32_t index, size_t floor);
+    // Whether a scope stays open when the run goes on at index: its block
+    // holds the index (or its block is not known).
+    bool ScopeStays(const TScopeMark& mark, int32_t index) const {
+        if (mark.opener < 0 || static_cast<uint32_t>(mark.opener) >= m_linkLimit) {
+            return true;
+        }
+        const int32_t end = m_links[mark.opener].end;
+        return end < 0 || (mark.opener < index && index <= end);
+    }
     void CheckBudget();
-    // A run begins: the step budget counts from here.
+    // A run begins: the step budget counts from here, and lookups that a
+    // change outside may have spoilt are made again.
     void StartRun();
     // No command is running: a call from outside begins a run.
-    bool IsIdle() const { return m_nesting == 0 && !m_inTopUnit; }
+    bool IsIdle() const { return m_nesting == 0 && !m_inRun; }
     void PrintValue(const TCommand& command, const TLink& link);
     void ReadInput(const TCommand& command, const TLink& link);
     uint8_t ReadInputCharacter();
+    void LinkCall(size_t index, TLink& link);
+    // Compiling conditions (Link) and running the compiled ones.
+    void CompileConditions();
+    bool CompileCondition(const TNodeList& list, TCondition& condition);
+    uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    // After a built-in has run: what it may have changed outside.
+    void AfterBuiltIn();
 
-    // Variables by symbol (ScriptBase.cpp).
+    // Variables by symbol (ScriptBase.cpp). A symbol stands for a name in
+    // any case; 0 for no name.
     uint32_t Intern(const std::wstring& name);
-    CVariable* FindBySymbol(uint32_t symbol, const std::wstring& name);
-    CVariable& RequireBySymbol(uint32_t symbol, const std::wstring& name);
-    void AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall);
-    void AddLocal(uint32_t symbol, const std::wstring& name, int64_t value);
+    // The variable a name stands for: locals newest first, then the
+    // declared variables, then FindVariable (which a derived script extends).
+    // The answer is kept until a binding can change: a local made or
+    // removed, the declared variables changed, a run begun, a built-in run.
+    CVariable* Lookup(uint32_t symbol) {
+        const TBinding& binding = m_bindings.entries[symbol];
+        return binding.epoch == m_epoch ? binding.variable : LookupAgain(symbol);
+    }
+    CVariable* LookupAgain(uint32_t symbol);
+    CVariable& Require(uint32_t symbol) {
+        CVariable* variable = Lookup(symbol);
+        if (!variable) [[unlikely]] {
+            FailMissing();
+        }
+        return *variable;
+    }
+    [[noreturn]] void FailMissing();
+    void AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall);
+    // A new local; source names where its name came from, when that stays
+    // put until the next link (a parameter, a command's text), so that a slot
+    // used again need not copy the name again; null otherwise.
+    template <class TName>
+    void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
     void CutLocals(uint32_t count);
+    // Indexes the declared variables again when they have changed.
+    void CheckDeclared();
     void IndexDeclaredVariables();
-    void PushScopeAt(int32_t opener);
+    // The first declared variable of a name (any case); -1 when none.
+    int32_t FindDeclared(const std::wstring& name);
+    void PushScopeAt(int32_t opener) { m_scopes.push_back(TScopeMark{m_localCount, opener}); }
     const TDefinitions* FindDefinitions(const std::wstring& name) const;
     void RebuildRegistryIndex();
 
@@ -455,9 +561,11 @@ private:
     // kept so that their names' storage is reused.
     std::vector<CVariable> m_locals;
     std::vector<uint32_t> m_localSymbols;
+    std::vector<const void*> m_localSources;
     uint32_t m_localCount = 0;
     std::vector<TCallFrame> m_frames;
     std::vector<TScopeMark> m_scopes;
+    uint32_t m_scopeFloor = 0; // the scopes of the running function begin above it
     // Arguments of the built-in being run, first deepest, last on top.
     std::deque<std::wstring> m_valueStack;
     // Values handed to the next user-function call.
@@ -475,26 +583,39 @@ private:
     TNoCaseMap<uint32_t> m_symbolIds;
     std::vector<std::wstring> m_symbolNames;
     std::vector<int32_t> m_declaredBySymbol;
-    size_t m_declaredIndexed = 0;
+    size_t m_declaredIndexed = static_cast<size_t>(-1);
+    const CVariable* m_declaredData = nullptr;
+    TNoCaseMap<uint32_t> m_declaredNames; // the first of each name, over
+    size_t m_declaredNamesFor = 0;        // the first this many variables
 
     // Parse-time state.
+    CSharedTextPool m_texts;                    // the texts of the commands and nodes made
     TNoCaseMap<std::wstring> m_scriptFunctions; // defined in the text: signatures
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> m_usedNames;
     std::vector<uint32_t> m_variablePositions; // text positions of declared variables
     uint32_t m_extendsDepth = 0;
+    CBraceIndex m_braces;
+    std::vector<int32_t> m_lastAtDepth; // by depth, over the first m_depthsSeen commands
+    size_t m_depthsSeen = 0;
 
-    // Run-time tables (Link).
+    // Run-time tables (Link), made when a run first needs them.
     std::vector<TLink> m_links;
-    std::vector<TCallArguments> m_callArguments; // by command index
-    std::vector<uint32_t> m_parameterSymbols;    // parallel to the parameter pool
+    std::vector<TCallSite> m_calls;
+    std::vector<uint32_t> m_parameterSymbols; // parallel to the parameter pool
     TNoCaseMap<TDefinitions> m_definitions;
+    std::vector<TCondition> m_conditions; // parallel to the expressions
+    std::vector<TStep> m_steps;
     size_t m_linkedCount = static_cast<size_t>(-1);
+    uint32_t m_linkLimit = 0; // commands below it may take their fast form
+    CBindings m_bindings;     // by symbol
+    uint32_t m_epoch = 1;
+    std::vector<uint32_t> m_outsideBindings; // symbols bound through FindVariable
 
     // Run state.
     std::vector<uint32_t> m_argumentPool;
-    THandoff m_handoff;
-    uint32_t m_nesting = 0;   // user-function bodies running on the C++ stack
-    bool m_inTopUnit = false; // a top-level command is running
+    const THandoff* m_handoff = nullptr; // offered for the call being made
+    uint32_t m_nesting = 0;              // user-function bodies running on the C++ stack
+    bool m_inRun = false;                // a run, or a command called from outside, is running
     IScriptConsole* m_console = nullptr;
     wchar_t m_pendingInput = 0; // second half of a surrogate pair read by iin
     uint64_t m_executed = 0;

@@ -37,7 +37,9 @@ void CScriptBase::Parse() {
     }
     ClearLocalVariables();
     m_position = 0;
-    m_callArguments.clear(); // made again by the checks
+    m_braces.Clear();
+    m_linkedCount = static_cast<size_t>(-1);
+    m_linkLimit = 0; // linked again when it runs
     PrescanFunctions();
     std::vector<TCommand>& commands = m_results.Commands();
     while (GetWord(0)) {
@@ -77,7 +79,19 @@ void CScriptBase::Parse() {
     end.kind = kCmdEnd;
     commands.push_back(end);
     RunParseChecks();
-    Link();
+    // What only the parse needed goes; the rest is made again if needed.
+    m_braces.Clear();
+    m_lastAtDepth = std::vector<int32_t>();
+    m_depthsSeen = 0;
+    if (m_extendsDepth == 0) {
+        m_texts.Clear();
+        m_scriptFunctions = TNoCaseMap<std::wstring>();
+        m_variablePositions = std::vector<uint32_t>();
+        m_declaredNames = TNoCaseMap<uint32_t>();
+        m_declaredNamesFor = 0;
+        commands.shrink_to_fit();
+        m_results.Expressions().shrink_to_fit();
+    }
 }
 
 void CScriptBase::ParseUnit(bool& store, TCommand& command) {
@@ -134,14 +148,14 @@ void CScriptBase::ParsePrint(TStatement& statement) {
     command.argument = 0xFFFFFFFF;
     const uint32_t position = m_position;
     if (GetStringLiteral()) {
-        command.name = m_token;
+        command.name = m_texts.Intern(m_token);
         return;
     }
     m_position = position;
     if (!GetWord(0)) {
         Fail(kErrParse, kParseUnit, __LINE__);
     }
-    command.name = m_token;
+    command.name = m_texts.Intern(m_token);
     command.argument = 1;
 }
 
@@ -150,7 +164,7 @@ void CScriptBase::ParseVariableWord(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrVariableExpected, kParseUnit, __LINE__);
     }
-    statement.command.targetName = m_token;
+    statement.command.targetName = m_texts.Intern(m_token);
 }
 
 // system "COMMAND"
@@ -158,7 +172,7 @@ void CScriptBase::ParseSystem(TStatement& statement) {
     if (!GetStringLiteral()) {
         Fail(kErrSystemCommandExpected, kParseUnit, __LINE__);
     }
-    statement.command.name = m_token;
+    statement.command.name = m_texts.Intern(m_token);
 }
 
 // var NAME [=] NUMBER
@@ -192,7 +206,7 @@ void CScriptBase::ParseFor(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrVariableExpected, kParseUnit, __LINE__);
     }
-    command.name = m_token;
+    command.name = m_texts.Intern(m_token);
     if (!NextWordIs(L"=")) {
         Fail(kErrAssignExpected, kParseUnit, __LINE__);
     }
@@ -223,7 +237,7 @@ void CScriptBase::ParseGoto(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrLabelExpected, kParseUnit, __LINE__);
     }
-    statement.command.name = m_token;
+    statement.command.name = m_texts.Intern(m_token);
 }
 
 // }                                    (Parse ties it to its opener)
@@ -235,7 +249,7 @@ void CScriptBase::ParseFunction(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrFunctionNameExpected, kParseUnit, __LINE__);
     }
-    command.name = m_token;
+    command.name = m_texts.Intern(m_token);
     if (!GetBracketedExpr()) {
         Fail(kErrBracketedExprExpected, kParseUnit, __LINE__);
     }
@@ -320,7 +334,8 @@ void CScriptBase::ParseExtends(TStatement& statement) {
         Fail(kErrExtendsPlacement, kParseUnit, __LINE__);
     }
     const std::wstring path = m_token;
-    std::wstring text = m_text, fileName = m_fileName;
+    std::u16string text = m_text;
+    std::wstring fileName = m_fileName;
     const uint32_t position = m_position;
     const bool loaded = IsLoaded(), parsed = IsParsed();
     TNoCaseMap<std::wstring> functions = m_scriptFunctions;
@@ -369,7 +384,7 @@ void CScriptBase::ParseSuper(TStatement& statement) { statement.command.name = N
 void CScriptBase::ParseLabel(TStatement& statement) {
     TCommand label;
     label.kind = kCmdLabel;
-    label.name = statement.word.substr(0, statement.word.size() - 1);
+    label.name = m_texts.Intern(std::wstring_view(statement.word).substr(0, statement.word.size() - 1));
     // Stored at once, so a label never changes the depth.
     StoreCommand(statement, std::move(label));
 }
@@ -377,7 +392,7 @@ void CScriptBase::ParseLabel(TStatement& statement) {
 // NAME = NUMBER | NAME = FUNCTION(ARGUMENTS)
 void CScriptBase::ParseAssignment(TStatement& statement) {
     TCommand& command = statement.command;
-    command.targetName = statement.word;
+    command.targetName = m_texts.Intern(statement.word);
     if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') {
         Fail(kErrAssignExpected, kParseUnit, __LINE__);
     }
@@ -422,8 +437,8 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
     command = TCommand();
     command.kind = user ? kCmdUserCall : kCmdCall;
     command.argument = assign ? 1 : 0;
-    command.name = name;
-    command.arguments = m_token;
+    command.name = m_texts.Intern(name);
+    command.arguments = m_texts.Intern(m_token);
     command.textPosition = nameStart;
     command.block = static_cast<uint32_t>(m_currentDepth);
     commands.push_back(command);
@@ -431,7 +446,11 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
 }
 
 uint32_t CScriptBase::ParseLogicalExpr(const std::wstring& text) {
-    return CompileExpression(text, m_results.Expressions(), *this);
+    const uint32_t index = CompileExpression(text, m_results.Expressions(), *this);
+    for (TNode& node : m_results.Expressions()[index]) {
+        node.text = m_texts.Intern(node.text);
+    }
+    return index;
 }
 
 // --- Helpers ------------------------------------------------------------------------------
@@ -473,17 +492,16 @@ void CScriptBase::CloseBlock(TCommand& brace) {
     if (m_currentDepth <= 0) {
         Fail(kErrNoMatchingBrace, kParse, __LINE__);
     }
+    // The opener is the last command at the depth above.
     std::vector<TCommand>& commands = m_results.Commands();
-    for (size_t i = commands.size(); i-- > 0;) {
-        TCommand& opener = commands[i];
-        if (static_cast<int32_t>(opener.block) != m_currentDepth - 1) {
-            continue;
-        }
-        brace.argument = opener.kind;
-        if (opener.kind == kCmdIf) {
-            opener.target = static_cast<uint32_t>(commands.size());
-        }
+    const int32_t last = LastCommandAtDepth(m_currentDepth - 1);
+    if (last < 0) {
         return;
+    }
+    TCommand& opener = commands[last];
+    brace.argument = opener.kind;
+    if (opener.kind == kCmdIf) {
+        opener.target = static_cast<uint32_t>(commands.size());
     }
 }
 
@@ -498,9 +516,9 @@ void CScriptBase::PrescanFunctions() {
         const size_t quote = m_token.find(L'"');
         if (quote != std::wstring::npos) {
             // Text in quotes is no statement: on after the closing quote.
-            const size_t start = m_text.find_first_not_of(L'"', m_tokenStart + quote);
-            const size_t close = start == std::wstring::npos ? start : m_text.find(L'"', start);
-            if (close == std::wstring::npos) {
+            const size_t start = m_text.find_first_not_of(u'"', m_tokenStart + quote);
+            const size_t close = start == std::u16string::npos ? start : m_text.find(u'"', start);
+            if (close == std::u16string::npos) {
                 break;
             }
             m_position = static_cast<uint32_t>(close + 1);

@@ -506,3 +506,41 @@ TEST(ScriptParseTest, DerivedScriptsAddStatementForms) {
         EXPECT_EQ(line, e.line) << e.text;
     }
 }
+
+TEST(ScriptParseTest, DeepNestingParsesAndRuns) {
+    // Thousands of blocks inside each other: ifs, else chains and loops, a
+    // variable declared at the bottom, and a break out of the innermost loop.
+    constexpr int kDepth = 3000;
+    std::wstring text = L"var hits = 0\n";
+    for (int i = 0; i < kDepth; ++i) {
+        text += i % 3 == 2 ? L"for k = 1 to 1 {\n" : L"if (hits == 0) {\n";
+    }
+    text += L"var deep = 5\nincr hits\nincr deep\nprint deep\nbreak\n";
+    for (int i = kDepth; i-- > 0;) {
+        text += i % 3 == 1 ? L"} else {\nprint \"no\"\n}\n" : L"}\n";
+    }
+    text += L"print hits\n";
+    CWarningCapture warnings;
+    CRun run(text);
+    ASSERT_TRUE(run.Run()) << run.error << " on line " << run.errorLine;
+    EXPECT_EQ(run.Output(), L"61");
+    const auto& c = run.Commands();
+    // The innermost block's opener is the last one at depth kDepth - 1; the
+    // first command's brace is far down.
+    EXPECT_EQ(c[kDepth - 1].block, static_cast<uint32_t>(kDepth - 1));
+    const CVariable* deep = nullptr;
+    for (const CVariable& variable : run.script.GetParseResults().Variables()) {
+        if (variable.GetName() == L"deep") {
+            deep = &variable;
+        }
+    }
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(deep->GetScopeStart(), kDepth - 1);
+    EXPECT_GT(deep->GetScopeEnd(), kDepth);
+    // One brace short: the outermost block is not closed.
+    text.resize(text.rfind(L"}\n"));
+    CRun open(text);
+    EXPECT_FALSE(open.Parse());
+    EXPECT_EQ(open.error, 30);
+    EXPECT_EQ(open.errorLine, 2u);
+}
