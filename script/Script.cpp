@@ -76,7 +76,7 @@ void CScript::ResetRuntime() {
     for (TCommand& command : GetParseResults().Commands()) {
         if (command.kind == kCmdActionJump) {
             command.kind = kCmdActionEnd;
-            command.name.clear();
+            command.name = CSharedText();
         }
     }
     m_inAction = 0;
@@ -196,7 +196,7 @@ void CScript::ParseText(TStatement& statement) {
     if (!GetWord(0) || !Is(m_token, L"null")) {
         Raise(kErrStringExpected, kParseUnit, __LINE__);
     }
-    statement.command.name.clear();
+    statement.command.name = CSharedText();
 }
 
 // option "TEXT" TARGET                 (inside an action)
@@ -378,8 +378,8 @@ CVariable* CScript::FindVariable(const std::wstring& name, bool localsOnly) {
 
 void CScript::SetDeclaredVariables(std::vector<CVariable> variables) {
     GetParseResults().Variables() = std::move(variables);
-    // The run-time tables point into the old table.
-    Link();
+    // What the run found by name was in the old table.
+    InvalidateLookups();
 }
 
 bool CScript::IsDialogScript() const {

@@ -186,7 +186,7 @@ void CScript::RunSetDefaultAction(const TCommand& command) {
     const TNoCaseEqual equal;
     for (TCommand& action : GetParseResults().Commands()) {
         if (action.kind == kCmdAction && action.arguments == L"default") {
-            action.arguments.clear();
+            action.arguments = CSharedText();
         }
     }
     for (TCommand& action : GetParseResults().Commands()) {
@@ -206,6 +206,8 @@ bool CScript::RunActionEnd() {
             window->ShowNode(m_node);
             if (g_gameData) {
                 g_gameData->Run();
+                // The game ran meanwhile: what names found may have moved.
+                InvalidateLookups();
             }
             answer = window->GetAnswer();
         }
@@ -238,7 +240,7 @@ bool CScript::RunDialogWord(TCommand& jump) {
     // The jump is made once: the command is an action end again.
     const std::wstring target = jump.name;
     jump.kind = kCmdActionEnd;
-    jump.name.clear();
+    jump.name = CSharedText();
     IScriptGame* game = GetScriptGame();
     CLoc* location = g_gameData ? g_gameData->GetCurrentLoc() : nullptr;
     if (Is(target, L"end")) {

@@ -34,12 +34,18 @@ public:
     void Draw() override {}
     void CenterView() override {}
     void UpdateAutomapImage() override {}
-    void RunModalLoop() override { ++*modalLoops; }
+    void RunModalLoop() override {
+        ++*modalLoops;
+        if (onModalLoop) {
+            onModalLoop();
+        }
+    }
     bool HasWindow() const override { return false; }
     void ShowMessageBox(const std::wstring&) override {}
 
     std::vector<TWindow>* windows = nullptr;
     int* modalLoops = nullptr;
+    std::function<void()> onModalLoop; // what the game does while a window waits
 };
 
 // Shows each node by remembering it and answers with the next choice of its
@@ -103,6 +109,7 @@ protected:
         auto display = std::make_unique<CRecordingDisplay>();
         display->windows = &m_windows;
         display->modalLoops = &m_modalLoops;
+        m_display = display.get();
         m_game.SetDisplay(std::move(display));
         g_gameData = &m_game;
         m_host.window = &m_window;
@@ -160,6 +167,7 @@ protected:
     CGameData m_game;
     std::vector<CRecordingDisplay::TWindow> m_windows;
     int m_modalLoops = 0;
+    CRecordingDisplay* m_display = nullptr;
     CFakeWindow m_window;
     CFakeGame m_host;
     uint32_t m_errorLine = 0;

@@ -438,5 +438,29 @@ TEST_F(GameScriptRun, ConditionsInActionsReadGlobals) {
     }
 }
 
+// While the window waits the game goes on, and may put new global variables
+// in place of the old ones: the conversation reads the new ones.
+TEST_F(GameScriptRun, GlobalsReplacedWhileTheWindowWaitsAreReadAfresh) {
+    CScript global;
+    ASSERT_EQ(Parse(global, L"var Quest = 0\nprintln Quest"), -1);
+    CScript::SetGlobalScript(&global);
+    CScript script;
+    ASSERT_EQ(Parse(script,
+                    L"default action A {\nif (Quest == 0) {\ntext = \"zero|zero\"\n} else {\n"
+                    L"text = \"other|other\"\n}\nincr Quest\noption \"n|n\" A\n}"),
+              -1);
+    int64_t next = 10;
+    m_display->onModalLoop = [&] {
+        global.SetDeclaredVariables({CVariable(L"Quest", static_cast<uint32_t>(next), 0, CVariable::kKindU32)});
+        next = 0;
+    };
+    m_window.answers = {0, 0};
+    EXPECT_EQ(Run(script, kScriptTypeConversation), -1);
+    // 0 read, 1 written; then 10 put in place, 11 written; then 0 again.
+    EXPECT_EQ(ShownTexts(), (Texts{L"zero|zero", L"other|other", L"zero|zero"}));
+    EXPECT_EQ(global.FindVariable(L"Quest", false)->GetValue(), 0);
+    m_display->onModalLoop = nullptr;
+}
+
 } // namespace
 } // namespace gamescripttest
