@@ -2,7 +2,7 @@
 // whole text, then a conversation whose answers come from the input, the
 // "bank" word holding the same script again. The input's first byte says how
 // many of the bytes after it are answers (each one -1 to 3); the rest is the
-// script.
+// script. "extends" reads one fixed base script.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -25,6 +25,14 @@ constexpr uint64_t kStepBudget = 20000;
 class CNullBuffer : public std::wstreambuf {
 protected:
     int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+};
+
+// "extends" reads nothing from the disk.
+class CFuzzScript : public CScript {
+public:
+    void LoadBaseScript(const std::wstring& path) override {
+        LoadText(L"var baseValue = 1\naction Base {\ntext = null\noption \"b|b\" end\n}\n", path);
+    }
 };
 
 class CFuzzGame final : public IScriptGame, public IConversationWindow {
@@ -86,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CNullBuffer nothing;
     std::wostream output(&nothing);
     CStreamScriptConsole console(input, output);
-    CScript script;
+    CFuzzScript script;
     script.SetConsole(&console);
     script.SetStepBudget(kStepBudget);
     script.LoadText(text, L"fuzz.u");
