@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "GameScriptFixture.h"
 #include "platform/Utf8.h"
+#include "support/GameScriptFixture.h"
 
 namespace gamescripttest {
 namespace {

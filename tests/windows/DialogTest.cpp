@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Utf8.h"
-#include "script/GameScriptFixture.h"
+#include "support/GameScriptFixture.h"
 #include "windows/Dialog.h"
 
 namespace {
