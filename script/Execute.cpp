@@ -26,16 +26,6 @@ void WriteDecimal(std::wostream& out, uint64_t value) {
     out.write(digits + at, static_cast<std::streamsize>(sizeof(digits) / sizeof(digits[0]) - at));
 }
 
-// Steps of a compiled condition.
-enum : uint8_t {
-    kStepVariable,        // push the variable's value
-    kStepNumber,          // push the value
-    kStepCompareNumber,   // push (variable <compare> value)
-    kStepCompareVariable, // push (variable <compare> variable 2)
-    kStepNot,
-    kStepOperator, // pop two, push (left <compare> right)
-};
-
 // The fast forms of commands (TLink::op).
 enum : uint32_t {
     kOpGeneral = 0,
@@ -43,10 +33,11 @@ enum : uint32_t {
     kOpAssignNumber, // symbol := value
     kOpIncr,
     kOpDecr,
-    kOpLoopEnd, // a for loop's closing brace
-    kOpIf,      // value: the condition's index
-    kOpIfEnd,   // the closing brace of an if body; jump: the end of its chain
-    kOpElse,    // "else {"
+    kOpLoopEnd,  // a for loop's closing brace
+    kOpIf,       // value: the condition's index
+    kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
+    kOpElse,     // "else {"
+    kOpBlockEnd, // the closing brace of another block (an else's)
 };
 
 // incr stops at the largest unsigned 32-bit value, decr at 0.
@@ -66,29 +57,6 @@ inline void Decrement(CVariable& variable) {
 
 // The deepest stack a compiled condition may use.
 constexpr size_t kMaxConditionDepth = 16;
-
-bool Compare(uint8_t kind, uint64_t left, uint64_t right) {
-    switch (kind) {
-    case kNodeOr:
-        return left != 0 || right != 0;
-    case kNodeXor:
-        return (left != 0) != (right != 0);
-    case kNodeAnd:
-        return left != 0 && right != 0;
-    case kNodeEqual:
-        return left == right;
-    case kNodeNotEqual:
-        return left != right;
-    case kNodeLess:
-        return left < right;
-    case kNodeGreater:
-        return left > right;
-    case kNodeLessEqual:
-        return left <= right;
-    default:
-        return left >= right;
-    }
-}
 
 bool IsComparison(uint32_t kind) { return kind >= kNodeEqual && kind <= kNodeGreaterEqual; }
 
@@ -222,6 +190,8 @@ void CScriptBase::Link() {
             } else if (command.argument == kCmdIf && target >= i && target < count) {
                 link.op = kOpIfEnd;
                 link.jump = static_cast<int32_t>(target);
+            } else if (command.argument != kCmdIf && command.argument != kCmdFor && command.argument != kCmdFunction) {
+                link.op = kOpBlockEnd;
             }
             break;
         }
@@ -291,7 +261,7 @@ void CScriptBase::CompileConditions() {
         condition.first = static_cast<uint32_t>(m_steps.size());
         if (!CompileCondition(expressions[i], condition)) {
             m_steps.resize(condition.first);
-            condition = TCondition();
+            condition = TCondition(); // through the evaluator
         }
     }
 }
@@ -351,44 +321,59 @@ bool CScriptBase::CompileCondition(const TNodeList& list, TCondition& condition)
         return false;
     }
     condition.count = static_cast<uint32_t>(m_steps.size()) - condition.first;
-    condition.compiled = true;
+    const TStep* step = m_steps.data() + condition.first;
+    auto comparison = [](const TStep& s) { return s.op == kStepCompareNumber || s.op == kStepCompareVariable; };
+    if (condition.count == 1 && comparison(step[0])) {
+        condition.shape = kShapeOneComparison;
+    } else if (condition.count == 3 && comparison(step[0]) && comparison(step[1]) && step[2].op == kStepOperator) {
+        condition.shape = kShapeTwoComparisons;
+    } else {
+        condition.shape = kShapeSteps;
+    }
     return true;
 }
 
 uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNodeList& list) {
-    if (!condition.compiled) {
+    // The common shapes straight away: one comparison, or two joined.
+    const TStep* step = m_steps.data() + condition.first;
+    switch (condition.shape) {
+    case kShapeOneComparison:
+        return Compared(step[0]) ? 1 : 0;
+    case kShapeTwoComparisons: {
+        const bool left = Compared(step[0]);
+        return Compare(step[2].compare, left ? 1 : 0, Compared(step[1]) ? 1 : 0) ? 1 : 0;
+    }
+    case kShapeSteps:
+        return RunSteps(condition);
+    default:
         return EvaluateExpression(list, *this);
     }
-    auto value = [this](uint32_t symbol) {
-        const CVariable* variable = Lookup(symbol);
-        if (!variable) [[unlikely]] {
-            Fail(kErrVariableNotFound, kExecuteLogExpr, __LINE__);
-        }
-        return static_cast<uint64_t>(variable->GetValue());
-    };
-    const TStep* step = m_steps.data() + condition.first;
-    // Most conditions are one comparison of a variable with a number.
-    if (condition.count == 1 && step->op == kStepCompareNumber) {
-        return Compare(step->compare, value(step->symbol), step->value) ? 1 : 0;
+}
+
+uint64_t CScriptBase::StepValue(uint32_t symbol) {
+    const CVariable* variable = Lookup(symbol);
+    if (!variable) [[unlikely]] {
+        Fail(kErrVariableNotFound, kExecuteLogExpr, __LINE__);
     }
+    return static_cast<uint64_t>(variable->GetValue());
+}
+
+uint64_t CScriptBase::RunSteps(const TCondition& condition) {
     uint64_t stack[kMaxConditionDepth];
     size_t depth = 0;
+    const TStep* step = m_steps.data() + condition.first;
     for (const TStep* last = step + condition.count; step != last; ++step) {
         switch (step->op) {
         case kStepVariable:
-            stack[depth++] = value(step->symbol);
+            stack[depth++] = StepValue(step->symbol);
             break;
         case kStepNumber:
             stack[depth++] = step->value;
             break;
         case kStepCompareNumber:
-            stack[depth++] = Compare(step->compare, value(step->symbol), step->value) ? 1 : 0;
+        case kStepCompareVariable:
+            stack[depth++] = Compared(*step) ? 1 : 0;
             break;
-        case kStepCompareVariable: {
-            const uint64_t left = value(step->symbol);
-            stack[depth++] = Compare(step->compare, left, value(step->symbol2)) ? 1 : 0;
-            break;
-        }
         case kStepNot:
             stack[depth - 1] = stack[depth - 1] == 0 ? 1 : 0;
             break;
@@ -420,7 +405,7 @@ void CScriptBase::Execute() {
         }
         return;
     }
-    const TScopedValue<bool> running(m_inRun, true);
+    const TScopedValue<uint32_t> running(m_busy, m_busy + 1);
     for (;;) {
         try {
             while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
@@ -442,7 +427,7 @@ void CScriptBase::Execute() {
 
 bool CScriptBase::RunTopUnit() {
     // A command run from outside a run: leaving every call at once ends here.
-    const TScopedValue<bool> running(m_inRun, true);
+    const TScopedValue<uint32_t> running(m_busy, m_busy + 1);
     StartRun();
     try {
         return CScriptBase::ExecuteUnit();
@@ -477,13 +462,14 @@ void CScriptBase::DropAllFrames() {
 }
 
 bool CScriptBase::ExecuteUnit() {
-    if (IsIdle() || ++m_executed >= m_nextCheck || static_cast<uint32_t>(m_current) >= m_linkLimit) [[unlikely]] {
-        if (IsIdle()) {
-            return RunTopUnit();
-        }
-        if (m_executed >= m_nextCheck) {
-            CheckBudget();
-        }
+    if (IsIdle()) [[unlikely]] {
+        return RunTopUnit();
+    }
+    if (--m_countdown == 0) [[unlikely]] {
+        CheckBudget();
+        return RunUnit();
+    }
+    if (static_cast<uint32_t>(m_current) >= m_linkLimit) [[unlikely]] {
         return RunUnit();
     }
     // The fast forms, while their variables are bound to their own values
@@ -543,25 +529,18 @@ bool CScriptBase::ExecuteUnit() {
         }
         m_scopes.push_back(TScopeMark{m_localCount, m_current});
         return true;
-    case kOpIfEnd: {
-        // On after the whole chain, when at most the if's own scope, with
-        // no locals in it, closes.
-        const int32_t after = link.jump + 1;
-        const size_t floor = m_scopeFloor;
-        size_t depth = m_scopes.size();
-        if (depth > floor && !ScopeStays(m_scopes[depth - 1], after)) {
-            if (m_scopes[depth - 1].count != m_localCount) {
-                break;
-            }
-            --depth;
-            if (depth > floor && !ScopeStays(m_scopes[depth - 1], after)) {
-                break;
-            }
+    case kOpIfEnd:
+        // On after the whole chain.
+        if (!LeaveScopesQuickly(link.jump + 1)) {
+            break;
         }
-        m_scopes.resize(depth);
         m_current = link.jump;
         return true;
-    }
+    case kOpBlockEnd:
+        if (!LeaveScopesQuickly(m_current + 1)) {
+            break;
+        }
+        return true;
     default:
         break;
     }
@@ -923,6 +902,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     const size_t depth = m_frames.size();
     const bool outermost = IsIdle();
     const TScopedValue<uint32_t> nesting(m_nesting, m_nesting + 1);
+    const TScopedValue<uint32_t> busy(m_busy, m_busy + 1);
     try {
         // The body runs until its frame is gone: by return, by its closing
         // brace, or by exit and jumps out of it.
@@ -973,8 +953,13 @@ uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) {
     EnsureLinked();
     // A list of this script's runs compiled; any other through the evaluator.
     const std::vector<TNodeList>& expressions = m_results.Expressions();
-    if (!expressions.empty() && &list >= expressions.data() && &list < expressions.data() + expressions.size()) {
-        return RunCondition(m_conditions[&list - expressions.data()], list);
+    const auto first = reinterpret_cast<uintptr_t>(expressions.data());
+    const auto at = reinterpret_cast<uintptr_t>(&list);
+    if (at >= first && at < first + expressions.size() * sizeof(TNodeList)) {
+        const size_t index = (at - first) / sizeof(TNodeList);
+        if (index < m_conditions.size()) {
+            return RunCondition(m_conditions[index], list);
+        }
     }
     return EvaluateExpression(list, *this);
 }

@@ -142,18 +142,28 @@ void CScriptBase::SetStepBudget(uint64_t steps) {
 }
 
 void CScriptBase::StartRun() {
-    m_budgetEnd = m_stepBudget == 0 ? 0 : m_executed + m_stepBudget;
-    m_nextCheck = m_executed + 1; // CheckBudget settles the next check point
+    const uint64_t executed = GetExecutedCount();
+    m_budgetEnd = m_stepBudget == 0 ? 0 : executed + m_stepBudget;
+    CheckAt(executed + 1); // CheckBudget settles the next check point
     InvalidateLookups();
 }
 
 void CScriptBase::SetCancelHook(std::function<bool()> hook) {
     m_cancelHook = std::move(hook);
-    m_nextCheck = m_executed + 1;
+    CheckAt(GetExecutedCount() + 1);
+}
+
+void CScriptBase::CheckAt(uint64_t count) {
+    const uint64_t executed = GetExecutedCount();
+    m_nextCheck = count;
+    m_countdown = count - executed;
 }
 
 void CScriptBase::CheckBudget() {
-    if (m_budgetEnd != 0 && m_executed > m_budgetEnd) {
+    // The countdown has run out: this is the command numbered m_nextCheck.
+    const uint64_t executed = m_nextCheck;
+    CheckAt(executed + 1); // at the next command again, if this one fails
+    if (m_budgetEnd != 0 && executed > m_budgetEnd) {
         FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);
     }
     if (m_cancelHook && m_cancelHook()) {
@@ -166,9 +176,9 @@ void CScriptBase::CheckBudget() {
         next = m_budgetEnd + 1;
     }
     if (m_cancelHook) {
-        next = std::min(next, m_executed + kHookInterval);
+        next = std::min(next, executed + kHookInterval);
     }
-    m_nextCheck = next;
+    CheckAt(next);
 }
 
 // --- Registry and built-ins -------------------------------------------------------

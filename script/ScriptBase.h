@@ -218,7 +218,7 @@ public:
     // Asked now and then while running; true stops the run with error 2.
     void SetCancelHook(std::function<bool()> hook);
     // Commands run by this object so far.
-    uint64_t GetExecutedCount() const { return m_executed; }
+    uint64_t GetExecutedCount() const { return m_nextCheck - m_countdown; }
 
     // --- Persistence: the declared variables only ----------------------------------
     void Load() override;
@@ -356,10 +356,25 @@ private:
     };
     // A compiled condition: its steps in m_steps. A condition that calls a
     // function, or whose shape makes it fail, runs through EvaluateExpression.
+    enum EConditionShape : uint8_t {
+        kShapeEvaluated,      // not compiled
+        kShapeOneComparison,  // one step
+        kShapeTwoComparisons, // two steps and the operator that joins them
+        kShapeSteps,
+    };
     struct TCondition {
         uint32_t first = 0;
         uint32_t count = 0;
-        bool compiled = false;
+        EConditionShape shape = kShapeEvaluated;
+    };
+    // Steps of a compiled condition.
+    enum : uint8_t {
+        kStepVariable,        // push the variable's value
+        kStepNumber,          // push the value
+        kStepCompareNumber,   // push (variable <compare> value)
+        kStepCompareVariable, // push (variable <compare> variable 2)
+        kStepNot,
+        kStepOperator, // pop two, push (left <compare> right)
     };
     struct TStep {
         uint8_t op = 0;
@@ -501,11 +516,13 @@ private:
         return end < 0 || (mark.opener < index && index <= end);
     }
     void CheckBudget();
+    // The next check comes at the command with this number.
+    void CheckAt(uint64_t count);
     // A run begins: the step budget counts from here, and lookups that a
     // change outside may have spoilt are made again.
     void StartRun();
     // No command is running: a call from outside begins a run.
-    bool IsIdle() const { return m_nesting == 0 && !m_inRun; }
+    bool IsIdle() const { return m_busy == 0; }
     void PrintValue(const TCommand& command, const TLink& link);
     void ReadInput(const TCommand& command, const TLink& link);
     uint8_t ReadInputCharacter();
@@ -514,6 +531,52 @@ private:
     void CompileConditions();
     bool CompileCondition(const TNodeList& list, TCondition& condition);
     uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    [[gnu::noinline]] uint64_t RunSteps(const TCondition& condition);
+    uint64_t StepValue(uint32_t symbol);
+    // A comparison step's answer.
+    bool Compared(const TStep& step) {
+        const uint64_t left = StepValue(step.symbol);
+        return Compare(step.compare, left, step.op == kStepCompareNumber ? step.value : StepValue(step.symbol2));
+    }
+    // An operator of a condition (a node kind) on two values.
+    static bool Compare(uint8_t kind, uint64_t left, uint64_t right) {
+        switch (kind) {
+        case kNodeOr:
+            return left != 0 || right != 0;
+        case kNodeXor:
+            return (left != 0) != (right != 0);
+        case kNodeAnd:
+            return left != 0 && right != 0;
+        case kNodeEqual:
+            return left == right;
+        case kNodeNotEqual:
+            return left != right;
+        case kNodeLess:
+            return left < right;
+        case kNodeGreater:
+            return left > right;
+        case kNodeLessEqual:
+            return left <= right;
+        default:
+            return left >= right;
+        }
+    }
+    // Closes what the run leaves going on at index, when that is at most one
+    // scope without locals; false (nothing done) otherwise.
+    bool LeaveScopesQuickly(int32_t index) {
+        size_t depth = m_scopes.size();
+        if (depth > m_scopeFloor && !ScopeStays(m_scopes[depth - 1], index)) {
+            if (m_scopes[depth - 1].count != m_localCount) {
+                return false;
+            }
+            --depth;
+            if (depth > m_scopeFloor && !ScopeStays(m_scopes[depth - 1], index)) {
+                return false;
+            }
+        }
+        m_scopes.resize(depth);
+        return true;
+    }
     // After a built-in has run: what it may have changed outside.
     void AfterBuiltIn();
 
@@ -549,7 +612,13 @@ private:
     void IndexDeclaredVariables();
     // The first declared variable of a name (any case); -1 when none.
     int32_t FindDeclared(const std::wstring& name);
-    void PushScopeAt(int32_t opener) { m_scopes.push_back(TScopeMark{m_localCount, opener}); }
+    void PushScopeAt(int32_t opener) {
+        if (m_scopes.size() == m_scopes.capacity()) [[unlikely]] {
+            GrowScopes();
+        }
+        m_scopes.push_back(TScopeMark{m_localCount, opener});
+    }
+    [[gnu::noinline]] void GrowScopes() { m_scopes.reserve(m_scopes.size() * 2 + 16); }
     const TDefinitions* FindDefinitions(const std::wstring& name) const;
     void RebuildRegistryIndex();
 
@@ -615,11 +684,13 @@ private:
     std::vector<uint32_t> m_argumentPool;
     const THandoff* m_handoff = nullptr; // offered for the call being made
     uint32_t m_nesting = 0;              // user-function bodies running on the C++ stack
-    bool m_inRun = false;                // a run, or a command called from outside, is running
+    uint32_t m_busy = 0;                 // runs, commands called from outside and function bodies going on
     IScriptConsole* m_console = nullptr;
     wchar_t m_pendingInput = 0; // second half of a surrogate pair read by iin
-    uint64_t m_executed = 0;
+    // Commands run so far: m_nextCheck - m_countdown. A run counts down to
+    // the next check (of the budget and the cancel hook).
     uint64_t m_nextCheck = UINT64_MAX;
+    uint64_t m_countdown = UINT64_MAX;
     uint64_t m_stepBudget = kDefaultStepBudget;
     uint64_t m_budgetEnd = 0; // 0: no budget
     std::function<bool()> m_cancelHook;
