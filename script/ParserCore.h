@@ -59,6 +59,8 @@ public:
     std::vector<std::wstring> ExtractArgs(const std::wstring& args, bool namesAllowed, bool warn = true) const;
 
     std::wstring GetText() const;
+    // Its length in UTF-16 units, the measure of positions.
+    size_t GetTextSize() const { return m_text.size(); }
     // Replaces the text as it is (no loading, no flags).
     void SetText(std::wstring_view text);
     const std::wstring& GetToken() const { return m_token; }
