@@ -23,7 +23,7 @@ void Check(bool condition) {
 }
 
 void CheckState(const CParserCore& parser) {
-    const size_t size = parser.GetText().size();
+    const size_t size = parser.GetTextSize();
     Check(parser.GetPosition() == kUsedUp || parser.GetPosition() <= size);
     Check(parser.GetTokenStart() <= size);
     Check(parser.GetLineNumber() <= size + 1);

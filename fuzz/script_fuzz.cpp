@@ -6,7 +6,6 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "VEKLib/Console.h"
@@ -14,18 +13,11 @@
 #include "platform/Console.h"
 #include "script/ScriptBase.h"
 #include "script/ScriptException.h"
+#include "tests/support/SilentConsole.h"
 
 namespace {
 
 constexpr uint64_t kStepBudget = 20000;
-
-class CSilentConsole : public platform::IConsole {
-public:
-    platform::ConsoleHandle GetStdHandle(int) override { return platform::kInvalidHandle; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 0; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
-    void Write(int, std::string_view) override {}
-};
 
 class CNullBuffer : public std::wstreambuf {
 protected:
@@ -48,7 +40,7 @@ public:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static CSilentConsole silent;
+    static testsupport::CSilentConsole silent;
     platform::SetConsole(&silent);
     const std::wstring text = vek::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
 

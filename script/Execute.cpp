@@ -1,5 +1,5 @@
 // Running a parsed script: statements, calls and returns, and the tables
-// that let a run jump without searching.
+// that let a run jump and find its variables without searching.
 #include <istream>
 #include <limits>
 #include <ostream>
@@ -12,6 +12,7 @@ namespace {
 
 constexpr const wchar_t* kExecuteUnit = L"CScriptBase::ExecuteUnit";
 constexpr const wchar_t* kExecuteUserFunction = L"CScriptBase::ExecuteUserFunction";
+constexpr const wchar_t* kExecuteLogExpr = L"CScriptBase::ExecuteLogExpr";
 
 const std::wstring kNoName;
 
@@ -25,19 +26,68 @@ void WriteDecimal(std::wostream& out, uint64_t value) {
     out.write(digits + at, static_cast<std::streamsize>(sizeof(digits) / sizeof(digits[0]) - at));
 }
 
+// The fast forms of commands (TLink::op).
+enum : uint32_t {
+    kOpGeneral = 0,
+    kOpNothing,      // label, end marker, assignment of a call's result
+    kOpAssignNumber, // symbol := value
+    kOpIncr,
+    kOpDecr,
+    kOpLoopEnd,  // a for loop's closing brace
+    kOpIf,       // value: the condition's index
+    kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
+    kOpElse,     // "else {"
+    kOpBlockEnd, // the closing brace of another block (an else's)
+};
+
+// incr stops at the largest unsigned 32-bit value, decr at 0.
+inline void Increment(CVariable& variable) {
+    const int64_t value = variable.GetValue();
+    if (value < 4294967295LL) {
+        variable.SetValue(value + 1);
+    }
+}
+
+inline void Decrement(CVariable& variable) {
+    const int64_t value = variable.GetValue();
+    if (value != 0 && value != std::numeric_limits<int64_t>::min()) {
+        variable.SetValue(value - 1);
+    }
+}
+
+// The deepest stack a compiled condition may use.
+constexpr size_t kMaxConditionDepth = 16;
+
+bool IsComparison(uint32_t kind) { return kind >= kNodeEqual && kind <= kNodeGreaterEqual; }
+
+bool IsBinaryOperator(uint32_t kind) {
+    return kind == kNodeOr || kind == kNodeXor || kind == kNodeAnd || IsComparison(kind);
+}
+
+// Sets a value for the length of a scope, also when an exception leaves it.
+template <class T>
+class TScopedValue {
+public:
+    TScopedValue(T& target, T value) : m_target(target), m_saved(target) { m_target = value; }
+    ~TScopedValue() { m_target = m_saved; }
+    TScopedValue(const TScopedValue&) = delete;
+    TScopedValue& operator=(const TScopedValue&) = delete;
+
+private:
+    T& m_target;
+    T m_saved;
+};
+
 } // namespace
 
 // --- Tables -------------------------------------------------------------------------
 
 void CScriptBase::Link() {
-    std::vector<TCommand>& commands = m_results.Commands();
+    const std::vector<TCommand>& commands = m_results.Commands();
     const size_t count = commands.size();
     const std::vector<int32_t> ends = FindBlockEnds();
     m_links.assign(count, TLink());
-    // Lists split for other commands are no use.
-    if (m_callArguments.size() != count) {
-        m_callArguments.assign(count, TCallArguments());
-    }
+    m_calls.clear();
     m_definitions.clear();
 
     TNoCaseMap<int32_t> labels;
@@ -83,14 +133,23 @@ void CScriptBase::Link() {
         }
     }
 
+    // Names, jumps and the fast forms. A loop's for comes before its brace,
+    // so the brace finds the counter's symbol made.
     for (size_t i = 0; i < count; ++i) {
-        TCommand& command = commands[i];
+        const TCommand& command = commands[i];
         TLink& link = m_links[i];
         switch (command.kind) {
         case kCmdAssign:
-        case kCmdInput:
+            link.symbol = Intern(command.targetName);
+            link.op = command.extra == kAssignFromCall ? kOpNothing : kOpAssignNumber;
+            link.value = command.argument;
+            break;
         case kCmdIncr:
         case kCmdDecr:
+            link.symbol = Intern(command.targetName);
+            link.op = command.kind == kCmdIncr ? kOpIncr : kOpDecr;
+            break;
+        case kCmdInput:
             link.symbol = Intern(command.targetName);
             break;
         case kCmdFor:
@@ -102,33 +161,49 @@ void CScriptBase::Link() {
                 link.symbol = Intern(command.name);
             }
             break;
+        case kCmdLabel:
+        case kCmdEnd:
+            link.op = kOpNothing;
+            break;
+        case kCmdElse:
+            link.op = command.argument == 1 ? kOpNothing : kOpElse;
+            break;
         case kCmdGoto: {
             const auto it = labels.find(command.name);
             link.jump = it == labels.end() ? -1 : it->second;
             break;
         }
-        case kCmdIf: {
-            // The end of the whole if/else chain, where a taken body goes on.
-            int32_t end = ends[i];
-            while (end >= 0 && static_cast<size_t>(end) + 1 < count && commands[end + 1].kind == kCmdElse) {
-                end = ends[end + 1];
+        case kCmdIf:
+            link.jump = ends[i] >= 0 ? IfChainEnd(ends, i) : -1;
+            if (link.jump >= 0 && command.argument < m_results.Expressions().size()) {
+                link.op = kOpIf;
+                link.value = command.argument;
             }
-            if (ends[i] >= 0 && end >= 0) {
-                commands[ends[i]].target = static_cast<uint32_t>(end);
+            break;
+        case kCmdCloseBrace: {
+            const uint32_t target = command.target;
+            if (command.argument == kCmdFor && target < i && commands[target].kind == kCmdFor) {
+                link.op = kOpLoopEnd;
+                link.jump = static_cast<int32_t>(target);
+                link.symbol = m_links[target].symbol;
+                link.value = static_cast<int32_t>(commands[target].target);
+            } else if (command.argument == kCmdIf && target >= i && target < count) {
+                link.op = kOpIfEnd;
+                link.jump = static_cast<int32_t>(target);
+            } else if (command.argument != kCmdIf && command.argument != kCmdFor && command.argument != kCmdFunction) {
+                link.op = kOpBlockEnd;
             }
-            link.jump = ends[i] >= 0 ? end : -1;
             break;
         }
         case kCmdCall:
-        case kCmdUserCall: {
-            link.function = FindSystemFunction(command.name);
-            if (link.function >= 0 && m_registry[link.function].id == TSystemFunction::kUserFunction) {
-                const auto it = m_definitions.find(command.name);
-                link.jump = it == m_definitions.end() ? -1 : it->second.preferred;
-            }
-            if (command.argument == 1 && i > 0) {
-                link.receiver = Intern(commands[i - 1].targetName);
-            }
+        case kCmdUserCall:
+            LinkCall(i, link);
+            break;
+        case kCmdSuper: {
+            TCallSite site;
+            site.name = command.name;
+            link.call = static_cast<uint32_t>(m_calls.size());
+            m_calls.push_back(std::move(site));
             break;
         }
         default:
@@ -140,50 +215,227 @@ void CScriptBase::Link() {
     for (const std::wstring& name : m_parameterPool) {
         m_parameterSymbols.push_back(Intern(name));
     }
-    for (TNodeList& list : m_results.Expressions()) {
-        for (TNode& node : list) {
-            if (node.kind == kNodeName) {
-                node.symbol = Intern(node.text);
-            }
+    CompileConditions();
+    IndexDeclaredVariables();
+    // Names of locals come from the pool and the commands, which may be new.
+    std::fill(m_localSources.begin(), m_localSources.end(), nullptr);
+    ++m_epoch;
+    m_linkedCount = count;
+    m_linkLimit = static_cast<uint32_t>(count);
+}
+
+void CScriptBase::LinkCall(size_t index, TLink& link) {
+    const std::vector<TCommand>& commands = m_results.Commands();
+    const TCommand& command = commands[index];
+    TCallSite site;
+    site.name = command.name;
+    const int32_t function = FindSystemFunction(site.name);
+    site.user = function >= 0 && m_registry[function].id == TSystemFunction::kUserFunction;
+    if (site.user) {
+        const auto it = m_definitions.find(site.name);
+        link.jump = it == m_definitions.end() ? -1 : it->second.preferred;
+    }
+    if (command.argument == 1 && index > 0) {
+        site.receiver = commands[index - 1].targetName;
+        site.receiverSymbol = Intern(site.receiver);
+    }
+    try {
+        site.texts = ExtractArgs(command.arguments, false, false);
+        for (const std::wstring& text : site.texts) {
+            site.values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
+        }
+        site.valid = true;
+    } catch (const CScriptException&) {
+        site.texts.clear(); // fails in its place when it runs
+    }
+    link.call = static_cast<uint32_t>(m_calls.size());
+    m_calls.push_back(std::move(site));
+}
+
+void CScriptBase::CompileConditions() {
+    const std::vector<TNodeList>& expressions = m_results.Expressions();
+    m_conditions.assign(expressions.size(), TCondition());
+    m_steps.clear();
+    for (size_t i = 0; i < expressions.size(); ++i) {
+        TCondition& condition = m_conditions[i];
+        condition.first = static_cast<uint32_t>(m_steps.size());
+        if (!CompileCondition(expressions[i], condition)) {
+            m_steps.resize(condition.first);
+            condition = TCondition(); // through the evaluator
         }
     }
-    IndexDeclaredVariables();
-    m_linkedCount = count;
+}
+
+bool CScriptBase::CompileCondition(const TNodeList& list, TCondition& condition) {
+    // Only lists that leave one value and never run short are compiled, so
+    // a compiled condition fails only where a variable is missing, in the
+    // order the list names them.
+    size_t depth = 0;
+    for (size_t k = 0; k < list.size(); ++k) {
+        const TNode& node = list[k];
+        TStep step;
+        if (node.kind == kNodeName || node.kind == kNodeNumber) {
+            const bool name = node.kind == kNodeName;
+            const TNode* next = k + 2 < list.size() ? &list[k + 1] : nullptr;
+            // "name number compare" and "name name compare" are one step.
+            if (name && next && (next->kind == kNodeNumber || next->kind == kNodeName) &&
+                IsComparison(list[k + 2].kind)) {
+                step.op = next->kind == kNodeNumber ? kStepCompareNumber : kStepCompareVariable;
+                step.compare = static_cast<uint8_t>(list[k + 2].kind);
+                step.symbol = Intern(node.text);
+                if (next->kind == kNodeNumber) {
+                    step.value = next->GetValue();
+                } else {
+                    step.symbol2 = Intern(next->text);
+                }
+                k += 2;
+            } else if (name) {
+                step.op = kStepVariable;
+                step.symbol = Intern(node.text);
+            } else {
+                step.op = kStepNumber;
+                step.value = node.GetValue();
+            }
+            ++depth;
+        } else if (node.kind == kNodeNot) {
+            if (depth < 1) {
+                return false;
+            }
+            step.op = kStepNot;
+        } else if (IsBinaryOperator(node.kind)) {
+            if (depth < 2) {
+                return false;
+            }
+            step.op = kStepOperator;
+            step.compare = static_cast<uint8_t>(node.kind);
+            --depth;
+        } else {
+            return false; // calls, and kinds that only the evaluator's errors answer
+        }
+        if (depth > kMaxConditionDepth) {
+            return false;
+        }
+        m_steps.push_back(step);
+    }
+    if (depth != 1) {
+        return false;
+    }
+    condition.count = static_cast<uint32_t>(m_steps.size()) - condition.first;
+    const TStep* step = m_steps.data() + condition.first;
+    auto comparison = [](const TStep& s) { return s.op == kStepCompareNumber || s.op == kStepCompareVariable; };
+    if (condition.count == 1 && comparison(step[0])) {
+        condition.shape = kShapeOneComparison;
+    } else if (condition.count == 3 && comparison(step[0]) && comparison(step[1]) && step[2].op == kStepOperator) {
+        condition.shape = kShapeTwoComparisons;
+    } else {
+        condition.shape = kShapeSteps;
+    }
+    return true;
+}
+
+uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNodeList& list) {
+    // The common shapes straight away: one comparison, or two joined.
+    const TStep* step = m_steps.data() + condition.first;
+    switch (condition.shape) {
+    case kShapeOneComparison:
+        return Compared(step[0]) ? 1 : 0;
+    case kShapeTwoComparisons: {
+        const bool left = Compared(step[0]);
+        return Compare(step[2].compare, left ? 1 : 0, Compared(step[1]) ? 1 : 0) ? 1 : 0;
+    }
+    case kShapeSteps:
+        return RunSteps(condition);
+    default:
+        return EvaluateExpression(list, *this);
+    }
+}
+
+uint64_t CScriptBase::StepValue(uint32_t symbol) {
+    const CVariable* variable = Lookup(symbol);
+    if (!variable) [[unlikely]] {
+        Fail(kErrVariableNotFound, kExecuteLogExpr, __LINE__);
+    }
+    return static_cast<uint64_t>(variable->GetValue());
+}
+
+uint64_t CScriptBase::RunSteps(const TCondition& condition) {
+    uint64_t stack[kMaxConditionDepth];
+    size_t depth = 0;
+    const TStep* step = m_steps.data() + condition.first;
+    for (const TStep* last = step + condition.count; step != last; ++step) {
+        switch (step->op) {
+        case kStepVariable:
+            stack[depth++] = StepValue(step->symbol);
+            break;
+        case kStepNumber:
+            stack[depth++] = step->value;
+            break;
+        case kStepCompareNumber:
+        case kStepCompareVariable:
+            stack[depth++] = Compared(*step) ? 1 : 0;
+            break;
+        case kStepNot:
+            stack[depth - 1] = stack[depth - 1] == 0 ? 1 : 0;
+            break;
+        default:
+            --depth;
+            stack[depth - 1] = Compare(step->compare, stack[depth - 1], stack[depth]) ? 1 : 0;
+            break;
+        }
+    }
+    return stack[0];
 }
 
 // --- Running ------------------------------------------------------------------------
 
 void CScriptBase::Execute() {
     if (!IsParsed()) {
-        Fail(2, L"CScriptBase::Execute", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::Execute", __LINE__);
+    }
+    const bool top = IsIdle();
+    if (top) {
+        StartRun();
     }
     EnsureLinked();
-    while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
-        if (ExecuteUnit()) {
-            ++m_current;
+    if (!top) {
+        while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
+            if (ExecuteUnit()) {
+                ++m_current;
+            }
+        }
+        return;
+    }
+    const TScopedValue<uint32_t> running(m_busy, m_busy + 1);
+    for (;;) {
+        try {
+            while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
+                if (ExecuteUnit()) {
+                    ++m_current;
+                }
+            }
+            return;
+        } catch (const TUnwind& unwind) {
+            // Every call was left at once: the run ends after exit, and goes
+            // on at the label after a jump.
+            if (unwind.exit) {
+                ExitRun();
+                ++m_current;
+            }
         }
     }
 }
 
-bool CScriptBase::ExecuteUnit() {
-    if (m_nesting != 0 || m_inTopUnit) {
-        return RunUnit();
-    }
-    // A top-level command: leaving every call at once ends here.
-    m_inTopUnit = true;
+bool CScriptBase::RunTopUnit() {
+    // A command run from outside a run: leaving every call at once ends here.
+    const TScopedValue<uint32_t> running(m_busy, m_busy + 1);
+    StartRun();
     try {
-        const bool next = RunUnit();
-        m_inTopUnit = false;
-        return next;
+        return CScriptBase::ExecuteUnit();
     } catch (const TUnwind& unwind) {
-        m_inTopUnit = false;
         if (unwind.exit) {
             ExitRun();
         }
         return unwind.exit; // after a jump the current command is the label
-    } catch (...) {
-        m_inTopUnit = false;
-        throw;
     }
 }
 
@@ -205,17 +457,116 @@ void CScriptBase::DropAllFrames() {
         m_argumentPool.resize(first.argumentBase);
     }
     m_frames.clear();
+    m_scopeFloor = 0;
     m_valueStack.clear();
 }
 
-bool CScriptBase::RunUnit() {
-    if (++m_executed >= m_nextCheck) {
-        CheckBudget();
+bool CScriptBase::ExecuteUnit() {
+    if (IsIdle()) [[unlikely]] {
+        return RunTopUnit();
     }
-    EnsureLinked();
-    std::vector<TCommand>& commands = m_results.Commands();
-    if (m_current < 0 || static_cast<size_t>(m_current) >= commands.size()) {
-        Fail(2, kExecuteUnit, __LINE__);
+    if (--m_countdown == 0) [[unlikely]] {
+        CheckBudget();
+        return RunUnit();
+    }
+    if (static_cast<uint32_t>(m_current) >= m_linkLimit) [[unlikely]] {
+        return RunUnit();
+    }
+    // The fast forms, while their variables are bound to their own values
+    // and no scope has to close; anything else takes the whole way.
+    const TLink& link = m_links[m_current];
+    switch (link.op) {
+    case kOpNothing:
+        return true;
+    case kOpAssignNumber: {
+        const TBinding& binding = m_bindings.entries[link.symbol];
+        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
+            break;
+        }
+        binding.variable->SetValue(link.value);
+        return true;
+    }
+    case kOpIncr: {
+        const TBinding& binding = m_bindings.entries[link.symbol];
+        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
+            break;
+        }
+        Increment(*binding.variable);
+        return true;
+    }
+    case kOpDecr: {
+        const TBinding& binding = m_bindings.entries[link.symbol];
+        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
+            break;
+        }
+        Decrement(*binding.variable);
+        return true;
+    }
+    case kOpLoopEnd: {
+        const TBinding& binding = m_bindings.entries[link.symbol];
+        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
+            break;
+        }
+        const int64_t value = binding.variable->GetValue();
+        if (value == std::numeric_limits<int64_t>::max()) {
+            break;
+        }
+        const int64_t next = value + 1;
+        const int32_t after = next <= link.value ? link.jump : m_current;
+        // Only when the innermost scope holds where the run goes on.
+        if (m_scopes.size() > m_scopeFloor && !ScopeStays(m_scopes.back(), after + 1)) {
+            break;
+        }
+        binding.variable->SetValue(next);
+        m_current = after;
+        return true;
+    }
+    case kOpIf:
+        return RunIf(static_cast<uint32_t>(link.value));
+    case kOpElse:
+        if (m_scopes.size() == m_scopes.capacity()) {
+            break;
+        }
+        m_scopes.push_back(TScopeMark{m_localCount, m_current});
+        return true;
+    case kOpIfEnd:
+        // On after the whole chain.
+        if (!LeaveScopesQuickly(link.jump + 1)) {
+            break;
+        }
+        m_current = link.jump;
+        return true;
+    case kOpBlockEnd:
+        if (!LeaveScopesQuickly(m_current + 1)) {
+            break;
+        }
+        return true;
+    default:
+        break;
+    }
+    return RunUnit();
+}
+
+bool CScriptBase::RunIf(uint32_t expression) {
+    LocateCommand(static_cast<uint32_t>(m_current));
+    const int32_t self = m_current;
+    const uint64_t value = ExecuteLogExpr(m_results.Expressions()[expression]);
+    m_current = self;
+    if (value == 0) {
+        m_current = m_links[self].end; // on with the else, if any
+    } else {
+        PushScopeAt(self);
+    }
+    return true;
+}
+
+bool CScriptBase::RunUnit() {
+    const std::vector<TCommand>& commands = m_results.Commands();
+    if (m_linkedCount != commands.size()) {
+        Link();
+    }
+    if (static_cast<uint32_t>(m_current) >= commands.size()) {
+        Fail(kErrExecution, kExecuteUnit, __LINE__);
     }
     const TCommand& command = commands[m_current];
     const TLink& link = m_links[m_current];
@@ -223,25 +574,19 @@ bool CScriptBase::RunUnit() {
     case kCmdAssign:
         // The value of "x = F()" comes from the call that follows.
         if (command.extra != kAssignFromCall) {
-            AssignBySymbol(link.symbol, command.targetName, static_cast<int64_t>(command.argument), false);
+            AssignBySymbol(link.symbol, static_cast<int64_t>(command.argument), false);
         }
         return true;
     case kCmdCloseBrace:
+        if (command.argument == kCmdFor) {
+            return RunLoopEnd(command);
+        }
         return RunCloseBrace(command);
     case kCmdIf: {
         if (link.jump < 0 || command.argument >= m_results.Expressions().size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
-        LocateCommand(static_cast<uint32_t>(m_current));
-        const int32_t self = m_current;
-        const uint64_t value = ExecuteLogExpr(m_results.Expressions()[command.argument]);
-        m_current = self;
-        if (value == 0) {
-            m_current = m_links[self].end; // on with the else, if any
-        } else {
-            PushScopeAt(self);
-        }
-        return true;
+        return RunIf(command.argument);
     }
     case kCmdElse:
         // The else of an "else if" leaves its block to the if.
@@ -250,7 +595,39 @@ bool CScriptBase::RunUnit() {
         }
         return true;
     case kCmdLabel:
+    case kCmdEnd:
         return true;
+    case kCmdIncr:
+        Increment(Require(link.symbol));
+        return true;
+    case kCmdDecr:
+        Decrement(Require(link.symbol));
+        return true;
+    case kCmdTapeRight:
+        m_workPointer = m_workPointer + 1 == kWorkAreaSize ? 0 : m_workPointer + 1;
+        return true;
+    case kCmdTapeLeft:
+        m_workPointer = m_workPointer == 0 ? kWorkAreaSize - 1 : m_workPointer - 1;
+        return true;
+    case kCmdTapeAdd:
+        ++m_workArea[m_workPointer];
+        return true;
+    case kCmdTapeSub:
+        --m_workArea[m_workPointer];
+        return true;
+    case kCmdTapeTest:
+        if (m_workArea[m_workPointer] == 0 && link.jump >= 0) {
+            m_current = link.jump; // on after the matching iloop
+            CutScopes(link.jump + 1);
+        }
+        return true;
+    case kCmdTapeLoop:
+        if (link.jump < 0) {
+            return true;
+        }
+        m_current = link.jump; // the icmp tests the cell again
+        CutScopes(link.jump);
+        return false;
     case kCmdGoto:
         return RunGoto(link);
     case kCmdReturn:
@@ -260,18 +637,18 @@ bool CScriptBase::RunUnit() {
     case kCmdFunction:
         // A definition met in the flow is stepped over.
         if (link.end < 0) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = link.end;
         return true;
     case kCmdFor:
         PushScopeAt(m_current);
-        AddLocal(link.symbol, command.name, static_cast<int64_t>(command.argument));
+        AddLocal(link.symbol, command.name, command.name.Identity(), static_cast<int64_t>(command.argument));
         return true;
     case kCmdBreak: {
         const int32_t brace = static_cast<int32_t>(command.argument);
         if (brace < 0 || static_cast<size_t>(brace) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = brace;
         CutScopes(brace + 1);
@@ -280,7 +657,7 @@ bool CScriptBase::RunUnit() {
     case kCmdContinue: {
         const int32_t brace = static_cast<int32_t>(command.argument);
         if (brace <= 0 || static_cast<size_t>(brace) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = brace - 1;
         CutScopes(brace);
@@ -300,66 +677,48 @@ bool CScriptBase::RunUnit() {
     case kCmdInput:
         ReadInput(command, link);
         return true;
-    case kCmdTapeRight:
-        m_workPointer = m_workPointer + 1 == kWorkAreaSize ? 0 : m_workPointer + 1;
-        return true;
-    case kCmdTapeLeft:
-        m_workPointer = m_workPointer == 0 ? kWorkAreaSize - 1 : m_workPointer - 1;
-        return true;
-    case kCmdTapeAdd:
-        ++m_workArea[m_workPointer];
-        return true;
-    case kCmdTapeSub:
-        --m_workArea[m_workPointer];
-        return true;
     case kCmdTapeIn:
         m_workArea[m_workPointer] = ReadInputCharacter();
         return true;
     case kCmdTapeOut:
         WriteDecimal(Console().Output(), m_workArea[m_workPointer]);
         return true;
-    case kCmdTapeTest:
-        if (m_workArea[m_workPointer] == 0 && link.jump >= 0) {
-            m_current = link.jump; // on after the matching iloop
-            CutScopes(link.jump + 1);
-        }
-        return true;
-    case kCmdTapeLoop:
-        if (link.jump < 0) {
-            return true;
-        }
-        m_current = link.jump; // the icmp tests the cell again
-        CutScopes(link.jump);
-        return false;
     case kCmdSystem:
         Console().System(command.name);
         return true;
     case kCmdCall:
     case kCmdUserCall:
         return RunCall(command, link);
-    case kCmdIncr: {
-        CVariable& variable = RequireBySymbol(link.symbol, command.targetName);
-        const int64_t value = variable.GetValue();
-        if (value < 4294967295LL) {
-            variable.SetValue(value + 1);
-        }
-        return true;
-    }
-    case kCmdDecr: {
-        CVariable& variable = RequireBySymbol(link.symbol, command.targetName);
-        const int64_t value = variable.GetValue();
-        if (value != 0 && value != std::numeric_limits<int64_t>::min()) {
-            variable.SetValue(value - 1);
-        }
-        return true;
-    }
     case kCmdSuper:
-        return RunSuper(command);
-    case kCmdEnd:
-        return true;
+        return RunSuper(command, link);
     default:
-        FailHere(51, kExecuteUnit, __LINE__);
+        FailHere(kErrUnknownCommand, kExecuteUnit, __LINE__);
     }
+}
+
+bool CScriptBase::RunLoopEnd(const TCommand& brace) {
+    // The counter goes up by one; the loop goes round while it has not
+    // passed the end value.
+    const std::vector<TCommand>& commands = m_results.Commands();
+    const uint32_t loopIndex = brace.target;
+    if (loopIndex >= commands.size() || commands[loopIndex].kind != kCmdFor) [[unlikely]] {
+        FailHere(kErrExecution, kExecuteUnit, __LINE__);
+    }
+    CVariable* counter = Lookup(m_links[loopIndex].symbol);
+    if (!counter) [[unlikely]] {
+        FailHere(kErrExecution, kExecuteUnit, __LINE__);
+    }
+    const int64_t value = counter->GetValue();
+    const int64_t next = value < std::numeric_limits<int64_t>::max() ? value + 1 : value;
+    counter->SetValue(next);
+    // The whole counter against the end value: a loop up to the largest end
+    // value still ends.
+    if (next <= static_cast<int64_t>(static_cast<int32_t>(commands[loopIndex].target))) {
+        m_current = static_cast<int32_t>(loopIndex);
+    }
+    // Going round again the body's blocks close; leaving, the loop's too.
+    CutScopes(m_current + 1);
+    return true;
 }
 
 bool CScriptBase::RunCloseBrace(const TCommand& command) {
@@ -369,7 +728,7 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
         // The end of a taken if body: on after the whole chain.
         const int32_t end = static_cast<int32_t>(command.target);
         if (end < m_current || static_cast<size_t>(end) >= commands.size()) {
-            FailHere(2, kExecuteUnit, __LINE__);
+            FailHere(kErrExecution, kExecuteUnit, __LINE__);
         }
         m_current = end;
         CutScopes(end + 1);
@@ -380,29 +739,6 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
         m_returnValue = 0;
         Return();
         return false;
-    case kCmdFor: {
-        const uint32_t loopIndex = command.target;
-        if (loopIndex >= commands.size() || commands[loopIndex].kind != kCmdFor) {
-            FailHere(2, kExecuteUnit, __LINE__);
-        }
-        const TCommand& loop = commands[loopIndex];
-        CVariable* counter = FindBySymbol(m_links[loopIndex].symbol, loop.name);
-        if (!counter) {
-            FailHere(2, kExecuteUnit, __LINE__);
-        }
-        const int64_t value = counter->GetValue();
-        const int64_t next = value < std::numeric_limits<int64_t>::max() ? value + 1 : value;
-        counter->SetValue(next);
-        // The whole counter against the end value: a loop up to the largest
-        // end value still ends.
-        if (next <= static_cast<int64_t>(static_cast<int32_t>(loop.target))) {
-            m_current = static_cast<int32_t>(loopIndex);
-            CutScopes(m_current + 1);
-        } else {
-            CutScopes(m_current + 1);
-        }
-        return true;
-    }
     default:
         CutScopes(m_current + 1);
         return true;
@@ -412,7 +748,7 @@ bool CScriptBase::RunCloseBrace(const TCommand& command) {
 bool CScriptBase::RunGoto(const TLink& link) {
     const int32_t label = link.jump;
     if (label < 0) {
-        FailHere(31, kExecuteUnit, __LINE__);
+        FailHere(kErrLabelNotFound, kExecuteUnit, __LINE__);
     }
     // Within the running function the jump keeps its frame; elsewhere every
     // call in progress is abandoned.
@@ -428,75 +764,77 @@ bool CScriptBase::RunGoto(const TLink& link) {
     return false;
 }
 
-void CScriptBase::PrepareArguments(const TCommand& command) {
+void CScriptBase::PrepareArguments(const TCommand& command, const TCallSite& site) {
     m_valueStack.clear();
-    // Split by the parse checks; a list that could not be split then fails now.
-    const TCallArguments& arguments = m_callArguments[m_current];
-    if (arguments.valid) {
-        for (const std::wstring& text : arguments.texts) {
-            m_valueStack.push_back(text);
-        }
-    } else {
-        for (std::wstring& text : ExtractArgs(command.arguments, false)) {
-            m_valueStack.push_back(std::move(text));
-        }
+    // Split when linked; a list that could not be split fails now.
+    if (site.valid) {
+        m_valueStack.assign(site.texts.begin(), site.texts.end());
+        return;
+    }
+    for (std::wstring& text : ExtractArgs(command.arguments, false)) {
+        m_valueStack.push_back(std::move(text));
     }
 }
 
 bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
+    const TCallSite& site = m_calls[link.call];
     const bool assign = command.argument == 1;
-    const std::wstring& receiver = assign && m_current > 0 ? m_results.Commands()[m_current - 1].targetName : kNoName;
     LocateCommand(static_cast<uint32_t>(m_current));
-    if (link.function >= 0 && m_registry[link.function].id == TSystemFunction::kUserFunction) {
+    if (site.user) {
         // Also a call written above the function's definition.
-        const TCallArguments& arguments = m_callArguments[m_current];
         std::vector<uint32_t> values;
-        if (!arguments.valid) {
+        if (!site.valid) {
             for (const std::wstring& text : ExtractArgs(command.arguments, false)) {
                 values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
             }
         }
-        const std::vector<uint32_t>& given = arguments.valid ? arguments.values : values;
-        const CHandoffScope offer(*this, THandoff{&command.name, m_current, true, link.jump, link.receiver,
+        const std::vector<uint32_t>& given = site.valid ? site.values : values;
+        const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
                                                   given.data(), static_cast<uint32_t>(given.size())});
-        ExecuteUserFunction(command.name, assign ? 1 : 0, receiver, true, true);
+        ExecuteUserFunction(site.name, assign ? 1 : 0, assign ? site.receiver : kNoName, true, true);
         return true;
     }
-    PrepareArguments(command);
+    PrepareArguments(command, site);
     // By name, so that a derived script's own dispatch sees every call.
-    ExecuteFunction(command.name, assign, receiver);
+    ExecuteFunction(site.name, assign, assign ? site.receiver : kNoName);
+    AfterBuiltIn();
     return true;
 }
 
-bool CScriptBase::RunSuper(const TCommand& command) {
+bool CScriptBase::RunSuper(const TCommand&, const TLink& link) {
     if (m_frames.empty()) {
-        FailHere(2, kExecuteUnit, __LINE__);
+        FailHere(kErrExecution, kExecuteUnit, __LINE__);
     }
-    if (FindSystemFunction(command.name) < 0) {
+    const std::wstring& name = m_calls[link.call].name;
+    if (FindSystemFunction(name) < 0) {
         return true;
     }
     const TCallFrame frame = m_frames.back();
     // The overridden version gets the arguments that this call got.
     const std::vector<uint32_t> values(m_argumentPool.begin() + frame.argumentBase,
                                        m_argumentPool.begin() + frame.argumentBase + frame.argumentCount);
-    const TDefinitions* definitions = FindDefinitions(command.name);
-    const CHandoffScope offer(*this, THandoff{&command.name, m_current, false, definitions ? definitions->plain : -1,
+    const TDefinitions* definitions = FindDefinitions(name);
+    const CHandoffScope offer(*this, THandoff{&name, m_current, false, definitions ? definitions->plain : -1,
                                               frame.receiver, values.data(), static_cast<uint32_t>(values.size())});
-    ExecuteUserFunction(command.name, frame.flag, m_symbolNames[frame.receiver], false, true);
+    ExecuteUserFunction(name, frame.flag, m_symbolNames[frame.receiver], false, true);
     return true;
 }
 
 bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                       bool preferOverriding, bool mustExist) {
+    if (IsIdle()) {
+        StartRun();
+    }
     EnsureLinked();
     // A call command resolved its function and arguments ahead; anyone else
     // is looked up by name and hands its arguments on the value stack.
-    const THandoff handoff = m_handoff;
-    const bool resolved = handoff.name != nullptr && handoff.command == m_current &&
-                          handoff.preferOverriding == preferOverriding &&
-                          (handoff.name == &name || TNoCaseEqual()(*handoff.name, name));
+    const THandoff* offered = m_handoff;
+    const bool resolved = offered != nullptr && offered->command == m_current &&
+                          offered->preferOverriding == preferOverriding &&
+                          (offered->name == &name || TNoCaseEqual()(*offered->name, name));
+    const THandoff handoff = resolved ? *offered : THandoff();
     if (resolved) {
-        m_handoff = THandoff(); // taken once
+        m_handoff = nullptr; // taken once
     }
     int32_t definition = resolved ? handoff.definition : -1;
     if (definition < 0) {
@@ -506,16 +844,16 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     }
     if (definition < 0) {
         if (mustExist) {
-            FailHere(33, kExecuteUserFunction, __LINE__);
+            FailHere(kErrFunctionNotFound, kExecuteUserFunction, __LINE__);
         }
         return false;
     }
     const int32_t end = m_links[definition].end;
     if (end < 0) {
-        FailHere(2, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
     if (m_frames.size() >= kMaxCallDepth) {
-        FailHere(2, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
 
     TCallFrame frame;
@@ -527,20 +865,25 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     frame.localBase = m_localCount;
     frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
     if (resolved) {
-        m_argumentPool.insert(m_argumentPool.end(), handoff.values, handoff.values + handoff.count);
+        for (uint32_t k = 0; k < handoff.count; ++k) {
+            m_argumentPool.push_back(handoff.values[k]);
+        }
     } else {
         for (const std::wstring& text : m_valueStack) {
             m_argumentPool.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
         }
     }
-    m_valueStack.clear();
+    if (!m_valueStack.empty()) {
+        m_valueStack.clear();
+    }
     frame.argumentCount = static_cast<uint32_t>(m_argumentPool.size()) - frame.argumentBase;
     m_frames.push_back(frame);
+    m_scopeFloor = frame.scopeDepth + 1;
 
     // Values handed in arrive last first, then the parameters by name.
     while (!m_pending.empty()) {
         const CVariable& variable = m_pending.back();
-        AddLocal(Intern(variable.GetName()), variable.GetName(), variable.GetValue());
+        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
         m_pending.pop_back();
     }
     const TCommand& function = m_results.Commands()[definition];
@@ -550,18 +893,16 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         if (slot >= m_parameterPool.size()) {
             break;
         }
-        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], m_argumentPool[frame.argumentBase + k]);
+        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot],
+                 m_argumentPool[frame.argumentBase + k]);
     }
     PushScopeAt(definition);
     m_current = definition + 1;
 
     const size_t depth = m_frames.size();
-    const bool outermost = m_nesting == 0 && !m_inTopUnit;
-    struct TNesting {
-        uint32_t& count;
-        explicit TNesting(uint32_t& c) : count(c) { ++count; }
-        ~TNesting() { --count; }
-    } nesting(m_nesting);
+    const bool outermost = IsIdle();
+    const TScopedValue<uint32_t> nesting(m_nesting, m_nesting + 1);
+    const TScopedValue<uint32_t> busy(m_busy, m_busy + 1);
     try {
         // The body runs until its frame is gone: by return, by its closing
         // brace, or by exit and jumps out of it.
@@ -583,10 +924,9 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
 
 void CScriptBase::Return() {
     if (m_frames.empty()) {
-        FailHere(34, L"CScriptBase::Return", __LINE__);
+        FailHere(kErrCallStackEmpty, L"CScriptBase::Return", __LINE__);
     }
-    const TCallFrame frame = m_frames.back();
-    m_frames.pop_back();
+    const TCallFrame& frame = m_frames.back();
     m_current = frame.returnCommand;
     // The callee's locals go first, so the result lands in the caller's
     // variable even when the callee has one of the same name.
@@ -597,23 +937,42 @@ void CScriptBase::Return() {
     if (m_argumentPool.size() > frame.argumentBase) {
         m_argumentPool.resize(frame.argumentBase);
     }
-    m_valueStack.clear();
-    if (frame.flag != 0) {
-        AssignBySymbol(frame.receiver, m_symbolNames[frame.receiver], static_cast<int64_t>(m_returnValue), true);
+    if (!m_valueStack.empty()) {
+        m_valueStack.clear();
+    }
+    const uint8_t flag = frame.flag;
+    const uint32_t receiver = frame.receiver;
+    m_frames.pop_back();
+    m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
+    if (flag != 0) {
+        AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
     }
 }
 
-uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) { return EvaluateExpression(list, *this); }
+uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) {
+    EnsureLinked();
+    // A list of this script's runs compiled; any other through the evaluator.
+    const std::vector<TNodeList>& expressions = m_results.Expressions();
+    const auto first = reinterpret_cast<uintptr_t>(expressions.data());
+    const auto at = reinterpret_cast<uintptr_t>(&list);
+    if (at >= first && at < first + expressions.size() * sizeof(TNodeList)) {
+        const size_t index = (at - first) / sizeof(TNodeList);
+        if (index < m_conditions.size()) {
+            return RunCondition(m_conditions[index], list);
+        }
+    }
+    return EvaluateExpression(list, *this);
+}
 
 // --- Console -----------------------------------------------------------------------
 
 void CScriptBase::PrintValue(const TCommand& command, const TLink& link) {
     std::wostream& out = Console().Output();
     if (command.argument == 1) {
-        const CVariable& variable = RequireBySymbol(link.symbol, command.name);
+        const CVariable& variable = Require(link.symbol);
         WriteDecimal(out, static_cast<uint64_t>(variable.GetValue()));
     } else {
-        out << command.name;
+        out << command.name.str();
     }
     if (command.kind == kCmdPrintln) {
         out << L'\n';
@@ -621,8 +980,8 @@ void CScriptBase::PrintValue(const TCommand& command, const TLink& link) {
     out.flush();
 }
 
-void CScriptBase::ReadInput(const TCommand& command, const TLink& link) {
-    RequireBySymbol(link.symbol, command.targetName);
+void CScriptBase::ReadInput(const TCommand&, const TLink& link) {
+    Require(link.symbol);
     std::istream& in = Console().Input();
     std::string word;
     int64_t value = 0;
@@ -638,7 +997,7 @@ void CScriptBase::ReadInput(const TCommand& command, const TLink& link) {
     if (!in) {
         in.clear();
     }
-    AssignBySymbol(link.symbol, command.targetName, value, false);
+    AssignBySymbol(link.symbol, value, false);
 }
 
 uint8_t CScriptBase::ReadInputCharacter() {

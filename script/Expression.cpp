@@ -10,32 +10,11 @@
 
 namespace {
 
-// Error codes of the message table used here.
-enum : uint32_t {
-    kErrConditionExpected = 14,
-    kErrOperatorTooLong = 16,
-    kErrInvalidOperator = 17,
-    kErrInvalidCharacter = 18,
-    kErrNameMustStartWithLetter = 19,
-    kErrInvalidNameCharacter = 20,
-    kErrInvalidAfterNumber = 21,
-    kErrNoMatchingBrace = 22,
-    kErrUnknownOperator = 23,
-    kErrInvalidBracePlacement = 24,
-    kErrUnexpectedStackEnd = 25,
-    kErrInvalidArgumentCharacter = 26,
-    kErrArgumentCountMismatch = 27,
-    kErrInvalidArgumentType = 28,
-    kErrVariableNotFound = 32,
-    kErrFunctionNotFound = 33,
-    kErrInvalidArgumentCount = 42,
-};
-
 const wchar_t* const kSource = L"M_ScriptBase";
 const wchar_t* const kCompileFunction = L"CScriptBase::ParseLogicalExpr";
 const wchar_t* const kEvaluateFunction = L"CScriptBase::ExecuteLogExpr";
 
-[[noreturn]] void Fail(uint32_t code, const wchar_t* function, uint32_t line, const CParserCore& locator) {
+[[noreturn]] void Fail(EScriptError code, const wchar_t* function, uint32_t line, const CParserCore& locator) {
     throw CScriptException(code, kSource, function, line, locator);
 }
 
@@ -127,7 +106,7 @@ public:
 private:
     enum class EState { None, Name, Number, Operator };
 
-    [[noreturn]] void Fail(uint32_t code, uint32_t line) const { ::Fail(code, kCompileFunction, line, m_locator); }
+    [[noreturn]] void Fail(EScriptError code, uint32_t line) const { ::Fail(code, kCompileFunction, line, m_locator); }
     void Flush();
     // The call whose argument list starts at index; the index of its closing
     // bracket.
@@ -282,11 +261,11 @@ size_t CTokenizer::ReadCall(size_t index, const std::wstring& name) {
         Fail(kErrFunctionNotFound, __LINE__);
     }
     if (signature.size() != arguments.size()) {
-        Fail(kErrArgumentCountMismatch, __LINE__);
+        Fail(kErrFunctionArgumentCount, __LINE__);
     }
     for (size_t k = 0; k < arguments.size(); ++k) {
         if (!ArgumentFits(arguments[k], signature[k])) {
-            Fail(kErrInvalidArgumentType, __LINE__);
+            Fail(kErrFunctionArgumentType, __LINE__);
         }
     }
 
@@ -450,7 +429,7 @@ uint64_t EvaluateExpression(const TNodeList& postfix, IExpressionHost& host) {
     for (const TNode& node : postfix) {
         switch (node.kind) {
         case kNodeName: {
-            const CVariable* variable = host.ResolveExpressionVariable(node);
+            const CVariable* variable = host.FindExpressionVariable(node.text);
             if (!variable) {
                 Fail(kErrVariableNotFound, kEvaluateFunction, __LINE__, locator);
             }

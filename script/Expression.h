@@ -51,9 +51,6 @@ public:
     virtual bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) = 0;
     // The variable of that name, or null.
     virtual CVariable* FindExpressionVariable(const std::wstring& name) = 0;
-    // The variable of a name operand; a host that resolved the node's symbol
-    // ahead of time finds it faster.
-    virtual CVariable* ResolveExpressionVariable(const TNode& node) { return FindExpressionVariable(node.text); }
     // Runs the function with the arguments in order (the host may take them
     // out of the list) and gives its 32-bit result.
     virtual int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) = 0;

@@ -64,8 +64,6 @@ private:
 
 } // namespace
 
-void CScriptBase::LocateCommand(uint32_t index) { m_tokenStart = m_results.Commands()[index].textPosition; }
-
 int32_t CScriptBase::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
     const std::vector<TCommand>& commands = m_results.Commands();
     if (start >= commands.size()) {
@@ -73,6 +71,12 @@ int32_t CScriptBase::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
     }
     LocateCommand(start);
     const uint32_t block = commands[start].block;
+    const int32_t found = Braces().After(start, block, closingKind);
+    if (found < 0 || (commands[found].kind == kCmdCloseBrace && commands[found].argument == closingKind &&
+                      commands[found].block == block)) {
+        return found;
+    }
+    // A brace changed since the index was made: walk the list.
     for (size_t i = start + 1; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
         if (command.kind == kCmdCloseBrace && command.argument == closingKind && command.block == block) {
@@ -88,43 +92,55 @@ int32_t CScriptBase::FindRightBracket(uint32_t start, uint32_t depth, bool setPo
         if (setPosition) {
             LocateCommand(start);
         }
-        for (size_t i = start + 1; i < commands.size(); ++i) {
-            if (commands[i].kind == kCmdCloseBrace && commands[i].block == depth) {
-                return static_cast<int32_t>(i);
-            }
+        const int32_t found = Braces().After(start, depth);
+        if (found >= 0) {
+            return found;
         }
     }
     if (mustFind) {
-        Fail(1, L"CScriptBase::FindRightBracket", __LINE__);
+        Fail(kErrParse, L"CScriptBase::FindRightBracket", __LINE__);
     }
     return -1;
 }
 
-std::vector<int32_t> CScriptBase::FindBlockEnds() const {
-    // FindRightBracket for every opener at once: the first brace after it at
-    // its depth.
-    const std::vector<TCommand>& commands = m_results.Commands();
-    std::unordered_map<uint32_t, std::vector<int32_t>> bracesByDepth;
-    for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].kind == kCmdCloseBrace) {
-            bracesByDepth[commands[i].block].push_back(static_cast<int32_t>(i));
-        }
+const CBraceIndex& CScriptBase::Braces() {
+    if (!m_braces.IsBuiltFor(m_results.Commands().size())) {
+        m_braces.Build(m_results.Commands());
     }
+    return m_braces;
+}
+
+std::vector<int32_t> CScriptBase::FindBlockEnds() {
+    // FindRightBracket for every opener at once.
+    const std::vector<TCommand>& commands = m_results.Commands();
+    const CBraceIndex& braces = Braces();
     std::vector<int32_t> ends(commands.size(), -1);
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (!IsBlockKind(commands[i].kind)) {
-            continue;
-        }
-        const auto it = bracesByDepth.find(commands[i].block);
-        if (it == bracesByDepth.end()) {
-            continue;
-        }
-        const auto brace = std::upper_bound(it->second.begin(), it->second.end(), static_cast<int32_t>(i));
-        if (brace != it->second.end()) {
-            ends[i] = *brace;
+        if (IsBlockKind(commands[i].kind)) {
+            ends[i] = braces.After(static_cast<uint32_t>(i), commands[i].block);
         }
     }
     return ends;
+}
+
+int32_t CScriptBase::LastCommandAtDepth(int32_t depth) {
+    const std::vector<TCommand>& commands = m_results.Commands();
+    if (m_depthsSeen > commands.size()) {
+        m_lastAtDepth.clear();
+        m_depthsSeen = 0;
+    }
+    for (; m_depthsSeen < commands.size(); ++m_depthsSeen) {
+        // No depth reached by parsing is above the number of commands.
+        const uint32_t block = commands[m_depthsSeen].block;
+        if (block > commands.size()) {
+            continue;
+        }
+        if (block >= m_lastAtDepth.size()) {
+            m_lastAtDepth.resize(block + 1, -1);
+        }
+        m_lastAtDepth[block] = static_cast<int32_t>(m_depthsSeen);
+    }
+    return depth >= 0 && static_cast<size_t>(depth) < m_lastAtDepth.size() ? m_lastAtDepth[depth] : -1;
 }
 
 void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards,
@@ -135,12 +151,20 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
     }
     const std::vector<TCommand>& commands = m_results.Commands();
     if (commands.empty()) {
-        Fail(1, function, __LINE__);
+        Fail(kErrParse, function, __LINE__);
     }
     const uint32_t at = std::min<uint32_t>(index, static_cast<uint32_t>(commands.size() - 1));
     if (lookBackwards) {
         // The block that encloses the variable, not merely the nearest block
-        // above it, which may be closed already.
+        // above it, which may be closed already. While parsing it is the last
+        // command at the depth above.
+        if (index >= commands.size()) {
+            const int32_t last = LastCommandAtDepth(level - 1);
+            if (last >= 0 && IsBlockKind(commands[last].kind)) {
+                variable.SetScope(last, -1);
+                return;
+            }
+        }
         for (uint32_t i = at + 1; i-- > 0;) {
             if (IsBlockKind(commands[i].kind) && static_cast<int32_t>(commands[i].block) == level - 1) {
                 variable.SetScope(static_cast<int32_t>(i), -1);
@@ -154,12 +178,12 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
             return;
         }
     }
-    Fail(1, function, __LINE__);
+    Fail(kErrParse, function, __LINE__);
 }
 
 void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
     if (variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd())) {
-        Fail(35, function, __LINE__);
+        Fail(kErrVariableOutOfScope, function, __LINE__);
     }
     m_usedNames.insert(variable.GetName());
 }
@@ -175,6 +199,7 @@ void CScriptBase::RunParseChecks() {
     CheckCalls();
     CheckVariableNames();
     CheckLabels();
+    LinkIfChains(ends);
     SetParsed(true);
 }
 
@@ -203,20 +228,23 @@ void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
         if (command.kind == kCmdFor) {
             const int32_t brace = FindRightBracket(index, command.block, false, false);
             if (brace < 0) {
-                Fail(1, kParse, __LINE__);
+                Fail(kErrParse, kParse, __LINE__);
             }
             const CVariable* named = FindVariable(command.name, false);
             if (named && named->HasScope()) {
-                Fail(38, kParse, __LINE__);
+                Fail(kErrDuplicateVariable, kParse, __LINE__);
             }
-            commands[brace].argument = kCmdFor;
+            if (commands[brace].argument != kCmdFor) {
+                commands[brace].argument = kCmdFor;
+                m_braces.Clear();
+            }
             commands[brace].target = index;
         } else if (command.kind == kCmdBreak || command.kind == kCmdContinue) {
             // A function's body is a world of its own: a loop around the
             // definition is not a loop around the statement.
             const int32_t loop = open.Innermost(kCmdFor, kCmdFunction);
             if (loop < 0) {
-                Fail(command.kind == kCmdBreak ? 49 : 50, kParse, __LINE__);
+                Fail(command.kind == kCmdBreak ? kErrInvalidBreak : kErrInvalidContinue, kParse, __LINE__);
             }
             command.argument = static_cast<uint32_t>(ends[loop]);
         }
@@ -304,7 +332,7 @@ void CScriptBase::CheckBlocks() {
             continue;
         }
         if (FindMatchingCommand(static_cast<uint32_t>(i), command.kind) == -1) {
-            Fail(30, kParse, __LINE__);
+            Fail(kErrBlockNotClosed, kParse, __LINE__);
         }
     }
 }
@@ -328,12 +356,12 @@ void CScriptBase::CheckFunctions() {
             }
             LocateCommand(static_cast<uint32_t>(j));
             if (commands[i].flag == commands[j].flag) {
-                Fail(37, kParse, __LINE__);
+                Fail(kErrDuplicateFunction, kParse, __LINE__);
             }
             const int32_t first = FindSystemFunction(commands[i].name);
             for (const TSystemFunction& entry : m_registry) {
                 if (TNoCaseEqual()(entry.name, commands[i].name) && entry.signature != m_registry[first].signature) {
-                    Fail(48, kParse, __LINE__);
+                    Fail(kErrOverrideMismatch, kParse, __LINE__);
                 }
             }
         }
@@ -358,7 +386,7 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
             LocateCommand(index);
             const int32_t function = open.Innermost(kCmdFunction, kCmdFunction);
             if (function < 0 || commands[function].flag != 1 || !plain.count(commands[function].name)) {
-                Fail(47, kParse, __LINE__);
+                Fail(kErrSuperPlacement, kParse, __LINE__);
             }
             commands[i].name = commands[function].name;
         }
@@ -367,9 +395,7 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
 }
 
 void CScriptBase::CheckCalls() {
-    // Every call's arguments are split here once; the run uses these lists.
     const std::vector<TCommand>& commands = m_results.Commands();
-    m_callArguments.assign(commands.size(), TCallArguments());
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
         if (command.kind != kCmdCall && command.kind != kCmdUserCall) {
@@ -377,37 +403,58 @@ void CScriptBase::CheckCalls() {
         }
         LocateCommand(static_cast<uint32_t>(i));
         const int32_t index = FindSystemFunction(command.name);
-        TCallArguments& arguments = m_callArguments[i];
+        std::vector<std::wstring> arguments;
         try {
-            arguments.texts = ExtractArgs(command.arguments, false);
+            arguments = ExtractArgs(command.arguments, false);
         } catch (const CScriptException&) {
             if (index >= 0) {
                 throw;
             }
-            continue; // not registered: it fails when it runs
         }
-        for (const std::wstring& text : arguments.texts) {
-            arguments.values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
-        }
-        arguments.valid = true;
+        // A call of a name that is not registered passes: it fails, if at
+        // all, when it runs.
         if (index < 0) {
             continue;
         }
         const std::wstring& signature = m_registry[index].signature;
-        if (arguments.texts.size() != signature.size()) {
-            Fail(42, kParse, __LINE__);
+        if (arguments.size() != signature.size()) {
+            Fail(kErrInvalidArgumentCount, kParse, __LINE__);
         }
-        for (size_t k = 0; k < arguments.texts.size(); ++k) {
-            for (wchar_t c : arguments.texts[k]) {
+        for (size_t k = 0; k < arguments.size(); ++k) {
+            for (wchar_t c : arguments[k]) {
                 if (signature[k] == L'n' && !IsDigit(c)) {
-                    Fail(43, kParse, __LINE__);
+                    Fail(kErrInvalidArgumentType, kParse, __LINE__);
                 }
                 if (signature[k] == L'f' && !IsDigit(c) && c != L'.') {
-                    Fail(43, kParse, __LINE__);
+                    Fail(kErrInvalidArgumentType, kParse, __LINE__);
                 }
             }
         }
     }
+}
+
+void CScriptBase::LinkIfChains(const std::vector<int32_t>& ends) {
+    // The brace that ends an if body leads to the end of its whole if/else
+    // chain, where a taken body goes on.
+    std::vector<TCommand>& commands = m_results.Commands();
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i].kind != kCmdIf || ends[i] < 0) {
+            continue;
+        }
+        const int32_t end = IfChainEnd(ends, i);
+        if (end >= 0) {
+            commands[ends[i]].target = static_cast<uint32_t>(end);
+        }
+    }
+}
+
+int32_t CScriptBase::IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex) const {
+    const std::vector<TCommand>& commands = m_results.Commands();
+    int32_t end = ends[ifIndex];
+    while (end >= 0 && static_cast<size_t>(end) + 1 < commands.size() && commands[end + 1].kind == kCmdElse) {
+        end = ends[end + 1];
+    }
+    return end;
 }
 
 void CScriptBase::CheckVariableNames() {
@@ -419,15 +466,15 @@ void CScriptBase::CheckVariableNames() {
         }
         const std::wstring& name = variables[k].GetName();
         if (name.empty() || !vek::IsAlpha(name[0])) {
-            Fail(40, kParse, __LINE__);
+            Fail(kErrInvalidVariableName, kParse, __LINE__);
         }
         for (wchar_t c : name) {
             if (!vek::IsAlnum(c)) {
-                Fail(40, kParse, __LINE__);
+                Fail(kErrInvalidVariableName, kParse, __LINE__);
             }
         }
         if (!names.insert(name).second) {
-            Fail(38, kParse, __LINE__);
+            Fail(kErrDuplicateVariable, kParse, __LINE__);
         }
     }
 }
@@ -446,7 +493,7 @@ void CScriptBase::CheckLabels() {
         }
         LocateCommand(static_cast<uint32_t>(i));
         if (labels.find(commands[i].name) == labels.end()) {
-            Fail(31, kParse, __LINE__);
+            Fail(kErrLabelNotFound, kParse, __LINE__);
         }
     }
     for (size_t i = 0; i < commands.size(); ++i) {
@@ -454,6 +501,6 @@ void CScriptBase::CheckLabels() {
             continue;
         }
         LocateCommand(static_cast<uint32_t>(i));
-        Fail(39, kParse, __LINE__);
+        Fail(kErrDuplicateLabel, kParse, __LINE__);
     }
 }

@@ -10,12 +10,25 @@
 namespace {
 
 constexpr uint32_t kEnd = CParserCore::kEndOfText;
-// White space as far as searches in the text go.
-constexpr const wchar_t* kBlanks = L" \t\r\n";
-constexpr const wchar_t* kBlanksAndComma = L" \t\r\n,";
-constexpr const wchar_t* kWordDelimiters = L" \t\r\n()";
-constexpr const wchar_t* kWordDelimitersAndComma = L" \t\r\n(),";
 constexpr wchar_t kByteOrderMark = 0xFEFF;
+constexpr size_t kNone = std::u16string::npos;
+
+// White space as far as searches in the text go: blank, tab, CR and LF.
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsBlankOrComma(char16_t c) { return IsBlank(c) || c == u','; }
+bool IsWordDelimiter(char16_t c, bool comma) { return IsBlank(c) || c == u'(' || c == u')' || (comma && c == u','); }
+bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
+
+// The first index at or after from whose unit is (or is not) in the class.
+template <class TClass>
+size_t FindFirst(const std::u16string& text, size_t from, TClass inClass) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (inClass(text[i])) {
+            return i;
+        }
+    }
+    return kNone;
+}
 
 // Everything that reads a script from storage goes through here: from the
 // data archive when it is in use, else from the disk.
@@ -33,13 +46,14 @@ bool IsPrintable(wchar_t c) { return vek::IsGraph(c); }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-// A std::wstring index as a scanner position: past the end means used up.
-uint32_t ToPosition(size_t index) { return index == std::wstring::npos ? kEnd : static_cast<uint32_t>(index); }
+// A text index as a scanner position: past the end means used up.
+uint32_t ToPosition(size_t index) { return index == kNone ? kEnd : static_cast<uint32_t>(index); }
 
 bool IsCommentToken(const std::wstring& token) { return token.size() >= 2 && token[0] == L'/' && token[1] == L'/'; }
 
 [[noreturn]] void ThrowUnexpected(const CParserCore& parser) {
-    throw CScriptException(41, L"M_ParserCore", L"CParserCore::ExtractSingleArg", __LINE__, parser);
+    throw CScriptException(kErrUnexpectedCharacter, L"M_ParserCore", L"CParserCore::ExtractSingleArg", __LINE__,
+                           parser);
 }
 
 } // namespace
@@ -60,10 +74,35 @@ void CParserCore::LoadFile(const std::wstring& path) { LoadText(ReadScriptFile(p
 void CParserCore::LoadText(const std::wstring& text, const std::wstring& path) {
     // A byte-order mark is no part of the script.
     const size_t skip = !text.empty() && text[0] == kByteOrderMark ? 1 : 0;
-    m_text.assign(text, skip);
+    SetText(std::wstring_view(text).substr(skip));
     m_fileName = path;
     m_loaded = 1;
     m_parsed = 0;
+}
+
+void CParserCore::SetText(std::wstring_view text) {
+    m_text.clear();
+    m_text.reserve(text.size());
+    for (const wchar_t c : text) {
+        // Text is UTF-16 units; a unit beyond 16 bits, which the program
+        // never makes, goes in as its surrogate pair.
+        const uint32_t unit = static_cast<uint32_t>(c);
+        if (unit > 0xFFFF && unit <= 0x10FFFF) {
+            m_text += static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10));
+            m_text += static_cast<char16_t>(0xDC00 + (unit & 0x3FF));
+        } else {
+            m_text += static_cast<char16_t>(unit);
+        }
+    }
+}
+
+std::wstring CParserCore::GetText() const { return std::wstring(m_text.begin(), m_text.end()); }
+
+void CParserCore::TakeToken(size_t start, size_t end) {
+    m_token.resize(end - start);
+    for (size_t i = start; i < end; ++i) {
+        m_token[i - start] = static_cast<wchar_t>(m_text[i]);
+    }
 }
 
 uint32_t CParserCore::GetLineNumber() const {
@@ -74,7 +113,7 @@ uint32_t CParserCore::GetLineNumber() const {
     uint32_t line = 1;
     for (size_t i = 0; i < end; ++i) {
         // CR LF is one break, and so is a CR or an LF alone.
-        if (m_text[i] == L'\r' || (m_text[i] == L'\n' && (i == 0 || m_text[i - 1] != L'\r'))) {
+        if (m_text[i] == u'\r' || (m_text[i] == u'\n' && (i == 0 || m_text[i - 1] != u'\r'))) {
             ++line;
         }
     }
@@ -82,16 +121,16 @@ uint32_t CParserCore::GetLineNumber() const {
 }
 
 bool CParserCore::GetWord(uint32_t commaDelimits) {
-    const wchar_t* delimiters = commaDelimits != 0 ? kWordDelimitersAndComma : kWordDelimiters;
+    const bool comma = commaDelimits != 0;
     for (;;) {
-        const size_t start = m_text.find_first_not_of(delimiters, m_position);
-        if (start == std::wstring::npos) {
+        const size_t start = FindFirst(m_text, m_position, [comma](char16_t c) { return !IsWordDelimiter(c, comma); });
+        if (start == kNone) {
             m_token.clear();
             m_position = kEnd;
             return false;
         }
-        const size_t end = m_text.find_first_of(delimiters, start + 1);
-        m_token = m_text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        const size_t end = FindFirst(m_text, start + 1, [comma](char16_t c) { return IsWordDelimiter(c, comma); });
+        TakeToken(start, end == kNone ? m_text.size() : end);
         // A word that ends the text uses it up, so it is never read twice.
         m_position = ToPosition(end);
         m_tokenStart = static_cast<uint32_t>(start);
@@ -103,22 +142,24 @@ bool CParserCore::GetWord(uint32_t commaDelimits) {
 
 bool CParserCore::GetNumber() {
     for (;;) {
-        const size_t start = m_text.find_first_not_of(kBlanks, m_position);
-        if (start == std::wstring::npos) {
+        const size_t start = FindFirst(m_text, m_position, [](char16_t c) { return !IsBlank(c); });
+        if (start == kNone) {
             m_position = kEnd;
             m_number = 0;
             return false;
         }
-        const size_t end = m_text.find_first_of(kBlanks, start + 1);
-        std::wstring text = m_text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        const size_t end = FindFirst(m_text, start + 1, IsBlank);
+        const size_t last = end == kNone ? m_text.size() : end;
         m_position = ToPosition(end);
         // A comment is no number, but it must not stop the search either.
-        if (IsCommentToken(text)) {
-            m_token = std::move(text);
+        if (last - start >= 2 && m_text[start] == u'/' && m_text[start + 1] == u'/') {
+            TakeToken(start, last);
             m_tokenStart = static_cast<uint32_t>(start);
             SkipComment();
             continue;
         }
+        std::wstring text(m_text.begin() + static_cast<ptrdiff_t>(start),
+                          m_text.begin() + static_cast<ptrdiff_t>(last));
         m_number = vek::WcsToUL(text.c_str(), nullptr, 10);
         if (m_number == 0 && text != L"0") {
             return false;
@@ -134,7 +175,7 @@ std::wstring CParserCore::GetExpression() const {
     int64_t depth = 0;
     bool printable = false;
     for (size_t i = m_position; i < m_text.size(); ++i) {
-        const wchar_t c = m_text[i];
+        const wchar_t c = static_cast<wchar_t>(m_text[i]);
         if (vek::IsSpace(c)) {
             if (printable && depth == 0) {
                 break;
@@ -158,8 +199,9 @@ bool CParserCore::SkipComment() {
         return false;
     }
     // The position may stand on the line end itself (a comment word ends there).
-    const size_t lineEnd = m_text.find_first_of(L"\r\n", m_position);
-    m_position = lineEnd == std::wstring::npos ? kEnd : ToPosition(m_text.find_first_not_of(L"\r\n", lineEnd));
+    const size_t lineEnd = FindFirst(m_text, m_position, IsLineEnd);
+    m_position =
+        lineEnd == kNone ? kEnd : ToPosition(FindFirst(m_text, lineEnd, [](char16_t c) { return !IsLineEnd(c); }));
     return true;
 }
 
@@ -168,8 +210,7 @@ void CParserCore::StepBack() {
     size_t i = m_position < m_text.size() ? m_position : m_text.size();
     while (i > 0) {
         --i;
-        const wchar_t c = m_text[i];
-        if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') {
+        if (IsBlank(m_text[i])) {
             m_position = static_cast<uint32_t>(i);
             m_tokenStart = static_cast<uint32_t>(i);
             return;
@@ -179,22 +220,22 @@ void CParserCore::StepBack() {
 
 bool CParserCore::GetStringLiteral() {
     for (;;) {
-        const size_t quote = m_text.find_first_not_of(kBlanksAndComma, m_position);
+        const size_t quote = FindFirst(m_text, m_position, [](char16_t c) { return !IsBlankOrComma(c); });
         m_position = ToPosition(quote);
-        if (quote == std::wstring::npos || m_text[quote] != L'"') {
+        if (quote == kNone || m_text[quote] != u'"') {
             return false;
         }
         // Several opening quotes count as one.
-        const size_t start = m_text.find_first_not_of(L'"', quote);
-        if (start == std::wstring::npos) {
+        const size_t start = FindFirst(m_text, quote, [](char16_t c) { return c != u'"'; });
+        if (start == kNone) {
             return false;
         }
-        const size_t close = m_text.find(L'"', start + 1);
-        if (close == std::wstring::npos) {
+        const size_t close = FindFirst(m_text, start + 1, [](char16_t c) { return c == u'"'; });
+        if (close == kNone) {
             return false;
         }
-        m_token = m_text.substr(start, close - start);
-        m_position = ToPosition(m_text.find_first_of(kBlanksAndComma, close + 1));
+        TakeToken(start, close);
+        m_position = ToPosition(FindFirst(m_text, close + 1, IsBlankOrComma));
         if (!SkipComment()) {
             return true;
         }
@@ -204,26 +245,27 @@ bool CParserCore::GetStringLiteral() {
 bool CParserCore::GetBracketedExpr() {
     for (;;) {
         uint32_t depth = 0;
-        size_t open = std::wstring::npos;
+        size_t open = kNone;
         bool closed = false;
         for (size_t i = m_position; i < m_text.size(); ++i) {
-            const wchar_t c = m_text[i];
+            const char16_t c = m_text[i];
             // The expression ends on its own line, whatever its line ends are.
-            if (c == L'\n' || c == L'\r') {
+            if (IsLineEnd(c)) {
                 break;
             }
-            if (c == L'(') {
-                if (open == std::wstring::npos) {
+            if (c == u'(') {
+                if (open == kNone) {
                     open = i;
                     m_position = static_cast<uint32_t>(i);
                 }
                 ++depth;
-            } else if (c == L')') {
-                if (open == std::wstring::npos) {
-                    throw CScriptException(24, L"M_ParserCore", L"CParserCore::GetBracketedExpr", __LINE__, *this);
+            } else if (c == u')') {
+                if (open == kNone) {
+                    throw CScriptException(kErrInvalidBracePlacement, L"M_ParserCore", L"CParserCore::GetBracketedExpr",
+                                           __LINE__, *this);
                 }
                 if (--depth == 0) {
-                    m_token = m_text.substr(open + 1, i - open - 1);
+                    TakeToken(open + 1, i);
                     m_position = static_cast<uint32_t>(i);
                     if (m_token.empty()) {
                         return true;

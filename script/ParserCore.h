@@ -4,6 +4,7 @@
 // and turns its position into a line number for error reports.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CParserCore {
@@ -57,9 +58,11 @@ public:
     // Splits a whole argument list.
     std::vector<std::wstring> ExtractArgs(const std::wstring& args, bool namesAllowed, bool warn = true) const;
 
-    const std::wstring& GetText() const { return m_text; }
+    std::wstring GetText() const;
+    // Its length in UTF-16 units, the measure of positions.
+    size_t GetTextSize() const { return m_text.size(); }
     // Replaces the text as it is (no loading, no flags).
-    void SetText(const std::wstring& text) { m_text = text; }
+    void SetText(std::wstring_view text);
     const std::wstring& GetToken() const { return m_token; }
     void SetToken(const std::wstring& token) { m_token = token; }
     const std::wstring& GetFileName() const { return m_fileName; }
@@ -77,7 +80,11 @@ public:
     void SetParsed(bool parsed) { m_parsed = parsed ? 1 : 0; }
 
 protected:
-    std::wstring m_text;
+    // The token := the text's units from start up to end.
+    void TakeToken(size_t start, size_t end);
+
+    // UTF-16 units: half the room of wide characters here.
+    std::u16string m_text;
     std::wstring m_token;
     std::wstring m_fileName;
     uint32_t m_position = 0;

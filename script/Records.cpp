@@ -67,23 +67,33 @@ void TCommand::Save() const {
     CountObject();
 }
 
+namespace {
+
+void ReadText(CSharedText& text) {
+    std::wstring read;
+    vek::StreamReadString(read);
+    text = read;
+}
+
+} // namespace
+
 void TCommand::Load() {
     TFixedBlock<kFixedSize> block;
     if (block.Read()) {
         block.Get(kind), block.Get(argument), block.Get(target), block.Get(extra);
         block.Get(this->block), block.Get(textPosition), block.Get(flag);
     }
-    vek::StreamReadString(name);
-    vek::StreamReadString(arguments);
-    vek::StreamReadString(targetName);
+    ReadText(name);
+    ReadText(arguments);
+    ReadText(targetName);
     CountObject();
 }
 
 // --- TNode ----------------------------------------------------------------------
 
-TNode::TNode(uint32_t nodeKind, const std::wstring& nodeText, uint64_t nodeValue) {
+TNode::TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue) {
     kind = nodeKind;
-    text = nodeText;
+    text = std::move(nodeText);
     SetValue(nodeValue);
 }
 
@@ -99,8 +109,8 @@ void TNode::Save() const {
 
 void TNode::Load() {
     vek::StreamRead(kind);
-    vek::StreamReadString(text);
-    vek::StreamReadString(text2);
+    ReadText(text);
+    ReadText(text2);
     TFixedBlock<8> block;
     if (block.Read()) {
         block.Get(value), block.Get(high);
@@ -116,10 +126,7 @@ CVariable::CVariable(const std::wstring& name, uint32_t low, uint32_t high, uint
 CVariable::CVariable(const std::wstring& name, void* storage, uint32_t kind)
     : m_name(name), m_kind(kind), m_storage(storage) {}
 
-int64_t CVariable::GetValue() const {
-    if (!m_storage) {
-        return m_value;
-    }
+int64_t CVariable::GetBoundValue() const {
     switch (m_kind) {
     case kKindU8:
         return ReadStorage<uint8_t>(m_storage);
@@ -134,11 +141,7 @@ int64_t CVariable::GetValue() const {
     }
 }
 
-void CVariable::SetValue(int64_t value) {
-    if (!m_storage) {
-        m_value = value;
-        return;
-    }
+void CVariable::SetBoundValue(int64_t value) {
     switch (m_kind) {
     case kKindU8:
         WriteStorage(m_storage, static_cast<uint8_t>(value));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "VEKLib/Serializable.h"
+#include "script/SharedText.h"
 
 class CItem;
 
@@ -28,7 +29,9 @@ public:
 
     TCommand() = default;
     TCommand(const TCommand&) = default;
+    TCommand(TCommand&&) noexcept = default;
     TCommand& operator=(const TCommand&) = default;
+    TCommand& operator=(TCommand&&) noexcept = default;
     ~TCommand() override = default;
 
     // kind, argument, target, extra, block, text position (u32 each), flag
@@ -43,16 +46,16 @@ public:
     uint32_t block = 0;
     uint32_t textPosition = 0;
     uint8_t flag = 0;
-    std::wstring name;
-    std::wstring arguments;
-    std::wstring targetName;
+    CSharedText name;
+    CSharedText arguments;
+    CSharedText targetName;
 };
 
 // Payload of an expression node.
 struct TNodeBase {
     uint32_t kind = 0;
-    std::wstring text;
-    std::wstring text2;
+    CSharedText text;
+    CSharedText text2;
     // Low half of the node's value (the number of a number operand).
     int32_t value = 0;
 };
@@ -62,9 +65,11 @@ struct TNodeBase {
 class TNode : public vek::ISerializable, public TNodeBase {
 public:
     TNode() = default;
-    TNode(uint32_t nodeKind, const std::wstring& nodeText, uint64_t nodeValue = 0);
+    TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue = 0);
     TNode(const TNode&) = default;
+    TNode(TNode&&) noexcept = default;
     TNode& operator=(const TNode&) = default;
+    TNode& operator=(TNode&&) noexcept = default;
     ~TNode() override = default;
 
     uint64_t GetValue() const { return (static_cast<uint64_t>(high) << 32) | static_cast<uint32_t>(value); }
@@ -78,9 +83,6 @@ public:
     virtual void Save() const;
 
     uint32_t high = 0;
-    // The interpreter's resolved form of a name operand (0: not resolved);
-    // never stored.
-    uint32_t symbol = 0;
 };
 
 using TNodeList = std::vector<TNode>;
@@ -107,13 +109,20 @@ public:
 
     // Bound: the storage at the kind's width (u8, u16, u32 zero-extended; i64
     // whole), 0 for a kind above 3. Unbound: the own value.
-    int64_t GetValue() const;
+    int64_t GetValue() const { return m_storage ? GetBoundValue() : m_value; }
     // Bound: writes only the kind's width of the storage (nothing for a kind
     // above 3). Unbound: the own value.
-    void SetValue(int64_t value);
+    void SetValue(int64_t value) {
+        if (m_storage) {
+            SetBoundValue(value);
+        } else {
+            m_value = value;
+        }
+    }
 
     const std::wstring& GetName() const { return m_name; }
     void SetName(const std::wstring& name) { m_name = name; }
+    void SetName(const CSharedText& name) { name.AssignTo(m_name); }
     uint32_t GetKind() const { return m_kind; }
     void SetKind(uint32_t kind) { m_kind = kind; }
     bool IsBound() const { return m_storage != nullptr; }
@@ -136,6 +145,9 @@ public:
     virtual void Save() const;
 
 private:
+    int64_t GetBoundValue() const;
+    void SetBoundValue(int64_t value);
+
     std::wstring m_name;
     uint32_t m_kind = kKindI64;
     // The outside storage of a bound variable; null when unbound.

@@ -63,6 +63,8 @@ bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) cons
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
     m_position = kEndOfText;
     m_symbolNames.emplace_back(); // symbol 0: no name
+    m_bindings.entries.emplace_back();
+    StartRun();
     if (!path.empty()) {
         LoadFile(path);
     }
@@ -79,24 +81,34 @@ void CScriptBase::Reset() {
     m_variablePositions.clear();
     m_scriptFunctions.clear();
     m_links.clear();
-    m_callArguments.clear();
+    m_calls.clear();
+    m_conditions.clear();
+    m_steps.clear();
     m_linkedCount = static_cast<size_t>(-1);
+    m_linkLimit = 0;
     m_declaredIndexed = static_cast<size_t>(-1);
+    m_declaredNames.clear();
+    m_declaredNamesFor = 0;
+    m_braces.Clear();
+    m_lastAtDepth.clear();
+    m_depthsSeen = 0;
     ClearLocalVariables();
     ResetRuntime();
 }
 
 void CScriptBase::ResetRuntime() {
+    StartRun();
     m_current = 0;
     m_returnValue = 0;
     std::fill(m_workArea.begin(), m_workArea.end(), 0);
     m_workPointer = 0;
-    m_localCount = 0;
+    CutLocals(0);
     m_frames.clear();
+    m_scopeFloor = 0;
     m_scopes.clear();
     m_valueStack.clear();
     m_argumentPool.clear();
-    m_handoff = THandoff();
+    m_handoff = nullptr;
     m_pendingInput = 0;
 }
 
@@ -110,11 +122,11 @@ void CScriptBase::ClearLocalVariables() {
     m_parameterPool.clear();
 }
 
-void CScriptBase::Fail(uint32_t code, const wchar_t* function, uint32_t line) const {
+void CScriptBase::Fail(EScriptError code, const wchar_t* function, uint32_t line) const {
     throw CScriptException(code, L"M_ScriptBase", function, line, *this);
 }
 
-void CScriptBase::FailHere(uint32_t code, const wchar_t* function, uint32_t line) {
+void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t line) {
     const auto& commands = m_results.Commands();
     if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size()) {
         m_tokenStart = commands[m_current].textPosition;
@@ -125,21 +137,37 @@ void CScriptBase::FailHere(uint32_t code, const wchar_t* function, uint32_t line
 IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : ProcessScriptConsole(); }
 
 void CScriptBase::SetStepBudget(uint64_t steps) {
-    m_budgetEnd = steps == 0 ? 0 : m_executed + steps;
-    m_nextCheck = m_executed + 1; // CheckBudget settles the next check point
+    m_stepBudget = steps;
+    StartRun();
+}
+
+void CScriptBase::StartRun() {
+    const uint64_t executed = GetExecutedCount();
+    m_budgetEnd = m_stepBudget == 0 ? 0 : executed + m_stepBudget;
+    CheckAt(executed + 1); // CheckBudget settles the next check point
+    InvalidateLookups();
 }
 
 void CScriptBase::SetCancelHook(std::function<bool()> hook) {
     m_cancelHook = std::move(hook);
-    m_nextCheck = m_executed + 1;
+    CheckAt(GetExecutedCount() + 1);
+}
+
+void CScriptBase::CheckAt(uint64_t count) {
+    const uint64_t executed = GetExecutedCount();
+    m_nextCheck = count;
+    m_countdown = count - executed;
 }
 
 void CScriptBase::CheckBudget() {
-    if (m_budgetEnd != 0 && m_executed > m_budgetEnd) {
-        FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+    // The countdown has run out: this is the command numbered m_nextCheck.
+    const uint64_t executed = m_nextCheck;
+    CheckAt(executed + 1); // at the next command again, if this one fails
+    if (m_budgetEnd != 0 && executed > m_budgetEnd) {
+        FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);
     }
     if (m_cancelHook && m_cancelHook()) {
-        FailHere(2, L"CScriptBase::ExecuteUnit", __LINE__);
+        FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);
     }
     // The hook is asked every so often, not at every command.
     constexpr uint64_t kHookInterval = 1024;
@@ -148,9 +176,9 @@ void CScriptBase::CheckBudget() {
         next = m_budgetEnd + 1;
     }
     if (m_cancelHook) {
-        next = std::min(next, m_executed + kHookInterval);
+        next = std::min(next, executed + kHookInterval);
     }
-    m_nextCheck = next;
+    CheckAt(next);
 }
 
 // --- Registry and built-ins -------------------------------------------------------
@@ -179,7 +207,7 @@ const TSystemFunction& CScriptBase::FindUserFunction(const std::wstring& name) c
             return function;
         }
     }
-    Fail(33, L"CScriptBase::FindUserFunction", __LINE__);
+    Fail(kErrFunctionNotFound, L"CScriptBase::FindUserFunction", __LINE__);
 }
 
 void CScriptBase::ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) {
@@ -209,7 +237,7 @@ int32_t CScriptBase::ExecuteFunction(uint32_t id) {
         return vek::Chance(chances, outOf) ? 1 : 0;
     }
     default:
-        FailHere(33, L"CScriptBase::ExecuteFunction", __LINE__);
+        FailHere(kErrFunctionNotFound, L"CScriptBase::ExecuteFunction", __LINE__);
     }
 }
 
@@ -226,6 +254,7 @@ uint32_t CScriptBase::Intern(const std::wstring& name) {
     const auto [it, added] = m_symbolIds.emplace(name, static_cast<uint32_t>(m_symbolNames.size()));
     if (added) {
         m_symbolNames.push_back(name);
+        m_bindings.entries.emplace_back();
     }
     return it->second;
 }
@@ -245,39 +274,60 @@ void CScriptBase::IndexDeclaredVariables() {
         }
     }
     m_declaredIndexed = variables.size();
+    m_declaredData = variables.data();
 }
 
-CVariable* CScriptBase::FindBySymbol(uint32_t symbol, const std::wstring& name) {
-    if (symbol == 0) {
-        return FindVariable(name, false);
+void CScriptBase::CheckDeclared() {
+    const std::vector<CVariable>& variables = m_results.Variables();
+    if (variables.size() != m_declaredIndexed || variables.data() != m_declaredData) {
+        IndexDeclaredVariables();
+        ++m_epoch;
     }
+}
+
+void CScriptBase::InvalidateLookups() {
+    CheckDeclared();
+    ++m_epoch;
+}
+
+CVariable* CScriptBase::LookupAgain(uint32_t symbol) {
+    if (symbol == 0) {
+        return nullptr;
+    }
+    CVariable* variable = nullptr;
     // Newest first: an inner loop's counter and a recursive call's parameter
     // hide the outer ones.
     for (uint32_t i = m_localCount; i-- > 0;) {
         if (m_localSymbols[i] == symbol) {
-            return &m_locals[i];
+            variable = &m_locals[i];
+            break;
         }
     }
-    std::vector<CVariable>& variables = m_results.Variables();
-    if (variables.size() != m_declaredIndexed) {
-        IndexDeclaredVariables();
+    if (!variable && symbol < m_declaredBySymbol.size() && m_declaredBySymbol[symbol] >= 0) {
+        variable = &m_results.Variables()[m_declaredBySymbol[symbol]];
     }
-    if (symbol < m_declaredBySymbol.size()) {
-        const int32_t at = m_declaredBySymbol[symbol];
-        if (at >= 0) {
-            return &variables[at];
+    if (!variable) {
+        // Whatever a derived script adds to the lookup.
+        variable = FindVariable(m_symbolNames[symbol], false);
+        if (!variable) {
+            return nullptr;
         }
+        m_outsideBindings.push_back(symbol);
     }
-    // Whatever a derived script adds to the lookup.
-    return FindVariable(name, false);
+    m_bindings.entries[symbol] = TBinding{variable, m_epoch};
+    return variable;
 }
 
-CVariable& CScriptBase::RequireBySymbol(uint32_t symbol, const std::wstring& name) {
-    CVariable* variable = FindBySymbol(symbol, name);
-    if (!variable) {
-        FailHere(32, L"CScriptBase::ExecuteUnit", __LINE__);
+void CScriptBase::FailMissing() { FailHere(kErrVariableNotFound, L"CScriptBase::ExecuteUnit", __LINE__); }
+
+void CScriptBase::AfterBuiltIn() {
+    // A built-in may change what FindVariable finds outside this script, and
+    // the declared variables.
+    for (uint32_t symbol : m_outsideBindings) {
+        m_bindings.entries[symbol].epoch = 0;
     }
-    return *variable;
+    m_outsideBindings.clear();
+    CheckDeclared();
 }
 
 CVariable* CScriptBase::FindVariable(const std::wstring& name, bool localsOnly) {
@@ -293,25 +343,48 @@ CVariable* CScriptBase::FindVariable(const std::wstring& name, bool localsOnly) 
     if (localsOnly) {
         return nullptr;
     }
-    for (CVariable& variable : m_results.Variables()) {
-        if (equal(variable.GetName(), name)) {
-            return &variable;
-        }
+    const int32_t at = FindDeclared(name);
+    return at < 0 ? nullptr : &m_results.Variables()[at];
+}
+
+int32_t CScriptBase::FindDeclared(const std::wstring& name) {
+    std::vector<CVariable>& variables = m_results.Variables();
+    if (variables.size() < m_declaredNamesFor) {
+        m_declaredNames.clear();
+        m_declaredNamesFor = 0;
     }
-    return nullptr;
+    // Variables are appended; the first of a name stays the one found.
+    for (; m_declaredNamesFor < variables.size(); ++m_declaredNamesFor) {
+        m_declaredNames.emplace(variables[m_declaredNamesFor].GetName(), static_cast<uint32_t>(m_declaredNamesFor));
+    }
+    const auto it = m_declaredNames.find(name);
+    if (it == m_declaredNames.end()) {
+        return -1;
+    }
+    if (!TNoCaseEqual()(variables[it->second].GetName(), name)) {
+        // Renamed in place: index them again.
+        m_declaredNames.clear();
+        m_declaredNamesFor = 0;
+        return FindDeclared(name);
+    }
+    return static_cast<int32_t>(it->second);
 }
 
 void CScriptBase::VariableAssign(const std::wstring& name, int64_t value, bool fromCall) {
-    AssignBySymbol(Intern(name), name, value, fromCall);
+    CheckDeclared();
+    if (name.empty()) {
+        FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
+    }
+    AssignBySymbol(Intern(name), value, fromCall);
 }
 
-void CScriptBase::AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall) {
-    CVariable* variable = FindBySymbol(symbol, name);
+void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) {
+    CVariable* variable = Lookup(symbol);
     if (!variable) {
-        FailHere(32, L"CScriptBase::VariableAssign", __LINE__);
+        FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
     }
     if (value < 0) {
-        FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+        FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
     }
     if (fromCall) {
         // A super hands its result on like a call does.
@@ -319,39 +392,46 @@ void CScriptBase::AssignBySymbol(uint32_t symbol, const std::wstring& name, int6
         const uint32_t kind =
             m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
         if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
-            FailHere(2, L"CScriptBase::VariableAssign", __LINE__);
+            FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
         }
     }
     variable->SetValue(value);
 }
 
-void CScriptBase::AddLocal(uint32_t symbol, const std::wstring& name, int64_t value) {
-    if (m_localCount < m_locals.size() && !m_locals[m_localCount].IsBound()) {
-        // A slot left by a closed scope: its name keeps its storage.
-        CVariable& slot = m_locals[m_localCount];
-        slot.SetName(name);
-        slot.SetKind(CVariable::kKindU32);
-        slot.SetValue(value);
-        slot.SetScope(-1, -1);
-        slot.SetScopeMark(CVariable::kNoScopeMark);
-        m_localSymbols[m_localCount] = symbol;
-    } else {
-        const CVariable variable(name, static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32),
-                                 CVariable::kKindU32);
-        if (m_localCount < m_locals.size()) {
-            m_locals[m_localCount] = variable;
-            m_localSymbols[m_localCount] = symbol;
-        } else {
-            m_locals.push_back(variable);
-            m_localSymbols.push_back(symbol);
+template <class TName>
+void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
+    if (m_localCount == m_locals.size()) {
+        const CVariable* before = m_locals.data();
+        m_locals.emplace_back();
+        m_localSymbols.push_back(0);
+        m_localSources.push_back(nullptr);
+        if (m_locals.data() != before) {
+            ++m_epoch; // every local moved
         }
     }
+    // A slot left by a closed scope keeps its name's storage, and the name
+    // itself when it came from the same place.
+    CVariable& slot = m_locals[m_localCount];
+    if (source == nullptr || m_localSources[m_localCount] != source) {
+        slot.SetName(name);
+        m_localSources[m_localCount] = source;
+    }
+    slot.SetKind(CVariable::kKindU32);
+    slot.SetValue(value);
+    slot.SetScope(-1, -1);
+    slot.SetScopeMark(CVariable::kNoScopeMark);
+    m_localSymbols[m_localCount] = symbol;
     ++m_localCount;
+    // The new local hides whatever the name stood for.
+    m_bindings.entries[symbol] = TBinding{&slot, m_epoch};
 }
 
+template void CScriptBase::AddLocal(uint32_t, const std::wstring&, const void*, int64_t);
+template void CScriptBase::AddLocal(uint32_t, const CSharedText&, const void*, int64_t);
+
 void CScriptBase::CutLocals(uint32_t count) {
-    if (count < m_localCount) {
-        m_localCount = count;
+    for (; m_localCount > count; --m_localCount) {
+        m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
     }
 }
 
@@ -361,14 +441,13 @@ void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t h
 
 void CScriptBase::AddGlobalVariable(const std::wstring& name) {
     if (FindVariable(name, false)) {
-        Fail(2, L"CScriptBase::AddGlobalVariable", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::AddGlobalVariable", __LINE__);
     }
     m_results.Variables().emplace_back(name, 0, 0, CVariable::kKindU32);
+    CheckDeclared();
 }
 
 // --- Scopes -------------------------------------------------------------------------------
-
-void CScriptBase::PushScopeAt(int32_t opener) { m_scopes.push_back(TScopeMark{m_localCount, opener}); }
 
 void CScriptBase::PushScope() { PushScopeAt(m_current); }
 
@@ -382,25 +461,16 @@ void CScriptBase::UpdateLocalVars() {
     m_scopes.pop_back();
     // Marks only grow towards the top; anything else is a broken stack.
     if (!m_scopes.empty() && m_scopes.back().count > mark.count) {
-        Fail(2, L"CScriptBase::UpdateLocalVars", __LINE__);
+        Fail(kErrExecution, L"CScriptBase::UpdateLocalVars", __LINE__);
     }
     CutLocals(mark.count);
 }
 
-void CScriptBase::CutScopes(int32_t index) {
+void CScriptBase::CutScopesFrom(int32_t index, size_t floor) {
     // The running function's own mark holds its whole body.
-    const size_t floor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
-    while (m_scopes.size() > floor) {
-        const TScopeMark& mark = m_scopes.back();
-        if (mark.opener < 0 || static_cast<size_t>(mark.opener) >= m_links.size()) {
-            break;
-        }
-        const int32_t end = m_links[mark.opener].end;
-        // Blocks nest, so the first block that holds the index holds the rest.
-        if (end < 0 || (mark.opener < index && index <= end)) {
-            break;
-        }
-        CutLocals(mark.count);
+    // Blocks nest, so the first block that holds the index holds the rest.
+    while (m_scopes.size() > floor && !ScopeStays(m_scopes.back(), index)) {
+        CutLocals(m_scopes.back().count);
         m_scopes.pop_back();
     }
 }
@@ -410,14 +480,6 @@ void CScriptBase::CutScopes(int32_t index) {
 const CScriptBase::TDefinitions* CScriptBase::FindDefinitions(const std::wstring& name) const {
     const auto it = m_definitions.find(name);
     return it == m_definitions.end() ? nullptr : &it->second;
-}
-
-std::wstring CScriptBase::GetCallFrameLabel(const TCallFrame& frame) const {
-    const auto& commands = m_results.Commands();
-    if (frame.definition < 0 || static_cast<size_t>(frame.definition) >= commands.size()) {
-        return L"function ";
-    }
-    return L"function " + commands[frame.definition].name;
 }
 
 bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring& signature) {
@@ -433,10 +495,6 @@ bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring&
     }
     signature = it->second;
     return true;
-}
-
-CVariable* CScriptBase::ResolveExpressionVariable(const TNode& node) {
-    return node.symbol != 0 ? FindBySymbol(node.symbol, node.text) : FindVariable(node.text, false);
 }
 
 int32_t CScriptBase::CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) {
@@ -456,7 +514,9 @@ int32_t CScriptBase::CallExpressionFunction(const std::wstring& name, std::deque
     for (std::wstring& argument : arguments) {
         m_valueStack.push_back(std::move(argument));
     }
-    return ExecuteFunction(static_cast<uint32_t>(index));
+    const int32_t result = ExecuteFunction(static_cast<uint32_t>(index));
+    AfterBuiltIn();
+    return result;
 }
 
 // --- Persistence -----------------------------------------------------------------------
@@ -468,6 +528,10 @@ void CScriptBase::Save() const {
 
 void CScriptBase::Load() {
     m_results.Load();
+    m_declaredNames.clear();
+    m_declaredNamesFor = 0;
     CountObject();
+    // Names may have changed in place.
     IndexDeclaredVariables();
+    ++m_epoch;
 }

@@ -13,10 +13,11 @@
 // Calls run on the C++ stack: a user function's body runs in a loop of its
 // own inside ExecuteUserFunction and returns to the command that called it.
 // The depth of calls and of extends is capped, so no script can overflow
-// the stack. A run can be limited by a step budget or stopped by a cancel
-// hook (SetStepBudget, SetCancelHook).
+// the stack. Every run has a step budget (SetStepBudget), and a cancel hook
+// can stop it (SetCancelHook).
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <iosfwd>
 #include <set>
 #include <string>
@@ -25,49 +26,12 @@
 #include <vector>
 
 #include "VEKLib/Serializable.h"
+#include "script/BraceIndex.h"
+#include "script/Commands.h"
 #include "script/Expression.h"
 #include "script/ParserCore.h"
 #include "script/Records.h"
-
-// Command kinds (TCommand::kind) of the generic statements. The game script
-// adds 33 to 45.
-enum : uint32_t {
-    kCmdAssign = 1,
-    kCmdCloseBrace = 2,
-    kCmdIf = 3,
-    kCmdElse = 4,
-    kCmdLabel = 5,
-    kCmdGoto = 6,
-    kCmdReturn = 7,
-    kCmdFunction = 8,
-    kCmdFor = 9,
-    kCmdBreak = 10,
-    kCmdContinue = 11,
-    kCmdExit = 14,
-    kCmdPrintln = 15,
-    kCmdPrint = 16,
-    kCmdInput = 17,
-    kCmdTapeRight = 18, // ishr
-    kCmdTapeLeft = 19,  // ishl
-    kCmdTapeAdd = 20,   // i+ / iadd
-    kCmdTapeSub = 21,   // i- / isub
-    kCmdTapeIn = 22,    // iin
-    kCmdTapeOut = 23,   // iout
-    kCmdTapeTest = 24,  // icmp
-    kCmdTapeLoop = 25,  // iloop
-    kCmdSystem = 26,
-    kCmdCall = 27,
-    kCmdUserCall = 28,
-    kCmdIncr = 29,
-    kCmdDecr = 30,
-    kCmdSuper = 31,
-    kCmdEnd = 32,
-};
-
-// TCommand::extra of an assignment whose value comes from the call command
-// stored right after it. Its argument then holds TCommand::kValueFromCall,
-// which is also an ordinary number: only this mark tells them apart.
-constexpr uint32_t kAssignFromCall = 1;
+#include "script/ScriptErrors.h"
 
 // Where a script's console statements go: print, println and iout write to
 // Output(); input and iin read UTF-8 text from Input(); system hands its
@@ -135,28 +99,6 @@ public:
     static constexpr uint32_t kMaxCallDepth = 200;
     // Scripts extending scripts; one more level is error 45.
     static constexpr uint32_t kMaxExtendsDepth = 16;
-
-    // One running user function.
-    struct TCallFrame {
-        // The calling command; the run goes on after it.
-        int32_t returnCommand = 0;
-        uint32_t spare = 0;
-        // 1 when the result goes into the receiving variable.
-        uint8_t flag = 0;
-        uint32_t receiver = 0;     // symbol of the receiving variable
-        int32_t definition = -1;   // the function's definition command
-        uint32_t scopeDepth = 0;   // scope stack and local count at the call,
-        uint32_t localBase = 0;    // restored when it returns
-        uint32_t argumentBase = 0; // the call's argument values in the pool
-        uint32_t argumentCount = 0;
-    };
-
-    // One mark of the scope stack: the local count when the block was
-    // entered and the command that opened it.
-    struct TScopeMark {
-        uint32_t count = 0;
-        int32_t opener = -1;
-    };
 
     // Loads the file when the path is not empty; registers Rnd (id 0) and
     // Chance (id 1). Does not parse.
@@ -254,6 +196,9 @@ public:
     virtual void PopScope();
     // Closes the innermost scope: the locals go back to its mark.
     void UpdateLocalVars();
+    // The run keeps where names led; an owner whose FindVariable answers
+    // differently now (its own variables changed) says so here.
+    void InvalidateLookups();
     // Forgets the parse-time state of user functions.
     virtual void ClearLocalVariables();
 
@@ -261,12 +206,19 @@ public:
     // Null: the process console.
     void SetConsole(IScriptConsole* console) { m_console = console; }
     IScriptConsole& Console() const;
-    // At most this many more commands run (0: no limit); one more is error 2.
+    // Commands a run may take unless the owner sets otherwise: generous, but
+    // a script caught in an endless loop ends instead of hanging the game.
+    static constexpr uint64_t kDefaultStepBudget = 100000000;
+    // At most this many commands per run (0: no limit); one more is error 2
+    // at the command that would exceed it. A run begins with ResetRuntime,
+    // with Execute or ExecuteUserFunction called from outside a run, and
+    // with this call.
     void SetStepBudget(uint64_t steps);
+    uint64_t GetStepBudget() const { return m_stepBudget; }
     // Asked now and then while running; true stops the run with error 2.
     void SetCancelHook(std::function<bool()> hook);
     // Commands run by this object so far.
-    uint64_t GetExecutedCount() const { return m_executed; }
+    uint64_t GetExecutedCount() const { return m_nextCheck - m_countdown; }
 
     // --- Persistence: the declared variables only ----------------------------------
     void Load() override;
@@ -276,37 +228,71 @@ public:
     CParseResults& GetParseResults() { return m_results; }
     const CParseResults& GetParseResults() const { return m_results; }
     const std::vector<TSystemFunction>& GetRegistry() const { return m_registry; }
-    const std::vector<std::wstring>& GetParameterPool() const { return m_parameterPool; }
     int32_t GetCurrentCommand() const { return m_current; }
-    void SetCurrentCommand(int32_t index) { m_current = index; }
+    // The value of the last return that ran.
     int32_t GetReturnValue() const { return m_returnValue; }
-    int32_t GetCurrentDepth() const { return m_currentDepth; }
-    void SetCurrentDepth(int32_t depth) { m_currentDepth = depth; }
-    bool IsExtending() const { return m_extends != 0; }
-    uint8_t GetWorkCell(uint32_t index) const { return m_workArea[index]; }
-    uint32_t GetWorkPointer() const { return m_workPointer; }
-    uint32_t GetLocalCount() const { return m_localCount; }
-    const CVariable& GetLocal(uint32_t index) const { return m_locals[index]; }
-    const std::vector<TCallFrame>& GetCallFrames() const { return m_frames; }
-    // "function " and the name of the frame's function.
-    std::wstring GetCallFrameLabel(const TCallFrame& frame) const;
-    const std::vector<TScopeMark>& GetScopes() const { return m_scopes; }
-    size_t GetValueStackSize() const { return m_valueStack.size(); }
-    size_t GetPendingCount() const { return m_pending.size(); }
 
     // IExpressionHost.
     const CParserCore& GetErrorLocator() const override { return *this; }
     bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override;
     CVariable* FindExpressionVariable(const std::wstring& name) override { return FindVariable(name, false); }
-    CVariable* ResolveExpressionVariable(const TNode& node) override;
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override;
 
 protected:
-    [[noreturn]] void Fail(uint32_t code, const wchar_t* function, uint32_t line) const;
+    // One statement being read: its first word, where that word begins, the
+    // command it fills (fresh), and whether Parse stores that command when
+    // the statement is read (cleared by a statement that stores its commands
+    // itself, or none).
+    struct TStatement {
+        std::wstring word;
+        uint32_t start = 0;
+        TCommand& command;
+        bool& store;
+    };
+    // A statement form: its keyword (matched in any case), the kind of the
+    // command it makes (0: none of its own) and the function that reads the
+    // rest of it. A derived script keeps a table of its own forms and reads
+    // them in its ParseUnit before handing other words to this one.
+    template <class TScript>
+    struct TStatementForm {
+        const wchar_t* keyword;
+        uint32_t kind;
+        void (TScript::*parse)(TStatement&);
+    };
+    // The statement forms of one class, found by keyword.
+    template <class TScript>
+    class CStatementTable {
+    public:
+        CStatementTable(std::initializer_list<TStatementForm<TScript>> forms) {
+            for (const TStatementForm<TScript>& form : forms) {
+                m_forms.emplace(form.keyword, form);
+            }
+        }
+        // Null when the word is no keyword of these forms.
+        const TStatementForm<TScript>* Find(const std::wstring& word) const {
+            const auto it = m_forms.find(word);
+            return it == m_forms.end() ? nullptr : &it->second;
+        }
+
+    private:
+        TNoCaseMap<TStatementForm<TScript>> m_forms;
+    };
+
+    [[noreturn]] void Fail(EScriptError code, const wchar_t* function, uint32_t line) const;
     // As Fail, reporting the line of the current command.
-    [[noreturn]] void FailHere(uint32_t code, const wchar_t* function, uint32_t line);
-    // Resolves names and jump targets of the command list for running. Parse
-    // does it; a run does it again when the list has changed size since.
+    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line);
+    void SetCurrentCommand(int32_t index) { m_current = index; }
+    // The parser's block depth.
+    int32_t GetCurrentDepth() const { return m_currentDepth; }
+    void SetCurrentDepth(int32_t depth) { m_currentDepth = depth; }
+    // Appends a command that a statement stores itself, at the current
+    // depth and at the statement's start.
+    void StoreCommand(TStatement& statement, TCommand command);
+    // Reads the next word; true when it is exactly the given one.
+    bool NextWordIs(const wchar_t* word);
+    // Resolves names and jump targets of the command list for running, and
+    // compiles the conditions. A run does it when the list has changed (in
+    // length) since it was last done.
     void Link();
     void EnsureLinked() {
         if (m_linkedCount != m_results.Commands().size()) {
@@ -315,26 +301,104 @@ protected:
     }
 
 private:
+    friend class CScriptTestAccess;
+
+    // One running user function.
+    struct TCallFrame {
+        // The calling command; the run goes on after it.
+        int32_t returnCommand = 0;
+        uint32_t spare = 0;
+        // 1 when the result goes into the receiving variable.
+        uint8_t flag = 0;
+        uint32_t receiver = 0;     // symbol of the receiving variable
+        int32_t definition = -1;   // the function's definition command
+        uint32_t scopeDepth = 0;   // scope stack and local count at the call,
+        uint32_t localBase = 0;    // restored when it returns
+        uint32_t argumentBase = 0; // the call's argument values in the pool
+        uint32_t argumentCount = 0;
+    };
+    // One mark of the scope stack: the local count when the block was
+    // entered and the command that opened it.
+    struct TScopeMark {
+        uint32_t count = 0;
+        int32_t opener = -1;
+    };
+
     // Thrown to leave every running call at once (exit, or goto to a label
     // outside the running function); caught where the run began.
     struct TUnwind {
         bool exit = false;
     };
 
-    // What Link keeps per command.
+    // What Link keeps per command: where it leads, what it names, and a
+    // fast form (op) for the commands that loops run most, which ExecuteUnit
+    // does itself while nothing unusual happens (kOpGeneral: none).
     struct TLink {
-        int32_t end = -1;      // block openers: the closing brace
-        int32_t jump = -1;     // goto: label; icmp/iloop: partner; if: chain end; call: definition
-        int32_t owner = -1;    // the innermost function definition around it
-        int32_t function = -1; // calls: registry index
-        uint32_t symbol = 0;   // the variable the command names
-        uint32_t receiver = 0; // calls whose result is assigned: the receiving variable
+        uint32_t op = 0;
+        uint32_t symbol = 0; // the variable the command names
+        int32_t end = -1;    // block openers: the closing brace
+        int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
+                             // call: definition; loop end: its for
+        int32_t owner = -1;  // the innermost function definition around it
+        uint32_t call = 0;   // calls and super: their entry in m_calls
+        int64_t value = 0;   // assignment: the number; loop end: the end value
     };
-    // The arguments of a call command, split once by the parse checks.
-    struct TCallArguments {
+    // A call command as it runs: the names handed to the overridable
+    // operations, and its arguments split once.
+    struct TCallSite {
+        std::wstring name;
+        bool user = false;     // a user function's (the registry's entry when linked)
+        std::wstring receiver; // the assignment's variable as written; empty: none
+        uint32_t receiverSymbol = 0;
         std::vector<std::wstring> texts;
         std::vector<uint32_t> values;
         bool valid = false; // false: split again when run, so the error shows then
+    };
+    // A compiled condition: its steps in m_steps. A condition that calls a
+    // function, or whose shape makes it fail, runs through EvaluateExpression.
+    enum EConditionShape : uint8_t {
+        kShapeEvaluated,      // not compiled
+        kShapeOneComparison,  // one step
+        kShapeTwoComparisons, // two steps and the operator that joins them
+        kShapeSteps,
+    };
+    struct TCondition {
+        uint32_t first = 0;
+        uint32_t count = 0;
+        EConditionShape shape = kShapeEvaluated;
+    };
+    // Steps of a compiled condition.
+    enum : uint8_t {
+        kStepVariable,        // push the variable's value
+        kStepNumber,          // push the value
+        kStepCompareNumber,   // push (variable <compare> value)
+        kStepCompareVariable, // push (variable <compare> variable 2)
+        kStepNot,
+        kStepOperator, // pop two, push (left <compare> right)
+    };
+    struct TStep {
+        uint8_t op = 0;
+        uint8_t compare = 0; // the node kind of a fused comparison
+        uint32_t symbol = 0;
+        uint32_t symbol2 = 0;
+        uint64_t value = 0;
+    };
+    // Where a name resolves, while nothing can change that (see Lookup).
+    struct TBinding {
+        CVariable* variable = nullptr;
+        uint32_t epoch = 0;
+    };
+    // The bindings hold pointers into the object itself: a copy starts with
+    // none (as many entries, none valid).
+    class CBindings {
+    public:
+        CBindings() = default;
+        CBindings(const CBindings& other) : entries(other.entries.size()) {}
+        CBindings& operator=(const CBindings& other) {
+            entries.assign(other.entries.size(), TBinding());
+            return *this;
+        }
+        std::vector<TBinding> entries;
     };
     struct TDefinitions {
         int32_t preferred = -1; // the overriding definition, else the last one
@@ -356,8 +420,9 @@ private:
     // left unclaimed comes back afterwards.
     class CHandoffScope {
     public:
-        CHandoffScope(CScriptBase& script, const THandoff& handoff) : m_script(script), m_saved(script.m_handoff) {
-            m_script.m_handoff = handoff;
+        CHandoffScope(CScriptBase& script, const THandoff& handoff)
+            : m_script(script), m_handoff(handoff), m_saved(script.m_handoff) {
+            m_script.m_handoff = &m_handoff;
         }
         ~CHandoffScope() { m_script.m_handoff = m_saved; }
         CHandoffScope(const CHandoffScope&) = delete;
@@ -365,13 +430,34 @@ private:
 
     private:
         CScriptBase& m_script;
-        THandoff m_saved;
+        const THandoff m_handoff;
+        const THandoff* m_saved;
     };
 
-    // Parser helpers (StatementParser.cpp).
+    // The statement parser (StatementParser.cpp): one function per form,
+    // each called after the form's first word.
+    void ParsePrint(TStatement& statement);
+    void ParseVariableWord(TStatement& statement);
+    void ParseSystem(TStatement& statement);
+    void ParseVar(TStatement& statement);
+    void ParseFor(TStatement& statement);
+    void ParseGoto(TStatement& statement);
+    void ParseCloseBrace(TStatement& statement);
+    void ParseFunction(TStatement& statement);
+    void ParseReturn(TStatement& statement);
+    void ParseIf(TStatement& statement);
+    void ParseElse(TStatement& statement);
+    void ParseKeywordOnly(TStatement& statement);
+    void ParseExtends(TStatement& statement);
+    void ParseOverridden(TStatement& statement);
+    void ParseSuper(TStatement& statement);
+    void ParseLabel(TStatement& statement);
+    void ParseAssignment(TStatement& statement);
+    // What a statement means for the blocks around it, once read.
+    void CheckElsePlacement() const;
+    void JoinElseIf();
+    void CloseBlock(TCommand& brace);
     void PrescanFunctions();
-    void ParseExtends();
-    void ParseOverridden(TCommand& command);
     std::wstring NearestFunctionName() const;
     // The checks after parsing (ParseChecks.cpp).
     void RunParseChecks();
@@ -384,37 +470,155 @@ private:
     void CheckCalls();
     void CheckVariableNames();
     void CheckLabels();
+    void LinkIfChains(const std::vector<int32_t>& ends);
+    // The last closing brace of the if/else chain that begins at the if;
+    // -1 when a brace of it is missing.
+    int32_t IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex) const;
     // The closing brace of every block opener as FindRightBracket finds it
     // (-1 for other commands and unclosed blocks).
-    std::vector<int32_t> FindBlockEnds() const;
-    void LocateCommand(uint32_t index);
+    std::vector<int32_t> FindBlockEnds();
+    // The index of the closing braces, made again when the list has changed.
+    const CBraceIndex& Braces();
+    // The last command stored at the depth so far; -1 when none.
+    int32_t LastCommandAtDepth(int32_t depth);
+    // Errors from here on report the line of the command at index.
+    void LocateCommand(uint32_t index) { m_tokenStart = m_results.Commands()[index].textPosition; }
 
     // Running (Execute.cpp).
+    bool RunTopUnit();
+    bool RunIf(uint32_t expression);
+    // ExecuteUnit for every command, without the budget's count.
     bool RunUnit();
+    bool RunLoopEnd(const TCommand& brace);
     bool RunCloseBrace(const TCommand& command);
     bool RunGoto(const TLink& link);
     bool RunCall(const TCommand& command, const TLink& link);
-    bool RunSuper(const TCommand& command);
-    void PrepareArguments(const TCommand& command);
+    bool RunSuper(const TCommand& command, const TLink& link);
+    void PrepareArguments(const TCommand& command, const TCallSite& site);
     void ExitRun();
     void DropAllFrames();
     // Pops every scope above the running function's whose block does not
-    // hold the command at index.
-    void CutScopes(int32_t index);
+    // hold the command at index. Mostly the innermost holds it already.
+    void CutScopes(int32_t index) {
+        if (m_scopes.size() <= m_scopeFloor || ScopeStays(m_scopes.back(), index)) {
+            return;
+        }
+        CutScopesFrom(index, m_scopeFloor);
+    }
+    void CutScopesFrom(int32_t index, size_t floor);
+    // Whether a scope stays open when the run goes on at index: its block
+    // holds the index (or its block is not known).
+    bool ScopeStays(const TScopeMark& mark, int32_t index) const {
+        if (mark.opener < 0 || static_cast<uint32_t>(mark.opener) >= m_linkLimit) {
+            return true;
+        }
+        const int32_t end = m_links[mark.opener].end;
+        return end < 0 || (mark.opener < index && index <= end);
+    }
     void CheckBudget();
+    // The next check comes at the command with this number.
+    void CheckAt(uint64_t count);
+    // A run begins: the step budget counts from here, and lookups that a
+    // change outside may have spoilt are made again.
+    void StartRun();
+    // No command is running: a call from outside begins a run.
+    bool IsIdle() const { return m_busy == 0; }
     void PrintValue(const TCommand& command, const TLink& link);
     void ReadInput(const TCommand& command, const TLink& link);
     uint8_t ReadInputCharacter();
+    void LinkCall(size_t index, TLink& link);
+    // Compiling conditions (Link) and running the compiled ones.
+    void CompileConditions();
+    bool CompileCondition(const TNodeList& list, TCondition& condition);
+    uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    [[gnu::noinline]] uint64_t RunSteps(const TCondition& condition);
+    uint64_t StepValue(uint32_t symbol);
+    // A comparison step's answer.
+    bool Compared(const TStep& step) {
+        const uint64_t left = StepValue(step.symbol);
+        return Compare(step.compare, left, step.op == kStepCompareNumber ? step.value : StepValue(step.symbol2));
+    }
+    // An operator of a condition (a node kind) on two values.
+    static bool Compare(uint8_t kind, uint64_t left, uint64_t right) {
+        switch (kind) {
+        case kNodeOr:
+            return left != 0 || right != 0;
+        case kNodeXor:
+            return (left != 0) != (right != 0);
+        case kNodeAnd:
+            return left != 0 && right != 0;
+        case kNodeEqual:
+            return left == right;
+        case kNodeNotEqual:
+            return left != right;
+        case kNodeLess:
+            return left < right;
+        case kNodeGreater:
+            return left > right;
+        case kNodeLessEqual:
+            return left <= right;
+        default:
+            return left >= right;
+        }
+    }
+    // Closes what the run leaves going on at index, when that is at most one
+    // scope without locals; false (nothing done) otherwise.
+    bool LeaveScopesQuickly(int32_t index) {
+        size_t depth = m_scopes.size();
+        if (depth > m_scopeFloor && !ScopeStays(m_scopes[depth - 1], index)) {
+            if (m_scopes[depth - 1].count != m_localCount) {
+                return false;
+            }
+            --depth;
+            if (depth > m_scopeFloor && !ScopeStays(m_scopes[depth - 1], index)) {
+                return false;
+            }
+        }
+        m_scopes.resize(depth);
+        return true;
+    }
+    // After a built-in has run: what it may have changed outside.
+    void AfterBuiltIn();
 
-    // Variables by symbol (ScriptBase.cpp).
+    // Variables by symbol (ScriptBase.cpp). A symbol stands for a name in
+    // any case; 0 for no name.
     uint32_t Intern(const std::wstring& name);
-    CVariable* FindBySymbol(uint32_t symbol, const std::wstring& name);
-    CVariable& RequireBySymbol(uint32_t symbol, const std::wstring& name);
-    void AssignBySymbol(uint32_t symbol, const std::wstring& name, int64_t value, bool fromCall);
-    void AddLocal(uint32_t symbol, const std::wstring& name, int64_t value);
+    // The variable a name stands for: locals newest first, then the
+    // declared variables, then FindVariable (which a derived script extends).
+    // The answer is kept until a binding can change: a local made or
+    // removed, the declared variables changed, a run begun, a built-in run.
+    CVariable* Lookup(uint32_t symbol) {
+        const TBinding& binding = m_bindings.entries[symbol];
+        return binding.epoch == m_epoch ? binding.variable : LookupAgain(symbol);
+    }
+    CVariable* LookupAgain(uint32_t symbol);
+    CVariable& Require(uint32_t symbol) {
+        CVariable* variable = Lookup(symbol);
+        if (!variable) [[unlikely]] {
+            FailMissing();
+        }
+        return *variable;
+    }
+    [[noreturn]] void FailMissing();
+    void AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall);
+    // A new local; source names where its name came from, when that stays
+    // put until the next link (a parameter, a command's text), so that a slot
+    // used again need not copy the name again; null otherwise.
+    template <class TName>
+    void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
     void CutLocals(uint32_t count);
+    // Indexes the declared variables again when they have changed.
+    void CheckDeclared();
     void IndexDeclaredVariables();
-    void PushScopeAt(int32_t opener);
+    // The first declared variable of a name (any case); -1 when none.
+    int32_t FindDeclared(const std::wstring& name);
+    void PushScopeAt(int32_t opener) {
+        if (m_scopes.size() == m_scopes.capacity()) [[unlikely]] {
+            GrowScopes();
+        }
+        m_scopes.push_back(TScopeMark{m_localCount, opener});
+    }
+    [[gnu::noinline]] void GrowScopes() { m_scopes.reserve(m_scopes.size() * 2 + 16); }
     const TDefinitions* FindDefinitions(const std::wstring& name) const;
     void RebuildRegistryIndex();
 
@@ -426,9 +630,11 @@ private:
     // kept so that their names' storage is reused.
     std::vector<CVariable> m_locals;
     std::vector<uint32_t> m_localSymbols;
+    std::vector<const void*> m_localSources;
     uint32_t m_localCount = 0;
     std::vector<TCallFrame> m_frames;
     std::vector<TScopeMark> m_scopes;
+    uint32_t m_scopeFloor = 0; // the scopes of the running function begin above it
     // Arguments of the built-in being run, first deepest, last on top.
     std::deque<std::wstring> m_valueStack;
     // Values handed to the next user-function call.
@@ -446,30 +652,46 @@ private:
     TNoCaseMap<uint32_t> m_symbolIds;
     std::vector<std::wstring> m_symbolNames;
     std::vector<int32_t> m_declaredBySymbol;
-    size_t m_declaredIndexed = 0;
+    size_t m_declaredIndexed = static_cast<size_t>(-1);
+    const CVariable* m_declaredData = nullptr;
+    TNoCaseMap<uint32_t> m_declaredNames; // the first of each name, over
+    size_t m_declaredNamesFor = 0;        // the first this many variables
 
     // Parse-time state.
+    CSharedTextPool m_texts;                    // the texts of the commands and nodes made
     TNoCaseMap<std::wstring> m_scriptFunctions; // defined in the text: signatures
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> m_usedNames;
     std::vector<uint32_t> m_variablePositions; // text positions of declared variables
     uint32_t m_extendsDepth = 0;
+    CBraceIndex m_braces;
+    std::vector<int32_t> m_lastAtDepth; // by depth, over the first m_depthsSeen commands
+    size_t m_depthsSeen = 0;
 
-    // Run-time tables (Link).
+    // Run-time tables (Link), made when a run first needs them.
     std::vector<TLink> m_links;
-    std::vector<TCallArguments> m_callArguments; // by command index
-    std::vector<uint32_t> m_parameterSymbols;    // parallel to the parameter pool
+    std::vector<TCallSite> m_calls;
+    std::vector<uint32_t> m_parameterSymbols; // parallel to the parameter pool
     TNoCaseMap<TDefinitions> m_definitions;
+    std::vector<TCondition> m_conditions; // parallel to the expressions
+    std::vector<TStep> m_steps;
     size_t m_linkedCount = static_cast<size_t>(-1);
+    uint32_t m_linkLimit = 0; // commands below it may take their fast form
+    CBindings m_bindings;     // by symbol
+    uint32_t m_epoch = 1;
+    std::vector<uint32_t> m_outsideBindings; // symbols bound through FindVariable
 
     // Run state.
     std::vector<uint32_t> m_argumentPool;
-    THandoff m_handoff;
-    uint32_t m_nesting = 0;   // user-function bodies running on the C++ stack
-    bool m_inTopUnit = false; // a top-level command is running
+    const THandoff* m_handoff = nullptr; // offered for the call being made
+    uint32_t m_nesting = 0;              // user-function bodies running on the C++ stack
+    uint32_t m_busy = 0;                 // runs, commands called from outside and function bodies going on
     IScriptConsole* m_console = nullptr;
     wchar_t m_pendingInput = 0; // second half of a surrogate pair read by iin
-    uint64_t m_executed = 0;
+    // Commands run so far: m_nextCheck - m_countdown. A run counts down to
+    // the next check (of the budget and the cancel hook).
     uint64_t m_nextCheck = UINT64_MAX;
+    uint64_t m_countdown = UINT64_MAX;
+    uint64_t m_stepBudget = kDefaultStepBudget;
     uint64_t m_budgetEnd = 0; // 0: no budget
     std::function<bool()> m_cancelHook;
 };

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "script/ScriptErrors.h"
+
 class CParserCore;
 
 class CScriptException {
 public:
     // Number of entries of the message table (codes 0..71).
-    static constexpr uint32_t kMessageCount = 72;
+    static constexpr uint32_t kMessageCount = kScriptErrorCount;
 
     // The script file and line are taken from the parser's state.
     CScriptException(uint32_t code, const std::wstring& sourceFile, const std::wstring& function, uint32_t sourceLine,

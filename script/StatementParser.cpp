@@ -1,4 +1,6 @@
-// The statement parser: script text to the flat command list.
+// The statement parser: script text to the flat command list. Each statement
+// form has one function below, headed by its grammar (capitals stand for what
+// the script writes, brackets for what may be left out).
 #include "script/ScriptBase.h"
 
 #include "VEKLib/Strings.h"
@@ -27,13 +29,17 @@ private:
 
 } // namespace
 
+// --- The whole text -------------------------------------------------------------
+
 void CScriptBase::Parse() {
     if (!IsLoaded()) {
-        Fail(1, kParse, __LINE__);
+        Fail(kErrParse, kParse, __LINE__);
     }
     ClearLocalVariables();
     m_position = 0;
-    m_callArguments.clear(); // made again by the checks
+    m_braces.Clear();
+    m_linkedCount = static_cast<size_t>(-1);
+    m_linkLimit = 0; // linked again when it runs
     PrescanFunctions();
     std::vector<TCommand>& commands = m_results.Commands();
     while (GetWord(0)) {
@@ -42,39 +48,11 @@ void CScriptBase::Parse() {
         bool store = true;
         ParseUnit(store, command);
         if (command.kind == kCmdElse) {
-            // An else belongs right after the closing brace of an if block.
-            if (commands.size() <= 1) {
-                Fail(36, kParse, __LINE__);
-            }
-            const TCommand& last = commands.back();
-            if (last.kind != kCmdCloseBrace || last.argument != kCmdIf ||
-                static_cast<int32_t>(last.block) != m_currentDepth) {
-                Fail(36, kParse, __LINE__);
-            }
+            CheckElsePlacement();
         } else if (command.kind == kCmdIf) {
-            // The if of an "else if" stands in the else's place and shares its block.
-            if (!commands.empty()) {
-                const TCommand& last = commands.back();
-                if (last.kind == kCmdElse && last.argument == 1 &&
-                    static_cast<int32_t>(last.block) == m_currentDepth - 1) {
-                    --m_currentDepth;
-                }
-            }
+            JoinElseIf();
         } else if (command.kind == kCmdCloseBrace) {
-            if (m_currentDepth <= 0) {
-                Fail(22, kParse, __LINE__);
-            }
-            for (size_t i = commands.size(); i-- > 0;) {
-                TCommand& opener = commands[i];
-                if (static_cast<int32_t>(opener.block) != m_currentDepth - 1) {
-                    continue;
-                }
-                command.argument = opener.kind;
-                if (opener.kind == kCmdIf) {
-                    opener.target = static_cast<uint32_t>(commands.size());
-                }
-                break;
-            }
+            CloseBlock(command);
         }
         if (store) {
             command.textPosition = statementStart;
@@ -94,14 +72,437 @@ void CScriptBase::Parse() {
         }
         // Every statement consumes its first word at least.
         if (m_position <= statementStart) {
-            Fail(1, kParse, __LINE__);
+            Fail(kErrParse, kParse, __LINE__);
         }
     }
     TCommand end;
     end.kind = kCmdEnd;
     commands.push_back(end);
     RunParseChecks();
-    Link();
+    // What only the parse needed goes; the rest is made again if needed.
+    m_braces.Clear();
+    m_lastAtDepth = std::vector<int32_t>();
+    m_depthsSeen = 0;
+    if (m_extendsDepth == 0) {
+        m_texts.Clear();
+        m_scriptFunctions = TNoCaseMap<std::wstring>();
+        m_variablePositions = std::vector<uint32_t>();
+        m_declaredNames = TNoCaseMap<uint32_t>();
+        m_declaredNamesFor = 0;
+        commands.shrink_to_fit();
+        m_results.Expressions().shrink_to_fit();
+    }
+}
+
+void CScriptBase::ParseUnit(bool& store, TCommand& command) {
+    static const CStatementTable<CScriptBase> kForms{
+        {L"println", kCmdPrintln, &CScriptBase::ParsePrint},
+        {L"print", kCmdPrint, &CScriptBase::ParsePrint},
+        {L"input", kCmdInput, &CScriptBase::ParseVariableWord},
+        {L"incr", kCmdIncr, &CScriptBase::ParseVariableWord},
+        {L"decr", kCmdDecr, &CScriptBase::ParseVariableWord},
+        {L"system", kCmdSystem, &CScriptBase::ParseSystem},
+        {L"var", 0, &CScriptBase::ParseVar},
+        {L"for", kCmdFor, &CScriptBase::ParseFor},
+        {L"goto", kCmdGoto, &CScriptBase::ParseGoto},
+        {L"}", kCmdCloseBrace, &CScriptBase::ParseCloseBrace},
+        {L"function", kCmdFunction, &CScriptBase::ParseFunction},
+        {L"return", kCmdReturn, &CScriptBase::ParseReturn},
+        {L"if", kCmdIf, &CScriptBase::ParseIf},
+        {L"else", kCmdElse, &CScriptBase::ParseElse},
+        {L"break", kCmdBreak, &CScriptBase::ParseKeywordOnly},
+        {L"continue", kCmdContinue, &CScriptBase::ParseKeywordOnly},
+        {L"extends", 0, &CScriptBase::ParseExtends},
+        {L"overridden", 0, &CScriptBase::ParseOverridden},
+        {L"super", kCmdSuper, &CScriptBase::ParseSuper},
+        {L"exit", kCmdExit, &CScriptBase::ParseKeywordOnly},
+        {L"ishl", kCmdTapeLeft, &CScriptBase::ParseKeywordOnly},
+        {L"ishr", kCmdTapeRight, &CScriptBase::ParseKeywordOnly},
+        {L"i+", kCmdTapeAdd, &CScriptBase::ParseKeywordOnly},
+        {L"iadd", kCmdTapeAdd, &CScriptBase::ParseKeywordOnly},
+        {L"i-", kCmdTapeSub, &CScriptBase::ParseKeywordOnly},
+        {L"isub", kCmdTapeSub, &CScriptBase::ParseKeywordOnly},
+        {L"iin", kCmdTapeIn, &CScriptBase::ParseKeywordOnly},
+        {L"iout", kCmdTapeOut, &CScriptBase::ParseKeywordOnly},
+        {L"icmp", kCmdTapeTest, &CScriptBase::ParseKeywordOnly},
+        {L"iloop", kCmdTapeLoop, &CScriptBase::ParseKeywordOnly},
+    };
+    TStatement statement{m_token, m_tokenStart, command, store};
+    if (const TStatementForm<CScriptBase>* form = kForms.Find(statement.word)) {
+        command.kind = form->kind;
+        (this->*form->parse)(statement);
+    } else if (!statement.word.empty() && statement.word.back() == L':') {
+        ParseLabel(statement);
+    } else if (ParseFunctionCall(command, false, false)) {
+        store = false;
+    } else {
+        ParseAssignment(statement);
+    }
+}
+
+// --- Statement forms ----------------------------------------------------------------
+
+// println "TEXT" | println NAME        (print the same, without the line end)
+void CScriptBase::ParsePrint(TStatement& statement) {
+    TCommand& command = statement.command;
+    command.argument = 0xFFFFFFFF;
+    const uint32_t position = m_position;
+    if (GetStringLiteral()) {
+        command.name = m_texts.Intern(m_token);
+        return;
+    }
+    m_position = position;
+    if (!GetWord(0)) {
+        Fail(kErrParse, kParseUnit, __LINE__);
+    }
+    command.name = m_texts.Intern(m_token);
+    command.argument = 1;
+}
+
+// input NAME | incr NAME | decr NAME
+void CScriptBase::ParseVariableWord(TStatement& statement) {
+    if (!GetWord(0)) {
+        Fail(kErrVariableExpected, kParseUnit, __LINE__);
+    }
+    statement.command.targetName = m_texts.Intern(m_token);
+}
+
+// system "COMMAND"
+void CScriptBase::ParseSystem(TStatement& statement) {
+    if (!GetStringLiteral()) {
+        Fail(kErrSystemCommandExpected, kParseUnit, __LINE__);
+    }
+    statement.command.name = m_texts.Intern(m_token);
+}
+
+// var NAME [=] NUMBER
+void CScriptBase::ParseVar(TStatement& statement) {
+    statement.store = false;
+    CVariable variable;
+    if (!GetWord(0)) {
+        Fail(kErrVariableExpected, kParseUnit, __LINE__);
+    }
+    variable.SetName(m_token);
+    const uint32_t afterName = m_position;
+    if (!GetWord(0)) {
+        Fail(kErrValueExpected, kParseUnit, __LINE__);
+    }
+    if (m_token != L"=") {
+        m_position = afterName;
+    }
+    if (!GetNumber()) {
+        Fail(kErrValueExpected, kParseUnit, __LINE__);
+    }
+    variable.SetValue(static_cast<int64_t>(m_number));
+    DetermineVariableScope(variable, m_currentDepth, static_cast<uint32_t>(m_results.Commands().size()), true);
+    m_variablePositions.resize(m_results.Variables().size());
+    m_variablePositions.push_back(statement.start);
+    m_results.Variables().push_back(variable);
+}
+
+// for NAME = NUMBER to NUMBER {
+void CScriptBase::ParseFor(TStatement& statement) {
+    TCommand& command = statement.command;
+    if (!GetWord(0)) {
+        Fail(kErrVariableExpected, kParseUnit, __LINE__);
+    }
+    command.name = m_texts.Intern(m_token);
+    if (!NextWordIs(L"=")) {
+        Fail(kErrAssignExpected, kParseUnit, __LINE__);
+    }
+    if (!GetNumber()) {
+        Fail(kErrCounterStartExpected, kParseUnit, __LINE__);
+    }
+    command.argument = m_number;
+    if (!GetWord(0) || !Is(m_token, L"to")) {
+        Fail(kErrToExpected, kParseUnit, __LINE__);
+    }
+    if (!GetNumber()) {
+        Fail(kErrCounterEndExpected, kParseUnit, __LINE__);
+    }
+    command.target = m_number;
+    if (!NextWordIs(L"{")) {
+        Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
+    }
+    const int32_t first = static_cast<int32_t>(command.argument);
+    const int32_t last = static_cast<int32_t>(command.target);
+    if (first > last || first < 0 || last < 0) {
+        Fail(kErrBadCounterRange, kParseUnit, __LINE__);
+    }
+    command.extra = 0;
+}
+
+// goto NAME
+void CScriptBase::ParseGoto(TStatement& statement) {
+    if (!GetWord(0)) {
+        Fail(kErrLabelExpected, kParseUnit, __LINE__);
+    }
+    statement.command.name = m_texts.Intern(m_token);
+}
+
+// }                                    (Parse ties it to its opener)
+void CScriptBase::ParseCloseBrace(TStatement&) {}
+
+// function NAME(PARAMETER, ...) {
+void CScriptBase::ParseFunction(TStatement& statement) {
+    TCommand& command = statement.command;
+    if (!GetWord(0)) {
+        Fail(kErrFunctionNameExpected, kParseUnit, __LINE__);
+    }
+    command.name = m_texts.Intern(m_token);
+    if (!GetBracketedExpr()) {
+        Fail(kErrBracketedExprExpected, kParseUnit, __LINE__);
+    }
+    const std::vector<std::wstring> parameters = ExtractArgs(m_token, true);
+    command.extra = static_cast<uint32_t>(parameters.size());
+    if (!parameters.empty()) {
+        command.target = static_cast<uint32_t>(m_parameterPool.size());
+    }
+    command.argument = static_cast<uint32_t>(m_registry.size());
+    RegisterFunction(command.name, TSystemFunction::kUserFunction, std::wstring(parameters.size(), L'n'), 0, 0, 0);
+    m_parameterPool.insert(m_parameterPool.end(), parameters.rbegin(), parameters.rend());
+    if (!NextWordIs(L"{")) {
+        Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
+    }
+}
+
+// return [NUMBER]
+void CScriptBase::ParseReturn(TStatement& statement) {
+    const uint32_t afterReturn = m_position;
+    if (!GetWord(0)) {
+        return;
+    }
+    const uint32_t value = vek::WcsToUL(m_token.c_str(), nullptr, 10);
+    // Anything else is the next statement's word. It is given back by
+    // position: stepping back to white space would reach past a word that a
+    // bracket ends ("return(x)") and read it again.
+    if (value != 0 || m_token == L"0") {
+        statement.command.argument = value;
+    } else {
+        m_position = afterReturn;
+    }
+}
+
+// if (CONDITION) {
+void CScriptBase::ParseIf(TStatement& statement) {
+    TCommand& command = statement.command;
+    if (!GetBracketedExpr()) {
+        Fail(kErrConditionExpected, kParseUnit, __LINE__);
+    }
+    const size_t before = m_results.Expressions().size();
+    const uint32_t index = ParseLogicalExpr(m_token);
+    // A condition that compiles to nothing has nothing to test.
+    if (m_results.Expressions().size() == before || m_results.Expressions()[index].empty()) {
+        Fail(kErrConditionExpected, kParseUnit, __LINE__);
+    }
+    if (!NextWordIs(L"{")) {
+        Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
+    }
+    command.argument = index;
+    command.target = 0xFFFFFFFF;
+}
+
+// else { | else if ...                 (the if is the next statement)
+void CScriptBase::ParseElse(TStatement& statement) {
+    const uint32_t afterElse = m_position;
+    if (!GetWord(0)) {
+        Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
+    }
+    if (Is(m_token, L"if")) {
+        statement.command.argument = 1;
+        m_position = afterElse;
+    } else if (m_token != L"{") {
+        Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
+    }
+}
+
+// break | continue | exit | ishl | ishr | i+ | iadd | i- | isub | iin | iout
+// | icmp | iloop                      (the keyword alone)
+void CScriptBase::ParseKeywordOnly(TStatement&) {}
+
+// extends "PATH"                       (the first statement only)
+void CScriptBase::ParseExtends(TStatement& statement) {
+    statement.store = false;
+    if (!m_results.Commands().empty()) {
+        Fail(kErrExtendsPlacement, kParseUnit, __LINE__);
+    }
+    if (!GetStringLiteral()) {
+        Fail(kErrStringExpected, kParseUnit, __LINE__);
+    }
+    // A script that extends itself, directly or not, would never end.
+    if (m_extendsDepth >= kMaxExtendsDepth) {
+        Fail(kErrExtendsPlacement, kParseUnit, __LINE__);
+    }
+    const std::wstring path = m_token;
+    std::u16string text = m_text;
+    std::wstring fileName = m_fileName;
+    const uint32_t position = m_position;
+    const bool loaded = IsLoaded(), parsed = IsParsed();
+    TNoCaseMap<std::wstring> functions = m_scriptFunctions;
+    {
+        TRestore<uint32_t> depth(m_extendsDepth, m_extendsDepth);
+        ++m_extendsDepth;
+        LoadBaseScript(path);
+        Parse();
+    }
+    for (TCommand& command : m_results.Commands()) {
+        command.flag = 0;
+    }
+    m_text = std::move(text);
+    m_fileName = std::move(fileName);
+    m_position = position;
+    // The base's parse marked the base parsed, not this text.
+    SetLoaded(loaded);
+    SetParsed(parsed);
+    m_scriptFunctions = std::move(functions);
+    m_extends = 1;
+}
+
+void CScriptBase::LoadBaseScript(const std::wstring& path) { LoadFile(path); }
+
+// overridden function ...              (in a script that extends another)
+void CScriptBase::ParseOverridden(TStatement& statement) {
+    // Only a function definition can be overridden; anything else (another
+    // "overridden" among it) is refused before it is parsed.
+    if (!GetWord(0) || m_position == kEndOfText || !Is(m_token, L"function")) {
+        Fail(kErrOverriddenUsage, kParseUnit, __LINE__);
+    }
+    TCommand definition;
+    bool store = true;
+    ParseUnit(store, definition);
+    if (definition.kind != kCmdFunction || !m_extends) {
+        Fail(kErrOverriddenUsage, kParseUnit, __LINE__);
+    }
+    definition.flag = 1;
+    statement.command = std::move(definition);
+}
+
+// super                                (inside an overriding function)
+void CScriptBase::ParseSuper(TStatement& statement) { statement.command.name = NearestFunctionName(); }
+
+// NAME:
+void CScriptBase::ParseLabel(TStatement& statement) {
+    TCommand label;
+    label.kind = kCmdLabel;
+    label.name = m_texts.Intern(std::wstring_view(statement.word).substr(0, statement.word.size() - 1));
+    // Stored at once, so a label never changes the depth.
+    StoreCommand(statement, std::move(label));
+}
+
+// NAME = NUMBER | NAME = FUNCTION(ARGUMENTS)
+void CScriptBase::ParseAssignment(TStatement& statement) {
+    TCommand& command = statement.command;
+    command.targetName = m_texts.Intern(statement.word);
+    if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') {
+        Fail(kErrAssignExpected, kParseUnit, __LINE__);
+    }
+    const uint32_t afterAssign = m_position;
+    if (!GetWord(0)) {
+        Fail(kErrValueExpected, kParseUnit, __LINE__);
+    }
+    command.kind = kCmdAssign;
+    command.argument = TCommand::kValueFromCall;
+    command.extra = kAssignFromCall;
+    // Stored ahead of the call, so it needs its place now.
+    command.textPosition = statement.start;
+    command.block = static_cast<uint32_t>(m_currentDepth);
+    if (ParseFunctionCall(command, true, true)) {
+        statement.store = false;
+        return;
+    }
+    command.extra = 0;
+    m_position = afterAssign;
+    if (!GetNumber()) {
+        Fail(kErrValueExpected, kParseUnit, __LINE__);
+    }
+    command.argument = m_number;
+}
+
+// FUNCTION(ARGUMENTS), the name being the current token.
+bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFirst) {
+    const std::wstring name = m_token;
+    const uint32_t nameStart = m_tokenStart;
+    const uint32_t position = m_position;
+    const int32_t index = FindSystemFunction(name);
+    const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
+    const std::wstring expression = GetExpression();
+    if (expression.empty() || expression[0] != L'(' || !GetBracketedExpr()) {
+        m_position = position;
+        return false;
+    }
+    std::vector<TCommand>& commands = m_results.Commands();
+    if (storeFirst) {
+        commands.push_back(command);
+    }
+    command = TCommand();
+    command.kind = user ? kCmdUserCall : kCmdCall;
+    command.argument = assign ? 1 : 0;
+    command.name = m_texts.Intern(name);
+    command.arguments = m_texts.Intern(m_token);
+    command.textPosition = nameStart;
+    command.block = static_cast<uint32_t>(m_currentDepth);
+    commands.push_back(command);
+    return true;
+}
+
+uint32_t CScriptBase::ParseLogicalExpr(const std::wstring& text) {
+    const uint32_t index = CompileExpression(text, m_results.Expressions(), *this);
+    for (TNode& node : m_results.Expressions()[index]) {
+        node.text = m_texts.Intern(node.text);
+    }
+    return index;
+}
+
+// --- Helpers ------------------------------------------------------------------------------
+
+void CScriptBase::StoreCommand(TStatement& statement, TCommand command) {
+    command.block = static_cast<uint32_t>(m_currentDepth);
+    command.textPosition = statement.start;
+    m_results.Commands().push_back(std::move(command));
+    statement.store = false;
+}
+
+bool CScriptBase::NextWordIs(const wchar_t* word) { return GetWord(0) && m_token == word; }
+
+void CScriptBase::CheckElsePlacement() const {
+    // An else belongs right after the closing brace of an if block.
+    const std::vector<TCommand>& commands = m_results.Commands();
+    if (commands.size() <= 1) {
+        Fail(kErrElseWithoutIf, kParse, __LINE__);
+    }
+    const TCommand& last = commands.back();
+    if (last.kind != kCmdCloseBrace || last.argument != kCmdIf || static_cast<int32_t>(last.block) != m_currentDepth) {
+        Fail(kErrElseWithoutIf, kParse, __LINE__);
+    }
+}
+
+void CScriptBase::JoinElseIf() {
+    // The if of an "else if" stands in the else's place and shares its block.
+    const std::vector<TCommand>& commands = m_results.Commands();
+    if (commands.empty()) {
+        return;
+    }
+    const TCommand& last = commands.back();
+    if (last.kind == kCmdElse && last.argument == 1 && static_cast<int32_t>(last.block) == m_currentDepth - 1) {
+        --m_currentDepth;
+    }
+}
+
+void CScriptBase::CloseBlock(TCommand& brace) {
+    if (m_currentDepth <= 0) {
+        Fail(kErrNoMatchingBrace, kParse, __LINE__);
+    }
+    // The opener is the last command at the depth above.
+    std::vector<TCommand>& commands = m_results.Commands();
+    const int32_t last = LastCommandAtDepth(m_currentDepth - 1);
+    if (last < 0) {
+        return;
+    }
+    TCommand& opener = commands[last];
+    brace.argument = opener.kind;
+    if (opener.kind == kCmdIf) {
+        opener.target = static_cast<uint32_t>(commands.size());
+    }
 }
 
 void CScriptBase::PrescanFunctions() {
@@ -115,9 +516,9 @@ void CScriptBase::PrescanFunctions() {
         const size_t quote = m_token.find(L'"');
         if (quote != std::wstring::npos) {
             // Text in quotes is no statement: on after the closing quote.
-            const size_t start = m_text.find_first_not_of(L'"', m_tokenStart + quote);
-            const size_t close = start == std::wstring::npos ? start : m_text.find(L'"', start);
-            if (close == std::wstring::npos) {
+            const size_t start = m_text.find_first_not_of(u'"', m_tokenStart + quote);
+            const size_t close = start == std::u16string::npos ? start : m_text.find(u'"', start);
+            if (close == std::u16string::npos) {
                 break;
             }
             m_position = static_cast<uint32_t>(close + 1);
@@ -145,304 +546,6 @@ void CScriptBase::PrescanFunctions() {
     m_token = token;
 }
 
-void CScriptBase::ParseUnit(bool& store, TCommand& command) {
-    const std::wstring word = m_token;
-    const uint32_t statementStart = m_tokenStart;
-    std::vector<TCommand>& commands = m_results.Commands();
-
-    if (Is(word, L"println") || Is(word, L"print")) {
-        command.kind = Is(word, L"println") ? kCmdPrintln : kCmdPrint;
-        command.argument = 0xFFFFFFFF;
-        const uint32_t position = m_position;
-        if (GetStringLiteral()) {
-            command.name = m_token;
-        } else {
-            m_position = position;
-            if (!GetWord(0)) {
-                Fail(1, kParseUnit, __LINE__);
-            }
-            command.name = m_token;
-            command.argument = 1;
-        }
-    } else if (Is(word, L"input") || Is(word, L"incr") || Is(word, L"decr")) {
-        command.kind = Is(word, L"input") ? kCmdInput : Is(word, L"incr") ? kCmdIncr : kCmdDecr;
-        if (!GetWord(0)) {
-            Fail(4, kParseUnit, __LINE__);
-        }
-        command.targetName = m_token;
-    } else if (Is(word, L"system")) {
-        command.kind = kCmdSystem;
-        if (!GetStringLiteral()) {
-            Fail(5, kParseUnit, __LINE__);
-        }
-        command.name = m_token;
-    } else if (Is(word, L"var")) {
-        store = false;
-        CVariable variable;
-        if (!GetWord(0)) {
-            Fail(4, kParseUnit, __LINE__);
-        }
-        variable.SetName(m_token);
-        const uint32_t afterName = m_position;
-        if (!GetWord(0)) {
-            Fail(6, kParseUnit, __LINE__);
-        }
-        // The "=" may be left out.
-        if (m_token != L"=") {
-            m_position = afterName;
-        }
-        if (!GetNumber()) {
-            Fail(6, kParseUnit, __LINE__);
-        }
-        variable.SetValue(static_cast<int64_t>(m_number));
-        DetermineVariableScope(variable, m_currentDepth, static_cast<uint32_t>(commands.size()), true);
-        m_variablePositions.resize(m_results.Variables().size());
-        m_variablePositions.push_back(statementStart);
-        m_results.Variables().push_back(variable);
-    } else if (Is(word, L"for")) {
-        command.kind = kCmdFor;
-        if (!GetWord(0)) {
-            Fail(4, kParseUnit, __LINE__);
-        }
-        command.name = m_token;
-        if (!GetWord(0) || m_token != L"=") {
-            Fail(7, kParseUnit, __LINE__);
-        }
-        if (!GetNumber()) {
-            Fail(9, kParseUnit, __LINE__);
-        }
-        command.argument = m_number;
-        if (!GetWord(0) || !Is(m_token, L"to")) {
-            Fail(8, kParseUnit, __LINE__);
-        }
-        if (!GetNumber()) {
-            Fail(10, kParseUnit, __LINE__);
-        }
-        command.target = m_number;
-        if (!GetWord(0) || m_token != L"{") {
-            Fail(11, kParseUnit, __LINE__);
-        }
-        const int32_t first = static_cast<int32_t>(command.argument);
-        const int32_t last = static_cast<int32_t>(command.target);
-        if (first > last || first < 0 || last < 0) {
-            Fail(29, kParseUnit, __LINE__);
-        }
-        command.extra = 0;
-    } else if (Is(word, L"goto")) {
-        command.kind = kCmdGoto;
-        if (!GetWord(0)) {
-            Fail(12, kParseUnit, __LINE__);
-        }
-        command.name = m_token;
-    } else if (word == L"}") {
-        command.kind = kCmdCloseBrace;
-    } else if (Is(word, L"function")) {
-        command.kind = kCmdFunction;
-        if (!GetWord(0)) {
-            Fail(13, kParseUnit, __LINE__);
-        }
-        command.name = m_token;
-        if (!GetBracketedExpr()) {
-            Fail(15, kParseUnit, __LINE__);
-        }
-        const std::vector<std::wstring> parameters = ExtractArgs(m_token, true);
-        command.extra = static_cast<uint32_t>(parameters.size());
-        if (!parameters.empty()) {
-            command.target = static_cast<uint32_t>(m_parameterPool.size());
-        }
-        command.argument = static_cast<uint32_t>(m_registry.size());
-        RegisterFunction(command.name, TSystemFunction::kUserFunction, std::wstring(parameters.size(), L'n'), 0, 0, 0);
-        m_parameterPool.insert(m_parameterPool.end(), parameters.rbegin(), parameters.rend());
-        if (!GetWord(0) || m_token != L"{") {
-            Fail(11, kParseUnit, __LINE__);
-        }
-    } else if (Is(word, L"return")) {
-        command.kind = kCmdReturn;
-        const uint32_t afterReturn = m_position;
-        if (GetWord(0)) {
-            const uint32_t value = vek::WcsToUL(m_token.c_str(), nullptr, 10);
-            // Anything else is the next statement's word. It is given back
-            // by position: stepping back to white space would reach past a
-            // word that a bracket ends ("return(x)") and read it again.
-            if (value != 0 || m_token == L"0") {
-                command.argument = value;
-            } else {
-                m_position = afterReturn;
-            }
-        }
-    } else if (Is(word, L"if")) {
-        command.kind = kCmdIf;
-        if (!GetBracketedExpr()) {
-            Fail(14, kParseUnit, __LINE__);
-        }
-        const size_t before = m_results.Expressions().size();
-        const uint32_t index = ParseLogicalExpr(m_token);
-        // A condition that compiles to nothing has nothing to test.
-        if (m_results.Expressions().size() == before || m_results.Expressions()[index].empty()) {
-            Fail(14, kParseUnit, __LINE__);
-        }
-        if (!GetWord(0) || m_token != L"{") {
-            Fail(11, kParseUnit, __LINE__);
-        }
-        command.argument = index;
-        command.target = 0xFFFFFFFF;
-    } else if (Is(word, L"else")) {
-        command.kind = kCmdElse;
-        const uint32_t afterElse = m_position;
-        if (!GetWord(0)) {
-            Fail(11, kParseUnit, __LINE__);
-        }
-        if (Is(m_token, L"if")) {
-            command.argument = 1;
-            m_position = afterElse; // the if is the next statement
-        } else if (m_token != L"{") {
-            Fail(11, kParseUnit, __LINE__);
-        }
-    } else if (Is(word, L"break") || Is(word, L"continue")) {
-        command.kind = Is(word, L"break") ? kCmdBreak : kCmdContinue;
-    } else if (Is(word, L"extends")) {
-        store = false;
-        ParseExtends();
-    } else if (Is(word, L"overridden")) {
-        ParseOverridden(command);
-    } else if (Is(word, L"super")) {
-        command.kind = kCmdSuper;
-        command.name = NearestFunctionName();
-    } else if (Is(word, L"exit")) {
-        command.kind = kCmdExit;
-    } else if (Is(word, L"ishl")) {
-        command.kind = kCmdTapeLeft;
-    } else if (Is(word, L"ishr")) {
-        command.kind = kCmdTapeRight;
-    } else if (Is(word, L"i+") || Is(word, L"iadd")) {
-        command.kind = kCmdTapeAdd;
-    } else if (Is(word, L"i-") || Is(word, L"isub")) {
-        command.kind = kCmdTapeSub;
-    } else if (Is(word, L"iin")) {
-        command.kind = kCmdTapeIn;
-    } else if (Is(word, L"iout")) {
-        command.kind = kCmdTapeOut;
-    } else if (Is(word, L"icmp")) {
-        command.kind = kCmdTapeTest;
-    } else if (Is(word, L"iloop")) {
-        command.kind = kCmdTapeLoop;
-    } else if (!word.empty() && word.back() == L':') {
-        command.kind = kCmdLabel;
-        command.name = word.substr(0, word.size() - 1);
-        command.block = static_cast<uint32_t>(m_currentDepth);
-        command.textPosition = statementStart;
-        commands.push_back(command);
-        store = false;
-    } else if (ParseFunctionCall(command, false, false)) {
-        store = false;
-    } else {
-        // An assignment: a number, or the result of the call stored after it.
-        command.targetName = word;
-        if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') {
-            Fail(7, kParseUnit, __LINE__);
-        }
-        const uint32_t afterAssign = m_position;
-        if (!GetWord(0)) {
-            Fail(6, kParseUnit, __LINE__);
-        }
-        command.kind = kCmdAssign;
-        command.argument = TCommand::kValueFromCall;
-        command.extra = kAssignFromCall;
-        // Stored ahead of the call, so it needs its place now.
-        command.textPosition = statementStart;
-        command.block = static_cast<uint32_t>(m_currentDepth);
-        if (ParseFunctionCall(command, true, true)) {
-            store = false;
-        } else {
-            command.extra = 0;
-            m_position = afterAssign;
-            if (!GetNumber()) {
-                Fail(6, kParseUnit, __LINE__);
-            }
-            command.argument = m_number;
-        }
-    }
-}
-
-bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFirst) {
-    const std::wstring name = m_token;
-    const uint32_t nameStart = m_tokenStart;
-    const uint32_t position = m_position;
-    const int32_t index = FindSystemFunction(name);
-    const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
-    const std::wstring expression = GetExpression();
-    if (expression.empty() || expression[0] != L'(' || !GetBracketedExpr()) {
-        m_position = position;
-        return false;
-    }
-    std::vector<TCommand>& commands = m_results.Commands();
-    if (storeFirst) {
-        commands.push_back(command);
-    }
-    command = TCommand();
-    command.kind = user ? kCmdUserCall : kCmdCall;
-    command.argument = assign ? 1 : 0;
-    command.name = name;
-    command.arguments = m_token;
-    command.textPosition = nameStart;
-    command.block = static_cast<uint32_t>(m_currentDepth);
-    commands.push_back(command);
-    return true;
-}
-
-void CScriptBase::ParseExtends() {
-    if (!m_results.Commands().empty()) {
-        Fail(45, kParseUnit, __LINE__);
-    }
-    if (!GetStringLiteral()) {
-        Fail(3, kParseUnit, __LINE__);
-    }
-    // A script that extends itself, directly or not, would never end.
-    if (m_extendsDepth >= kMaxExtendsDepth) {
-        Fail(45, kParseUnit, __LINE__);
-    }
-    const std::wstring path = m_token;
-    std::wstring text = m_text, fileName = m_fileName;
-    const uint32_t position = m_position;
-    const bool loaded = IsLoaded(), parsed = IsParsed();
-    TNoCaseMap<std::wstring> functions = m_scriptFunctions;
-    {
-        TRestore<uint32_t> depth(m_extendsDepth, m_extendsDepth);
-        ++m_extendsDepth;
-        LoadBaseScript(path);
-        Parse();
-    }
-    for (TCommand& command : m_results.Commands()) {
-        command.flag = 0;
-    }
-    m_text = std::move(text);
-    m_fileName = std::move(fileName);
-    m_position = position;
-    // The base's parse marked the base parsed, not this text.
-    SetLoaded(loaded);
-    SetParsed(parsed);
-    m_scriptFunctions = std::move(functions);
-    m_extends = 1;
-}
-
-void CScriptBase::LoadBaseScript(const std::wstring& path) { LoadFile(path); }
-
-void CScriptBase::ParseOverridden(TCommand& command) {
-    // Only a function definition can be overridden; anything else (another
-    // "overridden" among it) is refused before it is parsed.
-    if (!GetWord(0) || m_position == kEndOfText || !Is(m_token, L"function")) {
-        Fail(46, kParseUnit, __LINE__);
-    }
-    TCommand definition;
-    bool store = true;
-    ParseUnit(store, definition);
-    if (definition.kind != kCmdFunction || !m_extends) {
-        Fail(46, kParseUnit, __LINE__);
-    }
-    definition.flag = 1;
-    command = std::move(definition);
-}
-
 std::wstring CScriptBase::NearestFunctionName() const {
     const std::vector<TCommand>& commands = m_results.Commands();
     for (size_t i = commands.size(); i-- > 0;) {
@@ -451,8 +554,4 @@ std::wstring CScriptBase::NearestFunctionName() const {
         }
     }
     return std::wstring();
-}
-
-uint32_t CScriptBase::ParseLogicalExpr(const std::wstring& text) {
-    return CompileExpression(text, m_results.Expressions(), *this);
 }

@@ -12,8 +12,12 @@
 #include "VEKLib/UnitTest.h"
 #include "data/DataArchive.h"
 #include "data/GameTests.h"
+#include "data/Globals.h"
 #include "data/IrrWrap.h"
+#include "script/Script.h"
+#include "script/ScriptException.h"
 #include "shell/MessageDisplay.h"
+#include "shell/ScriptGlobals.h"
 
 CGame* g_game = nullptr;
 
@@ -86,9 +90,37 @@ void CGame::SetUp() {
     CDefinitionTables displaySet = scriptSet;
     displaySet.Load(lang, true);
     m_tables[kDisplayTables] = std::move(displaySet);
+
+    // The game scripts see the global variables and reach the game here.
+    CScript::SetGlobalScript(&Globals().GetDeclarations());
+    SetScriptGame(this);
+    Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
+    LoadBankScript();
+}
+
+void CGame::LoadBankScript() {
+    auto bank = std::make_unique<CScript>();
+    try {
+        bank->LoadFile(std::wstring(kScriptDir) + L"bank.u");
+        bank->Parse();
+        m_bankScript = std::move(bank);
+    } catch (const CScriptException& e) {
+        Log(e.GetText());
+        e.ShowMessageBox();
+    } catch (const vek::CException& e) {
+        // No bank then; the rest of the game goes on without it.
+        Log(e.GetText());
+    }
 }
 
 void CGame::ShutDown() {
+    if (GetScriptGame() == this) {
+        SetScriptGame(nullptr);
+    }
+    if (m_setUpStarted && CScript::GetGlobalScript() == &Globals().GetDeclarations()) {
+        CScript::SetGlobalScript(nullptr);
+    }
+    m_bankScript.reset();
     if (m_messageDisplay != nullptr && vek::GetMessageDisplay() == m_messageDisplay.get()) {
         vek::SetMessageDisplay(nullptr);
     }
@@ -110,6 +142,22 @@ void CGame::ShutDown() {
     }
     m_device->drop();
     m_device = nullptr;
+}
+
+// --- The game scripts' side -----------------------------------------------------------------
+
+CScript* CGame::GetBankScript() { return m_bankScript.get(); }
+
+void CGame::Cure() { Log(L"Not available yet: the healer's cure"); }
+
+void CGame::CureLimb() { Log(L"Not available yet: the restoring of a lost limb"); }
+
+void CGame::OrderCompanion(uint32_t order, uint32_t code, CLoc*) {
+    Log(vek::Format(L"Not available yet: the companion's order %lu (%lu)", order, code));
+}
+
+void CGame::BankTransaction(CLoc*, uint32_t mode) {
+    Log(vek::Format(L"Not available yet: the bank's %s", mode == 1 ? L"deposit" : L"withdrawal"));
 }
 
 int32_t CGame::RunSelfTests() {

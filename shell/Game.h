@@ -1,11 +1,14 @@
 #pragma once
 // The one game object: the game's state (CGameData) with the device, its
-// set-up and shut-down and the self-tests. The program entry makes it and
-// keeps it in g_game.
+// set-up and shut-down and the self-tests, and the game's side of the game
+// scripts (the conversation window, the bank's conversation, the dialog
+// words). The program entry makes it and keeps it in g_game.
 #include <cstdint>
 #include <memory>
 
 #include "data/GameData.h"
+#include "script/ScriptGame.h"
+#include "windows/Dialog.h"
 
 namespace irr {
 class IrrlichtDevice;
@@ -20,7 +23,7 @@ class CStdRand;
 
 class CMorvheldMessageDisplay;
 
-class CGame : public CGameData {
+class CGame : public CGameData, public IScriptGame {
 public:
     // Nothing global is touched until SetUp.
     CGame();
@@ -32,12 +35,14 @@ public:
     // (loose files with "force_files"), loads the strings in both languages,
     // installs the random generator and the message display, and loads the
     // definition tables: the script language's set without the count check,
-    // the heroes, then the display language's set with it. Once per game
-    // object (CException otherwise). Whatever a failure leaves set up is
-    // released by ShutDown.
+    // the heroes, then the display language's set with it; then the global
+    // declarations and the bank's conversation ("bank.u"), whose script
+    // errors are shown and passed over. Once per game object (CException
+    // otherwise). Whatever a failure leaves set up is released by ShutDown.
     void SetUp();
-    // Takes back what SetUp installed: the message display and the random
-    // generator, the archive (while the device still lives), then the device.
+    // Takes back what SetUp installed: the game scripts' side of the game,
+    // the message display and the random generator, the archive (while the
+    // device still lives), then the device.
     void ShutDown();
     // The null driver whatever the configuration says (no window opens).
     void ForceNullDriver(bool force) { m_forceNullDriver = force; }
@@ -49,12 +54,34 @@ public:
     irr::IrrlichtDevice* GetDevice() const { return m_device; }
     irr::video::IVideoDriver* GetDriver() const;
 
+    // --- The game scripts' side ----------------------------------------------------
+    IConversationWindow* GetConversationWindow() override { return &m_dialog; }
+    CDialog& GetDialog() { return m_dialog; }
+    // Null when "bank.u" could not be parsed.
+    CScript* GetBankScript() override;
+    // The hero, his companions and the bank come with the rules of the game:
+    // until then these words only log that they did nothing.
+    void Cure() override;
+    void CureLimb() override;
+    void OrderCompanion(uint32_t order, uint32_t code, CLoc* location) override;
+    void BankTransaction(CLoc* location, uint32_t mode) override;
+    void KeepInputMode() override { m_keepInputMode = 1; }
+    // Set by a conversation that must not change the input mode when it
+    // ends; the one who closes the window clears it.
+    uint8_t GetKeepInputMode() const { return m_keepInputMode; }
+    void SetKeepInputMode(uint8_t keep) { m_keepInputMode = keep; }
+
 private:
+    void LoadBankScript();
+
     irr::IrrlichtDevice* m_device = nullptr;
     std::unique_ptr<vek::CStdRand> m_random;
     std::unique_ptr<CMorvheldMessageDisplay> m_messageDisplay;
     bool m_forceNullDriver = false;
     bool m_setUpStarted = false;
+    CDialog m_dialog;
+    std::unique_ptr<CScript> m_bankScript;
+    uint8_t m_keepInputMode = 0;
 };
 
 // The one game object; null while there is none.

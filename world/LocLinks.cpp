@@ -1,12 +1,11 @@
 // What a location needs of classes that come later: the world (its cells and
-// their name keys) and the game script. Until they exist no location is
-// bound to a world cell and none holds a script, and these answer so.
+// their name keys). Until it exists no location is bound to a world cell, and
+// these answer so. The game script's deletion stands here too, where the
+// class is whole.
+#include "script/Script.h"
 #include "world/Loc.h"
 
-void TScriptDeleter::operator()(CScript*) const {
-    // No game script class yet, so no script can have been made; its
-    // deletion belongs here once the class exists.
-}
+void TScriptDeleter::operator()(CScript* script) const { delete script; }
 
 std::wstring CLoc::WorldNameKey() const { return std::wstring(); }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The records a location keeps in its cells and lists: the special object of
-// a cell, alarms, rules and effects, with the forms they take in the save
-// byte stream (VEKLib/Stream.h).
+// a cell, rules and effects, with the forms they take in the save byte stream
+// (VEKLib/Stream.h). Alarms are the game script's records (script/Alarm.h).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "VEKLib/Map2D.h"
 #include "VEKLib/Serializable.h"
 #include "VEKLib/Stream.h"
+#include "script/Alarm.h"
 
 // Kinds of special object.
 enum : uint16_t {
@@ -58,32 +59,6 @@ public:
 template <>
 struct vek::TMapCellName<TSpecialObject> {
     static constexpr const wchar_t* kName = L"struct TSpecialObject";
-};
-
-// One entry of an alarm.
-struct TAlarmEntry {
-    enum : uint32_t { kGroup = 0 }; // kind: the entry names a creature group
-    enum : uint32_t { kRaise = 1 }; // action: raise the alarm
-
-    uint32_t kind = kGroup;
-    uint32_t action = 0;
-    std::wstring name; // the group's name
-
-    bool operator==(const TAlarmEntry&) const = default;
-};
-
-// An alarm of a location: when one member of a named group is attacked, the
-// others turn on the attacker. The counter (seconds) must reach an hour
-// before the alarm can be raised again.
-struct TAlarm {
-    static constexpr uint64_t kPresetCounter = 43200;
-
-    std::wstring name;
-    uint32_t unused = 0;
-    uint64_t counter = kPresetCounter;
-    std::vector<TAlarmEntry> entries;
-
-    bool operator==(const TAlarm&) const = default;
 };
 
 // A rule of a location: its end cell must be reachable from its start cell

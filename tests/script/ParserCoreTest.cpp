@@ -356,6 +356,21 @@ TEST(ParserCoreTest, ResetAndLoad) {
     EXPECT_FALSE(parser.IsParsed());
 }
 
+TEST(ParserCoreTest, TextIsKeptInUtf16Units) {
+    // Every unit comes back as it went in; a unit beyond 16 bits, which the
+    // program never makes, becomes its surrogate pair.
+    const std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+    const std::wstring units = L"a\u0142" + pair + L"\uFFFF z";
+    EXPECT_EQ(Scanner(units).GetText(), units);
+    const std::wstring wide = std::wstring(L"x") + static_cast<wchar_t>(0x1F600) + L" y";
+    CParserCore parser = Scanner(wide);
+    EXPECT_EQ(parser.GetText(), L"x" + pair + L" y");
+    ASSERT_TRUE(parser.GetWord(0));
+    EXPECT_EQ(parser.GetToken(), L"x" + pair);
+    ASSERT_TRUE(parser.GetWord(0));
+    EXPECT_EQ(parser.GetTokenStart(), 4u);
+}
+
 TEST(ParserCoreTest, LoadFileReadsUtf8WithoutMark) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "parsercore_test.u";
     {

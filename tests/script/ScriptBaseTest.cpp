@@ -7,6 +7,7 @@
 #include "platform/CrtRand.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
+#include "tests/script/ScriptTestAccess.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ public:
             return CScriptBase::ExecuteFunction(id);
         }
         std::wstring names;
-        for (uint32_t i = 0; i < GetLocalCount(); ++i) {
-            names += GetLocal(i).GetName() + L" ";
+        for (const std::wstring& name : CScriptTestAccess::LocalNames(*this)) {
+            names += name + L" ";
         }
         seen.push_back(names);
         return 0;
@@ -93,7 +94,7 @@ TEST(ScriptBaseTest, RndAndChance) {
         EXPECT_GE(value, 0);
     }
     vek::SetRandomGenerator(nullptr);
-    EXPECT_EQ(script.GetValueStackSize(), 0u);
+    EXPECT_EQ(CScriptTestAccess::ValueStackSize(script), 0u);
 }
 
 TEST(ScriptBaseTest, OtherIdsAreNotFound) {
@@ -111,16 +112,16 @@ TEST(ScriptBaseTest, OtherIdsAreNotFound) {
 TEST(ScriptBaseTest, ResetRuntimeKeepsTheParse) {
     CRun run(L"var n = 0\nincr n\ni+ ishr i+\nF(1)\nfunction F(a) {\nfor i = 1 to 2 {\nexit\n}\n}\n");
     ASSERT_TRUE(run.Run());
-    EXPECT_EQ(run.script.GetWorkCell(0), 1);
+    EXPECT_EQ(CScriptTestAccess::WorkCell(run.script, 0), 1);
     const size_t commands = run.Commands().size();
     run.script.ResetRuntime();
     EXPECT_EQ(run.script.GetCurrentCommand(), 0);
-    EXPECT_EQ(run.script.GetWorkCell(0), 0);
-    EXPECT_EQ(run.script.GetWorkCell(1), 0);
-    EXPECT_EQ(run.script.GetWorkPointer(), 0u);
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
-    EXPECT_TRUE(run.script.GetCallFrames().empty());
-    EXPECT_TRUE(run.script.GetScopes().empty());
+    EXPECT_EQ(CScriptTestAccess::WorkCell(run.script, 0), 0);
+    EXPECT_EQ(CScriptTestAccess::WorkCell(run.script, 1), 0);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(run.script), 0u);
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
+    EXPECT_TRUE(CScriptTestAccess::CallDepth(run.script) == 0);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
     EXPECT_EQ(run.Commands().size(), commands);
     // Declared variables keep their values; a second run goes on from them.
     run.script.Execute();
@@ -139,7 +140,7 @@ TEST(ScriptBaseTest, ResetMakesAFreshObject) {
     EXPECT_TRUE(run.Commands().empty());
     EXPECT_TRUE(run.script.GetParseResults().Variables().empty());
     EXPECT_EQ(run.script.GetRegistry().size(), 2u);
-    EXPECT_TRUE(run.script.GetParameterPool().empty());
+    EXPECT_TRUE(CScriptTestAccess::ParameterPool(run.script).empty());
     // It parses another text as if new.
     run.script.LoadText(L"var m = 3\nincr m\n", L"other.u");
     run.script.Parse();
@@ -158,7 +159,7 @@ TEST(ScriptBaseTest, ClearLocalVariablesDropsUserFunctions) {
     ASSERT_EQ(script.GetRegistry().size(), 3u);
     EXPECT_EQ(script.GetRegistry()[2].name, L"Game");
     EXPECT_EQ(script.FindSystemFunction(L"A"), -1);
-    EXPECT_TRUE(script.GetParameterPool().empty());
+    EXPECT_TRUE(CScriptTestAccess::ParameterPool(script).empty());
 }
 
 // A derived script with its own dispatch: built-in calls by name are
@@ -228,15 +229,15 @@ TEST(ScriptBaseTest, EventsRunByName) {
     script.AddVariable(L"A", 1);
     script.AddVariable(L"B", 2);
     EXPECT_FALSE(script.ExecuteUserFunction(L"OnExit", 0, L"", true, false));
-    EXPECT_EQ(script.GetPendingCount(), 2u);
+    EXPECT_EQ(CScriptTestAccess::PendingCount(script), 2u);
     EXPECT_THROW(script.ExecuteUserFunction(L"OnExit", 0, L"", true, true), CScriptException);
 
     // The overriding definition; the values arrive last first.
     EXPECT_TRUE(script.ExecuteUserFunction(L"ONENTER", 0, L"", true, false));
     EXPECT_EQ(out.str(), L"derived");
     EXPECT_EQ(script.seen, (std::vector<std::wstring>{L"B A "}));
-    EXPECT_EQ(script.GetPendingCount(), 0u);
-    EXPECT_EQ(script.GetLocalCount(), 0u);
+    EXPECT_EQ(CScriptTestAccess::PendingCount(script), 0u);
+    EXPECT_EQ(CScriptTestAccess::LocalCount(script), 0u);
     // Without preferring overrides: the base's.
     EXPECT_TRUE(script.ExecuteUserFunction(L"OnEnter", 0, L"", false, false));
     EXPECT_EQ(out.str(), L"derivedbase");
@@ -255,7 +256,7 @@ TEST(ScriptBaseTest, EventWithAResultAndAJumpOut) {
     // A jump out of the event ends it, at the label.
     EXPECT_TRUE(run.script.ExecuteUserFunction(L"J", 0, L"", true, true));
     EXPECT_EQ(run.script.GetCurrentCommand(), 0); // the label
-    EXPECT_TRUE(run.script.GetCallFrames().empty());
+    EXPECT_TRUE(CScriptTestAccess::CallDepth(run.script) == 0);
     EXPECT_EQ(run.Output(), L"");
 }
 
@@ -313,7 +314,7 @@ TEST(ScriptBaseTest, ScopesCloseToTheirMarks) {
     script.Parse();
     script.Execute();
     EXPECT_EQ(script.seen, (std::vector<std::wstring>{L"a b ", L"a ", L""}));
-    EXPECT_TRUE(script.GetScopes().empty());
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(script) == 0);
 }
 
 TEST(ScriptBaseTest, SavesItsDeclaredVariablesOnly) {
@@ -347,9 +348,9 @@ TEST(ScriptBaseTest, CopiesRunOnTheirOwn) {
     CScriptBase copy(run.script);
     copy.Execute();
     EXPECT_EQ(copy.FindVariable(L"n", false)->GetValue(), 1);
-    EXPECT_EQ(copy.GetWorkCell(0), 1);
+    EXPECT_EQ(CScriptTestAccess::WorkCell(copy, 0), 1);
     EXPECT_EQ(run.Var(L"n"), 0);
-    EXPECT_EQ(run.script.GetWorkCell(0), 0);
+    EXPECT_EQ(CScriptTestAccess::WorkCell(run.script, 0), 0);
     CScriptBase assigned;
     assigned = copy;
     assigned.ResetRuntime();

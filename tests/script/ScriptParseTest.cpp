@@ -1,8 +1,10 @@
 // The statement parser and the checks after it.
 #include <gtest/gtest.h>
 
+#include "VEKLib/Strings.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
+#include "tests/script/ScriptTestAccess.h"
 
 namespace {
 
@@ -103,7 +105,7 @@ TEST(ScriptParseTest, StatementForms) {
     // The function: three parameters stored last first, signature "nnn".
     EXPECT_EQ(c[0].extra, 3u);
     EXPECT_EQ(c[0].target, 0u);
-    EXPECT_EQ(run.script.GetParameterPool(), (std::vector<std::wstring>{L"r", L"q", L"p"}));
+    EXPECT_EQ(CScriptTestAccess::ParameterPool(run.script), (std::vector<std::wstring>{L"r", L"q", L"p"}));
     const int32_t f = run.script.FindSystemFunction(L"f");
     ASSERT_EQ(f, static_cast<int32_t>(c[0].argument));
     EXPECT_EQ(run.script.GetRegistry()[f].signature, L"nnn");
@@ -223,7 +225,7 @@ TEST(ScriptParseTest, ExtendsPutsTheBaseFirst) {
     run.With(L"base.u", L"print \"base\"\n");
     ASSERT_TRUE(run.Run());
     EXPECT_EQ(run.Output(), L"basederived");
-    EXPECT_TRUE(run.script.IsExtending());
+    EXPECT_TRUE(CScriptTestAccess::IsExtending(run.script));
     EXPECT_EQ(run.script.GetFileName(), L"test.u");
 }
 
@@ -403,3 +405,142 @@ TEST(ScriptParseTest, ConditionMayCallAFunctionDefinedBelow) {
 }
 
 } // namespace
+
+// A derived script with statement forms of its own, as the game script adds
+// its conversation grammar: "ring NAME {" opens a block of a game kind, and
+// "chime" counts the rings around it when it runs.
+class CBellScript : public scripttest::CTestScript {
+public:
+    static constexpr uint32_t kRing = kCmdFirstGameKind;
+    static constexpr uint32_t kChime = kCmdFirstGameKind + 1;
+
+    CBellScript() { AddBlockKind(kRing); }
+    void ParseUnit(bool& store, TCommand& command) override {
+        static const CStatementTable<CBellScript> kForms{
+            {L"ring", kRing, &CBellScript::ParseRing},
+            {L"chime", kChime, &CBellScript::ParseChime},
+        };
+        TStatement statement{GetToken(), GetTokenStart(), command, store};
+        if (const TStatementForm<CBellScript>* form = kForms.Find(statement.word)) {
+            command.kind = form->kind;
+            (this->*form->parse)(statement);
+            return;
+        }
+        CScriptBase::ParseUnit(store, command);
+    }
+    bool ExecuteUnit() override {
+        const TCommand& command = GetParseResults().Commands()[GetCurrentCommand()];
+        if (command.kind == kRing) {
+            rings.push_back(command.name);
+            return true;
+        }
+        if (command.kind == kChime) {
+            chimes += std::wstring(command.name) + L"/" + std::to_wstring(rings.size()) + L" ";
+            return true;
+        }
+        return CScriptBase::ExecuteUnit();
+    }
+    std::vector<std::wstring> rings;
+    std::wstring chimes;
+
+private:
+    // ring NAME {
+    void ParseRing(TStatement& statement) {
+        if (!GetWord(0) || GetToken() == L"{") {
+            Fail(kErrActionNameExpected, L"CBellScript::ParseUnit", __LINE__);
+        }
+        statement.command.name = GetToken();
+        if (!NextWordIs(L"{")) {
+            Fail(kErrLeftBraceExpected, L"CBellScript::ParseUnit", __LINE__);
+        }
+    }
+    // chime [LOUD]
+    void ParseChime(TStatement& statement) {
+        const uint32_t position = GetPosition();
+        if (GetWord(0) && vek::equals(GetToken(), L"loud", false)) {
+            statement.command.name = L"loud";
+        } else {
+            SetPosition(position);
+        }
+    }
+};
+
+TEST(ScriptParseTest, DerivedScriptsAddStatementForms) {
+    CBellScript script;
+    script.LoadText(L"RING first {\nchime\nfor i = 1 to 2 {\nring inner {\nchime LOUD\n}\n}\n}\nchime\n", L"bell.u");
+    script.Parse();
+    const auto& c = script.GetParseResults().Commands();
+    ASSERT_EQ(c.size(), 10u);
+    EXPECT_EQ(c[0].kind, CBellScript::kRing);
+    EXPECT_EQ(c[0].name, L"first");
+    EXPECT_EQ(c[3].block, 2u);
+    EXPECT_EQ(c[5].argument, CBellScript::kRing); // the inner ring's brace
+    EXPECT_EQ(c[7].argument, CBellScript::kRing);
+    EXPECT_EQ(c[7].block, 0u);
+    script.Execute();
+    EXPECT_EQ(script.rings, (std::vector<std::wstring>{L"first", L"inner", L"inner"}));
+    EXPECT_EQ(script.chimes, L"/1 loud/2 loud/3 /3 ");
+
+    const struct {
+        const wchar_t* text;
+        int error;
+        uint32_t line;
+    } errors[] = {
+        {L"ring {\n}\n", 53, 1},
+        {L"\nring bell\nchime\n}\n", 11, 3},
+        {L"ring bell {\n", 30, 1},
+        {L"ring bell {\n}\n", -1, 0},
+    };
+    for (const auto& e : errors) {
+        CBellScript bad;
+        bad.LoadText(e.text, L"bell.u");
+        int error = -1;
+        uint32_t line = 0;
+        try {
+            bad.Parse();
+        } catch (const CScriptException& x) {
+            error = static_cast<int>(x.GetCode());
+            line = x.GetScriptLine();
+        }
+        EXPECT_EQ(error, e.error) << e.text;
+        EXPECT_EQ(line, e.line) << e.text;
+    }
+}
+
+TEST(ScriptParseTest, DeepNestingParsesAndRuns) {
+    // Thousands of blocks inside each other: ifs, else chains and loops, a
+    // variable declared at the bottom, and a break out of the innermost loop.
+    constexpr int kDepth = 3000;
+    std::wstring text = L"var hits = 0\n";
+    for (int i = 0; i < kDepth; ++i) {
+        text += i % 3 == 2 ? L"for k = 1 to 1 {\n" : L"if (hits == 0) {\n";
+    }
+    text += L"var deep = 5\nincr hits\nincr deep\nprint deep\nbreak\n";
+    for (int i = kDepth; i-- > 0;) {
+        text += i % 3 == 1 ? L"} else {\nprint \"no\"\n}\n" : L"}\n";
+    }
+    text += L"print hits\n";
+    CWarningCapture warnings;
+    CRun run(text);
+    ASSERT_TRUE(run.Run()) << run.error << " on line " << run.errorLine;
+    EXPECT_EQ(run.Output(), L"61");
+    const auto& c = run.Commands();
+    // The innermost block's opener is the last one at depth kDepth - 1; the
+    // first command's brace is far down.
+    EXPECT_EQ(c[kDepth - 1].block, static_cast<uint32_t>(kDepth - 1));
+    const CVariable* deep = nullptr;
+    for (const CVariable& variable : run.script.GetParseResults().Variables()) {
+        if (variable.GetName() == L"deep") {
+            deep = &variable;
+        }
+    }
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(deep->GetScopeStart(), kDepth - 1);
+    EXPECT_GT(deep->GetScopeEnd(), kDepth);
+    // One brace short: the outermost block is not closed.
+    text.resize(text.rfind(L"}\n"));
+    CRun open(text);
+    EXPECT_FALSE(open.Parse());
+    EXPECT_EQ(open.error, 30);
+    EXPECT_EQ(open.errorLine, 2u);
+}

@@ -1,9 +1,15 @@
 // Running scripts: statements, calls, scopes, the tape and the console.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <span>
+#include <sstream>
+
 #include "VEKLib/Random.h"
+#include "VEKLib/Stream.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
+#include "tests/script/ScriptTestAccess.h"
 
 namespace {
 
@@ -123,9 +129,9 @@ TEST(ScriptRunTest, ProgramUsingMostOfTheLanguage) {
     // Loop counters and parameters are gone once their blocks are closed.
     EXPECT_EQ(run.Var(L"i"), -1);
     EXPECT_EQ(run.Var(L"n"), -1);
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
-    EXPECT_TRUE(run.script.GetScopes().empty());
-    EXPECT_TRUE(run.script.GetCallFrames().empty());
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
+    EXPECT_TRUE(CScriptTestAccess::CallDepth(run.script) == 0);
     EXPECT_EQ(warnings.Text(), "");
 }
 
@@ -230,10 +236,10 @@ TEST(ScriptRunTest, SystemGoesToTheConsole) {
 TEST(ScriptRunTest, TapePointerWraps) {
     CRun left(L"ishl\n");
     ASSERT_TRUE(left.Run());
-    EXPECT_EQ(left.script.GetWorkPointer(), 29999u);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(left.script), 29999u);
     CRun right(L"ishl\nishr\n");
     ASSERT_TRUE(right.Run());
-    EXPECT_EQ(right.script.GetWorkPointer(), 0u);
+    EXPECT_EQ(CScriptTestAccess::WorkPointer(right.script), 0u);
 }
 
 // Each of the following was broken by the way statement execution, the
@@ -299,8 +305,8 @@ TEST(ScriptRunTest, BlocksLeaveNoScopesBehind) {
         L"}\n");
     ASSERT_TRUE(run.Run()) << run.error;
     EXPECT_EQ(run.Var(L"n"), 500);
-    EXPECT_TRUE(run.script.GetScopes().empty());
-    EXPECT_EQ(run.script.GetLocalCount(), 0u);
+    EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
+    EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
 }
 
 TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
@@ -308,11 +314,69 @@ TEST(ScriptRunTest, DeepRecursionIsAScriptError) {
     EXPECT_FALSE(run.Run());
     EXPECT_EQ(run.error, 2);
     EXPECT_EQ(run.errorFunction, L"CScriptBase::ExecuteUserFunction");
-    EXPECT_EQ(run.script.GetCallFrames().size(), CScriptBase::kMaxCallDepth);
+    EXPECT_EQ(CScriptTestAccess::CallDepth(run.script), CScriptBase::kMaxCallDepth);
     // So is the same through conditions.
     CRun viaIf(L"F()\nfunction F() {\nif (F() == 1) {\n}\n}\n");
     EXPECT_FALSE(viaIf.Run());
     EXPECT_EQ(viaIf.error, 2);
+}
+
+TEST(ScriptRunTest, RunawayScriptsEndAtTheStepBudget) {
+    // A fresh script runs at most the default budget per run.
+    EXPECT_EQ(CScriptBase().GetStepBudget(), 100000000u);
+    // Each runaway form ends with error 2 at the command that would pass the
+    // budget, naming the file and that command's line.
+    const struct {
+        const wchar_t* text;
+        uint32_t line;
+    } cases[] = {
+        {L"top:\ngoto top\n", 1},
+        {L"F()\nfunction F() {\n  again:\n  goto again\n}\n", 4},
+        {L"for i = 1 to 2000000000 {\n}\n", 2},
+        {L"var n = 0\nfor i = 1 to 2000000000 {\n  incr n\n}\n", 4},
+        {L"i+\nicmp\niloop\n", 3},
+    };
+    for (const auto& c : cases) {
+        CRun run(c.text, "", L"Data/Scripts/runaway.u");
+        ASSERT_TRUE(run.Parse()) << c.text;
+        run.script.SetStepBudget(1000);
+        const uint64_t before = run.script.GetExecutedCount();
+        try {
+            run.script.Execute();
+            ADD_FAILURE() << c.text;
+        } catch (const CScriptException& e) {
+            EXPECT_EQ(e.GetCode(), 2u) << c.text;
+            EXPECT_EQ(e.GetScriptFile(), L"Data/Scripts/runaway.u") << c.text;
+            EXPECT_EQ(e.GetScriptLine(), c.line) << c.text;
+            EXPECT_EQ(e.GetFunction(), L"CScriptBase::ExecuteUnit") << c.text;
+        }
+        EXPECT_EQ(run.script.GetExecutedCount() - before, 1001u) << c.text;
+    }
+}
+
+TEST(ScriptRunTest, StepBudgetCountsEachRun) {
+    // About 400 commands a run and 3 an event: within a budget of 700 each,
+    // though not all together.
+    CRun run(L"var n = 0\nfor i = 1 to 200 {\n  incr n\n}\nF()\nfunction F() {\n  incr n\n}\n");
+    ASSERT_TRUE(run.Parse());
+    run.script.SetStepBudget(700);
+    for (int i = 0; i < 3; ++i) {
+        run.script.ResetRuntime();
+        EXPECT_NO_THROW(run.script.Execute()) << i;
+        EXPECT_NO_THROW(run.script.ExecuteUserFunction(L"F", 0, L"", true, true)) << i;
+    }
+    EXPECT_EQ(run.Var(L"n"), 3 * 202);
+    // Events that follow each other without a reset are runs of their own.
+    for (int i = 0; i < 400; ++i) {
+        run.script.ExecuteUserFunction(L"F", 0, L"", true, true);
+    }
+    EXPECT_EQ(run.Var(L"n"), 3 * 202 + 400);
+    // No budget at all.
+    CRun unlimited(L"var n = 0\nfor i = 1 to 5000 {\n  incr n\n}\n");
+    ASSERT_TRUE(unlimited.Parse());
+    unlimited.script.SetStepBudget(0);
+    unlimited.script.Execute();
+    EXPECT_EQ(unlimited.Var(L"n"), 5000);
 }
 
 TEST(ScriptRunTest, StepBudgetStopsEndlessRuns) {
@@ -344,3 +408,141 @@ TEST(ScriptRunTest, RndAndChanceInScripts) {
 }
 
 } // namespace
+
+namespace {
+
+// A script whose lookup falls back to variables kept outside it, as the
+// game's falls back to the global declarations, with a built-in (Swap, id 2)
+// that puts another variable in the place of one of them while it runs.
+class COutsideScript : public scripttest::CTestScript {
+public:
+    COutsideScript() { RegisterFunction(L"Swap", 2, L"", 0, 0, 0); }
+    CVariable* FindVariable(const std::wstring& name, bool localsOnly) override {
+        if (CVariable* own = CScriptBase::FindVariable(name, localsOnly)) {
+            return own;
+        }
+        const auto it = outside.find(name);
+        return localsOnly || it == outside.end() ? nullptr : it->second;
+    }
+    using CScriptBase::ExecuteFunction;
+    int32_t ExecuteFunction(uint32_t id) override {
+        if (id != 2) {
+            return CScriptBase::ExecuteFunction(id);
+        }
+        outside[L"G"] = swapIn;
+        return 0;
+    }
+    std::map<std::wstring, CVariable*> outside;
+    CVariable* swapIn = nullptr;
+};
+
+} // namespace
+
+TEST(ScriptRunTest, LookupsFollowEveryBindingChange) {
+    const TRunCase cases[] = {
+        // a loop counter hides a declared variable of its name, until the loop ends
+        {L"var i = 7\nprint i\nfor i = 1 to 2 {\nprint i\n}\nprint i\n", "", L"7127", -1},
+        // a parameter hides a declared variable; the caller's comes back after the call
+        {L"var n = 5\nvar r = 0\nprint n\nr = F(9)\nprint n\nfunction F(n) {\nprint n\nincr n\nprint n\nreturn 1\n}\n",
+         "", L"59105", -1},
+        // nested loops over the same name: the inner counter hides the outer
+        {L"for i = 1 to 2 {\nprint i\nfor i = 5 to 6 {\nprint i\n}\nprint i\n}\n", "", L"15612562", -1},
+        // a counter left behind by a loop that a goto left is gone with its scope
+        {L"var k = 0\nfor i = 3 to 3 {\ngoto out\n}\nout:\nincr k\nif (k < 3) {\ngoto again\n}\nagain:\nprint k\n", "",
+         L"1", -1},
+        // a variable gone with its scope is missing, not the value it had
+        {L"function F() {\nfor j = 1 to 1 {\n}\nprint j\n}\nF()\n", "", L"", 32},
+        // conditions see the same changes
+        {L"var a = 1\nfor a = 5 to 5 {\nif (a == 5) {\nprint \"inner\"\n}\n}\nif (a == 1) {\nprint \"outer\"\n}\n", "",
+         L"innerouter", -1},
+    };
+    CheckRuns(cases, sizeof(cases) / sizeof(cases[0]));
+}
+
+TEST(ScriptRunTest, LookupsFollowChangesFromOutside) {
+    CWarningCapture warnings;
+    CVariable first(L"G", 10, 0, CVariable::kKindU32);
+    CVariable second(L"G", 20, 0, CVariable::kKindU32);
+    COutsideScript script;
+    std::istringstream in;
+    std::wostringstream out;
+    CStreamScriptConsole console(in, out);
+    script.SetConsole(&console);
+    script.outside[L"G"] = &first;
+    script.swapIn = &second;
+    script.LoadText(L"incr G\nprint G\nSwap()\nincr G\nprint G\nprint \" \"\n", L"t.u");
+    script.Parse();
+    // Within the run the built-in moves G; between runs the owner does.
+    script.Execute();
+    EXPECT_EQ(out.str(), L"1121 ");
+    EXPECT_EQ(first.GetValue(), 11);
+    EXPECT_EQ(second.GetValue(), 21);
+    CVariable third(L"G", 30, 0, CVariable::kKindU32);
+    script.outside[L"G"] = &third;
+    script.swapIn = &third;
+    script.ResetRuntime();
+    script.Execute();
+    EXPECT_EQ(out.str(), L"1121 3132 ");
+    // A declared variable of the name comes before the outside one.
+    script.AddGlobalVariable(L"g");
+    script.ResetRuntime();
+    script.Execute();
+    EXPECT_EQ(out.str(), L"1121 3132 12 ");
+    EXPECT_EQ(third.GetValue(), 32);
+}
+
+TEST(ScriptRunTest, LookupsFollowTheDeclaredVariables) {
+    CWarningCapture warnings;
+    uint32_t field = 4;
+    CRun run(L"var a = 1\nincr a\nincr b\nprint a\nprint b\n");
+    run.script.GetParseResults().Variables().emplace_back(L"b", &field, CVariable::kKindU32);
+    ASSERT_TRUE(run.Run()) << run.error;
+    EXPECT_EQ(run.Output(), L"25");
+    // More declared variables (the list grows and moves) between runs.
+    for (int i = 0; i < 50; ++i) {
+        run.script.AddGlobalVariable(L"extra" + std::to_wstring(i));
+    }
+    run.script.ResetRuntime();
+    run.script.Execute();
+    EXPECT_EQ(run.Output(), L"2536");
+    EXPECT_EQ(field, 6u);
+    // Loaded over from a save whose variable is named otherwise: "a" is
+    // gone, so the first command fails.
+    vek::StreamReset();
+    CParseResults stored;
+    stored.Variables().emplace_back(L"z", 9, 0, CVariable::kKindU32);
+    stored.Save();
+    const std::span<const uint8_t> bytes = vek::GetStream().bytes();
+    vek::StreamAssign(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    run.script.Load();
+    vek::StreamReset();
+    run.script.ResetRuntime();
+    try {
+        run.script.Execute();
+        FAIL();
+    } catch (const CScriptException& e) {
+        EXPECT_EQ(e.GetCode(), 32u);
+        EXPECT_EQ(e.GetScriptLine(), 2u);
+    }
+}
+
+TEST(ScriptRunTest, CopiesMadeAfterARunKeepToTheirOwnVariables) {
+    CRun run(L"var n = 0\nfor i = 1 to 3 {\nincr n\n}\n");
+    ASSERT_TRUE(run.Run());
+    EXPECT_EQ(run.Var(L"n"), 3);
+    // The source's lookups point into the source; a copy must not use them.
+    CScriptBase copy(run.script);
+    copy.ResetRuntime();
+    copy.Execute();
+    EXPECT_EQ(copy.FindVariable(L"n", false)->GetValue(), 6);
+    EXPECT_EQ(run.Var(L"n"), 3);
+    CScriptBase assigned;
+    assigned = copy;
+    assigned.ResetRuntime();
+    assigned.Execute();
+    EXPECT_EQ(assigned.FindVariable(L"n", false)->GetValue(), 9);
+    EXPECT_EQ(copy.FindVariable(L"n", false)->GetValue(), 6);
+    run.script.ResetRuntime();
+    run.script.Execute();
+    EXPECT_EQ(run.Var(L"n"), 6);
+}

@@ -14,7 +14,9 @@
 #include "data/DataArchive.h"
 #include "data/IrrWrap.h"
 #include "platform/Utf8.h"
+#include "script/Script.h"
 #include "shell/Game.h"
+#include "shell/ScriptGlobals.h"
 
 namespace {
 
@@ -27,7 +29,7 @@ const fs::path kSampleData = fs::path(__FILE__).parent_path().parent_path().pare
 // The steps after the device line, in order.
 const Lines kSetUpSteps = {
     L"Initializing data archive...", L"Loading localized resources...", L"Creating game objects...",
-    L"Loading game data...",         L"Loading localized strings...",
+    L"Loading game data...",         L"Loading localized strings...",   L"Loading global declarations...",
 };
 
 std::string ReadBytes(const fs::path& path) {
@@ -84,6 +86,7 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
     Lines logged;
     {
         CGame game;
+        g_gameData = &game; // as the program entry does
         game.ForceNullDriver(true);
         game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
         game.SetUp();
@@ -119,6 +122,32 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
         EXPECT_EQ(vek::GetRandomGenerator()->GetSeed(), kRandomSeed);
         EXPECT_EQ(vek::GetRandomGenerator()->Next(), 20952);
 
+        // The game scripts: the global declarations, the bank's conversation,
+        // the game's side installed.
+        EXPECT_EQ(GetScriptGame(), &game);
+        EXPECT_EQ(CScript::GetGlobalScript(), &Globals().GetDeclarations());
+        const CVariable* supplies = Globals().GetDeclarations().FindVariable(L"StartSupplies", false);
+        ASSERT_NE(supplies, nullptr);
+        EXPECT_EQ(supplies->GetValue(), 1);
+        ASSERT_NE(game.GetBankScript(), nullptr);
+        EXPECT_TRUE(game.GetBankScript()->IsDialogScript());
+        // A conversation in the game's own window, in the display language;
+        // with no window to click in, the player's answer is none.
+        game.GetDialog().RunScript(*game.GetBankScript());
+        EXPECT_EQ(game.GetDialog().GetText(), L"Welcome to the counting house. Your gold is safe here.");
+        ASSERT_EQ(game.GetDialog().GetAnswerButtons().size(), 4u);
+        EXPECT_EQ(game.GetDialog().GetAnswerButtons()[3].label, L"Nothing, thank you.");
+        EXPECT_EQ(game.GetDialog().GetEndLabel(), L"End conversation");
+        EXPECT_EQ(game.GetKeepInputMode(), 0);
+        game.KeepInputMode();
+        EXPECT_EQ(game.GetKeepInputMode(), 1);
+        const size_t lines = logged.size();
+        game.Cure();
+        game.BankTransaction(nullptr, 2);
+        EXPECT_EQ(Lines(logged.begin() + static_cast<std::ptrdiff_t>(lines), logged.end()),
+                  (Lines{L"Not available yet: the healer's cure", L"Not available yet: the bank's withdrawal"}));
+        logged.resize(lines);
+
         // The library's texts for the player reach "error.log".
         ASSERT_NE(vek::GetMessageDisplay(), nullptr);
         vek::CException(L"Test", L"SetUpTest", 1, L"shown").Display();
@@ -130,6 +159,8 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
         EXPECT_EQ(GetIrrDevice(), nullptr);
         EXPECT_EQ(vek::GetMessageDisplay(), nullptr);
         EXPECT_EQ(vek::GetRandomGenerator(), nullptr);
+        EXPECT_EQ(GetScriptGame(), nullptr);
+        EXPECT_EQ(CScript::GetGlobalScript(), nullptr);
         EXPECT_FALSE(DataArchive().IsReady());
         EXPECT_EQ(DataArchive().GetDevice(), nullptr);
     }
@@ -168,6 +199,7 @@ TEST(GameSetUp, FromTheDataArchive) {
     Lines logged;
     {
         CGame game;
+        g_gameData = &game;
         game.ForceNullDriver(true);
         game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
         try {

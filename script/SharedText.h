@@ -1,0 +1,91 @@
+#pragma once
+// An immutable text of UTF-16 units that its copies share: the names and
+// texts of parsed commands and expression nodes. They repeat a great deal (a
+// variable is named by every command that uses it), so a parse keeps each
+// distinct text once (CSharedTextPool) and a command holds one pointer per
+// text. The program runs on one thread; the sharing is not made for more.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+class CSharedText {
+public:
+    CSharedText() noexcept = default;
+    CSharedText(const std::wstring& text) : CSharedText(text.data(), text.size()) {}
+    CSharedText(const wchar_t* text) : CSharedText(std::wstring_view(text)) {}
+    CSharedText(std::wstring_view text) : CSharedText(text.data(), text.size()) {}
+    CSharedText(const wchar_t* data, size_t length);
+    CSharedText(const CSharedText& other) noexcept : m_block(other.m_block) { Hold(); }
+    CSharedText(CSharedText&& other) noexcept : m_block(other.m_block) { other.m_block = nullptr; }
+    CSharedText& operator=(const CSharedText& other) noexcept;
+    CSharedText& operator=(CSharedText&& other) noexcept;
+    ~CSharedText() { Release(); }
+
+    bool empty() const { return m_block == nullptr; }
+    size_t size() const { return m_block ? m_block->length : 0; }
+    wchar_t operator[](size_t index) const {
+        return m_block->wide ? static_cast<wchar_t>(m_block->Wide()[index])
+                             : static_cast<wchar_t>(m_block->Narrow()[index]);
+    }
+    wchar_t back() const { return (*this)[size() - 1]; }
+    std::wstring str() const { return std::wstring(*this); }
+    // The same for every copy of this text (null when empty).
+    const void* Identity() const { return m_block; }
+    // Into a string that keeps its storage.
+    void AssignTo(std::wstring& text) const;
+    operator std::wstring() const;
+
+    friend bool operator==(const CSharedText& a, const CSharedText& b);
+    friend bool operator==(const CSharedText& a, std::wstring_view b) { return a.Equals(b); }
+    friend bool operator==(const CSharedText& a, const std::wstring& b) { return a.Equals(b); }
+    friend bool operator==(const CSharedText& a, const wchar_t* b) { return a.Equals(std::wstring_view(b)); }
+    bool Equals(std::wstring_view text) const;
+
+    friend std::wstring operator+(const CSharedText& a, std::wstring_view b) { return a.str().append(b); }
+    friend std::wstring operator+(std::wstring_view a, const CSharedText& b) { return std::wstring(a) + b.str(); }
+    friend std::wstring operator+(const CSharedText& a, const wchar_t* b) { return a + std::wstring_view(b); }
+    friend std::wstring operator+(const wchar_t* a, const CSharedText& b) { return std::wstring_view(a) + b; }
+
+private:
+    // The units follow the block: 16 bits each, or 32 bits each ("wide")
+    // for the rare text with a unit that 16 bits do not hold.
+    struct TBlock {
+        uint32_t references;
+        uint32_t length : 31;
+        uint32_t wide : 1;
+        const char16_t* Narrow() const { return reinterpret_cast<const char16_t*>(this + 1); }
+        const char32_t* Wide() const { return reinterpret_cast<const char32_t*>(this + 1); }
+    };
+    void Hold() const {
+        if (m_block) {
+            ++m_block->references;
+        }
+    }
+    void Release();
+
+    TBlock* m_block = nullptr;
+};
+
+// The distinct texts of one parse: equal texts come out as one shared text.
+class CSharedTextPool {
+public:
+    CSharedText Intern(std::wstring_view text);
+    CSharedText Intern(const std::wstring& text) { return Intern(std::wstring_view(text)); }
+    CSharedText Intern(const CSharedText& text);
+    void Clear() { m_texts.clear(); }
+
+private:
+    struct THash {
+        using is_transparent = void;
+        size_t operator()(std::wstring_view text) const;
+        size_t operator()(const CSharedText& text) const;
+    };
+    struct TEqual {
+        using is_transparent = void;
+        bool operator()(const CSharedText& a, const CSharedText& b) const { return a == b; }
+        bool operator()(std::wstring_view a, const CSharedText& b) const { return b.Equals(a); }
+        bool operator()(const CSharedText& a, std::wstring_view b) const { return a.Equals(b); }
+    };
+    std::unordered_set<CSharedText, THash, TEqual> m_texts;
+};
