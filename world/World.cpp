@@ -302,6 +302,11 @@ CLoc& CWorld::Adopt(std::unique_ptr<CLoc> loc, uint16_t firstX, uint16_t firstY)
     return *m_locations.back();
 }
 
+void CWorld::Discard(const CLoc* loc) {
+    // Preparing may have made other locations meanwhile: not the last one.
+    std::erase_if(m_locations, [&](const std::unique_ptr<CLoc>& owned) { return owned.get() == loc; });
+}
+
 CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
     grid.At(x, y); // a cell outside is the grid's error
     const vek::TPoint first = FindLocStart(x, y);
@@ -321,7 +326,7 @@ CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
     } catch (...) {
         // A location that could not be prepared is not kept half made.
         BindBlock(nullptr, firstX, firstY);
-        m_locations.pop_back();
+        Discard(&loc);
         throw;
     }
     return loc;
@@ -509,7 +514,7 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
         level.siteCell = {x, y};
         arrival = m_siteLevelMaker(site, level);
     } catch (...) {
-        m_locations.pop_back();
+        Discard(&site);
         size_t i = 0;
         for (uint16_t cy = blockY; cy < blockY + rows; ++cy) {
             for (uint16_t cx = blockX; cx < blockX + columns; ++cx) {

@@ -318,6 +318,8 @@ private:
     // Binds the location to the cells of its block; owned by the world.
     CLoc& Adopt(std::unique_ptr<CLoc> loc, uint16_t firstX, uint16_t firstY);
     void BindBlock(CLoc* loc, uint16_t firstX, uint16_t firstY);
+    // Deletes one location that is bound to no cell.
+    void Discard(const CLoc* loc);
     void DeleteLocations();
     // A bad world file: code 5 naming it.
     [[noreturn]] static void FailFile(const std::wstring& path, const std::wstring& details, int32_t line);

@@ -315,6 +315,22 @@ TEST_F(WorldSite, SiteTakesTheFirstFreeHiddenBlock) {
     EXPECT_EQ(m_world.GetLocationCount(), 3u);
 }
 
+// A maker that makes another location before it fails: that one stays.
+TEST_F(WorldSite, FailingLevelLeavesWhatItMadeMeanwhile) {
+    Place(0, 0, L"mill.map", L"millpond");
+    m_world.SetSiteLevelMaker([this](CLoc&, const TSiteLevel&) -> vek::TPoint {
+        m_world.LoadLocAt(0, 0);
+        throw vek::CException(L"test", L"test", 1, L"no level");
+    });
+    EXPECT_THROW(m_world.CreateDungeonSite(20, 15, 1, L"mill", 2, 2), vek::CException);
+    EXPECT_EQ(m_world.GetLocationCount(), 2u);
+    ASSERT_NE(m_world.grid.At(0, 0).loc, nullptr);
+    EXPECT_EQ(m_world.grid.At(0, 0).loc->GetWorldCell(), &m_world.grid.At(0, 0));
+    EXPECT_EQ(m_world.grid.At(2, 0).loc, nullptr);
+    EXPECT_EQ(m_world.grid.At(2, 0).fileName, L"");
+    EXPECT_EQ(m_world.NextDungeonSiteNumber(), 1u);
+}
+
 TEST_F(WorldSite, NumbersGoOnAfterTheWorldIsReadAgain) {
     m_world.CreateDungeonSite(20, 15, 2, L"mill", 6, 7);
     m_world.CreateDungeonSite(20, 15, 2, L"mill", 6, 8);
