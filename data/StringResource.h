@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vek {
@@ -76,6 +77,9 @@ public:
     // world's loader stores them so; region identifiers are taken as given.
     // The first name stored for an identifier stays.
     void AddPlaceName(const std::wstring& id, const std::wstring& name);
+    // All place names at once, replacing those there were.
+    void SetPlaceNames(std::map<std::wstring, std::wstring> names) { m_placeNames = std::move(names); }
+    const std::map<std::wstring, std::wstring>& GetPlaceNames() const { return m_placeNames; }
     // Empty text when absent; the warning is logged unless quiet.
     std::wstring GetLocName(const std::wstring& locationId, bool quiet) const;
     // No location, or no name for its region: empty text (the latter logged).

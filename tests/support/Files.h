@@ -41,16 +41,22 @@ std::optional<E> Thrown(const std::function<void()>& action) {
     return std::nullopt;
 }
 
-// An empty folder of the test's own under the temporary folder, removed afterwards.
+// An empty folder of the running test's own under the temporary folder
+// (tests run side by side).
+inline std::filesystem::path MakeScratchFolder() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) /
+        (std::string("morvheld_") + info->test_suite_name() + "_" + info->name() + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Such a folder, removed afterwards.
 class ScratchFolder : public testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::path(testing::TempDir()) / (std::string("morvheld_") + info->test_suite_name() + "_" +
-                                                             info->name() + "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-    }
+    void SetUp() override { m_dir = MakeScratchFolder(); }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::filesystem::path m_dir;
 };

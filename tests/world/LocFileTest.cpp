@@ -12,6 +12,7 @@
 #include "VEKLib/Stream.h"
 #include "platform/File.h"
 #include "platform/Utf8.h"
+#include "tests/support/Files.h"
 #include "tests/world/LocFixture.h"
 #include "world/Loc.h"
 
@@ -26,12 +27,7 @@ class LocFile : public worldtest::GameFixture {
 protected:
     void SetUp() override {
         GameFixture::SetUp();
-        // Tests run side by side: each has a folder of its own.
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::path(testing::TempDir()) / (std::string("morvheld_") + info->test_suite_name() + "_" +
-                                                             info->name() + "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
+        m_dir = testsupport::MakeScratchFolder();
     }
     void TearDown() override {
         std::filesystem::remove_all(m_dir);

@@ -7,7 +7,7 @@
 #include "data/DataArchive.h"
 #include "data/Globals.h"
 #include "tests/support/Files.h"
-#include "tests/world/LocFixture.h"
+#include "tests/world/GameFolder.h"
 #include "world/Loc.h"
 
 // The sample locations as the game finds them in its folder: loose files in
@@ -16,23 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SampleMaps : public worldtest::GameFixture {
+class SampleMaps : public worldtest::GameFolder {
 protected:
-    void SetUp() override {
-        GameFixture::SetUp();
-        m_cwd = fs::current_path();
-        fs::current_path(MORVHELD_GAME_DIR);
-    }
-    void TearDown() override {
-        DataArchive().Reset();
-        SetArchiveInUse(false);
-        if (m_device != nullptr) {
-            m_device->drop();
-        }
-        fs::current_path(m_cwd);
-        GameFixture::TearDown();
-    }
-
     // The record as read from the file, written out again.
     worldtest::Bytes Resaved(const std::wstring& name) {
         CLoc loc;
@@ -41,9 +26,6 @@ protected:
         loc.SaveToFile(L"", false);
         return worldtest::Written();
     }
-
-    fs::path m_cwd;
-    irr::IrrlichtDevice* m_device = nullptr;
 };
 
 TEST_F(SampleMaps, LooseFilesLoadAsMade) {
@@ -75,13 +57,7 @@ TEST_F(SampleMaps, ArchiveHoldsTheSameFiles) {
     const worldtest::Bytes mill = Resaved(L"mill.map");
     const worldtest::Bytes cellar = Resaved(L"cellar.map");
 
-    m_device = irr::createDevice(irr::video::EDT_NULL);
-    ASSERT_NE(m_device, nullptr);
-    m_device->getLogger()->setLogLevel(irr::ELL_NONE);
-    DataArchive().SetDevice(m_device);
-    SetArchiveInUse(true);
-    DataArchive().Init(L"Morvheld.dat");
-    ASSERT_TRUE(DataArchive().IsReady());
+    UseArchive();
     EXPECT_EQ(Resaved(L"mill.map"), mill);
     EXPECT_EQ(Resaved(L"cellar.map"), cellar);
 }
