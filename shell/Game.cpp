@@ -13,6 +13,7 @@
 #include "data/DataArchive.h"
 #include "data/GameTests.h"
 #include "data/IrrWrap.h"
+#include "shell/IrrDisplay.h"
 #include "shell/MessageDisplay.h"
 
 CGame* g_game = nullptr;
@@ -68,6 +69,9 @@ void CGame::SetUp() {
     Log(L"Loading localized resources...");
     m_skillNames = m_strings.LoadGameStrings(langScript, lang);
 
+    Log(L"Loading graphics...");
+    LoadMapSprites(m_sprites);
+
     Log(L"Creating game objects...");
     m_random = std::make_unique<vek::CStdRand>();
     vek::SetRandomGenerator(m_random.get());
@@ -86,9 +90,17 @@ void CGame::SetUp() {
     CDefinitionTables displaySet = scriptSet;
     displaySet.Load(lang, true);
     m_tables[kDisplayTables] = std::move(displaySet);
+
+    if (driverType != irr::video::EDT_NULL) {
+        SetDisplay(std::make_unique<CIrrDisplay>(*this));
+    }
 }
 
 void CGame::ShutDown() {
+    // The window's display goes with the window; one a caller installed stays.
+    if (dynamic_cast<CIrrDisplay*>(&GetDisplay()) != nullptr) {
+        SetDisplay(nullptr);
+    }
     if (m_messageDisplay != nullptr && vek::GetMessageDisplay() == m_messageDisplay.get()) {
         vek::SetMessageDisplay(nullptr);
     }
@@ -100,7 +112,8 @@ void CGame::ShutDown() {
     if (m_device == nullptr) {
         return;
     }
-    // The archive is taken off the device's file system while it still lives.
+    // Textures and the archive are given back while the device still lives.
+    ReleaseMapSprites(m_sprites);
     if (DataArchive().GetDevice() == m_device) {
         DataArchive().Reset();
         SetArchiveInUse(false);
