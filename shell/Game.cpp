@@ -13,8 +13,10 @@
 #include "data/DataArchive.h"
 #include "data/GameTests.h"
 #include "data/IrrWrap.h"
+#include "rules/Hero.h"
 #include "shell/IrrDisplay.h"
 #include "shell/MessageDisplay.h"
+#include "world/Loc.h"
 
 CGame* g_game = nullptr;
 
@@ -31,6 +33,7 @@ std::wstring Text(CMorvheldConfig& config, const wchar_t* key) { return config.F
 CGame::CGame() = default;
 
 CGame::~CGame() {
+    Clear();
     ShutDown();
     if (g_game == this) {
         g_game = nullptr;

@@ -4,8 +4,10 @@
 // keeps it in g_game.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "data/GameData.h"
+#include "shell/MainLoop.h"
 #include "shell/MapView.h"
 
 namespace irr {
@@ -25,7 +27,7 @@ class CGame : public CGameData {
 public:
     // Nothing global is touched until SetUp.
     CGame();
-    // ShutDown; forgets g_game when it points here.
+    // Clear and ShutDown; forgets g_game when it points here.
     ~CGame() override;
 
     // --- Set-up ----------------------------------------------------------------
@@ -52,6 +54,18 @@ public:
     irr::IrrlichtDevice* GetDevice() const { return m_device; }
     irr::video::IVideoDriver* GetDriver() const;
 
+    // --- Playing (MainLoop.cpp, SampleLocation.cpp) ---------------------------------------
+    // One step of the main loop; false once the game has ended.
+    bool Step();
+    // The main loop's clock; null puts the system's back.
+    void SetFrameClock(std::unique_ptr<IFrameClock> clock);
+    // Until a new game exists: the location file of the location folder,
+    // every cell explored, current, with a hero placed at random on it, and
+    // the view centred on him; the game state becomes kStateGame. What the
+    // game held is let go first, so a file that cannot be read leaves none.
+    void ShowSampleLocation(const std::wstring& fileName);
+    // Lets go of the location and the hero that the game holds.
+    void Clear();
     // The map's sprite sheets, loaded at set-up.
     const TMapSprites& GetMapSprites() const { return m_sprites; }
 
@@ -63,6 +77,9 @@ private:
     bool m_setUpStarted = false;
 
     TMapSprites m_sprites;
+    std::unique_ptr<IFrameClock> m_frameClock = std::make_unique<CSystemFrameClock>();
+    std::unique_ptr<CLoc> m_sampleLoc;
+    std::unique_ptr<CHero> m_ownHero;
 };
 
 // The one game object; null while there is none.
