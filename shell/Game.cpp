@@ -14,10 +14,13 @@
 #include "data/GameTests.h"
 #include "data/Globals.h"
 #include "data/IrrWrap.h"
+#include "rules/Hero.h"
 #include "script/Script.h"
 #include "script/ScriptException.h"
+#include "shell/IrrDisplay.h"
 #include "shell/MessageDisplay.h"
 #include "shell/ScriptGlobals.h"
+#include "world/Loc.h"
 
 CGame* g_game = nullptr;
 
@@ -34,6 +37,7 @@ std::wstring Text(CMorvheldConfig& config, const wchar_t* key) { return config.F
 CGame::CGame() = default;
 
 CGame::~CGame() {
+    Clear();
     ShutDown();
     if (g_game == this) {
         g_game = nullptr;
@@ -72,6 +76,9 @@ void CGame::SetUp() {
     Log(L"Loading localized resources...");
     m_skillNames = m_strings.LoadGameStrings(langScript, lang);
 
+    Log(L"Loading graphics...");
+    LoadMapSprites(m_sprites);
+
     Log(L"Creating game objects...");
     m_random = std::make_unique<vek::CStdRand>();
     vek::SetRandomGenerator(m_random.get());
@@ -96,6 +103,10 @@ void CGame::SetUp() {
     SetScriptGame(this);
     Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
     LoadBankScript();
+
+    if (driverType != irr::video::EDT_NULL) {
+        SetDisplay(std::make_unique<CIrrDisplay>(*this));
+    }
 }
 
 void CGame::LoadBankScript() {
@@ -121,6 +132,10 @@ void CGame::ShutDown() {
         CScript::SetGlobalScript(nullptr);
     }
     m_bankScript.reset();
+    // The window's display goes with the window; one a caller installed stays.
+    if (dynamic_cast<CIrrDisplay*>(&GetDisplay()) != nullptr) {
+        SetDisplay(nullptr);
+    }
     if (m_messageDisplay != nullptr && vek::GetMessageDisplay() == m_messageDisplay.get()) {
         vek::SetMessageDisplay(nullptr);
     }
@@ -132,7 +147,8 @@ void CGame::ShutDown() {
     if (m_device == nullptr) {
         return;
     }
-    // The archive is taken off the device's file system while it still lives.
+    // Textures and the archive are given back while the device still lives.
+    ReleaseMapSprites(m_sprites);
     if (DataArchive().GetDevice() == m_device) {
         DataArchive().Reset();
         SetArchiveInUse(false);

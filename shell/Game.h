@@ -5,9 +5,12 @@
 // words). The program entry makes it and keeps it in g_game.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "data/GameData.h"
 #include "script/ScriptGame.h"
+#include "shell/MainLoop.h"
+#include "shell/MapView.h"
 #include "windows/Dialog.h"
 
 namespace irr {
@@ -27,22 +30,24 @@ class CGame : public CGameData, public IScriptGame {
 public:
     // Nothing global is touched until SetUp.
     CGame();
-    // ShutDown; forgets g_game when it points here.
+    // Clear and ShutDown; forgets g_game when it points here.
     ~CGame() override;
 
     // --- Set-up ----------------------------------------------------------------
     // Reads the configuration, creates the device, sets up the data archive
-    // (loose files with "force_files"), loads the strings in both languages,
-    // installs the random generator and the message display, and loads the
-    // definition tables: the script language's set without the count check,
-    // the heroes, then the display language's set with it; then the global
-    // declarations and the bank's conversation ("bank.u"), whose script
-    // errors are shown and passed over. Once per game object (CException
-    // otherwise). Whatever a failure leaves set up is released by ShutDown.
+    // (loose files with "force_files"), loads the strings in both languages
+    // and the map's sprite sheets, installs the random generator and the
+    // message display, and loads the definition tables: the script
+    // language's set without the count check, the heroes, then the display
+    // language's set with it; then the global declarations and the bank's
+    // conversation ("bank.u"), whose script errors are shown and passed over.
+    // With a window, the window's display takes over. Once per game object
+    // (CException otherwise). Whatever a failure leaves set up is released
+    // by ShutDown.
     void SetUp();
-    // Takes back what SetUp installed: the game scripts' side of the game,
-    // the message display and the random generator, the archive (while the
-    // device still lives), then the device.
+    // Takes back what SetUp installed: the display, the game scripts' side of
+    // the game, the message display and the random generator, the sprites and
+    // the archive (while the device still lives), then the device.
     void ShutDown();
     // The null driver whatever the configuration says (no window opens).
     void ForceNullDriver(bool force) { m_forceNullDriver = force; }
@@ -71,6 +76,21 @@ public:
     uint8_t GetKeepInputMode() const { return m_keepInputMode; }
     void SetKeepInputMode(uint8_t keep) { m_keepInputMode = keep; }
 
+    // --- Playing (MainLoop.cpp, SampleLocation.cpp) ---------------------------------------
+    // One step of the main loop; false once the game has ended.
+    bool Step();
+    // The main loop's clock; null puts the system's back.
+    void SetFrameClock(std::unique_ptr<IFrameClock> clock);
+    // Until a new game exists: the location file of the location folder,
+    // every cell explored, current, with a hero placed at random on it, and
+    // the view centred on him; the game state becomes kStateGame. What the
+    // game held is let go first, so a file that cannot be read leaves none.
+    void ShowSampleLocation(const std::wstring& fileName);
+    // Lets go of the location and the hero that the game holds.
+    void Clear();
+    // The map's sprite sheets, loaded at set-up.
+    const TMapSprites& GetMapSprites() const { return m_sprites; }
+
 private:
     void LoadBankScript();
 
@@ -82,6 +102,11 @@ private:
     CDialog m_dialog;
     std::unique_ptr<CScript> m_bankScript;
     uint8_t m_keepInputMode = 0;
+
+    TMapSprites m_sprites;
+    std::unique_ptr<IFrameClock> m_frameClock = std::make_unique<CSystemFrameClock>();
+    std::unique_ptr<CLoc> m_sampleLoc;
+    std::unique_ptr<CHero> m_ownHero;
 };
 
 // The one game object; null while there is none.

@@ -12,6 +12,7 @@
 #include "platform/Utf8.h"
 #include "shell/CommandLine.h"
 #include "shell/Game.h"
+#include "shell/MainLoop.h"
 
 int main(int argc, char** argv) {
     GlobalExceptionHandler().Initialize();
@@ -41,8 +42,7 @@ int main(int argc, char** argv) {
         }
         game.GetConfig().Load();
         game.SetUp();
-        game.Log(L"Set-up done; there is no main loop yet.");
-        game.ShutDown();
+        return RunGame(game);
     } catch (const vek::CException& e) {
         vek::ConsoleErr() << e.GetText() << std::endl;
         return 1;

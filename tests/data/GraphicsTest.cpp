@@ -16,6 +16,7 @@
 #include "data/DataArchive.h"
 #include "data/IrrWrap.h"
 #include "platform/Utf8.h"
+#include "tests/support/Display.h"
 
 namespace {
 
@@ -281,32 +282,10 @@ TEST_F(Graphics, NothingToDrawWithoutDevice) {
 
 // --- On a display (run under xvfb-run) --------------------------------------------
 
-// A window opens: DISPLAY names a server that answers.
-bool DisplayOpens() {
-    static const bool opens = [] {
-        if (!HaveDisplay()) {
-            return false;
-        }
-        try {
-            CreateIrrDevice(irr::video::EDT_BURNINGSVIDEO, false, false)->drop();
-            return true;
-        } catch (const vek::CException&) {
-            return false;
-        }
-    }();
-    return opens;
-}
-
 class GraphicsDisplay : public Graphics {
 protected:
     void SetUp() override {
-        if (!DisplayOpens()) {
-            // The run under xvfb-run asks for the display, so a broken one fails.
-            if (std::getenv("MORVHELD_REQUIRE_DISPLAY") != nullptr) {
-                FAIL() << "no display";
-            }
-            GTEST_SKIP() << "no display (run under xvfb-run)";
-        }
+        MORVHELD_NEED_DISPLAY();
         Graphics::SetUp();
     }
 };

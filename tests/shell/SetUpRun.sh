@@ -10,7 +10,7 @@ output=$(env -u DISPLAY "$program" 2>&1) || { echo "exit code $?"; echo "$output
 printf '%s\n' "$output" | awk '
     BEGIN {
         n = split("Video driver: |Initializing data archive...|Loading localized resources...|" \
-                  "Creating game objects...|Loading game data...|Loading localized strings...|" \
+                  "Loading graphics...|Creating game objects...|Loading game data...|Loading localized strings...|" \
                   "Loading global declarations...", step, "|")
         next_step = 1
     }

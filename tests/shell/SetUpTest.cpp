@@ -25,11 +25,13 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::wstring>;
 
 const fs::path kSampleData = fs::path(__FILE__).parent_path().parent_path().parent_path() / "Data";
+const fs::path kSampleGraphics = kSampleData.parent_path() / "Graphics";
 
 // The steps after the device line, in order.
 const Lines kSetUpSteps = {
-    L"Initializing data archive...", L"Loading localized resources...", L"Creating game objects...",
-    L"Loading game data...",         L"Loading localized strings...",   L"Loading global declarations...",
+    L"Initializing data archive...",   L"Loading localized resources...", L"Loading graphics...",
+    L"Creating game objects...",       L"Loading game data...",           L"Loading localized strings...",
+    L"Loading global declarations...",
 };
 
 std::string ReadBytes(const fs::path& path) {
@@ -51,6 +53,7 @@ protected:
                 fs::create_symlink(entry.path(), m_root / "Data" / entry.path().filename());
             }
         }
+        fs::create_directory_symlink(kSampleGraphics, m_root / "Graphics");
         fs::current_path(m_root);
     }
     void TearDown() override {

@@ -1,0 +1,98 @@
+#include "shell/MainLoop.h"
+
+#include <irrlicht.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/Time.h"
+#include "rules/Hero.h"
+#include "shell/Game.h"
+#include "world/Loc.h"
+
+namespace {
+
+// Until a new game exists, a window shows the first of the sample maps.
+constexpr wchar_t kSampleLocation[] = L"cellar.map";
+
+// The main loop's questions, answered by the game and its device.
+class CGameLoop final : public IMainLoopGame {
+public:
+    explicit CGameLoop(CGame& game) : m_game(game) {}
+
+    bool RunDevice() override { return m_game.GetDevice() != nullptr && m_game.GetDevice()->run(); }
+    bool IsWindowActive() override { return m_game.GetDevice()->isWindowActive(); }
+    bool IsQuitting() override { return m_game.GetState() == kStateExiting; }
+    void DrawFrame() override { m_game.Draw(); }
+    void End() override {
+        m_game.Clear();
+        m_game.GetDevice()->closeDevice();
+    }
+
+private:
+    CGame& m_game;
+};
+
+} // namespace
+
+uint32_t CSystemFrameClock::Now() { return platform::TickCount(); }
+
+void CSystemFrameClock::Sleep(uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock) {
+    const uint32_t start = clock.Now();
+    if (!game.RunDevice()) {
+        return false;
+    }
+    // The events just handled may have asked to quit: no frame after that.
+    if (game.IsQuitting()) {
+        game.End();
+        return false;
+    }
+    if (!game.IsWindowActive()) {
+        clock.Sleep(kIdleMilliseconds);
+        return true;
+    }
+    game.DrawFrame();
+    // Unsigned difference: right across the tick count's wrap.
+    const uint32_t elapsed = clock.Now() - start;
+    if (elapsed < kFrameMilliseconds) {
+        clock.Sleep(kFrameMilliseconds - elapsed);
+    }
+    return true;
+}
+
+bool CGame::Step() {
+    CGameLoop loop(*this);
+    return RunMainLoopStep(loop, *m_frameClock);
+}
+
+void CGame::SetFrameClock(std::unique_ptr<IFrameClock> clock) {
+    m_frameClock = clock != nullptr ? std::move(clock) : std::make_unique<CSystemFrameClock>();
+}
+
+void CGame::Clear() {
+    SetCurrentLoc(nullptr);
+    SetCurrentLocExitTime(std::nullopt);
+    SetHero(nullptr);
+    // The list points into the locations' creatures.
+    m_npcs.clear();
+    m_sampleLoc.reset();
+    m_ownHero.reset();
+}
+
+int RunGame(CGame& game) {
+    irr::video::IVideoDriver* driver = game.GetDriver();
+    if (driver == nullptr || driver->getDriverType() == irr::video::EDT_NULL) {
+        game.Log(L"Set-up done; without a display no game runs yet.");
+        game.ShutDown();
+        return 0;
+    }
+    game.ShowSampleLocation(kSampleLocation);
+    while (game.Step()) {
+    }
+    game.ShutDown();
+    return 0;
+}

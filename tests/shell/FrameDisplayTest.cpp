@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <irrlicht.h>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "VEKLib/Exception.h"
+#include "data/DataArchive.h"
+#include "data/IrrWrap.h"
+#include "platform/Utf8.h"
+#include "rules/Hero.h"
+#include "rules/Monster.h"
+#include "shell/Game.h"
+#include "shell/IrrDisplay.h"
+#include "tests/support/Display.h"
+#include "world/Loc.h"
+
+// One frame of a sample location drawn in a real window (run under
+// xvfb-run), checked pixel by pixel against the sprite sheets.
+namespace {
+
+namespace fs = std::filesystem;
+using irr::video::SColor;
+
+constexpr irr::u32 kCell = 32;
+const SColor kBlack(255, 0, 0, 0);
+// The colour without its alpha.
+constexpr irr::u32 kRgb = 0x00FFFFFF;
+
+std::string Rgb(SColor c) {
+    return std::to_string(c.getRed()) + "," + std::to_string(c.getGreen()) + "," + std::to_string(c.getBlue());
+}
+
+// A sheet as a picture: frames of 32 x 32 row by row, magenta see-through.
+class CSheet {
+public:
+    CSheet(irr::video::IVideoDriver* driver, const wchar_t* name) {
+        irr::io::IReadFile* file = DataArchive().GetIrrFile(std::wstring(L"Graphics/") + name);
+        m_image = driver->createImageFromFile(file);
+        file->drop();
+    }
+    ~CSheet() {
+        if (m_image != nullptr) {
+            m_image->drop();
+        }
+    }
+    CSheet(const CSheet&) = delete;
+    CSheet& operator=(const CSheet&) = delete;
+
+    bool Loaded() const { return m_image != nullptr; }
+    // The frame's texel; none where the key colour leaves it see-through.
+    std::optional<SColor> At(uint16_t frame, irr::u32 x, irr::u32 y) const {
+        const irr::u32 perRow = m_image->getDimension().Width / kCell;
+        const SColor c = m_image->getPixel((frame % perRow) * kCell + x, (frame / perRow) * kCell + y);
+        if (c.getRed() == 255 && c.getGreen() == 0 && c.getBlue() == 255) {
+            return std::nullopt;
+        }
+        return c;
+    }
+
+private:
+    irr::video::IImage* m_image = nullptr;
+};
+
+class ShellDisplay : public testing::Test {
+protected:
+    void SetUp() override {
+        MORVHELD_NEED_DISPLAY();
+        const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "game";
+        ASSERT_TRUE(fs::exists(folder / "Morvheld.dat")) << folder;
+        m_cwd = fs::current_path();
+        fs::current_path(folder);
+        m_game = std::make_unique<CGame>();
+        g_game = m_game.get();
+        g_gameData = m_game.get();
+        m_game->SetLogSink([](const std::wstring&) {});
+        m_game->SetUp();
+    }
+    void TearDown() override {
+        if (m_game != nullptr) {
+            m_game.reset();
+            fs::current_path(m_cwd);
+        }
+    }
+
+    // What the cell must show, pixel by pixel: each layer's frame over the
+    // one below, as the tables picture what the location holds there.
+    SColor Expected(const CLoc& loc, uint16_t x, uint16_t y, irr::u32 px, irr::u32 py) const {
+        const CDefinitionTables& tables = m_game->GetTables();
+        const CHero& hero = *m_game->GetHero();
+        const bool heroHere = hero.x == x && hero.y == y;
+        SColor colour = kBlack;
+        const auto over = [&](const CSheet& sheet, uint16_t frame) {
+            if (std::optional<SColor> texel = sheet.At(frame, px, py)) {
+                colour = *texel;
+            }
+        };
+        if (loc.GetExplored().At(x, y) != 0) {
+            const uint16_t tile = loc.GetTerrain().At(x, y);
+            if (tile < tables.terrain.size()) {
+                over(*m_sheets[kSheetTerrain], tables.terrain[tile].picindex);
+            }
+            const uint16_t object = loc.GetObjects().At(x, y);
+            if (object < tables.objects.size()) {
+                over(*m_sheets[kSheetObjects], tables.objects[object].picindex);
+            }
+            const TSpecialObject& special = loc.GetSpecialObjects().At(x, y);
+            if (special.active != 0 && special.appearance < tables.objects.size()) {
+                over(*m_sheets[kSheetObjects], tables.objects[special.appearance].picindex);
+            }
+            const std::vector<CItem>& pile = loc.GetItemPiles().At(x, y);
+            for (auto item = pile.rbegin(); item != pile.rend(); ++item) {
+                if (item->type < tables.items.size()) {
+                    over(*m_sheets[kSheetItems], tables.items[item->type].picindex);
+                    break;
+                }
+            }
+            for (const CMonster* creature : loc.GetCreatures()) {
+                if (creature != nullptr && creature->IsAlive() && creature->x == x && creature->y == y) {
+                    over(*m_sheets[kSheetMonsters], tables.monsters[creature->monsterType].picindex);
+                }
+            }
+        }
+        if (heroHere) {
+            over(*m_sheets[kSheetHeroes], tables.heroes[hero.heroInfo].pic);
+        }
+        return colour;
+    }
+
+    void LoadSheets() {
+        const wchar_t* const names[] = {L"terrain.png", L"objects.png", L"items.png", L"monsters.png", L"heroes.png"};
+        for (size_t i = 0; i < kSheetCount; ++i) {
+            m_sheets[i] = std::make_unique<CSheet>(m_game->GetDriver(), names[i]);
+            ASSERT_TRUE(m_sheets[i]->Loaded()) << platform::ToUtf8(names[i]);
+        }
+    }
+
+    fs::path m_cwd;
+    std::unique_ptr<CGame> m_game;
+    std::array<std::unique_ptr<CSheet>, kSheetCount> m_sheets;
+};
+
+TEST_F(ShellDisplay, FrameShowsTheLocationsTilesWhereTheMapSays) {
+    ASSERT_NE(dynamic_cast<CIrrDisplay*>(&m_game->GetDisplay()), nullptr);
+    ASSERT_EQ(m_game->GetDriver()->getDriverType(), irr::video::EDT_BURNINGSVIDEO);
+    LoadSheets();
+    for (const wchar_t* name : {L"mill.map", L"cellar.map"}) {
+        SCOPED_TRACE(platform::ToUtf8(name));
+        m_game->ShowSampleLocation(name);
+        CLoc& loc = *m_game->GetCurrentLoc();
+        ASSERT_EQ(loc.GetWidth(), kViewColumns);
+        ASSERT_EQ(loc.GetHeight(), kViewRows);
+        // A scatter of cells never seen, the hero's among them.
+        const CHero& hero = *m_game->GetHero();
+        for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+            for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+                if ((x + 2 * y) % 7 == 3 || (x == hero.x && y == hero.y)) {
+                    loc.GetExplored().At(x, y) = 0;
+                }
+            }
+        }
+
+        m_game->Draw();
+        irr::video::IImage* shot = m_game->GetDriver()->createScreenShot();
+        ASSERT_NE(shot, nullptr);
+        size_t lit = 0;
+        size_t wrong = 0;
+        std::string firstWrong;
+        for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+            for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+                for (irr::u32 py = 0; py < kCell; ++py) {
+                    for (irr::u32 px = 0; px < kCell; ++px) {
+                        const SColor want = Expected(loc, x, y, px, py);
+                        const SColor got = shot->getPixel(x * kCell + px, y * kCell + py);
+                        lit += (got.color & kRgb) != 0 ? 1 : 0;
+                        if (((got.color ^ want.color) & kRgb) != 0) {
+                            if (wrong++ == 0) {
+                                firstWrong = "cell " + std::to_string(x) + "," + std::to_string(y) + " pixel " +
+                                             std::to_string(px) + "," + std::to_string(py) + ": " + Rgb(got) +
+                                             " instead of " + Rgb(want);
+                            }
+                        }
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0u) << firstWrong;
+        // Not an empty frame: most of the view is lit.
+        EXPECT_GT(lit, size_t{kViewColumns * kViewRows * kCell * kCell} / 2);
+        // Nothing beyond the view.
+        EXPECT_EQ(Rgb(shot->getPixel(kViewColumns * kCell + 5, 10)), "0,0,0");
+        EXPECT_EQ(Rgb(shot->getPixel(10, kViewRows * kCell + 5)), "0,0,0");
+        shot->drop();
+    }
+}
+
+// The window's loop: an inactive window only naps; quitting closes it.
+TEST_F(ShellDisplay, QuittingEndsTheLoopAndClosesTheWindow) {
+    m_game->ShowSampleLocation(L"mill.map");
+    EXPECT_TRUE(m_game->Step());
+    m_game->SetState(kStateExiting);
+    EXPECT_FALSE(m_game->Step());
+    EXPECT_EQ(m_game->GetCurrentLoc(), nullptr);
+    EXPECT_FALSE(m_game->GetDevice()->run());
+}
+
+} // namespace
