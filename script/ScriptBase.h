@@ -631,7 +631,12 @@ private:
     // used again need not copy the name again; null otherwise.
     template <class TName>
     void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
-    void CutLocals(uint32_t count);
+    // The locals go back to count; what they stood for is looked up again.
+    void CutLocals(uint32_t count) {
+        for (; m_localCount > count; --m_localCount) {
+            m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
+        }
+    }
     // Indexes the declared variables again when they have changed.
     void CheckDeclared();
     void IndexDeclaredVariables();
