@@ -568,14 +568,14 @@ bool CScriptBase::ExecuteUnit() {
         if (value == std::numeric_limits<int64_t>::max()) {
             break;
         }
+        // Round again, with the loop's own scope innermost (it stays); the
+        // end of the loop takes the whole way.
         const int64_t next = value + 1;
-        const int32_t after = next <= link.value ? link.jump : m_current;
-        // Only when the innermost scope holds where the run goes on.
-        if (m_scopes.size() > m_scopeFloor && !ScopeStays(m_scopes.back(), after + 1)) {
+        if (next > link.value || m_scopes.size() <= m_scopeFloor || m_scopes.back().opener != link.jump) {
             break;
         }
         binding.variable->SetValue(next);
-        m_current = after;
+        m_current = link.jump;
         return true;
     }
     case kOpIf:
