@@ -63,7 +63,7 @@ bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) cons
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
     m_position = kEndOfText;
     m_symbolNames.emplace_back(); // symbol 0: no name
-    m_bindings.entries.emplace_back();
+    m_bindings.Add();
     StartRun();
     if (!path.empty()) {
         LoadFile(path);
@@ -254,7 +254,7 @@ uint32_t CScriptBase::Intern(const std::wstring& name) {
     const auto [it, added] = m_symbolIds.emplace(name, static_cast<uint32_t>(m_symbolNames.size()));
     if (added) {
         m_symbolNames.push_back(name);
-        m_bindings.entries.emplace_back();
+        m_bindings.Add();
     }
     return it->second;
 }
@@ -281,13 +281,24 @@ void CScriptBase::CheckDeclared() {
     const std::vector<CVariable>& variables = m_results.Variables();
     if (variables.size() != m_declaredIndexed || variables.data() != m_declaredData) {
         IndexDeclaredVariables();
-        ++m_epoch;
+        ForgetLookups();
     }
 }
 
 void CScriptBase::InvalidateLookups() {
     CheckDeclared();
-    ++m_epoch;
+    ForgetLookups();
+}
+
+void CScriptBase::ForgetLookups() {
+    m_bindings.ForgetOutside();
+    // A binding is valid while its epoch is the current one; 0 is never one.
+    if (++m_epoch == 0) {
+        for (TBinding& binding : m_bindings.entries) {
+            binding.epoch = 0;
+        }
+        m_epoch = 1;
+    }
 }
 
 CVariable* CScriptBase::LookupAgain(uint32_t symbol) {
@@ -312,7 +323,7 @@ CVariable* CScriptBase::LookupAgain(uint32_t symbol) {
         if (!variable) {
             return nullptr;
         }
-        m_outsideBindings.push_back(symbol);
+        m_bindings.ListOutside(symbol);
     }
     m_bindings.entries[symbol] = TBinding{variable, m_epoch};
     return variable;
@@ -323,10 +334,7 @@ void CScriptBase::FailMissing() { FailHere(kErrVariableNotFound, L"CScriptBase::
 void CScriptBase::AfterBuiltIn() {
     // A built-in may change what FindVariable finds outside this script, and
     // the declared variables.
-    for (uint32_t symbol : m_outsideBindings) {
-        m_bindings.entries[symbol].epoch = 0;
-    }
-    m_outsideBindings.clear();
+    m_bindings.ForgetOutside();
     CheckDeclared();
 }
 
@@ -376,63 +384,6 @@ void CScriptBase::VariableAssign(const std::wstring& name, int64_t value, bool f
         FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
     }
     AssignBySymbol(Intern(name), value, fromCall);
-}
-
-void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) {
-    CVariable* variable = Lookup(symbol);
-    if (!variable) {
-        FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
-    }
-    if (value < 0) {
-        FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
-    }
-    if (fromCall) {
-        // A super hands its result on like a call does.
-        const auto& commands = m_results.Commands();
-        const uint32_t kind =
-            m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
-        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
-            FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
-        }
-    }
-    variable->SetValue(value);
-}
-
-template <class TName>
-void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
-    if (m_localCount == m_locals.size()) {
-        const CVariable* before = m_locals.data();
-        m_locals.emplace_back();
-        m_localSymbols.push_back(0);
-        m_localSources.push_back(nullptr);
-        if (m_locals.data() != before) {
-            ++m_epoch; // every local moved
-        }
-    }
-    // A slot left by a closed scope keeps its name's storage, and the name
-    // itself when it came from the same place.
-    CVariable& slot = m_locals[m_localCount];
-    if (source == nullptr || m_localSources[m_localCount] != source) {
-        slot.SetName(name);
-        m_localSources[m_localCount] = source;
-    }
-    slot.SetKind(CVariable::kKindU32);
-    slot.SetValue(value);
-    slot.SetScope(-1, -1);
-    slot.SetScopeMark(CVariable::kNoScopeMark);
-    m_localSymbols[m_localCount] = symbol;
-    ++m_localCount;
-    // The new local hides whatever the name stood for.
-    m_bindings.entries[symbol] = TBinding{&slot, m_epoch};
-}
-
-template void CScriptBase::AddLocal(uint32_t, const std::wstring&, const void*, int64_t);
-template void CScriptBase::AddLocal(uint32_t, const CSharedText&, const void*, int64_t);
-
-void CScriptBase::CutLocals(uint32_t count) {
-    for (; m_localCount > count; --m_localCount) {
-        m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
-    }
 }
 
 void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t high) {
@@ -533,5 +484,5 @@ void CScriptBase::Load() {
     CountObject();
     // Names may have changed in place.
     IndexDeclaredVariables();
-    ++m_epoch;
+    ForgetLookups();
 }

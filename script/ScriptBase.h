@@ -7,8 +7,9 @@
 //
 // Parsing turns the text into a flat command list in which every command
 // carries its block depth; the checks after parsing tie blocks, loops,
-// labels and calls together. The interpreter then resolves names and jump
-// targets once (see Link), so a run never searches the command list.
+// labels and calls together. The first run resolves names and jump targets
+// once (see Link), so a run never searches the command list, and keeps where
+// names led until a binding can change (see Lookup).
 //
 // Calls run on the C++ stack: a user function's body runs in a loop of its
 // own inside ExecuteUserFunction and returns to the command that called it.
@@ -189,6 +190,8 @@ public:
     // A value handed to the next user-function call (as a u32 variable).
     virtual void AddVariable(const std::wstring& name, uint32_t low, uint32_t high = 0);
     // Locals, newest first, then (unless localsOnly) the declared variables.
+    // A derived script adds variables of its own behind these; a run asks it
+    // only for names the script does not hold itself.
     virtual CVariable* FindVariable(const std::wstring& name, bool localsOnly);
     // A declared variable of value 0; error 2 when the name is taken.
     void AddGlobalVariable(const std::wstring& name);
@@ -307,7 +310,6 @@ private:
     struct TCallFrame {
         // The calling command; the run goes on after it.
         int32_t returnCommand = 0;
-        uint32_t spare = 0;
         // 1 when the result goes into the receiving variable.
         uint8_t flag = 0;
         uint32_t receiver = 0;     // symbol of the receiving variable
@@ -388,17 +390,40 @@ private:
         CVariable* variable = nullptr;
         uint32_t epoch = 0;
     };
-    // The bindings hold pointers into the object itself: a copy starts with
-    // none (as many entries, none valid).
+    // The bindings by symbol, and the symbols bound through FindVariable
+    // (each listed once). They hold pointers into the object itself: a copy
+    // starts with none (as many entries, none valid).
     class CBindings {
     public:
         CBindings() = default;
-        CBindings(const CBindings& other) : entries(other.entries.size()) {}
+        CBindings(const CBindings& other) : entries(other.entries.size()), listed(other.listed.size(), 0) {}
         CBindings& operator=(const CBindings& other) {
             entries.assign(other.entries.size(), TBinding());
+            listed.assign(other.listed.size(), 0);
+            outside.clear();
             return *this;
         }
+        void Add() {
+            entries.emplace_back();
+            listed.push_back(0);
+        }
+        void ListOutside(uint32_t symbol) {
+            if (!listed[symbol]) {
+                listed[symbol] = 1;
+                outside.push_back(symbol);
+            }
+        }
+        // Forgets the bindings made through FindVariable.
+        void ForgetOutside() {
+            for (uint32_t symbol : outside) {
+                entries[symbol].epoch = 0;
+                listed[symbol] = 0;
+            }
+            outside.clear();
+        }
         std::vector<TBinding> entries;
+        std::vector<uint8_t> listed;
+        std::vector<uint32_t> outside;
     };
     struct TDefinitions {
         int32_t preferred = -1; // the overriding definition, else the last one
@@ -487,6 +512,7 @@ private:
     // Running (Execute.cpp).
     bool RunTopUnit();
     bool RunIf(uint32_t expression);
+    bool RunReturn(int32_t value);
     // ExecuteUnit for every command, without the budget's count.
     bool RunUnit();
     bool RunLoopEnd(const TCommand& brace);
@@ -530,7 +556,7 @@ private:
     // Compiling conditions (Link) and running the compiled ones.
     void CompileConditions();
     bool CompileCondition(const TNodeList& list, TCondition& condition);
-    uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    [[gnu::always_inline]] inline uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
     [[gnu::noinline]] uint64_t RunSteps(const TCondition& condition);
     uint64_t StepValue(uint32_t symbol);
     // A comparison step's answer.
@@ -592,6 +618,8 @@ private:
         return binding.epoch == m_epoch ? binding.variable : LookupAgain(symbol);
     }
     CVariable* LookupAgain(uint32_t symbol);
+    // Every binding made so far goes.
+    void ForgetLookups();
     CVariable& Require(uint32_t symbol) {
         CVariable* variable = Lookup(symbol);
         if (!variable) [[unlikely]] {
@@ -606,7 +634,12 @@ private:
     // used again need not copy the name again; null otherwise.
     template <class TName>
     void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
-    void CutLocals(uint32_t count);
+    // The locals go back to count; what they stood for is looked up again.
+    void CutLocals(uint32_t count) {
+        for (; m_localCount > count; --m_localCount) {
+            m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
+        }
+    }
     // Indexes the declared variables again when they have changed.
     void CheckDeclared();
     void IndexDeclaredVariables();
@@ -678,7 +711,6 @@ private:
     uint32_t m_linkLimit = 0; // commands below it may take their fast form
     CBindings m_bindings;     // by symbol
     uint32_t m_epoch = 1;
-    std::vector<uint32_t> m_outsideBindings; // symbols bound through FindVariable
 
     // Run state.
     std::vector<uint32_t> m_argumentPool;
