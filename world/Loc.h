@@ -291,6 +291,21 @@ public:
     bool FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
                  bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY);
 
+    // --- Random generation (LocPlacement.cpp) --------------------------------
+    // Random items by depth. On one cell: one item, or with a small chance
+    // two or three. Without a cell: every passable cell gets one with a
+    // chance of 2 in 101. Draws from the game's generator.
+    void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell);
+    // Creature groups by depth from the game's group table: 20 of them on
+    // free cells (passable, nobody there, no special object), or in site mode
+    // one on a free cell of the generated part away from the hero. A cell is
+    // drawn up to kEncounterCellDraws times, then drawn among the free ones;
+    // without one, no more groups are placed.
+    static constexpr int32_t kEncounterCellDraws = 1000;
+    void PlaceEncounters(float ratio, bool siteMode);
+    // Up to 12 patches of growing spots of two ingredients in 50 tries.
+    void PlaceIngredientPatches();
+
     // --- Debugging -----------------------------------------------------------------------------
     // Prints the path grid, coloured, on the console and returns the same
     // text without colours. Without a grid the path grid is first brought up
