@@ -1,8 +1,8 @@
 // The seams of WorldLinks.h, each doing the least that exists until the
-// work it stands for does: preparing a location only reads a fixed one from
-// its file (no script, no generation), entering only makes it the current
-// location and puts the hero on his cell, passages are found by their text,
-// and dungeon levels cannot be made.
+// work it stands for does: preparing a location reads a fixed one from its
+// file or generates a random one (no script yet), entering only makes it the
+// current location and puts the hero on his cell, passages are found by
+// their text, and a dungeon site's levels are generated.
 #include "world/WorldLinks.h"
 
 #include "VEKLib/Exception.h"
@@ -24,8 +24,8 @@ void PreloadWorldLoc(CLoc& loc) {
                               L"The location is not bound to a world cell: " + loc.GetOwnName());
     }
     if (cell->randomKind != kWorldFixed) {
-        throw vek::CException(L"CLoc::Preload", L"Loc", __LINE__,
-                              L"Random location '" + cell->name + L"' cannot be made: there is no generator.");
+        loc.GenerateLoc();
+        return;
     }
     if (cell->fileName.empty()) {
         throw vek::CException(L"CLoc::Preload", L"Loc", __LINE__,
@@ -94,7 +94,4 @@ bool FindWorldPortal(const CLoc& loc, const std::wstring& name, uint16_t& x, uin
     return false;
 }
 
-vek::TPoint GenerateSiteLevel(CLoc&, const TSiteLevel& level) {
-    throw vek::CException(L"CLoc::GenerateLocForSite", L"Genesis", __LINE__,
-                          L"Dungeon levels of " + level.siteLocation + L" cannot be made: there is no generator.");
-}
+vek::TPoint GenerateSiteLevel(CLoc& loc, const TSiteLevel& level) { return loc.GenerateLocForSite(level); }
