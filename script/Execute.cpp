@@ -38,6 +38,8 @@ enum : uint32_t {
     kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
     kOpElse,     // "else {"
     kOpBlockEnd, // the closing brace of another block (an else's)
+    kOpReturn,   // value: the value returned
+    kOpCall,     // a call command
 };
 
 // incr stops at the largest unsigned 32-bit value, decr at 0.
@@ -198,6 +200,11 @@ void CScriptBase::Link() {
         case kCmdCall:
         case kCmdUserCall:
             LinkCall(i, link);
+            link.op = kOpCall;
+            break;
+        case kCmdReturn:
+            link.op = kOpReturn;
+            link.value = command.argument;
             break;
         case kCmdSuper: {
             TCallSite site;
@@ -219,7 +226,7 @@ void CScriptBase::Link() {
     IndexDeclaredVariables();
     // Names of locals come from the pool and the commands, which may be new.
     std::fill(m_localSources.begin(), m_localSources.end(), nullptr);
-    ++m_epoch;
+    ForgetLookups();
     m_linkedCount = count;
     m_linkLimit = static_cast<uint32_t>(count);
 }
@@ -333,7 +340,7 @@ bool CScriptBase::CompileCondition(const TNodeList& list, TCondition& condition)
     return true;
 }
 
-uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNodeList& list) {
+inline uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNodeList& list) {
     // The common shapes straight away: one comparison, or two joined.
     const TStep* step = m_steps.data() + condition.first;
     switch (condition.shape) {
@@ -541,6 +548,10 @@ bool CScriptBase::ExecuteUnit() {
             break;
         }
         return true;
+    case kOpReturn:
+        return RunReturn(static_cast<int32_t>(link.value));
+    case kOpCall:
+        return RunCall(m_results.Commands()[m_current], link);
     default:
         break;
     }
@@ -631,9 +642,7 @@ bool CScriptBase::RunUnit() {
     case kCmdGoto:
         return RunGoto(link);
     case kCmdReturn:
-        m_returnValue = static_cast<int32_t>(command.argument);
-        Return();
-        return false;
+        return RunReturn(static_cast<int32_t>(command.argument));
     case kCmdFunction:
         // A definition met in the flow is stepped over.
         if (link.end < 0) {
@@ -832,11 +841,10 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     const bool resolved = offered != nullptr && offered->command == m_current &&
                           offered->preferOverriding == preferOverriding &&
                           (offered->name == &name || TNoCaseEqual()(*offered->name, name));
-    const THandoff handoff = resolved ? *offered : THandoff();
     if (resolved) {
         m_handoff = nullptr; // taken once
     }
-    int32_t definition = resolved ? handoff.definition : -1;
+    int32_t definition = resolved ? offered->definition : -1;
     if (definition < 0) {
         if (const TDefinitions* definitions = FindDefinitions(name)) {
             definition = preferOverriding ? definitions->preferred : definitions->plain;
@@ -859,14 +867,14 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     TCallFrame frame;
     frame.returnCommand = m_current;
     frame.flag = flag;
-    frame.receiver = flag == 0 ? 0 : (resolved && handoff.receiver != 0 ? handoff.receiver : Intern(receiver));
+    frame.receiver = flag == 0 ? 0 : (resolved && offered->receiver != 0 ? offered->receiver : Intern(receiver));
     frame.definition = definition;
     frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
     frame.localBase = m_localCount;
     frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
     if (resolved) {
-        for (uint32_t k = 0; k < handoff.count; ++k) {
-            m_argumentPool.push_back(handoff.values[k]);
+        for (uint32_t k = 0; k < offered->count; ++k) {
+            m_argumentPool.push_back(offered->values[k]);
         }
     } else {
         for (const std::wstring& text : m_valueStack) {
@@ -920,6 +928,12 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         }
     }
     return true;
+}
+
+bool CScriptBase::RunReturn(int32_t value) {
+    m_returnValue = value;
+    Return();
+    return false; // the run goes on after the calling command
 }
 
 void CScriptBase::Return() {

@@ -63,7 +63,7 @@ bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) cons
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
     m_position = kEndOfText;
     m_symbolNames.emplace_back(); // symbol 0: no name
-    m_bindings.entries.emplace_back();
+    m_bindings.Add();
     StartRun();
     if (!path.empty()) {
         LoadFile(path);
@@ -254,7 +254,7 @@ uint32_t CScriptBase::Intern(const std::wstring& name) {
     const auto [it, added] = m_symbolIds.emplace(name, static_cast<uint32_t>(m_symbolNames.size()));
     if (added) {
         m_symbolNames.push_back(name);
-        m_bindings.entries.emplace_back();
+        m_bindings.Add();
     }
     return it->second;
 }
@@ -281,13 +281,24 @@ void CScriptBase::CheckDeclared() {
     const std::vector<CVariable>& variables = m_results.Variables();
     if (variables.size() != m_declaredIndexed || variables.data() != m_declaredData) {
         IndexDeclaredVariables();
-        ++m_epoch;
+        ForgetLookups();
     }
 }
 
 void CScriptBase::InvalidateLookups() {
     CheckDeclared();
-    ++m_epoch;
+    ForgetLookups();
+}
+
+void CScriptBase::ForgetLookups() {
+    m_bindings.ForgetOutside();
+    // A binding is valid while its epoch is the current one; 0 is never one.
+    if (++m_epoch == 0) {
+        for (TBinding& binding : m_bindings.entries) {
+            binding.epoch = 0;
+        }
+        m_epoch = 1;
+    }
 }
 
 CVariable* CScriptBase::LookupAgain(uint32_t symbol) {
@@ -312,7 +323,7 @@ CVariable* CScriptBase::LookupAgain(uint32_t symbol) {
         if (!variable) {
             return nullptr;
         }
-        m_outsideBindings.push_back(symbol);
+        m_bindings.ListOutside(symbol);
     }
     m_bindings.entries[symbol] = TBinding{variable, m_epoch};
     return variable;
@@ -323,10 +334,7 @@ void CScriptBase::FailMissing() { FailHere(kErrVariableNotFound, L"CScriptBase::
 void CScriptBase::AfterBuiltIn() {
     // A built-in may change what FindVariable finds outside this script, and
     // the declared variables.
-    for (uint32_t symbol : m_outsideBindings) {
-        m_bindings.entries[symbol].epoch = 0;
-    }
-    m_outsideBindings.clear();
+    m_bindings.ForgetOutside();
     CheckDeclared();
 }
 
@@ -400,13 +408,13 @@ void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) 
 
 template <class TName>
 void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
-    if (m_localCount == m_locals.size()) {
+    if (m_localCount == m_localSymbols.size()) {
         const CVariable* before = m_locals.data();
         m_locals.emplace_back();
         m_localSymbols.push_back(0);
         m_localSources.push_back(nullptr);
         if (m_locals.data() != before) {
-            ++m_epoch; // every local moved
+            ForgetLookups(); // every local moved
         }
     }
     // A slot left by a closed scope keeps its name's storage, and the name
@@ -533,5 +541,5 @@ void CScriptBase::Load() {
     CountObject();
     // Names may have changed in place.
     IndexDeclaredVariables();
-    ++m_epoch;
+    ForgetLookups();
 }

@@ -307,7 +307,6 @@ private:
     struct TCallFrame {
         // The calling command; the run goes on after it.
         int32_t returnCommand = 0;
-        uint32_t spare = 0;
         // 1 when the result goes into the receiving variable.
         uint8_t flag = 0;
         uint32_t receiver = 0;     // symbol of the receiving variable
@@ -388,17 +387,40 @@ private:
         CVariable* variable = nullptr;
         uint32_t epoch = 0;
     };
-    // The bindings hold pointers into the object itself: a copy starts with
-    // none (as many entries, none valid).
+    // The bindings by symbol, and the symbols bound through FindVariable
+    // (each listed once). They hold pointers into the object itself: a copy
+    // starts with none (as many entries, none valid).
     class CBindings {
     public:
         CBindings() = default;
-        CBindings(const CBindings& other) : entries(other.entries.size()) {}
+        CBindings(const CBindings& other) : entries(other.entries.size()), listed(other.listed.size(), 0) {}
         CBindings& operator=(const CBindings& other) {
             entries.assign(other.entries.size(), TBinding());
+            listed.assign(other.listed.size(), 0);
+            outside.clear();
             return *this;
         }
+        void Add() {
+            entries.emplace_back();
+            listed.push_back(0);
+        }
+        void ListOutside(uint32_t symbol) {
+            if (!listed[symbol]) {
+                listed[symbol] = 1;
+                outside.push_back(symbol);
+            }
+        }
+        // Forgets the bindings made through FindVariable.
+        void ForgetOutside() {
+            for (uint32_t symbol : outside) {
+                entries[symbol].epoch = 0;
+                listed[symbol] = 0;
+            }
+            outside.clear();
+        }
         std::vector<TBinding> entries;
+        std::vector<uint8_t> listed;
+        std::vector<uint32_t> outside;
     };
     struct TDefinitions {
         int32_t preferred = -1; // the overriding definition, else the last one
@@ -487,6 +509,7 @@ private:
     // Running (Execute.cpp).
     bool RunTopUnit();
     bool RunIf(uint32_t expression);
+    bool RunReturn(int32_t value);
     // ExecuteUnit for every command, without the budget's count.
     bool RunUnit();
     bool RunLoopEnd(const TCommand& brace);
@@ -530,7 +553,7 @@ private:
     // Compiling conditions (Link) and running the compiled ones.
     void CompileConditions();
     bool CompileCondition(const TNodeList& list, TCondition& condition);
-    uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    [[gnu::always_inline]] inline uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
     [[gnu::noinline]] uint64_t RunSteps(const TCondition& condition);
     uint64_t StepValue(uint32_t symbol);
     // A comparison step's answer.
@@ -592,6 +615,8 @@ private:
         return binding.epoch == m_epoch ? binding.variable : LookupAgain(symbol);
     }
     CVariable* LookupAgain(uint32_t symbol);
+    // Every binding made so far goes.
+    void ForgetLookups();
     CVariable& Require(uint32_t symbol) {
         CVariable* variable = Lookup(symbol);
         if (!variable) [[unlikely]] {
@@ -678,7 +703,6 @@ private:
     uint32_t m_linkLimit = 0; // commands below it may take their fast form
     CBindings m_bindings;     // by symbol
     uint32_t m_epoch = 1;
-    std::vector<uint32_t> m_outsideBindings; // symbols bound through FindVariable
 
     // Run state.
     std::vector<uint32_t> m_argumentPool;
