@@ -7,6 +7,7 @@
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
 #include "script/ScriptException.h"
+#include "script/ScriptHandle.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ bool IsDialogWord(const std::wstring& word) {
 
 } // namespace
 
+void TScriptDeleter::operator()(CScript* script) const { delete script; }
+
 IScriptGame* GetScriptGame() { return g_scriptGame; }
 
 void SetScriptGame(IScriptGame* game) { g_scriptGame = game; }
@@ -47,6 +50,7 @@ CScript::CScript(const std::wstring& path) : CScriptBase(path) {
     AddBlockKind(kCmdAction);
     AddBlockKind(kCmdActionEnd);
     AddBlockKind(kCmdAlarm);
+    RegisterBuiltins();
 }
 
 void CScript::Raise(EScriptError code, const wchar_t* function, uint32_t line) const {
