@@ -42,6 +42,10 @@ bool IsDialogWord(const std::wstring& word) {
 
 void TScriptDeleter::operator()(CScript* script) const { delete script; }
 
+TScriptHandle CScriptCopy::Clone(const CScript* script) {
+    return script != nullptr ? TScriptHandle(new CScript(*script)) : TScriptHandle();
+}
+
 IScriptGame* GetScriptGame() { return g_scriptGame; }
 
 void SetScriptGame(IScriptGame* game) { g_scriptGame = game; }
