@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Prompt.h"
 #include "platform/Utf8.h"
 #include "rules/Battle.h"
 #include "rules/Hero.h"
@@ -16,19 +15,11 @@
 #include "script/Script.h"
 #include "script/ScriptException.h"
 #include "support/Files.h"
+#include "support/RecordingPrompt.h"
 #include "tests/rules/RulesFixture.h"
 
 namespace rulestest {
 namespace {
-
-class CSilentPrompt final : public platform::IPrompt {
-public:
-    platform::PromptAnswer AbortRetryIgnore(std::wstring_view, std::wstring_view text) override {
-        shown.push_back(std::wstring(text));
-        return platform::PromptAnswer::kIgnore;
-    }
-    std::vector<std::wstring> shown;
-};
 
 // A game in a scratch folder of its own, where the tests write scripts.
 class NpcScript : public CRulesTest {
@@ -38,10 +29,8 @@ protected:
         m_dir = testsupport::MakeScratchFolder();
         m_cwd = std::filesystem::current_path();
         std::filesystem::current_path(m_dir);
-        platform::SetPrompt(&m_prompt);
     }
     void TearDown() override {
-        platform::SetPrompt(nullptr);
         std::filesystem::current_path(m_cwd);
         std::filesystem::remove_all(m_dir);
         CRulesTest::TearDown();
@@ -61,7 +50,7 @@ protected:
 
     std::filesystem::path m_dir;
     std::filesystem::path m_cwd;
-    CSilentPrompt m_prompt;
+    testsupport::CRecordingPrompt m_prompt;
 };
 
 // The trade record as a line: header, then the items and categories.
