@@ -734,6 +734,8 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
         // has no call to return from (error 34 otherwise).
         {"return ends it", L"incr n\nreturn 1\nincr n\n", kScriptTypeBrainInit, -1, 1},
         {"a return in a block ends it", L"if (n == 0) {\nincr n\nreturn 1\n}\nincr n\n", kScriptTypeBrainInit, -1, 1},
+        // A jump out of the function leaves it as return does.
+        {"a goto out of it ends it", L"incr n\ngoto outside\nincr n\n", kScriptTypeBrainInit, -1, 1},
         {"AfterStart", L"incr n\n", kScriptTypeAfterStart, -1, 100},
         {"built-ins run", L"n = DiffSeconds()\n", kScriptTypeBrainInit, -1, 0},
     };
@@ -745,6 +747,7 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
             L"for i = 1 to 10 {\nincr n\n}\n"
             L"}\n"
             L"function AfterStart() {\nn = 100\n}\n"
+            L"outside:\n"
             L"function Init() {\n" +
             row.body + L"}\n";
         ASSERT_EQ(Parse(script, text), -1) << row.what;

@@ -193,6 +193,42 @@ TEST_F(BuiltinsNpc, TradeProfilesThroughTheNpcsSetUp) {
     EXPECT_EQ(Shown(play.Npc(L"Bo").trade), L"0 0 0 0 |");
 }
 
+// The trade built-ins fill the record of the script that runs them.
+TEST_F(BuiltinsNpc, TradeBuiltins) {
+    const struct {
+        std::wstring line;
+        int code;
+        std::wstring trade;
+        std::wstring categories;
+    } rows[] = {
+        {L"LoadTradeProfile(\"ada_stock.u\", 2.5, 1.0, 256, 7, 8)", -1, L"1 0 7 8 | {9 7 7 8} {5 1 2 3}", L""},
+        {L"LoadTradeProfile(\"ada_stock.u\", 2.5, 1.0, 255, 0, 4294967295)", -1,
+         L"1 255 0 4294967295 | {9 7 0 4294967295} {5 1 2 3}", L""},
+        {L"LoadTradeProfile(\"none.u\", 1.0, 1.0, 1, 1, 1)", -2, L"0 0 0 0 |", L""},
+        {L"DefineTradeItem(\"bread\", 70000, 5, 6)", -1, L"0 0 0 0 | {6 4464 5 6}", L""},
+        {L"DefineTradeItem(\"lute\", 1, 5, 6)", 67, L"0 0 0 0 |", L""},
+        {L"DefineRandomTradeItem(3, 4)", -1, L"0 0 0 0 | {65535 3 0 4}", L""},
+        {L"DefineBuyCategory(19)", -1, L"0 0 0 0 |", L"19"},
+        {L"DefineBuyCategory(65555)", -1, L"0 0 0 0 |", L"19"},
+    };
+    for (const auto& row : rows) {
+        CPlay play;
+        CScript script;
+        int64_t result = 0;
+        EXPECT_EQ(play.Run(row.line, result, &script), row.code) << platform::ToUtf8(row.line);
+        EXPECT_EQ(Shown(script.GetExtraData().trade), row.trade) << platform::ToUtf8(row.line);
+        std::wstring categories;
+        for (uint16_t category : script.GetExtraData().trade.buyCategories) {
+            categories += std::to_wstring(category);
+        }
+        EXPECT_EQ(categories, row.categories) << platform::ToUtf8(row.line);
+    }
+    CPlay play;
+    int64_t result = 0;
+    ASSERT_EQ(play.Run(L"_Test(7, \"seven\")", result), -1);
+    EXPECT_EQ(play.output.str(), L"Args: 2\nArg 2: seven\nArg 1: 7\n");
+}
+
 TEST_F(BuiltinsNpc, GroupsAndBattles) {
     // The pack: a wolf added at (3, 3) in the mill (global id 1); the
     // guards: Ada and Bo.
