@@ -396,6 +396,56 @@ uint64_t CScriptBase::RunSteps(const TCondition& condition) {
     return stack[0];
 }
 
+// --- Variables ---------------------------------------------------------------------
+
+void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) {
+    CVariable* variable = Lookup(symbol);
+    if (!variable) {
+        FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
+    }
+    if (value < 0) {
+        FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
+    }
+    if (fromCall) {
+        // A super hands its result on like a call does.
+        const auto& commands = m_results.Commands();
+        const uint32_t kind =
+            m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
+        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
+            FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
+        }
+    }
+    variable->SetValue(value);
+}
+
+template <class TName>
+void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
+    if (m_localCount == m_localSymbols.size()) {
+        const CVariable* before = m_locals.data();
+        m_locals.emplace_back();
+        m_localSymbols.push_back(0);
+        m_localSources.push_back(nullptr);
+        if (m_locals.data() != before) {
+            ForgetLookups(); // every local moved
+        }
+    }
+    // A slot left by a closed scope keeps its name's storage, and the name
+    // itself when it came from the same place.
+    CVariable& slot = m_locals[m_localCount];
+    if (source == nullptr || m_localSources[m_localCount] != source) {
+        slot.SetName(name);
+        m_localSources[m_localCount] = source;
+    }
+    slot.SetKind(CVariable::kKindU32);
+    slot.SetValue(value);
+    slot.SetScope(-1, -1);
+    slot.SetScopeMark(CVariable::kNoScopeMark);
+    m_localSymbols[m_localCount] = symbol;
+    ++m_localCount;
+    // The new local hides whatever the name stood for.
+    m_bindings.entries[symbol] = TBinding{&slot, m_epoch};
+}
+
 // --- Running ------------------------------------------------------------------------
 
 void CScriptBase::Execute() {
@@ -521,14 +571,14 @@ bool CScriptBase::ExecuteUnit() {
         if (value == std::numeric_limits<int64_t>::max()) {
             break;
         }
+        // Round again, with the loop's own scope innermost (it stays); the
+        // end of the loop takes the whole way.
         const int64_t next = value + 1;
-        const int32_t after = next <= link.value ? link.jump : m_current;
-        // Only when the innermost scope holds where the run goes on.
-        if (m_scopes.size() > m_scopeFloor && !ScopeStays(m_scopes.back(), after + 1)) {
+        if (next > link.value || m_scopes.size() <= m_scopeFloor || m_scopes.back().opener != link.jump) {
             break;
         }
         binding.variable->SetValue(next);
-        m_current = after;
+        m_current = link.jump;
         return true;
     }
     case kOpIf:

@@ -394,63 +394,6 @@ void CScriptBase::VariableAssign(const std::wstring& name, int64_t value, bool f
     AssignBySymbol(Intern(name), value, fromCall);
 }
 
-void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) {
-    CVariable* variable = Lookup(symbol);
-    if (!variable) {
-        FailHere(kErrVariableNotFound, L"CScriptBase::VariableAssign", __LINE__);
-    }
-    if (value < 0) {
-        FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
-    }
-    if (fromCall) {
-        // A super hands its result on like a call does.
-        const auto& commands = m_results.Commands();
-        const uint32_t kind =
-            m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
-        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
-            FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
-        }
-    }
-    variable->SetValue(value);
-}
-
-template <class TName>
-void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
-    if (m_localCount == m_localSymbols.size()) {
-        const CVariable* before = m_locals.data();
-        m_locals.emplace_back();
-        m_localSymbols.push_back(0);
-        m_localSources.push_back(nullptr);
-        if (m_locals.data() != before) {
-            ForgetLookups(); // every local moved
-        }
-    }
-    // A slot left by a closed scope keeps its name's storage, and the name
-    // itself when it came from the same place.
-    CVariable& slot = m_locals[m_localCount];
-    if (source == nullptr || m_localSources[m_localCount] != source) {
-        slot.SetName(name);
-        m_localSources[m_localCount] = source;
-    }
-    slot.SetKind(CVariable::kKindU32);
-    slot.SetValue(value);
-    slot.SetScope(-1, -1);
-    slot.SetScopeMark(CVariable::kNoScopeMark);
-    m_localSymbols[m_localCount] = symbol;
-    ++m_localCount;
-    // The new local hides whatever the name stood for.
-    m_bindings.entries[symbol] = TBinding{&slot, m_epoch};
-}
-
-template void CScriptBase::AddLocal(uint32_t, const std::wstring&, const void*, int64_t);
-template void CScriptBase::AddLocal(uint32_t, const CSharedText&, const void*, int64_t);
-
-void CScriptBase::CutLocals(uint32_t count) {
-    for (; m_localCount > count; --m_localCount) {
-        m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
-    }
-}
-
 void CScriptBase::AddVariable(const std::wstring& name, uint32_t low, uint32_t high) {
     m_pending.emplace_back(name, low, high, CVariable::kKindU32);
 }

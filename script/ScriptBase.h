@@ -7,8 +7,9 @@
 //
 // Parsing turns the text into a flat command list in which every command
 // carries its block depth; the checks after parsing tie blocks, loops,
-// labels and calls together. The interpreter then resolves names and jump
-// targets once (see Link), so a run never searches the command list.
+// labels and calls together. The first run resolves names and jump targets
+// once (see Link), so a run never searches the command list, and keeps where
+// names led until a binding can change (see Lookup).
 //
 // Calls run on the C++ stack: a user function's body runs in a loop of its
 // own inside ExecuteUserFunction and returns to the command that called it.
@@ -195,6 +196,8 @@ public:
     // A value handed to the next user-function call (as a u32 variable).
     virtual void AddVariable(const std::wstring& name, uint32_t low, uint32_t high = 0);
     // Locals, newest first, then (unless localsOnly) the declared variables.
+    // A derived script adds variables of its own behind these; a run asks it
+    // only for names the script does not hold itself.
     virtual CVariable* FindVariable(const std::wstring& name, bool localsOnly);
     // A declared variable of value 0; error 2 when the name is taken.
     void AddGlobalVariable(const std::wstring& name);
@@ -645,7 +648,12 @@ private:
     // used again need not copy the name again; null otherwise.
     template <class TName>
     void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
-    void CutLocals(uint32_t count);
+    // The locals go back to count; what they stood for is looked up again.
+    void CutLocals(uint32_t count) {
+        for (; m_localCount > count; --m_localCount) {
+            m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
+        }
+    }
     // Indexes the declared variables again when they have changed.
     void CheckDeclared();
     void IndexDeclaredVariables();
