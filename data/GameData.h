@@ -171,6 +171,9 @@ public:
     // NPCs by NPC index; an entry is null once its NPC is gone.
     std::vector<CNpc*>& GetNpcList() { return m_npcs; }
     const std::vector<CNpc*>& GetNpcList() const { return m_npcs; }
+    // The NPC whose definition scripts are running; null otherwise.
+    CNpc* GetCurrentNpc() const { return m_currentNpc; }
+    void SetCurrentNpc(CNpc* npc) { m_currentNpc = npc; }
 
 protected:
     uint32_t m_state = kStateMainMenu;
@@ -194,6 +197,7 @@ protected:
     CWorld* m_world = nullptr;
     CLoc* m_currentLoc = nullptr;
     std::vector<CNpc*> m_npcs;
+    CNpc* m_currentNpc = nullptr;
 };
 
 // The game's state for the layers below the shell; null while there is none.

@@ -20,6 +20,7 @@
 #include "rules/Direction.h"
 #include "rules/Item.h"
 #include "rules/Monster.h"
+#include "script/ScriptHandle.h"
 #include "world/LocRecords.h"
 #include "world/Passability.h"
 #include "world/PathSearch.h"
@@ -65,13 +66,6 @@ enum : uint16_t {
 
 // Bit of a passability mode: creatures do not block cells.
 enum : uint32_t { kCreaturesDoNotBlock = 1 };
-
-// A location deletes its script through this; it is defined beside the
-// game script class.
-struct TScriptDeleter {
-    void operator()(CScript* script) const;
-};
-using TScriptHandle = std::unique_ptr<CScript, TScriptDeleter>;
 
 template <>
 struct vek::TMapCellName<std::vector<CItem>> {
@@ -431,6 +425,22 @@ public:
     CScript* GetScript() const { return m_script.get(); }
     // Takes the script over; the old one is deleted.
     void SetScript(TScriptHandle script) { m_script = std::move(script); }
+
+    // --- Script events (LocEvents.cpp) -----------------------------------------------------
+    // The location's script becomes "Data/Scripts/Locations/" + its world
+    // cell's name key + ".u" (none without a key or a file; a script that
+    // fails to parse is shown in the "Script Error" box and dropped), the
+    // alarms become its alarms, and with runOnInit its "OnInit" runs.
+    void LoadScript(bool runOnInit);
+    // The hero has come in: the global script's "LocWorldX" and "LocWorldY"
+    // become the location's first world cell, and its "OnEnterLoc" runs.
+    void RunOnEnterLoc() const;
+    // The location script's "OnEnter", once the hero is in.
+    void RunOnEnter();
+    // The hero leaves: each companion still alive here is reported left
+    // behind, the script's "OnExit" runs and the exit time becomes the game
+    // clock.
+    void Exit();
 
 private:
     // What the location asks of the world (LocLinks.cpp): the name key of
