@@ -106,17 +106,13 @@ void CScript::ClearLocalVariables() {
 // --- Parsing ----------------------------------------------------------------------------
 
 void CScript::Parse() {
-    const bool parsed = IsParsed();
     ClearLocalVariables();
     CScriptBase::Parse();
-    try {
-        CheckOptionTargets();
-        CheckActionNames();
-        CheckItemNames();
-    } catch (const CScriptException&) {
-        SetParsed(parsed);
-        throw;
-    }
+    // The text counts as parsed by now, so a failed check leaves it
+    // runnable: an option that names nothing is refused again when chosen.
+    CheckOptionTargets();
+    CheckActionNames();
+    CheckItemNames();
 }
 
 void CScript::ParseUnit(bool& store, TCommand& command) {

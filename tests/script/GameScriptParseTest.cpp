@@ -2,6 +2,7 @@
 // adds: codes, lines and the routine that reports them.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -97,7 +98,8 @@ TEST_F(GameScriptParse, StatementsAndChecks) {
             EXPECT_EQ(m_errorLine, c.line) << c.what;
             EXPECT_EQ(m_errorFunction, c.function) << c.what;
         }
-        EXPECT_EQ(script.IsParsed(), c.code < 0) << c.what;
+        // The checks after the parse leave the script parsed.
+        EXPECT_EQ(script.IsParsed(), c.code < 0 || c.function == std::wstring(kParse)) << c.what;
     }
 }
 
@@ -228,13 +230,51 @@ TEST_F(GameScriptParse, AWaitingDefaultDoesNotReachTheNextParse) {
     }
 }
 
-// A script that fails a game check is not taken for parsed: it cannot run.
-TEST_F(GameScriptParse, FailedGameChecksLeaveTheScriptUnparsed) {
-    CScript script;
-    ASSERT_EQ(Parse(script, L"default action A {\noption \"a|b\" nowhere\n}"), 61);
-    EXPECT_FALSE(script.IsParsed());
-    EXPECT_EQ(Run(script, kScriptTypeWhole), 2);
-    EXPECT_EQ(m_errorFunction, L"CScript::ExecuteScript");
+// A script that fails a game check is parsed all the same and runs; an option
+// that names nothing is refused when it is chosen.
+TEST_F(GameScriptParse, FailedGameChecksLeaveTheScriptRunnable) {
+    const std::wstring nowhere =
+        L"default action A {\ntext = \"a|a\"\noption \"x|x\" nowhere\noption \"y|y\" B\n}\n"
+        L"action B {\ntext = \"b|b\"\n}";
+    const std::wstring twice =
+        L"default action A {\ntext = \"a|a\"\noption \"x|x\" b\n}\n"
+        L"action B {\ntext = \"b|b\"\n}\naction b {\ntext = \"c|c\"\n}";
+    const std::wstring weed = L"item \"w\" \"weed\" 1 0 0\ndefault action A {\ntext = \"a|a\"\n}";
+    const struct {
+        const char* what;
+        const std::wstring& text;
+        int parseCode;
+        std::deque<int32_t> answers;
+        int runCode;
+        uint32_t runLine;
+        std::vector<std::wstring> shown;
+    } cases[] = {
+        {"option to nothing, another chosen", nowhere, 61, {1, -1}, -1, 0, {L"a|a", L"b|b"}},
+        {"option to nothing, ended", nowhere, 61, {-1}, -1, 0, {L"a|a"}},
+        // Refused at the action's end, where the jump stands.
+        {"option to nothing, chosen", nowhere, 61, {0}, 61, 5, {L"a|a"}},
+        {"two actions of one name: the first", twice, 63, {0, -1}, -1, 0, {L"a|a", L"b|b"}},
+        {"an item of nothing known", weed, 67, {}, -1, 0, {L"a|a"}},
+    };
+    for (const auto& c : cases) {
+        CScript script;
+        ASSERT_EQ(Parse(script, c.text), c.parseCode) << c.what;
+        EXPECT_TRUE(script.IsParsed()) << c.what;
+        EXPECT_TRUE(script.IsDialogScript()) << c.what;
+        m_window.shown.clear();
+        m_window.answers = c.answers;
+        EXPECT_EQ(Run(script, kScriptTypeConversation), c.runCode) << c.what;
+        if (c.runCode >= 0) {
+            EXPECT_EQ(m_errorLine, c.runLine) << c.what;
+            EXPECT_EQ(m_errorFunction, L"CScript::ExecuteUnit") << c.what;
+        }
+        std::vector<std::wstring> shown;
+        for (const TDialogNode& node : m_window.shown) {
+            shown.push_back(node.text);
+        }
+        EXPECT_EQ(shown, c.shown) << c.what;
+        EXPECT_EQ(Run(script, kScriptTypeWhole), -1) << c.what;
+    }
 }
 
 TEST_F(GameScriptParse, DialogScriptsHaveAGameStatement) {
