@@ -135,19 +135,14 @@ void CScript::ParseUnit(bool& store, TCommand& command) {
         (this->*form->parse)(statement);
         return;
     }
-    if (statement.word == L"}" && GetCurrentDepth() == 1) {
-        if (m_inAction) {
-            // The end of the action: the conversation step waits here, and
-            // the brace after it gets the argument 35.
-            TCommand end;
-            end.kind = kCmdActionEnd;
-            end.textPosition = statement.start;
-            GetParseResults().Commands().push_back(std::move(end));
-            m_inAction = 0;
-        } else {
-            // The end of an alarm block: what follows is outside it.
-            m_alarmName.clear();
-        }
+    if (statement.word == L"}" && GetCurrentDepth() == 1 && m_inAction) {
+        // The end of the action: the conversation step waits here, and the
+        // brace after it gets the argument 35.
+        TCommand end;
+        end.kind = kCmdActionEnd;
+        end.textPosition = statement.start;
+        GetParseResults().Commands().push_back(std::move(end));
+        m_inAction = 0;
     }
     CScriptBase::ParseUnit(store, command);
 }

@@ -81,7 +81,9 @@ const TParseCase kParseCases[] = {
     {"alarm without brace", L"alarm Guards\n}", 11, 2, kUnit},
     {"alarm never closed", L"alarm Guards {", 30, 1, kBaseParse},
     {"attacked outside an alarm", L"GroupMemberAttacked \"watch\", attack", 1, 1, kUnit},
-    {"attacked after the alarm", L"alarm A {\n}\nGroupMemberAttacked \"watch\", attack", 1, 3, kUnit},
+    // The alarm named last is the current one until the next parse.
+    {"attacked after the alarm", L"alarm A {\n}\nGroupMemberAttacked \"watch\", attack", -1, 0, L""},
+    {"attacked after a function", L"function F() {\n}\nGroupMemberAttacked \"watch\", attack", 1, 3, kUnit},
     {"attacked without a comma", L"alarm A {\nGroupMemberAttacked \"watch\" attack\n}", 1, 2, kUnit},
     {"attacked without a group", L"alarm A {\nGroupMemberAttacked watch\n}", 3, 2, kUnit},
     {"attacked without a reaction", L"alarm A {\nGroupMemberAttacked \"watch\" ,", 6, 2, kUnit},
@@ -188,6 +190,34 @@ TEST_F(GameScriptParse, CommandFieldsOfEachStatement) {
     // A new parse after a reset declares them once.
     script.Reset();
     EXPECT_TRUE(script.GetAlarms().empty());
+}
+
+// An entry joins the alarm named last, even after its block has closed; a
+// new parse starts without a current alarm.
+TEST_F(GameScriptParse, AttackedEntriesJoinTheAlarmNamedLast) {
+    CScript script;
+    ASSERT_EQ(Parse(script,
+                    L"alarm A {\n"
+                    L"    GroupMemberAttacked \"watch\", attack\n"
+                    L"}\n"
+                    L"GroupMemberAttacked \"dogs\", flee\n"
+                    L"alarm B {\n"
+                    L"}\n"
+                    L"default action Start {\n"
+                    L"    if (1 == 1) {\n"
+                    L"        GroupMemberAttacked \"crows\", ATTACK\n"
+                    L"    }\n"
+                    L"}\n"
+                    L"GroupMemberAttacked \"rats\", attack\n"),
+              -1);
+    const std::vector<TAlarm> alarms = {
+        TAlarm{L"A", 0, TAlarm::kPresetCounter, {{0, 1, L"watch"}, {0, 0, L"dogs"}}},
+        TAlarm{L"B", 0, TAlarm::kPresetCounter, {{0, 1, L"crows"}, {0, 1, L"rats"}}},
+    };
+    EXPECT_EQ(script.GetAlarms(), alarms);
+    // Parsed again without a reset: the alarms stand, the current name not.
+    EXPECT_EQ(Parse(script, L"GroupMemberAttacked \"rats\", attack"), 1);
+    EXPECT_EQ(m_errorLine, 1u);
 }
 
 TEST_F(GameScriptParse, MatchingCommandsOfGameBlocks) {
