@@ -55,9 +55,11 @@ enum : uint32_t { kStrength = 0, kDexterity = 1, kVitality = 2, kIntelligence = 
 
 bool SameName(const std::wstring& a, const std::wstring& b) { return TNoCaseEqual()(a, b); }
 
-// "##" and something after it: the corpse of the monster that the alias's
-// declared value names.
-bool IsCorpseAlias(const std::wstring& alias) { return alias.size() > 2 && alias.starts_with(L"##"); }
+// The corpse of the monster that the alias's declared value names. Only
+// HasHeroSomeItem takes "##" alone for an ordinary alias.
+bool IsCorpseAlias(const std::wstring& alias, bool anyQuantity) {
+    return alias.starts_with(L"##") && (!anyQuantity || alias.size() > 2);
+}
 
 int32_t Clamped(uint64_t value) {
     return static_cast<int32_t>(std::min<uint64_t>(value, std::numeric_limits<int32_t>::max()));
@@ -168,7 +170,7 @@ int32_t AddInvItem(TBuiltinCall& call) {
 // AddInvItemByAlias (alias)
 int32_t AddInvItemByAlias(TBuiltinCall& call) {
     const std::wstring alias = call.Text();
-    if (IsCorpseAlias(alias)) {
+    if (alias.starts_with(L"##")) {
         call.Fail(kErrInvalidArgumentValue, __LINE__);
     }
     const TQuestItem item = call.Alias(alias);
@@ -233,7 +235,7 @@ int32_t TakeItem(TBuiltinCall& call) {
 int32_t HasItems(TBuiltinCall& call, bool anyQuantity) {
     const std::wstring alias = call.Text();
     TQuestItem item = call.Alias(alias);
-    if (IsCorpseAlias(alias)) {
+    if (IsCorpseAlias(alias, anyQuantity)) {
         // The declared value reads "##" and the monster's name.
         std::wstring monster = call.script.FindItemAlias(alias);
         if (monster.starts_with(L"##")) {

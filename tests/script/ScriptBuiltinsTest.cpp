@@ -409,6 +409,8 @@ TEST_F(ScriptBuiltins, RefusedArgumentsAreScriptErrors) {
         {"the backpack refuses", L"AddInvItem(\"herb\", 1)", 66, true, true, 1},
         {"the backpack refuses (Ex)", L"AddInvItemEx(\"herb\", 1, 0, 0, 0)", 66, true, true, 0},
         {"a corpse alias", L"AddInvItemByAlias(\"##wolf\")", 44},
+        {"\"##\" alone, not declared", L"AddInvItemByAlias(\"##\")", 44},
+        {"\"#\" and a name, not declared", L"AddInvItemByAlias(\"#wolf\")", 68},
         {"an alias not declared", L"AddInvItemByAlias(\"nope\")", 68},
         {"an alias refused", L"AddInvItemByAlias(\"gift\")", 65, true, true, 1},
         {"no NPC being defined", L"NPCAddInvItem(\"herb\", 1)", 69, false},
@@ -493,12 +495,33 @@ TEST_F(ScriptBuiltins, CorpseAliasesNameTheMonsterOfTheirValue) {
     g_gameData = &m_game;
     EXPECT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), 70);
     EXPECT_EQ(m_errorFunction, L"CScript::ExecuteFunction");
-    // "##" alone is an ordinary alias: its declared item, no monster looked up.
-    CScript plain;
-    ASSERT_EQ(Parse(plain, L"item \"##\" \"herb\" 1 0 0\nHasHeroSomeItem(\"##\")\nHasHeroItem(\"##\")\n"), -1);
-    m_gameplay.calls.clear();
-    EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), -1);
-    EXPECT_EQ(m_gameplay.calls, (Texts{L"HeroHasItems(1 x4294967295 0)", L"HeroHasItems(1 x1 0)"}));
+    // "##" alone: an ordinary alias to HasHeroSomeItem (its declared item, no
+    // monster looked up), a corpse alias to HasHeroItem.
+    const struct {
+        const char* what;
+        const wchar_t* text;
+        int code;
+        Texts calls;
+    } bare[] = {
+        {"some, of an item",
+         L"item \"##\" \"herb\" 1 0 0\nHasHeroSomeItem(\"##\")",
+         -1,
+         {L"HeroHasItems(1 x4294967295 0)"}},
+        {"the quantity, of an item", L"item \"##\" \"herb\" 1 0 0\nHasHeroItem(\"##\")", 70, {}},
+        {"the quantity, of a monster",
+         L"item \"##\" \"##wolf\" 3 0 0\nHasHeroItem(\"##\")",
+         -1,
+         {L"HeroHasItems(50000 x3 0)"}},
+        {"the quantity, not declared", L"HasHeroItem(\"##\")", 68, {}},
+        {"into the backpack", L"item \"##\" \"herb\" 1 0 0\nAddInvItemByAlias(\"##\")", 44, {}},
+    };
+    for (const auto& row : bare) {
+        CScript plain;
+        ASSERT_EQ(Parse(plain, row.text), -1) << row.what;
+        m_gameplay.calls.clear();
+        EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), row.code) << row.what;
+        EXPECT_EQ(m_gameplay.calls, row.calls) << row.what;
+    }
 }
 
 TEST_F(ScriptBuiltins, UnknownNamesAndIdsAreFunctionNotFound) {
