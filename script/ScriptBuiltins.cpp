@@ -40,8 +40,8 @@ constexpr uint32_t kMaxSiteHeight = 50 * kSiteCellHeight;
 constexpr uint32_t kMaxSiteLevels = 1000;
 // NPCAddSpell: spell levels 1 to 100.
 constexpr uint32_t kMaxSpellLevel = 100;
-// HeroLearnSkill: a skill's highest level.
-constexpr uint32_t kMaxSkillLevel = 100;
+// HeroLearnSkill: the most a level byte holds.
+constexpr uint32_t kMaxSkillLevel = 255;
 // NPCSetAttitude: 0 to 2.
 constexpr uint32_t kMaxAttitude = 2;
 // Seconds of the elapsed-time built-ins' units: an hour, a "day" of 43,200
@@ -267,8 +267,8 @@ int32_t HeroIsAnyLimbMissing(TBuiltinCall& call) {
 
 // HeroLearnSkill (skill name, level)
 int32_t HeroLearnSkill(TBuiltinCall& call) {
-    // A level beyond the highest is the highest, not what is left of it in
-    // a byte.
+    // A level beyond a byte is the byte's most, not what is left of it
+    // there; the hero's rules hold the skill's own highest.
     const uint32_t level = std::min(call.Unsigned(), kMaxSkillLevel);
     const std::wstring name = call.Text();
     if (call.game != nullptr) {

@@ -374,10 +374,16 @@ TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
         {L"DeleteAllMonsters(\"mill.map\")", {L"DeleteAllMonsters(mill.map)"}, 0},
         {L"AnyAliveMonster(\"mill.map\")", {L"AnyAliveMonster(mill.map)"}, 1},
         {L"HeroIsAnyLimbMissing()", {L"HeroIsAnyLimbMissing()"}, 1},
-        // A level above 100 is 100, not what is left of it in a byte (300 -> 44).
-        {L"HeroLearnSkill(\"Swords\", 300)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 100)"}, 0},
+        // The level goes on as it is, up to what a byte holds: above that it
+        // is 255, not what is left of it in a byte (300 -> 44).
+        {L"HeroLearnSkill(\"Swords\", 300)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 255)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 256)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 255)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 255)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 255)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 254)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 254)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 101)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 101)"}, 0},
         {L"HeroLearnSkill(\"Swords\", 100)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 100)"}, 0},
         {L"HeroLearnSkill(\"Swords\", 99)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 99)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 4294967295)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 255)"}, 0},
         {L"HeroGetSkillLevel(\"Swords\")", {L"FindSkill(Swords)", L"HeroGetSkillLevel(2)"}, 7},
         {L"HeroGetStrength()", {L"HeroGetAttribute(0)"}, 10},
         {L"HeroGetDexterity()", {L"HeroGetAttribute(1)"}, 11},
