@@ -449,6 +449,7 @@ TEST_F(ScriptBuiltins, RefusedArgumentsAreScriptErrors) {
         {"the spell before the NPC", L"NPCAddSpell(\"nothing\", 5)", 71, false},
         {"a spell without an NPC", L"NPCAddSpell(\"spark\", 5)", 69, false},
         {"attitude 0", L"NPCSetAttitude(\"Ada\", \"m\", 0)", -1},
+        {"attitude 1", L"NPCSetAttitude(\"Ada\", \"m\", 1)", -1},
         {"attitude 2", L"NPCSetAttitude(\"Ada\", \"m\", 2)", -1},
         {"attitude 3", L"NPCSetAttitude(\"Ada\", \"m\", 3)", 44},
         {"attitude -1", L"NPCSetAttitude(\"Ada\", \"m\", 4294967295)", 44},

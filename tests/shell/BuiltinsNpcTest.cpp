@@ -61,6 +61,8 @@ TEST_F(BuiltinsNpc, NpcsAnswerAndChange) {
             {"NPCIsPresentInLoc: no such location", nullptr, L"NPCIsPresentInLoc(\"Ada\", \"farm.map\", \"moor\")", -2,
              0, fresh},
             {"NPCSetAttitude 0", nullptr, L"NPCSetAttitude(\"Ada\", \"farm.map\", 0)", -1, 0, fresh},
+            {"NPCSetAttitude 1", nullptr, L"NPCSetAttitude(\"Ada\", \"farm.map\", 1)", -1, 0,
+             L"Ada[hp5 att1 act0 f h g] Bo[hp5 att0 act0 f h g] "},
             {"NPCSetAttitude 2", nullptr, L"NPCSetAttitude(\"Ada\", \"farm.map\", 2)", -1, 0,
              L"Ada[hp5 att2 act0 f h g] Bo[hp5 att0 act0 f h g] "},
             {"NPCSetAttitude 3", nullptr, L"NPCSetAttitude(\"Ada\", \"farm.map\", 3)", 44, 0, fresh},
