@@ -88,9 +88,9 @@ void CScript::ResetRuntime() {
         }
     }
     m_inAction = 0;
-    // A conversation that ended without a choice leaves its last node; the
-    // next one must not show its answers.
-    m_node = TDialogNode();
+    // A conversation that ended without a choice leaves its last node's
+    // answers; the next one must not show them.
+    m_node.options.clear();
 }
 
 void CScript::ClearLocalVariables() {

@@ -160,6 +160,7 @@ private:
     void RunConversation();
     bool RunActionEnd();
     bool RunDialogWord(TCommand& jump);
+    bool RunJumpTarget(const std::wstring& target);
     bool EndConversation();
     void RunItemDeclaration(const TCommand& command);
     void RunSetDefaultAction(const TCommand& command);

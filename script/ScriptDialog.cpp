@@ -226,10 +226,19 @@ bool CScript::RunActionEnd() {
 }
 
 bool CScript::RunDialogWord(TCommand& jump) {
-    // The jump is made once: the command is an action end again.
-    const std::wstring target = jump.name;
-    jump.kind = kCmdActionEnd;
-    jump.name = CSharedText();
+    const size_t index = static_cast<size_t>(GetCurrentCommand());
+    const bool advance = RunJumpTarget(jump.name);
+    // The jump is made once: after the step the command is an action end
+    // again. A step that failed leaves it to the next ResetRuntime.
+    std::vector<TCommand>& commands = GetParseResults().Commands();
+    if (index < commands.size() && commands[index].kind == kCmdActionJump) {
+        commands[index].kind = kCmdActionEnd;
+        commands[index].name = CSharedText();
+    }
+    return advance;
+}
+
+bool CScript::RunJumpTarget(const std::wstring& target) {
     IScriptGame* game = GetScriptGame();
     CLoc* location = g_gameData ? g_gameData->GetCurrentLoc() : nullptr;
     if (Is(target, L"end")) {

@@ -104,11 +104,60 @@ TEST_F(GameScriptRun, EachConversationStartsAfresh) {
         EXPECT_EQ(m_window.shown[i].options.size(), 3u) << i;
         EXPECT_EQ(m_window.shown[i + 1].options.size(), 2u) << i;
     }
+    // Only the answers go; the text stays until an action sets another.
     script.ResetRuntime();
-    EXPECT_EQ(script.GetNode(), TDialogNode());
+    EXPECT_EQ(script.GetNode(), (TDialogNode{L"Zbierz zioła|Gather herbs", {}}));
     for (const TCommand& command : script.GetParseResults().Commands()) {
         EXPECT_NE(command.kind, static_cast<uint32_t>(kCmdActionJump));
     }
+}
+
+// An action without a text of its own shows the last node's text, also in the
+// next conversation.
+TEST_F(GameScriptRun, ANodeWithoutATextShowsTheLastOne) {
+    CScript script;
+    ASSERT_EQ(Parse(script, L"default action A {\noption \"x|x\" B\n}\naction B {\ntext = \"b|b\"\n}"), -1);
+    for (int round = 0; round < 2; ++round) {
+        m_window.answers = {0};
+        ASSERT_EQ(Run(script, kScriptTypeConversation), -1);
+    }
+    EXPECT_EQ(ShownTexts(), (Texts{L"", L"b|b", L"b|b", L"b|b"}));
+}
+
+// The jump to an option's target is an action end again once the step has
+// gone through; a step that failed leaves it until the next reset.
+TEST_F(GameScriptRun, AJumpTurnsBackAfterItsStep) {
+    const auto jumps = [](const CScript& script) {
+        Texts targets;
+        for (const TCommand& command : script.GetParseResults().Commands()) {
+            if (command.kind == kCmdActionJump) {
+                targets.push_back(command.name);
+            }
+        }
+        return targets;
+    };
+    CScript script;
+    // The check refuses "nowhere", and the script runs all the same.
+    ASSERT_EQ(Parse(script,
+                    L"default action A {\ntext = \"a|a\"\noption \"x|x\" B\noption \"y|y\" nowhere\n"
+                    L"option \"z|z\" trade\n}\naction B {\ntext = \"b|b\"\n}"),
+              61);
+    const struct {
+        std::deque<int32_t> answers;
+        int code;
+        Texts left;
+    } cases[] = {
+        {{0}, -1, {}},
+        {{2}, -1, {}},
+        {{1}, 61, {L"nowhere"}},
+    };
+    for (const auto& c : cases) {
+        m_window.answers = c.answers;
+        EXPECT_EQ(Run(script, kScriptTypeConversation), c.code);
+        EXPECT_EQ(jumps(script), c.left);
+    }
+    script.ResetRuntime();
+    EXPECT_EQ(jumps(script), Texts());
 }
 
 TEST_F(GameScriptRun, DialogWordsAskTheGame) {
