@@ -203,10 +203,17 @@ void CGameplay::DeleteAllMonsters(const std::wstring& location) {
     CLoc& loc = ChangeLoc(location);
     // Copied: the list is compacted afterwards, not while it is walked.
     const std::vector<CMonster*> creatures = loc.GetCreatures();
-    for (const CMonster* creature : creatures) {
-        if (creature != nullptr && creature->GetKind() != CGroupMember::kKindNpc && creature->IsAlive() &&
-            loc.IsInside(static_cast<int32_t>(Cell(creature->x)), static_cast<int32_t>(Cell(creature->y)))) {
-            loc.RemoveMonster(Cell(creature->x), Cell(creature->y));
+    for (CMonster* creature : creatures) {
+        if (creature == nullptr || creature->GetKind() == CGroupMember::kKindNpc || creature->hitPoints == 0) {
+            continue;
+        }
+        const uint16_t x = Cell(creature->x);
+        const uint16_t y = Cell(creature->y);
+        if (loc.IsInside(x, y) && loc.GetCreatureAt(x, y) == creature) {
+            loc.RemoveMonster(x, y);
+        } else {
+            // Off its cell (an inactive one): the cell may hold another.
+            creature->hitPoints = 0;
         }
     }
     loc.ConvertMonsterIds();
@@ -398,13 +405,17 @@ bool CGameplay::IsNPCPresentInLoc(const std::wstring& name, const std::wstring& 
     if (loc == nullptr) {
         throw vek::CException(function, kSource, __LINE__, L"Location not loaded: " + location);
     }
-    const CNpc* npc = FindNpcIn(loc, name, home);
-    return npc != nullptr && npc->IsAlive();
+    return FindNpcIn(loc, name, home) != nullptr;
 }
 
 void CGameplay::NPCSetGroup(const std::wstring& name, const std::wstring& location, const std::wstring& group) {
+    // No NPC joins: the group is not looked up.
+    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location);
+    if (found.empty()) {
+        return;
+    }
     CGroup& joined = FindGroup(group);
-    for (CNpc* npc : m_game.FindNPCsByName(name, location)) {
+    for (CNpc* npc : found) {
         AddToGroup(*npc, joined);
     }
 }
@@ -449,7 +460,11 @@ void CGameplay::NPCAddEnemy(const std::wstring& name, const std::wstring& locati
 }
 
 void CGameplay::NPCMakeHeroEnemy(const std::wstring& name, const std::wstring& location) {
-    m_game.FindNPC(name, location).AddHostile(CGroupMember::kHeroId);
+    // A foe even to a friend (one that follows the hero); held once.
+    CNpc& npc = m_game.FindNPC(name, location);
+    if (!npc.IsHostile(CGroupMember::kHeroId)) {
+        npc.hostile.push_back(CGroupMember::kHeroId);
+    }
 }
 
 void CGameplay::NPCFollowHero(const CScript& script) {

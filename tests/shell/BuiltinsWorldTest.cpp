@@ -192,6 +192,7 @@ TEST_F(BuiltinsWorld, Monsters) {
                std::to_wstring(play.Mill().GetCreatures().size());
     };
     const auto hostile = [](CPlay& play) { play.Mill().GetCreatures()[0]->AddHostile(CGroupMember::kHeroId); };
+    const auto inactive = [](CPlay& play) { play.Mill().GetCreatures()[0]->stateByte = 0; };
     CheckRows(
         {
             {"AddMonster", nullptr, L"AddMonster(\"mill\", \"wolf\", 5, 6)", -1, 0,
@@ -204,6 +205,22 @@ TEST_F(BuiltinsWorld, Monsters) {
              L"rat@10,10 | Ada@4,4 Bo@6,4 | 1"},
             {"DeleteAllMonsters compacts the list", nullptr, L"DeleteAllMonsters(\"mill\")", -1, 0,
              L" | Ada@4,4 Bo@6,4 wolf@8,8 | 0"},
+            {"DeleteAllMonsters: an inactive one", inactive, L"DeleteAllMonsters(\"mill\")", -1, 0,
+             L" | Ada@4,4 Bo@6,4 wolf@8,8 | 0"},
+            {"DeleteAllMonsters: one whose cell is empty", [](CPlay& p) { p.Mill().GetCreatures()[0]->x = 2; },
+             L"DeleteAllMonsters(\"mill\")", -1, 0, L" | Ada@4,4 Bo@6,4 wolf@8,8 | 0"},
+            // An inactive wolf that stands where Ada does: she stays.
+            {"DeleteAllMonsters: one on another's cell",
+             [](CPlay& p) {
+                 for (CMonster* creature : p.Farm().GetCreatures()) {
+                     if (creature->GetName() == L"wolf") {
+                         creature->stateByte = 0;
+                         creature->x = 4;
+                         creature->y = 4;
+                     }
+                 }
+             },
+             L"DeleteAllMonsters(\"farm\")", -1, 0, L"rat@10,10 | Ada@4,4 Bo@6,4 | 1"},
             {"AnyAliveMonster: none hostile", nullptr, L"AnyAliveMonster(\"mill\")", -1, 0,
              L"rat@10,10 | Ada@4,4 Bo@6,4 wolf@8,8 | 1"},
             {"AnyAliveMonster: the rat is the hero's foe", hostile, L"AnyAliveMonster(\"mill\")", -1, 1,
