@@ -35,23 +35,35 @@ void CGlobals::LoadDeclarations(const std::wstring& fileName, bool keep) {
     }
     m_declarations.Reset();
     m_startUp.Reset();
+    // Nothing kept (the first load): what the file declared stands.
+    const auto restore = [&] {
+        if (keep && !kept.empty()) {
+            m_declarations.SetDeclaredVariables(std::move(kept));
+        }
+    };
     try {
-        m_declarations.LoadFile(fileName);
+        try {
+            m_declarations.LoadFile(fileName);
+        } catch (const CScriptException&) {
+            throw;
+        } catch (const vek::CException& e) {
+            // A file that cannot be read is reported as the script's error.
+            Log(e.GetText());
+            m_declarations.SetFileName(fileName);
+            throw CScriptException(kErrCannotOpenFile, L"M_Globals", L"CGlobals::LoadDeclarations", __LINE__,
+                                   m_declarations);
+        }
         m_declarations.Parse();
         m_declarations.ExecuteScript(kScriptTypeDeclarations);
     } catch (const CScriptException& e) {
         Report(e);
-    } catch (const vek::CException& e) {
-        // A file that cannot be read is reported as the script's error.
-        Log(e.GetText());
-        m_declarations.SetFileName(fileName);
-        Report(CScriptException(kErrCannotOpenFile, L"M_Globals", L"CGlobals::LoadDeclarations", __LINE__,
-                                m_declarations));
+    } catch (...) {
+        // Any other fault of the game is the caller's; the game's values
+        // must not go with it.
+        restore();
+        throw;
     }
-    // Nothing kept (the first load): what the file declared stands.
-    if (keep && !kept.empty()) {
-        m_declarations.SetDeclaredVariables(std::move(kept));
-    }
+    restore();
 }
 
 void CGlobals::Save() const {

@@ -20,7 +20,8 @@ public:
     // keep: the variables and values from before stand again afterwards,
     // unless there were none. A script error, or a file that cannot be
     // read, is shown in the "Script Error" box and logged; the variables
-    // declared before it stay.
+    // declared before it stay. Any other exception of the game that the
+    // script's built-ins meet passes on, after the kept values are back.
     void LoadDeclarations(const std::wstring& fileName, bool keep);
 
     // The first script's variables; one object more in the stream.

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "VEKLib/Exception.h"
 #include "VEKLib/Stream.h"
 #include "data/GameData.h"
 #include "platform/Prompt.h"
 #include "platform/Utf8.h"
+#include "script/ScriptException.h"
 #include "shell/ScriptGlobals.h"
 #include "support/Files.h"
 
@@ -155,6 +157,37 @@ TEST_F(ScriptGlobals, ErrorsAreShownAndLoadingGoesOn) {
         // The log has the step's line and the error.
         ASSERT_GE(m_log.size(), 2u) << c.what;
         EXPECT_EQ(m_log[0], L"Loading global declarations...") << c.what;
+    }
+}
+
+// A fault of the game that a built-in meets is no script error: it passes on
+// with its own text, and the kept values stand again.
+TEST_F(ScriptGlobals, OtherExceptionsPassOn) {
+    const std::wstring good = Write("good/_global.u", "var Gold = 1\nvar Quest = 2\n");
+    const std::wstring faulty = Write("faulty/_global.u", "var Gold = 5\nDefineTradeItem(\"#x\", 1, 2, 3)\n");
+    const struct {
+        bool keep;
+        Texts variables;
+    } cases[] = {
+        {false, {L"Gold=5"}},
+        {true, {L"Gold=9", L"Quest=2"}},
+    };
+    for (const auto& c : cases) {
+        m_globals.LoadDeclarations(good, false);
+        Set(L"Gold", 9);
+        m_prompt.shown.clear();
+        std::wstring thrown;
+        try {
+            m_globals.LoadDeclarations(faulty, c.keep);
+            ADD_FAILURE() << "nothing thrown";
+        } catch (const CScriptException& e) {
+            ADD_FAILURE() << "a script error: " << platform::ToUtf8(e.GetText());
+        } catch (const vek::CException& e) {
+            thrown = e.GetText();
+        }
+        EXPECT_NE(thrown.find(L"Invalid item name: #x"), std::wstring::npos) << platform::ToUtf8(thrown);
+        EXPECT_TRUE(m_prompt.shown.empty()) << c.keep;
+        EXPECT_EQ(Variables(), c.variables) << c.keep;
     }
 }
 
