@@ -77,6 +77,12 @@ void CLoc::RunOnEnterLoc() const {
     }
     SetVariable(*global, L"LocWorldX", first.x);
     SetVariable(*global, L"LocWorldY", first.y);
+    // Handed to the event too, so a script that does not declare them reads
+    // them; only to an event that is there, or they would pile up waiting.
+    if (global->FindSystemFunction(L"OnEnterLoc") >= 0) {
+        global->AddVariable(L"LocWorldX", static_cast<uint32_t>(first.x));
+        global->AddVariable(L"LocWorldY", static_cast<uint32_t>(first.y));
+    }
     RunEvent(global, L"OnEnterLoc");
 }
 
