@@ -11,6 +11,7 @@
 #include "platform/Utf8.h"
 #include "rules/Hero.h"
 #include "script/Script.h"
+#include "script/ScriptException.h"
 #include "tests/support/Files.h"
 #include "tests/support/RecordingPrompt.h"
 #include "tests/world/WorldFixture.h"
@@ -151,6 +152,34 @@ TEST_F(LocEvents, WithoutAGlobalScriptOnlyTheLocationHears) {
     ASSERT_TRUE(m_world.ReadyLoc(L"mill.map", 0, 0, 2, 2, kArriveFromWorld, L""));
     EXPECT_EQ(m_game.GetCurrentLoc()->GetScript()->FindVariable(L"heard", false)->GetValue(), 1);
     EXPECT_EQ(Trace(), L"");
+}
+
+// The first cell reaches "OnEnterLoc" also when the global script does not
+// declare it; a script without the event is handed nothing.
+TEST_F(LocEvents, TheEnteredCellReachesAnUndeclaringGlobalScript) {
+    for (const bool event : {true, false}) {
+        CScript global;
+        const std::wstring probe = L"function Probe() {\nprint LocWorldX\n}\n";
+        global.LoadText(event ? L"function OnEnterLoc() {\nprint \"enter(\"\nprint LocWorldX\nprint \",\"\n"
+                                L"print LocWorldY\nprint \") \"\n}\n" +
+                                    probe
+                              : probe,
+                        L"_global.u");
+        global.Parse();
+        CScript::SetGlobalScript(&global);
+        ASSERT_TRUE(m_world.ReadyLoc(L"mill.map", 0, 0, 2, 2, kArriveFromWorld, L""));
+        ASSERT_TRUE(m_world.ReadyLoc(L"", 3, 2, 2, 2, kArriveFromWorld, L""));
+        EXPECT_EQ(Trace(), event ? L"enter(1,1) enter(2,1) " : L"") << event;
+        // Nothing is left waiting for the next function.
+        try {
+            global.ExecuteUserFunction(L"Probe", 0, L"", true, true);
+            ADD_FAILURE() << "a value was left waiting";
+        } catch (const CScriptException& e) {
+            EXPECT_EQ(e.GetCode(), 32u) << event;
+        }
+        CScript::SetGlobalScript(&m_global);
+        Trace();
+    }
 }
 
 TEST_F(LocEvents, LeavingTellsOfCompanionsLeftBehind) {
