@@ -18,6 +18,7 @@
 #include "shell/IrrDisplay.h"
 #include "tests/support/Display.h"
 #include "world/Loc.h"
+#include "world/World.h"
 
 // One frame of a sample location drawn in a real window (run under
 // xvfb-run), checked pixel by pixel against the sprite sheets.
@@ -78,6 +79,8 @@ protected:
         g_game = m_game.get();
         g_gameData = m_game.get();
         m_game->SetLogSink([](const std::wstring&) {});
+        // The build's game folder gets no autosave.
+        m_game->SetAutosaveEnabled(false);
         m_game->SetUp();
     }
     void TearDown() override {
@@ -148,10 +151,16 @@ TEST_F(ShellDisplay, FrameShowsTheLocationsTilesWhereTheMapSays) {
     ASSERT_NE(dynamic_cast<CIrrDisplay*>(&m_game->GetDisplay()), nullptr);
     ASSERT_EQ(m_game->GetDriver()->getDriverType(), irr::video::EDT_BURNINGSVIDEO);
     LoadSheets();
+    m_game->New();
     for (const wchar_t* name : {L"mill.map", L"cellar.map"}) {
         SCOPED_TRACE(platform::ToUtf8(name));
-        m_game->ShowSampleLocation(name);
+        if (m_game->GetCurrentLoc()->GetFileName() != name) {
+            ASSERT_TRUE(m_game->GetWorld()->ReadyLoc(name, 0, 0, 0, 0, kArriveRandom, L""));
+        }
         CLoc& loc = *m_game->GetCurrentLoc();
+        ASSERT_EQ(loc.GetFileName(), name);
+        loc.RevealAll();
+        m_game->CenterView();
         ASSERT_EQ(loc.GetWidth(), kViewColumns);
         ASSERT_EQ(loc.GetHeight(), kViewRows);
         // A scatter of cells never seen, the hero's among them.
@@ -200,7 +209,7 @@ TEST_F(ShellDisplay, FrameShowsTheLocationsTilesWhereTheMapSays) {
 
 // The window's loop: an inactive window only naps; quitting closes it.
 TEST_F(ShellDisplay, QuittingEndsTheLoopAndClosesTheWindow) {
-    m_game->ShowSampleLocation(L"mill.map");
+    m_game->New();
     EXPECT_TRUE(m_game->Step());
     m_game->SetState(kStateExiting);
     EXPECT_FALSE(m_game->Step());
