@@ -139,6 +139,11 @@ void CGame::Install(TSavedGame& saved) {
     SetCurrentLoc(saved.current);
     if (saved.current != nullptr) {
         SetCurrentLocExitTime(saved.current->GetExitTime());
+        // The hero is no creature of the location: his cell is marked anew.
+        if (saved.current->IsInside(static_cast<int32_t>(m_hero->x), static_cast<int32_t>(m_hero->y))) {
+            saved.current->GetCreatureIds().At(static_cast<uint16_t>(m_hero->x), static_cast<uint16_t>(m_hero->y)) =
+                kHeroCell;
+        }
     }
     SetState(kStateGame);
     CenterView();

@@ -168,11 +168,12 @@ void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& source
         try {
             throw;
         } catch (const vek::CFileException& e) {
-            if (e.GetFileName() == sourceName) {
+            // One that names a file is about that file.
+            if (!e.GetFileName().empty()) {
                 throw;
             }
-            // A part's own error, without the file it came from.
-            Fail(sourceName, e.GetDetails(), __LINE__);
+            // A part of the stream, which does not know the file it came from.
+            Fail(sourceName, L"a damaged record (" + e.GetFunction() + L")", __LINE__);
         } catch (const vek::CException& e) {
             Fail(sourceName, e.GetDetails(), __LINE__);
         }
