@@ -40,6 +40,7 @@ CGame::CGame() = default;
 
 CGame::~CGame() {
     Clear();
+    UnbindGameVariables();
     ShutDown();
     if (g_game == this) {
         g_game = nullptr;

@@ -181,6 +181,9 @@ private:
     // The new game's script variables in the global declarations, bound to
     // the game's fields (NewGameVariables).
     void BindGameVariables();
+    // The global declarations keep the values, no longer bound to this
+    // game object, which is going.
+    void UnbindGameVariables();
     void LoadBrains();
     void RunStartUpCommands();
     // The saved locations compacted and the NPC list in the order a load

@@ -78,6 +78,9 @@ int RunGame(CGame& game, bool newGame) {
         game.ShutDown();
         return 0;
     }
+    // The first frame goes up as the window opens, active or not: a window
+    // that a window manager leaves without focus shows the game, not nothing.
+    game.Draw();
     while (game.Step()) {
     }
     // The window was closed: the game as it stands is the autosave.

@@ -1,4 +1,5 @@
 // A new game, and letting a game go.
+#include <iterator>
 #include <utility>
 
 #include "VEKLib/Exception.h"
@@ -120,6 +121,27 @@ void CGame::BindGameVariables() {
         }
     }
     Globals().GetDeclarations().SetDeclaredVariables(std::move(variables));
+}
+
+void CGame::UnbindGameVariables() {
+    std::vector<CVariable> variables = Globals().GetDeclarations().GetParseResults().Variables();
+    bool changed = false;
+    for (CVariable& variable : variables) {
+        if (variable.GetStorage() == &m_chosenItemSet || variable.GetStorage() == &m_characterCreated) {
+            const auto value = static_cast<uint64_t>(variable.GetValue());
+            variable = CVariable(variable.GetName(), static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32),
+                                 variable.GetKind());
+            changed = true;
+        }
+    }
+    if (changed) {
+        Globals().GetDeclarations().SetDeclaredVariables(std::move(variables));
+    }
+    for (auto entry = NewGameVariables().begin(); entry != NewGameVariables().end();) {
+        const void* storage = entry->second.GetStorage();
+        entry = storage == &m_chosenItemSet || storage == &m_characterCreated ? NewGameVariables().erase(entry)
+                                                                              : std::next(entry);
+    }
 }
 
 void CGame::LoadBrains() {

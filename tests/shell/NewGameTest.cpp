@@ -193,6 +193,23 @@ TEST_F(SampleGame, SecondNewGameStartsAfresh) {
     EXPECT_EQ(game.GetHero()->backpack.size(), 4u);
 }
 
+// The global declarations outlive the game object: its bound variables keep
+// their values, no longer pointing into it.
+TEST_F(SampleGame, GlobalsOutliveTheGameObject) {
+    CGame& game = MakeGame();
+    game.SetChosenItemSet(6);
+    game.New();
+    EXPECT_TRUE(Globals().GetDeclarations().FindVariable(L"ChosenItemSet", false)->IsBound());
+    EXPECT_EQ(NewGameVariables().size(), 2u);
+    m_game.reset();
+    const CVariable* chosen = Globals().GetDeclarations().FindVariable(L"ChosenItemSet", false);
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_FALSE(chosen->IsBound());
+    EXPECT_EQ(chosen->GetValue(), 6);
+    EXPECT_EQ(chosen->GetKind(), CVariable::kKindU32);
+    EXPECT_TRUE(NewGameVariables().empty());
+}
+
 // The location validator's cache reads a location once and keeps it.
 TEST_F(SampleGame, LocationCacheReadsEachFileOnce) {
     MakeGame();
