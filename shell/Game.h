@@ -103,7 +103,8 @@ public:
     void New();
     // Writes the game to the file (written aside and renamed over it, so a
     // failed save leaves the old file whole); its folder is made when
-    // missing. vek::CException when there is no game.
+    // missing. vek::CException when there is no game, or its current
+    // location lies on no world cell (a load could not continue it).
     void Save(const std::wstring& fileName);
     // Reads a saved game into objects of its own, and only when all was read
     // puts it in place of the running game. A file that cannot be read, or

@@ -7,6 +7,7 @@
 #include "VEKLib/Exception.h"
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
+#include "VEKLib/Serializable.h"
 #include "data/Globals.h"
 #include "platform/Utf8.h"
 #include "rules/Monster.h"
@@ -94,16 +95,19 @@ void CGame::Save(const std::wstring& fileName) {
     parts.record.characterCreated = m_characterCreated;
     uint16_t x = 0;
     uint16_t y = 0;
-    if (m_ownWorld->FindCell(GetCurrentLoc()->GetWorldCell(), x, y)) {
-        const vek::TPoint first = m_ownWorld->FindLocStart(x, y);
-        parts.record.currentX = static_cast<uint16_t>(first.x);
-        parts.record.currentY = static_cast<uint16_t>(first.y);
+    if (!m_ownWorld->FindCell(GetCurrentLoc()->GetWorldCell(), x, y)) {
+        throw vek::CException(L"CGame::Save", kSource, __LINE__, L"The current location lies on no world cell.");
     }
+    const vek::TPoint first = m_ownWorld->FindLocStart(x, y);
+    parts.record.currentX = static_cast<uint16_t>(first.x);
+    parts.record.currentY = static_cast<uint16_t>(first.y);
     parts.world = m_ownWorld.get();
-    const std::vector<uint8_t> bytes = WriteSavedGame(parts);
+    uint32_t objects = 0;
+    const std::vector<uint8_t> bytes = WriteSavedGame(parts, &objects);
     MakeFolderFor(fileName);
     vek::ReplaceFile(fileName, bytes.data(), bytes.size());
-    Log(vek::Format(L"Game saved: %s, %u bytes.", fileName, static_cast<uint32_t>(bytes.size())));
+    Log(vek::Format(L"Game saved to %s: serialized %u of %u objects, %u bytes total.", fileName, objects,
+                    vek::GetLiveObjectCount(), static_cast<uint32_t>(bytes.size())));
 }
 
 void CGame::Load(const std::wstring& fileName) {
@@ -137,13 +141,11 @@ void CGame::Install(TSavedGame& saved) {
     m_currentLevel = saved.record.level;
     m_levelCount = saved.record.levelCount;
     SetCurrentLoc(saved.current);
-    if (saved.current != nullptr) {
-        SetCurrentLocExitTime(saved.current->GetExitTime());
-        // The hero is no creature of the location: his cell is marked anew.
-        if (saved.current->IsInside(static_cast<int32_t>(m_hero->x), static_cast<int32_t>(m_hero->y))) {
-            saved.current->GetCreatureIds().At(static_cast<uint16_t>(m_hero->x), static_cast<uint16_t>(m_hero->y)) =
-                kHeroCell;
-        }
+    SetCurrentLocExitTime(saved.current->GetExitTime());
+    // The hero is no creature of the location: his cell is marked anew.
+    if (saved.current->IsInside(static_cast<int32_t>(m_hero->x), static_cast<int32_t>(m_hero->y))) {
+        saved.current->GetCreatureIds().At(static_cast<uint16_t>(m_hero->x), static_cast<uint16_t>(m_hero->y)) =
+            kHeroCell;
     }
     SetState(kStateGame);
     CenterView();

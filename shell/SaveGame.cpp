@@ -61,9 +61,6 @@ void ReadStream(const std::wstring& source, TSavedGame& saved) {
         Fail(source, vek::Format(L"%u bytes follow the last record", vek::GetStream().remaining()), __LINE__);
     }
     const TGameRecord& record = saved.record;
-    if (record.currentX == TGameRecord::kNoCurrent && record.currentY == TGameRecord::kNoCurrent) {
-        return;
-    }
     const CWorld& world = *saved.world;
     const bool inside = record.currentX < world.width && record.currentY < world.height;
     const TWorldLocInfo* cell = inside ? &world.grid.At(record.currentX, record.currentY) : nullptr;
@@ -105,7 +102,7 @@ TSavedGame::TSavedGame() = default;
 // The world goes first: its locations' NPCs may still be listed.
 TSavedGame::~TSavedGame() { world.reset(); }
 
-std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts) {
+std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCount) {
     const TStreamReset reset;
     vek::StreamReset();
     vek::StreamGrow(vek::kGameSaveGrowth);
@@ -116,6 +113,9 @@ std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts) {
     parts.record.Write();
     parts.world->SaveGame();
 
+    if (objectCount != nullptr) {
+        *objectCount = vek::GetStream().objectCount();
+    }
     // Only what was written: the stream's reserve is no part of the game.
     const std::span<const uint8_t> stream = vek::GetStream().bytes();
     std::vector<uint8_t> file;

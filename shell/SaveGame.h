@@ -30,10 +30,8 @@ inline constexpr uint32_t kSaveHeaderSize = 28;
 // The game's own fields in a saved game.
 struct TGameRecord {
     // Level u16, level count u16, chosen item set u32, character created u8,
-    // the first world cell of the current location (u16 each; kNoCurrent
-    // for none).
+    // the first world cell of the current location (u16 each).
     static constexpr uint32_t kStoredSize = 13;
-    static constexpr uint16_t kNoCurrent = 0xFFFF;
 
     void Write() const;
     // False, and nothing read, when fewer bytes than kStoredSize remain.
@@ -43,8 +41,8 @@ struct TGameRecord {
     uint16_t levelCount = 0;
     uint32_t chosenItemSet = 0;
     uint8_t characterCreated = 0;
-    uint16_t currentX = kNoCurrent;
-    uint16_t currentY = kNoCurrent;
+    uint16_t currentX = 0;
+    uint16_t currentY = 0;
 };
 
 // A saved game read into objects of its own.
@@ -66,7 +64,7 @@ struct TSavedGame {
     std::map<std::wstring, std::wstring> placeNames;
     // The NPCs of the world's locations, in the order they were read.
     std::vector<CNpc*> npcs;
-    // The location of the record's current cell; null when none.
+    // The location of the record's current cell.
     CLoc* current = nullptr;
 };
 
@@ -83,8 +81,9 @@ struct TSaveParts {
 };
 
 // The bytes of the file: the header and the stream's written bytes. The save
-// stream is empty afterwards, also when a part throws.
-std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts);
+// stream is empty afterwards, also when a part throws. objectCount, when
+// given, gets the number of objects written.
+std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCount = nullptr);
 
 // Reads a saved game's bytes; sourceName names it in errors. A file that is
 // not a saved game, is cut short or damaged, holds bytes after its last
