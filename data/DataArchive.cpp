@@ -308,3 +308,26 @@ uint32_t CDataArchive::ReadWholeFile(const std::wstring& name, std::unique_ptr<u
     data = std::move(bytes);
     return size;
 }
+
+std::vector<std::wstring> CDataArchive::ListFiles(const std::wstring& folder, const std::wstring& extension) const {
+    std::vector<std::wstring> names;
+    if (!m_archive) {
+        vek::ListFiles(folder.c_str(), (L"*" + extension).c_str(), names);
+        return names;
+    }
+    const std::string prefix = StoredName(vek::EnsureTrailingSlash(folder));
+    for (size_t i = 0; i < m_archive->GetCount(); ++i) {
+        const std::string& stored = m_archive->GetEntry(i).name;
+        if (stored.size() <= prefix.size() || stored.compare(0, prefix.size(), prefix) != 0 ||
+            stored.find('/', prefix.size()) != std::string::npos) {
+            continue;
+        }
+        const std::wstring name = platform::FromUtf8(stored.substr(prefix.size()));
+        if (vek::EndsWithNoCase(extension.c_str(), name)) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end(),
+              [](const std::wstring& a, const std::wstring& b) { return vek::CompareNoCase(a, b) < 0; });
+    return names;
+}

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace irr {
 class IrrlichtDevice;
@@ -76,6 +77,11 @@ public:
     irr::io::IReadFile* GetIrrFile(const std::wstring& name);
     // The whole file, read once; returns its size. data is null for an empty file.
     uint32_t ReadWholeFile(const std::wstring& name, std::unique_ptr<uint8_t[]>& data);
+    // The names (without the folder) of the files right in the folder, not
+    // in folders below it, whose names end in the extension (case ignored),
+    // sorted ignoring case: with an archive open its entries (the folder
+    // matched exactly), otherwise the loose files. None when there are none.
+    std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& extension) const;
 
 private:
     // The index of a stored file; throws code 1 as the named function would.

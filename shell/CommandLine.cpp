@@ -7,10 +7,21 @@ namespace {
 
 // The game's other options and file kinds, which later parts of it carry out.
 constexpr const wchar_t* kLaterOptions[] = {
-    L"-new",  L"-editor",  L"-nocreate", L"-noautosave", L"-qc",           L"-makefile", L"-validate", L"-ddd",
-    L"-exec", L"-compile", L"-ki",       L"-makeexe",    L"-intermediate", L"-pause",    L"@lp",
+    L"-editor",  L"-nocreate", L"-qc",      L"-makefile",     L"-validate", L"-ddd", L"-exec",
+    L"-compile", L"-ki",       L"-makeexe", L"-intermediate", L"-pause",    L"@lp",
 };
-constexpr const wchar_t* kLaterFileKinds[] = {L"map", L"sav", L"u"};
+constexpr const wchar_t* kLaterFileKinds[] = {L"map", L"sav"};
+
+// The extension of a file argument (a name with something before its last
+// dot); empty for anything else.
+std::wstring FileKind(const std::wstring& arg) {
+    const std::wstring name = vek::GetTextAfterLast(arg);
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot == 0) {
+        return std::wstring();
+    }
+    return name.substr(dot + 1);
+}
 
 bool IsLater(const std::wstring& arg) {
     for (const wchar_t* option : kLaterOptions) {
@@ -18,13 +29,9 @@ bool IsLater(const std::wstring& arg) {
             return true;
         }
     }
-    const std::wstring name = vek::GetTextAfterLast(arg);
-    const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos || dot == 0) {
-        return false;
-    }
-    for (const wchar_t* kind : kLaterFileKinds) {
-        if (vek::equals(name.substr(dot + 1), kind)) {
+    const std::wstring kind = FileKind(arg);
+    for (const wchar_t* later : kLaterFileKinds) {
+        if (!kind.empty() && vek::equals(kind, later)) {
             return true;
         }
     }
@@ -40,6 +47,12 @@ TCommandLine ReadCommandLine(const std::vector<std::wstring>& args) {
             line.selfTest = true;
         } else if (arg == L"-writecfg") {
             line.writeConfig = true;
+        } else if (arg == L"-new") {
+            line.newGame = true;
+        } else if (arg == L"-noautosave") {
+            line.noAutosave = true;
+        } else if (vek::equals(FileKind(arg), L"u")) {
+            line.scripts.push_back(arg);
         } else if (IsLater(arg)) {
             line.ignored.push_back(L"Not supported yet, ignored: " + arg);
         } else {

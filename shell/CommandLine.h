@@ -7,6 +7,10 @@
 struct TCommandLine {
     bool selfTest = false;    // "-test"
     bool writeConfig = false; // "-writecfg"
+    bool newGame = false;     // "-new": a new game even when there is an autosave
+    bool noAutosave = false;  // "-noautosave"
+    // Script files (".u") to check, in order.
+    std::vector<std::wstring> scripts;
     // One line per argument that does nothing: an option or file kind that
     // the game knows but does not carry out yet, or one it does not know.
     std::vector<std::wstring> ignored;

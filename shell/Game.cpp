@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "VEKLib/Exception.h"
+#include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Random.h"
 #include "VEKLib/Strings.h"
@@ -21,6 +22,7 @@
 #include "shell/MessageDisplay.h"
 #include "shell/ScriptGlobals.h"
 #include "world/Loc.h"
+#include "world/World.h"
 
 CGame* g_game = nullptr;
 
@@ -38,6 +40,7 @@ CGame::CGame() = default;
 
 CGame::~CGame() {
     Clear();
+    UnbindGameVariables();
     ShutDown();
     if (g_game == this) {
         g_game = nullptr;
@@ -105,9 +108,25 @@ void CGame::SetUp() {
     Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
     LoadBankScript();
 
+    Log(L"Loading world...");
+    LoadWorld();
+    m_worldFresh = true;
+    m_autosaveFound = m_autosaveEnabled && vek::GetFileSize(kAutosaveFile) > 0;
+    if (m_autosaveFound) {
+        Log(std::wstring(L"Autosave found: ") + kAutosaveFile);
+    }
+
     if (driverType != irr::video::EDT_NULL) {
         SetDisplay(std::make_unique<CIrrDisplay>(*this));
     }
+}
+
+void CGame::LoadWorld() {
+    auto world = std::make_unique<CWorld>();
+    world->Load(Text(m_config, L"world"));
+    SetWorld(nullptr);
+    m_ownWorld = std::move(world);
+    SetWorld(m_ownWorld.get());
 }
 
 void CGame::LoadBankScript() {

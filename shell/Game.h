@@ -30,6 +30,8 @@ class CStdRand;
 
 class CGroupMember;
 class CMorvheldMessageDisplay;
+class CWorld;
+struct TSavedGame;
 
 class CGame : public CGameData, public IScriptGame {
 public:
@@ -45,8 +47,10 @@ public:
     // message display, and loads the definition tables: the script
     // language's set without the count check, the heroes, then the display
     // language's set with it; then the global declarations and the bank's
-    // conversation ("bank.u"), whose script errors are shown and passed over.
-    // With a window, the window's display takes over. Once per game object
+    // conversation ("bank.u"), whose script errors are shown and passed over;
+    // then the world ("world") and, unless autosaving is off, whether there
+    // is an autosave. With a window, the window's display takes over. Once
+    // per game object
     // (CException otherwise). Whatever a failure leaves set up is released
     // by ShutDown.
     void SetUp();
@@ -86,17 +90,62 @@ public:
     uint8_t GetKeepInputMode() const { return m_keepInputMode; }
     void SetKeepInputMode(uint8_t keep) { m_keepInputMode = keep; }
 
-    // --- Playing (MainLoop.cpp, SampleLocation.cpp) ---------------------------------------
+    // --- A game (NewGame.cpp, SaveGame.cpp) ---------------------------------------------------
+    // A new game: the global declarations read afresh, the game's script
+    // variables bound to its fields, the monster brains of the brains folder
+    // kept and their "Init" run, the global script's "AfterStart" run, the
+    // world made (the one set-up read, if no game has used it yet) with a
+    // new hero, the player greeted, and the start-up commands ("_onload.u",
+    // then "_onload_c.u") run; they must enter the start location
+    // (SetStartLoc). Script errors are shown and passed over. Any other
+    // failure, or no start location, is a vek::CException and leaves no
+    // game.
+    void New();
+    // Writes the game to the file (written aside and renamed over it, so a
+    // failed save leaves the old file whole); its folder is made when
+    // missing. vek::CException when there is no game, or its current
+    // location lies on no world cell (a load could not continue it).
+    void Save(const std::wstring& fileName);
+    // Reads a saved game into objects of its own, and only when all was read
+    // puts it in place of the running game. A file that cannot be read, or
+    // a saved game that is refused (ReadSavedGame), is a vek::CFileException
+    // and leaves the running game as it was.
+    void Load(const std::wstring& fileName);
+    // The last step of set-up: whether "Save/autosave.sav" is there.
+    bool HasAutosave() const { return m_autosaveFound; }
+    // Off ("-noautosave"): the autosave is neither looked for nor written.
+    void SetAutosaveEnabled(bool enabled) { m_autosaveEnabled = enabled; }
+    // After set-up: the autosave's game unless a new one is asked for or
+    // there is none (an autosave that cannot be loaded is logged and a new
+    // game starts instead).
+    void StartGame(bool newGame);
+    // Saves the game to the autosave, if there is a game and autosaving is
+    // on; a failure is logged. Then Clear.
+    void EndGame();
+    // A hero, a world and a current location.
+    bool HasGame() const;
+    // The game's fields bound to script variables.
+    uint32_t GetChosenItemSet() const { return m_chosenItemSet; }
+    void SetChosenItemSet(uint32_t set) { m_chosenItemSet = set; }
+    uint8_t GetCharacterCreated() const { return m_characterCreated; }
+    void SetCharacterCreated(uint8_t created) { m_characterCreated = created; }
+
+    // --- Command-line requests (ScriptCheck.cpp) ------------------------------------------------
+    // Checks a script file of the disk on the set-up game: it is read and
+    // parsed, and unless it holds a conversation (which runs only with a
+    // partner) it is run whole, on a new hero when the game has none.
+    // "Script OK." on the console, or the script error: printed in batch
+    // mode, else in the "Script Error" box. False on an error.
+    bool CheckDialogScript(const std::wstring& fileName, bool batch);
+
+    // --- Playing (MainLoop.cpp) ---------------------------------------------------------------
     // One step of the main loop; false once the game has ended.
     bool Step();
     // The main loop's clock; null puts the system's back.
     void SetFrameClock(std::unique_ptr<IFrameClock> clock);
-    // Until a new game exists: the location file of the location folder,
-    // every cell explored, current, with a hero placed at random on it, and
-    // the view centred on him; the game state becomes kStateGame. What the
-    // game held is let go first, so a file that cannot be read leaves none.
-    void ShowSampleLocation(const std::wstring& fileName);
-    // Lets go of the location and the hero that the game holds.
+    // Lets go of the game: the current location, the hero, the NPC list, the
+    // world with its locations, the groups, the quest log, the brains and
+    // the clock.
     void Clear();
     // The map's sprite sheets, loaded at set-up.
     const TMapSprites& GetMapSprites() const { return m_sprites; }
@@ -128,6 +177,21 @@ public:
 
 private:
     void LoadBankScript();
+    // "Data/" + the configured world file into a new world, the game's.
+    void LoadWorld();
+    // The new game's script variables in the global declarations, bound to
+    // the game's fields (NewGameVariables).
+    void BindGameVariables();
+    // The global declarations keep the values, no longer bound to this
+    // game object, which is going.
+    void UnbindGameVariables();
+    void LoadBrains();
+    void RunStartUpCommands();
+    // The saved locations compacted and the NPC list in the order a load
+    // rebuilds it, so that a loaded game saves the same bytes.
+    void RenumberNpcs();
+    // Takes over what a saved game holds.
+    void Install(TSavedGame& saved);
 
     irr::IrrlichtDevice* m_device = nullptr;
     std::unique_ptr<vek::CStdRand> m_random;
@@ -140,8 +204,14 @@ private:
 
     TMapSprites m_sprites;
     std::unique_ptr<IFrameClock> m_frameClock = std::make_unique<CSystemFrameClock>();
-    std::unique_ptr<CLoc> m_sampleLoc;
+    std::unique_ptr<CWorld> m_ownWorld;
+    // Read at set-up and not yet played: a new game can take it as it is.
+    bool m_worldFresh = false;
     std::unique_ptr<CHero> m_ownHero;
+    uint32_t m_chosenItemSet = 0;
+    uint8_t m_characterCreated = 0;
+    bool m_autosaveEnabled = true;
+    bool m_autosaveFound = false;
 
     CQuestLog m_questLog;
     CGameplay m_gameplay{*this};

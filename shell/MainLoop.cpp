@@ -6,14 +6,9 @@
 #include <thread>
 
 #include "platform/Time.h"
-#include "rules/Hero.h"
 #include "shell/Game.h"
-#include "world/Loc.h"
 
 namespace {
-
-// Until a new game exists, a window shows the first of the sample maps.
-constexpr wchar_t kSampleLocation[] = L"cellar.map";
 
 // The main loop's questions, answered by the game and its device.
 class CGameLoop final : public IMainLoopGame {
@@ -25,7 +20,7 @@ public:
     bool IsQuitting() override { return m_game.GetState() == kStateExiting; }
     void DrawFrame() override { m_game.Draw(); }
     void End() override {
-        m_game.Clear();
+        m_game.EndGame();
         m_game.GetDevice()->closeDevice();
     }
 
@@ -73,26 +68,23 @@ void CGame::SetFrameClock(std::unique_ptr<IFrameClock> clock) {
     m_frameClock = clock != nullptr ? std::move(clock) : std::make_unique<CSystemFrameClock>();
 }
 
-void CGame::Clear() {
-    SetCurrentLoc(nullptr);
-    SetCurrentLocExitTime(std::nullopt);
-    SetHero(nullptr);
-    // The list points into the locations' creatures.
-    m_npcs.clear();
-    m_sampleLoc.reset();
-    m_ownHero.reset();
-}
-
-int RunGame(CGame& game) {
+int RunGame(CGame& game, bool newGame) {
+    game.StartGame(newGame);
     irr::video::IVideoDriver* driver = game.GetDriver();
     if (driver == nullptr || driver->getDriverType() == irr::video::EDT_NULL) {
-        game.Log(L"Set-up done; without a display no game runs yet.");
+        // Nothing can be played without a window: the game is let go unsaved.
+        game.Log(L"No display: the game is not played.");
+        game.Clear();
         game.ShutDown();
         return 0;
     }
-    game.ShowSampleLocation(kSampleLocation);
+    // The first frame goes up as the window opens, active or not: a window
+    // that a window manager leaves without focus shows the game, not nothing.
+    game.Draw();
     while (game.Step()) {
     }
+    // The window was closed: the game as it stands is the autosave.
+    game.EndGame();
     game.ShutDown();
     return 0;
 }

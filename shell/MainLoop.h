@@ -47,7 +47,9 @@ public:
 // start, so handling events is part of it.
 bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock);
 
-// After set-up: with a window, shows the sample location and steps the game
-// until the window closes or the game quits; without one (the null driver),
-// nothing is played yet. Shuts the game down; the program's exit code.
-int RunGame(CGame& game);
+// After set-up: starts the game (CGame::StartGame), then with a window draws
+// its first frame and steps it until the window closes or the game quits,
+// and ends it (the autosave);
+// without one (the null driver) nothing is played. Shuts the game down; the
+// program's exit code.
+int RunGame(CGame& game, bool newGame);

@@ -14,6 +14,24 @@
 #include "shell/Game.h"
 #include "shell/MainLoop.h"
 
+namespace {
+
+// The script check runs on the game set up without a window, quietly: only
+// its verdicts are shown.
+int CheckScripts(CGame& game, const std::vector<std::wstring>& scripts) {
+    game.ForceNullDriver(true);
+    game.SetAutosaveEnabled(false);
+    game.SetLogSink([](const std::wstring&) {});
+    game.SetUp();
+    bool ok = true;
+    for (const std::wstring& script : scripts) {
+        ok = game.CheckDialogScript(script, true) && ok;
+    }
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     GlobalExceptionHandler().Initialize();
     vek::SetCurrentLocale(L"pl_PL");
@@ -25,24 +43,25 @@ int main(int argc, char** argv) {
     for (const std::wstring& note : line.ignored) {
         vek::ConsoleErr() << note << std::endl;
     }
-    const bool selfTest = line.selfTest;
-    const bool writeConfig = line.writeConfig;
     try {
         CGame game;
         g_game = &game;
         g_gameData = &game;
         // The configuration writer ends the program at once, before the
         // user's own file is read: a broken file must not stop its repair.
-        if (writeConfig) {
+        if (line.writeConfig) {
             WriteDefaultConfig(game.GetConfig());
             return 0;
         }
-        if (selfTest) {
+        if (!line.scripts.empty()) {
+            return CheckScripts(game, line.scripts);
+        }
+        if (line.selfTest) {
             return CGame::RunSelfTests() == 0 ? 0 : 1;
         }
-        game.GetConfig().Load();
+        game.SetAutosaveEnabled(!line.noAutosave);
         game.SetUp();
-        return RunGame(game);
+        return RunGame(game, line.newGame);
     } catch (const vek::CException& e) {
         vek::ConsoleErr() << e.GetText() << std::endl;
         return 1;

@@ -128,6 +128,31 @@ TEST_F(DataArchiveTest, StoredFileReadsAsTheLooseFileDoes) {
     EXPECT_EQ(Contents(loose), kStrings);
 }
 
+// A folder's files of one kind, stored or loose: only those right in it,
+// the extension in any case, sorted ignoring case.
+TEST_F(DataArchiveTest, FolderListsItsOwnFilesOfAKind) {
+    const fs::path folder = s_root / "src/Listing/Brains";
+    for (const char* name : {"wolf.u", "Bat.U", "notes.txt", "rat.u.bak", "Deep/deep.u"}) {
+        WriteBytes(folder / name, kScript);
+    }
+    WriteBytes(s_root / "src/Listing/top.u", kScript);
+    MakeArchive(s_root / "List.dat", CDataArchive::GetPassword(), "-mem=AES256", "Listing");
+    const std::vector<std::wstring> brains = {L"Bat.U", L"wolf.u"};
+
+    DataArchive().Init(Wide(s_root / "List.dat"));
+    EXPECT_EQ(DataArchive().ListFiles(L"Listing/Brains/", L".u"), brains);
+    EXPECT_EQ(DataArchive().ListFiles(L"Listing/Brains", L".u"), brains);
+    EXPECT_EQ(DataArchive().ListFiles(L"Listing/", L".u"), (std::vector<std::wstring>{L"top.u"}));
+    // Stored folders match exactly, as stored names do.
+    EXPECT_TRUE(DataArchive().ListFiles(L"listing/brains/", L".u").empty());
+    EXPECT_TRUE(DataArchive().ListFiles(L"Listing/Nothing/", L".u").empty());
+
+    DataArchive().Reset();
+    fs::current_path(s_root / "src");
+    EXPECT_EQ(DataArchive().ListFiles(L"Listing/Brains/", L".u"), brains);
+    EXPECT_TRUE(DataArchive().ListFiles(L"Listing/Nothing/", L".u").empty());
+}
+
 TEST_F(DataArchiveTest, ClosingAStoredFileWritesNothing) {
     DataArchive().Init(Wide(s_root / "Test.dat"));
     {

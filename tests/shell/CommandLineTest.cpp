@@ -7,38 +7,63 @@
 
 namespace {
 
-TEST(CommandLine, EveryArgumentThatDoesNothingIsReported) {
+TEST(CommandLine, RequestsAndEveryArgumentThatDoesNothing) {
+    using Texts = std::vector<std::wstring>;
     const struct {
-        std::vector<std::wstring> args;
+        Texts args;
         bool selfTest;
         bool writeConfig;
-        std::vector<std::wstring> ignored;
+        bool newGame;
+        bool noAutosave;
+        Texts scripts;
+        Texts ignored;
     } cases[] = {
-        {{}, false, false, {}},
-        {{L"-test"}, true, false, {}},
-        {{L"-writecfg", L"-test"}, true, true, {}},
-        {{L"-Test"}, false, false, {L"Unknown option, ignored: -Test"}},
+        {{}, false, false, false, false, {}, {}},
+        {{L"-test"}, true, false, false, false, {}, {}},
+        {{L"-writecfg", L"-test"}, true, true, false, false, {}, {}},
+        {{L"-Test"}, false, false, false, false, {}, {L"Unknown option, ignored: -Test"}},
         {{L"-writecfgx", L"--test", L""},
          false,
          false,
+         false,
+         false,
+         {},
          {L"Unknown option, ignored: -writecfgx", L"Unknown option, ignored: --test", L"Unknown option, ignored: "}},
         {{L"-new", L"@lp", L"-pause"},
          false,
          false,
-         {L"Not supported yet, ignored: -new", L"Not supported yet, ignored: @lp",
-          L"Not supported yet, ignored: -pause"}},
-        {{L"Data/Maps/town.map", L"Save/autosave.SAV", L"brain.u", L"notes.txt", L".u"},
+         true,
+         false,
+         {},
+         {L"Not supported yet, ignored: @lp", L"Not supported yet, ignored: -pause"}},
+        // Options match whole and in their case.
+        {{L"-noautosave", L"-New", L"-new2", L"-noautosave"},
          false,
          false,
+         false,
+         true,
+         {},
+         {L"Unknown option, ignored: -New", L"Unknown option, ignored: -new2"}},
+        // Scripts by their extension in any case, in order; a bare ".u" is
+        // no file name.
+        {{L"Data/Maps/town.map", L"Save/autosave.SAV", L"brain.u", L"notes.txt", L".u", L"Data/Scripts/A.U",
+          L"x.u.txt"},
+         false,
+         false,
+         false,
+         false,
+         {L"brain.u", L"Data/Scripts/A.U"},
          {L"Not supported yet, ignored: Data/Maps/town.map", L"Not supported yet, ignored: Save/autosave.SAV",
-          L"Not supported yet, ignored: brain.u", L"Unknown option, ignored: notes.txt",
-          L"Unknown option, ignored: .u"}},
-        {{L"-test", L"-bogus"}, true, false, {L"Unknown option, ignored: -bogus"}},
+          L"Unknown option, ignored: notes.txt", L"Unknown option, ignored: .u", L"Unknown option, ignored: x.u.txt"}},
+        {{L"-test", L"-bogus"}, true, false, false, false, {}, {L"Unknown option, ignored: -bogus"}},
     };
     for (const auto& c : cases) {
         const TCommandLine line = ReadCommandLine(c.args);
         EXPECT_EQ(line.selfTest, c.selfTest);
         EXPECT_EQ(line.writeConfig, c.writeConfig);
+        EXPECT_EQ(line.newGame, c.newGame);
+        EXPECT_EQ(line.noAutosave, c.noAutosave);
+        EXPECT_EQ(line.scripts, c.scripts);
         EXPECT_EQ(line.ignored, c.ignored);
     }
 }

@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <irrlicht.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "VEKLib/Exception.h"
 #include "data/DataArchive.h"
@@ -18,6 +27,7 @@
 #include "shell/IrrDisplay.h"
 #include "tests/support/Display.h"
 #include "world/Loc.h"
+#include "world/World.h"
 
 // One frame of a sample location drawn in a real window (run under
 // xvfb-run), checked pixel by pixel against the sprite sheets.
@@ -78,6 +88,8 @@ protected:
         g_game = m_game.get();
         g_gameData = m_game.get();
         m_game->SetLogSink([](const std::wstring&) {});
+        // The build's game folder gets no autosave.
+        m_game->SetAutosaveEnabled(false);
         m_game->SetUp();
     }
     void TearDown() override {
@@ -148,10 +160,16 @@ TEST_F(ShellDisplay, FrameShowsTheLocationsTilesWhereTheMapSays) {
     ASSERT_NE(dynamic_cast<CIrrDisplay*>(&m_game->GetDisplay()), nullptr);
     ASSERT_EQ(m_game->GetDriver()->getDriverType(), irr::video::EDT_BURNINGSVIDEO);
     LoadSheets();
+    m_game->New();
     for (const wchar_t* name : {L"mill.map", L"cellar.map"}) {
         SCOPED_TRACE(platform::ToUtf8(name));
-        m_game->ShowSampleLocation(name);
+        if (m_game->GetCurrentLoc()->GetFileName() != name) {
+            ASSERT_TRUE(m_game->GetWorld()->ReadyLoc(name, 0, 0, 0, 0, kArriveRandom, L""));
+        }
         CLoc& loc = *m_game->GetCurrentLoc();
+        ASSERT_EQ(loc.GetFileName(), name);
+        loc.RevealAll();
+        m_game->CenterView();
         ASSERT_EQ(loc.GetWidth(), kViewColumns);
         ASSERT_EQ(loc.GetHeight(), kViewRows);
         // A scatter of cells never seen, the hero's among them.
@@ -198,9 +216,157 @@ TEST_F(ShellDisplay, FrameShowsTheLocationsTilesWhereTheMapSays) {
     }
 }
 
+// The map as its text source writes it: the terrain and map-object tile of
+// every cell, and the cells that statements after the map put something on.
+struct TSourceMap {
+    uint16_t width = 0;
+    uint16_t height = 0;
+    std::vector<uint16_t> terrain;
+    std::vector<std::optional<uint16_t>> objects;
+    std::set<std::pair<uint16_t, uint16_t>> occupied;
+};
+
+TSourceMap ReadSourceMap(const fs::path& path) {
+    std::ifstream in(path);
+    std::map<char, std::pair<uint16_t, std::optional<uint16_t>>> keys;
+    TSourceMap map;
+    std::string line;
+    bool inMap = false;
+    uint16_t row = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (inMap) {
+            if (word == "end") {
+                inMap = false;
+                continue;
+            }
+            for (uint16_t x = 0; x < map.width; ++x) {
+                const auto& [tile, object] = keys.at(line.at(x));
+                map.terrain.push_back(tile);
+                map.objects.push_back(object);
+            }
+            ++row;
+        } else if (word == "size") {
+            words >> map.width >> map.height;
+        } else if (word == "key") {
+            char c = 0;
+            uint16_t tile = 0;
+            uint16_t object = 0;
+            words >> c >> tile;
+            keys[c] = {tile, words >> object ? std::optional<uint16_t>(object) : std::nullopt};
+        } else if (word == "map") {
+            inMap = true;
+        } else if (!word.empty() && word[0] != '#' && word != "name" && word != "terrain" && word != "explored" &&
+                   word != "flags" && word != "effect" && word != "rule") {
+            uint16_t x = 0;
+            uint16_t y = 0;
+            words >> x >> y;
+            map.occupied.insert({x, y});
+        }
+    }
+    EXPECT_EQ(row, map.height) << path;
+    return map;
+}
+
+// Gives the game's window the input focus, as a window manager would when
+// it opens (the test's X server has none), and lets the device take the
+// event: a window without it is inactive, and the main loop draws nothing.
+bool FocusWindow(irr::IrrlichtDevice& device) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+        for (unsigned int i = 0; i < count; ++i) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, children[i], &attributes) != 0 && attributes.map_state == IsViewable) {
+                XSetInputFocus(display, children[i], RevertToParent, CurrentTime);
+            }
+        }
+        XFree(children);
+    }
+    XSync(display, False);
+    XCloseDisplay(display);
+    for (int i = 0; i < 100 && !device.isWindowActive(); ++i) {
+        device.run();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return device.isWindowActive();
+}
+
+// A new game's first frame, drawn by a step of the main loop: the start
+// location's tiles where its source map puts them.
+TEST_F(ShellDisplay, NewGamesFirstFrameShowsTheStartLocationWhereTheMapSays) {
+    LoadSheets();
+    const TSourceMap map =
+        ReadSourceMap(fs::path(__FILE__).parent_path().parent_path().parent_path() / "Maps" / "mill.txt");
+    ASSERT_EQ(map.width, kViewColumns);
+    ASSERT_EQ(map.height, kViewRows);
+    m_game->New();
+    ASSERT_EQ(m_game->GetCurrentLoc()->GetFileName(), L"mill.map");
+    ASSERT_TRUE(FocusWindow(*m_game->GetDevice()));
+    EXPECT_TRUE(m_game->Step());
+    irr::video::IImage* shot = m_game->GetDriver()->createScreenShot();
+    ASSERT_NE(shot, nullptr);
+
+    const CDefinitionTables& tables = m_game->GetTables();
+    const CHero& hero = *m_game->GetHero();
+    size_t checked = 0;
+    size_t wrong = 0;
+    std::string firstWrong;
+    for (uint16_t y = 0; y < map.height; ++y) {
+        for (uint16_t x = 0; x < map.width; ++x) {
+            if (map.occupied.count({x, y}) != 0 || (hero.x == x && hero.y == y)) {
+                continue;
+            }
+            const uint16_t tile = map.terrain[y * map.width + x];
+            const std::optional<uint16_t> object = map.objects[y * map.width + x];
+            ++checked;
+            for (irr::u32 py = 0; py < kCell; ++py) {
+                for (irr::u32 px = 0; px < kCell; ++px) {
+                    SColor want = kBlack;
+                    if (const auto texel = m_sheets[kSheetTerrain]->At(tables.terrain.at(tile).picindex, px, py)) {
+                        want = *texel;
+                    }
+                    if (object) {
+                        if (const auto texel =
+                                m_sheets[kSheetObjects]->At(tables.objects.at(*object).picindex, px, py)) {
+                            want = *texel;
+                        }
+                    }
+                    const SColor got = shot->getPixel(x * kCell + px, y * kCell + py);
+                    if (((got.color ^ want.color) & kRgb) != 0 && wrong++ == 0) {
+                        firstWrong = "cell " + std::to_string(x) + "," + std::to_string(y) + ": " + Rgb(got) +
+                                     " instead of " + Rgb(want);
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, size_t{kViewColumns * kViewRows} * 3 / 4);
+    EXPECT_EQ(wrong, 0u) << firstWrong;
+    // The hero stands on his cell: it is not what the map alone shows there.
+    bool heroDrawn = false;
+    for (irr::u32 py = 0; py < kCell && !heroDrawn; ++py) {
+        for (irr::u32 px = 0; px < kCell && !heroDrawn; ++px) {
+            const auto texel = m_sheets[kSheetHeroes]->At(tables.heroes.at(hero.heroInfo).pic, px, py);
+            heroDrawn =
+                texel && ((shot->getPixel(hero.x * kCell + px, hero.y * kCell + py).color ^ texel->color) & kRgb) == 0;
+        }
+    }
+    EXPECT_TRUE(heroDrawn);
+    shot->drop();
+}
+
 // The window's loop: an inactive window only naps; quitting closes it.
 TEST_F(ShellDisplay, QuittingEndsTheLoopAndClosesTheWindow) {
-    m_game->ShowSampleLocation(L"mill.map");
+    m_game->New();
     EXPECT_TRUE(m_game->Step());
     m_game->SetState(kStateExiting);
     EXPECT_FALSE(m_game->Step());

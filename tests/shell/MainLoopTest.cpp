@@ -114,6 +114,8 @@ protected:
         g_game = m_game.get();
         g_gameData = m_game.get();
         m_game->ForceNullDriver(true);
+        // The build's game folder gets no autosave.
+        m_game->SetAutosaveEnabled(false);
         m_game->SetLogSink([](const std::wstring&) {});
         auto clock = std::make_unique<CFakeClock>();
         m_clock = clock.get();
@@ -132,13 +134,15 @@ protected:
     CFakeClock* m_clock = nullptr;
 };
 
-TEST_F(GameLoop, SampleLocationIsShownUntilTheGameQuits) {
-    m_game->ShowSampleLocation(L"cellar.map");
+TEST_F(GameLoop, NewGameIsShownUntilTheGameQuits) {
+    m_game->New();
     CLoc* loc = m_game->GetCurrentLoc();
     CHero* hero = m_game->GetHero();
     ASSERT_NE(loc, nullptr);
     ASSERT_NE(hero, nullptr);
-    EXPECT_EQ(loc->GetOwnName(), L"Mill cellar");
+    // The start-up commands' start: the mill, by its display name, known whole.
+    EXPECT_EQ(loc->GetFileName(), L"mill.map");
+    EXPECT_EQ(loc->GetOwnName(), L"Mill by the River");
     EXPECT_EQ(m_game->GetState(), kStateGame);
     // Off the border, on a cell the hero can stand on, which names him.
     EXPECT_GE(hero->x, 1u);
@@ -161,6 +165,7 @@ TEST_F(GameLoop, SampleLocationIsShownUntilTheGameQuits) {
     EXPECT_FALSE(m_game->Step());
     EXPECT_EQ(m_game->GetCurrentLoc(), nullptr);
     EXPECT_EQ(m_game->GetHero(), nullptr);
+    EXPECT_EQ(m_game->GetWorld(), nullptr);
     EXPECT_TRUE(m_game->GetNpcList().empty());
     ASSERT_NE(m_game->GetDevice(), nullptr);
     EXPECT_FALSE(m_game->GetDevice()->run());
@@ -169,17 +174,21 @@ TEST_F(GameLoop, SampleLocationIsShownUntilTheGameQuits) {
     EXPECT_EQ(m_clock->sleeps.size(), 2u);
 }
 
-TEST_F(GameLoop, MissingSampleLocationLeavesNoneCurrent) {
-    m_game->ShowSampleLocation(L"mill.map");
+TEST_F(GameLoop, NewGameThatFailsLeavesNone) {
+    m_game->New();
     ASSERT_NE(m_game->GetCurrentLoc(), nullptr);
+    // The set-up's world is played now: the next new game reads the file.
+    m_game->GetConfig().SetValue(L"world", vek::CValue(L"nowhere.world"));
     try {
-        m_game->ShowSampleLocation(L"nowhere.map");
+        m_game->New();
         ADD_FAILURE() << "nothing thrown";
     } catch (const vek::CFileException& e) {
-        EXPECT_NE(e.GetFileName().find(L"nowhere.map"), std::wstring::npos) << platform::ToUtf8(e.GetText());
+        EXPECT_NE(e.GetFileName().find(L"nowhere.world"), std::wstring::npos) << platform::ToUtf8(e.GetText());
     }
     EXPECT_EQ(m_game->GetCurrentLoc(), nullptr);
     EXPECT_EQ(m_game->GetHero(), nullptr);
+    EXPECT_EQ(m_game->GetWorld(), nullptr);
+    EXPECT_FALSE(m_game->HasGame());
     // Without a location a frame draws nothing, and the loop goes on.
     m_game->Draw();
     EXPECT_TRUE(m_game->Step());

@@ -18,6 +18,7 @@
 #include "script/Script.h"
 #include "shell/Game.h"
 #include "shell/ScriptGlobals.h"
+#include "world/World.h"
 
 namespace {
 
@@ -30,9 +31,14 @@ const fs::path kSampleGraphics = kSampleData.parent_path() / "Graphics";
 
 // The steps after the device line, in order.
 const Lines kSetUpSteps = {
-    L"Initializing data archive...",   L"Loading localized resources...", L"Loading graphics...",
-    L"Creating game objects...",       L"Loading game data...",           L"Loading localized strings...",
+    L"Initializing data archive...",
+    L"Loading localized resources...",
+    L"Loading graphics...",
+    L"Creating game objects...",
+    L"Loading game data...",
+    L"Loading localized strings...",
     L"Loading global declarations...",
+    L"Loading world...",
 };
 
 std::string ReadBytes(const fs::path& path) {
@@ -49,7 +55,11 @@ protected:
         m_root = fs::path(testing::TempDir()) / ("morvheld_game_" + std::to_string(::getpid()));
         fs::remove_all(m_root);
         fs::create_directories(m_root / "Data");
-        for (const fs::directory_entry& entry : fs::directory_iterator(kSampleData)) {
+        // The build's game folder links the sample data and the data made
+        // from it (locations, the world).
+        const fs::path gameData = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "game" / "Data";
+        ASSERT_TRUE(fs::exists(gameData / "vale.world")) << gameData;
+        for (const fs::directory_entry& entry : fs::directory_iterator(gameData)) {
             if (entry.path().filename() != "game.ini") {
                 fs::create_symlink(entry.path(), m_root / "Data" / entry.path().filename());
             }
@@ -108,6 +118,14 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
         EXPECT_EQ(game.GetSkillNames()[27], L"P\x0142ywanie");
         EXPECT_EQ(game.GetSkillName(1), L"Sidearms");
         EXPECT_EQ(game.GetSkillName(28), L"Swimming");
+
+        // The configured world, with no game on it yet, and no autosave.
+        ASSERT_NE(game.GetWorld(), nullptr);
+        EXPECT_EQ(game.GetWorld()->width, 8);
+        EXPECT_EQ(game.GetWorld()->height, 3);
+        EXPECT_EQ(game.GetWorld()->GetLocationCount(), 0u);
+        EXPECT_EQ(game.GetCurrentLoc(), nullptr);
+        EXPECT_FALSE(game.HasAutosave());
 
         // Both sets, the script language's active; the heroes in both.
         EXPECT_EQ(game.GetTableSelector(), kScriptTables);

@@ -1,0 +1,187 @@
+#include "shell/SaveGame.h"
+
+#include <cstring>
+#include <utility>
+
+#include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
+#include "VEKLib/Stream.h"
+#include "data/GameData.h"
+#include "data/Globals.h"
+#include "rules/Monster.h"
+#include "world/Loc.h"
+
+namespace {
+
+const wchar_t* const kSource = L"SaveGame";
+const wchar_t* const kFunction = L"CGame::Load";
+constexpr size_t kTagSize = sizeof(kSaveGameTag) - 1;
+
+// The save stream is emptied however a save or load ends.
+struct TStreamReset {
+    TStreamReset() = default;
+    TStreamReset(const TStreamReset&) = delete;
+    TStreamReset& operator=(const TStreamReset&) = delete;
+    ~TStreamReset() { vek::StreamReset(); }
+};
+
+[[noreturn]] void Fail(const std::wstring& source, const std::wstring& details, int32_t line) {
+    throw vek::CFileException(vek::CFileException::kInvalidContent, source, kFunction, kSource, line, details);
+}
+
+int32_t ReadI32(const uint8_t* bytes) {
+    return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                                static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+void AppendI32(std::vector<uint8_t>& out, int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<uint8_t>(bits >> shift));
+    }
+}
+
+// What the stream holds after the header, in order.
+void ReadStream(const std::wstring& source, TSavedGame& saved) {
+    saved.globals.Load();
+    saved.hero = std::make_unique<CHero>();
+    saved.hero->Load();
+    std::vector<CGroup*> groups;
+    vek::ReadGroupVector(groups);
+    for (CGroup* group : groups) {
+        saved.groups.emplace_back(group);
+    }
+    saved.quests.Load();
+    if (!saved.record.Read()) {
+        Fail(source, L"the game's record is cut short", __LINE__);
+    }
+    saved.world = std::make_unique<CWorld>();
+    saved.world->LoadGame(source);
+    if (vek::GetStream().remaining() != 0) {
+        Fail(source, vek::Format(L"%u bytes follow the last record", vek::GetStream().remaining()), __LINE__);
+    }
+    const TGameRecord& record = saved.record;
+    const CWorld& world = *saved.world;
+    const bool inside = record.currentX < world.width && record.currentY < world.height;
+    const TWorldLocInfo* cell = inside ? &world.grid.At(record.currentX, record.currentY) : nullptr;
+    if (cell == nullptr || cell->loc == nullptr || cell->loc->GetWorldCell() != cell) {
+        Fail(source,
+             vek::Format(L"the current location at (%u, %u) is not among the saved ones",
+                         static_cast<uint32_t>(record.currentX), static_cast<uint32_t>(record.currentY)),
+             __LINE__);
+    }
+    saved.current = cell->loc;
+}
+
+} // namespace
+
+void TGameRecord::Write() const {
+    vek::StreamWrite(level);
+    vek::StreamWrite(levelCount);
+    vek::StreamWrite(chosenItemSet);
+    vek::StreamWrite(characterCreated);
+    vek::StreamWrite(currentX);
+    vek::StreamWrite(currentY);
+}
+
+bool TGameRecord::Read() {
+    if (vek::GetStream().remaining() < kStoredSize) {
+        return false;
+    }
+    vek::StreamRead(level);
+    vek::StreamRead(levelCount);
+    vek::StreamRead(chosenItemSet);
+    vek::StreamRead(characterCreated);
+    vek::StreamRead(currentX);
+    vek::StreamRead(currentY);
+    return true;
+}
+
+TSavedGame::TSavedGame() = default;
+
+// The world goes first: its locations' NPCs may still be listed.
+TSavedGame::~TSavedGame() { world.reset(); }
+
+std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCount) {
+    const TStreamReset reset;
+    vek::StreamReset();
+    vek::StreamGrow(vek::kGameSaveGrowth);
+    parts.globals->Save();
+    parts.hero->Save();
+    vek::WriteGroupVector(*parts.groups);
+    parts.quests->Save();
+    parts.record.Write();
+    parts.world->SaveGame();
+
+    if (objectCount != nullptr) {
+        *objectCount = vek::GetStream().objectCount();
+    }
+    // Only what was written: the stream's reserve is no part of the game.
+    const std::span<const uint8_t> stream = vek::GetStream().bytes();
+    std::vector<uint8_t> file;
+    file.reserve(kSaveHeaderSize + stream.size());
+    file.insert(file.end(), kSaveGameTag, kSaveGameTag + kTagSize);
+    const CVersion version = CVersion::Current();
+    AppendI32(file, version.major);
+    AppendI32(file, version.minor);
+    AppendI32(file, version.release);
+    for (int shift = 0; shift < 64; shift += 8) {
+        file.push_back(static_cast<uint8_t>(parts.clock >> shift));
+    }
+    file.insert(file.end(), stream.begin(), stream.end());
+    return file;
+}
+
+void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& sourceName, TSavedGame& saved) {
+    if (size < kSaveHeaderSize || std::memcmp(bytes, kSaveGameTag, kTagSize) != 0) {
+        Fail(sourceName, L"invalid format: not a saved game", __LINE__);
+    }
+    saved.version = CVersion(ReadI32(bytes + 8), ReadI32(bytes + 12), ReadI32(bytes + 16));
+    if (!CVersion::IsSaveCompatible(saved.version)) {
+        Fail(sourceName,
+             L"saved by version " + saved.version.ToString() + L" of the game, which version " +
+                 CVersion::Current().ToString() + L" cannot load",
+             __LINE__);
+    }
+    saved.clock = 0;
+    for (int i = 7; i >= 0; --i) {
+        saved.clock = saved.clock << 8 | bytes[20 + i];
+    }
+
+    // The locations read join an NPC list of their own, and the world's
+    // place names are kept aside: the running game is left as it was.
+    std::vector<CNpc*> gameNpcs;
+    std::map<std::wstring, std::wstring> gameNames;
+    if (g_gameData != nullptr) {
+        gameNpcs.swap(g_gameData->GetNpcList());
+        gameNames = g_gameData->GetStrings().GetPlaceNames();
+    }
+    const TStreamReset reset;
+    try {
+        vek::StreamAssign(bytes + kSaveHeaderSize, size - kSaveHeaderSize);
+        ReadStream(sourceName, saved);
+    } catch (...) {
+        if (g_gameData != nullptr) {
+            g_gameData->GetNpcList().swap(gameNpcs);
+            g_gameData->GetStrings().SetPlaceNames(std::move(gameNames));
+        }
+        try {
+            throw;
+        } catch (const vek::CFileException& e) {
+            // One that names a file is about that file.
+            if (!e.GetFileName().empty()) {
+                throw;
+            }
+            // A part of the stream, which does not know the file it came from.
+            Fail(sourceName, L"a damaged record (" + e.GetFunction() + L")", __LINE__);
+        } catch (const vek::CException& e) {
+            Fail(sourceName, e.GetDetails(), __LINE__);
+        }
+    }
+    if (g_gameData != nullptr) {
+        saved.npcs.swap(g_gameData->GetNpcList());
+        g_gameData->GetNpcList().swap(gameNpcs);
+        saved.placeNames = g_gameData->GetStrings().GetPlaceNames();
+        g_gameData->GetStrings().SetPlaceNames(std::move(gameNames));
+    }
+}

@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Exception.h"
+#include "platform/Utf8.h"
+#include "rules/Group.h"
+#include "rules/Hero.h"
+#include "rules/Monster.h"
+#include "shell/Game.h"
+#include "shell/SaveGame.h"
+#include "shell/ScriptGlobals.h"
+#include "tests/shell/SampleGameFixture.h"
+#include "world/Loc.h"
+#include "world/World.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using samplegame::SampleGame;
+using testsupport::ReadBytes;
+using testsupport::Thrown;
+using testsupport::WriteBytes;
+
+const wchar_t kOne[] = L"Save/one.sav";
+
+CVariable& Global(const wchar_t* name) {
+    CVariable* variable = Globals().GetDeclarations().FindVariable(name, false);
+    if (variable == nullptr) {
+        throw std::runtime_error("no global variable " + platform::ToUtf8(name));
+    }
+    return *variable;
+}
+
+// What the running game would save now: it must not change when a load is
+// refused.
+std::string Snapshot(CGame& game) {
+    game.Save(L"Save/snapshot.sav");
+    return ReadBytes("Save/snapshot.sav");
+}
+
+std::string Bytes(const wchar_t* file) { return ReadBytes(platform::ToUtf8(file)); }
+
+class SavedGame : public SampleGame {
+protected:
+    // A new game played a little: the cellar entered, a global, the clock,
+    // a group, a quest, the bound fields and the hero changed.
+    CGame& PlayedGame() {
+        CGame& game = MakeGame();
+        game.New();
+        EXPECT_TRUE(game.GetWorld()->ReadyLoc(L"cellar.map", 0, 0, 0, 0, kArriveRandom, L""));
+        Global(L"BanditsBeaten").SetValue(3);
+        game.SetClock(0x0102030405060708);
+        auto* group = new CGroup(L"bandits");
+        group->members = {65536 * 4 + 2, 7};
+        g_groupList.Get().push_back(group);
+        game.GetQuestLog().Begin(TQuestLogEntry{L"herbs", L"Goldwort", L"Bring five.", L"herbalist", 0});
+        game.SetChosenItemSet(9);
+        game.SetCharacterCreated(1);
+        game.GetHero()->satiation = 77;
+        return game;
+    }
+};
+
+TEST_F(SavedGame, SaveQuitLoadGivesTheSameGameAndBytes) {
+    uint32_t heroX = 0;
+    uint32_t heroY = 0;
+    {
+        CGame& game = PlayedGame();
+        heroX = game.GetHero()->x;
+        heroY = game.GetHero()->y;
+        game.Save(kOne);
+    }
+    const std::string one = Bytes(kOne);
+    // The header: the tag, version 0.7.9 as three little-endian i32, the clock
+    // as a little-endian u64; then the global variables' count (the five of
+    // "_global.u" and the two bound ones) and the first one's name.
+    ASSERT_GT(one.size(), 44u);
+    EXPECT_EQ(one.substr(0, 28), std::string("SAVEGAME"
+                                             "\x00\x00\x00\x00"
+                                             "\x07\x00\x00\x00"
+                                             "\x09\x00\x00\x00"
+                                             "\x08\x07\x06\x05\x04\x03\x02\x01",
+                                             28));
+    EXPECT_EQ(one.substr(28, 8), std::string("\x07\x00\x00\x00\x09\x00\x00\x00", 8));
+    EXPECT_EQ(one.substr(36, 6), std::string("L\0o\0c\0", 6));
+    // Only what was written: nothing of the megabyte the stream reserves.
+    EXPECT_LT(one.size(), 65536u);
+
+    // Quit: a new game object, set up afresh, loads it.
+    CGame& game = MakeGame();
+    EXPECT_EQ(Global(L"BanditsBeaten").GetValue(), 0);
+    game.Load(kOne);
+    EXPECT_TRUE(game.HasGame());
+    EXPECT_EQ(game.GetState(), kStateGame);
+    EXPECT_EQ(game.GetClock(), 0x0102030405060708u);
+    ASSERT_NE(game.GetCurrentLoc(), nullptr);
+    EXPECT_EQ(game.GetCurrentLoc()->GetFileName(), L"cellar.map");
+    EXPECT_EQ(game.GetCurrentLoc()->GetOwnName(), L"Mill Cellar");
+    // Both entered locations, each bound to its first cell.
+    const CWorld& world = *game.GetWorld();
+    EXPECT_EQ(world.GetLocationCount(), 2u);
+    ASSERT_NE(world.grid.At(1, 1).loc, nullptr);
+    EXPECT_EQ(world.grid.At(1, 1).loc->GetFileName(), L"mill.map");
+    EXPECT_EQ(world.grid.At(4, 0).loc, game.GetCurrentLoc());
+    EXPECT_EQ(game.GetCurrentLoc()->GetCreatureIds().At(static_cast<uint16_t>(heroX), static_cast<uint16_t>(heroY)),
+              kHeroCell);
+    // The globals, the bound fields, the hero, the groups and the quests.
+    EXPECT_EQ(Global(L"BanditsBeaten").GetValue(), 3);
+    EXPECT_EQ(Global(L"StartSupplies").GetValue(), 1);
+    EXPECT_EQ(game.GetChosenItemSet(), 9u);
+    EXPECT_EQ(Global(L"ChosenItemSet").GetValue(), 9);
+    EXPECT_TRUE(Global(L"CharacterCreated").IsBound());
+    Global(L"CharacterCreated").SetValue(0);
+    EXPECT_EQ(game.GetCharacterCreated(), 0);
+    Global(L"CharacterCreated").SetValue(1);
+    EXPECT_EQ(game.GetHero()->satiation, 77u);
+    EXPECT_EQ(game.GetHero()->x, heroX);
+    EXPECT_EQ(game.GetHero()->backpack.size(), 4u);
+    ASSERT_EQ(g_groupList.Get().size(), 1u);
+    EXPECT_EQ(g_groupList.Get()[0]->name, L"bandits");
+    EXPECT_EQ(g_groupList.Get()[0]->members, (std::vector<uint32_t>{65536 * 4 + 2, 7}));
+    ASSERT_EQ(game.GetQuestLog().GetEntries().size(), 1u);
+    EXPECT_EQ(game.GetQuestLog().GetEntries()[0].description, L"Bring five.");
+
+    // Saved again, and after loading that, the same bytes.
+    game.Save(L"Save/two.sav");
+    EXPECT_EQ(Bytes(L"Save/two.sav"), one);
+    game.Load(L"Save/two.sav");
+    game.Save(L"Save/three.sav");
+    EXPECT_EQ(Bytes(L"Save/three.sav"), one);
+}
+
+std::vector<std::wstring> NpcNames(const CGame& game) {
+    std::vector<std::wstring> names;
+    for (const CNpc* npc : game.GetNpcList()) {
+        names.push_back(npc != nullptr ? npc->name + L" " + std::to_wstring(npc->npcIndex) : L"-");
+    }
+    return names;
+}
+
+// A loaded game's NPCs are listed location by location in row order of the
+// locations' first cells: a save numbers them so already, dropping the dead.
+TEST_F(SavedGame, NpcsAreNumberedAsALoadListsThem) {
+    CGame& game = MakeGame();
+    game.New();
+    const auto addNpc = [](CLoc& loc, uint32_t x, uint32_t y, const wchar_t* name, uint16_t hitPoints) {
+        auto npc = std::make_unique<CNpc>();
+        npc->x = x;
+        npc->y = y;
+        npc->hitPoints = hitPoints;
+        npc->name = name;
+        loc.AddCreature(std::move(npc));
+    };
+    addNpc(*game.GetCurrentLoc(), 3, 3, L"miller", 10);
+    addNpc(*game.GetCurrentLoc(), 4, 3, L"ghost", 0);
+    ASSERT_TRUE(game.GetWorld()->ReadyLoc(L"cellar.map", 0, 0, 0, 0, kArriveRandom, L""));
+    addNpc(*game.GetCurrentLoc(), 12, 10, L"digger", 10);
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"miller 0", L"ghost 1", L"digger 2"}));
+
+    game.Save(kOne);
+    // The cellar's first cell (4, 0) comes before the mill's (1, 1).
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"digger 0", L"miller 1"}));
+    game.Load(kOne);
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"digger 0", L"miller 1"}));
+    game.Save(L"Save/two.sav");
+    EXPECT_EQ(Bytes(L"Save/two.sav"), Bytes(kOne));
+}
+
+TEST_F(SavedGame, OnlyCompatibleVersionsLoad) {
+    {
+        CGame& game = PlayedGame();
+        game.Save(kOne);
+    }
+    const std::string one = Bytes(kOne);
+    CGame& game = MakeGame();
+    game.New();
+    const std::string before = Snapshot(game);
+    const CLoc* current = game.GetCurrentLoc();
+    const struct {
+        int32_t major, minor, release;
+        bool loads;
+        const wchar_t* text;
+    } cases[] = {
+        // Refused first: the game they leave must be the one before.
+        {0, 7, 6, false, L"0.7.6"},   {0, 6, 9, false, L"0.6.9"},       {0, 7, 10, false, L"0.7.10"},
+        {1, 0, 0, false, L"1.0.0"},   {9999, 0, 0, false, L"9999.0.0"}, {-1, 7, 9, false, L"-1.7.9"},
+        {0, -7, 9, false, L"0.-7.9"}, {0, 7, 9, true, L"0.7.9"},        {0, 7, 8, true, L"0.7.8"},
+        {0, 7, 7, true, L"0.7.7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.text));
+        std::string bytes = one;
+        for (int i = 0; i < 4; ++i) {
+            bytes[8 + i] = static_cast<char>(static_cast<uint32_t>(c.major) >> (8 * i));
+            bytes[12 + i] = static_cast<char>(static_cast<uint32_t>(c.minor) >> (8 * i));
+            bytes[16 + i] = static_cast<char>(static_cast<uint32_t>(c.release) >> (8 * i));
+        }
+        WriteBytes("Save/version.sav", bytes);
+        if (c.loads) {
+            game.Load(L"Save/version.sav");
+            EXPECT_EQ(game.GetClock(), 0x0102030405060708u);
+            EXPECT_EQ(game.GetCurrentLoc()->GetFileName(), L"cellar.map");
+            continue;
+        }
+        const auto e = Thrown<vek::CFileException>([&] { game.Load(L"Save/version.sav"); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_EQ(e->GetCode(), vek::CFileException::kInvalidContent);
+        EXPECT_EQ(e->GetFileName(), L"Save/version.sav");
+        const std::wstring details =
+            std::wstring(L"Details: saved by version ") + c.text + L" of the game, which version 0.7.9 cannot load";
+        EXPECT_NE(e->GetText().find(details), std::wstring::npos) << platform::ToUtf8(e->GetText());
+        EXPECT_EQ(game.GetCurrentLoc(), current);
+        EXPECT_EQ(game.GetClock(), 0u);
+        EXPECT_EQ(Snapshot(game), before);
+    }
+}
+
+// A save cut anywhere, with a byte too many, or naming a current location it
+// does not hold is refused, and the running game stays as it was.
+TEST_F(SavedGame, DamagedSavesAreRefusedAndTheGameIsUntouched) {
+    std::string odd;
+    {
+        CGame& game = PlayedGame();
+        game.Save(kOne);
+        // A location prepared but never entered is not saved.
+        CLoc& heath = game.GetWorld()->LoadLocAt(3, 0);
+        game.SetCurrentLoc(&heath);
+        game.Save(L"Save/odd.sav");
+        odd = Bytes(L"Save/odd.sav");
+    }
+    const std::string one = Bytes(kOne);
+    CGame& game = MakeGame();
+    game.New();
+    Global(L"HerbsDelivered").SetValue(2);
+    const std::string before = Snapshot(game);
+    const CLoc* current = game.GetCurrentLoc();
+    const CHero* hero = game.GetHero();
+    const CWorld* world = game.GetWorld();
+    const auto names = game.GetStrings().GetPlaceNames();
+
+    std::vector<std::pair<std::string, std::string>> damaged = {
+        {"an extra byte", one + '\0'},
+        {"another tag", "SAVEGAMX" + one.substr(8)},
+        {"a current location not saved", odd},
+    };
+    for (size_t size = 0; size < one.size(); size += size < 64 ? 1 : 61) {
+        damaged.emplace_back("cut at " + std::to_string(size), one.substr(0, size));
+    }
+    damaged.emplace_back("cut before the last byte", one.substr(0, one.size() - 1));
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        WriteBytes("Save/damaged.sav", bytes);
+        const auto e = Thrown<vek::CFileException>([&] { game.Load(L"Save/damaged.sav"); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_EQ(e->GetCode(), vek::CFileException::kInvalidContent);
+        EXPECT_EQ(e->GetFileName(), L"Save/damaged.sav");
+        EXPECT_EQ(game.GetCurrentLoc(), current);
+        EXPECT_EQ(game.GetHero(), hero);
+        EXPECT_EQ(game.GetWorld(), world);
+        EXPECT_EQ(Global(L"HerbsDelivered").GetValue(), 2);
+        EXPECT_EQ(game.GetStrings().GetPlaceNames(), names);
+    }
+    EXPECT_EQ(Snapshot(game), before);
+
+    const auto missing = Thrown<vek::CFileException>([&] { game.Load(L"Save/none.sav"); });
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->GetCode(), vek::CFileException::kNotFound);
+    EXPECT_EQ(game.GetCurrentLoc(), current);
+}
+
+// A save that cannot be written whole leaves the previous one as it was.
+TEST_F(SavedGame, FailedSaveKeepsThePreviousFile) {
+    CGame& game = PlayedGame();
+    game.Save(kOne);
+    const std::string one = Bytes(kOne);
+    game.SetClock(5);
+
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto e = Thrown<vek::CFileException>([&] { game.Save(kOne); });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->GetFileName(), kOne);
+    EXPECT_EQ(Bytes(kOne), one);
+    // Nothing left beside it.
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator("Save")) {
+        files.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, std::vector<std::string>{"one.sav"});
+
+    EXPECT_THROW(
+        {
+            game.Clear();
+            game.Save(kOne);
+        },
+        vek::CException);
+    EXPECT_EQ(Bytes(kOne), one);
+}
+
+TEST_F(SavedGame, AutosaveIsContinuedUnlessANewGameIsAsked) {
+    {
+        CGame& game = MakeGame(true);
+        EXPECT_FALSE(game.HasAutosave());
+        game.StartGame(false);
+        EXPECT_EQ(game.GetCurrentLoc()->GetFileName(), L"mill.map");
+        game.SetClock(777);
+        game.EndGame();
+        EXPECT_FALSE(game.HasGame());
+    }
+    ASSERT_TRUE(fs::exists("Save/autosave.sav"));
+    {
+        CGame& game = MakeGame(true);
+        EXPECT_TRUE(game.HasAutosave());
+        EXPECT_EQ(m_log.back(), L"Autosave found: Save/autosave.sav");
+        game.StartGame(false);
+        EXPECT_EQ(game.GetClock(), 777u);
+    }
+    {
+        CGame& game = MakeGame(true);
+        game.StartGame(true);
+        EXPECT_EQ(game.GetClock(), 0u);
+        EXPECT_TRUE(game.HasGame());
+    }
+    // Off: neither looked for nor written.
+    const std::string saved = ReadBytes("Save/autosave.sav");
+    {
+        CGame& game = MakeGame(false);
+        EXPECT_FALSE(game.HasAutosave());
+        game.StartGame(false);
+        EXPECT_EQ(game.GetClock(), 0u);
+        game.SetClock(1);
+        game.EndGame();
+    }
+    EXPECT_EQ(ReadBytes("Save/autosave.sav"), saved);
+    // One that cannot be loaded gives way to a new game.
+    WriteBytes("Save/autosave.sav", saved.substr(0, 40));
+    {
+        CGame& game = MakeGame(true);
+        game.StartGame(false);
+        EXPECT_TRUE(game.HasGame());
+        EXPECT_EQ(game.GetClock(), 0u);
+        EXPECT_TRUE(m_log.end() != std::find_if(m_log.begin(), m_log.end(), [](const std::wstring& line) {
+                        return line.starts_with(L"The autosave cannot be loaded, a new game starts: ");
+                    }));
+    }
+}
+
+} // namespace

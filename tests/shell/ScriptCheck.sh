@@ -1,0 +1,31 @@
+#!/bin/sh
+# "morvheld <file>.u" checks a script: every sample script must pass with
+# "Script OK." and exit code 0; a script with an error must print the
+# script's error and exit 1. Runs in the game folder (the working
+# directory). Usage: ScriptCheck.sh <path to morvheld>
+program="$1"
+[ -x "$program" ] || { echo "no program: $program"; exit 2; }
+[ -d Data/Scripts ] || { echo "no Data/Scripts in $(pwd)"; exit 2; }
+count=0
+for script in $(find -L Data -name '*.u' | sort); do
+    output=$(env -u DISPLAY "$program" "$script" 2>&1) || { echo "$script: exit code $?"; echo "$output"; exit 1; }
+    [ "$output" = "Script OK." ] || { echo "$script: unexpected output"; echo "$output"; exit 1; }
+    count=$((count + 1))
+done
+[ "$count" -ge 6 ] || { echo "only $count sample scripts found"; exit 1; }
+
+dir=$(mktemp -d) || exit 2
+trap 'rm -rf "$dir"' EXIT
+# An item that no table names, on line 3: error 67.
+printf 'var a = 1\nincr a\nAddInvItem("no such thing", 2)\n' >"$dir/bad.u"
+if output=$(env -u DISPLAY "$program" "$dir/bad.u" 2>&1); then
+    echo "bad script: exit 0"; echo "$output"; exit 1
+fi
+printf '%s\n' "$output" | grep -qx '3: error 0067: Item not found' || { echo "bad script: no error line"; echo "$output"; exit 1; }
+printf '%s\n' "$output" | grep -q 'Script OK' && { echo "bad script: reported OK"; exit 1; }
+# A file that is not there.
+if output=$(env -u DISPLAY "$program" "$dir/none.u" 2>&1); then
+    echo "missing script: exit 0"; echo "$output"; exit 1
+fi
+printf '%s\n' "$output" | grep -qx '0: error 0000: Cannot open file' || { echo "missing script: no error line"; echo "$output"; exit 1; }
+echo "script check passed ($count sample scripts)"
