@@ -118,9 +118,8 @@ std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCou
     }
     // Only what was written: the stream's reserve is no part of the game.
     const std::span<const uint8_t> stream = vek::GetStream().bytes();
-    std::vector<uint8_t> file;
+    std::vector<uint8_t> file(kSaveGameTag, kSaveGameTag + kTagSize);
     file.reserve(kSaveHeaderSize + stream.size());
-    file.insert(file.end(), kSaveGameTag, kSaveGameTag + kTagSize);
     const CVersion version = CVersion::Current();
     AppendI32(file, version.major);
     AppendI32(file, version.minor);
