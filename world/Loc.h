@@ -7,6 +7,7 @@
 //
 // All layers and both grids have the location's width and height once it is
 // initialised (Init); a new location has 1 x 1 layers and size 0 x 0.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -44,12 +45,32 @@ inline constexpr uint16_t kLargeCreatureWidth = 4;
 inline constexpr uint16_t kLargeCreatureHeight = 3;
 
 // A door's value: its state in the high half, the item type of its key in
-// the low half (from kDoorNoKey up: no key).
+// the low half (from kDoorNoKey up: no key). A door may carry a trap, known
+// to the hero or not, and disarmed.
 enum : uint16_t {
     kDoorClosed = 0x1,
     kDoorLocked = 0x2,
+    kTrapKnown = 0x4,
+    kTrapDisarmed = 0x8,
     kDoorNoKey = 0xFFFE,
 };
+// An open door is drawn two object records after its closed one, but for
+// this pair.
+inline constexpr uint16_t kTowerDoorClosed = 103;
+inline constexpr uint16_t kTowerDoorOpen = 104;
+// Passages by appearance: stairs down (the older and the newer picture),
+// stairs up, and the way out of a tower (also its way in). A passage's value
+// is its target cell, (y << 16) | x; a half of kNoTargetCell is no cell.
+inline constexpr uint16_t kOldStairsDown = 18;
+inline constexpr uint16_t kStairsDown = 35;
+inline constexpr uint16_t kStairsUp = 36;
+inline constexpr uint16_t kTowerExit = kTowerDoorOpen;
+inline constexpr uint32_t kNoTargetCell = 0xFFFF;
+// The name keys of a tower's levels: this stem and the level's number.
+inline constexpr wchar_t kTowerStem[] = L"tower";
+// A monster kind whose creatures are characters: entry encounters make NPCs
+// of them.
+inline constexpr uint8_t kCharacterKindFlag = 0x10;
 // Gems: item types kFirstGem to kLastGem - 1 in five groups of five; three of
 // one type make one of the next. kLastGem also starts a transformation.
 inline constexpr uint16_t kFirstGem = 99;
@@ -442,6 +463,86 @@ public:
     // clock.
     void Exit();
 
+    // --- Preparing and entering (LocEnter.cpp) ---------------------------------------------
+    // Gives the location of a world cell its layout once: a random cell's is
+    // generated (when randomAllowed; else vek::CException "Preloading random
+    // location '" + name + "' was not allowed."), a fixed one's read from
+    // "Data/Locations/" + its file; then its script is read (LoadScript).
+    // Nothing when the layout is present. Failures are vek::CException from
+    // "CLoc::Preload" and leave the script as it was.
+    void Preload(bool randomAllowed, bool runOnInit);
+    // The hero comes in and the location becomes the game's current one: a
+    // random tower level is built for him (else the location is prepared),
+    // he stands on the entry cell that the mode gives (kArriveRandom: a
+    // random one; kArriveCrossing: x and y are his heading, -1 to 1, and he
+    // steps over the world cell's border; else the cell x, y), the creatures
+    // beside him follow (not from kArriveRandom), the previous location is
+    // left, the view and the explored area follow him, the global
+    // "OnEnterLoc" runs, the entry encounter is rolled and the piles catch up
+    // with the time, the location joins his visited ones, and its "OnEnter"
+    // runs. False, with "STR_GAME_MSG_BUMP" logged and the previous location
+    // current again, when the cell is refused (he cannot stand there, or a
+    // creature does). vek::CException from "CLoc::Enter" for a crossing
+    // without a heading or off the location, and for a tower level entered
+    // from no passage.
+    bool Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival);
+    // Around the hero as he comes in, this many cells are revealed.
+    static constexpr uint32_t kEntrySightRadius = 3;
+    // The hero's visited locations: the oldest goes before one is added to
+    // more than this many.
+    static constexpr size_t kMaxVisited = 100;
+
+    // --- Doors, traps and bites (LocDoors.cpp) ------------------------------------------------
+    // Door and trap actions do nothing (and log nothing) on a cell without
+    // the object and state they need. An open door closes (drawn two records
+    // lower, 104 as 103) and blocks the way at once.
+    void CloseDoor(uint16_t x, uint16_t y);
+    // A closed door that has a key and is not locked is locked when the hero
+    // carries the key and his limbs allow it; its other state bits stay.
+    void LockDoor(uint16_t x, uint16_t y);
+    // A known, armed trap: the hero works at it (the time his trap skill
+    // says passes), then disarms it by that skill's chance or sets it off.
+    void DisarmTrap(uint16_t x, uint16_t y);
+    // Sets off the cell's trap: a known armed trap object, or a set trap
+    // lying on a cell without a special object. Its blast reaches the cell
+    // and the eight around it; the items on the cell wear.
+    void TriggerTrap(uint16_t x, uint16_t y, bool byHero);
+    // The vampire hero bites the creature on the cell; collecting blood, he
+    // needs an empty vial, which a bite that hits fills.
+    void BiteVictim(uint16_t x, uint16_t y, bool collectBlood);
+    // Skill 27, the traps.
+    static constexpr uint32_t kTrapSkill = 27;
+    // Item types: a set trap, an empty vial, a vial of blood.
+    static constexpr uint16_t kSetTrapItem = 199;
+    static constexpr uint16_t kEmptyVial = 54;
+    static constexpr uint16_t kBloodVial = 55;
+
+    // --- Alarms, encounters and NPCs (LocEncounters.cpp) -----------------------------------------
+    // A member of the group was attacked: the first alarm that may be raised
+    // (in list order, up to the first one still resting) turns the group's
+    // living members here on the attacker.
+    void RaiseAlarms(const std::wstring& group, uint32_t attacker);
+    // The entry encounter of a random location: by chance and the cell's
+    // danger level, an encounter's groups of creatures around random cells,
+    // each a new group with its own alarm.
+    void SetupGroups();
+    // Encounters of the table are drawn at most this many times.
+    static constexpr int32_t kEncounterDraws = 1001;
+    // A copy of the NPC joins the location and the game's NPC list, set up
+    // with its script. vek::CException "Cannot create NPC with no name", or
+    // (outside the editor) "Script file not found - " + file when its script
+    // is missing, and nothing changes; in the editor a default script is
+    // written for it.
+    CNpc& AddNPC(const CNpc& npc);
+
+    // --- Special objects at work (LocSpecial.cpp) -------------------------------------------
+    // The hero uses the special object on the cell: a door opens or unlocks,
+    // a scripted object runs its script, a passage takes him to another
+    // location or level. vek::CException "Incorrect function argument -
+    // CLoc::ExecuteSpecialObject, no special object at specified position!"
+    // when the cell has none.
+    void ExecuteSpecialObject(uint16_t x, uint16_t y);
+
 private:
     // What the location asks of the world (LocLinks.cpp): the name key of
     // its world cell, and of the world cell whose location file is the given
@@ -450,6 +551,8 @@ private:
     static std::wstring FindWorldNameKey(const std::wstring& bareFileName);
     // World width x first row + first column of the location's world cells.
     uint32_t LocationIndex() const;
+    // The first world cell's column and row ((0, 0) without a world cell).
+    vek::TPoint FirstWorldCell() const;
 
 protected:
     // Also asked of the world; tests answer for it. The flags of the
@@ -469,6 +572,18 @@ private:
     void ForgetEverywhere(const std::vector<uint32_t>& globalIds);
     // One gem transformation run on the cell.
     void TransformGems(uint16_t x, uint16_t y);
+
+    // Entering: the creatures beside the hero's cell in the previous
+    // location come along to the cells beside his entry cell.
+    void TakeFollowers(CLoc& previous, vek::TPoint heroWas, vek::TPoint entry);
+    // The id lists outside the location (the hero's companions, the groups)
+    // name the creature by its new global id.
+    static void RenameEverywhere(uint32_t from, uint32_t to);
+    // The passability grid's cell, when the grid is up to date.
+    void SetPassabilityCell(uint16_t x, uint16_t y, bool blocked);
+    // The kinds of special object at work.
+    void UseDoor(uint16_t x, uint16_t y);
+    void TakePassage(uint16_t x, uint16_t y);
 
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();
@@ -518,3 +633,8 @@ private:
 // outside the location, for a tile that no definition describes, and while
 // there is no game.
 bool IsPassable(int32_t x, int32_t y, const CLoc& loc);
+
+// The eight directions (1 to 8) in a fresh random order: each place from the
+// last down to the second takes the direction at a drawn place up to its own
+// (seven draws from the game's generator).
+std::array<uint8_t, 8> ShuffledDirections();

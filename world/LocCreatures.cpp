@@ -83,8 +83,8 @@ void ForEachOuterIdList(Visit&& visit) {
     }
 }
 
-// The eight directions in a fresh random order: each place from the last
-// down to the second takes the direction at a drawn place up to its own.
+} // namespace
+
 std::array<uint8_t, 8> ShuffledDirections() {
     std::array<uint8_t, 8> directions{1, 2, 3, 4, 5, 6, 7, 8};
     for (int32_t i = 7; i > 0; --i) {
@@ -93,8 +93,6 @@ std::array<uint8_t, 8> ShuffledDirections() {
     }
     return directions;
 }
-
-} // namespace
 
 void CLoc::DeleteCreature(CMonster* creature) {
     if (creature == nullptr) {
@@ -309,6 +307,11 @@ void CLoc::ForgetEverywhere(const std::vector<uint32_t>& globalIds) {
     }
     const std::set<uint32_t> removed(globalIds.begin(), globalIds.end());
     ForEachOuterIdList([&removed](std::vector<uint32_t>& ids) { Remap(ids, removed, {}); });
+}
+
+void CLoc::RenameEverywhere(uint32_t from, uint32_t to) {
+    const std::map<uint32_t, uint32_t> newIdOf{{from, to}};
+    ForEachOuterIdList([&newIdOf](std::vector<uint32_t>& ids) { Remap(ids, {}, newIdOf); });
 }
 
 void CLoc::ConvertMonsterIds() {

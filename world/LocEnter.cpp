@@ -1,17 +1,28 @@
-// Putting the hero into a location.
+// Preparing a location and putting the hero into it.
+#include <algorithm>
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Geometry.h"
 #include "VEKLib/Random.h"
+#include "VEKLib/Strings.h"
 #include "data/GameData.h"
+#include "data/Globals.h"
 #include "rules/Hero.h"
 #include "world/Loc.h"
+#include "world/World.h"
 
 namespace {
 
+const wchar_t* const kSource = L"Loc";
+
 // The hero is put on columns 1 to 18 and rows 1 to 13: off the border of a
-// location of one screen.
+// location of one screen. A smaller location keeps its first row and column
+// free of him as well, as far as it can.
 constexpr int32_t kLastColumn = 18;
 constexpr int32_t kLastRow = 13;
 // Draws before the first free cell in row order is taken: a generator that
@@ -28,9 +39,12 @@ bool IsFreeForHero(const CLoc& loc, vek::TPoint cell) {
            loc.GetCreatureIds().At(x, y) == kNoCreature;
 }
 
-std::optional<vek::TPoint> FirstFreeForHero(const CLoc& loc) {
-    for (int32_t y = 1; y <= kLastRow; ++y) {
-        for (int32_t x = 1; x <= kLastColumn; ++x) {
+// The columns (rows) from 1 on that the hero may be put on.
+int32_t DrawSpan(int32_t size, int32_t last) { return std::min(last, size - 1); }
+
+std::optional<vek::TPoint> FirstFreeForHero(const CLoc& loc, int32_t columns, int32_t rows) {
+    for (int32_t y = 1; y <= rows; ++y) {
+        for (int32_t x = 1; x <= columns; ++x) {
             if (IsFreeForHero(loc, {x, y})) {
                 return vek::TPoint{x, y};
             }
@@ -39,23 +53,56 @@ std::optional<vek::TPoint> FirstFreeForHero(const CLoc& loc) {
     return std::nullopt;
 }
 
+bool IsTowerKey(const std::wstring& key) { return vek::StartsWithNoCase(kTowerStem, key); }
+
+std::wstring NameKey(const CLoc* loc) {
+    return loc != nullptr && loc->GetWorldCell() != nullptr ? loc->GetWorldCell()->nameKey : std::wstring();
+}
+
+vek::TPoint HeroCell(const CHero& hero) {
+    return {static_cast<int32_t>(std::min<uint32_t>(hero.x, 0xFFFF)),
+            static_cast<int32_t>(std::min<uint32_t>(hero.y, 0xFFFF))};
+}
+
+// Puts the previous current location back unless the entry is done.
+class CEntryGuard {
+public:
+    explicit CEntryGuard(CLoc* previous) : m_previous(previous) {}
+    CEntryGuard(const CEntryGuard&) = delete;
+    CEntryGuard& operator=(const CEntryGuard&) = delete;
+    ~CEntryGuard() {
+        if (!m_done && g_gameData != nullptr) {
+            g_gameData->SetCurrentLoc(m_previous);
+        }
+    }
+    void Done() { m_done = true; }
+
+private:
+    CLoc* m_previous;
+    bool m_done = false;
+};
+
 } // namespace
 
 void CLoc::PlaceHeroRandomly() {
     if (g_gameData == nullptr || g_gameData->GetHero() == nullptr) {
         return;
     }
+    // Draws stay within the location, so a small one is not drawn outside
+    // for ever.
+    const int32_t columns = DrawSpan(m_width, kLastColumn);
+    const int32_t rows = DrawSpan(m_height, kLastRow);
     // Refused at once when no cell will do, rather than drawing for ever.
-    const std::optional<vek::TPoint> first = FirstFreeForHero(*this);
+    const std::optional<vek::TPoint> first = FirstFreeForHero(*this, columns, rows);
     if (!first) {
-        throw vek::CException(L"CLoc::PlaceHeroRandomly", L"Loc", __LINE__,
+        throw vek::CException(L"CLoc::PlaceHeroRandomly", kSource, __LINE__,
                               L"No free cell for the hero in location " + m_name);
     }
     vek::TPoint cell = *first;
     for (uint32_t draw = 0; draw < kMostDraws; ++draw) {
         vek::TPoint drawn;
-        drawn.x = vek::RandomRange(0, kLastColumn - 1) + 1;
-        drawn.y = vek::RandomRange(0, kLastRow - 1) + 1;
+        drawn.x = vek::RandomRange(0, columns - 1) + 1;
+        drawn.y = vek::RandomRange(0, rows - 1) + 1;
         if (IsFreeForHero(*this, drawn)) {
             cell = drawn;
             break;
@@ -66,4 +113,218 @@ void CLoc::PlaceHeroRandomly() {
     hero.y = static_cast<uint32_t>(cell.y);
     hero.headX = 0;
     hero.headY = 0;
+}
+
+// --- Preparing ---------------------------------------------------------------------------------------
+
+void CLoc::Preload(bool randomAllowed, bool runOnInit) {
+    const wchar_t* const function = L"CLoc::Preload";
+    if ((m_flags & kLocLayoutPresent) != 0) {
+        return;
+    }
+    if (m_worldCell == nullptr) {
+        throw vek::CException(function, kSource, __LINE__, L"The location is not bound to a world cell: " + m_name);
+    }
+    const TWorldLocInfo& cell = *m_worldCell;
+    if (cell.randomKind != kWorldFixed) {
+        if (!randomAllowed) {
+            throw vek::CException(function, kSource, __LINE__,
+                                  L"Preloading random location '" + cell.name + L"' was not allowed.");
+        }
+        GenerateLoc();
+    } else if (cell.fileName.empty()) {
+        throw vek::CException(function, kSource, __LINE__,
+                              vek::Format(L"File name not specified for non-random location at (%u, %u).",
+                                          static_cast<uint32_t>(cell.worldX), static_cast<uint32_t>(cell.worldY)));
+    } else {
+        LoadFromFile(kLocationDir, cell.fileName, true, false, true);
+    }
+    if ((m_flags & kLocLayoutPresent) == 0) {
+        throw vek::CException(function, kSource, __LINE__, L"Cannot load location: " + cell.fileName);
+    }
+    LoadScript(runOnInit);
+}
+
+// --- Entering ----------------------------------------------------------------------------------------
+
+bool CLoc::Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival) {
+    const wchar_t* const function = L"CLoc::Enter";
+    if (g_gameData == nullptr) {
+        return false;
+    }
+    CGameData& game = *g_gameData;
+    CHero* hero = game.GetHero();
+    CLoc* const previous = arrival.previous;
+
+    // 1-2. A tower is left; this location becomes the current one, and a
+    // question the previous one asked is no longer asked.
+    if (previous != nullptr && IsTowerKey(NameKey(previous)) && !IsTowerKey(NameKey(this))) {
+        game.SetCurrentLevel(0);
+    }
+    CEntryGuard guard(game.GetCurrentLoc());
+    game.SetCurrentLoc(this);
+    if (previous != nullptr) {
+        previous->SetDirectionRequest(nullptr);
+    }
+    m_directionRequest.reset();
+
+    // 3. A random tower level is built for the hero as he comes; every other
+    // location is prepared.
+    vek::TPoint entry{x, y};
+    const std::optional<vek::TPoint> heroWas =
+        hero != nullptr && previous != nullptr && previous->IsInside(HeroCell(*hero).x, HeroCell(*hero).y)
+            ? std::optional<vek::TPoint>(HeroCell(*hero))
+            : std::nullopt;
+    if (IsTowerKey(NameKey(this)) && m_worldCell->randomKind == kWorldRandom) {
+        const TSpecialObject* under = heroWas ? &previous->GetSpecialObjects().At(static_cast<uint16_t>(heroWas->x),
+                                                                                  static_cast<uint16_t>(heroWas->y))
+                                              : nullptr;
+        if (under == nullptr || under->active == 0) {
+            throw vek::CException(function, kSource, __LINE__,
+                                  L"Location system inconsistency; no entrance found in " + arrival.name);
+        }
+        game.SetCurrentLevel(under->appearance == kTowerExit ? 0 : static_cast<uint16_t>(game.GetCurrentLevel() + 1));
+        entry = CreateLocForTower();
+        TSpecialObject& way = m_specialObjects.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y));
+        // The way back leads to the cell he came from.
+        SetSpecialObject(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y), way.kind, way.appearance,
+                         (static_cast<uint32_t>(heroWas->y) << 16) | static_cast<uint32_t>(heroWas->x),
+                         NameKey(previous));
+    } else {
+        Preload(true, true);
+    }
+
+    // 4. The entry cell.
+    if (hero != nullptr) {
+        if (mode == kArriveRandom) {
+            PlaceHeroRandomly();
+            entry = HeroCell(*hero);
+        } else {
+            if (mode == kArriveCrossing) {
+                const auto headX = static_cast<int16_t>(x);
+                const auto headY = static_cast<int16_t>(y);
+                if ((headX < 0 && headY < 0) || (headX == 0 && headY == 0)) {
+                    throw vek::CException(function, kSource, __LINE__,
+                                          L"This should never happen... (both iHeadX and iHeadY are negative)");
+                }
+                const vek::TPoint first = FirstWorldCell();
+                const int64_t targetX = int64_t{arrival.previousX} * TWorldLocInfo::kCellWidth + hero->x + headX -
+                                        int64_t{first.x} * TWorldLocInfo::kCellWidth;
+                const int64_t targetY = int64_t{arrival.previousY} * TWorldLocInfo::kCellHeight + hero->y + headY -
+                                        int64_t{first.y} * TWorldLocInfo::kCellHeight;
+                if (targetX < 0 || targetY < 0 || targetX >= m_width || targetY >= m_height) {
+                    throw vek::CException(
+                        function, kSource, __LINE__,
+                        vek::Format(L"Hero coordinates (%u,%u) exceed location size (%ux%u). The author should "
+                                    L"receive a mighty kick for this error!",
+                                    static_cast<uint32_t>(targetX), static_cast<uint32_t>(targetY),
+                                    static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height)));
+                }
+                entry = {static_cast<int32_t>(targetX), static_cast<int32_t>(targetY)};
+            }
+            // The hero is no creature: his own cell (or one he left here)
+            // does not refuse him.
+            const uint16_t standing = IsInside(entry.x, entry.y) ? m_creatureIds.At(static_cast<uint16_t>(entry.x),
+                                                                                    static_cast<uint16_t>(entry.y))
+                                                                 : kNoCreature;
+            if (!IsPassable(entry.x, entry.y, *this) || (standing != kNoCreature && standing != kHeroCell)) {
+                game.AddMessage(game.GetStrings().Get(L"STR_GAME_MSG_BUMP"));
+                game.SetCurrentLoc(previous);
+                guard.Done();
+                return false;
+            }
+        }
+        // Only a cell that still holds him is emptied: a level made anew in
+        // the same location has other creatures where he stood.
+        if (heroWas) {
+            uint16_t& old =
+                previous->m_creatureIds.At(static_cast<uint16_t>(heroWas->x), static_cast<uint16_t>(heroWas->y));
+            if (old == kHeroCell) {
+                old = kNoCreature;
+            }
+        }
+        hero->x = static_cast<uint32_t>(entry.x);
+        hero->y = static_cast<uint32_t>(entry.y);
+        m_creatureIds.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y)) = kHeroCell;
+    }
+    guard.Done();
+    game.SetCurrentLocExitTime(m_exitTime);
+
+    // 5-6. The creatures beside him come along; the previous location is left.
+    if (mode != kArriveRandom && heroWas && previous != this) {
+        TakeFollowers(*previous, *heroWas, entry);
+    }
+    if (previous != nullptr && previous != this) {
+        previous->Exit();
+    }
+
+    // 7-11.
+    game.CenterView();
+    if (hero != nullptr) {
+        RevealAround(entry.x, entry.y, kEntrySightRadius);
+    }
+    game.UpdateAutomapImage();
+    RunOnEnterLoc();
+    SetupGroups();
+    CatchUpTime(0);
+    m_flags |= kLocEntered;
+    if (hero != nullptr) {
+        std::vector<uint32_t>& visited = hero->visitedLocations;
+        if (visited.size() > kMaxVisited) {
+            visited.erase(visited.begin());
+        }
+        visited.push_back(LocationIndex());
+    }
+    RunOnEnter();
+    return true;
+}
+
+void CLoc::TakeFollowers(CLoc& previous, vek::TPoint heroWas, vek::TPoint entry) {
+    // A large creature stands beside him on several cells; it comes once.
+    std::vector<CMonster*> followers;
+    for (uint8_t direction = 1; direction <= 8; ++direction) {
+        const vek::TPoint cell = vek::MoveInDirection(direction, heroWas);
+        if (!previous.IsInside(cell.x, cell.y)) {
+            continue;
+        }
+        CMonster* creature = previous.GetCreatureAt(static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y));
+        if (creature == nullptr || !creature->IsAlive() ||
+            std::find(followers.begin(), followers.end(), creature) != followers.end() ||
+            (creature->GetKind() == CGroupMember::kKindNpc && !creature->IsFriendly(CGroupMember::kHeroId))) {
+            continue;
+        }
+        followers.push_back(creature);
+    }
+    CGameData& game = *g_gameData;
+    for (CMonster* creature : followers) {
+        // It leaves the previous location's list: one location owns it.
+        const uint16_t oldLocal = creature->localId;
+        const uint32_t oldId = creature->globalId;
+        std::unique_ptr<CMonster> moving(std::exchange(previous.m_creatures[oldLocal], nullptr));
+        previous.ClearCreatureCells(*moving, oldLocal);
+        const std::vector<uint32_t> friends = moving->friendly;
+        const std::vector<uint32_t> foes = moving->hostile;
+        const bool friendOfHero = moving->IsFriendly(CGroupMember::kHeroId);
+        const bool foeOfHero = moving->IsHostile(CGroupMember::kHeroId);
+        // The ids it knew name the creatures it left; only the hero stays.
+        moving->ClearRelations();
+        if (friendOfHero) {
+            moving->friendly.push_back(CGroupMember::kHeroId);
+        }
+        if (foeOfHero) {
+            moving->hostile.push_back(CGroupMember::kHeroId);
+        }
+        CMonster* placed = PlaceNear(entry, moving);
+        if (placed == nullptr) {
+            // No room beside him: it stays where it was.
+            moving->friendly = friends;
+            moving->hostile = foes;
+            previous.m_creatures[oldLocal] = moving.release();
+            previous.FillCreatureCells(*previous.m_creatures[oldLocal], oldLocal);
+            continue;
+        }
+        previous.ForgetCreature(oldId);
+        RenameEverywhere(oldId, placed->globalId);
+        game.AddMessage(vek::Format(game.GetStrings().Get(L"STR_GAME_MSG_FOLLOW"), placed->GetName()));
+    }
 }

@@ -66,15 +66,7 @@ void CLoc::RunOnEnterLoc() const {
     if (global == nullptr || !global->IsParsed()) {
         return;
     }
-    vek::TPoint first;
-    const CWorld* world = g_gameData != nullptr ? g_gameData->GetWorld() : nullptr;
-    uint16_t x = 0;
-    uint16_t y = 0;
-    if (world != nullptr && world->FindCell(m_worldCell, x, y)) {
-        first = world->FindLocStart(x, y);
-    } else if (m_worldCell != nullptr) {
-        first = vek::TPoint{m_worldCell->worldX, m_worldCell->worldY};
-    }
+    const vek::TPoint first = FirstWorldCell();
     SetVariable(*global, L"LocWorldX", first.x);
     SetVariable(*global, L"LocWorldY", first.y);
     // Handed to the event too, so a script that does not declare them reads

@@ -36,12 +36,6 @@ constexpr uint16_t kDungeonTerrain = 4;
 constexpr uint16_t kGenerationFlags = kLocGenerating | kLocLayoutPresent;
 // In a site's hand-made map: a cell left to the generator.
 constexpr uint16_t kLeftToGenerator = 0xFFFF;
-// Passages: their appearances, and the value of one without a target cell.
-constexpr uint16_t kOldStairsDown = 18;
-constexpr uint16_t kStairsDown = 35;
-constexpr uint16_t kStairsUp = 36;
-constexpr uint16_t kTowerExit = 104;
-constexpr uint32_t kNoTargetCell = 0xFFFF;
 // Tower levels: their size and the top level.
 constexpr uint16_t kTowerWidth = 20;
 constexpr uint16_t kTowerHeight = 15;
@@ -58,7 +52,6 @@ constexpr int32_t kStairCellTries = 10;
 constexpr uint32_t kInputModeNormal = 1;
 
 const wchar_t kDepthStem[] = L"fdung";
-const wchar_t kTowerStem[] = L"tower";
 
 uint32_t CellValue(vek::TPoint cell) {
     return (static_cast<uint32_t>(cell.y) << 16) | (static_cast<uint32_t>(cell.x) & 0xFFFF);

@@ -28,6 +28,16 @@ uint32_t CLoc::LocationIndex() const {
     return world->GetLocationIndex(x, y);
 }
 
+vek::TPoint CLoc::FirstWorldCell() const {
+    const CWorld* world = g_gameData != nullptr ? g_gameData->GetWorld() : nullptr;
+    uint16_t x = 0;
+    uint16_t y = 0;
+    if (world != nullptr && world->FindCell(m_worldCell, x, y)) {
+        return world->FindLocStart(x, y);
+    }
+    return m_worldCell != nullptr ? vek::TPoint{m_worldCell->worldX, m_worldCell->worldY} : vek::TPoint{};
+}
+
 uint32_t CLoc::WorldCellFlags() const { return m_worldCell != nullptr ? m_worldCell->flags : 0; }
 
 CLoc* CLoc::FindLoadedLocation(const std::wstring& fileName) const {

@@ -20,6 +20,8 @@ private:
 
 } // namespace
 
+void CLoc::SetPassabilityCell(uint16_t x, uint16_t y, bool blocked) { m_passability.SetCell(x, y, blocked); }
+
 void CLoc::RefreshPassability(uint32_t mode) { m_passability.Refresh(mode, CLocCells(*this)); }
 
 void CLoc::BuildPassability() { RebuildPassability(m_passability.GetRequestedMode()); }

@@ -37,6 +37,14 @@ public:
     // Frees both grids' cells (a cleared location); the cache becomes invalid.
     void Free();
     void Invalidate() { m_valid = false; }
+    // A door opened or closed: its cell changes without a rebuild. Nothing
+    // while the grid is stale (the rebuild sees the door) or for a cell
+    // outside it.
+    void SetCell(uint16_t x, uint16_t y, bool blocked) {
+        if (m_valid && x < m_passability.GetWidth() && y < m_passability.GetHeight()) {
+            m_passability.At(x, y) = blocked ? 1 : 0;
+        }
+    }
     bool IsValid() const { return m_valid; }
     // The mode the path grid was last filled for, and the mode the passability
     // grid was last built for.

@@ -18,10 +18,9 @@ namespace {
 const wchar_t* const kSource = L"World";
 // Terrain of the cells outside the first world part of a new world.
 constexpr uint16_t kHiddenTerrain = 3;
-// A dungeon site: its terrain, the stairs down to it, the prefix of its file
-// name and key, and the place name its display name is made from.
+// A dungeon site: its terrain, the prefix of its file name and key, and the
+// place name its display name is made from.
 constexpr uint16_t kSiteTerrain = 4;
-constexpr uint16_t kStairsDown = 35;
 const wchar_t kSitePrefix[] = L"DungeonSite";
 const wchar_t kSiteNameKey[] = L"default_random_dungeon";
 
@@ -330,6 +329,15 @@ CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
         throw;
     }
     return loc;
+}
+
+CLoc& CWorld::MakeLocAt(uint16_t x, uint16_t y) {
+    grid.At(x, y); // a cell outside is the grid's error
+    const vek::TPoint first = FindLocStart(x, y);
+    const auto firstX = static_cast<uint16_t>(first.x);
+    const auto firstY = static_cast<uint16_t>(first.y);
+    CLoc* made = grid.At(firstX, firstY).loc;
+    return made != nullptr ? *made : Adopt(std::make_unique<CLoc>(), firstX, firstY);
 }
 
 bool CWorld::ReadyLoc(const std::wstring& name, uint16_t x, uint16_t y, uint16_t entryX, uint16_t entryY, uint8_t mode,

@@ -235,6 +235,10 @@ public:
     // afterwards, also when preparing fails, and then the cells are as
     // before.
     CLoc& LoadLocAt(uint16_t x, uint16_t y);
+    // The location of the cell's block, made and bound when there is none
+    // yet, but not prepared: a random tower level is built as the hero
+    // enters it.
+    CLoc& MakeLocAt(uint16_t x, uint16_t y);
     // Enters a location: the one named (".map": by file, else by key), else
     // the cell's; at the passage of that own name when a portal is given,
     // else at the entry cell. "Location not found: " and "Portal not found: "

@@ -315,7 +315,9 @@ void CWorld::ReadPendingLocations(const std::wstring& source) {
                     vek::Format(L"invalid format: the record of the location of cell (%u, %u) is bad",
                                 static_cast<uint32_t>(x), static_cast<uint32_t>(y)));
             }
-            Adopt(std::move(loc), x, y);
+            // A saved game keeps no scripts: the location's is read again
+            // (its alarms with it), without "OnInit", which ran long ago.
+            Adopt(std::move(loc), x, y).LoadScript(false);
         }
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
-// What the world needs of work that comes later: preparing and entering a
-// location, finding a passage by its name, and making the levels of a
-// dungeon site. Until that work exists each seam does the least that
-// exists (WorldLinks.cpp says what).
+// What the world asks of its locations, behind seams that the world calls:
+// preparing and entering a location, finding a passage by its name, and
+// making the levels of a dungeon site (a function the world holds, so that
+// tests give their own).
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,11 +41,11 @@ struct TSiteLevel {
 using TSiteLevelMaker = std::function<vek::TPoint(CLoc&, const TSiteLevel&)>;
 
 // Gives the location of a world cell its layout once (random locations
-// allowed, "OnInit" run). vek::CException when it cannot; the location is
-// then as before.
+// allowed, "OnInit" run): CLoc::Preload. vek::CException when it cannot; the
+// location is then as before.
 void PreloadWorldLoc(CLoc& loc);
-// Puts the hero into the location at the cell (or at random); false when
-// the cell is refused.
+// Puts the hero into the location at the cell (or at random): CLoc::Enter.
+// False when the cell is refused.
 bool EnterWorldLoc(CLoc& loc, uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival);
 // The first passage in row order whose own name (field 1 of its text) is
 // the name, case ignored.

@@ -339,7 +339,7 @@ TEST_F(SampleTables, LoadInBothLanguages) {
     EXPECT_EQ(set.monsters.size(), 6u);
     EXPECT_EQ(set.items.size(), 12u);
     EXPECT_EQ(set.terrain.size(), 9u);
-    EXPECT_EQ(set.objects.size(), 9u);
+    EXPECT_EQ(set.objects.size(), 37u);
     EXPECT_EQ(set.materials.size(), 3u);
     EXPECT_EQ(set.encounters.size(), 2u);
     EXPECT_EQ(set.spells.size(), 3u);

@@ -96,20 +96,22 @@ TEST_F(BuiltinsWorld, TheExploredAreaAndLightEffects) {
         return text;
     };
     const auto lit = [](CPlay& play) { play.Mill().AddEffect(TLocEffect(0, 5)); };
+    // The hero came into the mill at (2, 2) and saw the cells within 3 of
+    // him: 5 + 5 + 6 + 5 + 5 + 1 = 27 of them lie inside.
     CheckRows(
         {
             {"Reveal", nullptr, L"Reveal(0)", -1, 0, L"seen 300"},
             {"AddLocLightEffect", nullptr, L"AddLocLightEffect(\"mill.map\", 128, 1, 2, 3)", -1, 0,
-             L"seen 0 Mill:0=2147549699"},
+             L"seen 27 Mill:0=2147549699"},
             // a = 300 is 255 and b = -5 is 0.
             {"AddLocLightEffect cut", nullptr, L"AddLocLightEffect(\"mill.map\", 300, 0, 0, 4294967291)", -1, 0,
-             L"seen 0 Mill:0=4278190080"},
+             L"seen 27 Mill:0=4278190080"},
             {"AddLocLightEffect replaces", lit, L"AddLocLightEffect(\"MILL.MAP\", 0, 0, 0, 7)", -1, 0,
-             L"seen 0 Mill:0=7"},
+             L"seen 27 Mill:0=7"},
             {"AddLocLightEffect: a location not made yet", nullptr, L"AddLocLightEffect(\"vale.map\", 0, 0, 0, 1)", -1,
-             0, L"seen 0 Vale:0=1"},
+             0, L"seen 27 Vale:0=1"},
             {"AddLocLightEffect: by file name only", nullptr, L"AddLocLightEffect(\"mill\", 0, 0, 0, 1)", -2, 0,
-             L"seen 0"},
+             L"seen 27"},
         },
         state);
     CPlay play;

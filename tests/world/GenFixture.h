@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,17 @@ inline std::vector<vek::TPoint> SpecialCells(const CLoc& loc, uint16_t kind) {
         }
     }
     return cells;
+}
+
+// The first passage of that appearance in row order; none when there is none.
+inline std::optional<vek::TPoint> PassageOf(const CLoc& loc, uint16_t appearance) {
+    for (const vek::TPoint cell : SpecialCells(loc, kSpecialPassage)) {
+        if (loc.GetSpecialObjects().At(static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y)).appearance ==
+            appearance) {
+            return cell;
+        }
+    }
+    return std::nullopt;
 }
 
 // Creatures that are listed and alive.

@@ -1,0 +1,195 @@
+// The special objects the hero uses: doors, scripted objects and passages to
+// other locations and levels.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
+#include "VEKLib/Random.h"
+#include "VEKLib/Strings.h"
+#include "data/GameData.h"
+#include "data/Globals.h"
+#include "rules/Hero.h"
+#include "script/Script.h"
+#include "world/Loc.h"
+#include "world/World.h"
+
+namespace {
+
+const wchar_t* const kSource = L"Loc";
+const wchar_t* const kFunction = L"CLoc::ExecuteSpecialObject";
+
+// Input modes: waiting for the next location (in the editor its own mode),
+// and the game going on.
+constexpr uint32_t kInputModeBusy = 3;
+constexpr uint32_t kInputModeEditor = 1;
+constexpr uint32_t kInputModeNormal = 1;
+// Passage targets of their own kind.
+const wchar_t kSitePrefix[] = L"DungeonSite";
+const wchar_t kSiteNameKey[] = L"default_random_dungeon";
+// A hero of less dexterity may fall down stairs: the chance is 2 in n + 1,
+// n growing from 1 to 3000 with his dexterity.
+constexpr uint32_t kSureFootedDexterity = 10;
+constexpr int32_t kFallLeast = 1;
+constexpr int32_t kFallMost = 3000;
+// What a fall does: one leg is hurt, and so is he.
+constexpr int32_t kFallDamageLeast = 1;
+constexpr int32_t kFallDamageMost = 6;
+
+bool LeadsDown(uint16_t appearance) { return appearance == kOldStairsDown || appearance == kStairsDown; }
+
+bool HasCell(uint32_t value) { return (value & 0xFFFF) != kNoTargetCell && (value >> 16) != kNoTargetCell; }
+
+// The game's input mode is the busy one while the hero is on his way, and
+// the normal one afterwards, however the way ends.
+class CBusyInput {
+public:
+    explicit CBusyInput(CGameData& game) : m_game(game) {
+        m_game.SetInputMode(m_game.GetState() == kStateEditor ? kInputModeEditor : kInputModeBusy);
+    }
+    CBusyInput(const CBusyInput&) = delete;
+    CBusyInput& operator=(const CBusyInput&) = delete;
+    ~CBusyInput() { m_game.SetInputMode(kInputModeNormal); }
+
+private:
+    CGameData& m_game;
+};
+
+void Tell(CGameData& game, const wchar_t* tag, const std::wstring& name) {
+    game.AddMessage(vek::Format(game.GetStrings().Get(tag), name));
+}
+
+} // namespace
+
+void CLoc::ExecuteSpecialObject(uint16_t x, uint16_t y) {
+    if (!IsInside(x, y) || m_specialObjects.At(x, y).active == 0) {
+        throw vek::CException(
+            kFunction, kSource, __LINE__,
+            L"Incorrect function argument - CLoc::ExecuteSpecialObject, no special object at specified position!");
+    }
+    if (g_gameData == nullptr) {
+        return;
+    }
+    const TSpecialObject& object = m_specialObjects.At(x, y);
+    switch (object.kind) {
+    case kSpecialDoor:
+        UseDoor(x, y);
+        break;
+    case kSpecialScripted: {
+        // Owned here, so that it goes however its parse or its run ends.
+        const auto script = std::make_unique<CScript>();
+        script->LoadFile(std::wstring(kScriptDir) + SpecialObjectText(object));
+        script->Parse();
+        script->ExecuteScript(kScriptTypeWhole);
+        break;
+    }
+    case kSpecialPassage:
+        TakePassage(x, y);
+        break;
+    default:
+        break;
+    }
+}
+
+void CLoc::TakePassage(uint16_t x, uint16_t y) {
+    CGameData& game = *g_gameData;
+    const CBusyInput busy(game);
+    if (game.IsWindowUp()) {
+        game.Draw();
+    }
+    CHero* hero = game.GetHero();
+    CWorld* world = game.GetWorld();
+    // The object is copied: a level made anew in this location replaces it.
+    const TSpecialObject passage = m_specialObjects.At(x, y);
+    const bool down = LeadsDown(passage.appearance);
+    const std::vector<std::wstring> fields = vek::Split(SpecialObjectText(passage), L'|');
+    const std::wstring target = fields.empty() ? std::wstring() : fields[0];
+    const std::wstring arrivalPassage = fields.size() >= 3 ? fields[2] : std::wstring();
+    const auto cellX = static_cast<uint16_t>(passage.value & 0xFFFF);
+    const auto cellY = static_cast<uint16_t>(passage.value >> 16);
+
+    // Where he comes from: this location's first world cell.
+    TArrival arrival;
+    arrival.previous = this;
+    arrival.name = arrivalPassage;
+    const vek::TPoint first = FirstWorldCell();
+    arrival.previousX = static_cast<uint16_t>(first.x);
+    arrival.previousY = static_cast<uint16_t>(first.y);
+    if (hero != nullptr && m_worldCell != nullptr) {
+        hero->worldX = arrival.previousX;
+        hero->worldY = arrival.previousY;
+    }
+
+    bool entered = false;
+    if (m_worldCell != nullptr && m_worldCell->towerFlag != 0 && (down || game.GetCurrentLevel() != 0)) {
+        // Another level of this location, made anew in its place; the
+        // location keeps its script.
+        const uint16_t level = down ? static_cast<uint16_t>(game.GetCurrentLevel() + 1)
+                                    : static_cast<uint16_t>(game.GetCurrentLevel() - 1);
+        game.SetCurrentLevel(level);
+        TSiteLevel site;
+        site.width = m_worldCell->width;
+        site.height = m_worldCell->height;
+        site.level = level;
+        site.levelCount = game.GetLevelCount();
+        site.comingUp = !down;
+        site.siteLocation = m_worldCell->text5;
+        site.siteCell = {static_cast<int32_t>(m_worldCell->values32[0] & 0xFFFF),
+                         static_cast<int32_t>(m_worldCell->values32[0] >> 16)};
+        TScriptHandle script = std::move(m_script);
+        vek::TPoint at;
+        try {
+            at = GenerateLocForSite(site);
+        } catch (...) {
+            m_script = std::move(script);
+            throw;
+        }
+        m_script = std::move(script);
+        m_name = vek::Format(game.GetStrings().GetLocName(kSiteNameKey, true), static_cast<uint32_t>(level + 1));
+        m_flags |= kLocLayoutPresent;
+        entered = Enter(static_cast<uint16_t>(at.x), static_cast<uint16_t>(at.y), kArriveFromObject, arrival);
+    } else if (vek::StartsWithNoCase(kTowerStem, target)) {
+        uint16_t tx = 0;
+        uint16_t ty = 0;
+        if (world == nullptr || !world->FindLocation(target, tx, ty, CWorld::kFindByKey)) {
+            throw vek::CException(kFunction, kSource, __LINE__, L"Location not found: " + target);
+        }
+        if (!HasCell(passage.value) && world->grid.At(tx, ty).randomKind != kWorldRandom) {
+            throw vek::CException(kFunction, kSource, __LINE__, L"Portal target to non-random location not set.");
+        }
+        // A random level is built as he enters it, so it is not prepared here.
+        entered = world->MakeLocAt(tx, ty).Enter(cellX, cellY, kArriveFromObject, arrival);
+    } else if (target.empty()) {
+        throw vek::CException(kFunction, kSource, __LINE__, L"Target location not set.");
+    } else if (vek::StartsWithNoCase(kSitePrefix, target)) {
+        uint16_t tx = 0;
+        uint16_t ty = 0;
+        if (world == nullptr || !world->FindLocation(target, tx, ty, CWorld::kFindByFile)) {
+            throw vek::CException(kFunction, kSource, __LINE__, L"Location not found: " + target);
+        }
+        game.SetLevelCount(world->grid.At(tx, ty).values16[0]);
+        entered = world->ReadyLoc(L"", tx, ty, cellX, cellY, kArriveFromObject, L"");
+    } else {
+        if (world == nullptr) {
+            throw vek::CException(kFunction, kSource, __LINE__, L"Location not found: " + target);
+        }
+        entered = world->ReadyLoc(target, 0, 0, cellX, cellY, kArriveFromObject,
+                                  HasCell(passage.value) ? std::wstring() : arrivalPassage);
+    }
+    if (!entered) {
+        return;
+    }
+
+    CLoc* now = game.GetCurrentLoc();
+    Tell(game, down ? L"STR_GAME_MSG_GO_DOWNSTAIRS" : L"STR_GAME_MSG_GO_UPSTAIRS",
+         now != nullptr ? now->GetName() : std::wstring());
+    if (!down || hero == nullptr || hero->GetAttribute(CHero::kDexterity) >= kSureFootedDexterity) {
+        return;
+    }
+    if (vek::Chance(1, ScaleByAttribute(*hero, CHero::kDexterity, kFallLeast, kFallMost))) {
+        game.AddMessage(game.GetStrings().Get(L"STR_MSG_FALL_STAIRS"), kMessageWarning);
+        hero->DamageLimb(static_cast<uint32_t>(vek::RandomRange(CHero::kRightLeg, CHero::kLeftLeg)));
+        hero->Damage(static_cast<uint32_t>(vek::RandomRange(kFallDamageLeast, kFallDamageMost)), 0, now);
+    }
+}
