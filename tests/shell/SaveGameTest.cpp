@@ -80,7 +80,7 @@ TEST_F(SavedGame, SaveQuitLoadGivesTheSameGameAndBytes) {
     }
     const std::string one = Bytes(kOne);
     // The header: the tag, version 0.7.9 as three little-endian i32, the clock
-    // as a little-endian u64; then the global variables' count (the five of
+    // as a little-endian u64; then the global variables' count (the six of
     // "_global.u" and the two bound ones) and the first one's name.
     ASSERT_GT(one.size(), 44u);
     EXPECT_EQ(one.substr(0, 28), std::string("SAVEGAME"
@@ -89,7 +89,7 @@ TEST_F(SavedGame, SaveQuitLoadGivesTheSameGameAndBytes) {
                                              "\x09\x00\x00\x00"
                                              "\x08\x07\x06\x05\x04\x03\x02\x01",
                                              28));
-    EXPECT_EQ(one.substr(28, 8), std::string("\x07\x00\x00\x00\x09\x00\x00\x00", 8));
+    EXPECT_EQ(one.substr(28, 8), std::string("\x08\x00\x00\x00\x09\x00\x00\x00", 8));
     EXPECT_EQ(one.substr(36, 6), std::string("L\0o\0c\0", 6));
     // Only what was written: nothing of the megabyte the stream reserves.
     EXPECT_LT(one.size(), 65536u);
