@@ -50,6 +50,9 @@ bool IsBaseKind(uint32_t kind) {
     return kind >= kCmdAssign && kind <= kCmdEnd && (kind <= kCmdContinue || kind >= kCmdExit);
 }
 
+// The commands whose result an assignment may take.
+bool IsCallKind(uint32_t kind) { return kind == kCmdCall || kind == kCmdUserCall || kind == kCmdSuper; }
+
 // incr stops at the largest unsigned 32-bit value, decr at 0.
 inline void Increment(CVariable& variable) {
     const int64_t value = variable.GetValue();
@@ -440,28 +443,32 @@ void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) 
         const auto& commands = m_results.Commands();
         const uint32_t kind =
             m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
-        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
+        if (!IsCallKind(kind)) {
             FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
         }
     }
     variable->SetValue(value);
 }
 
+void CScriptBase::GrowLocals() {
+    const CVariable* before = m_locals.data();
+    m_locals.emplace_back();
+    m_localSymbols.push_back(0);
+    m_localSources.push_back(nullptr);
+    if (m_locals.data() != before) {
+        ForgetLookups(); // every local moved
+    }
+}
+
 template <class TName>
-void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
-    if (m_localCount == m_localSymbols.size()) {
-        const CVariable* before = m_locals.data();
-        m_locals.emplace_back();
-        m_localSymbols.push_back(0);
-        m_localSources.push_back(nullptr);
-        if (m_locals.data() != before) {
-            ForgetLookups(); // every local moved
-        }
+inline void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
+    if (m_localCount == m_localSymbols.size()) [[unlikely]] {
+        GrowLocals();
     }
     // A slot left by a closed scope keeps its name's storage, and the name
     // itself when it came from the same place.
     CVariable& slot = m_locals[m_localCount];
-    if (source == nullptr || m_localSources[m_localCount] != source) {
+    if (source == nullptr || m_localSources[m_localCount] != source) [[unlikely]] {
         slot.SetName(name);
         m_localSources[m_localCount] = source;
     }
@@ -951,16 +958,15 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     LocateCommand(static_cast<uint32_t>(m_current));
     if (site.user) {
         // Also a call written above the function's definition.
-        std::vector<uint32_t> values;
-        if (!site.valid) {
-            for (const std::wstring& text : ExtractArgs(command.arguments, false)) {
-                values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
-            }
+        if (site.valid) {
+            CallUserFunction(site, link, assign, site.values);
+            return true;
         }
-        const std::vector<uint32_t>& given = site.valid ? site.values : values;
-        const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
-                                                  given.data(), static_cast<uint32_t>(given.size())});
-        ExecuteUserFunction(site.name, assign ? 1 : 0, assign ? site.receiver : kNoName, true, true);
+        std::vector<uint32_t> values;
+        for (const std::wstring& text : ExtractArgs(command.arguments, false)) {
+            values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
+        }
+        CallUserFunction(site, link, assign, values);
         return true;
     }
     PrepareArguments(command, site);
@@ -968,6 +974,13 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     ExecuteFunction(site.name, assign, assign ? site.receiver : kNoName);
     AfterBuiltIn();
     return true;
+}
+
+void CScriptBase::CallUserFunction(const TCallSite& site, const TLink& link, bool assign,
+                                   const std::vector<uint32_t>& values) {
+    const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
+                                              values.data(), static_cast<uint32_t>(values.size())});
+    ExecuteUserFunction(site.name, assign ? 1 : 0, assign ? site.receiver : kNoName, true, true);
 }
 
 bool CScriptBase::RunSuper(const TCommand&, const TLink& link) {
@@ -1024,10 +1037,12 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
 
-    TCallFrame frame;
+    const uint32_t receiverSymbol =
+        flag == 0 ? 0 : (resolved && offered->receiver != 0 ? offered->receiver : Intern(receiver));
+    TCallFrame& frame = m_frames.emplace_back();
     frame.returnCommand = m_current;
     frame.flag = flag;
-    frame.receiver = flag == 0 ? 0 : (resolved && offered->receiver != 0 ? offered->receiver : Intern(receiver));
+    frame.receiver = receiverSymbol;
     frame.definition = definition;
     frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
     frame.localBase = m_localCount;
@@ -1045,7 +1060,6 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         m_valueStack.clear();
     }
     frame.argumentCount = static_cast<uint32_t>(m_argumentPool.size()) - frame.argumentBase;
-    m_frames.push_back(frame);
     m_scopeFloor = frame.scopeDepth + 1;
 
     // Values handed in arrive last first, then the parameters by name.
@@ -1114,9 +1128,18 @@ void CScriptBase::Return() {
     const uint32_t receiver = frame.receiver;
     m_frames.pop_back();
     m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
-    if (flag != 0) {
-        AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
+    if (flag == 0) {
+        return;
     }
+    // What AssignBySymbol checks, at once while the lookup is kept.
+    const TBinding& binding = m_bindings.entries[receiver];
+    const std::vector<TCommand>& commands = m_results.Commands();
+    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < commands.size() &&
+        IsCallKind(commands[m_current].kind)) {
+        binding.variable->SetValue(m_returnValue);
+        return;
+    }
+    AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
 }
 
 uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) {

@@ -546,6 +546,8 @@ private:
     bool RunCloseBrace(const TCommand& command);
     bool RunGoto(const TLink& link);
     bool RunCall(const TCommand& command, const TLink& link);
+    // Hands a call's resolved function and arguments to ExecuteUserFunction.
+    void CallUserFunction(const TCallSite& site, const TLink& link, bool assign, const std::vector<uint32_t>& values);
     bool RunSuper(const TCommand& command, const TLink& link);
     void PrepareArguments(const TCommand& command, const TCallSite& site);
     void ExitRun();
@@ -688,7 +690,8 @@ private:
     // put until the next link (a parameter, a command's text), so that a slot
     // used again need not copy the name again; null otherwise.
     template <class TName>
-    void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
+    [[gnu::always_inline]] inline void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
+    [[gnu::noinline]] void GrowLocals();
     // The locals go back to count; what they stood for is looked up again.
     void CutLocals(uint32_t count) {
         for (; m_localCount > count; --m_localCount) {

@@ -747,3 +747,29 @@ TEST(ScriptRunTest, DerivedScriptsKeepTheirHooks) {
         EXPECT_EQ(script.GetExecutedCount() - before, 1u + 7 + 7 + 9 + 9 + 3 + 2) << everything;
     }
 }
+
+TEST(ScriptRunTest, CallResultsLandInTheirVariables) {
+    const TRunCase cases[] = {
+        // the receiver, round after round, also one named like a parameter
+        {L"var x = 0\nfor i = 1 to 3 {\nx = F(7)\nprint x\n}\nfunction F(x) {\nreturn 4\n}\n", "", L"444", -1},
+        // a loop counter as the receiver
+        {L"for i = 1 to 2 {\ni = F()\nprint i\n}\nfunction F() {\nreturn 2\n}\n", "", L"2", -1},
+        // a negative result is refused where it would land, also after rounds that landed
+        {L"var x = 0\nx = F()\nprint x\nfunction F() {\nreturn -1\n}\n", "", L"", 2},
+        {L"var x = 0\nvar n = 0\nfor i = 1 to 3 {\nx = F()\nprint x\n}\nfunction F() {\nincr n\nif (n == 2) "
+         L"{\nreturn -1\n}\nreturn 1\n}\n",
+         "", L"1", 2},
+    };
+    CheckRuns(cases, sizeof(cases) / sizeof(cases[0]));
+    // Called from outside with a receiver, the result has no call to take it.
+    CRun run(L"var x = 0\nfunction F() {\nreturn 3\n}\n");
+    ASSERT_TRUE(run.Parse());
+    try {
+        run.script.ExecuteUserFunction(L"F", 1, L"x", true, true);
+        ADD_FAILURE();
+    } catch (const CScriptException& e) {
+        EXPECT_EQ(e.GetCode(), 2u);
+        EXPECT_EQ(e.GetFunction(), L"CScriptBase::VariableAssign");
+    }
+    EXPECT_EQ(run.Var(L"x"), 0);
+}
