@@ -1,7 +1,10 @@
 // Levels per second: each terrain painter, and dungeon levels (layout and
-// tiles, repeated until a pass succeeds) at four sizes. Where libtcod is
-// installed, its BSP tree digs dungeons of the same sizes in the same run
-// for comparison (rooms in the leaves, an L corridor per split).
+// tiles, repeated until a pass succeeds) at four sizes; whole random
+// locations as a world cell makes them (the location sized, painted or laid
+// out, its doors and items made) for each terrain kind, and whole dungeon
+// levels with their items, creature groups and ingredient patches. Where
+// libtcod is installed, its BSP tree digs dungeons of the same sizes in the
+// same run for comparison (rooms in the leaves, an L corridor per split).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,10 +15,15 @@
 
 #include "VEKLib/Map2D.h"
 #include "VEKLib/Random.h"
+#include "data/GameData.h"
+#include "tests/support/GenerationTables.h"
+#include "world/Loc.h"
+#include "world/World.h"
 #include "world/gen/BuildTiles.h"
 #include "world/gen/Canvas.h"
 #include "world/gen/Genesis.h"
 #include "world/gen/Layout.h"
+#include "world/gen/Seed.h"
 
 #ifdef MORVHELD_HAVE_LIBTCOD
 #include <libtcod/bsp.h>
@@ -98,6 +106,68 @@ void DungeonLevel(benchmark::State& state) {
     state.counters["passes/level"] = static_cast<double>(passes) / static_cast<double>(state.iterations());
 }
 BENCHMARK(DungeonLevel)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
+
+// The game the locations look their kinds up in, and its generator.
+class CBenchGame {
+public:
+    CBenchGame() {
+        testsupport::FillGenerationTables(m_game);
+        g_gameData = &m_game;
+        m_random.Seed(1);
+        vek::SetRandomGenerator(&m_random);
+        gen::SetSeedSource([this] { return ++m_seed; });
+    }
+    ~CBenchGame() {
+        gen::SetSeedSource(nullptr);
+        vek::SetRandomGenerator(nullptr);
+        g_gameData = nullptr;
+    }
+    CBenchGame(const CBenchGame&) = delete;
+    CBenchGame& operator=(const CBenchGame&) = delete;
+
+private:
+    CGameData m_game;
+    vek::CStdRand m_random;
+    uint32_t m_seed = 0;
+};
+
+// One new location of the world cell per iteration, made whole.
+// The size is the last two arguments, from `first` on.
+void MakeLocations(benchmark::State& state, TWorldLocInfo& cell, int first) {
+    const CBenchGame game;
+    cell.width = static_cast<uint16_t>(state.range(first));
+    cell.height = static_cast<uint16_t>(state.range(first + 1));
+    cell.randomKind = kWorldRandom;
+    size_t creatures = 0;
+    for (auto _ : state) {
+        CLoc loc;
+        loc.SetWorldCell(&cell);
+        loc.GenerateLoc();
+        creatures += loc.GetCreatures().size();
+        benchmark::DoNotOptimize(loc.GetObjects().Data());
+    }
+    LevelsPerSecond(state);
+    if (creatures != 0) {
+        state.counters["creatures/level"] = static_cast<double>(creatures) / static_cast<double>(state.iterations());
+    }
+}
+
+void GeneratedLocation(benchmark::State& state) {
+    TWorldLocInfo cell;
+    cell.nameKey = L"heath";
+    cell.terrainType = static_cast<uint16_t>(state.range(0));
+    MakeLocations(state, cell, 1);
+}
+BENCHMARK(GeneratedLocation)->Apply(TerrainArguments)->Unit(benchmark::kMicrosecond);
+
+// A level of depth 3 (of 0 to 6): items, 20 creature groups, ingredients.
+void GeneratedDungeon(benchmark::State& state) {
+    TWorldLocInfo cell;
+    cell.nameKey = L"fdung3";
+    cell.terrainType = 4;
+    MakeLocations(state, cell, 0);
+}
+BENCHMARK(GeneratedDungeon)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
 
 #ifdef MORVHELD_HAVE_LIBTCOD
 

@@ -36,6 +36,13 @@ inline constexpr uint32_t kMaxElapsedTime = 3732480000u;
 // The seed of the game's random generator.
 inline constexpr uint32_t kRandomSeed = 56576;
 
+// One entry of the group table: the creature kind that random locations get
+// for the group.
+struct TGroupTableEntry {
+    uint16_t monsterType = 0;
+    bool operator==(const TGroupTableEntry&) const = default;
+};
+
 // Game states.
 enum : uint32_t {
     kStateMainMenu = 0,
@@ -123,6 +130,17 @@ public:
     // give for a missing tag.
     std::wstring GetSkillName(uint32_t skill) const;
 
+    // --- Random locations ---------------------------------------------------------------
+    // Creature groups for random locations, from the shallowest to the deepest.
+    std::vector<TGroupTableEntry>& GetGroupTable() { return m_groupTable; }
+    const std::vector<TGroupTableEntry>& GetGroupTable() const { return m_groupTable; }
+    // The level of the location with levels that the hero is in, and how
+    // many levels it has.
+    uint16_t GetCurrentLevel() const { return m_currentLevel; }
+    void SetCurrentLevel(uint16_t level) { m_currentLevel = level; }
+    uint16_t GetLevelCount() const { return m_levelCount; }
+    void SetLevelCount(uint16_t count) { m_levelCount = count; }
+
     // --- Display and input -----------------------------------------------------------
     // Null puts the console display back.
     void SetDisplay(std::unique_ptr<IGameDisplay> display);
@@ -153,6 +171,9 @@ public:
     // NPCs by NPC index; an entry is null once its NPC is gone.
     std::vector<CNpc*>& GetNpcList() { return m_npcs; }
     const std::vector<CNpc*>& GetNpcList() const { return m_npcs; }
+    // The NPC whose definition scripts are running; null otherwise.
+    CNpc* GetCurrentNpc() const { return m_currentNpc; }
+    void SetCurrentNpc(CNpc* npc) { m_currentNpc = npc; }
 
 protected:
     uint32_t m_state = kStateMainMenu;
@@ -161,6 +182,9 @@ protected:
     std::array<CDefinitionTables, 2> m_tables;
     uint8_t m_tableSelector = kScriptTables;
     std::vector<std::wstring> m_skillNames;
+    std::vector<TGroupTableEntry> m_groupTable;
+    uint16_t m_currentLevel = 0;
+    uint16_t m_levelCount = 0;
 
     uint64_t m_clock = 0;
     std::optional<uint64_t> m_locExitTime;
@@ -173,6 +197,7 @@ protected:
     CWorld* m_world = nullptr;
     CLoc* m_currentLoc = nullptr;
     std::vector<CNpc*> m_npcs;
+    CNpc* m_currentNpc = nullptr;
 };
 
 // The game's state for the layers below the shell; null while there is none.

@@ -4,6 +4,7 @@
 // so that tests can put a recording fake in its place.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "data/MessageLog.h"
@@ -42,6 +43,13 @@ public:
     virtual bool HasWindow() const = 0;
     // A plain message box over the game's window; the input mode stays.
     virtual void ShowMessageBox(const std::wstring& text) = 0;
+    // Asks the player for an amount up to the maximum in a number window
+    // with the caption; nothing when no window can ask (or the player
+    // cancels).
+    virtual std::optional<uint32_t> AskNumber(const std::wstring& caption, uint32_t maximum) {
+        (void)caption, (void)maximum;
+        return std::nullopt;
+    }
 };
 
 // The display while the game has no windows: the message log keeps its lines

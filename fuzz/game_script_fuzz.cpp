@@ -1,8 +1,12 @@
 // Parses and runs arbitrary game scripts (UTF-8) with a step budget: the
 // whole text, then a conversation whose answers come from the input, the
-// "bank" word holding the same script again. The input's first byte says how
-// many of the bytes after it are answers (each one -1 to 3); the rest is the
-// script. "extends" reads one fixed base script.
+// "bank" word holding the same script again, then the trade set-up and the
+// functions "Init" and "AfterStart" straight through. The input's first byte
+// says how many of the bytes after it are answers (each one -1 to 3); the
+// rest is the script. "extends" reads one fixed base script. The built-ins
+// check their arguments and find no game's side to act on; every script,
+// also the ones the built-ins make (trade profiles), has a console that runs
+// no system command.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -11,6 +15,7 @@
 #include <string>
 
 #include "VEKLib/Console.h"
+#include "VEKLib/Exception.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
 #include "platform/Console.h"
@@ -94,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CNullBuffer nothing;
     std::wostream output(&nothing);
     CStreamScriptConsole console(input, output);
+    SetDefaultScriptConsole(&console);
     CFuzzScript script;
     script.SetConsole(&console);
     script.SetStepBudget(kStepBudget);
@@ -102,16 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetScriptGame(&game);
     try {
         script.Parse();
-        for (uint32_t type : {kScriptTypeWhole, kScriptTypeConversation, kScriptTypeConversation}) {
+        for (uint32_t type : {kScriptTypeWhole, kScriptTypeConversation, kScriptTypeConversation, kScriptTypeTradeSetUp,
+                              kScriptTypeBrainInit, kScriptTypeAfterStart}) {
             try {
                 script.ExecuteScript(type);
             } catch (const CScriptException&) {
+            } catch (const vek::CException&) {
+                // What the game's services throw passes through the built-ins.
             }
         }
         script.IsDialogScript();
     } catch (const CScriptException&) {
     }
     SetScriptGame(nullptr);
+    SetDefaultScriptConsole(nullptr);
     g_gameData = nullptr;
     vek::ConsoleOut().flush();
     return 0;

@@ -48,12 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CNullBuffer nothing;
     std::wostream output(&nothing);
     CStreamScriptConsole console(input, output);
+    SetDefaultScriptConsole(&console);
     CFuzzScript script;
     script.SetConsole(&console);
     script.LoadText(text, L"fuzz.u");
     try {
         script.Parse();
     } catch (const CScriptException&) {
+        SetDefaultScriptConsole(nullptr);
         vek::ConsoleOut().flush();
         return 0;
     }
@@ -77,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } catch (const CScriptException&) {
         }
     }
+    SetDefaultScriptConsole(nullptr);
     vek::ConsoleOut().flush();
     return 0;
 }

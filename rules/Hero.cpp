@@ -10,6 +10,7 @@
 #include "data/GameData.h"
 #include "rules/StoredForm.h"
 #include "script/Records.h"
+#include "script/Script.h"
 
 namespace {
 
@@ -189,6 +190,8 @@ bool CHero::IsOverloaded() const {
     return GetCarriedWeight() > static_cast<uint64_t>(GetAttribute(kStrength)) * kCarryPerStrength;
 }
 
+bool CHero::ReadBook(CScript& book) { return book.ExecuteUserFunction(L"OnRead", 0, std::wstring(), true, false); }
+
 // --- Body ---------------------------------------------------------------------------------------
 
 bool CHero::CheckLimbs() const {
@@ -280,6 +283,7 @@ void CHero::Save() const {
     TFieldWriter<CArraySink> writer{CArraySink(bytes)};
     Fields(*this, writer);
     vek::IByteStream::SaveBuffer(bytes);
+    vek::WriteBattleVector(battles);
     CountObject();
 }
 
@@ -297,6 +301,7 @@ void CHero::Load() {
     if (reader.Remaining() != 0) {
         reader.Fail(vek::Format(L"%I64u bytes follow the hero's last field", reader.Remaining()));
     }
+    vek::ReadBattleVector(loaded.battles);
     *this = std::move(loaded);
     CountObject();
 }

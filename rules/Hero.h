@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "data/StringResource.h"
+#include "rules/Battle.h"
 #include "rules/Creature.h"
 #include "rules/Item.h"
 
+class CScript;
 class TQuestItem;
 
 // One entry of the skill table (indexed by skill id).
@@ -52,6 +54,8 @@ public:
     static constexpr uint32_t kFirstSpellId = kSkillCount + 1;
     // The hero's local id where a cell names him.
     static constexpr uint16_t kHeroLocalId = 0xFFFF;
+    // Orders his companions take.
+    enum : uint32_t { kOrderAttack = 0, kOrderWait = 1, kOrderFollow = 3 };
 
     // Active, with kHeroId as global id.
     CHero();
@@ -89,6 +93,9 @@ public:
     // More than strength level x kCarryPerStrength.
     bool IsOverloaded() const;
 
+    // Runs the book's script function "OnRead"; false when it has none.
+    bool ReadBook(CScript& book);
+
     // --- Body -----------------------------------------------------------------------------
     // Both arms or both legs of no use: tells the player which, and true.
     bool CheckLimbs() const;
@@ -120,10 +127,13 @@ public:
     // row u16, the limbs (4 x i32), the attribute points (5 x u32),
     // satiation u32, the companions and the visited locations (lists of
     // u32), the skill table (list of 5-byte entries: level u8, points u32),
-    // the backpack (list of 25-byte items, at most kBackpackSlots) and the
-    // equipment (kSlotCount items, no count). Load throws vek::CFileException
-    // code 5, and keeps the hero as he was, when the array or its content
-    // ends early, the backpack is too long, or bytes are left over.
+    // the backpack (list of 25-byte items, at most kBackpackSlots), the
+    // equipment (kSlotCount items, no count), the companions' order u32 and
+    // the bank deposit u32; after the array the battle records
+    // (vek::WriteBattleVector). Load throws vek::CFileException code 5, and
+    // keeps the hero as he was, when the array, its content or the battle
+    // records end early, the backpack is too long, or bytes are left over in
+    // the array.
     void Load() override;
     void Save() const override;
 
@@ -135,6 +145,7 @@ public:
         io.Field(hero.limbs), io.Field(hero.attributePoints), io.Field(hero.satiation);
         io.Field(hero.companions), io.Field(hero.visitedLocations), io.Field(hero.skills);
         io.Field(hero.backpack), io.Field(hero.equipment);
+        io.Field(hero.companionOrder), io.Field(hero.bankDeposit);
     }
 
     // Position in the hero table (his pictures and sex).
@@ -157,6 +168,12 @@ public:
     std::vector<CItem> backpack;
     // An empty slot holds an item of count 0.
     std::array<CItem, kSlotCount> equipment;
+    // The last order his companions took (0 attack, 1 wait, 3 follow).
+    uint32_t companionOrder = kOrderFollow;
+    // Money kept for him at the bank.
+    uint32_t bankDeposit = 0;
+    // Battles between groups that the game follows.
+    std::vector<TBattleRecord> battles;
 };
 
 // min + (max - min) / 99 x (skill level - 1), truncated, within the interval

@@ -8,6 +8,7 @@
 
 #include "rules/Creature.h"
 #include "script/Records.h"
+#include "script/ScriptHandle.h"
 
 // One attack.
 struct TAttack {
@@ -87,7 +88,6 @@ struct TNPCSpell {
     uint16_t level = 0;
 };
 
-// Its own script object comes with the game scripts.
 class CNpc : public CMonster {
 public:
     CNpc() = default;
@@ -99,6 +99,17 @@ public:
 
     uint32_t GetKind() const override { return kKindNpc; }
     std::wstring GetName() const override { return name; }
+
+    // Set-up after the NPC is made or loaded. Without a script it reads and
+    // parses its script file (GetScriptPath; none when the file is not
+    // there). Unless fromSave (a saved game's trade record stands), it runs
+    // the script's trade set-up (type 4) while it is the game's current NPC
+    // and takes the trade record that made. A script error is shown in the
+    // "Script Error" box and logged; the NPC goes on without what failed.
+    void Setup(bool fromSave);
+    // "Data/Scripts/" + the script file's name without its folders ('/' or
+    // '\'); an empty script file name stands for the NPC's name + ".u".
+    std::wstring GetScriptPath() const;
 
     // The monster's form, then: NPC type u16, NPC index u32, activity u32,
     // name, home location, script file (texts), the starting inventory (list
@@ -130,7 +141,15 @@ public:
     std::vector<TNpcItem> inventory;
     std::vector<TNPCSpell> spells;
     TTradeInfo trade;
+    // Its own script (conversation, trade set-up); a copy of the NPC has a
+    // copy of it. Not saved: a loaded NPC reads it again (Setup).
+    CScriptCopy script;
 };
+
+// A script for an NPC that has none, written to its script path: a default
+// action that greets with the NPC's name in every language of the game and
+// ends. vek::CFileException when it cannot be written.
+void WriteDefaultNpcScript(const CNpc& npc);
 
 // A location's creatures into the stream: u32 count, then each one's Save.
 void SaveCreatureVector(const std::vector<CMonster*>& creatures);

@@ -4,7 +4,10 @@
 #include <limits>
 #include <ostream>
 
+#include "VEKLib/Console.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
+#include "data/GameData.h"
 #include "script/ScriptBase.h"
 #include "script/ScriptException.h"
 
@@ -860,6 +863,7 @@ bool CScriptBase::RunUnit() {
         WriteDecimal(Console().Output(), m_workArea[m_workPointer]);
         return true;
     case kCmdSystem:
+        LogSystemCommand(command);
         Console().System(command.name);
         return true;
     case kCmdCall:
@@ -1098,6 +1102,38 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         }
     }
     return true;
+}
+
+void CScriptBase::LogSystemCommand(const TCommand& command) {
+    // A data file names what the shell runs: every run is on record.
+    LocateCommand(static_cast<uint32_t>(m_current));
+    const std::wstring line = vek::Format(L"Script %s, line %u, runs the system command: %s", GetFileName(),
+                                          GetLineNumber(), command.name.str());
+    if (g_gameData != nullptr) {
+        g_gameData->Log(line);
+    } else {
+        vek::ConsoleErr() << line << std::endl;
+    }
+}
+
+void CScriptBase::EnterFunction(int32_t definition) {
+    EnsureLinked();
+    if (definition < 0 || static_cast<size_t>(definition) >= m_links.size() || m_links[definition].end < 0) {
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
+    }
+    if (m_frames.size() >= kMaxCallDepth) {
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
+    }
+    TCallFrame frame;
+    frame.returnCommand = m_current;
+    frame.definition = definition;
+    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
+    frame.localBase = m_localCount;
+    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    m_frames.push_back(frame);
+    m_scopeFloor = frame.scopeDepth + 1;
+    PushScopeAt(definition);
+    m_current = definition + 1;
 }
 
 bool CScriptBase::RunReturn(int32_t value) {

@@ -7,6 +7,7 @@
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
 #include "script/ScriptException.h"
+#include "script/ScriptHandle.h"
 
 namespace {
 
@@ -39,6 +40,12 @@ bool IsDialogWord(const std::wstring& word) {
 
 } // namespace
 
+void TScriptDeleter::operator()(CScript* script) const { delete script; }
+
+TScriptHandle CScriptCopy::Clone(const CScript* script) {
+    return script != nullptr ? TScriptHandle(new CScript(*script)) : TScriptHandle();
+}
+
 IScriptGame* GetScriptGame() { return g_scriptGame; }
 
 void SetScriptGame(IScriptGame* game) { g_scriptGame = game; }
@@ -47,6 +54,7 @@ CScript::CScript(const std::wstring& path) : CScriptBase(path) {
     AddBlockKind(kCmdAction);
     AddBlockKind(kCmdActionEnd);
     AddBlockKind(kCmdAlarm);
+    RegisterBuiltins();
 }
 
 void CScript::Raise(EScriptError code, const wchar_t* function, uint32_t line) const {

@@ -71,8 +71,12 @@ public:
 
     // --- Running ---------------------------------------------------------------------
     // Runs the script as its type says: 0, 2 and 3 the whole text, 1 a
-    // conversation, 5 and from 8 on nothing. Types 4, 6 and 7 are not
-    // available yet (error 2). Error 2 when the script is not parsed.
+    // conversation, 4 its first LoadTradeProfile call (none: the trade
+    // record's header is cleared), 6 the function "Init" and 7 the function
+    // "AfterStart" straight through (each command of the function once, in
+    // text order, whatever jumps they make, until the function has
+    // returned), 5 and from 8 on nothing. Error 2 when the script is not
+    // parsed.
     virtual void ExecuteScript(uint32_t type);
     // Whether the script has a game statement. Error 2 when not parsed.
     bool IsDialogScript() const;
@@ -106,6 +110,19 @@ public:
     int32_t FindMatchingCommand(uint32_t start, uint32_t closingKind) override;
     // Then the global variables, unless this is the global script.
     CVariable* FindVariable(const std::wstring& name, bool localsOnly) override;
+
+    // --- Built-in functions (ScriptBuiltins.cpp) ---------------------------------------
+    // Ids 2 to 71, registered after Rnd and Chance: the registry index of
+    // each is its id.
+    static constexpr uint32_t kFirstBuiltin = 2;
+    static constexpr uint32_t kLastBuiltin = 71;
+    // Trade profiles loading trade profiles: one more is error 2.
+    static constexpr uint32_t kMaxProfileDepth = 8;
+    // A name that is not registered is error 33.
+    void ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) override;
+    // The built-in of the registry entry at the index; ids outside 2 to 71
+    // go to the base (Rnd, Chance; error 33 for any other).
+    int32_t ExecuteFunction(uint32_t index) override;
 
     // --- The game's global variables ----------------------------------------------------
     // The script whose declared variables every game script sees after its
@@ -156,6 +173,14 @@ private:
     // Enters an action: the scope of its block, in action.
     void EnterAction(int32_t header);
 
+    // Built-ins and the script types that need them (ScriptBuiltins.cpp).
+    friend struct TBuiltinCall;
+    void RegisterBuiltins();
+    void RunTradeSetUp();
+    void RunStraight(const wchar_t* function, bool reset);
+    void LoadTradeProfile(const std::wstring& profile, float factor1, float factor2, uint32_t a, uint32_t b,
+                          uint32_t c);
+
     [[noreturn]] void Raise(EScriptError code, const wchar_t* function, uint32_t line) const;
     // As Raise, at the line of the current command.
     [[noreturn]] void RaiseHere(EScriptError code, const wchar_t* function, uint32_t line);
@@ -172,4 +197,5 @@ private:
     static inline bool s_pendingDefault = false;
     static inline CScriptBase* s_globalScript = nullptr;
     static inline uint32_t s_conversationDepth = 0;
+    static inline uint32_t s_profileDepth = 0;
 };

@@ -37,6 +37,14 @@ IScriptConsole& ProcessScriptConsole() {
     return console;
 }
 
+namespace {
+IScriptConsole* g_defaultConsole = nullptr;
+} // namespace
+
+void SetDefaultScriptConsole(IScriptConsole* console) { g_defaultConsole = console; }
+
+IScriptConsole& DefaultScriptConsole() { return g_defaultConsole ? *g_defaultConsole : ProcessScriptConsole(); }
+
 size_t TNoCaseHash::operator()(const std::wstring& text) const {
     uint64_t hash = 14695981039346656037ull;
     for (wchar_t c : text) {
@@ -134,7 +142,7 @@ void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t 
     Fail(code, function, line);
 }
 
-IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : ProcessScriptConsole(); }
+IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : DefaultScriptConsole(); }
 
 void CScriptBase::SetStepBudget(uint64_t steps) {
     m_stepBudget = steps;

@@ -49,6 +49,10 @@ public:
 // The process's console: vek::ConsoleOut(), standard input and the command
 // processor (given the command as UTF-8).
 IScriptConsole& ProcessScriptConsole();
+// The console of every script that has none of its own; null: the process's.
+// A fuzzer puts one here so that no script it makes reaches a real shell.
+void SetDefaultScriptConsole(IScriptConsole* console);
+IScriptConsole& DefaultScriptConsole();
 
 // A console over given streams. System commands are recorded, not run.
 class CStreamScriptConsole final : public IScriptConsole {
@@ -130,6 +134,8 @@ public:
     float PopArgFloat();
     std::wstring PopArgString();
     void PushArgument(const std::wstring& argument) { m_valueStack.push_back(argument); }
+    // Values on the value stack.
+    size_t GetArgumentCount() const { return m_valueStack.size(); }
     bool IsBlockKind(uint32_t kind) const { return m_blockKinds.count(kind) != 0; }
     // The game script adds its own block kinds.
     void AddBlockKind(uint32_t kind) { m_blockKinds.insert(kind); }
@@ -213,8 +219,9 @@ public:
     virtual void ClearLocalVariables();
 
     // --- Run control and console -------------------------------------------------
-    // Null: the process console.
+    // Null: the default console.
     void SetConsole(IScriptConsole* console) { m_console = console; }
+    IScriptConsole* GetOwnConsole() const { return m_console; }
     IScriptConsole& Console() const;
     // Commands a run may take unless the owner sets otherwise: generous, but
     // a script caught in an endless loop ends instead of hanging the game.
@@ -309,6 +316,12 @@ protected:
             Link();
         }
     }
+    // Enters the function defined at the command as a call would, without
+    // running it: a frame that returns to the current command, and the scope
+    // of its body. The run goes on at its first command.
+    void EnterFunction(int32_t definition);
+    // User functions running.
+    size_t GetCallDepth() const { return m_frames.size(); }
 
 private:
     friend class CScriptTestAccess;
@@ -579,6 +592,7 @@ private:
     // No command is running: a call from outside begins a run.
     bool IsIdle() const { return m_busy == 0; }
     void PrintValue(const TCommand& command, const TLink& link);
+    void LogSystemCommand(const TCommand& command);
     void ReadInput(const TCommand& command, const TLink& link);
     uint8_t ReadInputCharacter();
     void LinkCall(size_t index, TLink& link);

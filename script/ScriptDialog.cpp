@@ -4,6 +4,7 @@
 
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
+#include "script/ScopedValue.h"
 #include "script/Script.h"
 #include "script/ScriptException.h"
 
@@ -13,20 +14,6 @@ constexpr const wchar_t* kExecuteUnit = L"CScript::ExecuteUnit";
 constexpr const wchar_t* kExecuteScript = L"CScript::ExecuteScript";
 
 bool Is(const std::wstring& word, const wchar_t* keyword) { return vek::equals(word, keyword, false); }
-
-// Restores a value when the scope ends, also when an error leaves it.
-template <class T>
-class TRestore {
-public:
-    TRestore(T& target, T value) : m_target(target), m_value(value) {}
-    ~TRestore() { m_target = m_value; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-
-private:
-    T& m_target;
-    T m_value;
-};
 
 // Orders of the companion words and the codes of their messages.
 struct TCompanionWord {
@@ -59,10 +46,14 @@ void CScript::ExecuteScript(uint32_t type) {
         RunConversation();
         return;
     case kScriptTypeTradeSetUp:
+        RunTradeSetUp();
+        return;
     case kScriptTypeBrainInit:
+        RunStraight(L"Init", true);
+        return;
     case kScriptTypeAfterStart:
-        // They need the game's built-in functions, which are not there yet.
-        Raise(kErrExecution, kExecuteScript, __LINE__);
+        RunStraight(L"AfterStart", false);
+        return;
     default:
         return;
     }
@@ -72,8 +63,7 @@ void CScript::RunConversation() {
     if (s_conversationDepth >= kMaxConversationDepth) {
         Raise(kErrExecution, kExecuteScript, __LINE__);
     }
-    const TRestore<uint32_t> depth(s_conversationDepth, s_conversationDepth);
-    ++s_conversationDepth;
+    const TScopedValue<uint32_t> depth(s_conversationDepth, s_conversationDepth + 1);
     std::vector<TCommand>& commands = GetParseResults().Commands();
     for (size_t i = 0; i < commands.size(); ++i) {
         if (commands[i].kind == kCmdItem) {
@@ -173,8 +163,7 @@ bool CScript::HandlesCommand(const TCommand& command) const {
 bool CScript::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                   bool preferOverriding, bool mustExist) {
     // The action that called the function goes on after it, its end included.
-    const TRestore<uint8_t> inAction(m_inAction, m_inAction);
-    m_inAction = 0;
+    const TScopedValue<uint8_t> inAction(m_inAction, 0);
     return CScriptBase::ExecuteUserFunction(name, flag, receiver, preferOverriding, mustExist);
 }
 

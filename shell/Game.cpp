@@ -101,6 +101,7 @@ void CGame::SetUp() {
     // The game scripts see the global variables and reach the game here.
     CScript::SetGlobalScript(&Globals().GetDeclarations());
     SetScriptGame(this);
+    SetGameplay(&m_gameplay);
     Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
     LoadBankScript();
 
@@ -127,6 +128,9 @@ void CGame::LoadBankScript() {
 void CGame::ShutDown() {
     if (GetScriptGame() == this) {
         SetScriptGame(nullptr);
+    }
+    if (::GetGameplay() == &m_gameplay) {
+        SetGameplay(nullptr);
     }
     if (m_setUpStarted && CScript::GetGlobalScript() == &Globals().GetDeclarations()) {
         CScript::SetGlobalScript(nullptr);
@@ -163,18 +167,6 @@ void CGame::ShutDown() {
 // --- The game scripts' side -----------------------------------------------------------------
 
 CScript* CGame::GetBankScript() { return m_bankScript.get(); }
-
-void CGame::Cure() { Log(L"Not available yet: the healer's cure"); }
-
-void CGame::CureLimb() { Log(L"Not available yet: the restoring of a lost limb"); }
-
-void CGame::OrderCompanion(uint32_t order, uint32_t code, CLoc*) {
-    Log(vek::Format(L"Not available yet: the companion's order %lu (%lu)", order, code));
-}
-
-void CGame::BankTransaction(CLoc*, uint32_t mode) {
-    Log(vek::Format(L"Not available yet: the bank's %s", mode == 1 ? L"deposit" : L"withdrawal"));
-}
 
 int32_t CGame::RunSelfTests() {
     vek::CLog log;

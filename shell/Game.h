@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/GameData.h"
+#include "rules/Battle.h"
 #include "script/ScriptGame.h"
+#include "shell/Gameplay.h"
 #include "shell/MainLoop.h"
 #include "shell/MapView.h"
+#include "shell/QuestLog.h"
 #include "windows/Dialog.h"
 
 namespace irr {
@@ -24,6 +28,7 @@ namespace vek {
 class CStdRand;
 }
 
+class CGroupMember;
 class CMorvheldMessageDisplay;
 
 class CGame : public CGameData, public IScriptGame {
@@ -64,11 +69,16 @@ public:
     CDialog& GetDialog() { return m_dialog; }
     // Null when "bank.u" could not be parsed.
     CScript* GetBankScript() override;
-    // The hero, his companions and the bank come with the rules of the game:
-    // until then these words only log that they did nothing.
+    // The healer's services (CGameplay::Cure, CGameplay::CureLimb).
     void Cure() override;
     void CureLimb() override;
+    // The hero's companions take the order (CHero::kOrderAttack, kOrderWait,
+    // kOrderFollow), told with the message of the code (23, 24 or 26);
+    // nothing while he has none.
     void OrderCompanion(uint32_t order, uint32_t code, CLoc* location) override;
+    // Asks the amount (at most what he has, or has at the bank) and moves
+    // that many coins between his backpack and his bank deposit (mode 1
+    // deposit, 2 withdraw); coins the backpack refuses stay at the bank.
     void BankTransaction(CLoc* location, uint32_t mode) override;
     void KeepInputMode() override { m_keepInputMode = 1; }
     // Set by a conversation that must not change the input mode when it
@@ -91,6 +101,31 @@ public:
     // The map's sprite sheets, loaded at set-up.
     const TMapSprites& GetMapSprites() const { return m_sprites; }
 
+    // --- NPCs, battles and quests (GameNpcs.cpp) ----------------------------------------------
+    // The NPCs of the NPC list with that name and home location (case
+    // ignored), in list order.
+    std::vector<CNpc*> FindNPCsByName(const std::wstring& name, const std::wstring& location) const;
+    // The first of them; vek::CException "NPC not found: name, location".
+    CNpc& FindNPC(const std::wstring& name, const std::wstring& location) const;
+    // Whether the first of them lives; false when there is none.
+    bool NPCIsAlive(const std::wstring& name, const std::wstring& location) const;
+    // The hero by kHeroId, else the listed creature of that global id in its
+    // loaded location; null when there is none.
+    CGroupMember* FindCreature(uint32_t globalId) const;
+    // A battle record of the two groups, kept with the hero. A group that
+    // does not exist is logged ("Warning, group not found - ") and no
+    // record is made.
+    void StartBattle(const std::wstring& battle, const std::wstring& group1, const std::wstring& group2);
+    // The hero's first battle record of that name (case ignored);
+    // vek::CException "Battle not found: ".
+    TBattleRecord& FindBattle(const std::wstring& battle);
+    // The winner is the group that still has a living member while the other
+    // has none; empty while both have, or neither.
+    void UpdateBattleState(const TBattleRecord& battle, std::wstring& winner);
+    CQuestLog& GetQuestLog() { return m_questLog; }
+    // The world side of the built-ins, installed by SetUp.
+    CGameplay& GetGameplay() { return m_gameplay; }
+
 private:
     void LoadBankScript();
 
@@ -107,6 +142,9 @@ private:
     std::unique_ptr<IFrameClock> m_frameClock = std::make_unique<CSystemFrameClock>();
     std::unique_ptr<CLoc> m_sampleLoc;
     std::unique_ptr<CHero> m_ownHero;
+
+    CQuestLog m_questLog;
+    CGameplay m_gameplay{*this};
 };
 
 // The one game object; null while there is none.

@@ -20,9 +20,11 @@
 #include "rules/Direction.h"
 #include "rules/Item.h"
 #include "rules/Monster.h"
+#include "script/ScriptHandle.h"
 #include "world/LocRecords.h"
 #include "world/Passability.h"
 #include "world/PathSearch.h"
+#include "world/WorldLinks.h"
 
 class CScript;
 struct TWorldLocInfo;
@@ -64,13 +66,6 @@ enum : uint16_t {
 
 // Bit of a passability mode: creatures do not block cells.
 enum : uint32_t { kCreaturesDoNotBlock = 1 };
-
-// A location deletes its script through this; it is defined beside the
-// game script class.
-struct TScriptDeleter {
-    void operator()(CScript* script) const;
-};
-using TScriptHandle = std::unique_ptr<CScript, TScriptDeleter>;
 
 template <>
 struct vek::TMapCellName<std::vector<CItem>> {
@@ -291,6 +286,59 @@ public:
     bool FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
                  bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY);
 
+    // --- Random generation (LocGenerate.cpp, LocPlacement.cpp) --------------------------------
+    // Generation gives up after this many layouts that fail the acceptance
+    // test, and a level after this many failed layout passes.
+    static constexpr int32_t kMaxGenerationIterations = 100;
+    static constexpr int32_t kMaxLayoutPasses = 100;
+    // Paints the location with the generator of the record's terrain type:
+    // Init with the record's name, size and terrain (kLocGenerating |
+    // kLocLayoutPresent; the creatures and effects stay), the density drawn,
+    // the painter run, its items put, kLocWideReveal set.
+    void RunGenesis(const TWorldLocInfo& record, vek::CRandomGeneratorBase* generator);
+    // Builds the random location of its world cell in place, from a seed of
+    // gen::NextSeed: a dungeon laid out, or the terrain painted; a site's
+    // hand-made part (its file) kept; the levels named "fdung" + a digit
+    // filled with items, creatures and ingredients by depth. A site is made
+    // again until IsValidLayout accepts it, at most
+    // kMaxGenerationIterations times (then vek::CException naming the
+    // location and the rule that failed). Progress goes to the console.
+    void GenerateLoc();
+    // A location that is not a site is always valid. A site must be open at
+    // its border (unless its world cell says it need not) and reach the end
+    // of every rule from its start.
+    bool IsValidLayout();
+    // What IsValidLayout found wrong; empty when nothing.
+    std::wstring FindLayoutFault();
+    // Depth for the placement passes: "fdung" + n: n / 6 x 0.5 + 0.3; a
+    // level of a tower: (the game's level + 1) / its level count; else 0.5.
+    float GetDepthRatio() const;
+    // One level of a location with levels, made in place: rooms and
+    // corridors, stairs down (above the last level) and stairs up on two
+    // distinct cells that reach each other, items and creatures by depth.
+    // Level 0's stairs lead to the site location's cell. Answers the cell the
+    // hero arrives on: the stairs down when coming up, else the stairs up.
+    vek::TPoint GenerateLocForSite(const TSiteLevel& level);
+    // One 20 x 15 level of a tower, by the game's current level: level 0 a
+    // hall with the exit, the others rooms with stairs down and (below the
+    // top) up. Answers the arrival cell: the exit on level 0, else the stairs
+    // down.
+    vek::TPoint CreateLocForTower();
+
+    // Random items by depth. On one cell: one item, or with a small chance
+    // two or three. Without a cell: every passable cell gets one with a
+    // chance of 2 in 101. Draws from the game's generator.
+    void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell);
+    // Creature groups by depth from the game's group table: 20 of them on
+    // free cells (passable, nobody there, no special object), or in site mode
+    // one on a free cell of the generated part away from the hero. A cell is
+    // drawn up to kEncounterCellDraws times, then drawn among the free ones;
+    // without one, no more groups are placed.
+    static constexpr int32_t kEncounterCellDraws = 1000;
+    void PlaceEncounters(float ratio, bool siteMode);
+    // Up to 12 patches of growing spots of two ingredients in 50 tries.
+    void PlaceIngredientPatches();
+
     // --- Debugging -----------------------------------------------------------------------------
     // Prints the path grid, coloured, on the console and returns the same
     // text without colours. Without a grid the path grid is first brought up
@@ -377,6 +425,22 @@ public:
     CScript* GetScript() const { return m_script.get(); }
     // Takes the script over; the old one is deleted.
     void SetScript(TScriptHandle script) { m_script = std::move(script); }
+
+    // --- Script events (LocEvents.cpp) -----------------------------------------------------
+    // The location's script becomes "Data/Scripts/Locations/" + its world
+    // cell's name key + ".u" (none without a key or a file; a script that
+    // fails to parse is shown in the "Script Error" box and dropped), the
+    // alarms become its alarms, and with runOnInit its "OnInit" runs.
+    void LoadScript(bool runOnInit);
+    // The hero has come in: the global script's "LocWorldX" and "LocWorldY"
+    // become the location's first world cell, and its "OnEnterLoc" runs.
+    void RunOnEnterLoc() const;
+    // The location script's "OnEnter", once the hero is in.
+    void RunOnEnter();
+    // The hero leaves: each companion still alive here is reported left
+    // behind, the script's "OnExit" runs and the exit time becomes the game
+    // clock.
+    void Exit();
 
 private:
     // What the location asks of the world (LocLinks.cpp): the name key of

@@ -269,8 +269,8 @@ void CLoc::SaveToFile(const std::wstring& fileName, bool toFile) {
 
 // --- Reading ---------------------------------------------------------------------------------
 
-void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileName, bool fromFile,
-                        [[maybe_unused]] bool npcSetUp, bool useWorldName) {
+void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileName, bool fromFile, bool npcSetUp,
+                        bool useWorldName) {
     const std::wstring path = directory.empty() ? fileName : directory + fileName;
     const std::wstring bareName = vek::GetTextAfterLast(fileName);
     if (fromFile) {
@@ -363,7 +363,9 @@ void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileN
         if (fromFile && m_worldCell != nullptr) {
             creature->globalId = loaded.MakeGlobalMonsterId(creature->localId);
         }
-        // The NPC's set-up runs here (with npcSetUp) once NPCs have scripts.
+        if (creature->GetKind() == CGroupMember::kKindNpc) {
+            static_cast<CNpc&>(*creature).Setup(npcSetUp);
+        }
         loaded.m_creatures.push_back(creature.release());
     }
     loaded.RebuildCreatureLayer();

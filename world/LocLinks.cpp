@@ -1,12 +1,9 @@
-// What a location needs of the game script, whose deletion belongs beside its
-// class, and of the world, whose cells name the location, give the location
-// index of its creatures' global ids and hold the other loaded locations.
+// What a location needs of the world, whose cells name the location, give
+// the location index of its creatures' global ids and hold the other loaded
+// locations.
 #include "data/GameData.h"
-#include "script/Script.h"
 #include "world/Loc.h"
 #include "world/World.h"
-
-void TScriptDeleter::operator()(CScript* script) const { delete script; }
 
 std::wstring CLoc::WorldNameKey() const { return m_worldCell != nullptr ? m_worldCell->nameKey : std::wstring(); }
 

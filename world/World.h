@@ -37,7 +37,8 @@ enum : uint8_t {
 
 // Bits of a world cell's record flags; the others are carried unchanged.
 enum : uint32_t {
-    kWorldCellNew = 0x1, // set in every cell of the first world part of a new world
+    kWorldCellNew = 0x1,        // set in every cell of the first world part of a new world
+    kWorldCellBorderFree = 0x2, // a generated site need not be open at its border
 };
 
 // One world cell.

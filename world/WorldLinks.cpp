@@ -1,8 +1,8 @@
 // The seams of WorldLinks.h, each doing the least that exists until the
-// work it stands for does: preparing a location only reads a fixed one from
-// its file (no script, no generation), entering only makes it the current
-// location and puts the hero on his cell, passages are found by their text,
-// and dungeon levels cannot be made.
+// work it stands for does: preparing a location reads a fixed one from its
+// file or generates a random one, then reads its script; entering makes it the
+// current location, puts the hero on his cell and runs the script events,
+// passages are found by their text, and a dungeon site's levels are generated.
 #include "world/WorldLinks.h"
 
 #include "VEKLib/Exception.h"
@@ -24,8 +24,9 @@ void PreloadWorldLoc(CLoc& loc) {
                               L"The location is not bound to a world cell: " + loc.GetOwnName());
     }
     if (cell->randomKind != kWorldFixed) {
-        throw vek::CException(L"CLoc::Preload", L"Loc", __LINE__,
-                              L"Random location '" + cell->name + L"' cannot be made: there is no generator.");
+        loc.GenerateLoc();
+        loc.LoadScript(true);
+        return;
     }
     if (cell->fileName.empty()) {
         throw vek::CException(L"CLoc::Preload", L"Loc", __LINE__,
@@ -36,6 +37,7 @@ void PreloadWorldLoc(CLoc& loc) {
     if ((loc.GetFlags() & kLocLayoutPresent) == 0) {
         throw vek::CException(L"CLoc::Preload", L"Loc", __LINE__, L"Cannot load location: " + cell->fileName);
     }
+    loc.LoadScript(true);
 }
 
 bool EnterWorldLoc(CLoc& loc, uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival) {
@@ -67,7 +69,14 @@ bool EnterWorldLoc(CLoc& loc, uint16_t x, uint16_t y, uint8_t mode, const TArriv
         }
         loc.GetCreatureIds().At(static_cast<uint16_t>(hero->x), static_cast<uint16_t>(hero->y)) = kHeroCell;
     }
+    if (arrival.previous != nullptr && arrival.previous != &loc) {
+        arrival.previous->Exit();
+    }
+    loc.RunOnEnterLoc();
+    // The time since the hero last left it, for the scripts that ask.
+    g_gameData->SetCurrentLocExitTime(loc.GetExitTime());
     loc.SetFlags(loc.GetFlags() | kLocEntered);
+    loc.RunOnEnter();
     return true;
 }
 
@@ -94,7 +103,4 @@ bool FindWorldPortal(const CLoc& loc, const std::wstring& name, uint16_t& x, uin
     return false;
 }
 
-vek::TPoint GenerateSiteLevel(CLoc&, const TSiteLevel& level) {
-    throw vek::CException(L"CLoc::GenerateLocForSite", L"Genesis", __LINE__,
-                          L"Dungeon levels of " + level.siteLocation + L" cannot be made: there is no generator.");
-}
+vek::TPoint GenerateSiteLevel(CLoc& loc, const TSiteLevel& level) { return loc.GenerateLocForSite(level); }

@@ -363,6 +363,7 @@ Bytes SampleHeroArray() {
     Put(b, 1, 4), Put(b, kKey, 2), Put(b, 2, 4), b.resize(b.size() + 19, 0); // the key: no wear
     Put(b, kSword, 2), Put(b, 1, 4), Put(b, 0, 4), Put(b, 50, 2), b.resize(b.size() + 13, 0);
     b.resize(b.size() + 3 * 25, 0);
+    Put(b, 3, 4), Put(b, 0, 4); // companions follow; nothing at the bank
     return b;
 }
 
@@ -372,6 +373,7 @@ TEST_F(HeroTest, TheHeroIsOneByteArray) {
     Bytes expected;
     Put(expected, array.size(), 4);
     expected.insert(expected.end(), array.begin(), array.end());
+    Put(expected, 0, 4); // no battle records
     EXPECT_EQ(Written(), expected);
     EXPECT_EQ(vek::GetStream().objectCount(), 1u);
 
@@ -387,10 +389,11 @@ TEST_F(HeroTest, TheHeroIsOneByteArray) {
     EXPECT_EQ(Written(), expected);
 
     // A blank hero: the block, ten bytes, the limbs, attributes and
-    // satiation, five empty lists and four empty slots.
+    // satiation, five empty lists, four empty slots, the order and the
+    // deposit; then no battle records.
     vek::StreamReset();
     CHero().Save();
-    EXPECT_EQ(Written().size(), 4u + 45 + 10 + 16 + 20 + 4 + 16 + 100);
+    EXPECT_EQ(Written().size(), 4u + 45 + 10 + 16 + 20 + 4 + 16 + 100 + 8 + 4);
 }
 
 TEST_F(HeroTest, ABadArrayIsInvalidContentAndChangesNothing) {
@@ -399,6 +402,7 @@ TEST_F(HeroTest, ABadArrayIsInvalidContentAndChangesNothing) {
         Bytes b;
         Put(b, length, 4);
         b.insert(b.end(), content.begin(), content.end());
+        Put(b, 0, 4); // no battle records
         return b;
     };
     const Bytes whole = stored(array, array.size());
@@ -422,7 +426,7 @@ TEST_F(HeroTest, ABadArrayIsInvalidContentAndChangesNothing) {
         bool loads;
     } cases[] = {
         {"whole", whole, true},
-        {"the array is cut", Bytes(whole.begin(), whole.end() - 1), false},
+        {"the array is cut", Bytes(whole.begin(), whole.end() - 5), false},
         {"its content ends early", stored(shorter, shorter.size()), false},
         {"a byte left over", stored(longer, longer.size()), false},
         {"no length", {1, 0}, false},

@@ -83,6 +83,7 @@ TEST_F(WorldLoc, LoadLocAtThatFailsLeavesNothing) {
     Place(0, 2, L"missing.map", L"gone");
     m_world.grid.At(0, 3).randomKind = kWorldRandom;
     m_world.grid.At(0, 3).name = L"Wild";
+    m_world.grid.At(0, 3).terrainType = 99;
     const std::wstring before = worldtest::Snapshot(m_world);
     const struct {
         uint16_t x;
@@ -90,7 +91,7 @@ TEST_F(WorldLoc, LoadLocAtThatFailsLeavesNothing) {
         const wchar_t* details;
     } cases[] = {{3, 0, L"File name not specified for non-random location at (3, 0)."},
                  {0, 2, L"Data/Locations/missing.map"},
-                 {0, 3, L"Random location 'Wild' cannot be made"}};
+                 {0, 3, L"Invalid terrain type."}};
     for (const auto& c : cases) {
         const auto e = Thrown<vek::CException>([&] { m_world.LoadLocAt(c.x, c.y); });
         ASSERT_TRUE(e) << c.x;
@@ -373,11 +374,12 @@ TEST_F(WorldSite, RefusalsChangeNothing) {
         EXPECT_EQ(worldtest::Snapshot(m_world), before);
         EXPECT_EQ(m_world.GetLocationCount(), 1u);
     }
-    // Without a generator the first level cannot be made.
+    // The generator's level fails: the fixture's tables know no dungeon
+    // floor, so no cell of it can be walked on.
     m_world.SetSiteLevelMaker(nullptr);
     const auto e = Thrown<vek::CException>([&] { m_world.CreateDungeonSite(20, 15, 1, L"mill", 1, 3); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->GetFunction(), L"CLoc::GenerateLocForSite");
+    EXPECT_EQ(e->GetFunction(), L"CLoc::PickRandomCell");
     EXPECT_EQ(worldtest::Snapshot(m_world), before);
     EXPECT_EQ(m_world.GetLocationCount(), 1u);
     EXPECT_EQ(m_world.grid.At(1, 1).loc->GetSpecialObjects().At(1, 3).active, 0);

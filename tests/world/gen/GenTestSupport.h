@@ -3,10 +3,12 @@
 // that hand out listed values, and the run-time generator's values computed
 // apart from the code under test.
 #include <cstdint>
+#include <deque>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "VEKLib/Geometry.h"
 #include "VEKLib/Map2D.h"
 #include "VEKLib/Random.h"
 #include "world/gen/Canvas.h"
@@ -40,6 +42,31 @@ inline int32_t ValueAfter(uint32_t seed, int32_t draws) {
         state = state * 214013u + 2531011u;
     }
     return static_cast<int32_t>((state >> 16) & 0x7FFF);
+}
+
+// Cells reached from `from` in eight directions over the cells of a
+// width x height area that `enters` lets in, written apart from the way
+// search: seen[y][x].
+template <class Enters>
+std::vector<std::vector<bool>> FloodFrom(int32_t width, int32_t height, vek::TPoint from, Enters enters) {
+    std::vector<std::vector<bool>> seen(height, std::vector<bool>(width, false));
+    std::deque<vek::TPoint> queue{from};
+    seen[from.y][from.x] = true;
+    while (!queue.empty()) {
+        const vek::TPoint p = queue.front();
+        queue.pop_front();
+        for (int32_t dy = -1; dy <= 1; ++dy) {
+            for (int32_t dx = -1; dx <= 1; ++dx) {
+                const int32_t x = p.x + dx;
+                const int32_t y = p.y + dy;
+                if (x >= 0 && y >= 0 && x < width && y < height && !seen[y][x] && enters(x, y)) {
+                    seen[y][x] = true;
+                    queue.push_back({x, y});
+                }
+            }
+        }
+    }
+    return seen;
 }
 
 // '#' rock, '.' floor, '+' doorway.

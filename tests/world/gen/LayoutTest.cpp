@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -48,27 +47,9 @@ std::string Describe(const Rooms& rooms) {
 // Cells reached from `from` in eight directions over cells that are not rock
 // (a doorway is passed through), written apart from the path search.
 std::vector<std::vector<bool>> Flood(const CLayoutGrid& grid, vek::TPoint from) {
-    const int32_t width = grid.GetWidth();
-    const int32_t height = grid.GetHeight();
-    std::vector<std::vector<bool>> seen(height, std::vector<bool>(width, false));
-    std::deque<vek::TPoint> queue{from};
-    seen[from.y][from.x] = true;
-    while (!queue.empty()) {
-        const vek::TPoint p = queue.front();
-        queue.pop_front();
-        for (int32_t dy = -1; dy <= 1; ++dy) {
-            for (int32_t dx = -1; dx <= 1; ++dx) {
-                const int32_t x = p.x + dx;
-                const int32_t y = p.y + dy;
-                if (x >= 0 && y >= 0 && x < width && y < height && !seen[y][x] &&
-                    grid.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) != gen::kRock) {
-                    seen[y][x] = true;
-                    queue.push_back({x, y});
-                }
-            }
-        }
-    }
-    return seen;
+    return gentest::FloodFrom(grid.GetWidth(), grid.GetHeight(), from, [&](int32_t x, int32_t y) {
+        return grid.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) != gen::kRock;
+    });
 }
 
 // --- Rooms -------------------------------------------------------------------------------

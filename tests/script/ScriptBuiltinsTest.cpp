@@ -1,0 +1,797 @@
+// The game's built-in functions on the script side: the registry, the
+// arguments handed to the game's side in signature order, the checks and
+// their script errors, the trade built-ins, the elapsed time, the script
+// types 4, 6 and 7, and the system command on record.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/Globals.h"
+#include "platform/Utf8.h"
+#include "script/GameplayInterface.h"
+#include "support/Files.h"
+#include "support/GameScriptFixture.h"
+
+namespace gamescripttest {
+namespace {
+
+using Texts = std::vector<std::wstring>;
+
+std::wstring Item(const TItemOrder& item) {
+    return std::to_wstring(item.type) + L" x" + std::to_wstring(item.count) + (item.random ? L" random " : L" plain ") +
+           std::to_wstring(item.property1) + L" " + std::to_wstring(item.property2);
+}
+
+std::wstring Pattern(const TQuestItem& item) {
+    return std::to_wstring(item.itemType) + L" x" + std::to_wstring(item.count) + L" " + std::to_wstring(item.number);
+}
+
+std::wstring Hex(uint32_t value) {
+    std::wostringstream text;
+    text << L"0x" << std::hex << std::uppercase << std::setw(8) << std::setfill(L'0') << value;
+    return text.str();
+}
+
+// Records each call as "Name(arguments)"; answers as told.
+class CRecordingGameplay final : public CGameplayInterface {
+public:
+    void SetStartLoc(const std::wstring& l, uint32_t x, uint32_t y) override { Call(L"SetStartLoc", {l, N(x), N(y)}); }
+    void CreateDungeonSite(uint16_t w, uint16_t h, uint16_t levels, const std::wstring& l, uint32_t x,
+                           uint32_t y) override {
+        Call(L"CreateDungeonSite", {N(w), N(h), N(levels), l, N(x), N(y)});
+    }
+    void RevealCurrentLoc() override { Call(L"RevealCurrentLoc", {}); }
+    void AddLocEffect(const std::wstring& f, uint32_t key, uint32_t value) override {
+        Call(L"AddLocEffect", {f, N(key), Hex(value)});
+    }
+    void AddObject(const std::wstring& l, uint32_t x, uint32_t y, uint32_t o) override {
+        Call(L"AddObject", {l, N(x), N(y), N(o)});
+    }
+    void DeleteObject(const std::wstring& l, uint32_t x, uint32_t y) override {
+        Call(L"DeleteObject", {l, N(x), N(y)});
+    }
+    void SetSpecialActive(const std::wstring& l, uint32_t x, uint32_t y, uint8_t a) override {
+        Call(L"SetSpecialActive", {l, N(x), N(y), N(a)});
+    }
+    void AddItem(const std::wstring& l, const std::wstring& i, uint32_t x, uint32_t y) override {
+        Call(L"AddItem", {l, i, N(x), N(y)});
+    }
+    void DeleteItem(const std::wstring& l, const std::wstring& i, uint32_t x, uint32_t y) override {
+        Call(L"DeleteItem", {l, i, N(x), N(y)});
+    }
+    void DeleteAllItems(const std::wstring& l, uint32_t x, uint32_t y) override {
+        Call(L"DeleteAllItems", {l, N(x), N(y)});
+    }
+    void AddMonster(const std::wstring& l, const std::wstring& m, uint32_t x, uint32_t y) override {
+        Call(L"AddMonster", {l, m, N(x), N(y)});
+    }
+    void DeleteAllMonsters(const std::wstring& l) override { Call(L"DeleteAllMonsters", {l}); }
+    bool AnyAliveMonster(const std::wstring& l) override { return Call(L"AnyAliveMonster", {l}), answer; }
+    void AddDragon(const std::wstring& l, const std::wstring& m, uint32_t x, uint32_t y) override {
+        Call(L"AddDragon", {l, m, N(x), N(y)});
+    }
+    bool HeroWield(const TItemOrder& i) override { return Call(L"HeroWield", {Item(i)}), answer; }
+    uint16_t HeroAddToInventory(const TItemOrder& i) override { return Call(L"HeroAddToInventory", {Item(i)}), taken; }
+    void HeroGiveItem(const TItemOrder& i) override { Call(L"HeroGiveItem", {Item(i)}); }
+    bool HeroHasItems(const TQuestItem& p) override { return Call(L"HeroHasItems", {Pattern(p)}), answer; }
+    void HeroRemoveItems(const TQuestItem& p) override { Call(L"HeroRemoveItems", {Pattern(p)}); }
+    bool IsPlayerWoman() override { return Call(L"IsPlayerWoman", {}), answer; }
+    bool HeroIsAnyLimbMissing() override { return Call(L"HeroIsAnyLimbMissing", {}), answer; }
+    uint32_t FindSkill(const std::wstring& n) override { return Call(L"FindSkill", {n}), 2; }
+    void HeroLearnSkill(uint32_t s, uint8_t level) override { Call(L"HeroLearnSkill", {N(s), N(level)}); }
+    uint8_t HeroGetSkillLevel(uint32_t s) override { return Call(L"HeroGetSkillLevel", {N(s)}), 7; }
+    uint32_t HeroGetAttribute(uint32_t a) override { return Call(L"HeroGetAttribute", {N(a)}), 10 + a; }
+    void Cure() override { Call(L"Cure", {}); }
+    void CureLimb() override { Call(L"CureLimb", {}); }
+    void AddCompanion(const std::wstring& m, const std::wstring& l) override { Call(L"AddCompanion", {m, l}); }
+    void NPCAddInvItem(uint16_t t, uint32_t q) override { Call(L"NPCAddInvItem", {N(t), N(q)}); }
+    void NPCAddSpell(uint16_t s, uint16_t level) override { Call(L"NPCAddSpell", {N(s), N(level)}); }
+    bool NPCIsAlive(const std::wstring& n, const std::wstring& l) override {
+        return Call(L"NPCIsAlive", {n, l}), answer;
+    }
+    bool IsNPCPresentInLoc(const std::wstring& n, const std::wstring& h, const std::wstring& l) override {
+        return Call(L"IsNPCPresentInLoc", {n, h, l}), answer;
+    }
+    void NPCSetGroup(const std::wstring& n, const std::wstring& l, const std::wstring& g) override {
+        Call(L"NPCSetGroup", {n, l, g});
+    }
+    void NPCStartChat(const std::wstring& n, const std::wstring& l) override { Call(L"NPCStartChat", {n, l}); }
+    void NPCChangeAttitude(const std::wstring& n, const std::wstring& l, uint32_t a) override {
+        Call(L"NPCChangeAttitude", {n, l, N(a)});
+    }
+    void NPCAddEnemy(const std::wstring& n, const std::wstring& l, const std::wstring& e,
+                     const std::wstring& el) override {
+        Call(L"NPCAddEnemy", {n, l, e, el});
+    }
+    void NPCMakeHeroEnemy(const std::wstring& n, const std::wstring& l) override { Call(L"NPCMakeHeroEnemy", {n, l}); }
+    void NPCFollowHero(const CScript& s) override { Call(L"NPCFollowHero", {s.GetFileName()}); }
+    void NPCUnfollowHero(const CScript& s) override { Call(L"NPCUnfollowHero", {s.GetFileName()}); }
+    void KillNPC(const std::wstring& l, const std::wstring& n, const std::wstring& h) override {
+        Call(L"KillNPC", {l, n, h});
+    }
+    void NPCSetActivity(const std::wstring& n, const std::wstring& l, uint32_t a) override {
+        Call(L"NPCSetActivity", {n, l, N(a)});
+    }
+    void NPCActivate(const std::wstring& n, const std::wstring& l, bool on) override {
+        Call(L"NPCActivate", {n, l, N(on ? 1 : 0)});
+    }
+    void AddGroup(const std::wstring& g) override { Call(L"AddGroup", {g}); }
+    void AddMonsterToGroup(const std::wstring& m, const std::wstring& l, uint32_t x, uint32_t y,
+                           const std::wstring& g) override {
+        Call(L"AddMonsterToGroup", {m, l, N(x), N(y), g});
+    }
+    void StartBattle(const std::wstring& b, const std::wstring& g1, const std::wstring& g2) override {
+        Call(L"StartBattle", {b, g1, g2});
+    }
+    std::wstring BattleWinner(const std::wstring& b) override { return Call(L"BattleWinner", {b}), winner; }
+    void BeginQuest(const std::wstring& n, const std::wstring& t, const std::wstring& d,
+                    const std::wstring& g) override {
+        Call(L"BeginQuest", {n, t, d, g});
+    }
+    void EndQuest(const std::wstring& n) override { Call(L"EndQuest", {n}); }
+
+    Texts calls;
+    bool answer = true;
+    uint16_t taken = 2;
+    std::wstring winner = L"a";
+
+private:
+    static std::wstring N(uint32_t value) { return std::to_wstring(value); }
+    void Call(const wchar_t* name, const Texts& arguments) {
+        std::wstring text = std::wstring(name) + L"(";
+        for (size_t i = 0; i < arguments.size(); ++i) {
+            text += (i ? L", " : L"") + arguments[i];
+        }
+        calls.push_back(text + L")");
+    }
+};
+
+// Items: 0 key, 1 herb, 2 coin, 3 arrow (ammunition). Monsters: 0 wolf.
+// Spells: 0 spark, 1 frost.
+class ScriptBuiltins : public CGameScriptTest {
+protected:
+    void SetUp() override {
+        CGameScriptTest::SetUp();
+        CDefinitionTables& tables = m_game.GetTableSet(kScriptTables);
+        TItemInfo arrow;
+        arrow.name = L"arrow";
+        arrow.category = 22;
+        tables.items.push_back(arrow);
+        tables.spells.assign(2, TSpellInfo());
+        tables.spells[0].name = L"spark";
+        tables.spells[1].name = L"frost";
+        SetGameplay(&m_gameplay);
+    }
+    void TearDown() override {
+        SetGameplay(nullptr);
+        m_game.SetCurrentNpc(nullptr);
+        CGameScriptTest::TearDown();
+    }
+
+    // The script layer never looks into the NPC; any object stands for one.
+    void DefineAnNpc() { m_game.SetCurrentNpc(reinterpret_cast<CNpc*>(&m_npcStandIn)); }
+
+    // Runs "r = LINE" (or LINE alone when it gives nothing to keep) after the
+    // item declarations; the error code (-1 none) and the result.
+    int Run(const std::wstring& line, int64_t& result) {
+        m_script = std::make_unique<CScript>();
+        m_script->SetConsole(&m_console);
+        const std::wstring text =
+            L"var r = -1\n"
+            L"item \"herbs\" \"herb\" 5 0 0\n"
+            L"item \"gift\" \"herb\" 3 0 0\n"
+            L"item \"##wolf\" \"##wolf\" 2 0 0\n"
+            L"r = " +
+            line + L"\n";
+        const int parsed = Parse(*m_script, text);
+        if (parsed >= 0) {
+            return 100 + parsed;
+        }
+        const int code = CGameScriptTest::Run(*m_script, kScriptTypeWhole);
+        result = m_script->FindVariable(L"r", false)->GetValue();
+        return code;
+    }
+
+    CRecordingGameplay m_gameplay;
+    std::unique_ptr<CScript> m_script;
+    std::istringstream m_input;
+    std::wostringstream m_output;
+    CStreamScriptConsole m_console{m_input, m_output};
+    int m_npcStandIn = 0;
+};
+
+// The ids, names and signatures as the game's scripts know them.
+TEST_F(ScriptBuiltins, EveryBuiltinIsRegisteredAtItsId) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* signature;
+    } expected[] = {
+        {L"Rnd", L"nn"},
+        {L"Chance", L"nn"},
+        {L"SetStartLoc", L"snn"},
+        {L"EquipItem", L"s"},
+        {L"AddInvItem", L"sn"},
+        {L"AddInvItemByAlias", L"s"},
+        {L"NPCAddInvItem", L"sn"},
+        {L"CreateDungeonSite", L"nnnsnn"},
+        {L"Reveal", L"n"},
+        {L"LoadTradeProfile", L"sffnnn"},
+        {L"DefineTradeItem", L"snnn"},
+        {L"DefineRandomTradeItem", L"nn"},
+        {L"DefineBuyCategory", L"n"},
+        {L"HasHeroItem", L"s"},
+        {L"HasHeroSomeItem", L"s"},
+        {L"NPCIsAlive", L"ss"},
+        {L"NPCIsPresentInLoc", L"sss"},
+        {L"_Test", L"ns"},
+        {L"NPCAddSpell", L"sn"},
+        {L"AddGroup", L"s"},
+        {L"AddMonsterToGroup", L"ssnns"},
+        {L"NPCSetGroup", L"sss"},
+        {L"NPCStartChat", L"ss"},
+        {L"BeginQuest", L"ssss"},
+        {L"EndQuest", L"s"},
+        {L"Battle", L"sss"},
+        {L"NPCSetAttitude", L"ssn"},
+        {L"AddDragon", L"ssnn"},
+        {L"NPCAddEnemy", L"ssss"},
+        {L"NPCMakeHeroEnemy", L"ss"},
+        {L"IsBattleEnded", L"s"},
+        {L"HasGroupWonBattle", L"ss"},
+        {L"MsgLog", L"sn"},
+        {L"MsgBox", L"s"},
+        {L"AddLocLightEffect", L"snnnn"},
+        {L"IsPlayerWoman", L""},
+        {L"EquipAmmo", L"sn"},
+        {L"AddCompanion", L"ss"},
+        {L"NPCFollowHero", L""},
+        {L"NPCUnfollowHero", L""},
+        {L"AddInvItemEx", L"snnnn"},
+        {L"EquipItemBS", L"sn"},
+        {L"EquipAmmoBS", L"snn"},
+        {L"KillNPC", L"sss"},
+        {L"NPCSetActivity", L"ssn"},
+        {L"NPCActivate", L"ss"},
+        {L"NPCDeactivate", L"ss"},
+        {L"GiveItem", L"s"},
+        {L"TakeItem", L"s"},
+        {L"AddObject", L"snnn"},
+        {L"DeleteObject", L"snn"},
+        {L"ActivateSpecial", L"snn"},
+        {L"DeactivateSpecial", L"snn"},
+        {L"AddItem", L"ssnn"},
+        {L"DeleteItem", L"ssnn"},
+        {L"DeleteAllItems", L"snn"},
+        {L"AddMonster", L"ssnn"},
+        {L"DeleteAllMonsters", L"s"},
+        {L"AnyAliveMonster", L"s"},
+        {L"HeroIsAnyLimbMissing", L""},
+        {L"HeroLearnSkill", L"sn"},
+        {L"HeroGetSkillLevel", L"s"},
+        {L"HeroGetStrength", L""},
+        {L"HeroGetDexterity", L""},
+        {L"HeroGetIntelligence", L""},
+        {L"HeroGetVitality", L""},
+        {L"HeroGetAppearance", L""},
+        {L"DiffSeconds", L""},
+        {L"DiffHours", L""},
+        {L"DiffDays", L""},
+        {L"DiffMonths", L""},
+        {L"DiffYears", L""},
+    };
+    CScript script;
+    const std::vector<TSystemFunction>& registry = script.GetRegistry();
+    ASSERT_EQ(registry.size(), std::size(expected));
+    for (uint32_t id = 0; id < registry.size(); ++id) {
+        const std::string name = platform::ToUtf8(expected[id].name);
+        EXPECT_EQ(registry[id].name, expected[id].name) << id;
+        EXPECT_EQ(registry[id].id, id) << name;
+        EXPECT_EQ(registry[id].signature, expected[id].signature) << name;
+        EXPECT_EQ(registry[id].value1 + registry[id].value2 + registry[id].value3, 0u) << name;
+        EXPECT_EQ(script.FindSystemFunction(expected[id].name), static_cast<int32_t>(id)) << name;
+    }
+    // They stay through a parse (which drops the user functions) and a copy.
+    ASSERT_EQ(Parse(script, L"function Mine() {\n}\n"), -1);
+    EXPECT_EQ(script.GetRegistry().size(), std::size(expected) + 1);
+    ASSERT_EQ(Parse(script, L"var x = 1\n"), -1);
+    EXPECT_EQ(script.GetRegistry().size(), std::size(expected));
+    const CScript copy(script);
+    EXPECT_EQ(copy.GetRegistry().size(), std::size(expected));
+}
+
+// One row a built-in: the line, what the game's side was asked (in the
+// order asked) and the result.
+TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
+    DefineAnNpc();
+    const struct {
+        std::wstring line;
+        Texts calls;
+        int64_t result;
+    } rows[] = {
+        {L"SetStartLoc(\"mill.map\", 3, 65535)", {L"SetStartLoc(mill.map, 3, 65535)"}, 0},
+        {L"EquipItem(\"herb\")", {L"HeroWield(1 x1 random 0 0)"}, 0},
+        {L"AddInvItem(\"coin\", 25)", {L"HeroAddToInventory(2 x25 plain 0 0)"}, 0},
+        {L"AddInvItemByAlias(\"GIFT\")", {L"HeroAddToInventory(1 x3 plain 0 0)"}, 0},
+        {L"NPCAddInvItem(\"coin\", 4)", {L"NPCAddInvItem(2, 4)"}, 0},
+        {L"CreateDungeonSite(40, 30, 3, \"mill.map\", 5, 6)", {L"CreateDungeonSite(40, 30, 3, mill.map, 5, 6)"}, 0},
+        {L"Reveal(9)", {L"RevealCurrentLoc()"}, 0},
+        {L"HasHeroItem(\"herbs\")", {L"HeroHasItems(1 x5 0)"}, 1},
+        {L"HasHeroSomeItem(\"herbs\")", {L"HeroHasItems(1 x4294967295 0)"}, 1},
+        {L"NPCIsAlive(\"Ada\", \"mill.map\")", {L"NPCIsAlive(Ada, mill.map)"}, 1},
+        {L"NPCIsPresentInLoc(\"Ada\", \"mill.map\", \"vale\")", {L"IsNPCPresentInLoc(Ada, mill.map, vale)"}, 1},
+        {L"NPCAddSpell(\"FROST\", 100)", {L"NPCAddSpell(1, 100)"}, 0},
+        {L"AddGroup(\"guards\")", {L"AddGroup(guards)"}, 0},
+        {L"AddMonsterToGroup(\"wolf\", \"mill.map\", 2, 3, \"pack\")",
+         {L"AddMonsterToGroup(wolf, mill.map, 2, 3, pack)"},
+         0},
+        {L"NPCSetGroup(\"Ada\", \"mill.map\", \"guards\")", {L"NPCSetGroup(Ada, mill.map, guards)"}, 0},
+        {L"NPCStartChat(\"Ada\", \"mill.map\")", {L"NPCStartChat(Ada, mill.map)"}, 0},
+        {L"BeginQuest(\"q1\", \"T\", \"D\", \"G\")", {L"BeginQuest(q1, T, D, G)"}, 0},
+        {L"EndQuest(\"q1\")", {L"EndQuest(q1)"}, 0},
+        {L"Battle(\"Ford\", \"a\", \"b\")", {L"StartBattle(Ford, a, b)"}, 0},
+        {L"NPCSetAttitude(\"Ada\", \"mill.map\", 2)", {L"NPCChangeAttitude(Ada, mill.map, 2)"}, 0},
+        {L"AddDragon(\"cave\", \"wyrm\", 4, 5)", {L"AddDragon(cave, wyrm, 4, 5)"}, 0},
+        {L"NPCAddEnemy(\"Ada\", \"mill.map\", \"Bo\", \"farm.map\")", {L"NPCAddEnemy(Ada, mill.map, Bo, farm.map)"}, 0},
+        {L"NPCMakeHeroEnemy(\"Ada\", \"mill.map\")", {L"NPCMakeHeroEnemy(Ada, mill.map)"}, 0},
+        {L"IsBattleEnded(\"Ford\")", {L"BattleWinner(Ford)"}, 1},
+        {L"HasGroupWonBattle(\"Ford\", \"A\")", {L"BattleWinner(Ford)"}, 1},
+        {L"HasGroupWonBattle(\"Ford\", \"b\")", {L"BattleWinner(Ford)"}, 0},
+        // 300 and -5 (a literal cannot carry a sign: its 32-bit pattern) are
+        // cut to 255 and 0; the value is built unsigned.
+        {L"AddLocLightEffect(\"mill.map\", 300, 1, 2, 4294967291)", {L"AddLocEffect(mill.map, 0, 0xFF010200)"}, 0},
+        {L"AddLocLightEffect(\"mill.map\", 255, 255, 255, 255)", {L"AddLocEffect(mill.map, 0, 0xFFFFFFFF)"}, 0},
+        {L"AddLocLightEffect(\"mill.map\", 4294967295, 256, 0, 254)", {L"AddLocEffect(mill.map, 0, 0x00FF00FE)"}, 0},
+        {L"AddLocLightEffect(\"mill.map\", 128, 0, 0, 0)", {L"AddLocEffect(mill.map, 0, 0x80000000)"}, 0},
+        {L"IsPlayerWoman()", {L"IsPlayerWoman()"}, 1},
+        {L"EquipAmmo(\"arrow\", 20)", {L"HeroWield(3 x20 random 0 0)"}, 0},
+        {L"AddCompanion(\"wolf\", \"mill.map\")", {L"AddCompanion(wolf, mill.map)"}, 0},
+        {L"NPCFollowHero()", {L"NPCFollowHero(test.u)"}, 0},
+        {L"NPCUnfollowHero()", {L"NPCUnfollowHero(test.u)"}, 0},
+        // Random properties only for 16 as the first property value.
+        {L"AddInvItemEx(\"herb\", 2, 16, 5, 9)", {L"HeroAddToInventory(1 x2 random 16 5)"}, 0},
+        {L"AddInvItemEx(\"herb\", 2, 15, 5, 9)", {L"HeroAddToInventory(1 x2 plain 15 5)"}, 0},
+        {L"AddInvItemEx(\"herb\", 2, 17, 0, 0)", {L"HeroAddToInventory(1 x2 plain 17 0)"}, 0},
+        {L"EquipItemBS(\"herb\", 7)", {L"HeroWield(1 x1 plain 7 0)"}, 0},
+        {L"EquipAmmoBS(\"arrow\", 10, 4)", {L"HeroWield(3 x10 plain 4 0)"}, 0},
+        {L"KillNPC(\"mill.map\", \"Ada\", \"farm.map\")", {L"KillNPC(mill.map, Ada, farm.map)"}, 0},
+        {L"NPCSetActivity(\"Ada\", \"mill.map\", 6)", {L"NPCSetActivity(Ada, mill.map, 6)"}, 0},
+        {L"NPCActivate(\"Ada\", \"mill.map\")", {L"NPCActivate(Ada, mill.map, 1)"}, 0},
+        {L"NPCDeactivate(\"Ada\", \"mill.map\")", {L"NPCActivate(Ada, mill.map, 0)"}, 0},
+        {L"GiveItem(\"herbs\")", {L"HeroGiveItem(1 x5 plain 0 0)"}, 0},
+        {L"TakeItem(\"herbs\")", {L"HeroRemoveItems(1 x5 0)"}, 0},
+        {L"AddObject(\"mill.map\", 1, 2, 7)", {L"AddObject(mill.map, 1, 2, 7)"}, 0},
+        {L"DeleteObject(\"mill.map\", 1, 2)", {L"DeleteObject(mill.map, 1, 2)"}, 0},
+        {L"ActivateSpecial(\"mill.map\", 1, 2)", {L"SetSpecialActive(mill.map, 1, 2, 1)"}, 0},
+        {L"DeactivateSpecial(\"mill.map\", 1, 2)", {L"SetSpecialActive(mill.map, 1, 2, 0)"}, 0},
+        {L"AddItem(\"mill.map\", \"herb\", 1, 2)", {L"AddItem(mill.map, herb, 1, 2)"}, 0},
+        {L"DeleteItem(\"mill.map\", \"herb\", 1, 2)", {L"DeleteItem(mill.map, herb, 1, 2)"}, 0},
+        {L"DeleteAllItems(\"mill.map\", 1, 2)", {L"DeleteAllItems(mill.map, 1, 2)"}, 0},
+        {L"AddMonster(\"mill.map\", \"wolf\", 1, 2)", {L"AddMonster(mill.map, wolf, 1, 2)"}, 0},
+        {L"DeleteAllMonsters(\"mill.map\")", {L"DeleteAllMonsters(mill.map)"}, 0},
+        {L"AnyAliveMonster(\"mill.map\")", {L"AnyAliveMonster(mill.map)"}, 1},
+        {L"HeroIsAnyLimbMissing()", {L"HeroIsAnyLimbMissing()"}, 1},
+        // A level above 100 is 100, not what is left of it in a byte (300 -> 44).
+        {L"HeroLearnSkill(\"Swords\", 300)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 100)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 100)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 100)"}, 0},
+        {L"HeroLearnSkill(\"Swords\", 99)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 99)"}, 0},
+        {L"HeroGetSkillLevel(\"Swords\")", {L"FindSkill(Swords)", L"HeroGetSkillLevel(2)"}, 7},
+        {L"HeroGetStrength()", {L"HeroGetAttribute(0)"}, 10},
+        {L"HeroGetDexterity()", {L"HeroGetAttribute(1)"}, 11},
+        {L"HeroGetIntelligence()", {L"HeroGetAttribute(3)"}, 13},
+        {L"HeroGetVitality()", {L"HeroGetAttribute(2)"}, 12},
+        {L"HeroGetAppearance()", {L"HeroGetAttribute(4)"}, 14},
+    };
+    for (const auto& row : rows) {
+        m_gameplay.calls.clear();
+        int64_t result = 0;
+        EXPECT_EQ(Run(row.line, result), -1) << platform::ToUtf8(row.line) << " " << m_errorLine;
+        EXPECT_EQ(m_gameplay.calls, row.calls) << platform::ToUtf8(row.line);
+        EXPECT_EQ(result, row.result) << platform::ToUtf8(row.line);
+    }
+}
+
+TEST_F(ScriptBuiltins, RefusedArgumentsAreScriptErrors) {
+    const struct {
+        const char* what;
+        std::wstring line;
+        int code; // -1: none
+        bool npc = true;
+        bool answer = true;
+        uint16_t taken = 2;
+    } rows[] = {
+        {"an unknown item", L"EquipItem(\"stone\")", 67},
+        {"a \"#\" number", L"EquipItem(\"#1\")", -1},
+        {"wielding refused", L"EquipItem(\"herb\")", 66, true, false},
+        {"the backpack refuses", L"AddInvItem(\"herb\", 1)", 66, true, true, 1},
+        {"the backpack refuses (Ex)", L"AddInvItemEx(\"herb\", 1, 0, 0, 0)", 66, true, true, 0},
+        {"a corpse alias", L"AddInvItemByAlias(\"##wolf\")", 44},
+        {"an alias not declared", L"AddInvItemByAlias(\"nope\")", 68},
+        {"an alias refused", L"AddInvItemByAlias(\"gift\")", 65, true, true, 1},
+        {"no NPC being defined", L"NPCAddInvItem(\"herb\", 1)", 69, false},
+        {"the item before the NPC", L"NPCAddInvItem(\"stone\", 1)", 67, false},
+        // Dungeon sites: whole world cells of 20 x 15, at most 50 x 50 of
+        // them, 1 to 1000 levels.
+        {"a site of 40 x 30, 3 levels", L"CreateDungeonSite(40, 30, 3, \"m\", 0, 0)", -1},
+        {"the smallest site", L"CreateDungeonSite(20, 15, 1, \"m\", 0, 0)", -1},
+        {"the largest site", L"CreateDungeonSite(1000, 750, 1000, \"m\", 0, 0)", -1},
+        {"width 30", L"CreateDungeonSite(30, 30, 3, \"m\", 0, 0)", 44},
+        {"width 10", L"CreateDungeonSite(10, 30, 3, \"m\", 0, 0)", 44},
+        {"width 0", L"CreateDungeonSite(0, 30, 3, \"m\", 0, 0)", 44},
+        {"width 1020", L"CreateDungeonSite(1020, 30, 3, \"m\", 0, 0)", 44},
+        {"width 65540 (20 in 16 bits)", L"CreateDungeonSite(65540, 30, 3, \"m\", 0, 0)", 44},
+        {"width -20", L"CreateDungeonSite(4294967276, 30, 3, \"m\", 0, 0)", 44},
+        {"height 20", L"CreateDungeonSite(40, 20, 3, \"m\", 0, 0)", 44},
+        {"height 765", L"CreateDungeonSite(40, 765, 3, \"m\", 0, 0)", 44},
+        {"height 65550 (15 in 16 bits)", L"CreateDungeonSite(40, 65550, 3, \"m\", 0, 0)", 44},
+        {"0 levels", L"CreateDungeonSite(40, 30, 0, \"m\", 0, 0)", 44},
+        {"1001 levels", L"CreateDungeonSite(40, 30, 1001, \"m\", 0, 0)", 44},
+        {"65537 levels (1 in 16 bits)", L"CreateDungeonSite(40, 30, 65537, \"m\", 0, 0)", 44},
+        // Spell levels 1 to 100, checked before they are cut to 16 bits.
+        {"spell level 0", L"NPCAddSpell(\"spark\", 0)", 44},
+        {"spell level 1", L"NPCAddSpell(\"spark\", 1)", -1},
+        {"spell level 100", L"NPCAddSpell(\"spark\", 100)", -1},
+        {"spell level 101", L"NPCAddSpell(\"spark\", 101)", 44},
+        {"spell level 65537 (1 in 16 bits)", L"NPCAddSpell(\"spark\", 65537)", 44},
+        {"the level before the spell", L"NPCAddSpell(\"nothing\", 0)", 44},
+        {"an unknown spell", L"NPCAddSpell(\"nothing\", 5)", 71},
+        {"the spell before the NPC", L"NPCAddSpell(\"nothing\", 5)", 71, false},
+        {"a spell without an NPC", L"NPCAddSpell(\"spark\", 5)", 69, false},
+        {"attitude 0", L"NPCSetAttitude(\"Ada\", \"m\", 0)", -1},
+        {"attitude 2", L"NPCSetAttitude(\"Ada\", \"m\", 2)", -1},
+        {"attitude 3", L"NPCSetAttitude(\"Ada\", \"m\", 3)", 44},
+        {"attitude -1", L"NPCSetAttitude(\"Ada\", \"m\", 4294967295)", 44},
+        {"ammunition of another class", L"EquipAmmo(\"herb\", 1)", 65},
+        {"ammunition that no record describes", L"EquipAmmo(\"#500\", 1)", 65},
+        {"ammunition (BS) of another class", L"EquipAmmoBS(\"coin\", 1, 0)", 65},
+        {"ammunition refused", L"EquipAmmo(\"arrow\", 1)", 66, true, false},
+        {"an item alias not declared", L"HasHeroItem(\"nope\")", 68},
+        {"GiveItem of an alias not declared", L"GiveItem(\"nope\")", 68},
+        {"TakeItem of an alias not declared", L"TakeItem(\"nope\")", 68},
+    };
+    for (const auto& row : rows) {
+        m_game.SetCurrentNpc(nullptr);
+        if (row.npc) {
+            DefineAnNpc();
+        }
+        m_gameplay.answer = row.answer;
+        m_gameplay.taken = row.taken;
+        int64_t result = 0;
+        EXPECT_EQ(Run(row.line, result), row.code) << row.what;
+        if (row.code >= 0 && row.code != 68) {
+            EXPECT_EQ(m_errorFunction, L"CScript::ExecuteFunction") << row.what;
+            EXPECT_EQ(m_errorLine, 5u) << row.what;
+        }
+    }
+}
+
+TEST_F(ScriptBuiltins, CorpseAliasesNameTheMonsterOfTheirValue) {
+    // "##wolf" is declared with the value "##wolf": the lookup drops the
+    // "##" the declaration needs, and the corpse is 50000 + the wolf's 0.
+    const struct {
+        std::wstring line;
+        Texts calls;
+    } rows[] = {
+        {L"HasHeroItem(\"##wolf\")", {L"HeroHasItems(50000 x2 0)"}},
+        {L"HasHeroSomeItem(\"##WOLF\")", {L"HeroHasItems(50000 x4294967295 0)"}},
+        {L"GiveItem(\"##wolf\")", {L"HeroGiveItem(50000 x2 plain 0 0)"}},
+        {L"TakeItem(\"##wolf\")", {L"HeroRemoveItems(50000 x2 0)"}},
+    };
+    for (const auto& row : rows) {
+        m_gameplay.calls.clear();
+        int64_t result = 0;
+        EXPECT_EQ(Run(row.line, result), -1) << platform::ToUtf8(row.line);
+        EXPECT_EQ(m_gameplay.calls, row.calls) << platform::ToUtf8(row.line);
+    }
+    // A monster the table no longer has (the parse saw another table).
+    g_gameData = nullptr;
+    CScript script;
+    ASSERT_EQ(Parse(script, L"item \"##bear\" \"##bear\" 1 0 0\nHasHeroItem(\"##bear\")\n"), -1);
+    g_gameData = &m_game;
+    EXPECT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), 70);
+    EXPECT_EQ(m_errorFunction, L"CScript::ExecuteFunction");
+    // "##" alone is an ordinary alias: its declared item, no monster looked up.
+    CScript plain;
+    ASSERT_EQ(Parse(plain, L"item \"##\" \"herb\" 1 0 0\nHasHeroSomeItem(\"##\")\nHasHeroItem(\"##\")\n"), -1);
+    m_gameplay.calls.clear();
+    EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), -1);
+    EXPECT_EQ(m_gameplay.calls, (Texts{L"HeroHasItems(1 x4294967295 0)", L"HeroHasItems(1 x1 0)"}));
+}
+
+TEST_F(ScriptBuiltins, UnknownNamesAndIdsAreFunctionNotFound) {
+    CScript script;
+    ASSERT_EQ(Parse(script, L"function Mine() {\n}\n"), -1);
+    std::wstring function;
+    const auto code = [&](const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const CScriptException& e) {
+            function = e.GetFunction();
+            return static_cast<int>(e.GetCode());
+        }
+        return -1;
+    };
+    EXPECT_EQ(code([&] { script.ExecuteFunction(L"NoSuchThing", false, L""); }), 33);
+    EXPECT_EQ(function, L"CScript::ExecuteFunction");
+    // The registry index of a user function, and one past the registry: the
+    // base has no built-in of that id.
+    const uint32_t mine = static_cast<uint32_t>(script.FindSystemFunction(L"Mine"));
+    EXPECT_EQ(mine, 72u);
+    EXPECT_EQ(code([&] { script.ExecuteFunction(mine); }), 33);
+    EXPECT_EQ(function, L"CScriptBase::ExecuteFunction");
+    EXPECT_EQ(code([&] { script.ExecuteFunction(73u); }), 33);
+    EXPECT_EQ(function, L"CScriptBase::ExecuteFunction");
+    // Rnd still runs in the base: bounds 6 and 1 give the upper one.
+    script.PushArgument(L"6");
+    script.PushArgument(L"1");
+    EXPECT_EQ(script.ExecuteFunction(0u), 1);
+}
+
+TEST_F(ScriptBuiltins, TestPrintsItsArgumentsLastFirst) {
+    int64_t result = 0;
+    ASSERT_EQ(Run(L"_Test(5, \"abc\")", result), -1);
+    EXPECT_EQ(m_output.str(), L"Args: 2\nArg 2: abc\nArg 1: 5\n");
+}
+
+TEST_F(ScriptBuiltins, WithoutTheGameBuiltinsCheckAndDoNothing) {
+    SetGameplay(nullptr);
+    DefineAnNpc();
+    const struct {
+        std::wstring line;
+        int code;
+    } rows[] = {
+        {L"EquipItem(\"herb\")", -1},           {L"EquipItem(\"stone\")", 67},      {L"IsPlayerWoman()", -1},
+        {L"HasHeroItem(\"herbs\")", -1},        {L"NPCAddSpell(\"spark\", 0)", 44}, {L"AnyAliveMonster(\"m\")", -1},
+        {L"HeroGetSkillLevel(\"Swords\")", -1},
+    };
+    for (const auto& row : rows) {
+        int64_t result = -1;
+        EXPECT_EQ(Run(row.line, result), row.code) << platform::ToUtf8(row.line);
+        if (row.code < 0) {
+            EXPECT_EQ(result, 0) << platform::ToUtf8(row.line);
+        }
+    }
+}
+
+TEST_F(ScriptBuiltins, MessagesGoToTheLogAndTheImportantWindow) {
+    struct CMessages final : public IGameDisplay {
+        void AddMessage(const std::wstring& text, uint32_t type, bool) override {
+            lines.push_back(L"log " + std::to_wstring(type) + L" " + text);
+        }
+        void ShowMessage(const std::wstring&, uint32_t) override {}
+        void ShowImportantMessage(const std::wstring& caption, const std::wstring& text, bool) override {
+            lines.push_back(L"box " + caption + L": " + text);
+        }
+        void OpenWindow(uint32_t, uint32_t, uint32_t) override {}
+        void SetInputMode(uint32_t) override {}
+        void Draw() override {}
+        void CenterView() override {}
+        void UpdateAutomapImage() override {}
+        void RunModalLoop() override {}
+        bool HasWindow() const override { return false; }
+        void ShowMessageBox(const std::wstring&) override {}
+        Texts* out = nullptr;
+        Texts lines;
+    };
+    m_game.GetStrings().LoadText(L"STR_IMPORTANT_MSG Note\nSTR_HELLO Hello there\n");
+    auto display = std::make_unique<CMessages>();
+    CMessages* messages = display.get();
+    m_game.SetDisplay(std::move(display));
+    int64_t result = 0;
+    ASSERT_EQ(Run(L"MsgLog(\"STR_HELLO\", 2)", result), -1);
+    ASSERT_EQ(Run(L"MsgBox(\"STR_HELLO\")", result), -1);
+    EXPECT_EQ(messages->lines, (Texts{L"log 2 Hello there", L"box Note: Hello there"}));
+}
+
+TEST_F(ScriptBuiltins, ElapsedTimeIsCountedUnsignedAndCut) {
+    const struct {
+        uint64_t clock;
+        uint64_t exitTime;
+        int64_t seconds, hours, days, months, years;
+    } rows[] = {
+        {0, 0, 0, 0, 0, 0, 0},
+        {100, 200, 0, 0, 0, 0, 0}, // the exit time lies ahead
+        {3599, 0, 3599, 0, 0, 0, 0},
+        {3600, 0, 3600, 1, 0, 0, 0},
+        {43199, 0, 43199, 11, 0, 0, 0},
+        {43200, 0, 43200, 12, 1, 0, 0},
+        // A "day" of 43,200 s: 86,399 s are one, and 23 hours.
+        {1086399, 1000000, 86399, 23, 1, 0, 0},
+        {1295999, 0, 1295999, 359, 29, 0, 0},
+        {1296000, 0, 1296000, 360, 30, 1, 0},
+        {15551999, 0, 15551999, 4319, 359, 11, 0},
+        {15552000, 0, 15552000, 4320, 360, 12, 1},
+        {2147483647, 0, 2147483647, 596523, 49710, 1657, 138},
+        // Beyond 2^31 - 1 the count stays positive: seconds are cut.
+        {2147483648, 0, 2147483647, 596523, 49710, 1657, 138},
+        {3732480000, 0, 2147483647, 1036800, 86400, 2880, 240},
+        // More than the game counts is as much as it counts.
+        {3732480001, 0, 2147483647, 1036800, 86400, 2880, 240},
+        {10000000000000, 5, 2147483647, 1036800, 86400, 2880, 240},
+    };
+    for (const auto& row : rows) {
+        m_game.SetClock(row.clock);
+        m_game.SetCurrentLocExitTime(row.exitTime);
+        const std::string what = std::to_string(row.clock) + " - " + std::to_string(row.exitTime);
+        int64_t result = 0;
+        for (const auto& [line, expected] :
+             {std::pair{L"DiffSeconds()", row.seconds}, std::pair{L"DiffHours()", row.hours},
+              std::pair{L"DiffDays()", row.days}, std::pair{L"DiffMonths()", row.months},
+              std::pair{L"DiffYears()", row.years}}) {
+            ASSERT_EQ(Run(line, result), -1) << what;
+            EXPECT_EQ(result, expected) << what << " " << platform::ToUtf8(line);
+        }
+    }
+    // No current location: nothing has elapsed.
+    m_game.SetClock(5000);
+    m_game.SetCurrentLocExitTime(std::nullopt);
+    int64_t result = 0;
+    ASSERT_EQ(Run(L"DiffSeconds()", result), -1);
+    EXPECT_EQ(result, 0);
+}
+
+// A game folder of the test's own for the files the scripts read.
+class ScriptBuiltinFiles : public ScriptBuiltins {
+protected:
+    void SetUp() override {
+        ScriptBuiltins::SetUp();
+        m_dir = testsupport::MakeScratchFolder();
+        m_cwd = std::filesystem::current_path();
+        std::filesystem::current_path(m_dir);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(m_cwd);
+        std::filesystem::remove_all(m_dir);
+        ScriptBuiltins::TearDown();
+    }
+    static void Write(const std::string& path, const std::string& text) { testsupport::WriteBytes(path, text); }
+
+    std::filesystem::path m_dir;
+    std::filesystem::path m_cwd;
+};
+
+std::string Shown(const TTradeInfo& t) {
+    std::ostringstream text;
+    text << int{t.valid} << " " << t.factor1 << " " << t.factor2 << " " << int{t.valueA} << " " << t.valueB << " "
+         << t.valueC << " |";
+    for (const TTradeItem& item : t.items) {
+        text << " {" << item.itemType << " " << item.value1 << " " << item.value2 << " " << item.value3 << "}";
+    }
+    text << " |";
+    for (uint16_t category : t.buyCategories) {
+        text << " " << category;
+    }
+    return text.str();
+}
+
+TEST_F(ScriptBuiltinFiles, TradeProfilesFillTheTradeRecord) {
+    Write("Data/Scripts/stock.u",
+          "// The herbalist's stock.\n"
+          "DefineTradeItem(\"herb\", 70000, 3, 4)\n"
+          "DefineRandomTradeItem(5, 6)\n"
+          "DefineBuyCategory(12)\n"
+          "DefineBuyCategory(65537)\n");
+    const struct {
+        const char* what;
+        std::wstring text;
+        uint32_t type;
+        int code;
+        std::string trade;
+    } rows[] = {
+        // The profile's entry {9, 7, b, c} comes first; a keeps its low
+        // byte; a and the category are cut to 16 bits.
+        {"whole text", L"LoadTradeProfile(\"stock.u\", 1.5, 0.25, 300, 7, 8)\n", kScriptTypeWhole, -1,
+         "1 1.5 0.25 44 7 8 | {9 7 7 8} {1 4464 3 4} {65535 5 0 6} | 12 1"},
+        {"trade set-up", L"var x = 0\nx = LoadTradeProfile(\"stock.u\", 2.0, 1.0, 1, 2, 3)\nx = 5\n",
+         kScriptTypeTradeSetUp, -1, "1 2 1 1 2 3 | {9 7 2 3} {1 4464 3 4} {65535 5 0 6} | 12 1"},
+        {"trade set-up without a profile", L"DefineBuyCategory(2)\nDefineTradeItem(\"key\", 1, 2, 3)\n",
+         kScriptTypeTradeSetUp, -1, "0 0 0 0 0 0 | |"},
+        {"definitions of the script itself", L"DefineBuyCategory(2)\nDefineTradeItem(\"key\", 1, 2, 3)\n",
+         kScriptTypeWhole, -1, "0 0 0 0 0 0 | {0 1 2 3} | 2"},
+        {"a profile that is not there", L"LoadTradeProfile(\"none.u\", 1.0, 1.0, 1, 1, 1)\n", kScriptTypeWhole, -2,
+         "0 0 0 0 0 0 | |"},
+        {"an unknown item", L"DefineTradeItem(\"stone\", 1, 2, 3)\n", kScriptTypeWhole, 67, "0 0 0 0 0 0 | |"},
+    };
+    for (const auto& row : rows) {
+        CScript script;
+        ASSERT_EQ(Parse(script, row.text), -1) << row.what;
+        if (row.code == -2) {
+            EXPECT_THROW(script.ExecuteScript(row.type), vek::CFileException) << row.what;
+        } else {
+            EXPECT_EQ(CGameScriptTest::Run(script, row.type), row.code) << row.what;
+        }
+        EXPECT_EQ(Shown(script.GetExtraData().trade), row.trade) << row.what;
+    }
+    // Type 4 on a script with a trade record clears the header only.
+    CScript kept;
+    ASSERT_EQ(Parse(kept, L"var x = 1\n"), -1);
+    kept.GetExtraData().trade.valid = 1;
+    kept.GetExtraData().trade.valueB = 9;
+    kept.GetExtraData().trade.items = {{2, 1, 1, 1}};
+    kept.GetExtraData().trade.buyCategories = {4};
+    EXPECT_EQ(CGameScriptTest::Run(kept, kScriptTypeTradeSetUp), -1);
+    EXPECT_EQ(Shown(kept.GetExtraData().trade), "0 0 0 0 0 0 | {2 1 1 1} | 4");
+}
+
+TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
+    const struct {
+        const char* what;
+        std::wstring body;
+        uint32_t type;
+        int code;
+        int64_t n;
+    } rows[] = {
+        {"every command once", L"incr n\nincr n\n", kScriptTypeBrainInit, -1, 2},
+        {"a false if still runs its block", L"if (n == 99) {\nincr n\n} else {\nincr n\nincr n\n}\n",
+         kScriptTypeBrainInit, -1, 3},
+        {"a loop runs once", L"for i = 1 to 5 {\nincr n\n}\n", kScriptTypeBrainInit, -1, 1},
+        {"a goto is not followed", L"goto skip\nincr n\nskip:\nincr n\n", kScriptTypeBrainInit, -1, 2},
+        {"a called function runs whole", L"Helper()\nincr n\n", kScriptTypeBrainInit, -1, 11},
+        // Once return has left the function the walk ends: the closing brace
+        // has no call to return from (error 34 otherwise).
+        {"return ends it", L"incr n\nreturn 1\nincr n\n", kScriptTypeBrainInit, -1, 1},
+        {"a return in a block ends it", L"if (n == 0) {\nincr n\nreturn 1\n}\nincr n\n", kScriptTypeBrainInit, -1, 1},
+        // A jump out of the function leaves it as return does.
+        {"a goto out of it ends it", L"incr n\ngoto outside\nincr n\n", kScriptTypeBrainInit, -1, 1},
+        {"AfterStart", L"incr n\n", kScriptTypeAfterStart, -1, 100},
+        {"built-ins run", L"n = DiffSeconds()\n", kScriptTypeBrainInit, -1, 0},
+    };
+    for (const auto& row : rows) {
+        CScript script;
+        const std::wstring text =
+            L"var n = 0\n"
+            L"function Helper() {\n"
+            L"for i = 1 to 10 {\nincr n\n}\n"
+            L"}\n"
+            L"function AfterStart() {\nn = 100\n}\n"
+            L"outside:\n"
+            L"function Init() {\n" +
+            row.body + L"}\n";
+        ASSERT_EQ(Parse(script, text), -1) << row.what;
+        EXPECT_EQ(CGameScriptTest::Run(script, row.type), row.code) << row.what << " " << m_errorLine;
+        EXPECT_EQ(script.FindVariable(L"n", false)->GetValue(), row.n) << row.what;
+    }
+    // Without the function nothing runs and nothing fails; the name is
+    // found in any case.
+    CScript none;
+    ASSERT_EQ(Parse(none, L"var n = 0\nincr n\nfunction Other() {\nincr n\n}\n"), -1);
+    EXPECT_EQ(CGameScriptTest::Run(none, kScriptTypeBrainInit), -1);
+    EXPECT_EQ(CGameScriptTest::Run(none, kScriptTypeAfterStart), -1);
+    EXPECT_EQ(none.FindVariable(L"n", false)->GetValue(), 0);
+    CScript upper;
+    ASSERT_EQ(Parse(upper, L"var n = 0\nfunction INIT() {\nincr n\n}\n"), -1);
+    EXPECT_EQ(CGameScriptTest::Run(upper, kScriptTypeBrainInit), -1);
+    EXPECT_EQ(upper.FindVariable(L"n", false)->GetValue(), 1);
+}
+
+TEST_F(ScriptBuiltins, SystemCommandsAreOnRecord) {
+    std::vector<std::wstring> log;
+    m_game.SetLogSink([&log](const std::wstring& line) { log.push_back(line); });
+    int64_t result = 0;
+    m_script = std::make_unique<CScript>();
+    m_script->SetConsole(&m_console);
+    ASSERT_EQ(Parse(*m_script, L"var i = 0\nfor i = 1 to 2 {\nsystem \"echo hi\"\n}\n"), -1);
+    ASSERT_EQ(CGameScriptTest::Run(*m_script, kScriptTypeWhole), -1);
+    EXPECT_EQ(m_console.commands, (Texts{L"echo hi", L"echo hi"}));
+    EXPECT_EQ(log, (Texts{L"Script test.u, line 3, runs the system command: echo hi",
+                          L"Script test.u, line 3, runs the system command: echo hi"}));
+    (void)result;
+
+    // A script without a console of its own takes the default one.
+    std::istringstream input;
+    std::wostringstream output;
+    CStreamScriptConsole fallback(input, output);
+    SetDefaultScriptConsole(&fallback);
+    CScript plain;
+    ASSERT_EQ(Parse(plain, L"system \"rm -rf nothing\"\n"), -1);
+    EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), -1);
+    SetDefaultScriptConsole(nullptr);
+    EXPECT_EQ(fallback.commands, (Texts{L"rm -rf nothing"}));
+    EXPECT_EQ(&DefaultScriptConsole(), &ProcessScriptConsole());
+}
+
+} // namespace
+} // namespace gamescripttest

@@ -1,0 +1,656 @@
+// Random locations: one generator run over a location, the generation loop
+// with its acceptance test, the depth that steers the placement passes, and
+// the levels of dungeon sites and towers. The stages themselves (painters,
+// layout, tiles, placement draws) live in gen/; here they are strung
+// together and what they list (doors, items) is handed to the location.
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "VEKLib/Console.h"
+#include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
+#include "VEKLib/Random.h"
+#include "VEKLib/Strings.h"
+#include "data/GameData.h"
+#include "data/Globals.h"
+#include "world/Loc.h"
+#include "world/World.h"
+#include "world/gen/BuildTiles.h"
+#include "world/gen/Canvas.h"
+#include "world/gen/Draw.h"
+#include "world/gen/Genesis.h"
+#include "world/gen/Layout.h"
+#include "world/gen/Seed.h"
+
+namespace {
+
+const wchar_t* const kSource = L"Genesis";
+
+constexpr uint16_t kDungeonTerrain = 4;
+// What generation gives Init: being generated, layout present.
+constexpr uint16_t kGenerationFlags = kLocGenerating | kLocLayoutPresent;
+// In a site's hand-made map: a cell left to the generator.
+constexpr uint16_t kLeftToGenerator = 0xFFFF;
+// Passages: their appearances, and the value of one without a target cell.
+constexpr uint16_t kOldStairsDown = 18;
+constexpr uint16_t kStairsDown = 35;
+constexpr uint16_t kStairsUp = 36;
+constexpr uint16_t kTowerExit = 104;
+constexpr uint32_t kNoTargetCell = 0xFFFF;
+// Tower levels: their size and the top level.
+constexpr uint16_t kTowerWidth = 20;
+constexpr uint16_t kTowerHeight = 15;
+constexpr uint16_t kTowerTopLevel = 5;
+// The depth ratio of the levels whose ingredient patches grow, give or take.
+constexpr double kPatchDepth = 0.4666667;
+constexpr double kPatchDepthMargin = 0.1;
+// Levels of a dungeon site that may get ingredient patches.
+constexpr uint16_t kFirstPatchLevel = 9;
+constexpr uint16_t kLastPatchLevel = 11;
+// Random cells tried for a staircase before the fitting ones are listed.
+constexpr int32_t kStairCellTries = 10;
+// The input mode of a game that waits for nothing.
+constexpr uint32_t kInputModeNormal = 1;
+
+const wchar_t kDepthStem[] = L"fdung";
+const wchar_t kTowerStem[] = L"tower";
+
+uint32_t CellValue(vek::TPoint cell) {
+    return (static_cast<uint32_t>(cell.y) << 16) | (static_cast<uint32_t>(cell.x) & 0xFFFF);
+}
+
+uint16_t X(vek::TPoint cell) { return static_cast<uint16_t>(cell.x); }
+uint16_t Y(vek::TPoint cell) { return static_cast<uint16_t>(cell.y); }
+
+// "fdung" and one more character: a level whose depth its name gives.
+bool IsDepthLevel(const std::wstring& nameKey) {
+    return nameKey.size() == std::size(kDepthStem) && nameKey.compare(0, std::size(kDepthStem) - 1, kDepthStem) == 0;
+}
+
+// The part of a name before its first digit.
+std::wstring NameStem(const std::wstring& name) {
+    const size_t digit = name.find_first_of(L"0123456789");
+    return name.substr(0, digit);
+}
+
+CWorld* GameWorld() { return g_gameData != nullptr ? g_gameData->GetWorld() : nullptr; }
+
+// Doors and items a stage listed, made in the location. A door's lock kind
+// is its key.
+void ApplyCanvas(CLoc& loc, const gen::CTileCanvas& canvas) {
+    for (const gen::TDoorToCreate& door : canvas.doors) {
+        loc.CreateDoor(X(door.cell), Y(door.cell), door.objectType, door.locked, door.lockKind);
+    }
+    for (const gen::TItemToPut& item : canvas.items) {
+        loc.PutItem(X(item.cell), Y(item.cell), CItem(item.itemType, 1));
+    }
+}
+
+// How errors name a location: its display name, else its own name, else the
+// name key of its world cell.
+std::wstring Label(const CLoc& loc) {
+    std::wstring name = loc.GetName();
+    if (name.empty()) {
+        name = loc.GetOwnName();
+    }
+    if (name.empty() && loc.GetWorldCell() != nullptr) {
+        name = loc.GetWorldCell()->nameKey;
+    }
+    return name;
+}
+
+std::wstring LayoutFailureText(gen::ELayoutFailure failure) {
+    return failure == gen::ELayoutFailure::kNoRoom ? L"no room fits"
+                                                   : L"its rooms could not all be joined by corridors";
+}
+
+[[noreturn]] void ThrowNoLayout(const CLoc& loc, const wchar_t* function, gen::ELayoutFailure failure) {
+    // The game must not be left waiting for a level that never comes.
+    if (g_gameData != nullptr) {
+        g_gameData->SetInputMode(kInputModeNormal);
+    }
+    throw vek::CException(function, kSource, __LINE__,
+                          vek::Format(L"Cannot lay out %s (%ux%u cells) in %li passes: %s", Label(loc),
+                                      static_cast<uint32_t>(loc.GetWidth()), static_cast<uint32_t>(loc.GetHeight()),
+                                      CLoc::kMaxLayoutPasses, LayoutFailureText(failure)));
+}
+
+// Rooms and corridors over the whole location, tiles and doors built.
+std::vector<gen::TRoom> LayOutLevel(CLoc& loc, vek::CRandomGeneratorBase& random, const wchar_t* function) {
+    gen::TLayoutRequest request;
+    request.width = loc.GetWidth();
+    request.height = loc.GetHeight();
+    gen::CTileCanvas canvas(loc.GetTerrain(), loc.GetObjects());
+    gen::TLayoutResult result;
+    for (int32_t pass = 0; pass < CLoc::kMaxLayoutPasses; ++pass) {
+        result = gen::RandomLayoutPass(request, &random, nullptr, &canvas);
+        if (result.success) {
+            ApplyCanvas(loc, canvas);
+            return result.rooms;
+        }
+    }
+    ThrowNoLayout(loc, function, result.failure);
+}
+
+// A dungeon site: rooms and corridors left of the hand-made strip of its
+// right ten columns, a corridor along the strip joined to the first room,
+// tiles built up to the strip. The strip itself is left as it was made.
+std::vector<gen::TRoom> LayOutSite(CLoc& loc, vek::CRandomGeneratorBase& random) {
+    const int32_t width = loc.GetWidth();
+    const int32_t height = loc.GetHeight();
+    gen::CLayoutGrid grid;
+    grid.Resize(loc.GetWidth(), loc.GetHeight());
+    gen::TLayoutRequest request;
+    request.width = width;
+    request.height = height;
+    request.siteStrip = true;
+    gen::TLayoutResult result;
+    for (int32_t pass = 0; pass < CLoc::kMaxLayoutPasses; ++pass) {
+        grid.Fill(gen::kRock);
+        result = gen::RandomLayoutPass(request, &random, &grid, nullptr);
+        if (result.success) {
+            break;
+        }
+    }
+    if (!result.success) {
+        ThrowNoLayout(loc, L"CLoc::GenerateLoc", result.failure);
+    }
+    const int32_t strip = width - gen::kSiteStripWidth;
+    auto cell = [&](int32_t x, int32_t y) -> uint8_t& {
+        return grid.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
+    };
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = strip; x < width; ++x) {
+            cell(x, y) = IsPassable(x, y, loc) ? gen::kFloor : gen::kRock;
+        }
+    }
+    for (int32_t y = 1; y <= height - 2; ++y) {
+        cell(strip - 1, y) = gen::kFloor;
+    }
+    const gen::TRoom& first = result.rooms.front();
+    for (int32_t x = first.left + 1; x <= strip - 1; ++x) {
+        cell(x, first.top + 1) = gen::kFloor;
+    }
+    loc.DumpToConsole(std::span<const uint8_t>(grid.Data(), static_cast<size_t>(width) * height));
+    gen::CTileCanvas canvas(loc.GetTerrain(), loc.GetObjects());
+    gen::CDraw draw(&random);
+    gen::BuildFromLayout(canvas, grid, strip, height, false, draw, true);
+    ApplyCanvas(loc, canvas);
+    return result.rooms;
+}
+
+// Every site exit becomes a passage inside a random room (the last room
+// excepted, as the draw goes), one cell in from its walls.
+void MoveSiteExits(CLoc& loc, const std::vector<gen::TRoom>& rooms, vek::CRandomGeneratorBase& random) {
+    if (rooms.empty()) {
+        return;
+    }
+    gen::CDraw draw(&random);
+    auto inside = [&](int32_t first, int32_t size) {
+        return first + 1 == first + size - 2 ? first + 1 : draw.R(size - 3) + first + 1;
+    };
+    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            const TSpecialObject& exit = loc.GetSpecialObjects().At(x, y);
+            if (exit.active == 0 || exit.kind != kSpecialSiteExit) {
+                continue;
+            }
+            const size_t index =
+                rooms.size() > 1 ? static_cast<size_t>(draw.R(static_cast<int32_t>(rooms.size()) - 1)) : 0;
+            const gen::TRoom& room = rooms[index];
+            const int32_t toX = inside(room.left, room.width);
+            const int32_t toY = inside(room.top, room.height);
+            TSpecialObject passage = exit;
+            passage.kind = kSpecialPassage;
+            // Cleared first: a room may take the exit to its own cell.
+            loc.ClearSpecialObject(x, y);
+            loc.GetSpecialObjects().At(static_cast<uint16_t>(toX), static_cast<uint16_t>(toY)) = passage;
+        }
+    }
+}
+
+// The cells of a site's map as it was read: what generation keeps.
+class CHandMadePart {
+public:
+    explicit CHandMadePart(CLoc& loc)
+        : m_objects(loc.GetObjects()),
+          m_terrain(loc.GetTerrain()),
+          m_creatureIds(loc.GetCreatureIds()),
+          m_items(loc.GetItemPiles()),
+          m_specialObjects(loc.GetSpecialObjects()) {}
+
+    // Every cell as it was read.
+    void RestoreAll(CLoc& loc) const {
+        loc.GetObjects() = m_objects;
+        loc.GetTerrain() = m_terrain;
+        loc.GetCreatureIds() = m_creatureIds;
+        loc.GetItemPiles() = m_items;
+        loc.GetSpecialObjects() = m_specialObjects;
+    }
+
+    // The cells the map made itself (not left to the generator).
+    void RestoreMade(CLoc& loc) const {
+        for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+            for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+                if (m_objects.At(x, y) == kLeftToGenerator) {
+                    continue;
+                }
+                loc.GetObjects().At(x, y) = m_objects.At(x, y);
+                loc.GetTerrain().At(x, y) = m_terrain.At(x, y);
+                loc.GetSpecialObjects().At(x, y) = m_specialObjects.At(x, y);
+                loc.GetCreatureIds().At(x, y) = m_creatureIds.At(x, y);
+                loc.GetItemPiles().At(x, y) = m_items.At(x, y);
+            }
+        }
+    }
+
+private:
+    vek::CMap<uint16_t> m_objects;
+    vek::CMap<uint16_t> m_terrain;
+    vek::CMap<uint16_t> m_creatureIds;
+    vek::CMap<std::vector<CItem>> m_items;
+    vek::CMap<TSpecialObject> m_specialObjects;
+};
+
+// The site's border: a cell of the top or bottom row, or of the second or
+// the last but one column, that the map made and that can be walked on.
+bool IsBorderOpen(const CLoc& loc) {
+    const int32_t width = loc.GetWidth();
+    const int32_t height = loc.GetHeight();
+    auto open = [&](int32_t x, int32_t y) {
+        return loc.IsInside(x, y) &&
+               loc.GetObjects().At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) != kLeftToGenerator &&
+               IsPassable(x, y, loc);
+    };
+    for (int32_t x = 0; x < width; ++x) {
+        if (open(x, 0) || open(x, height - 1)) {
+            return true;
+        }
+    }
+    for (int32_t y = 1; y <= height - 1; ++y) {
+        if (open(1, y) || open(width - 2, y)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The cells that can be walked to from `from`, doors taken as open: one
+// byte per cell, row by row, 1 where reached.
+std::vector<uint8_t> ReachableCells(const CLoc& loc, vek::TPoint from) {
+    const int32_t width = loc.GetWidth();
+    std::vector<uint8_t> reached(static_cast<size_t>(width) * loc.GetHeight(), 0);
+    auto at = [&](vek::TPoint p) -> uint8_t& {
+        return reached[static_cast<size_t>(p.y) * width + static_cast<size_t>(p.x)];
+    };
+    auto walkable = [&](vek::TPoint p) {
+        const TSpecialObject& object = loc.GetSpecialObjects().At(X(p), Y(p));
+        return IsPassable(p.x, p.y, loc) || (object.active != 0 && object.kind == kSpecialDoor);
+    };
+    std::vector<vek::TPoint> open{from};
+    at(from) = 1;
+    while (!open.empty()) {
+        const vek::TPoint here = open.back();
+        open.pop_back();
+        for (uint8_t direction = 1; direction <= 8; ++direction) {
+            const vek::TPoint next = vek::MoveInDirection(direction, here);
+            if (loc.IsInside(next.x, next.y) && at(next) == 0 && walkable(next)) {
+                at(next) = 1;
+                open.push_back(next);
+            }
+        }
+    }
+    return reached;
+}
+
+// A staircase's cell: a random passable cell that the rooms reach (the
+// layout may leave a lone floor cell), other than `taken`. A few random
+// cells are tried, then one of the fitting cells in row order is drawn.
+vek::TPoint PickStairCell(const CLoc& loc, const std::vector<uint8_t>& reached, std::optional<vek::TPoint> taken,
+                          const wchar_t* function) {
+    auto fits = [&](vek::TPoint p) {
+        return p != taken && reached[static_cast<size_t>(p.y) * loc.GetWidth() + static_cast<size_t>(p.x)] != 0;
+    };
+    for (int32_t tries = 0; tries < kStairCellTries; ++tries) {
+        const vek::TPoint cell = loc.PickRandomCell();
+        if (fits(cell)) {
+            return cell;
+        }
+    }
+    std::vector<vek::TPoint> cells;
+    for (int32_t y = 0; y < loc.GetHeight(); ++y) {
+        for (int32_t x = 0; x < loc.GetWidth(); ++x) {
+            if (fits({x, y}) && IsPassable(x, y, loc)) {
+                cells.push_back({x, y});
+            }
+        }
+    }
+    if (cells.empty()) {
+        throw vek::CException(function, kSource, __LINE__, L"No cell for a staircase in " + Label(loc));
+    }
+    gen::CDraw draw(vek::GetRandomGenerator());
+    return cells[static_cast<size_t>(draw.R(static_cast<int32_t>(cells.size())))];
+}
+
+// The two staircases of a level laid out with these rooms: on distinct
+// cells that the rooms reach.
+struct TStairCells {
+    vek::TPoint first;
+    std::vector<uint8_t> reached;
+};
+TStairCells PickFirstStairCell(const CLoc& loc, const std::vector<gen::TRoom>& rooms, const wchar_t* function) {
+    TStairCells stairs;
+    stairs.reached = ReachableCells(loc, {rooms.front().left, rooms.front().top});
+    stairs.first = PickStairCell(loc, stairs.reached, std::nullopt, function);
+    return stairs;
+}
+
+// A passage with its own object tile cleared, so that it can be walked on.
+void PutPassage(CLoc& loc, vek::TPoint cell, uint16_t appearance, uint32_t value, const std::wstring& target) {
+    loc.SetSpecialObject(X(cell), Y(cell), kSpecialPassage, appearance, value, target);
+    loc.GetObjects().At(X(cell), Y(cell)) = kNoTile;
+}
+
+// The first active passage, in row order, of one of the appearances.
+std::optional<vek::TPoint> FindPassage(const CLoc& loc, uint16_t appearance, uint16_t otherAppearance) {
+    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            const TSpecialObject& object = loc.GetSpecialObjects().At(x, y);
+            if (object.active != 0 && object.kind == kSpecialPassage &&
+                (object.appearance == appearance || object.appearance == otherAppearance)) {
+                return vek::TPoint{x, y};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Depth from a level and the level count; a count of 0 tells nothing.
+float LevelRatio(uint32_t levelNumber, uint16_t levelCount) {
+    return levelCount == 0 ? 0.5f : static_cast<float>(levelNumber) / static_cast<float>(levelCount);
+}
+
+} // namespace
+
+void CLoc::RunGenesis(const TWorldLocInfo& record, vek::CRandomGeneratorBase* generator) {
+    // Init forgets the creatures and effects; a site's own stay with it.
+    std::vector<CMonster*> creatures;
+    std::vector<TLocEffect> effects;
+    creatures.swap(m_creatures);
+    effects.swap(m_effects);
+    try {
+        Init(record.name, record.width, record.height, record.terrainType, kGenerationFlags);
+    } catch (...) {
+        m_creatures.swap(creatures);
+        m_effects.swap(effects);
+        throw;
+    }
+    m_creatures.swap(creatures);
+    m_effects.swap(effects);
+    RebuildCreatureLayer();
+
+    const uint8_t density = gen::DrawDensity(generator);
+    const std::unique_ptr<CGenesis> genesis = CGenesis::Create(record.terrainType);
+    genesis->SetRandomGenerator(generator);
+    gen::CTileCanvas canvas(m_terrain, m_objects);
+    genesis->Generate({record.terrainType, &canvas, density});
+    ApplyCanvas(*this, canvas);
+    if (genesis->MarksGenerated()) {
+        m_flags |= kLocWideReveal;
+    }
+}
+
+void CLoc::GenerateLoc() {
+    const wchar_t* const function = L"CLoc::GenerateLoc";
+    if (m_worldCell == nullptr) {
+        throw vek::CException(function, kSource, __LINE__,
+                              L"The location is not bound to a world cell: " + Label(*this));
+    }
+    const TWorldLocInfo& record = *m_worldCell;
+    const bool site = record.randomKind == kWorldDungeonSite;
+    const bool dungeon = record.terrainType == kDungeonTerrain;
+    const bool madeOfLevels = record.towerFlag != 0;
+
+    std::optional<CHandMadePart> handMade;
+    if (site) {
+        LoadFromFile(kLocationDir, record.fileName, true, false, true);
+        if (m_width != record.width || m_height != record.height) {
+            throw vek::CException(
+                function, kSource, __LINE__,
+                vek::Format(L"The map %s has %ux%u cells, its world cell %ux%u", record.fileName,
+                            static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height),
+                            static_cast<uint32_t>(record.width), static_cast<uint32_t>(record.height)));
+        }
+        // Only living creatures: what the passes add then follows them.
+        ConvertMonsterIds();
+        handMade.emplace(*this);
+    }
+    if (dungeon && !madeOfLevels && vek::StartsWithNoCase(kTowerStem, record.nameKey)) {
+        throw vek::CException(function, kSource, __LINE__, L"Cannot preload a tower random location.");
+    }
+
+    vek::CStdRand random;
+    random.Seed(gen::NextSeed());
+    const size_t ownCreatures = m_creatures.size();
+    std::wstring fault;
+    for (int32_t iteration = 1;; ++iteration) {
+        if (iteration > 1) {
+            if (iteration > kMaxGenerationIterations) {
+                throw vek::CException(function, kSource, __LINE__,
+                                      vek::Format(L"Random location %s was not made in %li iterations: %s",
+                                                  Label(*this), kMaxGenerationIterations, fault));
+            }
+            std::wostream& out = vek::ConsoleOut();
+            out << vek::ConsoleCyan << vek::Format(L"Random generating, iteration %i", iteration) << vek::ConsoleDefault
+                << L'\n';
+            out.flush();
+            // What the failed iteration placed goes with it.
+            for (size_t i = ownCreatures; i < m_creatures.size(); ++i) {
+                DeleteCreature(std::exchange(m_creatures[i], nullptr));
+            }
+            m_creatures.resize(ownCreatures);
+        }
+
+        std::vector<gen::TRoom> rooms;
+        if (dungeon) {
+            if (!madeOfLevels && site) {
+                if (iteration > 1) {
+                    handMade->RestoreAll(*this);
+                }
+                m_flags |= kGenerationFlags;
+                rooms = LayOutSite(*this, random);
+                MoveSiteExits(*this, rooms, random);
+            } else if (!madeOfLevels) {
+                Init(record.name, record.width, record.height, kDungeonTerrain, kGenerationFlags);
+                LayOutLevel(*this, random, function);
+            }
+        } else {
+            RunGenesis(record, &random);
+            if (site) {
+                handMade->RestoreMade(*this);
+            }
+        }
+
+        if (IsDepthLevel(record.nameKey)) {
+            const float ratio = GetDepthRatio();
+            PlaceRandomItems(ratio, std::nullopt);
+            PlaceEncounters(ratio, false);
+            if (std::fabs(ratio - kPatchDepth) < kPatchDepthMargin) {
+                PlaceIngredientPatches();
+            }
+        }
+        m_flags |= kLocLayoutPresent;
+        fault = FindLayoutFault();
+        if (fault.empty()) {
+            return;
+        }
+    }
+}
+
+bool CLoc::IsValidLayout() { return FindLayoutFault().empty(); }
+
+std::wstring CLoc::FindLayoutFault() {
+    if (m_worldCell == nullptr || m_worldCell->randomKind != kWorldDungeonSite) {
+        return {};
+    }
+    if ((m_worldCell->flags & kWorldCellBorderFree) == 0 && !IsBorderOpen(*this)) {
+        return L"its border is closed";
+    }
+    InvalidatePassability();
+    TPath path;
+    for (size_t i = 0; i < m_rules.size(); ++i) {
+        const TLocRule& rule = m_rules[i];
+        if (!FindWay(0, kCreaturesDoNotBlock, {}, path, true, false, rule.startX, rule.startY, rule.endX, rule.endY)) {
+            return vek::Format(L"rule %u cannot walk from (%li, %li) to (%li, %li)", static_cast<uint32_t>(i + 1),
+                               rule.startX, rule.startY, rule.endX, rule.endY);
+        }
+    }
+    return {};
+}
+
+float CLoc::GetDepthRatio() const {
+    if (m_worldCell == nullptr) {
+        return 0.5f;
+    }
+    const std::wstring& key = m_worldCell->nameKey;
+    if (IsDepthLevel(key)) {
+        const uint32_t level = vek::WcsToUL(key.c_str() + std::size(kDepthStem) - 1, nullptr, 10);
+        return static_cast<float>(level / 6.0 * 0.5 + 0.3);
+    }
+    if (m_worldCell->towerFlag != 0 && g_gameData != nullptr) {
+        return LevelRatio(g_gameData->GetCurrentLevel() + 1u, g_gameData->GetLevelCount());
+    }
+    return 0.5f;
+}
+
+vek::TPoint CLoc::GenerateLocForSite(const TSiteLevel& level) {
+    const wchar_t* const function = L"CLoc::GenerateLocForSite";
+    Init(m_name, level.width, level.height, kDungeonTerrain, kGenerationFlags);
+    vek::CMersenneTwister random;
+    random.Seed(gen::NextSeed());
+    const std::vector<gen::TRoom> rooms = LayOutLevel(*this, random, function);
+
+    const TStairCells stairs = PickFirstStairCell(*this, rooms, function);
+    const vek::TPoint down = stairs.first;
+    if (level.level + 1 < level.levelCount) {
+        PutPassage(*this, down, kStairsDown, kNoTargetCell, L"");
+    }
+    const vek::TPoint up = PickStairCell(*this, stairs.reached, down, function);
+    if (level.level == 0) {
+        CWorld* world = GameWorld();
+        uint16_t siteX = 0;
+        uint16_t siteY = 0;
+        if (world == nullptr || !world->FindLocationByName(level.siteLocation, siteX, siteY)) {
+            throw vek::CException(function, kSource, __LINE__, L"Location not found: " + level.siteLocation);
+        }
+        PutPassage(*this, up, kStairsUp, CellValue(level.siteCell), level.siteLocation);
+        CLoc* siteLoc = world->grid.At(siteX, siteY).loc;
+        if (siteLoc != nullptr && (siteLoc->GetFlags() & kLocLayoutPresent) != 0 &&
+            siteLoc->IsInside(level.siteCell.x, level.siteCell.y)) {
+            siteLoc->GetSpecialObjects().At(X(level.siteCell), Y(level.siteCell)).value = CellValue(up);
+        }
+    } else {
+        PutPassage(*this, up, kStairsUp, kNoTargetCell, L"");
+    }
+
+    const float ratio = LevelRatio(level.level + 1u, level.levelCount);
+    PlaceRandomItems(ratio, std::nullopt);
+    PlaceEncounters(ratio, false);
+    if (level.level >= kFirstPatchLevel && level.level <= kLastPatchLevel) {
+        gen::CDraw draw(vek::GetRandomGenerator());
+        if (draw.R(7) <= 1) {
+            PlaceIngredientPatches();
+        }
+    }
+    return level.comingUp ? down : up;
+}
+
+vek::TPoint CLoc::CreateLocForTower() {
+    const wchar_t* const function = L"CLoc::CreateLocForTower";
+    if (m_worldCell == nullptr) {
+        throw vek::CException(function, kSource, __LINE__,
+                              L"The location is not bound to a world cell: " + Label(*this));
+    }
+    vek::CStdRand random;
+    random.Seed(gen::NextSeed());
+    const std::wstring key = m_worldCell->nameKey;
+    const std::wstring stem = NameStem(key);
+    const uint16_t level = g_gameData != nullptr ? g_gameData->GetCurrentLevel() : 0;
+    CWorld* world = GameWorld();
+    Init(GetName(), kTowerWidth, kTowerHeight, kDungeonTerrain, kGenerationFlags);
+
+    vek::TPoint arrival;
+    if (level == 0) {
+        // One hall inside a wall, the way out in its bottom wall.
+        gen::CLayoutGrid grid;
+        grid.Resize(kTowerWidth, kTowerHeight);
+        grid.Fill(gen::kFloor);
+        for (uint16_t x = 0; x < kTowerWidth; ++x) {
+            grid.At(x, 0) = gen::kRock;
+            grid.At(x, kTowerHeight - 1) = gen::kRock;
+        }
+        for (uint16_t y = 0; y < kTowerHeight; ++y) {
+            grid.At(0, y) = gen::kRock;
+            grid.At(kTowerWidth - 1, y) = gen::kRock;
+        }
+        gen::CTileCanvas canvas(m_terrain, m_objects);
+        gen::CDraw draw(&random);
+        gen::BuildFromLayout(canvas, grid, kTowerWidth, kTowerHeight, false, draw, false);
+        ApplyCanvas(*this, canvas);
+        gen::CDraw game(vek::GetRandomGenerator());
+        arrival = {game.R(kTowerWidth - 2) + 1, kTowerHeight - 1};
+        PutPassage(*this, arrival, kTowerExit, kNoTargetCell, key);
+    } else {
+        const std::vector<gen::TRoom> rooms = LayOutLevel(*this, random, function);
+        const TStairCells stairs = PickFirstStairCell(*this, rooms, function);
+        const vek::TPoint down = stairs.first;
+        PutPassage(*this, down, kStairsDown, kNoTargetCell, L"");
+        arrival = down;
+        uint16_t belowX = 0;
+        uint16_t belowY = 0;
+        const std::wstring below = stem + vek::Format(L"%u", static_cast<uint32_t>(level - 1));
+        if (world != nullptr && world->FindLocation(below, belowX, belowY, CWorld::kFindByKey)) {
+            CLoc* belowLoc = world->grid.At(belowX, belowY).loc;
+            const std::optional<vek::TPoint> up =
+                belowLoc != nullptr ? FindPassage(*belowLoc, kStairsUp, kStairsUp) : std::nullopt;
+            if (up) {
+                belowLoc->GetSpecialObjects().At(X(*up), Y(*up)).value = CellValue(down);
+            }
+        }
+        if (level < kTowerTopLevel) {
+            const std::wstring next = stem + vek::Format(L"%u", static_cast<uint32_t>(level + 1));
+            uint16_t nextX = 0;
+            uint16_t nextY = 0;
+            if (world == nullptr || !world->FindLocation(next, nextX, nextY, CWorld::kFindByKey)) {
+                throw vek::CException(function, kSource, __LINE__, L"Location not found: " + next);
+            }
+            const vek::TPoint up = PickStairCell(*this, stairs.reached, down, function);
+            if (world->grid.At(nextX, nextY).randomKind == kWorldRandom) {
+                // Made when it is entered.
+                PutPassage(*this, up, kStairsUp, kNoTargetCell, next);
+            } else {
+                CLoc& nextLoc = world->LoadLocAt(nextX, nextY);
+                if ((nextLoc.GetFlags() & kLocLayoutPresent) == 0) {
+                    throw vek::CException(function, kSource, __LINE__,
+                                          L"An attempt to enter location that hasn't been loaded: " + next);
+                }
+                const std::optional<vek::TPoint> stairs = FindPassage(nextLoc, kStairsDown, kOldStairsDown);
+                if (!stairs) {
+                    throw vek::CException(function, kSource, __LINE__, L"Staircase down not found in location " + next);
+                }
+                PutPassage(*this, up, kStairsUp, CellValue(*stairs), next);
+                nextLoc.GetSpecialObjects().At(X(*stairs), Y(*stairs)).value = CellValue(up);
+            }
+        }
+    }
+
+    const float ratio = static_cast<float>(level / 6.0);
+    PlaceRandomItems(ratio, std::nullopt);
+    PlaceEncounters(ratio, false);
+    return arrival;
+}
