@@ -37,13 +37,24 @@ enum : uint32_t {
     kOpIncr,
     kOpDecr,
     kOpLoopEnd,  // a for loop's closing brace
-    kOpIf,       // value: the condition's index
+    kOpIf,       // value: the condition's index; call: its first step
+    kOpIfOne,    // as kOpIf, of one comparison
+    kOpIfTwo,    // as kOpIf, of two comparisons joined
     kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
     kOpElse,     // "else {"
     kOpBlockEnd, // the closing brace of another block (an else's)
     kOpReturn,   // value: the value returned
     kOpCall,     // a call command
+    kOpDerived,  // handed to ExecuteUnit (HandlesCommand)
 };
+
+// The kinds that the base runs itself (12 and 13 are never made).
+bool IsBaseKind(uint32_t kind) {
+    return kind >= kCmdAssign && kind <= kCmdEnd && (kind <= kCmdContinue || kind >= kCmdExit);
+}
+
+// The commands whose result an assignment may take.
+bool IsCallKind(uint32_t kind) { return kind == kCmdCall || kind == kCmdUserCall || kind == kCmdSuper; }
 
 // incr stops at the largest unsigned 32-bit value, decr at 0.
 inline void Increment(CVariable& variable) {
@@ -138,6 +149,8 @@ void CScriptBase::Link() {
         }
     }
 
+    // The conditions first: an if's fast form depends on its shape.
+    CompileConditions();
     // Names, jumps and the fast forms. A loop's for comes before its brace,
     // so the brace finds the counter's symbol made.
     for (size_t i = 0; i < count; ++i) {
@@ -180,9 +193,15 @@ void CScriptBase::Link() {
         }
         case kCmdIf:
             link.jump = ends[i] >= 0 ? IfChainEnd(ends, i) : -1;
-            if (link.jump >= 0 && command.argument < m_results.Expressions().size()) {
-                link.op = kOpIf;
+            // A condition that may call a function takes the whole way.
+            if (link.jump >= 0 && command.argument < m_conditions.size()) {
+                const TCondition& condition = m_conditions[command.argument];
+                link.op = condition.shape == kShapeOneComparison    ? kOpIfOne
+                          : condition.shape == kShapeTwoComparisons ? kOpIfTwo
+                          : condition.shape == kShapeSteps          ? kOpIf
+                                                                    : kOpGeneral;
                 link.value = command.argument;
+                link.call = condition.first;
             }
             break;
         case kCmdCloseBrace: {
@@ -219,13 +238,15 @@ void CScriptBase::Link() {
         default:
             break;
         }
+        if (HandlesCommand(command)) {
+            link.op = kOpDerived;
+        }
     }
 
     m_parameterSymbols.clear();
     for (const std::wstring& name : m_parameterPool) {
         m_parameterSymbols.push_back(Intern(name));
     }
-    CompileConditions();
     IndexDeclaredVariables();
     // Names of locals come from the pool and the commands, which may be new.
     std::fill(m_localSources.begin(), m_localSources.end(), nullptr);
@@ -292,6 +313,12 @@ bool CScriptBase::CompileCondition(const TNodeList& list, TCondition& condition)
                 IsComparison(list[k + 2].kind)) {
                 step.op = next->kind == kNodeNumber ? kStepCompareNumber : kStepCompareVariable;
                 step.compare = static_cast<uint8_t>(list[k + 2].kind);
+                for (uint8_t order = 0; order < 3; ++order) {
+                    // less, equal, greater
+                    if (Compare(step.compare, order == 2 ? 1 : 0, order == 0 ? 1 : 0)) {
+                        step.table |= static_cast<uint8_t>(1 << order);
+                    }
+                }
                 step.symbol = Intern(node.text);
                 if (next->kind == kNodeNumber) {
                     step.value = next->GetValue();
@@ -318,6 +345,11 @@ bool CScriptBase::CompileCondition(const TNodeList& list, TCondition& condition)
             }
             step.op = kStepOperator;
             step.compare = static_cast<uint8_t>(node.kind);
+            for (uint8_t bits = 0; bits < 4; ++bits) {
+                if (Compare(step.compare, bits >> 1, bits & 1)) {
+                    step.table |= static_cast<uint8_t>(1 << bits);
+                }
+            }
             --depth;
         } else {
             return false; // calls, and kinds that only the evaluator's errors answer
@@ -343,7 +375,7 @@ bool CScriptBase::CompileCondition(const TNodeList& list, TCondition& condition)
     return true;
 }
 
-inline uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNodeList& list) {
+inline uint64_t CScriptBase::RunCompiled(const TCondition& condition) {
     // The common shapes straight away: one comparison, or two joined.
     const TStep* step = m_steps.data() + condition.first;
     switch (condition.shape) {
@@ -351,13 +383,16 @@ inline uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNo
         return Compared(step[0]) ? 1 : 0;
     case kShapeTwoComparisons: {
         const bool left = Compared(step[0]);
-        return Compare(step[2].compare, left ? 1 : 0, Compared(step[1]) ? 1 : 0) ? 1 : 0;
+        const bool right = Compared(step[1]);
+        return (step[2].table >> ((left ? 2 : 0) + (right ? 1 : 0))) & 1;
     }
-    case kShapeSteps:
-        return RunSteps(condition);
     default:
-        return EvaluateExpression(list, *this);
+        return RunSteps(condition);
     }
+}
+
+uint64_t CScriptBase::RunCondition(const TCondition& condition, const TNodeList& list) {
+    return condition.shape == kShapeEvaluated ? EvaluateExpression(list, *this) : RunCompiled(condition);
 }
 
 uint64_t CScriptBase::StepValue(uint32_t symbol) {
@@ -411,28 +446,32 @@ void CScriptBase::AssignBySymbol(uint32_t symbol, int64_t value, bool fromCall) 
         const auto& commands = m_results.Commands();
         const uint32_t kind =
             m_current >= 0 && static_cast<size_t>(m_current) < commands.size() ? commands[m_current].kind : 0;
-        if (kind != kCmdCall && kind != kCmdUserCall && kind != kCmdSuper) {
+        if (!IsCallKind(kind)) {
             FailHere(kErrExecution, L"CScriptBase::VariableAssign", __LINE__);
         }
     }
     variable->SetValue(value);
 }
 
+void CScriptBase::GrowLocals() {
+    const CVariable* before = m_locals.data();
+    m_locals.emplace_back();
+    m_localSymbols.push_back(0);
+    m_localSources.push_back(nullptr);
+    if (m_locals.data() != before) {
+        ForgetLookups(); // every local moved
+    }
+}
+
 template <class TName>
-void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
-    if (m_localCount == m_localSymbols.size()) {
-        const CVariable* before = m_locals.data();
-        m_locals.emplace_back();
-        m_localSymbols.push_back(0);
-        m_localSources.push_back(nullptr);
-        if (m_locals.data() != before) {
-            ForgetLookups(); // every local moved
-        }
+inline void CScriptBase::AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value) {
+    if (m_localCount == m_localSymbols.size()) [[unlikely]] {
+        GrowLocals();
     }
     // A slot left by a closed scope keeps its name's storage, and the name
     // itself when it came from the same place.
     CVariable& slot = m_locals[m_localCount];
-    if (source == nullptr || m_localSources[m_localCount] != source) {
+    if (source == nullptr || m_localSources[m_localCount] != source) [[unlikely]] {
         slot.SetName(name);
         m_localSources[m_localCount] = source;
     }
@@ -458,21 +497,13 @@ void CScriptBase::Execute() {
     }
     EnsureLinked();
     if (!top) {
-        while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
-            if (ExecuteUnit()) {
-                ++m_current;
-            }
-        }
+        RunCommands(0);
         return;
     }
     const TScopedValue<uint32_t> running(m_busy, m_busy + 1);
     for (;;) {
         try {
-            while (m_current >= 0 && static_cast<size_t>(m_current) < m_results.Commands().size()) {
-                if (ExecuteUnit()) {
-                    ++m_current;
-                }
-            }
+            RunCommands(0);
             return;
         } catch (const TUnwind& unwind) {
             // Every call was left at once: the run ends after exit, and goes
@@ -521,94 +552,180 @@ void CScriptBase::DropAllFrames() {
     m_valueStack.clear();
 }
 
+bool CScriptBase::HandlesCommand(const TCommand& command) const {
+    if (command.kind == kCmdCloseBrace) {
+        const uint32_t opener = command.argument;
+        return opener != kCmdIf && opener != kCmdElse && opener != kCmdFunction && opener != kCmdFor;
+    }
+    return !IsBaseKind(command.kind);
+}
+
 bool CScriptBase::ExecuteUnit() {
     if (IsIdle()) [[unlikely]] {
         return RunTopUnit();
     }
     if (--m_countdown == 0) [[unlikely]] {
         CheckBudget();
-        return RunUnit();
-    }
-    if (static_cast<uint32_t>(m_current) >= m_linkLimit) [[unlikely]] {
-        return RunUnit();
-    }
-    // The fast forms, while their variables are bound to their own values
-    // and no scope has to close; anything else takes the whole way.
-    const TLink& link = m_links[m_current];
-    switch (link.op) {
-    case kOpNothing:
-        return true;
-    case kOpAssignNumber: {
-        const TBinding& binding = m_bindings.entries[link.symbol];
-        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
-            break;
-        }
-        binding.variable->SetValue(link.value);
-        return true;
-    }
-    case kOpIncr: {
-        const TBinding& binding = m_bindings.entries[link.symbol];
-        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
-            break;
-        }
-        Increment(*binding.variable);
-        return true;
-    }
-    case kOpDecr: {
-        const TBinding& binding = m_bindings.entries[link.symbol];
-        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
-            break;
-        }
-        Decrement(*binding.variable);
-        return true;
-    }
-    case kOpLoopEnd: {
-        const TBinding& binding = m_bindings.entries[link.symbol];
-        if (binding.epoch != m_epoch || binding.variable->IsBound()) {
-            break;
-        }
-        const int64_t value = binding.variable->GetValue();
-        if (value == std::numeric_limits<int64_t>::max()) {
-            break;
-        }
-        // Round again, with the loop's own scope innermost (it stays); the
-        // end of the loop takes the whole way.
-        const int64_t next = value + 1;
-        if (next > link.value || m_scopes.size() <= m_scopeFloor || m_scopes.back().opener != link.jump) {
-            break;
-        }
-        binding.variable->SetValue(next);
-        m_current = link.jump;
-        return true;
-    }
-    case kOpIf:
-        return RunIf(static_cast<uint32_t>(link.value));
-    case kOpElse:
-        if (m_scopes.size() == m_scopes.capacity()) {
-            break;
-        }
-        m_scopes.push_back(TScopeMark{m_localCount, m_current});
-        return true;
-    case kOpIfEnd:
-        // On after the whole chain.
-        if (!LeaveScopesQuickly(link.jump + 1)) {
-            break;
-        }
-        m_current = link.jump;
-        return true;
-    case kOpBlockEnd:
-        if (!LeaveScopesQuickly(m_current + 1)) {
-            break;
-        }
-        return true;
-    case kOpReturn:
-        return RunReturn(static_cast<int32_t>(link.value));
-    case kOpCall:
-        return RunCall(m_results.Commands()[m_current], link);
-    default:
-        break;
     }
     return RunUnit();
+}
+
+void CScriptBase::RunCommands(size_t depth) {
+    // The budget's countdown stays in a register while fast forms run; the
+    // member has it whenever anything else may see it or an error may end
+    // the run.
+    uint64_t countdown = m_countdown;
+    for (;;) {
+        const uint32_t at = static_cast<uint32_t>(m_current);
+        if (at >= m_linkLimit) [[unlikely]] {
+            m_countdown = countdown;
+            // Past the end, or not linked: ExecuteUnit links or reports it.
+            if (depth == 0 && at >= m_results.Commands().size()) {
+                return;
+            }
+            const bool ends = RunDerived(depth);
+            countdown = m_countdown;
+            if (ends) {
+                return;
+            }
+            continue;
+        }
+        const TLink& link = m_links[at];
+        uint32_t op = link.op;
+        if (--countdown == 0 && op != kOpDerived) [[unlikely]] {
+            op = kOpGeneral; // the check comes first
+        }
+        // The fast forms, while their variables are bound to their own
+        // values and no scope has to close; anything else takes the whole way.
+        switch (op) {
+        case kOpNothing:
+            m_current = static_cast<int32_t>(at + 1);
+            continue;
+        case kOpAssignNumber:
+            if (CVariable* variable = KeptOwnValue(link.symbol)) {
+                variable->SetValue(link.value);
+                m_current = static_cast<int32_t>(at + 1);
+                continue;
+            }
+            break;
+        case kOpIncr:
+            if (CVariable* variable = KeptOwnValue(link.symbol)) {
+                Increment(*variable);
+                m_current = static_cast<int32_t>(at + 1);
+                continue;
+            }
+            break;
+        case kOpDecr:
+            if (CVariable* variable = KeptOwnValue(link.symbol)) {
+                Decrement(*variable);
+                m_current = static_cast<int32_t>(at + 1);
+                continue;
+            }
+            break;
+        case kOpLoopEnd: {
+            // Round again, with the loop's own scope innermost (it stays);
+            // the end of the loop takes the whole way.
+            CVariable* counter = KeptOwnValue(link.symbol);
+            if (!counter || counter->GetValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
+                m_scopes.back().opener != link.jump) {
+                break;
+            }
+            counter->SetValue(counter->GetValue() + 1);
+            m_current = link.jump + 1;
+            continue;
+        }
+        case kOpIfOne:
+        case kOpIfTwo: {
+            // Lookups not kept yet are made on the whole way, which also
+            // reports a missing variable.
+            const TStep* step = m_steps.data() + link.call;
+            bool holds = false;
+            if (!ComparedQuickly(step[0], holds)) {
+                break;
+            }
+            if (op == kOpIfTwo) {
+                bool right = false;
+                if (!ComparedQuickly(step[1], right)) {
+                    break;
+                }
+                holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
+            }
+            if (!holds) {
+                m_current = link.end + 1; // on with the else, if any
+                continue;
+            }
+            if (m_scopes.size() == m_scopes.capacity()) {
+                break;
+            }
+            m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(at)});
+            m_current = static_cast<int32_t>(at + 1);
+            continue;
+        }
+        case kOpElse:
+            if (m_scopes.size() == m_scopes.capacity()) {
+                break;
+            }
+            m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(at)});
+            m_current = static_cast<int32_t>(at + 1);
+            continue;
+        case kOpIfEnd:
+            // On after the whole chain.
+            if (!LeaveScopesQuickly(link.jump + 1)) {
+                break;
+            }
+            m_current = link.jump + 1;
+            continue;
+        case kOpBlockEnd:
+            if (!LeaveScopesQuickly(static_cast<int32_t>(at + 1))) {
+                break;
+            }
+            m_current = static_cast<int32_t>(at + 1);
+            continue;
+        case kOpDerived: {
+            m_countdown = countdown + 1; // counted where the base runs it
+            const bool ends = RunDerived(depth);
+            countdown = m_countdown;
+            if (ends) {
+                return;
+            }
+            continue;
+        }
+        default:
+            break;
+        }
+        // The whole way, and the fast forms that may call out.
+        m_countdown = countdown;
+        switch (op) {
+        case kOpIf:
+            LocateCommand(at); // where a missing variable is reported
+            if (RunSteps(m_conditions[link.value]) != 0) {
+                PushScopeAt(static_cast<int32_t>(at));
+                m_current = static_cast<int32_t>(at + 1);
+            } else {
+                m_current = link.end + 1;
+            }
+            break;
+        case kOpReturn:
+            RunReturn(static_cast<int32_t>(link.value));
+            break;
+        case kOpCall:
+            RunCall(m_results.Commands()[at], link);
+            ++m_current;
+            break;
+        default:
+            if (countdown == 0) {
+                CheckBudget();
+            }
+            if (RunUnit()) {
+                ++m_current;
+            }
+            break;
+        }
+        countdown = m_countdown;
+        if (LoopEnds(depth)) {
+            return;
+        }
+    }
 }
 
 bool CScriptBase::RunIf(uint32_t expression) {
@@ -845,16 +962,15 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     LocateCommand(static_cast<uint32_t>(m_current));
     if (site.user) {
         // Also a call written above the function's definition.
-        std::vector<uint32_t> values;
-        if (!site.valid) {
-            for (const std::wstring& text : ExtractArgs(command.arguments, false)) {
-                values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
-            }
+        if (site.valid) {
+            CallUserFunction(site, link, assign, site.values);
+            return true;
         }
-        const std::vector<uint32_t>& given = site.valid ? site.values : values;
-        const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
-                                                  given.data(), static_cast<uint32_t>(given.size())});
-        ExecuteUserFunction(site.name, assign ? 1 : 0, assign ? site.receiver : kNoName, true, true);
+        std::vector<uint32_t> values;
+        for (const std::wstring& text : ExtractArgs(command.arguments, false)) {
+            values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
+        }
+        CallUserFunction(site, link, assign, values);
         return true;
     }
     PrepareArguments(command, site);
@@ -862,6 +978,13 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     ExecuteFunction(site.name, assign, assign ? site.receiver : kNoName);
     AfterBuiltIn();
     return true;
+}
+
+void CScriptBase::CallUserFunction(const TCallSite& site, const TLink& link, bool assign,
+                                   const std::vector<uint32_t>& values) {
+    const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
+                                              values.data(), static_cast<uint32_t>(values.size())});
+    ExecuteUserFunction(site.name, assign ? 1 : 0, assign ? site.receiver : kNoName, true, true);
 }
 
 bool CScriptBase::RunSuper(const TCommand&, const TLink& link) {
@@ -918,10 +1041,12 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
 
-    TCallFrame frame;
+    const uint32_t receiverSymbol =
+        flag == 0 ? 0 : (resolved && offered->receiver != 0 ? offered->receiver : Intern(receiver));
+    TCallFrame& frame = m_frames.emplace_back();
     frame.returnCommand = m_current;
     frame.flag = flag;
-    frame.receiver = flag == 0 ? 0 : (resolved && offered->receiver != 0 ? offered->receiver : Intern(receiver));
+    frame.receiver = receiverSymbol;
     frame.definition = definition;
     frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
     frame.localBase = m_localCount;
@@ -939,7 +1064,6 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         m_valueStack.clear();
     }
     frame.argumentCount = static_cast<uint32_t>(m_argumentPool.size()) - frame.argumentBase;
-    m_frames.push_back(frame);
     m_scopeFloor = frame.scopeDepth + 1;
 
     // Values handed in arrive last first, then the parameters by name.
@@ -968,11 +1092,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     try {
         // The body runs until its frame is gone: by return, by its closing
         // brace, or by exit and jumps out of it.
-        while (m_frames.size() >= depth) {
-            if (ExecuteUnit()) {
-                ++m_current;
-            }
-        }
+        RunCommands(depth);
     } catch (const TUnwind& unwind) {
         if (!outermost) {
             throw;
@@ -1044,9 +1164,18 @@ void CScriptBase::Return() {
     const uint32_t receiver = frame.receiver;
     m_frames.pop_back();
     m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
-    if (flag != 0) {
-        AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
+    if (flag == 0) {
+        return;
     }
+    // What AssignBySymbol checks, at once while the lookup is kept.
+    const TBinding& binding = m_bindings.entries[receiver];
+    const std::vector<TCommand>& commands = m_results.Commands();
+    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < commands.size() &&
+        IsCallKind(commands[m_current].kind)) {
+        binding.variable->SetValue(m_returnValue);
+        return;
+    }
+    AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
 }
 
 uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) {

@@ -99,6 +99,8 @@ public:
     void Parse() override;
     void ParseUnit(bool& store, TCommand& command) override;
     bool ExecuteUnit() override;
+    // Also the statements that an action refuses.
+    bool HandlesCommand(const TCommand& command) const override;
     // A function called from an action runs outside it (labels, goto and
     // return work there); the action goes on after it.
     bool ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,

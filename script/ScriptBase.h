@@ -174,8 +174,15 @@ public:
     // Runs from the current command to the end of the list.
     virtual void Execute();
     // Runs the current command; false when it moved the current command itself.
+    // A run hands it only the commands that HandlesCommand names and runs the
+    // others itself; an override passes the commands it does not run to this.
     virtual bool ExecuteUnit();
-    virtual uint64_t ExecuteLogExpr(const TNodeList& list);
+    // Whether a run hands the command to ExecuteUnit: by default the kinds the
+    // base does not know and the closing braces of their blocks. A derived
+    // script that checks a base kind itself adds it. Asked when linking.
+    virtual bool HandlesCommand(const TCommand& command) const;
+    // Not virtual: a run evaluates the conditions of its ifs itself.
+    uint64_t ExecuteLogExpr(const TNodeList& list);
     // Runs a user function by name: the overriding definition when
     // preferOverriding, else the first plain one. Values handed in with
     // AddVariable become its locals. False when there is none and it need
@@ -346,8 +353,8 @@ private:
     };
 
     // What Link keeps per command: where it leads, what it names, and a
-    // fast form (op) for the commands that loops run most, which ExecuteUnit
-    // does itself while nothing unusual happens (kOpGeneral: none).
+    // fast form (op) for the commands that loops run most, which the run
+    // loop does itself while nothing unusual happens (kOpGeneral: none).
     struct TLink {
         uint32_t op = 0;
         uint32_t symbol = 0; // the variable the command names
@@ -393,7 +400,11 @@ private:
     };
     struct TStep {
         uint8_t op = 0;
-        uint8_t compare = 0; // the node kind of a fused comparison
+        uint8_t compare = 0; // the node kind of a fused comparison or an operator
+        // The answer as a table: of a comparison by the order of its values
+        // (bit 0 less, 1 equal, 2 greater); of an operator joining two
+        // answers by bit 2 * left + right.
+        uint8_t table = 0;
         uint32_t symbol = 0;
         uint32_t symbol2 = 0;
         uint64_t value = 0;
@@ -523,6 +534,22 @@ private:
     void LocateCommand(uint32_t index) { m_tokenStart = m_results.Commands()[index].textPosition; }
 
     // Running (Execute.cpp).
+    // The loop of a run and of a user function's body: it ends when the
+    // current command leaves the list (depth 0) or when fewer than depth
+    // calls are running. It does the fast forms itself.
+    void RunCommands(size_t depth);
+    // After a command that may have run anything: whether the loop ends.
+    bool LoopEnds(size_t depth) {
+        EnsureLinked(); // a built-in may have changed the list
+        return m_frames.size() < depth;
+    }
+    // A command handed to the derived script; whether the loop ends.
+    bool RunDerived(size_t depth) {
+        if (ExecuteUnit()) {
+            ++m_current;
+        }
+        return LoopEnds(depth);
+    }
     bool RunTopUnit();
     bool RunIf(uint32_t expression);
     bool RunReturn(int32_t value);
@@ -532,6 +559,8 @@ private:
     bool RunCloseBrace(const TCommand& command);
     bool RunGoto(const TLink& link);
     bool RunCall(const TCommand& command, const TLink& link);
+    // Hands a call's resolved function and arguments to ExecuteUserFunction.
+    void CallUserFunction(const TCallSite& site, const TLink& link, bool assign, const std::vector<uint32_t>& values);
     bool RunSuper(const TCommand& command, const TLink& link);
     void PrepareArguments(const TCommand& command, const TCallSite& site);
     void ExitRun();
@@ -570,13 +599,35 @@ private:
     // Compiling conditions (Link) and running the compiled ones.
     void CompileConditions();
     bool CompileCondition(const TNodeList& list, TCondition& condition);
-    [[gnu::always_inline]] inline uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    uint64_t RunCondition(const TCondition& condition, const TNodeList& list);
+    [[gnu::always_inline]] inline uint64_t RunCompiled(const TCondition& condition);
     [[gnu::noinline]] uint64_t RunSteps(const TCondition& condition);
     uint64_t StepValue(uint32_t symbol);
     // A comparison step's answer.
     bool Compared(const TStep& step) {
         const uint64_t left = StepValue(step.symbol);
-        return Compare(step.compare, left, step.op == kStepCompareNumber ? step.value : StepValue(step.symbol2));
+        return Holds(step.table, left, step.op == kStepCompareNumber ? step.value : StepValue(step.symbol2));
+    }
+    // As Compared while its variables' lookups are kept; false (holds not
+    // set) when one is not.
+    bool ComparedQuickly(const TStep& step, bool& holds) {
+        const TBinding& left = m_bindings.entries[step.symbol];
+        if (left.epoch != m_epoch) {
+            return false;
+        }
+        uint64_t right = step.value;
+        if (step.op == kStepCompareVariable) {
+            const TBinding& variable = m_bindings.entries[step.symbol2];
+            if (variable.epoch != m_epoch) {
+                return false;
+            }
+            right = static_cast<uint64_t>(variable.variable->GetValue());
+        }
+        holds = Holds(step.table, static_cast<uint64_t>(left.variable->GetValue()), right);
+        return true;
+    }
+    static bool Holds(uint8_t table, uint64_t left, uint64_t right) {
+        return ((table >> ((left > right ? 1 : 0) + (left >= right ? 1 : 0))) & 1) != 0;
     }
     // An operator of a condition (a node kind) on two values.
     static bool Compare(uint8_t kind, uint64_t left, uint64_t right) {
@@ -632,6 +683,12 @@ private:
         return binding.epoch == m_epoch ? binding.variable : LookupAgain(symbol);
     }
     CVariable* LookupAgain(uint32_t symbol);
+    // The variable while its lookup is kept and it holds its own value;
+    // null otherwise.
+    CVariable* KeptOwnValue(uint32_t symbol) {
+        const TBinding& binding = m_bindings.entries[symbol];
+        return binding.epoch == m_epoch && !binding.variable->IsBound() ? binding.variable : nullptr;
+    }
     // Every binding made so far goes.
     void ForgetLookups();
     CVariable& Require(uint32_t symbol) {
@@ -647,7 +704,8 @@ private:
     // put until the next link (a parameter, a command's text), so that a slot
     // used again need not copy the name again; null otherwise.
     template <class TName>
-    void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
+    [[gnu::always_inline]] inline void AddLocal(uint32_t symbol, const TName& name, const void* source, int64_t value);
+    [[gnu::noinline]] void GrowLocals();
     // The locals go back to count; what they stood for is looked up again.
     void CutLocals(uint32_t count) {
         for (; m_localCount > count; --m_localCount) {

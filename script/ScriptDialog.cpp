@@ -147,6 +147,19 @@ bool CScript::ExecuteUnit() {
     }
 }
 
+bool CScript::HandlesCommand(const TCommand& command) const {
+    switch (command.kind) {
+    case kCmdLabel:
+    case kCmdGoto:
+    case kCmdReturn:
+    case kCmdFunction:
+    case kCmdSuper:
+        return true;
+    default:
+        return CScriptBase::HandlesCommand(command);
+    }
+}
+
 bool CScript::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                   bool preferOverriding, bool mustExist) {
     // The action that called the function goes on after it, its end included.

@@ -546,3 +546,230 @@ TEST(ScriptRunTest, CopiesMadeAfterARunKeepToTheirOwnVariables) {
     run.script.Execute();
     EXPECT_EQ(run.Var(L"n"), 6);
 }
+
+namespace {
+
+// What a comparison or a joining operator answers, worked out apart from
+// the interpreter.
+bool Holds(const std::wstring& op, uint64_t left, uint64_t right) {
+    if (op == L"==") {
+        return left == right;
+    }
+    if (op == L"!=") {
+        return left != right;
+    }
+    if (op == L"<") {
+        return left < right;
+    }
+    if (op == L">") {
+        return left > right;
+    }
+    if (op == L"<=") {
+        return left <= right;
+    }
+    if (op == L">=") {
+        return left >= right;
+    }
+    if (op == L"&&") {
+        return left != 0 && right != 0;
+    }
+    if (op == L"||") {
+        return left != 0 || right != 0;
+    }
+    return (left != 0) != (right != 0); // ^^
+}
+
+// Runs the condition three times over; the rounds after the first use the
+// lookups that the first one made. "111" or "000".
+std::wstring RoundsOf(const std::wstring& declarations, const std::wstring& condition) {
+    CRun run(declarations + L"for r = 1 to 3 {\nif (" + condition + L") {\nprint \"1\"\n} else {\nprint \"0\"\n}\n}\n");
+    if (!run.Run()) {
+        return L"error " + std::to_wstring(run.error);
+    }
+    return run.Output();
+}
+
+} // namespace
+
+TEST(ScriptRunTest, ConditionsAnswerAlikeOnEveryRound) {
+    CWarningCapture warnings;
+    const std::wstring comparisons[] = {L"==", L"!=", L"<", L">", L"<=", L">="};
+    const uint64_t values[] = {0, 5, 4294967295};
+    for (const std::wstring& op : comparisons) {
+        for (uint64_t a : values) {
+            for (uint64_t b : values) {
+                const std::wstring declared =
+                    L"var a = " + std::to_wstring(a) + L"\nvar b = " + std::to_wstring(b) + L"\n";
+                const std::wstring expected = Holds(op, a, b) ? L"111" : L"000";
+                EXPECT_EQ(RoundsOf(declared, L"a " + op + L" b"), expected) << a << op << b;
+                EXPECT_EQ(RoundsOf(declared, L"a " + op + L" " + std::to_wstring(b)), expected) << a << op << b;
+            }
+        }
+    }
+    // Two comparisons joined: every operator on every pair of answers.
+    const std::wstring joiners[] = {L"&&", L"||", L"^^", L"==", L"!=", L"<", L">", L"<=", L">="};
+    for (const std::wstring& op : joiners) {
+        for (int left = 0; left < 2; ++left) {
+            for (int right = 0; right < 2; ++right) {
+                // a < b holds for left; c == 7 for right.
+                const std::wstring declared = L"var a = " + std::to_wstring(left ? 1 : 2) + L"\nvar b = 2\nvar c = " +
+                                              std::to_wstring(right ? 7 : 8) + L"\n";
+                const std::wstring expected = Holds(op, left, right) ? L"111" : L"000";
+                EXPECT_EQ(RoundsOf(declared, L"(a < b) " + op + L" (c == 7)"), expected) << left << op << right;
+            }
+        }
+    }
+}
+
+TEST(ScriptRunTest, AMissingVariableOfAConditionIsReportedAtItsIf) {
+    const struct {
+        const wchar_t* text;
+        uint32_t line;
+    } cases[] = {
+        {L"var a = 1\nif (a == 1 && b == 2) {\n}\n", 2},
+        {L"var a = 1\nif (b == 1 || a == 2) {\n}\n", 2},
+        {L"var a = 1\nif (a < b) {\n}\n", 2},
+        // found on the first rounds, gone on a later one
+        {L"var a = 1\nfor r = 1 to 3 {\nfor j = 1 to 1 {\nif (a == 1 && j == 1) {\n}\n}\nif (r == 2 && j == 1) "
+         L"{\n}\n}\n",
+         7},
+    };
+    for (const auto& c : cases) {
+        CRun run(c.text);
+        EXPECT_FALSE(run.Run()) << c.text;
+        EXPECT_EQ(run.error, 32) << c.text;
+        EXPECT_EQ(run.errorLine, c.line) << c.text;
+        EXPECT_EQ(run.errorFunction, L"CScriptBase::ExecuteLogExpr") << c.text;
+    }
+}
+
+namespace {
+
+// A script with every hook a game script uses: a statement of its own
+// ("tick"), a base statement it sees itself (incr), a variable kept outside
+// it (G) and a built-in it dispatches by name (Bump). Handed everything, it
+// sees every command, as a run did before it was asked which.
+class CHookScript : public scripttest::CTestScript {
+public:
+    static constexpr uint32_t kTick = kCmdFirstGameKind;
+
+    explicit CHookScript(bool everything) : m_everything(everything) { RegisterFunction(L"Bump", 2, L"n"); }
+    void ParseUnit(bool& store, TCommand& command) override {
+        if (GetToken() == L"tick") {
+            command.kind = kTick;
+            return;
+        }
+        CScriptBase::ParseUnit(store, command);
+    }
+    bool HandlesCommand(const TCommand& command) const override {
+        return m_everything || command.kind == kCmdIncr || CScriptBase::HandlesCommand(command);
+    }
+    bool ExecuteUnit() override {
+        const TCommand& command = GetParseResults().Commands()[GetCurrentCommand()];
+        if (command.kind == kTick) {
+            ++ticks;
+            return true;
+        }
+        ++seen[command.kind];
+        return CScriptBase::ExecuteUnit();
+    }
+    CVariable* FindVariable(const std::wstring& name, bool localsOnly) override {
+        if (CVariable* own = CScriptBase::FindVariable(name, localsOnly)) {
+            return own;
+        }
+        return !localsOnly && name == L"G" ? &outside : nullptr;
+    }
+    using CScriptBase::ExecuteFunction;
+    void ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) override {
+        if (name != L"Bump") {
+            CScriptBase::ExecuteFunction(name, assign, target);
+            return;
+        }
+        outside.SetValue(outside.GetValue() + PopArgInt());
+        ++bumps;
+        if (assign) {
+            VariableAssign(target, outside.GetValue(), true);
+        }
+    }
+
+    CVariable outside{L"G", 10, 0, CVariable::kKindU32};
+    std::map<uint32_t, int> seen; // by kind, what reached ExecuteUnit
+    int ticks = 0;
+    int bumps = 0;
+
+private:
+    bool m_everything;
+};
+
+} // namespace
+
+TEST(ScriptRunTest, DerivedScriptsKeepTheirHooks) {
+    const wchar_t* const text =
+        L"var n = 0\n"
+        L"var got = 0\n"
+        L"for i = 1 to 4 {\n"
+        L"  tick\n"
+        L"  incr n\n"
+        L"  incr G\n"
+        L"  got = Bump(2)\n"
+        L"  if (G > 12 && n != 3) {\n"
+        L"    tick\n"
+        L"  } else {\n"
+        L"    decr n\n"
+        L"  }\n"
+        L"}\n"
+        L"F()\n"
+        L"function F() {\n"
+        L"  tick\n"
+        L"  incr n\n"
+        L"  return 1\n"
+        L"}\n";
+    for (bool everything : {false, true}) {
+        CHookScript script(everything);
+        script.LoadText(text, L"hooks.u");
+        script.Parse();
+        const uint64_t before = script.GetExecutedCount();
+        script.Execute();
+        // G: 10, then each round one incr and 2 from Bump; the condition
+        // holds on the first two rounds, while n is 1 and 2.
+        EXPECT_EQ(script.FindVariable(L"n", false)->GetValue(), 3) << everything;
+        EXPECT_EQ(script.outside.GetValue(), 22) << everything;
+        EXPECT_EQ(script.FindVariable(L"got", false)->GetValue(), 22) << everything;
+        EXPECT_EQ(script.ticks, 4 + 2 + 1) << everything;
+        EXPECT_EQ(script.bumps, 4) << everything;
+        EXPECT_EQ(script.seen[kCmdIncr], 4 + 4 + 1) << everything;
+        EXPECT_EQ(script.seen[kCmdDecr], everything ? 2 : 0) << everything;
+        // Base commands count, the script's own do not: the for; rounds of
+        // 7 (incr, incr, assignment, call, if, brace, loop end) and of 9
+        // (the same with else, decr and its brace in place of the if's
+        // brace); the call, incr and return of F; the definition stepped
+        // over and the end marker.
+        EXPECT_EQ(script.GetExecutedCount() - before, 1u + 7 + 7 + 9 + 9 + 3 + 2) << everything;
+    }
+}
+
+TEST(ScriptRunTest, CallResultsLandInTheirVariables) {
+    const TRunCase cases[] = {
+        // the receiver, round after round, also one named like a parameter
+        {L"var x = 0\nfor i = 1 to 3 {\nx = F(7)\nprint x\n}\nfunction F(x) {\nreturn 4\n}\n", "", L"444", -1},
+        // a loop counter as the receiver
+        {L"for i = 1 to 2 {\ni = F()\nprint i\n}\nfunction F() {\nreturn 2\n}\n", "", L"2", -1},
+        // a negative result is refused where it would land, also after rounds that landed
+        {L"var x = 0\nx = F()\nprint x\nfunction F() {\nreturn -1\n}\n", "", L"", 2},
+        {L"var x = 0\nvar n = 0\nfor i = 1 to 3 {\nx = F()\nprint x\n}\nfunction F() {\nincr n\nif (n == 2) "
+         L"{\nreturn -1\n}\nreturn 1\n}\n",
+         "", L"1", 2},
+    };
+    CheckRuns(cases, sizeof(cases) / sizeof(cases[0]));
+    // Called from outside with a receiver, the result has no call to take it.
+    CRun run(L"var x = 0\nfunction F() {\nreturn 3\n}\n");
+    ASSERT_TRUE(run.Parse());
+    try {
+        run.script.ExecuteUserFunction(L"F", 1, L"x", true, true);
+        ADD_FAILURE();
+    } catch (const CScriptException& e) {
+        EXPECT_EQ(e.GetCode(), 2u);
+        EXPECT_EQ(e.GetFunction(), L"CScriptBase::VariableAssign");
+    }
+    EXPECT_EQ(run.Var(L"x"), 0);
+}
