@@ -282,6 +282,7 @@ public:
     // height, 0 free). Whether the end can be reached; unless testOnly, path
     // becomes a shortest way (the cell next to the end first, the cell next
     // to the start last). endsMustBeFree: a blocked start or end fails.
+    // Equal ends answer true before anything else is looked at; otherwise
     // vek::CException "Incorrect function argument " for another source.
     bool FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
                  bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY);
