@@ -248,8 +248,9 @@ public:
     // A random passable cell: ten draws of a cell (x = Next() mod (width -
     // 1), y likewise; no draw for a side of 1), then a draw among all
     // passable cells in row order (Next() mod (count - 1); no draw for one).
-    // The generator given, else the game's. vek::CException when no cell is
-    // passable.
+    // A negative draw of a try names a cell outside and misses; the last
+    // draw is taken as non-negative. The generator given, else the game's.
+    // vek::CException when no cell is passable.
     vek::TPoint PickRandomCell(vek::CRandomGeneratorBase* generator = nullptr) const;
     void RevealAll();
     // Reveals the cells within radius r of (x, y); a generated location
