@@ -116,7 +116,8 @@ public:
     // --- Creatures --------------------------------------------------------------------------------
     // Writes every living creature's local id into the creature layer at its
     // position, a large one's into the block of cells it fills (as far as
-    // the location reaches); every other cell becomes kNoCreature.
+    // the location reaches); every other cell becomes kNoCreature. A
+    // location without cells throws the layer's 0-element error.
     void RebuildCreatureLayer();
     // Appends the creature to the list, gives it its local and global id,
     // sets its active bit and writes it into the creature layer. An NPC also
@@ -136,7 +137,8 @@ public:
     // alone.
     void RemoveMonster(uint16_t x, uint16_t y);
     // The occupants of the two cells change places (nobody, the hero or a
-    // creature), and so do the positions they keep.
+    // creature), and so do the positions they keep. A cell outside throws
+    // the layer's subscript error and nothing changes.
     void SwapMonsters(vek::TPoint from, vek::TPoint to);
     // A creature with hit points holds the hero among its foes.
     bool HasHostileMonsters() const;
