@@ -62,6 +62,15 @@ TEST_F(WorldLoc, LoadLocAtPreparesTheLocationOnce) {
     EXPECT_EQ(mill.MakeGlobalMonsterId(2), (5u << 16) | 2);
 }
 
+TEST_F(WorldLoc, AFileWhoseCellHasNoNameKeyIsPreparedWithoutAName) {
+    WriteMap(L"barn.map", L"Barn's own name");
+    Place(0, 0, L"barn.map", L"");
+    CLoc& barn = m_world.LoadLocAt(0, 0);
+    EXPECT_NE(barn.GetFlags() & kLocLayoutPresent, 0);
+    EXPECT_EQ(barn.GetOwnName(), L"");
+    EXPECT_EQ(barn.GetName(), L"");
+}
+
 TEST_F(WorldLoc, EveryCellOfALargeLocationPointsToIt) {
     CLoc& hall = m_world.LoadLocAt(3, 2);
     EXPECT_EQ(hall.GetWorldCell(), &m_world.grid.At(2, 1));
