@@ -387,7 +387,6 @@ void CWorld::CreateTestWorld(const std::wstring& fileName) {
     TWorldLocInfo& cell = grid.At(0, 0);
     cell.name = loc->GetName();
     cell.fileName = loc->GetFileName();
-    cell.nameKey.clear();
     cell.width = loc->GetWidth();
     cell.height = loc->GetHeight();
     cell.terrainType = loc->GetTerrainType();
@@ -396,18 +395,25 @@ void CWorld::CreateTestWorld(const std::wstring& fileName) {
 
 // --- Dungeon sites ---------------------------------------------------------------------------
 
-uint32_t CWorld::NextDungeonSiteNumber() const {
+std::optional<uint32_t> CWorld::SiteNumberOf(const std::wstring& fileName) {
     const size_t prefix = std::wstring(kSitePrefix).size();
+    if (fileName.size() <= prefix || fileName.size() > prefix + 5 || !vek::StartsWithNoCase(kSitePrefix, fileName) ||
+        !std::all_of(fileName.begin() + static_cast<std::ptrdiff_t>(prefix), fileName.end(),
+                     [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+        return std::nullopt;
+    }
+    return vek::WcsToUL(fileName.c_str() + prefix, nullptr, 10);
+}
+
+std::wstring CWorld::SiteDisplayName(const std::wstring& format, uint32_t number) {
+    return format.empty() ? vek::Format(L"%s%u", kSitePrefix, number) : vek::Format(format, number);
+}
+
+uint32_t CWorld::NextDungeonSiteNumber() const {
     uint32_t highest = 0;
     for (uint16_t y = 0; y < height; ++y) {
         for (uint16_t x = 0; x < width; ++x) {
-            const std::wstring& file = grid.At(x, y).fileName;
-            if (file.size() <= prefix || file.size() > prefix + 5 || !vek::StartsWithNoCase(kSitePrefix, file) ||
-                !std::all_of(file.begin() + static_cast<std::ptrdiff_t>(prefix), file.end(),
-                             [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-                continue;
-            }
-            highest = std::max(highest, vek::WcsToUL(file.c_str() + prefix, nullptr, 10));
+            highest = std::max(highest, SiteNumberOf(grid.At(x, y).fileName).value_or(0));
         }
     }
     return highest + 1;
@@ -476,9 +482,8 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
                               vek::Format(L"The entrance (%u, %u) lies outside %s", static_cast<uint32_t>(x),
                                           static_cast<uint32_t>(y), entrance));
     }
-    std::wstring displayName =
-        g_gameData != nullptr ? g_gameData->GetStrings().GetLocName(kSiteNameKey, true) : std::wstring();
-    displayName = displayName.empty() ? siteName : vek::Format(displayName, number);
+    const std::wstring displayName = SiteDisplayName(
+        g_gameData != nullptr ? g_gameData->GetStrings().GetLocName(kSiteNameKey, true) : std::wstring(), number);
 
     // The site's record in every cell of its block; the old records come
     // back when its first level cannot be made.
@@ -487,7 +492,7 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
         for (uint16_t cx = blockX; cx < blockX + columns; ++cx) {
             TWorldLocInfo& cell = grid.At(cx, cy);
             before.push_back(cell);
-            cell.name = displayName;
+            cell.name = kSitePrefix;
             cell.fileName = siteName;
             cell.nameKey = siteName;
             cell.width = siteWidth;
@@ -528,11 +533,15 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
     if (!FindLocation(siteName, siteX, siteY, kFindByFile)) {
         throw vek::CException(function, kSource, __LINE__, L"Location not found: " + siteName);
     }
-    LoadLocAt(siteX, siteY);
+    // A site has no file to be read again from: both locations go into
+    // saved games from now on, or the site and its stairs would be lost.
+    CLoc& siteLoc = LoadLocAt(siteX, siteY);
+    siteLoc.SetFlags(siteLoc.GetFlags() | kLocSaved);
+    if ((entranceLoc.GetFlags() & kLocEntered) == 0) {
+        entranceLoc.SetFlags(entranceLoc.GetFlags() | kLocSaved);
+    }
     entranceLoc.SetSpecialObject(x, y, kSpecialPassage, kStairsDown,
                                  (static_cast<uint32_t>(arrival.y & 0xFFFF) << 16) | (arrival.x & 0xFFFF), siteName);
-    // The stairs must be usable whatever stood on the cell.
-    entranceLoc.GetObjects().At(x, y) = kNoTile;
     if (g_gameData != nullptr) {
         g_gameData->GetStrings().AddPlaceName(vek::ucase(siteName), displayName);
     }
