@@ -255,7 +255,10 @@ TEST_F(Generate, DungeonIsSizedThenLaidOutByTheStages) {
     Made(loc, Random(0, 0, L"cave", 4, 40, 30));
     ASSERT_EQ(loc.GetWidth(), 40);
     ASSERT_EQ(loc.GetHeight(), 30);
-    EXPECT_EQ(loc.GetTerrainType(), 4);
+    // Initialised as the layout's builder does; the cells are the dungeon's.
+    EXPECT_EQ(loc.GetTerrainType(), 26);
+    EXPECT_EQ(loc.GetFlags() & 0x102, 0x102);
+    EXPECT_EQ(loc.GetTerrain().At(0, 0), 4);
     EXPECT_EQ(loc.GetFlags() & kLocWideReveal, 0);
 
     // The stages on their own, from a generator seeded alike.
@@ -471,7 +474,8 @@ TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
         CConsoleText console;
         CLoc loc;
         Made(loc, SiteCell(L"delve.map", 4));
-        ExpectHandMadePart(loc, 0);
+        // The dungeon's floor covers the strip too.
+        ExpectHandMadePart(loc, 4);
         // The layout's grid went to the console.
         EXPECT_NE(console.Text().find("\n  ABCDEFGHIJKLMNOPQRSTUVWXYZ\n"), std::string::npos);
         // The column beside the strip is floor.
@@ -500,6 +504,32 @@ TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
         // The rooms reach the strip.
         const auto reached = Walkable(loc, {27, 7});
         EXPECT_TRUE(reached[exit.y][exit.x]) << seed;
+    }
+}
+
+TEST_F(Site, ADungeonSitesStripIsWalkedOnAsTheDungeon) {
+    // A strip of rock with its border closed: as a dungeon's floor it is
+    // open, and the strip's part of the layout is floor.
+    WriteSite(L"rocky.map", 0, true);
+    for (uint32_t seed = 1; seed <= 5; ++seed) {
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, SiteCell(L"rocky.map", 4));
+        EXPECT_EQ(console.Text().find("iteration 2"), std::string::npos) << seed;
+        for (uint16_t y = 0; y < 15; ++y) {
+            for (uint16_t x = 20; x < 30; ++x) {
+                ASSERT_EQ(loc.GetTerrain().At(x, y), 4) << x << "," << y;
+            }
+        }
+        // In the grid shown, the strip's first and last rows (nothing stands
+        // on them) are floor.
+        const std::string& text = console.Text();
+        for (const char* row : {"\nA", "\nO"}) {
+            const size_t at = text.find(row);
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_EQ(text.substr(at + 2 + 20, 10), "..........") << text;
+        }
     }
 }
 

@@ -695,6 +695,13 @@ TEST(LayoutPass, InputModeDuringThePass) {
     request.height = 15;
     EXPECT_TRUE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
     EXPECT_EQ(display.GetInputMode(), 1u);
+    // In the editor (game state 1) the pass sets mode 1 throughout.
+    game.SetState(kStateEditor);
+    display.SetInputMode(0);
+    request.width = 5;
+    request.height = 5;
+    EXPECT_FALSE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
+    EXPECT_EQ(display.GetInputMode(), 1u);
     g_gameData = nullptr;
 }
 
