@@ -25,7 +25,7 @@ constexpr uint16_t kStairsDown = 35;
 const wchar_t kSitePrefix[] = L"DungeonSite";
 const wchar_t kSiteNameKey[] = L"default_random_dungeon";
 
-// Name keys and file names match ignoring case; an empty one matches none.
+// Name keys of a block match ignoring case; an empty one matches none.
 bool SameName(const std::wstring& a, const std::wstring& b) { return !a.empty() && vek::equals(a, b); }
 
 void ForgetIfCurrent(const CLoc* loc) {
@@ -194,7 +194,7 @@ bool CWorld::FindLocation(const std::wstring& name, uint16_t& x, uint16_t& y, ui
     for (uint16_t row = 0; row < height; ++row) {
         for (uint16_t column = 0; column < width; ++column) {
             const TWorldLocInfo& cell = grid.At(column, row);
-            if (SameName(mode == kFindByFile ? cell.fileName : cell.nameKey, name)) {
+            if (vek::equals(mode == kFindByFile ? cell.fileName : cell.nameKey, name)) {
                 x = column;
                 y = row;
                 return true;
@@ -365,11 +365,10 @@ bool CWorld::ReadyLocAt(uint32_t x, uint32_t y, const std::wstring& name, uint16
     if (x < 0xFFFF && y < 0xFFFF) {
         return ReadyLoc(L"", static_cast<uint16_t>(x), static_cast<uint16_t>(y), entryX, entryY, mode, portal);
     }
-    if (name.empty()) {
-        // Neither a cell nor a name: nothing is meant, not the first cell.
-        throw vek::CException(L"CWorld::ReadyLoc", kSource, __LINE__, L"Location not found: " + name);
-    }
-    return ReadyLoc(name, 0, 0, entryX, entryY, mode, portal);
+    // Without a name the cell is taken as it stands, so the grid refuses it;
+    // a coordinate beyond 16 bits must not wrap into it.
+    auto narrow = [](uint32_t v) { return static_cast<uint16_t>(std::min<uint32_t>(v, 0xFFFF)); };
+    return ReadyLoc(name, narrow(x), narrow(y), entryX, entryY, mode, portal);
 }
 
 void CWorld::CreateTestWorld(const std::wstring& fileName) {

@@ -204,8 +204,8 @@ public:
 
     // --- Finding cells ---------------------------------------------------------------------
     // The first cell in row order whose file name (kFindByFile) or name key
-    // (any other mode) equals the name, case ignored. An empty key names no
-    // cell.
+    // (any other mode) equals the name, case ignored (an empty name finds
+    // the first empty one).
     bool FindLocation(const std::wstring& name, uint16_t& x, uint16_t& y, uint32_t mode) const;
     // A name that ends in ".map" (case ignored) by file name, others by key.
     bool FindLocationByName(const std::wstring& name, uint16_t& x, uint16_t& y) const;
@@ -244,7 +244,9 @@ public:
     // location's first cell first.
     bool ReadyLoc(const std::wstring& name, uint16_t x, uint16_t y, uint16_t entryX, uint16_t entryY, uint8_t mode,
                   const std::wstring& portal);
-    // The cell (x, y) when both are below 0xFFFF, else the named location.
+    // The cell (x, y) when both are below 0xFFFF, else the named location;
+    // with no name the grid refuses the cell (coordinates above 0xFFFF are
+    // taken as 0xFFFF).
     bool ReadyLocAt(uint32_t x, uint32_t y, const std::wstring& name, uint16_t entryX, uint16_t entryY, uint8_t mode,
                     const std::wstring& portal);
     // A world of one cell holding the location read from the file (a path),

@@ -201,6 +201,24 @@ TEST_F(WorldLoc, ReadyLocAtChoosesCellOrName) {
         EXPECT_TRUE(m_world.ReadyLocAt(c.x, c.y, c.name, 4, 4, kArriveFromWorld, L"")) << c.x;
         EXPECT_EQ(m_game.GetCurrentLoc(), m_world.grid.At(c.cellX, 1).loc) << c.x;
     }
+    // No cell and no name: the grid refuses the cell, coordinates beyond 16
+    // bits taken as 0xFFFF (0x10001 would otherwise be row 1).
+    const struct {
+        uint32_t x;
+        uint32_t y;
+        const wchar_t* where;
+    } outside[] = {{0xFFFF, 0xFFFF, L"X=65535, Y=65535"}, {3, 0x10001, L"X=3, Y=65535"}, {0xFFFF, 2, L"X=65535, Y=2"}};
+    for (const auto& c : outside) {
+        m_game.SetCurrentLoc(&m_elsewhere);
+        const std::wstring before = worldtest::Snapshot(m_world);
+        const auto e = Thrown<vek::CException>([&] { m_world.ReadyLocAt(c.x, c.y, L"", 4, 4, kArriveFromWorld, L""); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetFunction(), L"vek::CMap<struct TWorldLocInfo>::At");
+        EXPECT_EQ(e->GetDetails(),
+                  L"Invalid array subscript, CMap class\r\n" + std::wstring(c.where) + L", array size 4x4");
+        EXPECT_EQ(worldtest::Snapshot(m_world), before);
+        EXPECT_EQ(m_game.GetCurrentLoc(), &m_elsewhere);
+    }
 }
 
 TEST_F(WorldLoc, ResizeKeepsTheLocationsThatStillStart) {
