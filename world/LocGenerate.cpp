@@ -198,8 +198,9 @@ void MoveSiteExits(CLoc& loc, const std::vector<gen::TRoom>& rooms, vek::CRandom
     };
     for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
         for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            // An inactive one moves too (and stays inactive).
             const TSpecialObject& exit = loc.GetSpecialObjects().At(x, y);
-            if (exit.active == 0 || exit.kind != kSpecialSiteExit) {
+            if (exit.kind != kSpecialSiteExit) {
                 continue;
             }
             const size_t index =

@@ -364,6 +364,15 @@ protected:
         map.SaveToFile(std::wstring(kLocationDir) + file, true);
     }
 
+    // "delve.map": the site's map with a site exit at (25, 8) to "below".
+    static void WriteDelve() {
+        WriteSite(L"delve.map", 0);
+        CLoc map;
+        map.LoadFromFile(kLocationDir, L"delve.map", true, false, false);
+        map.SetSpecialObject(25, 8, kSpecialSiteExit, 35, 0x00050006, L"below|down");
+        map.SaveToFile(std::wstring(kLocationDir) + L"delve.map", true);
+    }
+
     void SetUp() override {
         Generate::SetUp();
         m_game.GetStrings().AddPlaceName(L"CAMP", L"Camp");
@@ -462,13 +471,7 @@ TEST_F(Site, MapOfAnotherSizeIsRefused) {
 }
 
 TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
-    WriteSite(L"delve.map", 0);
-    {
-        CLoc map;
-        map.LoadFromFile(kLocationDir, L"delve.map", true, false, false);
-        map.SetSpecialObject(25, 8, kSpecialSiteExit, 35, 0x00050006, L"below|down");
-        map.SaveToFile(std::wstring(kLocationDir) + L"delve.map", true);
-    }
+    WriteDelve();
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         CSeedFromTest source(seed);
         CConsoleText console;
@@ -504,6 +507,39 @@ TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
         // The rooms reach the strip.
         const auto reached = Walkable(loc, {27, 7});
         EXPECT_TRUE(reached[exit.y][exit.x]) << seed;
+    }
+}
+
+TEST_F(Site, AnInactiveSiteExitIsMovedToo) {
+    WriteDelve();
+    // The file lists the exit with its active byte 0.
+    std::string bytes = testsupport::ReadBytes("Data/Locations/delve.map");
+    const size_t at = bytes.find(std::string{25, 0, 8, 0, 1, 0, 7, 0, 35, 0});
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 4] = 0;
+    testsupport::WriteBytes("Data/Locations/delve.map", bytes);
+    for (uint32_t seed = 1; seed <= 10; ++seed) {
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, SiteCell(L"delve.map", 4));
+        const TSpecialObject& emptied = loc.GetSpecialObjects().At(25, 8);
+        EXPECT_EQ(emptied.active, 0);
+        EXPECT_TRUE(emptied.GetBuffer().empty());
+        // It went, still inactive, into a room as a passage.
+        std::vector<vek::TPoint> moved;
+        for (uint16_t y = 0; y < 15; ++y) {
+            for (uint16_t x = 0; x < 30; ++x) {
+                const TSpecialObject& object = loc.GetSpecialObjects().At(x, y);
+                if (object.kind == kSpecialPassage && CLoc::SpecialObjectText(object) == L"below|down") {
+                    EXPECT_EQ(object.active, 0);
+                    EXPECT_EQ(object.value, 0x00050006u);
+                    moved.push_back({x, y});
+                }
+            }
+        }
+        ASSERT_EQ(moved.size(), 1u) << seed;
+        EXPECT_LT(moved[0].x, 19) << seed;
     }
 }
 

@@ -276,13 +276,26 @@ TEST_F(PlacementPass, PatchesNeedIngredientsAndRoom) {
         EXPECT_EQ(draws.m_draws, 2 + 2 + 1 + 9 + 49 * 2);
     }
     EXPECT_EQ(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).size(), 9u);
-    // No ingredient occurs: nothing, not a draw.
+    // No ingredient occurs: the tries draw their centres as ever, and the
+    // pass ends at the first centre with room, where an ingredient would be
+    // drawn.
     for (uint16_t type : {60, 62, 63}) {
         m_game.GetTableSet(kScriptTables).items[type].occurrence = 0;
     }
     Make({".....", ".....", ".....", ".....", "....."});
-    CGameDraws none({});
+    {
+        CGameDraws none({0, 0, 0});
+        m_loc.PlaceIngredientPatches();
+        EXPECT_EQ(none.Used(), 2u);
+    }
+    EXPECT_TRUE(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).empty());
+    // Without room anywhere all fifty tries draw their centre.
+    Make({"#####", "#####", "#####", "#####", "#####"});
+    CListedRand rock({0});
+    vek::SetRandomGenerator(&rock);
     m_loc.PlaceIngredientPatches();
+    vek::SetRandomGenerator(nullptr);
+    EXPECT_EQ(rock.m_draws, 50 * 2);
     EXPECT_TRUE(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).empty());
 }
 
