@@ -330,8 +330,9 @@ public:
     vek::TPoint CreateLocForTower();
 
     // Random items by depth. On one cell: one item, or with a small chance
-    // two or three. Without a cell: every passable cell gets one with a
-    // chance of 2 in 101. Draws from the game's generator.
+    // two or three. Without a cell, or with the cell (0, 0): every passable
+    // cell gets one with a chance of 2 in 101. Draws from the game's
+    // generator.
     void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell);
     // Creature groups by depth from the game's group table: 20 of them on
     // free cells (passable, nobody there, no special object), or in site mode

@@ -642,7 +642,7 @@ vek::TPoint CLoc::CreateLocForTower() {
                 // Made when it is entered.
                 PutPassage(*this, up, kStairsUp, kNoTargetCell, next);
             } else {
-                CLoc& nextLoc = world->LoadLocAt(nextX, nextY);
+                CLoc& nextLoc = world->LoadLocFileAt(nextX, nextY);
                 if ((nextLoc.GetFlags() & kLocLayoutPresent) == 0) {
                     throw vek::CException(function, kSource, __LINE__,
                                           L"An attempt to enter location that hasn't been loaded: " + next);

@@ -78,6 +78,9 @@ std::optional<vek::TPoint> DrawFreeCell(const CLoc& loc, gen::CDraw& draw) {
 } // namespace
 
 void CLoc::PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell) {
+    if (cell == vek::TPoint{0, 0}) {
+        cell.reset();
+    }
     if (m_width == 0 || m_height == 0 || (cell && !IsInside(cell->x, cell->y))) {
         return;
     }

@@ -10,6 +10,7 @@
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
+#include "data/Globals.h"
 #include "rules/Hero.h"
 #include "world/Loc.h"
 
@@ -307,9 +308,13 @@ void CWorld::Discard(const CLoc* loc) {
     std::erase_if(m_locations, [&](const std::unique_ptr<CLoc>& owned) { return owned.get() == loc; });
 }
 
-CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
+vek::TPoint CWorld::FirstCellAt(uint16_t x, uint16_t y) const {
     grid.At(x, y); // a cell outside is the grid's error
-    const vek::TPoint first = FindLocStart(x, y);
+    return FindLocStart(x, y);
+}
+
+CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
+    const vek::TPoint first = FirstCellAt(x, y);
     const auto firstX = static_cast<uint16_t>(first.x);
     const auto firstY = static_cast<uint16_t>(first.y);
     TWorldLocInfo& cell = grid.At(firstX, firstY);
@@ -327,6 +332,27 @@ CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
         // A location that could not be prepared is not kept half made.
         BindBlock(nullptr, firstX, firstY);
         Discard(&loc);
+        throw;
+    }
+    return loc;
+}
+
+CLoc& CWorld::LoadLocFileAt(uint16_t x, uint16_t y) {
+    const vek::TPoint first = FirstCellAt(x, y);
+    TWorldLocInfo& cell = grid.At(static_cast<uint16_t>(first.x), static_cast<uint16_t>(first.y));
+    const bool made = cell.loc == nullptr;
+    CLoc& loc = made ? Adopt(std::make_unique<CLoc>(), static_cast<uint16_t>(first.x), static_cast<uint16_t>(first.y))
+                     : *cell.loc;
+    if ((loc.GetFlags() & kLocLayoutPresent) != 0) {
+        return loc;
+    }
+    try {
+        loc.LoadFromFile(kLocationDir, cell.fileName, true, false, true);
+    } catch (...) {
+        if (made) {
+            BindBlock(nullptr, static_cast<uint16_t>(first.x), static_cast<uint16_t>(first.y));
+            Discard(&loc);
+        }
         throw;
     }
     return loc;

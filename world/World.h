@@ -236,6 +236,11 @@ public:
     // afterwards, also when preparing fails, and then the cells are as
     // before.
     CLoc& LoadLocAt(uint16_t x, uint16_t y);
+    // The location of the cell's block with its layout: read from the
+    // cell's file ("Data/Locations/") when it has none yet, and nothing more
+    // (no script, not made the current location). Made and bound when there
+    // is none; a location made here goes again when the file cannot be read.
+    CLoc& LoadLocFileAt(uint16_t x, uint16_t y);
     // Enters a location: the one named (".map": by file, else by key), else
     // the cell's; at the passage of that own name when a portal is given,
     // else at the entry cell. "Location not found: " and "Portal not found: "
@@ -328,6 +333,8 @@ private:
     void ReadPendingLocations(const std::wstring& source);
     // Takes every field and location of the other world; it gets this one's.
     void TakeOver(CWorld& other);
+    // The first cell of the block of cell (x, y), which must be inside.
+    vek::TPoint FirstCellAt(uint16_t x, uint16_t y) const;
     // Binds the location to the cells of its block; owned by the world.
     CLoc& Adopt(std::unique_ptr<CLoc> loc, uint16_t firstX, uint16_t firstY);
     void BindBlock(CLoc* loc, uint16_t firstX, uint16_t firstY);

@@ -855,6 +855,32 @@ TEST_F(Tower, LevelsLinkTheirStairs) {
     EXPECT_EQ(next->GetSpecialObjects().At(4, 4).value, CellValue(up2));
 }
 
+TEST_F(Tower, AFixedNextLevelIsReadFromItsFileOnly) {
+    // The next level's location is there without a layout: it is read from
+    // its file, not reported as missing.
+    WriteLevel(2, 0, L"tower3", 35);
+    CLoc& next = m_world.LoadLocAt(2, 0);
+    next.Clear();
+    next.SetFlags(next.GetFlags() & ~kLocLayoutPresent);
+    CSeedFromTest source(9);
+    m_game.SetCurrentLoc(&m_loc);
+    m_loc.CreateLocForTower();
+    EXPECT_EQ(m_world.grid.At(2, 0).loc, &next);
+    EXPECT_NE(next.GetFlags() & kLocLayoutPresent, 0);
+    EXPECT_EQ(next.GetWidth(), 20);
+    EXPECT_NE(next.GetSpecialObjects().At(4, 4).value, 0xFFFFu);
+    EXPECT_EQ(m_game.GetCurrentLoc(), &m_loc);
+    // A level whose file cannot be read leaves no location behind.
+    m_world.Init();
+    m_tower = &Random(0, 0, L"tower2", 4);
+    Place(2, 0, L"missing.map", L"tower3");
+    CLoc loc;
+    loc.SetWorldCell(m_tower);
+    EXPECT_THROW(loc.CreateLocForTower(), vek::CFileException);
+    EXPECT_EQ(m_world.grid.At(2, 0).loc, nullptr);
+    m_game.SetCurrentLoc(nullptr);
+}
+
 TEST_F(Tower, TopLevelHasNoWayUp) {
     m_tower->nameKey = L"tower5";
     m_game.SetCurrentLevel(5);

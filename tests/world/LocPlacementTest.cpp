@@ -78,13 +78,23 @@ TEST_F(PlacementPass, ItemsOnOneCellDrawForDraw) {
     EXPECT_EQ(manual.type, 158);
     EXPECT_EQ(manual.property1, 31);
     EXPECT_EQ(manual.quality, 7);
-    // The cell (0, 0) is a cell like any other, not the whole location.
-    CGameDraws more({5, 99, 0, 300, 1, 1});
-    m_loc.PlaceRandomItems(0.5f, vek::TPoint{0, 0});
-    ASSERT_EQ(m_loc.GetItemCount(0, 0), 1u);
-    EXPECT_EQ(m_loc.GetItem(0, 0, 0).type, 9);
-    EXPECT_EQ(m_loc.GetItem(0, 0, 0).count, 300u % 125 + 1);
-    EXPECT_FALSE(m_loc.HasItems(2, 0));
+    // The cell (0, 0) stands for the whole location: one chance draw per
+    // passable cell (5 and 99, neither below 2), no item. The cell next to
+    // it is a cell: 5 > 1, one item, money of 300 % 125 + 1.
+    {
+        CGameDraws more({5, 99});
+        m_loc.PlaceRandomItems(0.5f, vek::TPoint{0, 0});
+        EXPECT_EQ(more.Used(), 2u);
+        EXPECT_FALSE(m_loc.HasItems(0, 0));
+        EXPECT_FALSE(m_loc.HasItems(2, 0));
+    }
+    CGameDraws beside({5, 99, 0, 300, 1, 1});
+    m_loc.PlaceRandomItems(0.5f, vek::TPoint{2, 0});
+    EXPECT_EQ(beside.Used(), 6u);
+    ASSERT_EQ(m_loc.GetItemCount(2, 0), 1u);
+    EXPECT_EQ(m_loc.GetItem(2, 0, 0).type, 9);
+    EXPECT_EQ(m_loc.GetItem(2, 0, 0).count, 300u % 125 + 1);
+    EXPECT_FALSE(m_loc.HasItems(0, 0));
 }
 
 TEST_F(PlacementPass, ItemsNowhereWithoutAPlace) {
