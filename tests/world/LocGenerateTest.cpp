@@ -569,6 +569,104 @@ TEST_F(Site, ADungeonSitesStripIsWalkedOnAsTheDungeon) {
     }
 }
 
+TEST_F(Site, ASiteOfLevelsIsReadButNotLaidOut) {
+    // Its levels come later: the map is read, no layout is made, the site
+    // exit stays where it is; the depth passes and the test still run.
+    WriteDelve();
+    CSeedFromTest source(3);
+    CSeeded game(103);
+    TWorldLocInfo& cell = SiteCell(L"delve.map", 4);
+    cell.towerFlag = 1;
+    cell.nameKey = L"fdung3";
+    CConsoleText console;
+    CLoc loc;
+    Made(loc, cell);
+    EXPECT_EQ(console.Text().find("Random generating"), std::string::npos);
+    EXPECT_EQ(console.Text().find("ABCDEFGHIJ"), std::string::npos); // no layout grid
+    for (uint16_t y = 0; y < 15; ++y) {
+        for (uint16_t x = 0; x < 30; ++x) {
+            ASSERT_EQ(loc.GetTerrain().At(x, y), 0) << x << "," << y;
+            const uint16_t object = x < 20 ? kLeftToGenerator : (x == 22 && y == 3 ? 3 : kNoTile);
+            ASSERT_EQ(loc.GetObjects().At(x, y), object) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(SpecialCells(loc, kSpecialSiteExit), (std::vector<vek::TPoint>{{25, 8}}));
+    EXPECT_TRUE(SpecialCells(loc, kSpecialPassage).empty());
+    EXPECT_GT(worldtest::LivingCreatures(loc), 1u);
+    EXPECT_NE(loc.GetFlags() & kLocLayoutPresent, 0);
+}
+
+TEST_F(Site, AnExitOfASiteWithOneRoomGoesToItsMiddle) {
+    // Six columns left of the strip hold one room of 3 x 3 or 3 x 4 at
+    // column 1: the exit takes the room's second column and row.
+    CLoc map;
+    map.Init(L"One", 16, 7, 4, kLocLayoutPresent);
+    map.GetTerrain().Fill(0);
+    map.GetObjects().Fill(kLeftToGenerator);
+    for (uint16_t y = 0; y < 7; ++y) {
+        for (uint16_t x = 6; x < 16; ++x) {
+            map.GetObjects().At(x, y) = kNoTile;
+        }
+    }
+    map.SetSpecialObject(12, 3, kSpecialSiteExit, 35, 0x00050006, L"below|down");
+    map.SaveToFile(std::wstring(kLocationDir) + L"one.map", true);
+    for (uint32_t seed = 1; seed <= 10; ++seed) {
+        TWorldLocInfo& cell = SiteCell(L"one.map", 4);
+        cell.width = 16;
+        cell.height = 7;
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, cell);
+        const std::vector<vek::TPoint> passages = SpecialCells(loc, kSpecialPassage);
+        ASSERT_EQ(passages.size(), 1u) << seed;
+        EXPECT_EQ(passages[0].x, 2) << seed;
+        EXPECT_TRUE(passages[0].y == 2 || passages[0].y == 3) << seed;
+    }
+}
+
+TEST(SiteBorder, OpenCellsCountOnTheEdgeRowsAndTheInnerColumns) {
+    // An 8 x 6 site left to the generator but for one cell that the map made.
+    const struct {
+        int32_t x;
+        int32_t y;
+        bool open;
+    } cases[] = {
+        {0, 0, true},  {7, 0, true},  {3, 0, true},  // the top row, corners too
+        {0, 5, true},  {7, 5, true},  {4, 5, true},  // the bottom row
+        {1, 1, true},  {1, 3, true},  {6, 3, true},  // the second and last but one columns
+        {0, 3, false}, {7, 3, false}, {0, 1, false}, // the outer columns do not count
+        {3, 3, false}, {2, 1, false}, {5, 4, false}, // inside
+    };
+    CGameData game;
+    testsupport::FillGenerationTables(game);
+    g_gameData = &game;
+    TWorldLocInfo cell;
+    cell.randomKind = kWorldDungeonSite;
+    for (const auto& c : cases) {
+        for (const bool passable : {true, false}) {
+            CLoc loc;
+            loc.Init(L"b", 8, 6, 0, kLocLayoutPresent);
+            loc.GetTerrain().Fill(0);
+            loc.GetObjects().Fill(kLeftToGenerator);
+            const auto x = static_cast<uint16_t>(c.x);
+            const auto y = static_cast<uint16_t>(c.y);
+            loc.GetObjects().At(x, y) = kNoTile;
+            loc.GetTerrain().At(x, y) = passable ? 0 : testsupport::kRockTerrain;
+            loc.SetWorldCell(&cell);
+            cell.flags = 0;
+            EXPECT_EQ(loc.IsValidLayout(), c.open && passable) << c.x << "," << c.y;
+            // Cells left to the generator are never open, however passable.
+            loc.GetObjects().At(x, y) = kLeftToGenerator;
+            EXPECT_FALSE(loc.IsValidLayout()) << c.x << "," << c.y;
+            cell.flags = kWorldCellBorderFree;
+            EXPECT_TRUE(loc.IsValidLayout()) << c.x << "," << c.y;
+            loc.SetWorldCell(nullptr);
+        }
+    }
+    g_gameData = nullptr;
+}
+
 TEST_F(Site, NarrowDungeonSites) {
     // The generated part is the width less the ten columns of the strip: a
     // room of 3 with its margin needs 6, and a 20-wide site has 10.

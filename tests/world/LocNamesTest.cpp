@@ -143,18 +143,19 @@ TEST(LocNames, WorldParts) {
 
 // --- "locs.dat" ----------------------------------------------------------------------------------
 
-// The danger levels of a 5 x 4 world after the text, row by row.
-std::vector<uint16_t> Levels(const std::wstring& text, std::vector<std::wstring>* log = nullptr) {
+// The danger levels of a 5 x 4 (or 5 x height) world after the text, row by
+// row.
+std::vector<uint16_t> Levels(const std::wstring& text, std::vector<std::wstring>* log = nullptr, uint16_t height = 4) {
     CGameData game;
     std::vector<std::wstring> lines;
     game.SetLogSink([&](const std::wstring& line) { lines.push_back(line); });
     g_gameData = &game;
     CWorld world;
-    world.Resize(5, 4);
+    world.Resize(5, height);
     ApplyDangerLevels(world, ParseDangerLevels(text, L"Data/locs.dat"));
     g_gameData = nullptr;
     std::vector<uint16_t> levels;
-    for (uint16_t y = 0; y < 4; ++y) {
+    for (uint16_t y = 0; y < height; ++y) {
         for (uint16_t x = 0; x < 5; ++x) {
             levels.push_back(world.grid.At(x, y).danger);
         }
@@ -166,8 +167,8 @@ std::vector<uint16_t> Levels(const std::wstring& text, std::vector<std::wstring>
 }
 
 // Every cell 10 but those listed as {x, y, level}.
-std::vector<uint16_t> Expected(std::initializer_list<std::array<uint16_t, 3>> set) {
-    std::vector<uint16_t> levels(20, 10);
+std::vector<uint16_t> Expected(std::initializer_list<std::array<uint16_t, 3>> set, uint16_t height = 4) {
+    std::vector<uint16_t> levels(static_cast<size_t>(5) * height, 10);
     for (const auto& [x, y, level] : set) {
         levels[static_cast<size_t>(y) * 5 + x] = level;
     }
@@ -215,6 +216,12 @@ TEST(DangerLevels, Lines) {
     Levels(L"1,1\n\n7\n", &log);
     EXPECT_EQ(log, (std::vector<std::wstring>{L"Warning: Data/locs.dat, line 1 skipped: 2 fields",
                                               L"Warning: Data/locs.dat, line 3 skipped: 1 fields"}));
+}
+
+TEST(DangerLevels, ThreeFieldsAreColumnRowLevel) {
+    EXPECT_EQ(Levels(L"3,4,7\n", nullptr, 5), Expected({{3, 4, 7}}, 5));
+    EXPECT_EQ(Levels(L"4,3,7\n", nullptr, 5), Expected({{4, 3, 7}}, 5));
+    EXPECT_EQ(Levels(L"3,4,7\n", nullptr, 4), Expected({}, 4)); // no row 4
 }
 
 TEST(DangerLevels, WithoutAGameNothingIsLogged) {
