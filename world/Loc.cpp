@@ -12,12 +12,11 @@ namespace {
 
 const wchar_t* const kSource = L"Loc";
 
-// A size of 0 is refused before anything changes, with the layers' own words.
-void CheckSize(const wchar_t* function, uint16_t width, uint16_t height) {
+// A size of 0 is refused before anything changes, in the words of the first
+// layer that would refuse it.
+void CheckSize(uint16_t width, uint16_t height) {
     if (width == 0 || height == 0) {
-        throw vek::CException(function, kSource, __LINE__,
-                              vek::Format(L"A location cannot have %ux%u cells", static_cast<uint32_t>(width),
-                                          static_cast<uint32_t>(height)));
+        vek::CMap<uint16_t>().Resize(width, height);
     }
 }
 
@@ -46,7 +45,7 @@ CLoc::~CLoc() { Clear(); }
 // --- Size and contents -----------------------------------------------------------------------
 
 void CLoc::Init(const std::wstring& name, uint16_t width, uint16_t height, uint16_t terrainType, uint16_t flags) {
-    CheckSize(L"CLoc::Init", width, height);
+    CheckSize(width, height);
     m_name = name;
     m_width = width;
     m_height = height;
@@ -82,7 +81,6 @@ void CLoc::Clear() {
 }
 
 void CLoc::Resize(uint16_t width, uint16_t height) {
-    CheckSize(L"CLoc::Resize", width, height);
     const uint16_t keptWidth = std::min(width, m_width);
     const uint16_t keptHeight = std::min(height, m_height);
 
@@ -101,10 +99,11 @@ void CLoc::Resize(uint16_t width, uint16_t height) {
     vek::CMap<std::vector<CItem>> items;
     ResizeFilled(items, width, height, std::vector<CItem>());
     CopyOverlap(m_items, items, keptWidth, keptHeight);
-    // Creatures that the new size leaves outside are taken off the map.
+    // Creatures that the new size leaves outside are taken off the map (a
+    // dead one's empty cell gets the warning).
     for (const CMonster* creature : m_creatures) {
-        if (creature != nullptr && creature->IsAlive() && (creature->x >= width || creature->y >= height) &&
-            creature->x < m_width && creature->y < m_height) {
+        if (creature != nullptr && (creature->x >= width || creature->y >= height) && creature->x < m_width &&
+            creature->y < m_height) {
             RemoveMonster(static_cast<uint16_t>(creature->x), static_cast<uint16_t>(creature->y));
         }
     }

@@ -137,7 +137,8 @@ public:
     // --- Creatures --------------------------------------------------------------------------------
     // Writes every living creature's local id into the creature layer at its
     // position, a large one's into the block of cells it fills (as far as
-    // the location reaches); every other cell becomes kNoCreature.
+    // the location reaches); every other cell becomes kNoCreature. A
+    // location without cells throws the layer's 0-element error.
     void RebuildCreatureLayer();
     // Appends the creature to the list, gives it its local and global id,
     // sets its active bit and writes it into the creature layer. An NPC also
@@ -157,7 +158,8 @@ public:
     // alone.
     void RemoveMonster(uint16_t x, uint16_t y);
     // The occupants of the two cells change places (nobody, the hero or a
-    // creature), and so do the positions they keep.
+    // creature), and so do the positions they keep. A cell outside throws
+    // the layer's subscript error and nothing changes.
     void SwapMonsters(vek::TPoint from, vek::TPoint to);
     // A creature with hit points holds the hero among its foes.
     bool HasHostileMonsters() const;
@@ -269,8 +271,9 @@ public:
     // A random passable cell: ten draws of a cell (x = Next() mod (width -
     // 1), y likewise; no draw for a side of 1), then a draw among all
     // passable cells in row order (Next() mod (count - 1); no draw for one).
-    // The generator given, else the game's. vek::CException when no cell is
-    // passable.
+    // A negative draw of a try names a cell outside and misses; the last
+    // draw is taken as non-negative. The generator given, else the game's.
+    // vek::CException when no cell is passable.
     vek::TPoint PickRandomCell(vek::CRandomGeneratorBase* generator = nullptr) const;
     void RevealAll();
     // Reveals the cells within radius r of (x, y); a generated location
@@ -303,6 +306,7 @@ public:
     // height, 0 free). Whether the end can be reached; unless testOnly, path
     // becomes a shortest way (the cell next to the end first, the cell next
     // to the start last). endsMustBeFree: a blocked start or end fails.
+    // Equal ends answer true before anything else is looked at; otherwise
     // vek::CException "Incorrect function argument " for another source.
     bool FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
                  bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY);
@@ -347,8 +351,9 @@ public:
     vek::TPoint CreateLocForTower();
 
     // Random items by depth. On one cell: one item, or with a small chance
-    // two or three. Without a cell: every passable cell gets one with a
-    // chance of 2 in 101. Draws from the game's generator.
+    // two or three. Without a cell, or with the cell (0, 0): every passable
+    // cell gets one with a chance of 2 in 101. Draws from the game's
+    // generator.
     void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell);
     // Creature groups by depth from the game's group table: 20 of them on
     // free cells (passable, nobody there, no special object), or in site mode

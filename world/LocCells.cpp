@@ -45,6 +45,11 @@ uint32_t Draw(vek::CRandomGeneratorBase* generator, uint32_t n) {
     return static_cast<uint32_t>(r);
 }
 
+// Next() mod n with the sign of the draw; a missing generator draws 0.
+int32_t SignedDraw(vek::CRandomGeneratorBase* generator, int32_t n) {
+    return generator == nullptr ? 0 : generator->Next() % n;
+}
+
 const TItemInfo* Kind(uint16_t type) {
     if (g_gameData == nullptr) {
         return nullptr;
@@ -140,8 +145,9 @@ vek::TPoint CLoc::PickRandomCell(vek::CRandomGeneratorBase* generator) const {
     constexpr int kTries = 10;
     for (int attempt = 0; attempt < kTries && m_width > 0 && m_height > 0; ++attempt) {
         vek::TPoint cell;
-        cell.x = m_width > 1 ? static_cast<int32_t>(Draw(generator, m_width - 1u)) : 0;
-        cell.y = m_height > 1 ? static_cast<int32_t>(Draw(generator, m_height - 1u)) : 0;
+        // A negative draw names a cell outside: a miss like any other.
+        cell.x = m_width > 1 ? SignedDraw(generator, m_width - 1) : 0;
+        cell.y = m_height > 1 ? SignedDraw(generator, m_height - 1) : 0;
         if (IsPassable(cell.x, cell.y, *this)) {
             return cell;
         }

@@ -33,21 +33,34 @@ bool IsLarge(const CMonster& creature) {
 
 void Erase(std::vector<uint32_t>& ids, uint32_t id) { ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end()); }
 
+// The layers' 16-bit subscript of a coordinate. One that would wrap around
+// into the layer becomes 0xFFFF, which no layer reaches.
+uint16_t LayerCoord(int32_t value, uint16_t size) {
+    const auto coord = static_cast<uint16_t>(value);
+    return (value >= 0 && value <= 0xFFFF) || coord >= size ? coord : uint16_t{0xFFFF};
+}
+
 bool Holds(const std::vector<uint32_t>& ids, uint32_t id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
-// Takes the renamed ids out of the list; their new ids, in list order.
-std::vector<uint32_t> TakeRenamed(std::vector<uint32_t>& ids, const std::map<uint32_t, uint32_t>& newIdOf) {
-    std::vector<uint32_t> kept;
-    std::vector<uint32_t> moved;
+// Takes the renamed ids out of the list; their new ids, in the order of the
+// renaming pairs (the order in which they would be re-added one by one).
+// pairOf: the index of each renamed old id's pair.
+std::vector<uint32_t> TakeRenamed(std::vector<uint32_t>& ids, const std::vector<std::pair<uint32_t, uint32_t>>& pairs,
+                                  const std::map<uint32_t, size_t>& pairOf) {
+    std::vector<size_t> taken;
     for (const uint32_t id : ids) {
-        const auto renamed = newIdOf.find(id);
-        if (renamed == newIdOf.end()) {
-            kept.push_back(id);
-        } else {
-            moved.push_back(renamed->second);
+        const auto pair = pairOf.find(id);
+        if (pair != pairOf.end()) {
+            taken.push_back(pair->second);
         }
     }
-    ids.swap(kept);
+    std::sort(taken.begin(), taken.end());
+    taken.erase(std::unique(taken.begin(), taken.end()), taken.end());
+    std::erase_if(ids, [&pairOf](uint32_t id) { return pairOf.contains(id); });
+    std::vector<uint32_t> moved;
+    for (const size_t index : taken) {
+        moved.push_back(pairs[index].second);
+    }
     return moved;
 }
 
@@ -130,9 +143,6 @@ void CLoc::FillCreatureCells(const CMonster& creature, uint16_t id) {
 }
 
 void CLoc::RebuildCreatureLayer() {
-    if (m_width == 0 || m_height == 0) {
-        return;
-    }
     m_creatureIds.Resize(m_width, m_height);
     m_creatureIds.Fill(kNoCreature);
     for (const CMonster* creature : m_creatures) {
@@ -236,14 +246,12 @@ void CLoc::ClearMonsterCell(uint16_t x, uint16_t y) {
 }
 
 void CLoc::SwapMonsters(vek::TPoint from, vek::TPoint to) {
-    if (!IsInside(from.x, from.y) || !IsInside(to.x, to.y)) {
-        throw vek::CException(
-            L"CLoc::SwapMonsters", kSource, __LINE__,
-            vek::Format(L"Cannot swap (%li, %li) and (%li, %li) in a location of %ux%u", from.x, from.y, to.x, to.y,
-                        static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height)));
-    }
-    uint16_t& fromCell = m_creatureIds.At(static_cast<uint16_t>(from.x), static_cast<uint16_t>(from.y));
-    uint16_t& toCell = m_creatureIds.At(static_cast<uint16_t>(to.x), static_cast<uint16_t>(to.y));
+    // Both cells are read before either is written, so a cell outside is
+    // refused by the layer with nothing changed.
+    uint16_t& fromCell =
+        m_creatureIds.At(LayerCoord(from.x, m_creatureIds.GetWidth()), LayerCoord(from.y, m_creatureIds.GetHeight()));
+    uint16_t& toCell =
+        m_creatureIds.At(LayerCoord(to.x, m_creatureIds.GetWidth()), LayerCoord(to.y, m_creatureIds.GetHeight()));
     std::swap(fromCell, toCell);
     auto moveTo = [this](uint16_t id, vek::TPoint cell) {
         CGroupMember* occupant = nullptr;
@@ -341,9 +349,12 @@ void CLoc::ConvertMonsterIds() {
     // All references move at once, so that an id carried over is never taken
     // for the old id of another creature.
     std::map<uint32_t, uint32_t> newIdOf;
-    for (const auto& [oldId, newId] : renamed) {
+    std::map<uint32_t, size_t> pairOf;
+    for (size_t i = 0; i < renamed.size(); ++i) {
+        const auto& [oldId, newId] = renamed[i];
         if (oldId != newId) {
             newIdOf.emplace(oldId, newId);
+            pairOf.emplace(oldId, i);
         }
     }
     // The companions and groups are saved with the game too: a dead or
@@ -351,8 +362,8 @@ void CLoc::ConvertMonsterIds() {
     const std::set<uint32_t> removedSet(removed.begin(), removed.end());
     ForEachOuterIdList([&](std::vector<uint32_t>& ids) { Remap(ids, removedSet, newIdOf); });
     for (CMonster* creature : m_creatures) {
-        std::vector<uint32_t> movedFoes = TakeRenamed(creature->hostile, newIdOf);
-        std::vector<uint32_t> movedFriends = TakeRenamed(creature->friendly, newIdOf);
+        std::vector<uint32_t> movedFoes = TakeRenamed(creature->hostile, renamed, pairOf);
+        std::vector<uint32_t> movedFriends = TakeRenamed(creature->friendly, renamed, pairOf);
         for (const uint32_t id : movedFoes) {
             if (!Holds(creature->hostile, id) && !Holds(creature->friendly, id)) {
                 creature->hostile.push_back(id);

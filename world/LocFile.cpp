@@ -283,7 +283,8 @@ void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileN
     if (!vek::StreamReadBytes(tag.size(), tag.data()) || std::memcmp(tag.data(), kMapTag, kTagSize) != 0) {
         in.Fail(L"invalid format");
     }
-    if (in.Read<uint16_t>(L"the version") != kVersion) {
+    // A version cut short is no version 3 either.
+    if (in.Remaining() < sizeof(uint16_t) || in.Read<uint16_t>(L"the version") != kVersion) {
         in.Fail(L"incorrect version");
     }
 

@@ -34,6 +34,8 @@ const wchar_t* const kSource = L"Genesis";
 constexpr uint16_t kDungeonTerrain = 4;
 // What generation gives Init: being generated, layout present.
 constexpr uint16_t kGenerationFlags = kLocGenerating | kLocLayoutPresent;
+// The terrain type of a location that the layout's builder initialises.
+constexpr uint16_t kLayoutTerrainType = 26;
 // In a site's hand-made map: a cell left to the generator.
 constexpr uint16_t kLeftToGenerator = 0xFFFF;
 // Tower levels: their size and the top level.
@@ -132,7 +134,7 @@ std::vector<gen::TRoom> LayOutLevel(CLoc& loc, vek::CRandomGeneratorBase& random
 
 // A dungeon site: rooms and corridors left of the hand-made strip of its
 // right ten columns, a corridor along the strip joined to the first room,
-// tiles built up to the strip. The strip itself is left as it was made.
+// tiles built up to the strip. The strip's tiles are left as they are.
 std::vector<gen::TRoom> LayOutSite(CLoc& loc, vek::CRandomGeneratorBase& random) {
     const int32_t width = loc.GetWidth();
     const int32_t height = loc.GetHeight();
@@ -189,8 +191,9 @@ void MoveSiteExits(CLoc& loc, const std::vector<gen::TRoom>& rooms, vek::CRandom
     };
     for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
         for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            // An inactive one moves too (and stays inactive).
             const TSpecialObject& exit = loc.GetSpecialObjects().At(x, y);
-            if (exit.active == 0 || exit.kind != kSpecialSiteExit) {
+            if (exit.kind != kSpecialSiteExit) {
                 continue;
             }
             const size_t index =
@@ -455,11 +458,16 @@ void CLoc::GenerateLoc() {
                 if (iteration > 1) {
                     handMade->RestoreAll(*this);
                 }
+                // The dungeon's floor everywhere, the strip included: its
+                // cells are then walked on as the dungeon's.
+                m_terrain.Fill(kDungeonTerrain);
                 m_flags |= kGenerationFlags;
                 rooms = LayOutSite(*this, random);
                 MoveSiteExits(*this, rooms, random);
             } else if (!madeOfLevels) {
-                Init(record.name, record.width, record.height, kDungeonTerrain, kGenerationFlags);
+                // Sized first, as the layout's builder would initialise a
+                // location of no cells (and with its terrain type).
+                Init(record.name, record.width, record.height, kLayoutTerrainType, kGenerationFlags);
                 LayOutLevel(*this, random, function);
             }
         } else {
@@ -627,7 +635,7 @@ vek::TPoint CLoc::CreateLocForTower() {
                 // Made when it is entered.
                 PutPassage(*this, up, kStairsUp, kNoTargetCell, next);
             } else {
-                CLoc& nextLoc = world->LoadLocAt(nextX, nextY);
+                CLoc& nextLoc = world->LoadLocFileAt(nextX, nextY);
                 if ((nextLoc.GetFlags() & kLocLayoutPresent) == 0) {
                     throw vek::CException(function, kSource, __LINE__,
                                           L"An attempt to enter location that hasn't been loaded: " + next);

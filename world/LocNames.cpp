@@ -19,7 +19,8 @@ namespace {
 const wchar_t* const kSource = L"World";
 const wchar_t kNamesSection[] = L"locnames";
 const wchar_t kPartsSection[] = L"worldparts";
-const wchar_t* const kDefaultNames[] = {L"default_unknown", L"default_random_dungeon"};
+const wchar_t kSiteNameKey[] = L"default_random_dungeon";
+const wchar_t* const kDefaultNames[] = {L"default_unknown", kSiteNameKey};
 const wchar_t kDangerFile[] = L"locs.dat";
 constexpr uint32_t kHighestLevel = 0xFFFF;
 
@@ -49,11 +50,20 @@ void LogSkipped(const std::wstring& sourceName, uint32_t line, const std::wstrin
 
 TPlaceNames ReadLocNames(const CWorld& world, vek::CIniFile& ini) {
     TPlaceNames names;
+    const std::wstring siteFormat = ini.GetStringValue(kSiteNameKey, kNamesSection, kSiteNameKey);
     for (const TWorldLocInfo* cell : world.CollectLocations()) {
-        if (!cell->nameKey.empty()) {
-            // A site made in play is named by its record.
-            names.emplace(vek::ucase(cell->nameKey), ini.GetStringValue(cell->nameKey, kNamesSection, cell->name));
+        if (cell->nameKey.empty()) {
+            continue;
         }
+        // No name file knows a dungeon site made in play: it gets the name
+        // it was given when made again, or it would be lost with each load.
+        std::wstring missing;
+        if (cell->randomKind == kWorldDungeonSite) {
+            if (const auto number = CWorld::SiteNumberOf(cell->fileName)) {
+                missing = CWorld::SiteDisplayName(siteFormat, *number);
+            }
+        }
+        names.emplace(vek::ucase(cell->nameKey), ini.GetStringValue(cell->nameKey, kNamesSection, missing));
     }
     for (const wchar_t* key : kDefaultNames) {
         names.emplace(vek::ucase(key), ini.GetStringValue(key, kNamesSection, key));

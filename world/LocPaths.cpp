@@ -30,7 +30,12 @@ void CLoc::RebuildPassability(uint32_t mode) { m_passability.Build(mode, CLocCel
 
 bool CLoc::FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> grid, TPath& path, bool testOnly,
                    bool endsMustBeFree, int32_t startX, int32_t startY, int32_t endX, int32_t endY) {
-    // A wrong source is the caller's mistake whatever the ends are.
+    // Equal ends need no grid at all, so neither the source nor the size is
+    // looked at.
+    path.clear();
+    if (startX == endX && startY == endY) {
+        return true;
+    }
     if (gridSource != static_cast<uint32_t>(EPathSource::kPassability) &&
         gridSource != static_cast<uint32_t>(EPathSource::kBytes)) {
         throw vek::CException(L"CLoc::FindWay", L"Loc", __LINE__, L"Incorrect function argument ");
@@ -38,7 +43,6 @@ bool CLoc::FindWay(uint32_t gridSource, uint32_t mode, std::span<const uint8_t> 
     // The location's own size decides what lies inside (a new location has
     // grids of one cell but no cells of its own).
     if (!IsInside(startX, startY) || !IsInside(endX, endY)) {
-        path.clear();
         return false;
     }
     TPathQuery query;

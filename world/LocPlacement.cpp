@@ -78,6 +78,9 @@ std::optional<vek::TPoint> DrawFreeCell(const CLoc& loc, gen::CDraw& draw) {
 } // namespace
 
 void CLoc::PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell) {
+    if (cell == vek::TPoint{0, 0}) {
+        cell.reset();
+    }
     if (m_width == 0 || m_height == 0 || (cell && !IsInside(cell->x, cell->y))) {
         return;
     }
@@ -150,7 +153,7 @@ void CLoc::PlaceIngredientPatches() {
     gen::CDraw draw = GameDraw();
     const std::vector<uint16_t> ingredients = gen::DrawIngredients(ItemTable(), draw);
     // A centre keeps a cell of room to every edge: narrower locations get none.
-    if (ingredients.empty() || m_width < 4 || m_height < 4) {
+    if (m_width < 4 || m_height < 4) {
         return;
     }
     int32_t patches = 0;
@@ -167,6 +170,10 @@ void CLoc::PlaceIngredientPatches() {
         }
         if (count < kFewestPatchCells) {
             continue;
+        }
+        // No ingredient to draw from: the pass ends where the draw would be.
+        if (ingredients.empty()) {
+            return;
         }
         const uint16_t ingredient = ingredients[static_cast<size_t>(draw.R(static_cast<int32_t>(ingredients.size())))];
         for (uint8_t direction = 0; direction < kPatchCells; ++direction) {

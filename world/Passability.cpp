@@ -27,9 +27,10 @@ void CPassabilityCache::Build(uint32_t mode, const IPassabilitySource& cells) {
 }
 
 void CPassabilityCache::Refresh(uint32_t mode, const IPassabilitySource& cells) {
-    // Keyed on the mode the grid was built for: a build outside a refresh (a
-    // resized location builds for mode 0) must not serve another mode.
-    if (!m_valid || m_requestedMode != mode) {
+    // Also keyed on the mode the grid was built for: a build outside a
+    // refresh (a resized location builds for mode 0) must not serve another
+    // mode.
+    if (!m_valid || m_pathGridMode != mode || m_requestedMode != mode) {
         Build(mode, cells);
     }
     if (m_pathGrid.HasCells()) {

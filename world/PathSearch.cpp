@@ -55,11 +55,11 @@ void FillPathGrid(vek::CMap<uint16_t>& grid, const vek::CMap<uint16_t>& source) 
 
 bool SearchPath(vek::CMap<uint16_t>& grid, const TPathQuery& query, TPath& path, CPathScratch& scratch) {
     path.clear();
-    if (!IsInsidePathGrid(grid, query.start) || !IsInsidePathGrid(grid, query.end)) {
-        return false;
-    }
     if (query.start == query.end) {
         return true;
+    }
+    if (!IsInsidePathGrid(grid, query.start) || !IsInsidePathGrid(grid, query.end)) {
+        return false;
     }
     const uint32_t width = grid.GetWidth();
     const uint32_t height = grid.GetHeight();

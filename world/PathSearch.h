@@ -69,23 +69,23 @@ inline bool IsInsidePathGrid(const vek::CMap<uint16_t>& grid, vek::TPoint p) {
 
 // The search on a filled grid (cells 0 or 1). Clears the path; answers whether
 // the end can be reached and, unless only testing, fills the path with a
-// shortest way. Ends outside the grid are never reached; a start equal to the
-// end is reached with an empty path. Reconstruction draws from the global
+// shortest way. A start equal to the end is reached with an empty path, even
+// outside the grid; other ends outside it are never reached. Reconstruction draws from the global
 // generator.
 bool SearchPath(vek::CMap<uint16_t>& grid, const TPathQuery& query, TPath& path, CPathScratch& scratch);
 bool SearchPath(vek::CMap<uint16_t>& grid, const TPathQuery& query, TPath& path);
 
-// The whole query: the answers that need no grid (an end outside it, the start
-// equal to the end) come first and leave the grid alone; otherwise fill(grid)
-// fills it and the search runs.
+// The whole query: the answers that need no grid (the start equal to the end,
+// even outside it; an end outside it) come first and leave the grid alone;
+// otherwise fill(grid) fills it and the search runs.
 template <class Fill>
 bool FindPath(vek::CMap<uint16_t>& grid, const TPathQuery& query, Fill&& fill, TPath& path, CPathScratch& scratch) {
     path.clear();
-    if (!IsInsidePathGrid(grid, query.start) || !IsInsidePathGrid(grid, query.end)) {
-        return false;
-    }
     if (query.start == query.end) {
         return true;
+    }
+    if (!IsInsidePathGrid(grid, query.start) || !IsInsidePathGrid(grid, query.end)) {
+        return false;
     }
     fill(grid);
     return SearchPath(grid, query, path, scratch);

@@ -10,6 +10,7 @@
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
+#include "data/Globals.h"
 #include "rules/Hero.h"
 #include "world/Loc.h"
 
@@ -24,7 +25,7 @@ constexpr uint16_t kSiteTerrain = 4;
 const wchar_t kSitePrefix[] = L"DungeonSite";
 const wchar_t kSiteNameKey[] = L"default_random_dungeon";
 
-// Name keys and file names match ignoring case; an empty one matches none.
+// Name keys of a block match ignoring case; an empty one matches none.
 bool SameName(const std::wstring& a, const std::wstring& b) { return !a.empty() && vek::equals(a, b); }
 
 void ForgetIfCurrent(const CLoc* loc) {
@@ -193,7 +194,7 @@ bool CWorld::FindLocation(const std::wstring& name, uint16_t& x, uint16_t& y, ui
     for (uint16_t row = 0; row < height; ++row) {
         for (uint16_t column = 0; column < width; ++column) {
             const TWorldLocInfo& cell = grid.At(column, row);
-            if (SameName(mode == kFindByFile ? cell.fileName : cell.nameKey, name)) {
+            if (vek::equals(mode == kFindByFile ? cell.fileName : cell.nameKey, name)) {
                 x = column;
                 y = row;
                 return true;
@@ -306,9 +307,13 @@ void CWorld::Discard(const CLoc* loc) {
     std::erase_if(m_locations, [&](const std::unique_ptr<CLoc>& owned) { return owned.get() == loc; });
 }
 
-CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
+vek::TPoint CWorld::FirstCellAt(uint16_t x, uint16_t y) const {
     grid.At(x, y); // a cell outside is the grid's error
-    const vek::TPoint first = FindLocStart(x, y);
+    return FindLocStart(x, y);
+}
+
+CLoc& CWorld::LoadLocAt(uint16_t x, uint16_t y) {
+    const vek::TPoint first = FirstCellAt(x, y);
     const auto firstX = static_cast<uint16_t>(first.x);
     const auto firstY = static_cast<uint16_t>(first.y);
     TWorldLocInfo& cell = grid.At(firstX, firstY);
@@ -338,6 +343,27 @@ CLoc& CWorld::MakeLocAt(uint16_t x, uint16_t y) {
     const auto firstY = static_cast<uint16_t>(first.y);
     CLoc* made = grid.At(firstX, firstY).loc;
     return made != nullptr ? *made : Adopt(std::make_unique<CLoc>(), firstX, firstY);
+}
+
+CLoc& CWorld::LoadLocFileAt(uint16_t x, uint16_t y) {
+    const vek::TPoint first = FirstCellAt(x, y);
+    TWorldLocInfo& cell = grid.At(static_cast<uint16_t>(first.x), static_cast<uint16_t>(first.y));
+    const bool made = cell.loc == nullptr;
+    CLoc& loc = made ? Adopt(std::make_unique<CLoc>(), static_cast<uint16_t>(first.x), static_cast<uint16_t>(first.y))
+                     : *cell.loc;
+    if ((loc.GetFlags() & kLocLayoutPresent) != 0) {
+        return loc;
+    }
+    try {
+        loc.LoadFromFile(kLocationDir, cell.fileName, true, false, true);
+    } catch (...) {
+        if (made) {
+            BindBlock(nullptr, static_cast<uint16_t>(first.x), static_cast<uint16_t>(first.y));
+            Discard(&loc);
+        }
+        throw;
+    }
+    return loc;
 }
 
 bool CWorld::ReadyLoc(const std::wstring& name, uint16_t x, uint16_t y, uint16_t entryX, uint16_t entryY, uint8_t mode,
@@ -373,11 +399,10 @@ bool CWorld::ReadyLocAt(uint32_t x, uint32_t y, const std::wstring& name, uint16
     if (x < 0xFFFF && y < 0xFFFF) {
         return ReadyLoc(L"", static_cast<uint16_t>(x), static_cast<uint16_t>(y), entryX, entryY, mode, portal);
     }
-    if (name.empty()) {
-        // Neither a cell nor a name: nothing is meant, not the first cell.
-        throw vek::CException(L"CWorld::ReadyLoc", kSource, __LINE__, L"Location not found: " + name);
-    }
-    return ReadyLoc(name, 0, 0, entryX, entryY, mode, portal);
+    // Without a name the cell is taken as it stands, so the grid refuses it;
+    // a coordinate beyond 16 bits must not wrap into it.
+    auto narrow = [](uint32_t v) { return static_cast<uint16_t>(std::min<uint32_t>(v, 0xFFFF)); };
+    return ReadyLoc(name, narrow(x), narrow(y), entryX, entryY, mode, portal);
 }
 
 void CWorld::CreateTestWorld(const std::wstring& fileName) {
@@ -395,7 +420,6 @@ void CWorld::CreateTestWorld(const std::wstring& fileName) {
     TWorldLocInfo& cell = grid.At(0, 0);
     cell.name = loc->GetName();
     cell.fileName = loc->GetFileName();
-    cell.nameKey.clear();
     cell.width = loc->GetWidth();
     cell.height = loc->GetHeight();
     cell.terrainType = loc->GetTerrainType();
@@ -404,18 +428,25 @@ void CWorld::CreateTestWorld(const std::wstring& fileName) {
 
 // --- Dungeon sites ---------------------------------------------------------------------------
 
-uint32_t CWorld::NextDungeonSiteNumber() const {
+std::optional<uint32_t> CWorld::SiteNumberOf(const std::wstring& fileName) {
     const size_t prefix = std::wstring(kSitePrefix).size();
+    if (fileName.size() <= prefix || fileName.size() > prefix + 5 || !vek::StartsWithNoCase(kSitePrefix, fileName) ||
+        !std::all_of(fileName.begin() + static_cast<std::ptrdiff_t>(prefix), fileName.end(),
+                     [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+        return std::nullopt;
+    }
+    return vek::WcsToUL(fileName.c_str() + prefix, nullptr, 10);
+}
+
+std::wstring CWorld::SiteDisplayName(const std::wstring& format, uint32_t number) {
+    return format.empty() ? vek::Format(L"%s%u", kSitePrefix, number) : vek::Format(format, number);
+}
+
+uint32_t CWorld::NextDungeonSiteNumber() const {
     uint32_t highest = 0;
     for (uint16_t y = 0; y < height; ++y) {
         for (uint16_t x = 0; x < width; ++x) {
-            const std::wstring& file = grid.At(x, y).fileName;
-            if (file.size() <= prefix || file.size() > prefix + 5 || !vek::StartsWithNoCase(kSitePrefix, file) ||
-                !std::all_of(file.begin() + static_cast<std::ptrdiff_t>(prefix), file.end(),
-                             [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-                continue;
-            }
-            highest = std::max(highest, vek::WcsToUL(file.c_str() + prefix, nullptr, 10));
+            highest = std::max(highest, SiteNumberOf(grid.At(x, y).fileName).value_or(0));
         }
     }
     return highest + 1;
@@ -484,9 +515,8 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
                               vek::Format(L"The entrance (%u, %u) lies outside %s", static_cast<uint32_t>(x),
                                           static_cast<uint32_t>(y), entrance));
     }
-    std::wstring displayName =
-        g_gameData != nullptr ? g_gameData->GetStrings().GetLocName(kSiteNameKey, true) : std::wstring();
-    displayName = displayName.empty() ? siteName : vek::Format(displayName, number);
+    const std::wstring displayName = SiteDisplayName(
+        g_gameData != nullptr ? g_gameData->GetStrings().GetLocName(kSiteNameKey, true) : std::wstring(), number);
 
     // The site's record in every cell of its block; the old records come
     // back when its first level cannot be made.
@@ -495,7 +525,7 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
         for (uint16_t cx = blockX; cx < blockX + columns; ++cx) {
             TWorldLocInfo& cell = grid.At(cx, cy);
             before.push_back(cell);
-            cell.name = displayName;
+            cell.name = kSitePrefix;
             cell.fileName = siteName;
             cell.nameKey = siteName;
             cell.width = siteWidth;
@@ -536,11 +566,15 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
     if (!FindLocation(siteName, siteX, siteY, kFindByFile)) {
         throw vek::CException(function, kSource, __LINE__, L"Location not found: " + siteName);
     }
-    LoadLocAt(siteX, siteY);
+    // A site has no file to be read again from: both locations go into
+    // saved games from now on, or the site and its stairs would be lost.
+    CLoc& siteLoc = LoadLocAt(siteX, siteY);
+    siteLoc.SetFlags(siteLoc.GetFlags() | kLocSaved);
+    if ((entranceLoc.GetFlags() & kLocEntered) == 0) {
+        entranceLoc.SetFlags(entranceLoc.GetFlags() | kLocSaved);
+    }
     entranceLoc.SetSpecialObject(x, y, kSpecialPassage, kStairsDown,
                                  (static_cast<uint32_t>(arrival.y & 0xFFFF) << 16) | (arrival.x & 0xFFFF), siteName);
-    // The stairs must be usable whatever stood on the cell.
-    entranceLoc.GetObjects().At(x, y) = kNoTile;
     if (g_gameData != nullptr) {
         g_gameData->GetStrings().AddPlaceName(vek::ucase(siteName), displayName);
     }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,8 +204,8 @@ public:
 
     // --- Finding cells ---------------------------------------------------------------------
     // The first cell in row order whose file name (kFindByFile) or name key
-    // (any other mode) equals the name, case ignored. An empty key names no
-    // cell.
+    // (any other mode) equals the name, case ignored (an empty name finds
+    // the first empty one).
     bool FindLocation(const std::wstring& name, uint16_t& x, uint16_t& y, uint32_t mode) const;
     // A name that ends in ".map" (case ignored) by file name, others by key.
     bool FindLocationByName(const std::wstring& name, uint16_t& x, uint16_t& y) const;
@@ -239,6 +240,11 @@ public:
     // yet, but not prepared: a random tower level is built as the hero
     // enters it.
     CLoc& MakeLocAt(uint16_t x, uint16_t y);
+    // The location of the cell's block with its layout: read from the
+    // cell's file ("Data/Locations/") when it has none yet, and nothing more
+    // (no script, not made the current location). Made and bound when there
+    // is none; a location made here goes again when the file cannot be read.
+    CLoc& LoadLocFileAt(uint16_t x, uint16_t y);
     // Enters a location: the one named (".map": by file, else by key), else
     // the cell's; at the passage of that own name when a portal is given,
     // else at the entry cell. "Location not found: " and "Portal not found: "
@@ -247,25 +253,36 @@ public:
     // location's first cell first.
     bool ReadyLoc(const std::wstring& name, uint16_t x, uint16_t y, uint16_t entryX, uint16_t entryY, uint8_t mode,
                   const std::wstring& portal);
-    // The cell (x, y) when both are below 0xFFFF, else the named location.
+    // The cell (x, y) when both are below 0xFFFF, else the named location;
+    // with no name the grid refuses the cell (coordinates above 0xFFFF are
+    // taken as 0xFFFF).
     bool ReadyLocAt(uint32_t x, uint32_t y, const std::wstring& name, uint16_t entryX, uint16_t entryY, uint8_t mode,
                     const std::wstring& portal);
     // A world of one cell holding the location read from the file (a path),
-    // to try a location out. Its name key is empty, so the location keeps
-    // its own name. A file that cannot be read changes nothing.
+    // to try a location out: texts "TestWorld" and four empty ones, the cell
+    // a new world's (name key "0,0") with the location's name, file name,
+    // size and terrain type. A file that cannot be read changes nothing.
     void CreateTestWorld(const std::wstring& fileName);
     // A dungeon of width x height location cells and `levels` levels under
     // the cell (x, y) of the entrance location (named as ReadyLoc names
     // one): the first free block of hidden cells (not shown, no file, no
-    // location) gets the site's record ("DungeonSite" + its number as file
-    // name and key, its display name from "default_random_dungeon"), its
-    // first level is made, and the entrance gets stairs down to it. The
-    // number is one above the highest of the world's sites. Nothing changes
-    // when it fails.
+    // location) gets the site's record (name "DungeonSite", "DungeonSite" +
+    // its number as file name and key; its display name, from
+    // "default_random_dungeon", joins the place names), its first level is
+    // made, and the entrance gets stairs down to it. Both locations are
+    // kept in saved games (flag 4). The number is one above the highest of
+    // the world's sites. Nothing changes when it fails.
     void CreateDungeonSite(uint16_t width, uint16_t height, uint16_t levels, const std::wstring& entrance, uint16_t x,
                            uint16_t y);
     // The number the next dungeon site gets.
     uint32_t NextDungeonSiteNumber() const;
+    // The number of a dungeon site made in play, from its file name
+    // ("DungeonSite" + 1 to 5 digits, any case); none for another name.
+    static std::optional<uint32_t> SiteNumberOf(const std::wstring& fileName);
+    // A site's display name: the format (the place name
+    // "default_random_dungeon") with its number, or "DungeonSite" + the
+    // number when the format is empty.
+    static std::wstring SiteDisplayName(const std::wstring& format, uint32_t number);
     // What makes a site's levels; null puts GenerateSiteLevel back.
     void SetSiteLevelMaker(TSiteLevelMaker maker);
     size_t GetLocationCount() const { return m_locations.size(); }
@@ -320,6 +337,8 @@ private:
     void ReadPendingLocations(const std::wstring& source);
     // Takes every field and location of the other world; it gets this one's.
     void TakeOver(CWorld& other);
+    // The first cell of the block of cell (x, y), which must be inside.
+    vek::TPoint FirstCellAt(uint16_t x, uint16_t y) const;
     // Binds the location to the cells of its block; owned by the world.
     CLoc& Adopt(std::unique_ptr<CLoc> loc, uint16_t firstX, uint16_t firstY);
     void BindBlock(CLoc* loc, uint16_t firstX, uint16_t firstY);

@@ -186,11 +186,6 @@ void TWorldInfo::Read(const std::wstring& source, const wchar_t* function) {
                 fail(vek::Format(L"the record of cell (%u, %u) is cut short", static_cast<uint32_t>(x),
                                  static_cast<uint32_t>(y)));
             }
-            if (cell.worldX != x || cell.worldY != y) {
-                fail(vek::Format(L"cell (%u, %u) says it lies at (%u, %u)", static_cast<uint32_t>(x),
-                                 static_cast<uint32_t>(y), static_cast<uint32_t>(cell.worldX),
-                                 static_cast<uint32_t>(cell.worldY)));
-            }
         }
     }
     texts = std::move(header.texts);

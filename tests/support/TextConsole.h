@@ -1,6 +1,5 @@
 #pragma once
-// A console that is no terminal and keeps what is written to it, standard
-// output and standard error apart.
+// Consoles that are no terminal and keep what is written to them.
 #include <string>
 #include <string_view>
 
@@ -9,6 +8,7 @@
 
 namespace testsupport {
 
+// Standard output and standard error apart, colours dropped.
 class CTextConsole : public platform::IConsole {
 public:
     std::string out;
@@ -17,6 +17,19 @@ public:
     uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 7; }
     void SetTextAttributes(platform::ConsoleHandle, uint16_t) override {}
     void Write(int fd, std::string_view utf8) override { (fd == 2 ? err : out) += utf8; }
+};
+
+// A console that keeps what is written to it with every colour change as
+// "<attributes>", standard output and standard error together.
+class CColourConsole : public platform::IConsole {
+public:
+    std::string events;
+    platform::ConsoleHandle GetStdHandle(int fd) override { return fd; }
+    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 7; }
+    void SetTextAttributes(platform::ConsoleHandle, uint16_t attributes) override {
+        events += "<" + std::to_string(attributes) + ">";
+    }
+    void Write(int, std::string_view utf8) override { events += utf8; }
 };
 
 // Puts a text console in the process console's place while it lives.

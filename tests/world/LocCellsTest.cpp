@@ -112,16 +112,24 @@ TEST_F(LocCells, PickRandomCellEdgeCases) {
     }
     EXPECT_EQ(single.PickRandomCell(), (TPoint{0, 0})); // no generator at all
 
-    // A generator of its own, negative draws made non-negative: -1 mod 4 is
-    // 3, -7 mod 3 is 2.
+    // A generator of its own that yields negative numbers. In the tries the
+    // remainder keeps the sign: -1 mod 4 is -1, a column left of the map, so
+    // the try misses; the next try (1 mod 4, 1 mod 3) hits.
     CLoc field;
     Paint(field, {".....", ".....", ".....", "....."});
+    CListedRand mixed({-1, 2, 1, 1});
+    EXPECT_EQ(field.PickRandomCell(&mixed), (TPoint{1, 1}));
+    EXPECT_EQ(mixed.m_draws, 4);
+    // -1 mod 4 and -7 mod 3 miss ten times; the draw among the 20 cells
+    // (-1 mod 19, taken as 18) names the 19th cell.
     CListedRand negative({-1, -7});
-    EXPECT_EQ(field.PickRandomCell(&negative), (TPoint{3, 2}));
-    EXPECT_EQ(negative.m_draws, 2);
-    // INT_MIN mod 4 is 0; INT_MIN + 1 = -(3 x 715827882 + 1), mod 3 is 2.
+    EXPECT_EQ(field.PickRandomCell(&negative), (TPoint{3, 3}));
+    EXPECT_EQ(negative.m_draws, 21);
+    // INT_MIN mod 4 is 0, but INT_MIN + 1 = -(3 x 715827882 + 1) mod 3 is -1:
+    // ten misses. INT_MIN = -(19 x 113025455 + 3) mod 19 is -3, taken as 16.
     CListedRand lowest({INT_MIN, INT_MIN + 1});
-    EXPECT_EQ(field.PickRandomCell(&lowest), (TPoint{0, 2}));
+    EXPECT_EQ(field.PickRandomCell(&lowest), (TPoint{1, 3}));
+    EXPECT_EQ(lowest.m_draws, 21);
 
     // The list path with a generator that never hits.
     CLoc corner;

@@ -8,6 +8,7 @@
 
 #include "rules/Group.h"
 #include "rules/Hero.h"
+#include "tests/support/Files.h"
 #include "tests/world/LocServices.h"
 #include "world/Loc.h"
 
@@ -155,9 +156,25 @@ TEST_F(LocCreatureServices, SwapMonstersMovesOccupantsAndPositions) {
     CLoc loc;
     Paint(loc, {"...."});
     AddMonster(loc, kRat, 3, 0);
-    for (const TPoint outside : {TPoint{4, 0}, TPoint{-1, 0}, TPoint{0, 1}}) {
-        EXPECT_THROW(loc.SwapMonsters({3, 0}, outside), vek::CException);
-        EXPECT_THROW(loc.SwapMonsters(outside, {3, 0}), vek::CException);
+    // The layer refuses the cell, with the coordinates as its 16-bit
+    // subscript sees them.
+    const struct {
+        TPoint outside;
+        std::wstring where;
+    } outsideCases[] = {
+        {{4, 0}, L"X=4, Y=0"},      {{-1, 0}, L"X=65535, Y=0"},    {{0, 1}, L"X=0, Y=1"},
+        {{3, -2}, L"X=3, Y=65534"}, {{65536, 0}, L"X=65535, Y=0"}, // would wrap onto column 0
+    };
+    for (const auto& c : outsideCases) {
+        for (const bool outsideFirst : {false, true}) {
+            const auto e = testsupport::Thrown<vek::CException>([&] {
+                outsideFirst ? loc.SwapMonsters(c.outside, {3, 0}) : loc.SwapMonsters({3, 0}, c.outside);
+            });
+            ASSERT_TRUE(e.has_value());
+            EXPECT_EQ(e->GetFunction(), L"vek::CMap<unsigned short>::At");
+            EXPECT_EQ(e->GetLine(), 190);
+            EXPECT_EQ(e->GetDetails(), L"Invalid array subscript, CMap class\r\n" + c.where + L", array size 4x1");
+        }
     }
     EXPECT_EQ(Layer(loc)[0], "...0");
 }

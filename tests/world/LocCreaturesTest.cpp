@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
 #include "tests/support/TextConsole.h"
 #include "tests/world/LocServices.h"
 #include "world/Loc.h"
@@ -187,6 +188,23 @@ TEST_F(LocCreatures, CompactionMovesAllReferencesAtOnce) {
     EXPECT_EQ(loc.GetCreatures()[2]->hostile, (std::vector<uint32_t>{0, 1}));
 }
 
+TEST_F(LocCreatures, CompactionReaddsRenamedIdsInPairOrder) {
+    CLoc loc;
+    loc.Init(L"x", 5, 1, 0, 0);
+    std::vector<CMonster*> c;
+    for (uint32_t x = 0; x < 5; ++x) {
+        c.push_back(&AddMonster(loc, kRat, x, 0));
+    }
+    // Ids that name creatures renumbered later come back in the order of the
+    // renumbering (2 -> 1 before 3 -> 2 before 4 -> 3), not in list order.
+    c[0]->hostile = {0x70000, 3, 2};
+    c[2]->friendly = {4, 3};
+    loc.RemoveMonster(1, 0);
+    loc.ConvertMonsterIds();
+    EXPECT_EQ(c[0]->hostile, (std::vector<uint32_t>{0x70000, 1, 2}));
+    EXPECT_EQ(c[2]->friendly, (std::vector<uint32_t>{2, 3}));
+}
+
 TEST_F(LocCreatures, ResizeTakesCreaturesOutsideOffTheMap) {
     CLoc loc;
     loc.Init(L"x", 10, 10, 0, 0);
@@ -205,6 +223,44 @@ TEST_F(LocCreatures, ResizeTakesCreaturesOutsideOffTheMap) {
     loc.Resize(9, 13);
     EXPECT_EQ(loc.GetItemPiles().At(7, 11).size(), 1u);
     EXPECT_TRUE(loc.GetItemPiles().At(8, 12).empty());
+}
+
+TEST_F(LocCreatures, ResizeWarnsForEveryCreatureOutsideThatIsNotOnTheMap) {
+    CLoc loc;
+    loc.Init(L"x", 4, 1, 0, 0);
+    CMonster& living = AddMonster(loc, kRat, 1, 0);
+    CMonster& dead = AddMonster(loc, kRat, 3, 0);
+    CMonster& inactive = AddMonster(loc, kRat, 2, 0);
+    dead.hitPoints = 0;
+    inactive.stateByte = static_cast<uint8_t>(inactive.stateByte & ~CGroupMember::kActive);
+    loc.RebuildCreatureLayer();
+    ASSERT_EQ(Layer(loc), (std::vector<std::string>{".0.."}));
+    testsupport::CConsoleCapture console;
+    loc.Resize(2, 1);
+    EXPECT_EQ(console.Text(),
+              "WARNING - called RemoveMonster on a cell with value NOMONSTER\n"
+              "WARNING - called RemoveMonster on a cell with value NOMONSTER\n");
+    EXPECT_EQ(living.hitPoints, 5);
+    EXPECT_EQ(inactive.hitPoints, 5);
+    // Nothing outside the old size is looked at.
+    dead.x = 7;
+    testsupport::CConsoleCapture quiet;
+    loc.Resize(1, 1);
+    EXPECT_EQ(quiet.Text(), "");
+}
+
+TEST_F(LocCreatures, RebuildingTheLayerOfNoCellsThrowsTheLayersError) {
+    for (const bool cleared : {false, true}) {
+        CLoc loc;
+        if (cleared) {
+            loc.Init(L"x", 2, 2, 0, 0);
+            loc.Clear();
+        }
+        const auto e = testsupport::Thrown<vek::CException>([&] { loc.RebuildCreatureLayer(); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_EQ(e->GetFunction(), L"vek::CMap<unsigned short>::Resize");
+        EXPECT_EQ(e->GetDetails(), L"An attempt to create a 0-element array - CMap<T>::Resize");
+    }
 }
 
 } // namespace

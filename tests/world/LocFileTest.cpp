@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -8,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "VEKLib/Console.h"
 #include "VEKLib/Exception.h"
 #include "VEKLib/Stream.h"
+#include "platform/Console.h"
 #include "platform/File.h"
 #include "platform/Utf8.h"
 #include "tests/support/Files.h"
+#include "tests/support/TextConsole.h"
 #include "tests/world/LocFixture.h"
 #include "world/Loc.h"
 
@@ -101,6 +105,25 @@ TEST_F(LocFile, FileWriteLogsAndReleasesTheStream) {
     EXPECT_EQ(m_log[0].rfind(L"Serialized 3 of ", 0), 0u) << platform::ToUtf8(m_log[0]);
     EXPECT_NE(m_log[0].find(L" objects, " + std::to_wstring(CaveRecord().size()) + L" bytes total."),
               std::wstring::npos);
+}
+
+TEST_F(LocFile, FileWriteLineIsDarkYellowAndCountsTheLiveObjects) {
+    testsupport::CColourConsole console;
+    vek::ConsoleOut().flush();
+    vek::ResetConsoleState();
+    platform::SetConsole(&console);
+    // The game's log writes to the console here.
+    m_game.SetLogSink([](const std::wstring& line) { vek::ConsoleOut() << line << L'\n'; });
+    CLoc loc;
+    MakeCave(loc);
+    const uint32_t live = vek::GetLiveObjectCount();
+    loc.SaveToFile(Dir() + L"cave.map", true);
+    vek::ConsoleOut().flush();
+    vek::ResetConsoleState();
+    platform::SetConsole(nullptr);
+    // Dark yellow is 6; 7 restores the console's own colour.
+    EXPECT_EQ(console.events, "<6>Serialized 3 of " + std::to_string(live) + " objects, " +
+                                  std::to_string(CaveRecord().size()) + " bytes total.\n<7>");
 }
 
 TEST_F(LocFile, UnopenableTargetWritesNothing) {
@@ -317,6 +340,18 @@ TEST_F(LocFile, WrongTagOrVersion) {
         EXPECT_EQ(e.GetFunction(), L"CLoc::LoadFromFile");
         EXPECT_NE(e.GetText().find(c.details), std::wstring::npos) << platform::ToUtf8(e.GetText());
     }
+    // A record cut inside the tag has no tag; one cut inside the version has
+    // no version 3.
+    const Bytes record = CaveRecord();
+    const wchar_t* const shortDetails[] = {L"invalid format", L"invalid format", L"invalid format",
+                                           L"incorrect version", L"incorrect version"};
+    for (size_t length = 0; length < 5; ++length) {
+        CLoc loc;
+        const auto e = LoadError(loc, Bytes(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(length)));
+        EXPECT_EQ(e.GetCode(), vek::CFileException::kInvalidContent) << length;
+        EXPECT_NE(e.GetText().find(shortDetails[length]), std::wstring::npos) << length;
+        EXPECT_EQ(e.GetText().find(L"ends inside"), std::wstring::npos) << length;
+    }
 }
 
 TEST_F(LocFile, WrongTagInAFile) {
@@ -519,6 +554,22 @@ TEST_F(FullFile, SavingCompactsTheCreatures) {
     ASSERT_EQ(back.GetCreatures().size(), 2u);
     EXPECT_EQ(back.GetCreatures()[0]->monsterType, worldtest::kTroll);
     EXPECT_EQ(back.GetCreatures()[0]->friendly, (std::vector<uint32_t>{1}));
+}
+
+TEST_F(FullFile, ALocalIdIsTheCreaturesPlaceInTheList) {
+    Bytes record = FullRecord();
+    // The troll's block: global id 1, local id 1, x 2, y 3.
+    const Bytes troll = {1, 0, 0, 0, 1, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+    const auto at = std::search(record.begin(), record.end(), troll.begin(), troll.end());
+    ASSERT_NE(at, record.end());
+    at[4] = 7; // stored as local id 7
+    m_game.GetNpcList().clear();
+    CLoc loc;
+    LoadFromStream(loc, record);
+    ASSERT_EQ(loc.GetCreatures().size(), 3u);
+    EXPECT_EQ(loc.GetCreatures()[1]->localId, 1);
+    EXPECT_EQ(loc.GetCreatureIds().At(2, 3), 1);
+    EXPECT_EQ(loc.GetCreatureAt(2, 3), loc.GetCreatures()[1]);
 }
 
 // Every field a failed load could have touched, creatures and piles included.

@@ -255,7 +255,10 @@ TEST_F(Generate, DungeonIsSizedThenLaidOutByTheStages) {
     Made(loc, Random(0, 0, L"cave", 4, 40, 30));
     ASSERT_EQ(loc.GetWidth(), 40);
     ASSERT_EQ(loc.GetHeight(), 30);
-    EXPECT_EQ(loc.GetTerrainType(), 4);
+    // Initialised as the layout's builder does; the cells are the dungeon's.
+    EXPECT_EQ(loc.GetTerrainType(), 26);
+    EXPECT_EQ(loc.GetFlags() & 0x102, 0x102);
+    EXPECT_EQ(loc.GetTerrain().At(0, 0), 4);
     EXPECT_EQ(loc.GetFlags() & kLocWideReveal, 0);
 
     // The stages on their own, from a generator seeded alike.
@@ -361,6 +364,15 @@ protected:
         map.SaveToFile(std::wstring(kLocationDir) + file, true);
     }
 
+    // "delve.map": the site's map with a site exit at (25, 8) to "below".
+    static void WriteDelve() {
+        WriteSite(L"delve.map", 0);
+        CLoc map;
+        map.LoadFromFile(kLocationDir, L"delve.map", true, false, false);
+        map.SetSpecialObject(25, 8, kSpecialSiteExit, 35, 0x00050006, L"below|down");
+        map.SaveToFile(std::wstring(kLocationDir) + L"delve.map", true);
+    }
+
     void SetUp() override {
         Generate::SetUp();
         m_game.GetStrings().AddPlaceName(L"CAMP", L"Camp");
@@ -459,19 +471,14 @@ TEST_F(Site, MapOfAnotherSizeIsRefused) {
 }
 
 TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
-    WriteSite(L"delve.map", 0);
-    {
-        CLoc map;
-        map.LoadFromFile(kLocationDir, L"delve.map", true, false, false);
-        map.SetSpecialObject(25, 8, kSpecialSiteExit, 35, 0x00050006, L"below|down");
-        map.SaveToFile(std::wstring(kLocationDir) + L"delve.map", true);
-    }
+    WriteDelve();
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         CSeedFromTest source(seed);
         CConsoleText console;
         CLoc loc;
         Made(loc, SiteCell(L"delve.map", 4));
-        ExpectHandMadePart(loc, 0);
+        // The dungeon's floor covers the strip too.
+        ExpectHandMadePart(loc, 4);
         // The layout's grid went to the console.
         EXPECT_NE(console.Text().find("\n  ABCDEFGHIJKLMNOPQRSTUVWXYZ\n"), std::string::npos);
         // The column beside the strip is floor.
@@ -501,6 +508,163 @@ TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
         const auto reached = Walkable(loc, {27, 7});
         EXPECT_TRUE(reached[exit.y][exit.x]) << seed;
     }
+}
+
+TEST_F(Site, AnInactiveSiteExitIsMovedToo) {
+    WriteDelve();
+    // The file lists the exit with its active byte 0.
+    std::string bytes = testsupport::ReadBytes("Data/Locations/delve.map");
+    const size_t at = bytes.find(std::string{25, 0, 8, 0, 1, 0, 7, 0, 35, 0});
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 4] = 0;
+    testsupport::WriteBytes("Data/Locations/delve.map", bytes);
+    for (uint32_t seed = 1; seed <= 10; ++seed) {
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, SiteCell(L"delve.map", 4));
+        const TSpecialObject& emptied = loc.GetSpecialObjects().At(25, 8);
+        EXPECT_EQ(emptied.active, 0);
+        EXPECT_TRUE(emptied.GetBuffer().empty());
+        // It went, still inactive, into a room as a passage.
+        std::vector<vek::TPoint> moved;
+        for (uint16_t y = 0; y < 15; ++y) {
+            for (uint16_t x = 0; x < 30; ++x) {
+                const TSpecialObject& object = loc.GetSpecialObjects().At(x, y);
+                if (object.kind == kSpecialPassage && CLoc::SpecialObjectText(object) == L"below|down") {
+                    EXPECT_EQ(object.active, 0);
+                    EXPECT_EQ(object.value, 0x00050006u);
+                    moved.push_back({x, y});
+                }
+            }
+        }
+        ASSERT_EQ(moved.size(), 1u) << seed;
+        EXPECT_LT(moved[0].x, 19) << seed;
+    }
+}
+
+TEST_F(Site, ADungeonSitesStripIsWalkedOnAsTheDungeon) {
+    // A strip of rock with its border closed: as a dungeon's floor it is
+    // open, and the strip's part of the layout is floor.
+    WriteSite(L"rocky.map", 0, true);
+    for (uint32_t seed = 1; seed <= 5; ++seed) {
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, SiteCell(L"rocky.map", 4));
+        EXPECT_EQ(console.Text().find("iteration 2"), std::string::npos) << seed;
+        for (uint16_t y = 0; y < 15; ++y) {
+            for (uint16_t x = 20; x < 30; ++x) {
+                ASSERT_EQ(loc.GetTerrain().At(x, y), 4) << x << "," << y;
+            }
+        }
+        // In the grid shown, the strip's first and last rows (nothing stands
+        // on them) are floor.
+        const std::string& text = console.Text();
+        for (const char* row : {"\nA", "\nO"}) {
+            const size_t at = text.find(row);
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_EQ(text.substr(at + 2 + 20, 10), "..........") << text;
+        }
+    }
+}
+
+TEST_F(Site, ASiteOfLevelsIsReadButNotLaidOut) {
+    // Its levels come later: the map is read, no layout is made, the site
+    // exit stays where it is; the depth passes and the test still run.
+    WriteDelve();
+    CSeedFromTest source(3);
+    CSeeded game(103);
+    TWorldLocInfo& cell = SiteCell(L"delve.map", 4);
+    cell.towerFlag = 1;
+    cell.nameKey = L"fdung3";
+    CConsoleText console;
+    CLoc loc;
+    Made(loc, cell);
+    EXPECT_EQ(console.Text().find("Random generating"), std::string::npos);
+    EXPECT_EQ(console.Text().find("ABCDEFGHIJ"), std::string::npos); // no layout grid
+    for (uint16_t y = 0; y < 15; ++y) {
+        for (uint16_t x = 0; x < 30; ++x) {
+            ASSERT_EQ(loc.GetTerrain().At(x, y), 0) << x << "," << y;
+            const uint16_t object = x < 20 ? kLeftToGenerator : (x == 22 && y == 3 ? 3 : kNoTile);
+            ASSERT_EQ(loc.GetObjects().At(x, y), object) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(SpecialCells(loc, kSpecialSiteExit), (std::vector<vek::TPoint>{{25, 8}}));
+    EXPECT_TRUE(SpecialCells(loc, kSpecialPassage).empty());
+    EXPECT_GT(worldtest::LivingCreatures(loc), 1u);
+    EXPECT_NE(loc.GetFlags() & kLocLayoutPresent, 0);
+}
+
+TEST_F(Site, AnExitOfASiteWithOneRoomGoesToItsMiddle) {
+    // Six columns left of the strip hold one room of 3 x 3 or 3 x 4 at
+    // column 1: the exit takes the room's second column and row.
+    CLoc map;
+    map.Init(L"One", 16, 7, 4, kLocLayoutPresent);
+    map.GetTerrain().Fill(0);
+    map.GetObjects().Fill(kLeftToGenerator);
+    for (uint16_t y = 0; y < 7; ++y) {
+        for (uint16_t x = 6; x < 16; ++x) {
+            map.GetObjects().At(x, y) = kNoTile;
+        }
+    }
+    map.SetSpecialObject(12, 3, kSpecialSiteExit, 35, 0x00050006, L"below|down");
+    map.SaveToFile(std::wstring(kLocationDir) + L"one.map", true);
+    for (uint32_t seed = 1; seed <= 10; ++seed) {
+        TWorldLocInfo& cell = SiteCell(L"one.map", 4);
+        cell.width = 16;
+        cell.height = 7;
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, cell);
+        const std::vector<vek::TPoint> passages = SpecialCells(loc, kSpecialPassage);
+        ASSERT_EQ(passages.size(), 1u) << seed;
+        EXPECT_EQ(passages[0].x, 2) << seed;
+        EXPECT_TRUE(passages[0].y == 2 || passages[0].y == 3) << seed;
+    }
+}
+
+TEST(SiteBorder, OpenCellsCountOnTheEdgeRowsAndTheInnerColumns) {
+    // An 8 x 6 site left to the generator but for one cell that the map made.
+    const struct {
+        int32_t x;
+        int32_t y;
+        bool open;
+    } cases[] = {
+        {0, 0, true},  {7, 0, true},  {3, 0, true},  // the top row, corners too
+        {0, 5, true},  {7, 5, true},  {4, 5, true},  // the bottom row
+        {1, 1, true},  {1, 3, true},  {6, 3, true},  // the second and last but one columns
+        {0, 3, false}, {7, 3, false}, {0, 1, false}, // the outer columns do not count
+        {3, 3, false}, {2, 1, false}, {5, 4, false}, // inside
+    };
+    CGameData game;
+    testsupport::FillGenerationTables(game);
+    g_gameData = &game;
+    TWorldLocInfo cell;
+    cell.randomKind = kWorldDungeonSite;
+    for (const auto& c : cases) {
+        for (const bool passable : {true, false}) {
+            CLoc loc;
+            loc.Init(L"b", 8, 6, 0, kLocLayoutPresent);
+            loc.GetTerrain().Fill(0);
+            loc.GetObjects().Fill(kLeftToGenerator);
+            const auto x = static_cast<uint16_t>(c.x);
+            const auto y = static_cast<uint16_t>(c.y);
+            loc.GetObjects().At(x, y) = kNoTile;
+            loc.GetTerrain().At(x, y) = passable ? 0 : testsupport::kRockTerrain;
+            loc.SetWorldCell(&cell);
+            cell.flags = 0;
+            EXPECT_EQ(loc.IsValidLayout(), c.open && passable) << c.x << "," << c.y;
+            // Cells left to the generator are never open, however passable.
+            loc.GetObjects().At(x, y) = kLeftToGenerator;
+            EXPECT_FALSE(loc.IsValidLayout()) << c.x << "," << c.y;
+            cell.flags = kWorldCellBorderFree;
+            EXPECT_TRUE(loc.IsValidLayout()) << c.x << "," << c.y;
+            loc.SetWorldCell(nullptr);
+        }
+    }
+    g_gameData = nullptr;
 }
 
 TEST_F(Site, NarrowDungeonSites) {
@@ -747,9 +911,10 @@ TEST_F(Tower, GroundFloorIsAHallWithTheWayOut) {
     EXPECT_EQ(m_loc.GetObjects().At(18, 14), kNoTile);
     for (uint16_t y = 0; y < 15; ++y) {
         for (uint16_t x = 0; x < 20; ++x) {
-            const bool ring = x == 0 || y == 0 || x == 19 || y == 14;
+            // The bottom row gets walls only in its corners.
+            const bool ring = x == 0 || y == 0 || x == 19;
             EXPECT_EQ(m_loc.GetTerrain().At(x, y), 4);
-            if (ring && !(x == 18 && y == 14)) {
+            if (ring) {
                 EXPECT_TRUE(worldtest::BlockingObject(m_loc.GetObjects().At(x, y))) << x << "," << y;
             } else if (!ring) {
                 EXPECT_EQ(m_loc.GetObjects().At(x, y), kNoTile) << x << "," << y;
@@ -786,6 +951,32 @@ TEST_F(Tower, LevelsLinkTheirStairs) {
     const vek::TPoint up2 = passages[0] == down2 ? passages[1] : passages[0];
     EXPECT_EQ(At(again, up2).value, (4u << 16) | 4u);
     EXPECT_EQ(next->GetSpecialObjects().At(4, 4).value, CellValue(up2));
+}
+
+TEST_F(Tower, AFixedNextLevelIsReadFromItsFileOnly) {
+    // The next level's location is there without a layout: it is read from
+    // its file, not reported as missing.
+    WriteLevel(2, 0, L"tower3", 35);
+    CLoc& next = m_world.LoadLocAt(2, 0);
+    next.Clear();
+    next.SetFlags(next.GetFlags() & ~kLocLayoutPresent);
+    CSeedFromTest source(9);
+    m_game.SetCurrentLoc(&m_loc);
+    m_loc.CreateLocForTower();
+    EXPECT_EQ(m_world.grid.At(2, 0).loc, &next);
+    EXPECT_NE(next.GetFlags() & kLocLayoutPresent, 0);
+    EXPECT_EQ(next.GetWidth(), 20);
+    EXPECT_NE(next.GetSpecialObjects().At(4, 4).value, 0xFFFFu);
+    EXPECT_EQ(m_game.GetCurrentLoc(), &m_loc);
+    // A level whose file cannot be read leaves no location behind.
+    m_world.Init();
+    m_tower = &Random(0, 0, L"tower2", 4);
+    Place(2, 0, L"missing.map", L"tower3");
+    CLoc loc;
+    loc.SetWorldCell(m_tower);
+    EXPECT_THROW(loc.CreateLocForTower(), vek::CFileException);
+    EXPECT_EQ(m_world.grid.At(2, 0).loc, nullptr);
+    m_game.SetCurrentLoc(nullptr);
 }
 
 TEST_F(Tower, TopLevelHasNoWayUp) {

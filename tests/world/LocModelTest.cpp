@@ -7,6 +7,7 @@
 #include "VEKLib/Stream.h"
 #include "platform/Console.h"
 #include "tests/support/Files.h"
+#include "tests/support/TextConsole.h"
 #include "tests/world/LocFixture.h"
 #include "world/Loc.h"
 
@@ -79,13 +80,25 @@ TEST_F(LocModel, InitFillsEveryLayer) {
     EXPECT_THROW(loc.GetExplored().At(0, 2), vek::CException);
 }
 
+TEST_F(LocModel, InitDropsAValidPassabilityCache) {
+    // The cells are new, so a cache of the old ones must not serve them.
+    CLoc loc;
+    loc.Init(L"Cave", 3, 2, 7, 0);
+    loc.RefreshPassability(0);
+    ASSERT_TRUE(loc.IsPassabilityValid());
+    loc.Init(L"Cave", 3, 2, 7, 0);
+    EXPECT_FALSE(loc.IsPassabilityValid());
+}
+
 TEST_F(LocModel, InitOfNoCellsChangesNothing) {
     CLoc loc;
     loc.Init(L"Cave", 3, 2, 7, 2);
     for (const auto& size : {std::pair<uint16_t, uint16_t>{0, 5}, {5, 0}, {0, 0}}) {
         const auto e = testsupport::Thrown<vek::CException>([&] { loc.Init(L"Other", size.first, size.second, 1, 0); });
         ASSERT_TRUE(e.has_value());
-        EXPECT_EQ(e->GetFunction(), L"CLoc::Init");
+        EXPECT_EQ(e->GetFunction(), L"vek::CMap<unsigned short>::Resize");
+        EXPECT_EQ(e->GetDetails(), L"An attempt to create a 0-element array - CMap<T>::Resize");
+        EXPECT_EQ(e->GetLine(), 263);
         EXPECT_EQ(loc.GetOwnName(), L"Cave");
         EXPECT_EQ(loc.GetWidth(), 3);
         EXPECT_EQ(loc.GetTerrain().GetWidth(), 3);
@@ -163,9 +176,17 @@ TEST_F(LocModel, ResizeKeepsTheOverlap) {
 TEST_F(LocModel, ResizeToNoCellsChangesNothing) {
     CLoc loc;
     loc.Init(L"Field", 4, 4, 2, 0);
-    EXPECT_THROW(loc.Resize(0, 4), vek::CException);
-    EXPECT_EQ(loc.GetWidth(), 4);
-    EXPECT_EQ(loc.GetTerrain().GetWidth(), 4);
+    loc.GetTerrain().At(3, 3) = 9;
+    for (const auto& size : {std::pair<uint16_t, uint16_t>{0, 4}, {4, 0}, {0, 0}}) {
+        const auto e = testsupport::Thrown<vek::CException>([&] { loc.Resize(size.first, size.second); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_EQ(e->GetFunction(), L"vek::CMap<unsigned short>::Resize");
+        EXPECT_EQ(e->GetDetails(), L"An attempt to create a 0-element array - CMap<T>::Resize");
+        EXPECT_EQ(loc.GetWidth(), 4);
+        EXPECT_EQ(loc.GetHeight(), 4);
+        EXPECT_EQ(loc.GetTerrain().GetWidth(), 4);
+        EXPECT_EQ(loc.GetTerrain().At(3, 3), 9);
+    }
 }
 
 TEST_F(LocModel, IsInsideAtTheEdges) {
@@ -398,18 +419,6 @@ TEST_F(LocModel, PassabilityGridFollowsTheMode) {
 
 // --- The console dump -----------------------------------------------------------------------------
 
-// Records what reaches the console, colours included.
-class ColourConsole : public platform::IConsole {
-public:
-    std::string events;
-    platform::ConsoleHandle GetStdHandle(int fd) override { return fd; }
-    uint16_t GetTextAttributes(platform::ConsoleHandle) override { return 7; }
-    void SetTextAttributes(platform::ConsoleHandle, uint16_t attributes) override {
-        events += "<" + std::to_string(attributes) + ">";
-    }
-    void Write(int, std::string_view utf8) override { events += utf8; }
-};
-
 class LocDump : public LocModel {
 protected:
     void SetUp() override {
@@ -424,7 +433,7 @@ protected:
         platform::SetConsole(nullptr);
         LocModel::TearDown();
     }
-    ColourConsole m_console;
+    testsupport::CColourConsole m_console;
 };
 
 TEST_F(LocDump, GivenGridWithColours) {

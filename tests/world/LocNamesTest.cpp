@@ -21,6 +21,7 @@ void Parse(vek::CIniFile& ini, const std::wstring& text) {
 TEST(LocNames, NamesOfShownLocationsThatAreNotPlainRandom) {
     CWorld world;
     world.grid.At(0, 0).nameKey = L"Mill";
+    world.grid.At(0, 0).name = L"Old Mill";
     world.grid.At(1, 0).nameKey = L"wood";
     world.grid.At(1, 0).randomKind = kWorldRandom;
     world.grid.At(2, 0).nameKey = L"cellar";
@@ -30,22 +31,58 @@ TEST(LocNames, NamesOfShownLocationsThatAreNotPlainRandom) {
     world.grid.At(3, 0).name = L"Delve 4";
     world.grid.At(0, 1).nameKey.clear();
     world.grid.At(1, 1).nameKey = L"nameless";
+    world.grid.At(2, 1).nameKey = L"barn";
+    world.grid.At(2, 1).name = L"Old Barn";
+    // Dungeon sites made in play, as CreateDungeonSite records them.
+    const struct {
+        uint16_t x;
+        uint16_t y;
+        const wchar_t* file;
+        uint8_t randomKind;
+    } sites[] = {{3, 1, L"DungeonSite4", kWorldDungeonSite},
+                 {0, 2, L"dungeonsite7", kWorldDungeonSite},
+                 {1, 2, L"DungeonSite9", kWorldFixed}};
+    for (const auto& site : sites) {
+        TWorldLocInfo& cell = world.grid.At(site.x, site.y);
+        cell.name = L"DungeonSite";
+        cell.fileName = site.file;
+        cell.nameKey = site.file;
+        cell.randomKind = site.randomKind;
+    }
     vek::CIniFile ini;
     Parse(ini,
-          L"[locnames]\nmill = \"The Mill\"\nwood = \"Wood\"\ncellar = \"Cellar\"\n"
+          L"[locnames]\nmill = \"The Mill\"\nwood = \"Wood\"\ncellar = \"Cellar\"\ndungeonsite7 = \"The Pit\"\n"
           L"default_random_dungeon = \"Delve %u\"\n[worldparts]\n");
     const TPlaceNames names = ReadLocNames(world, ini);
     EXPECT_EQ(names.at(L"MILL"), L"The Mill");
-    EXPECT_EQ(names.count(L"WOOD"), 0u);      // plain random
-    EXPECT_EQ(names.count(L"CELLAR"), 0u);    // not shown
-    EXPECT_EQ(names.at(L"SITE"), L"Delve 4"); // not in the file: its record's name
+    EXPECT_EQ(names.count(L"WOOD"), 0u);   // plain random
+    EXPECT_EQ(names.count(L"CELLAR"), 0u); // not shown
+    // Not in the file: empty, whatever the record's name.
+    EXPECT_EQ(names.at(L"SITE"), L"");
+    EXPECT_EQ(names.at(L"BARN"), L"");
     EXPECT_EQ(names.at(L"NAMELESS"), L"");
+    EXPECT_EQ(names.at(L"DUNGEONSITE9"), L""); // no site
+    // A site made in play gets the name it was made with, unless the file
+    // names it.
+    EXPECT_EQ(names.at(L"DUNGEONSITE4"), L"Delve 4");
+    EXPECT_EQ(names.at(L"DUNGEONSITE7"), L"The Pit");
     EXPECT_EQ(names.at(L"DEFAULT_UNKNOWN"), L"default_unknown");
     EXPECT_EQ(names.at(L"DEFAULT_RANDOM_DUNGEON"), L"Delve %u");
     EXPECT_EQ(names.count(L""), 0u);
     // The other cells of the new world keep their coordinates as keys.
     EXPECT_EQ(names.at(L"3,3"), L"");
-    EXPECT_EQ(names.size(), 2u + 3 + 10);
+    EXPECT_EQ(names.size(), 2u + 7 + 6);
+
+    // Without a name of its own for sites the key itself stands, as when the
+    // site was made; an empty one gives the site's file name.
+    const struct {
+        const wchar_t* line;
+        const wchar_t* name;
+    } formats[] = {{L"", L"default_random_dungeon"}, {L"default_random_dungeon = \"\"\n", L"DungeonSite4"}};
+    for (const auto& format : formats) {
+        Parse(ini, std::wstring(L"[locnames]\n") + format.line + L"[worldparts]\n");
+        EXPECT_EQ(ReadLocNames(world, ini).at(L"DUNGEONSITE4"), format.name);
+    }
 }
 
 TEST(LocNames, MissingSectionIsAnError) {
@@ -106,18 +143,19 @@ TEST(LocNames, WorldParts) {
 
 // --- "locs.dat" ----------------------------------------------------------------------------------
 
-// The danger levels of a 5 x 4 world after the text, row by row.
-std::vector<uint16_t> Levels(const std::wstring& text, std::vector<std::wstring>* log = nullptr) {
+// The danger levels of a 5 x 4 (or 5 x height) world after the text, row by
+// row.
+std::vector<uint16_t> Levels(const std::wstring& text, std::vector<std::wstring>* log = nullptr, uint16_t height = 4) {
     CGameData game;
     std::vector<std::wstring> lines;
     game.SetLogSink([&](const std::wstring& line) { lines.push_back(line); });
     g_gameData = &game;
     CWorld world;
-    world.Resize(5, 4);
+    world.Resize(5, height);
     ApplyDangerLevels(world, ParseDangerLevels(text, L"Data/locs.dat"));
     g_gameData = nullptr;
     std::vector<uint16_t> levels;
-    for (uint16_t y = 0; y < 4; ++y) {
+    for (uint16_t y = 0; y < height; ++y) {
         for (uint16_t x = 0; x < 5; ++x) {
             levels.push_back(world.grid.At(x, y).danger);
         }
@@ -129,8 +167,8 @@ std::vector<uint16_t> Levels(const std::wstring& text, std::vector<std::wstring>
 }
 
 // Every cell 10 but those listed as {x, y, level}.
-std::vector<uint16_t> Expected(std::initializer_list<std::array<uint16_t, 3>> set) {
-    std::vector<uint16_t> levels(20, 10);
+std::vector<uint16_t> Expected(std::initializer_list<std::array<uint16_t, 3>> set, uint16_t height = 4) {
+    std::vector<uint16_t> levels(static_cast<size_t>(5) * height, 10);
     for (const auto& [x, y, level] : set) {
         levels[static_cast<size_t>(y) * 5 + x] = level;
     }
@@ -178,6 +216,12 @@ TEST(DangerLevels, Lines) {
     Levels(L"1,1\n\n7\n", &log);
     EXPECT_EQ(log, (std::vector<std::wstring>{L"Warning: Data/locs.dat, line 1 skipped: 2 fields",
                                               L"Warning: Data/locs.dat, line 3 skipped: 1 fields"}));
+}
+
+TEST(DangerLevels, ThreeFieldsAreColumnRowLevel) {
+    EXPECT_EQ(Levels(L"3,4,7\n", nullptr, 5), Expected({{3, 4, 7}}, 5));
+    EXPECT_EQ(Levels(L"4,3,7\n", nullptr, 5), Expected({{4, 3, 7}}, 5));
+    EXPECT_EQ(Levels(L"3,4,7\n", nullptr, 4), Expected({}, 4)); // no row 4
 }
 
 TEST(DangerLevels, WithoutAGameNothingIsLogged) {

@@ -78,13 +78,23 @@ TEST_F(PlacementPass, ItemsOnOneCellDrawForDraw) {
     EXPECT_EQ(manual.type, 158);
     EXPECT_EQ(manual.property1, 31);
     EXPECT_EQ(manual.quality, 7);
-    // The cell (0, 0) is a cell like any other, not the whole location.
-    CGameDraws more({5, 99, 0, 300, 1, 1});
-    m_loc.PlaceRandomItems(0.5f, vek::TPoint{0, 0});
-    ASSERT_EQ(m_loc.GetItemCount(0, 0), 1u);
-    EXPECT_EQ(m_loc.GetItem(0, 0, 0).type, 9);
-    EXPECT_EQ(m_loc.GetItem(0, 0, 0).count, 300u % 125 + 1);
-    EXPECT_FALSE(m_loc.HasItems(2, 0));
+    // The cell (0, 0) stands for the whole location: one chance draw per
+    // passable cell (5 and 99, neither below 2), no item. The cell next to
+    // it is a cell: 5 > 1, one item, money of 300 % 125 + 1.
+    {
+        CGameDraws more({5, 99});
+        m_loc.PlaceRandomItems(0.5f, vek::TPoint{0, 0});
+        EXPECT_EQ(more.Used(), 2u);
+        EXPECT_FALSE(m_loc.HasItems(0, 0));
+        EXPECT_FALSE(m_loc.HasItems(2, 0));
+    }
+    CGameDraws beside({5, 99, 0, 300, 1, 1});
+    m_loc.PlaceRandomItems(0.5f, vek::TPoint{2, 0});
+    EXPECT_EQ(beside.Used(), 6u);
+    ASSERT_EQ(m_loc.GetItemCount(2, 0), 1u);
+    EXPECT_EQ(m_loc.GetItem(2, 0, 0).type, 9);
+    EXPECT_EQ(m_loc.GetItem(2, 0, 0).count, 300u % 125 + 1);
+    EXPECT_FALSE(m_loc.HasItems(0, 0));
 }
 
 TEST_F(PlacementPass, ItemsNowhereWithoutAPlace) {
@@ -276,13 +286,26 @@ TEST_F(PlacementPass, PatchesNeedIngredientsAndRoom) {
         EXPECT_EQ(draws.m_draws, 2 + 2 + 1 + 9 + 49 * 2);
     }
     EXPECT_EQ(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).size(), 9u);
-    // No ingredient occurs: nothing, not a draw.
+    // No ingredient occurs: the tries draw their centres as ever, and the
+    // pass ends at the first centre with room, where an ingredient would be
+    // drawn.
     for (uint16_t type : {60, 62, 63}) {
         m_game.GetTableSet(kScriptTables).items[type].occurrence = 0;
     }
     Make({".....", ".....", ".....", ".....", "....."});
-    CGameDraws none({});
+    {
+        CGameDraws none({0, 0, 0});
+        m_loc.PlaceIngredientPatches();
+        EXPECT_EQ(none.Used(), 2u);
+    }
+    EXPECT_TRUE(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).empty());
+    // Without room anywhere all fifty tries draw their centre.
+    Make({"#####", "#####", "#####", "#####", "#####"});
+    CListedRand rock({0});
+    vek::SetRandomGenerator(&rock);
     m_loc.PlaceIngredientPatches();
+    vek::SetRandomGenerator(nullptr);
+    EXPECT_EQ(rock.m_draws, 50 * 2);
     EXPECT_TRUE(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).empty());
 }
 

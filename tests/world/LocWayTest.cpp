@@ -35,13 +35,17 @@ TEST_F(LocWay, GridSourceIsZeroOrOne) {
     } cases[] = {{0, true}, {1, true}, {2, false}, {3, false}, {0xFFFFFFFF, false}};
     for (const auto& c : cases) {
         for (const bool sameEnds : {false, true}) {
+            // Equal ends are answered before the source is looked at.
             const int32_t endX = sameEnds ? 0 : 2;
-            if (c.valid) {
-                EXPECT_TRUE(m_loc.FindWay(c.source, 0, bytes, m_path, true, false, 0, 0, endX, 1)) << c.source;
+            const int32_t endY = sameEnds ? 0 : 1;
+            if (c.valid || sameEnds) {
+                m_path.push_back({5, 5});
+                EXPECT_TRUE(m_loc.FindWay(c.source, 0, bytes, m_path, true, false, 0, 0, endX, endY)) << c.source;
+                EXPECT_TRUE(!sameEnds || m_path.empty()) << c.source;
                 continue;
             }
             try {
-                m_loc.FindWay(c.source, 0, bytes, m_path, true, false, 0, 0, endX, 1);
+                m_loc.FindWay(c.source, 0, bytes, m_path, true, false, 0, 0, endX, endY);
                 ADD_FAILURE() << "source " << c.source << " was taken";
             } catch (const vek::CException& e) {
                 EXPECT_EQ(e.GetDetails(), L"Incorrect function argument ");
@@ -58,20 +62,26 @@ TEST_F(LocWay, StartEqualToEndTouchesNoGrid) {
     EXPECT_TRUE(m_path.empty());
     EXPECT_FALSE(m_loc.IsPassabilityValid());
     EXPECT_EQ(m_loc.GetPathGrid().At(1, 1), 0);
+    // Neither the source nor the size is looked at.
+    m_path.push_back({9, 9});
+    EXPECT_TRUE(m_loc.FindWay(2, 0, {}, m_path, false, true, 5, -3, 5, -3));
+    EXPECT_TRUE(m_path.empty());
+    EXPECT_FALSE(m_loc.IsPassabilityValid());
 }
 
-TEST_F(LocWay, EndsOutsideTheLocationAreNeverReached) {
+TEST_F(LocWay, EndsOutsideTheLocation) {
     Paint(m_loc, {"...", "..."});
     const struct {
         TPoint start;
         TPoint end;
         bool reached;
     } cases[] = {
-        {{0, 0}, {2, 1}, true},                                                       // the far corner, just inside
-        {{0, 0}, {3, 1}, false},                                                      // one column beyond
-        {{0, 0}, {2, 2}, false},                                                      // one row beyond
-        {{0, 0}, {-1, 0}, false},                                                     // left of the first column
-        {{-1, -1}, {0, 0}, false}, {{0, 0}, {0, -1}, false}, {{3, 0}, {3, 0}, false}, // equal ends outside
+        {{0, 0}, {2, 1}, true},                                // the far corner, just inside
+        {{0, 0}, {3, 1}, false},                               // one column beyond
+        {{0, 0}, {2, 2}, false},                               // one row beyond
+        {{0, 0}, {-1, 0}, false},                              // left of the first column
+        {{-1, -1}, {0, 0}, false}, {{0, 0}, {0, -1}, false},   // start or end outside
+        {{3, 0}, {3, 0}, true},    {{-1, -1}, {-1, -1}, true}, // equal ends outside
     };
     for (const auto& c : cases) {
         m_path.push_back({7, 7});
@@ -224,7 +234,8 @@ TEST_F(LocWay, ByteGridSearchLeavesTheCacheAlone) {
 }
 
 TEST_F(LocWay, LocationsWithoutCellsFindNothing) {
-    EXPECT_FALSE(Find(0, {0, 0}, {0, 0})); // a new location
+    EXPECT_FALSE(Find(0, {0, 0}, {1, 0})); // a new location
+    EXPECT_TRUE(Find(0, {0, 0}, {0, 0}));  // equal ends need no cells
     m_loc.Init(L"x", 2, 2, 0, 0);
     m_loc.Clear();
     EXPECT_FALSE(Find(0, {0, 0}, {1, 1}));

@@ -106,6 +106,16 @@ TEST_F(PassabilityTest, ABuildOutsideARefreshServesOnlyItsOwnMode) {
     asked = m_cells.m_asked;
     m_cache.Refresh(1, m_cells);
     EXPECT_EQ(m_cells.m_asked, asked);
+    // A grid built for the mode asked for is still rebuilt when the path grid
+    // was last filled for another one.
+    m_cache.Build(0, m_cells);
+    asked = m_cells.m_asked;
+    m_cache.Refresh(0, m_cells);
+    EXPECT_NE(m_cells.m_asked, asked);
+    EXPECT_EQ(m_cache.GetPathGridMode(), 0u);
+    asked = m_cells.m_asked;
+    m_cache.Refresh(0, m_cells);
+    EXPECT_EQ(m_cells.m_asked, asked);
 }
 
 TEST_F(PassabilityTest, ResizeAndFreeInvalidate) {

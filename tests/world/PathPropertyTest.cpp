@@ -18,7 +18,7 @@ using vek::TPoint;
 // Returns a description of the first fault, or an empty string.
 std::string CheckAgainstDistances(const vek::CMap<uint16_t>& grid, const TPathQuery& q, bool found, const TPath& path) {
     const bool inside = pathtest::Inside(grid, q.start) && pathtest::Inside(grid, q.end);
-    bool reachable = false;
+    bool reachable = q.start == q.end; // even outside the grid
     int32_t steps = -1;
     std::vector<int32_t> dist;
     if (inside) {

@@ -73,17 +73,17 @@ inline std::vector<int32_t> Distances(const vek::CMap<uint16_t>& grid, TPoint st
 }
 
 // The search as first written down, with the mended points: ends outside the
-// grid fail, the ring counter stops at 65535, a draw r names direction r + 1
+// grid fail (unless equal), the ring counter stops at 65535, a draw r names direction r + 1
 // (remainder made non-negative), and with no generator or after 1024 misses the
 // first marked direction is taken. Works on a grid of 0 and 1.
 inline bool ReferenceSearch(vek::CMap<uint16_t>& grid, const TPathQuery& query, TPath& path) {
     static constexpr TPoint kMarker{-1, -1};
     path.clear();
-    if (!Inside(grid, query.start) || !Inside(grid, query.end)) {
-        return false;
-    }
     if (query.start == query.end) {
         return true;
+    }
+    if (!Inside(grid, query.start) || !Inside(grid, query.end)) {
+        return false;
     }
     if (query.endsMustBeFree && (Cell(grid, query.start) != 0 || Cell(grid, query.end) != 0)) {
         return false;

@@ -293,8 +293,8 @@ TEST(WorldFile, MarkersOfAWorldFileAreIgnored) {
     EXPECT_EQ(world.grid.At(3, 3).name, L"");
 }
 
-// A cell that claims another place, a world of no cells, sizes and text
-// lengths beyond what the file holds: refused, without a large allocation.
+// A world of no cells, sizes and text lengths beyond what the file holds:
+// refused, without a large allocation.
 TEST(WorldFile, SizesBeyondTheFile) {
     const Bytes good = SmallWorldFile();
     // Offsets: the texts (second is "second"), languages "en pl", block.
@@ -311,8 +311,6 @@ TEST(WorldFile, SizesBeyondTheFile) {
         {8, {0xFF, 0xFF, 0xFF, 0x7F}, L"header is cut short"},
         {8 + 4, {0xFF, 0xFF, 0xFF, 0xFF}, L"header is cut short"}, // the second text's length
         {widthAt + 11, {0xFF, 0xFF, 0xFF, 0xFF}, L"cell (0, 0) is cut short"},
-        // world x of cell (0, 0): behind its name "n", no file, key "0,0", width, height
-        {widthAt + 11 + 6 + 4 + 10 + 4, {1, 0}, L"cell (0, 0) says it lies at (1, 0)"},
     };
     for (const auto& c : cases) {
         Bytes content = good;
@@ -323,6 +321,23 @@ TEST(WorldFile, SizesBeyondTheFile) {
         EXPECT_TRUE(Mentions(e, c.details)) << platform::ToUtf8(e.GetText());
         EXPECT_EQ(world.width, 4);
     }
+}
+
+// The place a cell's record names is carried as read: the cell's place in the
+// grid is where it was read.
+TEST(WorldFile, ACellMayNameAnotherPlace) {
+    Bytes content = SmallWorldFile();
+    // World x and y of cell (0, 0): behind the block, its name "n", no file,
+    // key "0,0", width and height.
+    const size_t worldXAt = 8 + 4 + 16 + 12 + 14 + 11 + 6 + 4 + 10 + 4;
+    content[worldXAt] = 1;
+    content[worldXAt + 2] = 7;
+    CWorld world;
+    world.LoadFileContent(content, L"Data/small.world");
+    EXPECT_EQ(world.grid.At(0, 0).worldX, 1);
+    EXPECT_EQ(world.grid.At(0, 0).worldY, 7);
+    EXPECT_EQ(world.grid.At(0, 0).name, L"n");
+    EXPECT_EQ(world.GetFileContent(), content);
 }
 
 // --- In the game's folder, with the location names -------------------------------------------

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "VEKLib/Exception.h"
@@ -60,6 +61,15 @@ TEST_F(WorldLoc, LoadLocAtPreparesTheLocationOnce) {
     EXPECT_EQ(&m_world.LoadLocAt(1, 1), &mill);
     EXPECT_EQ(m_world.GetLocationCount(), 1u);
     EXPECT_EQ(mill.MakeGlobalMonsterId(2), (5u << 16) | 2);
+}
+
+TEST_F(WorldLoc, AFileWhoseCellHasNoNameKeyIsPreparedWithoutAName) {
+    WriteMap(L"barn.map", L"Barn's own name");
+    Place(0, 0, L"barn.map", L"");
+    CLoc& barn = m_world.LoadLocAt(0, 0);
+    EXPECT_NE(barn.GetFlags() & kLocLayoutPresent, 0);
+    EXPECT_EQ(barn.GetOwnName(), L"");
+    EXPECT_EQ(barn.GetName(), L"");
 }
 
 TEST_F(WorldLoc, EveryCellOfALargeLocationPointsToIt) {
@@ -191,6 +201,24 @@ TEST_F(WorldLoc, ReadyLocAtChoosesCellOrName) {
         EXPECT_TRUE(m_world.ReadyLocAt(c.x, c.y, c.name, 4, 4, kArriveFromWorld, L"")) << c.x;
         EXPECT_EQ(m_game.GetCurrentLoc(), m_world.grid.At(c.cellX, 1).loc) << c.x;
     }
+    // No cell and no name: the grid refuses the cell, coordinates beyond 16
+    // bits taken as 0xFFFF (0x10001 would otherwise be row 1).
+    const struct {
+        uint32_t x;
+        uint32_t y;
+        const wchar_t* where;
+    } outside[] = {{0xFFFF, 0xFFFF, L"X=65535, Y=65535"}, {3, 0x10001, L"X=3, Y=65535"}, {0xFFFF, 2, L"X=65535, Y=2"}};
+    for (const auto& c : outside) {
+        m_game.SetCurrentLoc(&m_elsewhere);
+        const std::wstring before = worldtest::Snapshot(m_world);
+        const auto e = Thrown<vek::CException>([&] { m_world.ReadyLocAt(c.x, c.y, L"", 4, 4, kArriveFromWorld, L""); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetFunction(), L"vek::CMap<struct TWorldLocInfo>::At");
+        EXPECT_EQ(e->GetDetails(),
+                  L"Invalid array subscript, CMap class\r\n" + std::wstring(c.where) + L", array size 4x4");
+        EXPECT_EQ(worldtest::Snapshot(m_world), before);
+        EXPECT_EQ(m_game.GetCurrentLoc(), &m_elsewhere);
+    }
 }
 
 TEST_F(WorldLoc, ResizeKeepsTheLocationsThatStillStart) {
@@ -224,18 +252,31 @@ TEST_F(WorldLoc, LargeLocationAtTheEdge) {
 }
 
 TEST_F(WorldLoc, TestWorldHoldsTheFilesLocation) {
+    {
+        CLoc barn;
+        barn.Init(L"Barn's own name", 40, 15, 2, kLocLayoutPresent);
+        barn.GetTerrain().Fill(0);
+        barn.SaveToFile(L"Data/Locations/barn.map", true);
+    }
     m_world.LoadLocAt(1, 1);
-    m_world.CreateTestWorld(L"Data/Locations/mill.map");
+    m_world.texts = {L"a", L"b", L"c", L"d", L"e"};
+    m_world.CreateTestWorld(L"Data/Locations/barn.map");
     EXPECT_EQ(m_world.width, 1);
     EXPECT_EQ(m_world.height, 1);
-    EXPECT_EQ(m_world.texts[0], L"TestWorld");
+    EXPECT_EQ(m_world.texts, (std::array<std::wstring, 5>{L"TestWorld", L"", L"", L"", L""}));
     EXPECT_EQ(m_world.GetLocationCount(), 1u);
     const TWorldLocInfo& cell = m_world.grid.At(0, 0);
     ASSERT_NE(cell.loc, nullptr);
-    EXPECT_EQ(cell.name, L"Mill's own name");
-    EXPECT_EQ(cell.fileName, L"mill.map");
-    EXPECT_EQ(cell.nameKey, L"");
-    EXPECT_EQ(cell.loc->GetName(), L"Mill's own name");
+    // Named while not yet in the world: its own name.
+    EXPECT_EQ(cell.name, L"Barn's own name");
+    EXPECT_EQ(cell.fileName, L"barn.map");
+    EXPECT_EQ(cell.width, 40);
+    EXPECT_EQ(cell.height, 15);
+    EXPECT_EQ(cell.terrainType, 2);
+    // The key of a new world's cell, which now names it through the place
+    // names (the name file left "0,0" empty).
+    EXPECT_EQ(cell.nameKey, L"0,0");
+    EXPECT_EQ(cell.loc->GetName(), L"");
     EXPECT_EQ(cell.loc->GetWorldCell(), &cell);
 
     const std::wstring before = worldtest::Snapshot(m_world);
@@ -268,6 +309,8 @@ protected:
 };
 
 TEST_F(WorldSite, SiteTakesTheFirstFreeHiddenBlock) {
+    // A bush stands where the stairs go; it stays.
+    m_world.LoadLocAt(1, 1).GetObjects().At(6, 7) = 1;
     m_world.CreateDungeonSite(40, 30, 3, L"mill", 6, 7);
     EXPECT_EQ(m_asked.width, 40);
     EXPECT_EQ(m_asked.height, 30);
@@ -285,7 +328,7 @@ TEST_F(WorldSite, SiteTakesTheFirstFreeHiddenBlock) {
             EXPECT_EQ(cell.loc, site);
             EXPECT_EQ(cell.fileName, L"DungeonSite1");
             EXPECT_EQ(cell.nameKey, L"DungeonSite1");
-            EXPECT_EQ(cell.name, L"Delve 1");
+            EXPECT_EQ(cell.name, L"DungeonSite");
             EXPECT_EQ(cell.randomKind, kWorldDungeonSite);
             EXPECT_EQ(cell.terrainType, 4);
             EXPECT_EQ(cell.towerFlag, 1);
@@ -306,7 +349,7 @@ TEST_F(WorldSite, SiteTakesTheFirstFreeHiddenBlock) {
     const std::vector<uint8_t> text{'D', 0, 'u', 0, 'n', 0, 'g', 0, 'e', 0, 'o', 0,
                                     'n', 0, 'S', 0, 'i', 0, 't', 0, 'e', 0, '1', 0};
     EXPECT_EQ(stairs.GetBuffer(), text);
-    EXPECT_EQ(m_world.grid.At(1, 1).loc->GetObjects().At(6, 7), kNoTile);
+    EXPECT_EQ(m_world.grid.At(1, 1).loc->GetObjects().At(6, 7), 1);
 
     // The next one fills the first free block of one cell: (2, 2).
     EXPECT_EQ(m_world.NextDungeonSiteNumber(), 2u);
@@ -314,6 +357,45 @@ TEST_F(WorldSite, SiteTakesTheFirstFreeHiddenBlock) {
     EXPECT_EQ(m_world.grid.At(2, 2).fileName, L"DungeonSite2");
     EXPECT_EQ(m_world.grid.At(3, 2).fileName, L"");
     EXPECT_EQ(m_world.GetLocationCount(), 3u);
+}
+
+// A site has no file: it and the stairs down to it live only in saved games.
+TEST_F(WorldSite, ASiteNeverEnteredSurvivesASavedGame) {
+    m_world.CreateDungeonSite(40, 30, 3, L"mill", 6, 7);
+    vek::StreamReset();
+    m_world.SaveGame();
+    const worldtest::Bytes saved = worldtest::Written();
+    m_game.SetCurrentLoc(nullptr);
+    CWorld loaded;
+    m_game.SetWorld(&loaded);
+    vek::StreamAssign(saved);
+    loaded.LoadGame(L"Save/site.sav");
+    EXPECT_EQ(vek::GetStream().remaining(), 0u);
+    // Both come back from the saved game, not from files, and are prepared.
+    EXPECT_EQ(loaded.GetLocationCount(), 2u);
+    CLoc* site = loaded.grid.At(2, 0).loc;
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(&loaded.LoadLocAt(3, 1), site);
+    EXPECT_EQ(site->GetOwnName(), L"level");
+    EXPECT_NE(site->GetFlags() & kLocSaved, 0);
+    EXPECT_EQ(site->GetName(), L"Delve 1");
+    EXPECT_EQ(loaded.grid.At(2, 0).name, L"DungeonSite");
+    CLoc* mill = loaded.grid.At(1, 1).loc;
+    ASSERT_NE(mill, nullptr);
+    const TSpecialObject& stairs = mill->GetSpecialObjects().At(6, 7);
+    EXPECT_EQ(stairs.active, 1);
+    EXPECT_EQ(stairs.kind, kSpecialPassage);
+    EXPECT_EQ(CLoc::SpecialObjectText(stairs), L"DungeonSite1");
+    EXPECT_EQ(loaded.NextDungeonSiteNumber(), 2u);
+    m_game.SetWorld(&m_world);
+}
+
+TEST_F(WorldSite, AnEnteredEntranceIsNotMarkedKept) {
+    CLoc& mill = m_world.LoadLocAt(1, 1);
+    mill.SetFlags(mill.GetFlags() | kLocEntered);
+    m_world.CreateDungeonSite(20, 15, 1, L"mill", 6, 7);
+    EXPECT_EQ(mill.GetFlags() & kLocSaved, 0);
+    EXPECT_NE(m_world.grid.At(2, 0).loc->GetFlags() & kLocSaved, 0);
 }
 
 // A maker that makes another location before it fails: that one stays.

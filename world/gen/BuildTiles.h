@@ -53,9 +53,9 @@ void PaintWalls(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t walkWidth,
 void AddDoors(CTileCanvas& canvas, const std::vector<TDoorway>& doorways, uint16_t base, CDraw& draw);
 
 // Wall tiles on the area's border, with the world outside the area closed:
-// the top and bottom rows, the first column, the last column unless
-// keepLastColumn (then the walls reached it), and the corners (the bottom
-// ones fixed in the plain set).
+// the top row, the first column, the last column unless keepLastColumn (then
+// the walls reached it), the top corners, and in the plain set the bottom
+// corners (fixed tiles). The bottom row between them stays as it was.
 void PaintEdges(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t width, int32_t height, bool alternativeTiles,
                 bool keepLastColumn);
 

@@ -304,7 +304,9 @@ TLayoutResult RandomLayoutPass(const TLayoutRequest& request, vek::CRandomGenera
                               vek::Format(L"Area %lix%li does not fit a location of %lix%li", request.width,
                                           request.height, canvas->Width(), canvas->Height()));
     }
-    SetInputMode(kInputModeBusy);
+    // The editor keeps its own input during the pass.
+    const bool editor = g_gameData && g_gameData->GetState() == kStateEditor;
+    SetInputMode(editor ? kInputModeNormal : kInputModeBusy);
 
     TLayoutResult result;
     CDraw draw(generator);

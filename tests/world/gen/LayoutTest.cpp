@@ -82,6 +82,79 @@ TEST(LayoutRooms, HandWorkedArea) {
                             }));
 }
 
+// The room loop written down apart from the code: rooms of the run-time
+// generator seeded with the seed over a rock area, tried until 50 fail in a
+// row, 18 stand or the floor reaches 0.6 of the area; how many values it drew
+// and whether the 50 failures ended it.
+struct TRoomModel {
+    Rooms rooms;
+    int32_t draws = 0;
+    bool endedOnFailures = false;
+};
+
+TRoomModel ModelRooms(uint32_t seed, int32_t width, int32_t height) {
+    uint32_t state = seed;
+    TRoomModel model;
+    auto next = [&](int32_t n) {
+        state = state * 214013u + 2531011u;
+        ++model.draws;
+        return static_cast<int32_t>((state >> 16) & 0x7FFF) % n;
+    };
+    std::vector<std::vector<bool>> floor(height, std::vector<bool>(width, false));
+    int32_t failures = 0;
+    int32_t cells = 0;
+    while (true) {
+        if (failures == 50) {
+            model.endedOnFailures = true;
+            return model;
+        }
+        if (model.rooms.size() == 18 || cells >= 0.6 * width * height) {
+            return model;
+        }
+        const int32_t w = next(6) + 3;
+        const int32_t h = next(6) + 3;
+        if (width - w - 2 <= 0 || height - h - 2 <= 0) {
+            ++failures;
+            continue;
+        }
+        const int32_t left = next(width - w - 2) + 1;
+        const int32_t top = next(height - h - 2) + 1;
+        bool rock = true;
+        for (int32_t y = top - 1; y <= top + h; ++y) {
+            for (int32_t x = left - 1; x <= left + w; ++x) {
+                rock = rock && !floor[y][x];
+            }
+        }
+        if (!rock) {
+            ++failures;
+            continue;
+        }
+        for (int32_t y = top; y < top + h; ++y) {
+            for (int32_t x = left; x < left + w; ++x) {
+                floor[y][x] = true;
+            }
+        }
+        cells += w * h;
+        failures = 0;
+        model.rooms.push_back({left, top, w, h});
+    }
+}
+
+TEST(LayoutRooms, ATwentyByFifteenAreaEndsOnFiftyFailures) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        const TRoomModel model = ModelRooms(seed, 20, 15);
+        EXPECT_TRUE(model.endedOnFailures) << seed;
+        EXPECT_LT(model.rooms.size(), gen::kMaxRooms) << seed;
+        CLayoutGrid grid = RockGrid(20, 15);
+        vek::CStdRand random;
+        random.Seed(seed);
+        gen::CDraw draw(&random);
+        const Rooms rooms = gen::PlaceRooms(grid, 20, 15, draw);
+        EXPECT_TRUE(SameRooms(rooms, model.rooms)) << seed << ": " << Describe(rooms) << " " << Describe(model.rooms);
+        EXPECT_EQ(random.Next(), ValueAfter(seed, model.draws)) << seed;
+    }
+}
+
 TEST(LayoutRooms, OversizedRoomsAreFailedTries) {
     // Areas narrower or lower than the smallest room with its margin: every
     // try fails after its two size draws, fifty in a row.
@@ -338,6 +411,74 @@ TEST(LayoutCorridors, RoomsThatNoCorridorReachesFailThePass) {
     EXPECT_FALSE(gen::AllRoomsReachable(grid, rooms));
 }
 
+// Three rooms in a row, A B C: A (index 0) is always the first room of a
+// corridor (fewer than 11 rooms, all draws 0); its nearest, B, is joined at
+// once; then no room at a middle distance is left and the "random other
+// room" draw r(2) picks B for 0 and C for 1. A corridor joins two rooms by a
+// straight run at a drawn row of their overlap. Attempt 1 draws 2 values
+// (first room, row), every later one 3 (first, other, row): attempts 1 to
+// 499 dig, 1496 values; the 500th fails before it draws.
+constexpr size_t kValuesOf499Attempts = 2 + 498 * 3;
+
+TEST(LayoutCorridors, TheFourHundredAndNinetyNinthAttemptIsTheLast) {
+    const Rooms rooms{{1, 1, 3, 3}, {6, 1, 3, 3}, {15, 1, 3, 3}};
+    const struct {
+        const char* what;
+        size_t joinAt; // the attempt whose other room is C; 0: none
+        bool joined;
+    } cases[] = {
+        {"never joined", 0, false},
+        {"joined by the last attempt", 499, true},
+        {"joined by the first attempt that fails", 500, false},
+        {"joined after the first check", 17, true},
+    };
+    for (const auto& c : cases) {
+        CLayoutGrid grid = RockGrid(20, 6);
+        for (const TRoom& room : rooms) {
+            for (int32_t y = room.top; y < room.top + room.height; ++y) {
+                for (int32_t x = room.left; x < room.left + room.width; ++x) {
+                    grid.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) = gen::kFloor;
+                }
+            }
+        }
+        std::vector<int32_t> values(kValuesOf499Attempts + 3, 0);
+        if (c.joinAt != 0) {
+            // The other-room draw of that attempt.
+            values[2 + (c.joinAt - 2) * 3 + 1] = 1;
+        }
+        CListedValues listed(values);
+        gen::CDraw draw(&listed);
+        EXPECT_EQ(gen::JoinRooms(grid, rooms, draw), c.joined) << c.what;
+        const size_t used = c.joined ? 2 + (c.joinAt - 1) * 3 : kValuesOf499Attempts;
+        EXPECT_EQ(listed.Used(), used) << c.what;
+        EXPECT_EQ(gen::AllRoomsReachable(grid, rooms), c.joined) << c.what;
+    }
+}
+
+TEST(LayoutPass, RoomsNeverJoinedFailThePassWithoutTiles) {
+    // Rooms A, B and C at columns 1, 6 and 15 (3 x 3, the only row a room of
+    // 3 fits in a height of 6), then 50 tries at A's place; the corridors as
+    // in TheFourHundredAndNinetyNinthAttemptIsTheLast, never to C.
+    std::vector<int32_t> values = {0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 14, 0};
+    values.resize(values.size() + 50 * 4 + kValuesOf499Attempts, 0);
+    CListedValues listed(values);
+    TLayers layers(20, 6);
+    gen::CTileCanvas canvas(layers.terrain, layers.objects);
+    gen::TLayoutRequest request;
+    request.width = 20;
+    request.height = 6;
+    request.wantEntrance = true;
+    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &listed, nullptr, &canvas);
+    EXPECT_FALSE(result.success);
+    EXPECT_EQ(result.failure, gen::ELayoutFailure::kCorridorAttempts);
+    EXPECT_TRUE(result.rooms.empty());
+    EXPECT_FALSE(result.entrance.has_value());
+    EXPECT_EQ(listed.Used(), values.size());
+    EXPECT_EQ(layers.Objects(), TLayers(20, 6).Objects());
+    EXPECT_EQ(layers.Terrain(), TLayers(20, 6).Terrain());
+    EXPECT_TRUE(canvas.doors.empty());
+}
+
 TEST(LayoutCorridors, JoiningNeedsTwoRooms) {
     CLayoutGrid grid = RockGrid(10, 10);
     gen::CDraw draw(nullptr);
@@ -467,7 +608,7 @@ TEST(LayoutPass, WholeDungeonLevel) {
                                               "26 26 26 26 26 26 20 .. .. .. .. .. .. 26 26 26 26 26 26 26",
                                               "26 26 26 26 26 26 20 .. .. .. .. .. .. 26 26 26 26 26 26 26",
                                               "26 26 26 26 26 26 26 26 26 23 .. 26 26 26 26 26 26 26 26 26",
-                                              "23 26 26 26 26 26 26 26 26 20 .. 26 26 26 26 26 26 26 26 24",
+                                              "23 .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. 24",
                                           }));
     EXPECT_EQ(canvas.doors,
               (std::vector<gen::TDoorToCreate>{
@@ -612,7 +753,11 @@ TEST(LayoutPass, InvariantsOverManySeedsAndSizes) {
                     const uint16_t object = layers.objects.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
                     ASSERT_EQ(layers.terrain.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)),
                               request.alternativeTiles ? 5 : 4);
-                    if (cell == gen::kFloor || cell == gen::kDoorway) {
+                    // The bottom row is walled only in its corners, and only
+                    // in the plain set.
+                    const bool leftOpen =
+                        y == size.height - 1 && (request.alternativeTiles || (x != 0 && x != size.width - 1));
+                    if (cell == gen::kFloor || cell == gen::kDoorway || leftOpen) {
                         ASSERT_EQ(object, gen::kNoTile) << x << "," << y;
                     } else {
                         ASSERT_GE(object, base + 20) << x << "," << y;
@@ -690,6 +835,13 @@ TEST(LayoutPass, InputModeDuringThePass) {
     request.width = 20;
     request.height = 15;
     EXPECT_TRUE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
+    EXPECT_EQ(display.GetInputMode(), 1u);
+    // In the editor (game state 1) the pass sets mode 1 throughout.
+    game.SetState(kStateEditor);
+    display.SetInputMode(0);
+    request.width = 5;
+    request.height = 5;
+    EXPECT_FALSE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
     EXPECT_EQ(display.GetInputMode(), 1u);
     g_gameData = nullptr;
 }

@@ -189,6 +189,30 @@ TEST(Painters, WastelandStonesFollowTheDensity) {
     }
 }
 
+// A tree on row 0 is tried twice, rooted above the map and at its cell; the
+// second try takes only cells the first left empty. Listed values per cell:
+// terrain, c, shape, top offset, the row-0 chance, left offset.
+TEST(Painters, ForestTreeOnTheTopRowTriedTwice) {
+    const std::vector<int32_t> values = {// (0, 0): 1 x 2 tree (176, 177), top offset 1, tried at (0, -1): its
+                                         // lower tile 177 on (0, 0). Left offset 1: the tree at (-1, 0) has no
+                                         // cell inside. At (0, 0) the cell is taken: no tree, no decoration.
+                                         0, 0, 1, 0, 0, 0,
+                                         // (1, 0): the same tree with top offset 2: at (1, -2) nothing shows,
+                                         // so at (1, 0) it stands whole: 176 over 177. No decoration either.
+                                         0, 0, 1, 1, 0, 0,
+                                         // Row 1: c = 80 > 75, nothing.
+                                         0, 80, 0, 80};
+    gentest::CListedValues listed(values);
+    TLayers layers(2, 2);
+    gen::CTileCanvas canvas(layers.terrain, layers.objects);
+    gen::CDraw draw(&listed);
+    gen::PaintForest(canvas, draw);
+    EXPECT_EQ(listed.Used(), values.size());
+    EXPECT_EQ(layers.Objects(), (Rows{{177, 176}, {N, 177}}));
+    EXPECT_EQ(layers.Terrain(), (Rows{{6, 6}, {6, 6}}));
+    EXPECT_TRUE(canvas.items.empty());
+}
+
 TEST(Painters, ForestTreesNeverOverlap) {
     // Every object tile of a tree belongs to one whole shape: a cell's tile
     // and its position within the shape agree with its neighbours'.
