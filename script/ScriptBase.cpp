@@ -88,6 +88,7 @@ void CScriptBase::Reset() {
     m_results.Clear();
     m_variablePositions.clear();
     m_scriptFunctions.clear();
+    m_functionScan = kScanIdle;
     m_links.clear();
     m_calls.clear();
     m_conditions.clear();
@@ -448,6 +449,9 @@ bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring&
         return true;
     }
     // Defined further down the text than the condition that calls it.
+    if (m_functionScan == kScanPending) {
+        PrescanFunctions();
+    }
     const auto it = m_scriptFunctions.find(name);
     if (it == m_scriptFunctions.end()) {
         return false;

@@ -506,6 +506,10 @@ private:
     void CheckElsePlacement() const;
     void JoinElseIf();
     void CloseBlock(TCommand& brace);
+    // The statements up to the end of the text, and the end marker.
+    void ParseStatements();
+    // Finds the definitions of the whole text, wherever they stand (text in
+    // quotes skipped), for conditions that call them before they are defined.
     void PrescanFunctions();
     std::wstring NearestFunctionName() const;
     // The checks after parsing (ParseChecks.cpp).
@@ -765,6 +769,10 @@ private:
     // Parse-time state.
     CSharedTextPool m_texts;                    // the texts of the commands and nodes made
     TNoCaseMap<std::wstring> m_scriptFunctions; // defined in the text: signatures
+    // Whether m_scriptFunctions is still to be filled for the text being
+    // parsed (outside a parse it is left as it is).
+    enum : uint8_t { kScanIdle, kScanPending, kScanDone };
+    uint8_t m_functionScan = kScanIdle;
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> m_usedNames;
     std::vector<uint32_t> m_variablePositions; // text positions of declared variables
     uint32_t m_extendsDepth = 0;

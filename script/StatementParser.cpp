@@ -40,7 +40,39 @@ void CScriptBase::Parse() {
     m_braces.Clear();
     m_linkedCount = static_cast<size_t>(-1);
     m_linkLimit = 0; // linked again when it runs
-    PrescanFunctions();
+    // The text is searched for definitions only when a condition calls a
+    // function that is not registered yet (see FindExpressionFunction).
+    m_scriptFunctions.clear();
+    m_functionScan = kScanPending;
+    try {
+        ParseStatements();
+        RunParseChecks();
+    } catch (...) {
+        // A failed parse leaves the definitions found, as a search made
+        // before it would have.
+        if (m_functionScan == kScanPending) {
+            PrescanFunctions();
+        }
+        m_functionScan = kScanIdle;
+        throw;
+    }
+    m_functionScan = kScanIdle;
+    // What only the parse needed goes; the rest is made again if needed.
+    m_braces.Clear();
+    m_lastAtDepth = std::vector<int32_t>();
+    m_depthsSeen = 0;
+    if (m_extendsDepth == 0) {
+        m_texts.Clear();
+        m_scriptFunctions = TNoCaseMap<std::wstring>();
+        m_variablePositions = std::vector<uint32_t>();
+        m_declaredNames = TNoCaseMap<uint32_t>();
+        m_declaredNamesFor = 0;
+        m_results.Commands().shrink_to_fit();
+        m_results.Expressions().shrink_to_fit();
+    }
+}
+
+void CScriptBase::ParseStatements() {
     std::vector<TCommand>& commands = m_results.Commands();
     while (GetWord(0)) {
         const uint32_t statementStart = m_tokenStart;
@@ -78,20 +110,6 @@ void CScriptBase::Parse() {
     TCommand end;
     end.kind = kCmdEnd;
     commands.push_back(end);
-    RunParseChecks();
-    // What only the parse needed goes; the rest is made again if needed.
-    m_braces.Clear();
-    m_lastAtDepth = std::vector<int32_t>();
-    m_depthsSeen = 0;
-    if (m_extendsDepth == 0) {
-        m_texts.Clear();
-        m_scriptFunctions = TNoCaseMap<std::wstring>();
-        m_variablePositions = std::vector<uint32_t>();
-        m_declaredNames = TNoCaseMap<uint32_t>();
-        m_declaredNamesFor = 0;
-        commands.shrink_to_fit();
-        m_results.Expressions().shrink_to_fit();
-    }
 }
 
 void CScriptBase::ParseUnit(bool& store, TCommand& command) {
@@ -339,6 +357,7 @@ void CScriptBase::ParseExtends(TStatement& statement) {
     const uint32_t position = m_position;
     const bool loaded = IsLoaded(), parsed = IsParsed();
     TNoCaseMap<std::wstring> functions = m_scriptFunctions;
+    const uint8_t functionScan = m_functionScan;
     {
         TRestore<uint32_t> depth(m_extendsDepth, m_extendsDepth);
         ++m_extendsDepth;
@@ -355,6 +374,7 @@ void CScriptBase::ParseExtends(TStatement& statement) {
     SetLoaded(loaded);
     SetParsed(parsed);
     m_scriptFunctions = std::move(functions);
+    m_functionScan = functionScan;
     m_extends = 1;
 }
 
@@ -508,6 +528,7 @@ void CScriptBase::CloseBlock(TCommand& brace) {
 void CScriptBase::PrescanFunctions() {
     // Conditions may call functions defined further down; their signatures
     // must be known when the condition is compiled.
+    m_functionScan = kScanDone;
     m_scriptFunctions.clear();
     const uint32_t position = m_position, tokenStart = m_tokenStart, number = m_number;
     const std::wstring token = m_token;
