@@ -440,16 +440,22 @@ void CScriptBase::ParseAssignment(TStatement& statement) {
 
 // FUNCTION(ARGUMENTS), the name being the current token.
 bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFirst) {
-    const std::wstring name = m_token;
+    if (!BracketFollows()) {
+        return false;
+    }
+    const CSharedText name = m_texts.Intern(m_token);
     const uint32_t nameStart = m_tokenStart;
     const uint32_t position = m_position;
-    const int32_t index = FindSystemFunction(name);
-    const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
-    const std::wstring expression = GetExpression();
-    if (expression.empty() || expression[0] != L'(' || !GetBracketedExpr()) {
+    if (!GetBracketedExpr()) {
+        // A statement that is no call reads its word, the token, again.
+        if (!assign) {
+            name.AssignTo(m_token);
+        }
         m_position = position;
         return false;
     }
+    const int32_t index = FindFunctionIndex(name);
+    const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
     std::vector<TCommand>& commands = m_results.Commands();
     if (storeFirst) {
         commands.push_back(command);
@@ -457,7 +463,7 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
     command = TCommand();
     command.kind = user ? kCmdUserCall : kCmdCall;
     command.argument = assign ? 1 : 0;
-    command.name = m_texts.Intern(name);
+    command.name = name;
     command.arguments = m_texts.Intern(m_token);
     command.textPosition = nameStart;
     command.block = static_cast<uint32_t>(m_currentDepth);
