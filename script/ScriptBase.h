@@ -299,6 +299,8 @@ public:
     bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override;
     CVariable* FindExpressionVariable(const std::wstring& name) override { return FindVariable(name, false); }
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override;
+    // Equal texts of the nodes and commands parsed are one text.
+    CSharedText NodeText(std::wstring_view text) override { return m_texts.Intern(text); }
 
 protected:
     // One statement being read: its first word, where that word begins, the

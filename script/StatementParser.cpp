@@ -472,11 +472,8 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
 }
 
 uint32_t CScriptBase::ParseLogicalExpr(const std::wstring& text) {
-    const uint32_t index = CompileExpression(text, m_results.Expressions(), *this);
-    for (TNode& node : m_results.Expressions()[index]) {
-        node.text = m_texts.Intern(node.text);
-    }
-    return index;
+    // The nodes' texts are shared through NodeText.
+    return CompileExpression(text, m_results.Expressions(), *this);
 }
 
 // --- Helpers ------------------------------------------------------------------------------
