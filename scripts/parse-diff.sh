@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Shows that this tree's parser gives what another commit's gives (by
 # default where this branch left main): ParseDump, built against both trees,
-# parses the texts that the script tests load, the fuzzers' seed corpora and
-# the sample scripts, each also in many variants, and every digest must agree.
+# parses the texts that the script tests load, a few texts of its own, the
+# fuzzers' seed corpora and the sample scripts, each also in many variants,
+# and every digest must agree.
 #   scripts/parse-diff.sh [COMMIT]      VARIANTS=n: variants per text (40)
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -36,8 +37,8 @@ cmake --build "$work/cur" -j "$jobs" --target parse_dump test_script
 
 # The tests' verdicts do not matter here, only the texts they load.
 (cd "$work/cur/tree/tests" && MORVHELD_CAPTURE="$work/captured" ./test_script > /dev/null 2>&1) || true
-inputs=("$work/captured" "$top/fuzz/corpus/script_fuzz" "$top/fuzz/corpus/game_script_fuzz"
-  "$top/fuzz/corpus/scanner_fuzz" "$top/Data/Scripts")
+inputs=("$work/captured" "$top/tests/parsediff/edges" "$top/fuzz/corpus/script_fuzz"
+  "$top/fuzz/corpus/game_script_fuzz" "$top/fuzz/corpus/scanner_fuzz" "$top/Data/Scripts")
 "$work/ref/parse_dump" --variants "$variants" "${inputs[@]}" > "$work/ref.txt" &
 "$work/cur/parse_dump" --variants "$variants" "${inputs[@]}" > "$work/cur.txt"
 wait
