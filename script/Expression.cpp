@@ -45,26 +45,38 @@ bool JoinsOperator(wchar_t first, wchar_t c) {
     return c == L'=' && (first == L'!' || first == L'<' || first == L'>');
 }
 
+// A one-character operator's kind; any other text is error 17.
+uint32_t OperatorKind(const std::wstring& op, const CParserCore& locator) {
+    switch (op.size() == 1 ? op[0] : L'\0') {
+    case L'!':
+        return kNodeNot;
+    case L'<':
+        return kNodeLess;
+    case L'>':
+        return kNodeGreater;
+    default:
+        Fail(kErrInvalidOperator, L"CScriptBase::AddOperator", __LINE__, locator);
+    }
+}
+
+// A two-character operator's kind, of those JoinsOperator lets through.
 uint32_t TwoCharOperatorKind(const std::wstring& op) {
-    if (op == L"||") {
+    switch (op[0]) {
+    case L'|':
         return kNodeOr;
-    }
-    if (op == L"^^") {
+    case L'^':
         return kNodeXor;
-    }
-    if (op == L"&&") {
+    case L'&':
         return kNodeAnd;
-    }
-    if (op == L"==") {
+    case L'=':
         return kNodeEqual;
-    }
-    if (op == L"!=") {
+    case L'!':
         return kNodeNotEqual;
-    }
-    if (op == L"<=") {
+    case L'<':
         return kNodeLessEqual;
+    default:
+        return kNodeGreaterEqual;
     }
-    return kNodeGreaterEqual; // JoinsOperator lets nothing else through
 }
 
 struct TCallArgument {
@@ -99,7 +111,10 @@ bool ArgumentFits(const TCallArgument& argument, wchar_t letter) {
 class CTokenizer {
 public:
     CTokenizer(const std::wstring& text, IExpressionHost& host)
-        : m_text(text), m_host(host), m_locator(host.GetErrorLocator()) {}
+        : m_text(text), m_host(host), m_locator(host.GetErrorLocator()) {
+        // Room for a usual condition at once.
+        m_nodes.reserve(16);
+    }
 
     TNodeList Run();
 
@@ -107,6 +122,9 @@ private:
     enum class EState { None, Name, Number, Operator };
 
     [[noreturn]] void Fail(EScriptError code, uint32_t line) const { ::Fail(code, kCompileFunction, line, m_locator); }
+    void Add(uint32_t kind, std::wstring_view text, uint64_t value = 0) {
+        m_nodes.emplace_back(kind, m_host.NodeText(text), value);
+    }
     void Flush();
     // The call whose argument list starts at index; the index of its closing
     // bracket.
@@ -125,20 +143,16 @@ void CTokenizer::Flush() {
     case EState::None:
         break;
     case EState::Name:
-        AddNameOperand(m_token, m_nodes);
+        Add(kNodeName, m_token);
         break;
     case EState::Number:
-        AddNumberOperand(m_token, m_nodes);
+        Add(kNodeNumber, m_token, vek::WcsToUL(m_token.c_str(), nullptr, 10));
         break;
     case EState::Operator:
-        if (m_token.size() == 1) {
-            AddOperator(m_token, m_nodes, m_locator);
-        } else {
-            m_nodes.emplace_back(TwoCharOperatorKind(m_token), m_token);
-            m_token.clear();
-        }
+        Add(m_token.size() == 1 ? OperatorKind(m_token, m_locator) : TwoCharOperatorKind(m_token), m_token);
         break;
     }
+    m_token.clear();
     m_state = EState::None;
 }
 
@@ -168,11 +182,11 @@ TNodeList CTokenizer::Run() {
                 i = ReadCall(i + 1, name);
             } else {
                 Flush();
-                m_nodes.emplace_back(kNodeOpenBracket, L"(");
+                Add(kNodeOpenBracket, L"(");
             }
         } else if (c == L')') {
             Flush();
-            m_nodes.emplace_back(kNodeCloseBracket, L")");
+            Add(kNodeCloseBracket, L")");
         } else if (m_state == EState::Name) {
             if (!IsLetter(c) && !IsDigit(c) && c != L'_') {
                 Fail(kErrInvalidNameCharacter, __LINE__);
@@ -270,9 +284,9 @@ size_t CTokenizer::ReadCall(size_t index, const std::wstring& name) {
     }
 
     for (TCallArgument& argument : arguments) {
-        m_nodes.emplace_back(kNodeArgument, argument.text);
+        Add(kNodeArgument, argument.text);
     }
-    m_nodes.emplace_back(kNodeCall, name);
+    Add(kNodeCall, name);
     return index;
 }
 
@@ -308,17 +322,7 @@ int32_t ExpressionPriority(uint32_t kind) {
 }
 
 void AddOperator(std::wstring& op, TNodeList& nodes, const CParserCore& locator) {
-    uint32_t kind = 0;
-    if (op == L"!") {
-        kind = kNodeNot;
-    } else if (op == L"<") {
-        kind = kNodeLess;
-    } else if (op == L">") {
-        kind = kNodeGreater;
-    } else {
-        Fail(kErrInvalidOperator, L"CScriptBase::AddOperator", __LINE__, locator);
-    }
-    nodes.emplace_back(kind, op);
+    nodes.emplace_back(OperatorKind(op, locator), op);
     op.clear();
 }
 
@@ -338,6 +342,7 @@ TNodeList ToPostfix(const TNodeList& infix, const CParserCore& locator) {
     TNodeList output;
     output.reserve(infix.size());
     std::vector<const TNode*> operators;
+    operators.reserve(infix.size());
     for (const TNode& node : infix) {
         if (IsOperand(node.kind)) {
             output.push_back(node);

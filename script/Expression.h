@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/Records.h"
@@ -54,6 +55,9 @@ public:
     // Runs the function with the arguments in order (the host may take them
     // out of the list) and gives its 32-bit result.
     virtual int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) = 0;
+    // The text of a node being compiled; a host may hand out one shared text
+    // for equal texts.
+    virtual CSharedText NodeText(std::wstring_view text) { return CSharedText(text); }
 };
 
 // Compiling priority of an operator kind; brackets 0, operands -1.

@@ -18,6 +18,10 @@ constexpr const wchar_t* kParse = L"CScriptBase::Parse";
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
+bool OutOfScope(const CVariable& variable, int32_t useStart, int32_t useEnd) {
+    return variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd());
+}
+
 // The end of a block for nesting purposes: an unclosed block runs on.
 int32_t EndOrMax(const std::vector<int32_t>& ends, int32_t opener) {
     return ends[opener] < 0 ? std::numeric_limits<int32_t>::max() : ends[opener];
@@ -111,13 +115,21 @@ const CBraceIndex& CScriptBase::Braces() {
 }
 
 std::vector<int32_t> CScriptBase::FindBlockEnds() {
-    // FindRightBracket for every opener at once.
+    // FindRightBracket for every opener at once: from the end of the list,
+    // keeping the nearest closing brace at each depth. No depth that parsing
+    // reaches is above the number of commands; the index answers for others.
     const std::vector<TCommand>& commands = m_results.Commands();
-    const CBraceIndex& braces = Braces();
-    std::vector<int32_t> ends(commands.size(), -1);
-    for (size_t i = 0; i < commands.size(); ++i) {
-        if (IsBlockKind(commands[i].kind)) {
-            ends[i] = braces.After(static_cast<uint32_t>(i), commands[i].block);
+    const size_t count = commands.size();
+    std::vector<int32_t> ends(count, -1);
+    std::vector<int32_t> nextAt(count + 1, -1);
+    for (size_t i = count; i-- > 0;) {
+        const TCommand& command = commands[i];
+        if (IsBlockKind(command.kind)) {
+            ends[i] = command.block <= count ? nextAt[command.block]
+                                             : Braces().After(static_cast<uint32_t>(i), command.block);
+        }
+        if (command.kind == kCmdCloseBrace && command.block <= count) {
+            nextAt[command.block] = static_cast<int32_t>(i);
         }
     }
     return ends;
@@ -182,7 +194,7 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
 }
 
 void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
-    if (variable.HasScope() && (useStart < variable.GetScopeStart() || useEnd > variable.GetScopeEnd())) {
+    if (OutOfScope(variable, useStart, useEnd)) {
         Fail(kErrVariableOutOfScope, function, __LINE__);
     }
     m_usedNames.insert(variable.GetName());
@@ -260,20 +272,34 @@ void CScriptBase::ReportUnusedVariables() {
     if (variables.empty()) {
         return;
     }
-    TNoCaseMap<std::vector<size_t>> byName;
+    // Variables of one name (in any case) are used together: the first of
+    // the name stands for them, the others follow it in a chain.
+    std::unordered_map<std::wstring_view, size_t, TNoCaseHash, TNoCaseEqual> firstOfName;
+    std::vector<size_t> nextOfName(variables.size(), 0);
+    std::vector<size_t> lastOfName(variables.size(), 0);
+    std::vector<uint8_t> used(variables.size(), 0);
     for (size_t k = 0; k < variables.size(); ++k) {
-        byName[variables[k].GetName()].push_back(k);
+        const auto [it, added] = firstOfName.emplace(variables[k].GetName(), k);
+        if (!added) {
+            nextOfName[lastOfName[it->second]] = k;
+        }
+        lastOfName[it->second] = k;
     }
-    m_usedNames.clear();
     const std::vector<TCommand>& commands = m_results.Commands();
-    auto use = [&](const std::wstring& name, int32_t index) {
-        const auto it = byName.find(name);
-        if (it == byName.end()) {
+    auto use = [&](const CSharedText& name, int32_t index) {
+        const auto it = firstOfName.find(name);
+        if (it == firstOfName.end()) {
             return;
         }
-        for (size_t k : it->second) {
-            UseVariable(variables[k], index, index, kParse);
+        for (size_t k = it->second;; k = nextOfName[k]) {
+            if (OutOfScope(variables[k], index, index)) {
+                Fail(kErrVariableOutOfScope, kParse, __LINE__);
+            }
+            if (k == lastOfName[it->second]) {
+                break;
+            }
         }
+        used[it->second] = 1;
     };
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
@@ -310,13 +336,12 @@ void CScriptBase::ReportUnusedVariables() {
     }
     std::wostream& out = vek::ConsoleOut();
     for (const CVariable& variable : variables) {
-        if (m_usedNames.count(variable.GetName())) {
+        if (used[firstOfName.find(variable.GetName())->second]) {
             continue;
         }
         out << L"Warning: unused variable '" << variable.GetName() << L"'" << vek::ConsoleDefault << L'\n';
     }
     out.flush();
-    m_usedNames.clear();
 }
 
 void CScriptBase::CheckBlocks() {
@@ -338,27 +363,31 @@ void CScriptBase::CheckBlocks() {
 }
 
 void CScriptBase::CheckFunctions() {
+    // Each definition is compared with the later ones of its name (in any
+    // case), which a chain links in list order.
     const std::vector<TCommand>& commands = m_results.Commands();
-    TNoCaseMap<std::vector<size_t>> byName;
+    std::unordered_map<CSharedText, uint32_t, TNoCaseHash, TNoCaseEqual> lastOfName;
+    std::vector<int32_t> nextOfName(commands.size(), -1);
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].kind == kCmdFunction) {
-            byName[commands[i].name].push_back(i);
+        if (commands[i].kind != kCmdFunction) {
+            continue;
+        }
+        const auto [it, added] = lastOfName.emplace(commands[i].name, static_cast<uint32_t>(i));
+        if (!added) {
+            nextOfName[it->second] = static_cast<int32_t>(i);
+            it->second = static_cast<uint32_t>(i);
         }
     }
     for (size_t i = 0; i < commands.size(); ++i) {
         if (commands[i].kind != kCmdFunction) {
             continue;
         }
-        const std::vector<size_t>& same = byName[commands[i].name];
-        for (size_t j : same) {
-            if (j <= i) {
-                continue;
-            }
+        for (int32_t j = nextOfName[i]; j >= 0; j = nextOfName[j]) {
             LocateCommand(static_cast<uint32_t>(j));
             if (commands[i].flag == commands[j].flag) {
                 Fail(kErrDuplicateFunction, kParse, __LINE__);
             }
-            const int32_t first = FindSystemFunction(commands[i].name);
+            const int32_t first = FindFunctionIndex(commands[i].name);
             for (const TSystemFunction& entry : m_registry) {
                 if (TNoCaseEqual()(entry.name, commands[i].name) && entry.signature != m_registry[first].signature) {
                     Fail(kErrOverrideMismatch, kParse, __LINE__);
@@ -372,7 +401,10 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
     // A super runs the definition that the function around it overrides, so
     // it belongs inside an overriding function whose plain definition exists.
     std::vector<TCommand>& commands = m_results.Commands();
-    std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> plain;
+    if (std::none_of(commands.begin(), commands.end(), [](const TCommand& c) { return c.kind == kCmdSuper; })) {
+        return;
+    }
+    std::unordered_set<CSharedText, TNoCaseHash, TNoCaseEqual> plain;
     for (const TCommand& command : commands) {
         if (command.kind == kCmdFunction && command.flag == 0) {
             plain.insert(command.name);
@@ -396,16 +428,19 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
 
 void CScriptBase::CheckCalls() {
     const std::vector<TCommand>& commands = m_results.Commands();
+    std::wstring text;
+    std::vector<std::wstring> arguments;
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
         if (command.kind != kCmdCall && command.kind != kCmdUserCall) {
             continue;
         }
         LocateCommand(static_cast<uint32_t>(i));
-        const int32_t index = FindSystemFunction(command.name);
-        std::vector<std::wstring> arguments;
+        const int32_t index = FindFunctionIndex(command.name);
+        size_t count = 0;
+        command.arguments.AssignTo(text);
         try {
-            arguments = ExtractArgs(command.arguments, false);
+            count = ExtractArgs(text, false, arguments);
         } catch (const CScriptException&) {
             if (index >= 0) {
                 throw;
@@ -417,10 +452,10 @@ void CScriptBase::CheckCalls() {
             continue;
         }
         const std::wstring& signature = m_registry[index].signature;
-        if (arguments.size() != signature.size()) {
+        if (count != signature.size()) {
             Fail(kErrInvalidArgumentCount, kParse, __LINE__);
         }
-        for (size_t k = 0; k < arguments.size(); ++k) {
+        for (size_t k = 0; k < count; ++k) {
             for (wchar_t c : arguments[k]) {
                 if (signature[k] == L'n' && !IsDigit(c)) {
                     Fail(kErrInvalidArgumentType, kParse, __LINE__);
@@ -459,7 +494,7 @@ int32_t CScriptBase::IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex
 
 void CScriptBase::CheckVariableNames() {
     const std::vector<CVariable>& variables = m_results.Variables();
-    std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> names;
+    std::unordered_set<std::wstring_view, TNoCaseHash, TNoCaseEqual> names;
     for (size_t k = 0; k < variables.size(); ++k) {
         if (k < m_variablePositions.size()) {
             m_tokenStart = m_variablePositions[k];
@@ -481,7 +516,7 @@ void CScriptBase::CheckVariableNames() {
 
 void CScriptBase::CheckLabels() {
     const std::vector<TCommand>& commands = m_results.Commands();
-    TNoCaseMap<size_t> labels;
+    std::unordered_map<CSharedText, size_t, TNoCaseHash, TNoCaseEqual> labels;
     for (size_t i = 0; i < commands.size(); ++i) {
         if (commands[i].kind == kCmdLabel) {
             labels.emplace(commands[i].name, i);
@@ -497,7 +532,7 @@ void CScriptBase::CheckLabels() {
         }
     }
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].kind != kCmdLabel || labels[commands[i].name] == i) {
+        if (commands[i].kind != kCmdLabel || labels.find(commands[i].name)->second == i) {
             continue;
         }
         LocateCommand(static_cast<uint32_t>(i));

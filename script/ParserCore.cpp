@@ -1,5 +1,7 @@
 #include "script/ParserCore.h"
 
+#include <array>
+
 #include "VEKLib/Console.h"
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
@@ -13,11 +15,22 @@ constexpr uint32_t kEnd = CParserCore::kEndOfText;
 constexpr wchar_t kByteOrderMark = 0xFEFF;
 constexpr size_t kNone = std::u16string::npos;
 
-// White space as far as searches in the text go: blank, tab, CR and LF.
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-bool IsBlankOrComma(char16_t c) { return IsBlank(c) || c == u','; }
-bool IsWordDelimiter(char16_t c, bool comma) { return IsBlank(c) || c == u'(' || c == u')' || (comma && c == u','); }
-bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
+// What the searches in the text look for, by unit. White space is blank,
+// tab, CR and LF only.
+enum : uint8_t { kBlank = 1, kBracket = 2, kComma = 4, kLineEnd = 8 };
+constexpr std::array<uint8_t, 128> kUnitClasses = [] {
+    std::array<uint8_t, 128> classes{};
+    classes[' '] = classes['\t'] = kBlank;
+    classes['\r'] = classes['\n'] = kBlank | kLineEnd;
+    classes['('] = classes[')'] = kBracket;
+    classes[','] = kComma;
+    return classes;
+}();
+inline uint8_t ClassOf(char16_t c) { return c < kUnitClasses.size() ? kUnitClasses[c] : 0; }
+
+bool IsBlank(char16_t c) { return (ClassOf(c) & kBlank) != 0; }
+bool IsBlankOrComma(char16_t c) { return (ClassOf(c) & (kBlank | kComma)) != 0; }
+bool IsLineEnd(char16_t c) { return (ClassOf(c) & kLineEnd) != 0; }
 
 // The first index at or after from whose unit is (or is not) in the class.
 template <class TClass>
@@ -99,9 +112,12 @@ void CParserCore::SetText(std::wstring_view text) {
 std::wstring CParserCore::GetText() const { return std::wstring(m_text.begin(), m_text.end()); }
 
 void CParserCore::TakeToken(size_t start, size_t end) {
-    m_token.resize(end - start);
-    for (size_t i = start; i < end; ++i) {
-        m_token[i - start] = static_cast<wchar_t>(m_text[i]);
+    const size_t length = end - start;
+    m_token.resize(length);
+    wchar_t* out = m_token.data();
+    const char16_t* in = m_text.data() + start;
+    for (size_t i = 0; i < length; ++i) {
+        out[i] = static_cast<wchar_t>(in[i]);
     }
 }
 
@@ -121,15 +137,15 @@ uint32_t CParserCore::GetLineNumber() const {
 }
 
 bool CParserCore::GetWord(uint32_t commaDelimits) {
-    const bool comma = commaDelimits != 0;
+    const uint8_t delimiters = kBlank | kBracket | (commaDelimits != 0 ? kComma : 0);
     for (;;) {
-        const size_t start = FindFirst(m_text, m_position, [comma](char16_t c) { return !IsWordDelimiter(c, comma); });
+        const size_t start = FindFirst(m_text, m_position, [=](char16_t c) { return (ClassOf(c) & delimiters) == 0; });
         if (start == kNone) {
             m_token.clear();
             m_position = kEnd;
             return false;
         }
-        const size_t end = FindFirst(m_text, start + 1, [comma](char16_t c) { return IsWordDelimiter(c, comma); });
+        const size_t end = FindFirst(m_text, start + 1, [=](char16_t c) { return (ClassOf(c) & delimiters) != 0; });
         TakeToken(start, end == kNone ? m_text.size() : end);
         // A word that ends the text uses it up, so it is never read twice.
         m_position = ToPosition(end);
@@ -192,6 +208,16 @@ std::wstring CParserCore::GetExpression() const {
         result += c;
     }
     return result;
+}
+
+bool CParserCore::BracketFollows() const {
+    for (size_t i = m_position; i < m_text.size(); ++i) {
+        const wchar_t c = static_cast<wchar_t>(m_text[i]);
+        if (!vek::IsSpace(c)) {
+            return c == L'(';
+        }
+    }
+    return false;
 }
 
 bool CParserCore::SkipComment() {
@@ -352,18 +378,26 @@ bool CParserCore::ExtractSingleArg(const std::wstring& args, uint32_t& index, bo
 
 std::vector<std::wstring> CParserCore::ExtractArgs(const std::wstring& args, bool namesAllowed, bool warn) const {
     std::vector<std::wstring> list;
+    list.resize(ExtractArgs(args, namesAllowed, list, warn));
+    return list;
+}
+
+size_t CParserCore::ExtractArgs(const std::wstring& args, bool namesAllowed, std::vector<std::wstring>& list,
+                                bool warn) const {
     uint32_t index = 0;
-    bool more = false;
-    std::wstring argument;
+    size_t count = 0;
     for (;;) {
-        const bool next = ExtractSingleArg(args, index, namesAllowed, *this, argument, warn);
-        if (!next) {
-            if (!argument.empty() || more) {
-                list.push_back(argument);
-            }
-            return list;
+        if (count == list.size()) {
+            list.emplace_back();
         }
-        more = true;
-        list.push_back(argument);
+        std::wstring& argument = list[count];
+        const bool next = ExtractSingleArg(args, index, namesAllowed, *this, argument, warn);
+        // An empty last argument counts after a comma only.
+        if (next || !argument.empty() || count > 0) {
+            ++count;
+        }
+        if (!next) {
+            return count;
+        }
     }
 }

@@ -39,6 +39,9 @@ public:
     // The next item up to white space outside brackets, with the white space
     // inside brackets removed. Does not move.
     std::wstring GetExpression() const;
+    // Whether the next unit that is no white space is "(", where
+    // GetExpression would begin with it. Does not move.
+    bool BracketFollows() const;
     // When the token starts with "//": moves to the next line, true.
     bool SkipComment();
     // Back to the nearest white space before the position.
@@ -57,6 +60,10 @@ public:
                                  const CParserCore& parser, std::wstring& argument, bool warn = true);
     // Splits a whole argument list.
     std::vector<std::wstring> ExtractArgs(const std::wstring& args, bool namesAllowed, bool warn = true) const;
+    // The same into the first strings of list, whose storage is used again;
+    // the number of arguments (the strings after them are left over).
+    size_t ExtractArgs(const std::wstring& args, bool namesAllowed, std::vector<std::wstring>& list,
+                       bool warn = true) const;
 
     std::wstring GetText() const;
     // Its length in UTF-16 units, the measure of positions.

@@ -11,14 +11,6 @@
 
 namespace {
 
-// Names are mostly ASCII; only the rest needs the full folding table.
-inline wchar_t Fold(wchar_t c) {
-    if (c < 0x80) {
-        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
-    }
-    return vek::FoldCase(c);
-}
-
 class CProcessScriptConsole final : public IScriptConsole {
 public:
     std::wostream& Output() override { return vek::ConsoleOut(); }
@@ -45,27 +37,6 @@ void SetDefaultScriptConsole(IScriptConsole* console) { g_defaultConsole = conso
 
 IScriptConsole& DefaultScriptConsole() { return g_defaultConsole ? *g_defaultConsole : ProcessScriptConsole(); }
 
-size_t TNoCaseHash::operator()(const std::wstring& text) const {
-    uint64_t hash = 14695981039346656037ull;
-    for (wchar_t c : text) {
-        hash ^= static_cast<uint64_t>(Fold(c));
-        hash *= 1099511628211ull;
-    }
-    return static_cast<size_t>(hash);
-}
-
-bool TNoCaseEqual::operator()(const std::wstring& a, const std::wstring& b) const {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && Fold(a[i]) != Fold(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // --- Object -----------------------------------------------------------------------
 
 CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0) {
@@ -76,7 +47,9 @@ CScriptBase::CScriptBase(const std::wstring& path) : m_workArea(kWorkAreaSize, 0
     if (!path.empty()) {
         LoadFile(path);
     }
-    m_blockKinds = {kCmdIf, kCmdElse, kCmdFunction, kCmdFor};
+    for (uint32_t kind : {kCmdIf, kCmdElse, kCmdFunction, kCmdFor}) {
+        AddBlockKind(kind);
+    }
     RegisterFunction(L"Rnd", 0, L"nn", 0, 0, 0);
     RegisterFunction(L"Chance", 1, L"nn", 0, 0, 0);
 }
@@ -88,6 +61,7 @@ void CScriptBase::Reset() {
     m_results.Clear();
     m_variablePositions.clear();
     m_scriptFunctions.clear();
+    m_functionScan = kScanIdle;
     m_links.clear();
     m_calls.clear();
     m_conditions.clear();
@@ -205,6 +179,11 @@ void CScriptBase::RebuildRegistryIndex() {
 }
 
 int32_t CScriptBase::FindSystemFunction(const std::wstring& name) const {
+    const auto it = m_registryIndex.find(name);
+    return it == m_registryIndex.end() ? -1 : static_cast<int32_t>(it->second);
+}
+
+int32_t CScriptBase::FindFunctionIndex(const CSharedText& name) const {
     const auto it = m_registryIndex.find(name);
     return it == m_registryIndex.end() ? -1 : static_cast<int32_t>(it->second);
 }
@@ -448,6 +427,9 @@ bool CScriptBase::FindExpressionFunction(const std::wstring& name, std::wstring&
         return true;
     }
     // Defined further down the text than the condition that calls it.
+    if (m_functionScan == kScanPending) {
+        PrescanFunctions();
+    }
     const auto it = m_scriptFunctions.find(name);
     if (it == m_scriptFunctions.end()) {
         return false;

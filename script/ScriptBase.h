@@ -22,11 +22,13 @@
 #include <iosfwd>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "VEKLib/Serializable.h"
+#include "VEKLib/Strings.h"
 #include "script/BraceIndex.h"
 #include "script/Commands.h"
 #include "script/Expression.h"
@@ -87,12 +89,46 @@ struct TSystemFunction {
     uint32_t value3 = 0;
 };
 
-// Case-insensitive hashing and equality of names (vek::FoldCase).
+// A unit of a name as case-insensitive comparisons see it (vek::FoldCase).
+// Names are mostly ASCII; only the rest needs the folding table.
+inline wchar_t FoldNameUnit(wchar_t c) {
+    if (c < 0x80) {
+        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+    }
+    return vek::FoldCase(c);
+}
+
+// Case-insensitive hashing and equality of names, for any text with size()
+// and units by index (strings, views, shared texts): a name map is searched
+// with a command's shared text as it is.
 struct TNoCaseHash {
-    size_t operator()(const std::wstring& text) const;
+    using is_transparent = void;
+    template <class TText>
+    size_t operator()(const TText& text) const {
+        uint64_t hash = 14695981039346656037ull;
+        for (size_t i = 0, size = text.size(); i < size; ++i) {
+            hash ^= static_cast<uint64_t>(FoldNameUnit(text[i]));
+            hash *= 1099511628211ull;
+        }
+        return static_cast<size_t>(hash);
+    }
 };
 struct TNoCaseEqual {
-    bool operator()(const std::wstring& a, const std::wstring& b) const;
+    using is_transparent = void;
+    template <class TText1, class TText2>
+    bool operator()(const TText1& a, const TText2& b) const {
+        const size_t size = a.size();
+        if (size != b.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < size; ++i) {
+            const wchar_t x = a[i], y = b[i];
+            if (x != y && FoldNameUnit(x) != FoldNameUnit(y)) {
+                return false;
+            }
+        }
+        return true;
+    }
 };
 template <class T>
 using TNoCaseMap = std::unordered_map<std::wstring, T, TNoCaseHash, TNoCaseEqual>;
@@ -123,6 +159,8 @@ public:
                                   uint32_t value1 = 0, uint32_t value2 = 0, uint32_t value3 = 0);
     // Registry index of the first entry of that name (any case); -1 when none.
     int32_t FindSystemFunction(const std::wstring& name) const;
+    // The same for a command's name.
+    int32_t FindFunctionIndex(const CSharedText& name) const;
     // Runs a registered function by name with the arguments already on the
     // value stack; assign stores the result into the target variable.
     virtual void ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target);
@@ -136,9 +174,16 @@ public:
     void PushArgument(const std::wstring& argument) { m_valueStack.push_back(argument); }
     // Values on the value stack.
     size_t GetArgumentCount() const { return m_valueStack.size(); }
-    bool IsBlockKind(uint32_t kind) const { return m_blockKinds.count(kind) != 0; }
+    bool IsBlockKind(uint32_t kind) const {
+        return kind < 64 ? ((m_blockKindMask >> kind) & 1) != 0 : m_blockKinds.count(kind) != 0;
+    }
     // The game script adds its own block kinds.
-    void AddBlockKind(uint32_t kind) { m_blockKinds.insert(kind); }
+    void AddBlockKind(uint32_t kind) {
+        m_blockKinds.insert(kind);
+        if (kind < 64) {
+            m_blockKindMask |= uint64_t{1} << kind;
+        }
+    }
 
     // --- Parsing -------------------------------------------------------------
     // Parses the loaded text into commands, expressions and declared
@@ -254,14 +299,17 @@ public:
     bool FindExpressionFunction(const std::wstring& name, std::wstring& signature) override;
     CVariable* FindExpressionVariable(const std::wstring& name) override { return FindVariable(name, false); }
     int32_t CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) override;
+    // Equal texts of the nodes and commands parsed are one text.
+    CSharedText NodeText(std::wstring_view text) override { return m_texts.Intern(text); }
 
 protected:
     // One statement being read: its first word, where that word begins, the
     // command it fills (fresh), and whether Parse stores that command when
     // the statement is read (cleared by a statement that stores its commands
-    // itself, or none).
+    // itself, or none). The word is the scanner's token: it changes when the
+    // statement reads on.
     struct TStatement {
-        std::wstring word;
+        const std::wstring& word;
         uint32_t start = 0;
         TCommand& command;
         bool& store;
@@ -276,23 +324,41 @@ protected:
         uint32_t kind;
         void (TScript::*parse)(TStatement&);
     };
-    // The statement forms of one class, found by keyword.
+    // The statement forms of one class, found by keyword: among the few
+    // whose first unit folds alike. Of equal keywords the first counts.
     template <class TScript>
     class CStatementTable {
     public:
-        CStatementTable(std::initializer_list<TStatementForm<TScript>> forms) {
-            for (const TStatementForm<TScript>& form : forms) {
-                m_forms.emplace(form.keyword, form);
+        CStatementTable(std::initializer_list<TStatementForm<TScript>> forms) : m_forms(forms) {
+            for (const TStatementForm<TScript>& form : m_forms) {
+                const std::wstring_view keyword(form.keyword);
+                m_buckets[Bucket(keyword)].push_back(TEntry{keyword, &form});
             }
         }
+        CStatementTable(const CStatementTable&) = delete;
+        CStatementTable& operator=(const CStatementTable&) = delete;
         // Null when the word is no keyword of these forms.
         const TStatementForm<TScript>* Find(const std::wstring& word) const {
-            const auto it = m_forms.find(word);
-            return it == m_forms.end() ? nullptr : &it->second;
+            for (const TEntry& entry : m_buckets[Bucket(word)]) {
+                if (TNoCaseEqual()(word, entry.keyword)) {
+                    return entry.form;
+                }
+            }
+            return nullptr;
         }
 
     private:
-        TNoCaseMap<TStatementForm<TScript>> m_forms;
+        struct TEntry {
+            std::wstring_view keyword;
+            const TStatementForm<TScript>* form;
+        };
+        template <class TText>
+        static size_t Bucket(const TText& text) {
+            return text.empty() ? 0 : static_cast<size_t>(FoldNameUnit(text[0])) % kBuckets;
+        }
+        static constexpr size_t kBuckets = 32;
+        std::vector<TStatementForm<TScript>> m_forms;
+        std::vector<TEntry> m_buckets[kBuckets];
     };
 
     [[noreturn]] void Fail(EScriptError code, const wchar_t* function, uint32_t line) const;
@@ -506,6 +572,10 @@ private:
     void CheckElsePlacement() const;
     void JoinElseIf();
     void CloseBlock(TCommand& brace);
+    // The statements up to the end of the text, and the end marker.
+    void ParseStatements();
+    // Finds the definitions of the whole text, wherever they stand (text in
+    // quotes skipped), for conditions that call them before they are defined.
     void PrescanFunctions();
     std::wstring NearestFunctionName() const;
     // The checks after parsing (ParseChecks.cpp).
@@ -749,6 +819,7 @@ private:
     uint8_t m_extends = 0;
     int32_t m_returnValue = 0;
     std::set<uint32_t> m_blockKinds;
+    uint64_t m_blockKindMask = 0; // the kinds below 64 of m_blockKinds
     int32_t m_currentDepth = 0;
     int32_t m_current = 0;
 
@@ -765,6 +836,10 @@ private:
     // Parse-time state.
     CSharedTextPool m_texts;                    // the texts of the commands and nodes made
     TNoCaseMap<std::wstring> m_scriptFunctions; // defined in the text: signatures
+    // Whether m_scriptFunctions is still to be filled for the text being
+    // parsed (outside a parse it is left as it is).
+    enum : uint8_t { kScanIdle, kScanPending, kScanDone };
+    uint8_t m_functionScan = kScanIdle;
     std::unordered_set<std::wstring, TNoCaseHash, TNoCaseEqual> m_usedNames;
     std::vector<uint32_t> m_variablePositions; // text positions of declared variables
     uint32_t m_extendsDepth = 0;

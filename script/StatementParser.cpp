@@ -40,7 +40,39 @@ void CScriptBase::Parse() {
     m_braces.Clear();
     m_linkedCount = static_cast<size_t>(-1);
     m_linkLimit = 0; // linked again when it runs
-    PrescanFunctions();
+    // The text is searched for definitions only when a condition calls a
+    // function that is not registered yet (see FindExpressionFunction).
+    m_scriptFunctions.clear();
+    m_functionScan = kScanPending;
+    try {
+        ParseStatements();
+        RunParseChecks();
+    } catch (...) {
+        // A failed parse leaves the definitions found, as a search made
+        // before it would have.
+        if (m_functionScan == kScanPending) {
+            PrescanFunctions();
+        }
+        m_functionScan = kScanIdle;
+        throw;
+    }
+    m_functionScan = kScanIdle;
+    // What only the parse needed goes; the rest is made again if needed.
+    m_braces.Clear();
+    m_lastAtDepth = std::vector<int32_t>();
+    m_depthsSeen = 0;
+    if (m_extendsDepth == 0) {
+        m_texts.Clear();
+        m_scriptFunctions = TNoCaseMap<std::wstring>();
+        m_variablePositions = std::vector<uint32_t>();
+        m_declaredNames = TNoCaseMap<uint32_t>();
+        m_declaredNamesFor = 0;
+        m_results.Commands().shrink_to_fit();
+        m_results.Expressions().shrink_to_fit();
+    }
+}
+
+void CScriptBase::ParseStatements() {
     std::vector<TCommand>& commands = m_results.Commands();
     while (GetWord(0)) {
         const uint32_t statementStart = m_tokenStart;
@@ -78,20 +110,6 @@ void CScriptBase::Parse() {
     TCommand end;
     end.kind = kCmdEnd;
     commands.push_back(end);
-    RunParseChecks();
-    // What only the parse needed goes; the rest is made again if needed.
-    m_braces.Clear();
-    m_lastAtDepth = std::vector<int32_t>();
-    m_depthsSeen = 0;
-    if (m_extendsDepth == 0) {
-        m_texts.Clear();
-        m_scriptFunctions = TNoCaseMap<std::wstring>();
-        m_variablePositions = std::vector<uint32_t>();
-        m_declaredNames = TNoCaseMap<uint32_t>();
-        m_declaredNamesFor = 0;
-        commands.shrink_to_fit();
-        m_results.Expressions().shrink_to_fit();
-    }
 }
 
 void CScriptBase::ParseUnit(bool& store, TCommand& command) {
@@ -339,6 +357,7 @@ void CScriptBase::ParseExtends(TStatement& statement) {
     const uint32_t position = m_position;
     const bool loaded = IsLoaded(), parsed = IsParsed();
     TNoCaseMap<std::wstring> functions = m_scriptFunctions;
+    const uint8_t functionScan = m_functionScan;
     {
         TRestore<uint32_t> depth(m_extendsDepth, m_extendsDepth);
         ++m_extendsDepth;
@@ -355,6 +374,7 @@ void CScriptBase::ParseExtends(TStatement& statement) {
     SetLoaded(loaded);
     SetParsed(parsed);
     m_scriptFunctions = std::move(functions);
+    m_functionScan = functionScan;
     m_extends = 1;
 }
 
@@ -420,16 +440,22 @@ void CScriptBase::ParseAssignment(TStatement& statement) {
 
 // FUNCTION(ARGUMENTS), the name being the current token.
 bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFirst) {
-    const std::wstring name = m_token;
+    if (!BracketFollows()) {
+        return false;
+    }
+    const CSharedText name = m_texts.Intern(m_token);
     const uint32_t nameStart = m_tokenStart;
     const uint32_t position = m_position;
-    const int32_t index = FindSystemFunction(name);
-    const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
-    const std::wstring expression = GetExpression();
-    if (expression.empty() || expression[0] != L'(' || !GetBracketedExpr()) {
+    if (!GetBracketedExpr()) {
+        // A statement that is no call reads its word, the token, again.
+        if (!assign) {
+            name.AssignTo(m_token);
+        }
         m_position = position;
         return false;
     }
+    const int32_t index = FindFunctionIndex(name);
+    const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
     std::vector<TCommand>& commands = m_results.Commands();
     if (storeFirst) {
         commands.push_back(command);
@@ -437,7 +463,7 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
     command = TCommand();
     command.kind = user ? kCmdUserCall : kCmdCall;
     command.argument = assign ? 1 : 0;
-    command.name = m_texts.Intern(name);
+    command.name = name;
     command.arguments = m_texts.Intern(m_token);
     command.textPosition = nameStart;
     command.block = static_cast<uint32_t>(m_currentDepth);
@@ -446,11 +472,8 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
 }
 
 uint32_t CScriptBase::ParseLogicalExpr(const std::wstring& text) {
-    const uint32_t index = CompileExpression(text, m_results.Expressions(), *this);
-    for (TNode& node : m_results.Expressions()[index]) {
-        node.text = m_texts.Intern(node.text);
-    }
-    return index;
+    // The nodes' texts are shared through NodeText.
+    return CompileExpression(text, m_results.Expressions(), *this);
 }
 
 // --- Helpers ------------------------------------------------------------------------------
@@ -508,6 +531,7 @@ void CScriptBase::CloseBlock(TCommand& brace) {
 void CScriptBase::PrescanFunctions() {
     // Conditions may call functions defined further down; their signatures
     // must be known when the condition is compiled.
+    m_functionScan = kScanDone;
     m_scriptFunctions.clear();
     const uint32_t position = m_position, tokenStart = m_tokenStart, number = m_number;
     const std::wstring token = m_token;

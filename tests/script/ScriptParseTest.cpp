@@ -404,6 +404,31 @@ TEST(ScriptParseTest, ConditionMayCallAFunctionDefinedBelow) {
     EXPECT_EQ(wrong.error, 27);
 }
 
+// The text is searched for definitions below their calls only when needed,
+// but a parse that fails leaves what a search before it would have found.
+TEST(ScriptParseTest, SignaturesFoundAheadAfterTheParse) {
+    const struct {
+        const wchar_t* text;
+        bool parses;
+        const wchar_t* signature; // of H after the parse; null: none
+    } cases[] = {
+        {L"x =\nfunction H(a, b) {\n}\n", false, L"nn"},
+        {L"if (H(1, 2)) {\n}\nx =\nfunction H(a, b) {\n}\n", false, L"nn"},
+        {L"println \"function H(a)\"\nx =\n", false, nullptr},
+        {L"print \"abc\nx =\nfunction H(a) {\n}\n", false, nullptr},
+        {L"println \"function H(a)\"\n", true, nullptr},
+        {L"if (H(1)) {\n}\nfunction H(a) {\n}\n", true, L"n"},
+    };
+    for (const auto& c : cases) {
+        CWarningCapture warnings;
+        CRun run(c.text);
+        EXPECT_EQ(run.Parse(), c.parses) << c.text;
+        std::wstring signature;
+        EXPECT_EQ(run.script.FindExpressionFunction(L"H", signature), c.signature != nullptr) << c.text;
+        EXPECT_EQ(signature, c.signature ? c.signature : L"") << c.text;
+    }
+}
+
 } // namespace
 
 // A derived script with statement forms of its own, as the game script adds
