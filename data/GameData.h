@@ -116,7 +116,8 @@ public:
     // "Invalid item name: " + name when "#" is not followed by digits alone
     // or the number does not fit 16 bits.
     uint16_t GetItemByName(const std::wstring& name) const;
-    // A name that GetItemByName answers with an item type, or a "#" number.
+    // A name that GetItemByName answers with an item type, or "#" and
+    // decimal digits (any number, also one beyond 16 bits).
     bool IsKnownEntityName(const std::wstring& text) const;
     // Position in the monster table; kNoMonster when absent.
     uint16_t FindMonsterType(const std::wstring& name) const;
