@@ -292,8 +292,13 @@ bool CGameplay::IsPlayerWoman() {
 
 bool CGameplay::HeroIsAnyLimbMissing() {
     const CHero* hero = Hero();
-    return hero != nullptr &&
-           std::any_of(hero->limbs.begin(), hero->limbs.end(), [](int32_t limb) { return limb == CHero::kLimbLost; });
+    return hero != nullptr && std::any_of(hero->limbs.begin() + 1, hero->limbs.end(),
+                                          [](int32_t limb) { return limb == CHero::kLimbLost; });
+}
+
+int32_t CGameplay::HeroGetLimb(uint32_t limb) {
+    const CHero* hero = Hero();
+    return hero != nullptr && limb < CHero::kLimbCount ? hero->limbs[limb] : 0;
 }
 
 uint32_t CGameplay::FindSkill(const std::wstring& name) {
