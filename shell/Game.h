@@ -151,12 +151,13 @@ public:
     const TMapSprites& GetMapSprites() const { return m_sprites; }
 
     // --- NPCs, battles and quests (GameNpcs.cpp) ----------------------------------------------
-    // The NPCs of the NPC list with that name and home location (case
-    // ignored), in list order.
-    std::vector<CNpc*> FindNPCsByName(const std::wstring& name, const std::wstring& location) const;
-    // The first of them; vek::CException "NPC not found: name, location".
-    CNpc& FindNPC(const std::wstring& name, const std::wstring& location) const;
-    // Whether the first of them lives; false when there is none.
+    // The NPCs among the location's creatures with that name and home
+    // location file (case ignored), in list order; none without a location.
+    std::vector<CNpc*> FindNPCsByName(const std::wstring& name, const std::wstring& home, const CLoc* location) const;
+    // The first of them; vek::CException "NPC not found: name, home".
+    CNpc& FindNPC(const std::wstring& name, const std::wstring& home, const CLoc* location) const;
+    // Whether the first NPC of the NPC list with that name and home location
+    // (case ignored) lives; false when there is none.
     bool NPCIsAlive(const std::wstring& name, const std::wstring& location) const;
     // The hero by kHeroId, else the listed creature of that global id in its
     // loaded location; null when there is none.
