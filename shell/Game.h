@@ -91,9 +91,11 @@ public:
     void SetKeepInputMode(uint8_t keep) { m_keepInputMode = keep; }
 
     // --- A game (NewGame.cpp, SaveGame.cpp) ---------------------------------------------------
-    // A new game: the global declarations read afresh, the game's script
-    // variables bound to its fields, the monster brains of the brains folder
-    // kept and their "Init" run, the global script's "AfterStart" run, the
+    // A new game: the global variables "ChosenItemSet" and
+    // "CharacterCreated" taken into the game's fields, the global
+    // declarations read afresh, the game's script variables bound to them,
+    // the monster brains of the brains folder kept and their "Init" run, the
+    // global script's "AfterStart" run, the
     // world made (the one set-up read, if no game has used it yet) with a
     // new hero, the player greeted, and the start-up commands ("_onload.u",
     // then "_onload_c.u") run; they must enter the start location
@@ -180,6 +182,10 @@ private:
     void LoadBankScript();
     // "Data/" + the configured world file into a new world, the game's.
     void LoadWorld();
+    // What character creation put into the global variables "ChosenItemSet"
+    // and "CharacterCreated", where they are declared, becomes the game's
+    // fields before the declarations are read afresh.
+    void TakeGameVariables();
     // The new game's script variables in the global declarations, bound to
     // the game's fields (NewGameVariables).
     void BindGameVariables();
