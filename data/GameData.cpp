@@ -199,6 +199,9 @@ void CGameData::ShowMessage(uint32_t duration, const std::wstring& text) {
 
 void CGameData::ShowImportantMessage(const std::wstring& text, bool flag) {
     m_display->ShowImportantMessage(m_strings.Get(L"STR_IMPORTANT_MSG"), text, flag);
+    if (m_importantLog) {
+        m_importantLog(text);
+    }
 }
 
 void CGameData::OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra) {

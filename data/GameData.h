@@ -75,6 +75,9 @@ public:
     virtual ~CGameData();
 
     void SetLogSink(LogSink sink) { m_logSink = std::move(sink); }
+    // Where the texts shown as important are also written (the shell's
+    // error log); none when null.
+    void SetImportantMessageLog(LogSink log) { m_importantLog = std::move(log); }
     void Log(const std::wstring& text) const;
 
     uint32_t GetState() const { return m_state; }
@@ -150,7 +153,8 @@ public:
     void AddMessage(const std::wstring& text, uint32_t type = kMessageInfo, bool flag = false);
     // Shows the text and lets that many seconds of game time pass.
     void ShowMessage(uint32_t duration, const std::wstring& text);
-    // A message window captioned with the text of "STR_IMPORTANT_MSG".
+    // A message window captioned with the text of "STR_IMPORTANT_MSG"; the
+    // text also goes to the important-message log.
     void ShowImportantMessage(const std::wstring& text, bool flag);
     void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra);
     void SetInputMode(uint32_t mode) { m_display->SetInputMode(mode); }
@@ -193,6 +197,7 @@ protected:
     std::unique_ptr<IGameDisplay> m_display;
     vek::CLog m_consoleLog;
     LogSink m_logSink;
+    LogSink m_importantLog;
 
     CHero* m_hero = nullptr;
     CWorld* m_world = nullptr;
