@@ -13,12 +13,17 @@ namespace {
 
 const wchar_t* const kSource = L"GameData";
 
+// Whether the text after "#" is a decimal number: digits alone.
+bool IsDecimalNumber(const std::wstring& digits) {
+    return !digits.empty() &&
+           std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
 // The digits after "#": the item type they name, or none when they are not
 // decimal digits alone or do not fit 16 bits (a larger number must not wrap
 // round to some other item).
 std::optional<uint16_t> ParseItemNumber(const std::wstring& digits) {
-    if (digits.empty() ||
-        !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    if (!IsDecimalNumber(digits)) {
         return std::nullopt;
     }
     const uint32_t value = vek::WcsToUL(digits.c_str(), nullptr, 10);
@@ -119,8 +124,9 @@ uint16_t CGameData::GetItemByName(const std::wstring& name) const {
 }
 
 bool CGameData::IsKnownEntityName(const std::wstring& text) const {
+    // Any number parses, also one that names no item type.
     if (!text.starts_with(L"##") && text.starts_with(L"#")) {
-        return ParseItemNumber(text.substr(1)).has_value();
+        return IsDecimalNumber(text.substr(1));
     }
     return GetItemByName(text) != kNoItem;
 }
@@ -193,6 +199,9 @@ void CGameData::ShowMessage(uint32_t duration, const std::wstring& text) {
 
 void CGameData::ShowImportantMessage(const std::wstring& text, bool flag) {
     m_display->ShowImportantMessage(m_strings.Get(L"STR_IMPORTANT_MSG"), text, flag);
+    if (m_importantLog) {
+        m_importantLog(text);
+    }
 }
 
 void CGameData::OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra) {

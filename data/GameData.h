@@ -75,6 +75,9 @@ public:
     virtual ~CGameData();
 
     void SetLogSink(LogSink sink) { m_logSink = std::move(sink); }
+    // Where the texts shown as important are also written (the shell's
+    // error log); none when null.
+    void SetImportantMessageLog(LogSink log) { m_importantLog = std::move(log); }
     void Log(const std::wstring& text) const;
 
     uint32_t GetState() const { return m_state; }
@@ -116,7 +119,8 @@ public:
     // "Invalid item name: " + name when "#" is not followed by digits alone
     // or the number does not fit 16 bits.
     uint16_t GetItemByName(const std::wstring& name) const;
-    // A name that GetItemByName answers with an item type, or a "#" number.
+    // A name that GetItemByName answers with an item type, or "#" and
+    // decimal digits (any number, also one beyond 16 bits).
     bool IsKnownEntityName(const std::wstring& text) const;
     // Position in the monster table; kNoMonster when absent.
     uint16_t FindMonsterType(const std::wstring& name) const;
@@ -149,7 +153,8 @@ public:
     void AddMessage(const std::wstring& text, uint32_t type = kMessageInfo, bool flag = false);
     // Shows the text and lets that many seconds of game time pass.
     void ShowMessage(uint32_t duration, const std::wstring& text);
-    // A message window captioned with the text of "STR_IMPORTANT_MSG".
+    // A message window captioned with the text of "STR_IMPORTANT_MSG"; the
+    // text also goes to the important-message log.
     void ShowImportantMessage(const std::wstring& text, bool flag);
     void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra);
     void SetInputMode(uint32_t mode) { m_display->SetInputMode(mode); }
@@ -192,6 +197,7 @@ protected:
     std::unique_ptr<IGameDisplay> m_display;
     vek::CLog m_consoleLog;
     LogSink m_logSink;
+    LogSink m_importantLog;
 
     CHero* m_hero = nullptr;
     CWorld* m_world = nullptr;

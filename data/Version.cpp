@@ -14,17 +14,23 @@ namespace {
 constexpr CVersion kReadableOlder[] = {CVersion(0, 7, 7), CVersion(0, 7, 8)};
 
 constexpr int kDateArgumentCount = 5;
-constexpr size_t kMaxDigits = 2;
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-// Skips up to kMaxDigits digits; false when there are more.
-bool SkipNumber(const std::wstring& f, size_t& i) {
-    size_t digits = 0;
-    for (; i < f.size() && IsDigit(f[i]); ++i) {
-        ++digits;
+void SkipDigits(const std::wstring& f, size_t& i) {
+    while (i < f.size() && IsDigit(f[i])) {
+        ++i;
     }
-    return digits <= kMaxDigits;
+}
+
+// A width or precision: digits, or '*', which takes an argument.
+void SkipAmount(const std::wstring& f, size_t& i, int& arguments) {
+    if (i < f.size() && f[i] == L'*') {
+        ++i;
+        ++arguments;
+        return;
+    }
+    SkipDigits(f, i);
 }
 
 } // namespace
@@ -57,13 +63,9 @@ void SplitGameTime(uint64_t clock, TGameDate& date) {
 }
 
 bool IsValidDateFormat(const std::wstring& format) {
-    int conversions = 0;
+    int arguments = 0;
     for (size_t i = 0; i < format.size(); ++i) {
         if (format[i] != L'%') {
-            // A zero unit would end the text early.
-            if (format[i] == 0) {
-                return false;
-            }
             continue;
         }
         ++i;
@@ -73,33 +75,33 @@ bool IsValidDateFormat(const std::wstring& format) {
         while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos) {
             ++i;
         }
-        if (!SkipNumber(format, i)) {
-            return false;
-        }
+        SkipAmount(format, i, arguments);
         if (i < format.size() && format[i] == L'.') {
             ++i;
-            if (!SkipNumber(format, i)) {
-                return false;
-            }
+            SkipAmount(format, i, arguments);
         }
-        // 16 or 32 bits hold every field; "hh" would cut the year.
-        if (i < format.size() && (format[i] == L'h' || format[i] == L'l')) {
+        // 8, 16 or 32 bits: what a number handed on as an int can be read as.
+        if (format.compare(i, 2, L"hh") == 0) {
+            i += 2;
+        } else if (i < format.size() && (format[i] == L'h' || format[i] == L'l')) {
             ++i;
         }
-        if (i >= format.size() || (format[i] != L'd' && format[i] != L'i' && format[i] != L'u')) {
+        if (i >= format.size() || std::wstring_view(L"diuoxX").find(format[i]) == std::wstring_view::npos) {
             return false;
         }
-        ++conversions;
+        ++arguments;
     }
-    return conversions == kDateArgumentCount;
+    return arguments <= kDateArgumentCount;
 }
 
 std::wstring FormatGameDate(uint64_t clock, const CStringResource& strings) {
     TGameDate date;
     SplitGameTime(clock, date);
-    // The text comes from a data file: one that takes other arguments than
-    // these five numbers would show wrong fields or garbage.
-    const std::wstring format = strings.Get(L"STR_GAME_DATE");
+    // The text comes from a data file: one that would read more than these
+    // five numbers, or read one as anything but a number, reads what was
+    // never handed to it. A zero unit ends the text, as it ends a C string.
+    std::wstring format = strings.Get(L"STR_GAME_DATE");
+    format.resize(std::min(format.size(), format.find(L'\0')));
     if (IsValidDateFormat(format)) {
         return vek::Format(format, date.year, date.month, date.day, date.hour, date.minute);
     }

@@ -56,12 +56,13 @@ struct TGameDate {
 // Years past 65,535 show as 65,535; the other fields stay exact.
 void SplitGameTime(uint64_t clock, TGameDate& date);
 
-// The text of "STR_GAME_DATE" formatted with year, month, day, hour and
-// minute. The text must take exactly those five numbers (%d, %i or %u, with
-// h or l, flags, and width and precision of up to two digits; %% for a
-// percent sign); any other text gives the fixed form "day.month.year h:mm".
+// The text of "STR_GAME_DATE" (up to a zero unit) used as a format of year,
+// month, day, hour and minute. A text that would read more than these five
+// numbers (a '*' reads one too), read one as anything but an integer (%d,
+// %i, %u, %o, %x, %X, with hh, h or l), or ends inside a conversion, gives
+// the fixed form "day.month.year h:mm" instead.
 std::wstring FormatGameDate(uint64_t clock, const CStringResource& strings);
-// Whether a date text takes the five numbers as above.
+// Whether a date text reads at most the five numbers, each as an integer.
 bool IsValidDateFormat(const std::wstring& format);
 
 // Seconds from the clock until the next time the given time of day (seconds

@@ -368,9 +368,6 @@ void CZipArchive::ReadDirectory() {
     if (at != directory.size()) {
         Fail(kOpen, __LINE__, L"the central directory holds more than its entries");
     }
-    if (m_entries.empty()) {
-        Fail(kOpen, __LINE__, L"the archive holds no files");
-    }
 }
 
 void CZipArchive::CheckLocalHeader(TZipEntry& entry, uint64_t localOffset, uint64_t directoryOffset) {

@@ -32,10 +32,7 @@ void AddToGroup(CGroupMember& creature, CGroup& group) {
     if (!group.Holds(creature.globalId)) {
         group.members.push_back(creature.globalId);
     }
-    // Joining twice must not make the creature's list grow.
-    if (std::find(creature.groups.begin(), creature.groups.end(), group.name) == creature.groups.end()) {
-        creature.groups.push_back(group.name);
-    }
+    creature.groups.push_back(group.name);
 }
 
 void CGroupList::Clear() {

@@ -42,7 +42,8 @@ public:
 };
 
 // Adds the creature's global id to the members unless the group holds it
-// already, and the group id to the creature's own list unless it is there.
+// already, and appends the group id to the creature's own list (again on a
+// second join).
 void AddToGroup(CGroupMember& creature, CGroup& group);
 
 // The program-wide list of created groups. It owns them: they are deleted

@@ -70,7 +70,11 @@ public:
     virtual bool HeroHasItems(const TQuestItem& pattern) = 0;
     virtual void HeroRemoveItems(const TQuestItem& pattern) = 0;
     virtual bool IsPlayerWoman() = 0;
+    // Whether the second, third or fourth limb is lost (the built-in looks at
+    // the first itself).
     virtual bool HeroIsAnyLimbMissing() = 0;
+    // The state of the hero's limb 0 to 3 (3: lost); 0 without a hero.
+    virtual int32_t HeroGetLimb(uint32_t limb) = 0;
     // The skill (or spell) id of that name; vek::CException "Cannot find
     // skill " when there is none.
     virtual uint32_t FindSkill(const std::wstring& name) = 0;

@@ -262,7 +262,9 @@ int32_t HasHeroSomeItem(TBuiltinCall& call) { return HasItems(call, true); }
 int32_t IsPlayerWoman(TBuiltinCall& call) { return call.game != nullptr && call.game->IsPlayerWoman() ? 1 : 0; }
 
 int32_t HeroIsAnyLimbMissing(TBuiltinCall& call) {
-    return call.game != nullptr && call.game->HeroIsAnyLimbMissing() ? 1 : 0;
+    constexpr int32_t kLimbLost = 3;
+    return call.game != nullptr && (call.game->HeroGetLimb(0) == kLimbLost || call.game->HeroIsAnyLimbMissing()) ? 1
+                                                                                                                 : 0;
 }
 
 // HeroLearnSkill (skill name, level)

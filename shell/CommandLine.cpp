@@ -7,8 +7,8 @@ namespace {
 
 // The game's other options and file kinds, which later parts of it carry out.
 constexpr const wchar_t* kLaterOptions[] = {
-    L"-editor",  L"-nocreate", L"-qc",      L"-makefile",     L"-validate", L"-ddd", L"-exec",
-    L"-compile", L"-ki",       L"-makeexe", L"-intermediate", L"-pause",    L"@lp",
+    L"-editor", L"-nocreate", L"-qc", L"-makefile", L"-validate",     L"-ddd",
+    L"-exec",   L"-compile",  L"-ki", L"-makeexe",  L"-intermediate", L"-pause",
 };
 constexpr const wchar_t* kLaterFileKinds[] = {L"map", L"sav"};
 
@@ -42,6 +42,11 @@ bool IsLater(const std::wstring& arg) {
 
 TCommandLine ReadCommandLine(const std::vector<std::wstring>& args) {
     TCommandLine line;
+    ReadArguments(line, args);
+    return line;
+}
+
+void ReadArguments(TCommandLine& line, const std::vector<std::wstring>& args) {
     for (const std::wstring& arg : args) {
         if (arg == L"-test") {
             line.selfTest = true;
@@ -51,6 +56,8 @@ TCommandLine ReadCommandLine(const std::vector<std::wstring>& args) {
             line.newGame = true;
         } else if (arg == L"-noautosave") {
             line.noAutosave = true;
+        } else if (arg == L"@lp") {
+            line.moreArguments = true;
         } else if (vek::equals(FileKind(arg), L"u")) {
             line.scripts.push_back(arg);
         } else if (IsLater(arg)) {
@@ -59,5 +66,23 @@ TCommandLine ReadCommandLine(const std::vector<std::wstring>& args) {
             line.ignored.push_back(L"Unknown option, ignored: " + arg);
         }
     }
-    return line;
+}
+
+std::vector<std::wstring> SplitMoreArguments(const std::wstring& setting) {
+    std::vector<std::wstring> pieces;
+    std::wstring piece;
+    for (const wchar_t c : setting) {
+        if (c == L' ' || c == L'\t') {
+            if (!piece.empty()) {
+                pieces.push_back(std::move(piece));
+                piece.clear();
+            }
+        } else {
+            piece += c;
+        }
+    }
+    if (!piece.empty()) {
+        pieces.push_back(std::move(piece));
+    }
+    return pieces;
 }

@@ -56,14 +56,16 @@ irr::video::IVideoDriver* CGame::GetDriver() const {
 
 // --- Set-up ------------------------------------------------------------------------------
 
-void CGame::SetUp() {
+void CGame::StartSetUp(const wchar_t* function) {
     if (m_setUpStarted) {
-        throw vek::CException(L"CGame::SetUp", kSource, __LINE__, L"The game is already set up.");
+        throw vek::CException(function, kSource, __LINE__, L"The game is already set up.");
     }
     m_setUpStarted = true;
     m_config.Load();
-    const std::wstring lang = Text(m_config, L"lang");
-    const std::wstring langScript = Text(m_config, L"lang_script");
+}
+
+void CGame::SetUp() {
+    StartSetUp(L"CGame::SetUp");
     const bool forceFiles = Flag(m_config, L"force_files");
 
     // The device and its window.
@@ -77,35 +79,20 @@ void CGame::SetUp() {
     DataArchive().SetUp(m_device, forceFiles);
 
     Log(L"Loading localized resources...");
-    m_skillNames = m_strings.LoadGameStrings(langScript, lang);
+    LoadStrings();
 
     Log(L"Loading graphics...");
     LoadMapSprites(m_sprites);
 
     Log(L"Creating game objects...");
-    m_random = std::make_unique<vek::CStdRand>();
-    vek::SetRandomGenerator(m_random.get());
-    m_random->Seed(kRandomSeed);
+    InstallRandom();
     m_messageDisplay = std::make_unique<CMorvheldMessageDisplay>(*this);
     vek::SetMessageDisplay(m_messageDisplay.get());
+    SetImportantMessageLog([display = m_messageDisplay.get()](const std::wstring& text) { display->Append(text); });
 
-    Log(L"Loading game data...");
-    CDefinitionTables& scriptSet = m_tables[kScriptTables];
-    scriptSet.Load(langScript, false);
-    scriptSet.LoadHeroes();
-
-    // The display set starts as a copy, so that the count check holds both
-    // languages to the same records and the heroes are in both.
-    Log(L"Loading localized strings...");
-    CDefinitionTables displaySet = scriptSet;
-    displaySet.Load(lang, true);
-    m_tables[kDisplayTables] = std::move(displaySet);
-
-    // The game scripts see the global variables and reach the game here.
-    CScript::SetGlobalScript(&Globals().GetDeclarations());
-    SetScriptGame(this);
-    SetGameplay(&m_gameplay);
-    Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
+    LoadTables();
+    Log(L"Loading game data (for scripts)...");
+    LoadScriptData();
     LoadBankScript();
 
     Log(L"Loading world...");
@@ -119,6 +106,52 @@ void CGame::SetUp() {
     if (driverType != irr::video::EDT_NULL) {
         SetDisplay(std::make_unique<CIrrDisplay>(*this));
     }
+}
+
+void CGame::SetUpForScriptCheck() {
+    StartSetUp(L"CGame::SetUpForScriptCheck");
+    // No device: the archive's reader is the program's own.
+    DataArchive().SetUp(nullptr, Flag(m_config, L"force_files"));
+    m_archiveWithoutDevice = true;
+    LoadStrings();
+    InstallRandom();
+    LoadTables();
+    // The built-ins check their arguments against the tables but reach no
+    // game: there is no world for them to change.
+    CScript::SetGlobalScript(&Globals().GetDeclarations());
+    Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
+}
+
+void CGame::LoadStrings() {
+    m_skillNames = m_strings.LoadGameStrings(Text(m_config, L"lang_script"), Text(m_config, L"lang"));
+}
+
+void CGame::InstallRandom() {
+    m_random = std::make_unique<vek::CStdRand>();
+    vek::SetRandomGenerator(m_random.get());
+    m_random->Seed(kRandomSeed);
+}
+
+void CGame::LoadTables() {
+    Log(L"Loading game data...");
+    CDefinitionTables& scriptSet = m_tables[kScriptTables];
+    scriptSet.Load(Text(m_config, L"lang_script"), false);
+    scriptSet.LoadHeroes();
+
+    // The display set starts as a copy, so that the count check holds both
+    // languages to the same records and the heroes are in both.
+    Log(L"Loading localized strings...");
+    CDefinitionTables displaySet = scriptSet;
+    displaySet.Load(Text(m_config, L"lang"), true);
+    m_tables[kDisplayTables] = std::move(displaySet);
+}
+
+void CGame::LoadScriptData() {
+    // The game scripts see the global variables and reach the game here.
+    CScript::SetGlobalScript(&Globals().GetDeclarations());
+    SetScriptGame(this);
+    SetGameplay(&m_gameplay);
+    Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
 }
 
 void CGame::LoadWorld() {
@@ -162,11 +195,19 @@ void CGame::ShutDown() {
     if (m_messageDisplay != nullptr && vek::GetMessageDisplay() == m_messageDisplay.get()) {
         vek::SetMessageDisplay(nullptr);
     }
+    if (m_messageDisplay != nullptr) {
+        SetImportantMessageLog(nullptr);
+    }
     m_messageDisplay.reset();
     if (m_random != nullptr && vek::GetRandomGenerator() == m_random.get()) {
         vek::SetRandomGenerator(nullptr);
     }
     m_random.reset();
+    if (m_archiveWithoutDevice) {
+        m_archiveWithoutDevice = false;
+        DataArchive().Reset();
+        SetArchiveInUse(false);
+    }
     if (m_device == nullptr) {
         return;
     }

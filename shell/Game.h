@@ -44,16 +44,25 @@ public:
     // Reads the configuration, creates the device, sets up the data archive
     // (loose files with "force_files"), loads the strings in both languages
     // and the map's sprite sheets, installs the random generator and the
-    // message display, and loads the definition tables: the script
-    // language's set without the count check, the heroes, then the display
-    // language's set with it; then the global declarations and the bank's
-    // conversation ("bank.u"), whose script errors are shown and passed over;
+    // message display (which also writes what is shown as important to
+    // "error.log"), and loads the definition tables: the script language's
+    // set without the count check, the heroes, then the display language's
+    // set with it; then ("Loading game data (for scripts)...") the global
+    // declarations and the bank's conversation ("bank.u"), whose script
+    // errors are shown and passed over;
     // then the world ("world") and, unless autosaving is off, whether there
     // is an autosave. With a window, the window's display takes over. Once
     // per game object
     // (CException otherwise). Whatever a failure leaves set up is released
     // by ShutDown.
     void SetUp();
+    // What the script check needs, and nothing more: the configuration, the
+    // data archive (or loose files) without a device, the strings, the random
+    // generator, the definition tables and the global declarations. The game
+    // scripts' side of the game is not installed, so the built-ins check
+    // their arguments and change nothing. Once per game object, in place of
+    // SetUp.
+    void SetUpForScriptCheck();
     // Takes back what SetUp installed: the display, the game scripts' side of
     // the game, the message display and the random generator, the sprites and
     // the archive (while the device still lives), then the device.
@@ -91,9 +100,11 @@ public:
     void SetKeepInputMode(uint8_t keep) { m_keepInputMode = keep; }
 
     // --- A game (NewGame.cpp, SaveGame.cpp) ---------------------------------------------------
-    // A new game: the global declarations read afresh, the game's script
-    // variables bound to its fields, the monster brains of the brains folder
-    // kept and their "Init" run, the global script's "AfterStart" run, the
+    // A new game: the global variables "ChosenItemSet" and
+    // "CharacterCreated" taken into the game's fields, the global
+    // declarations read afresh, the game's script variables bound to them,
+    // the monster brains of the brains folder kept and their "Init" run, the
+    // global script's "AfterStart" run, the
     // world made (the one set-up read, if no game has used it yet) with a
     // new hero, the player greeted, and the start-up commands ("_onload.u",
     // then "_onload_c.u") run; they must enter the start location
@@ -135,7 +146,8 @@ public:
     // parsed, and unless it holds a conversation (which runs only with a
     // partner) it is run whole, on a new hero when the game has none.
     // "Script OK." on the console, or the script error: printed in batch
-    // mode, else in the "Script Error" box. False on an error.
+    // mode, else in the "Script Error" box. False on a script error; a file
+    // that cannot be read is the file layer's vek::CException.
     bool CheckDialogScript(const std::wstring& fileName, bool batch);
 
     // --- Playing (MainLoop.cpp) ---------------------------------------------------------------
@@ -151,12 +163,13 @@ public:
     const TMapSprites& GetMapSprites() const { return m_sprites; }
 
     // --- NPCs, battles and quests (GameNpcs.cpp) ----------------------------------------------
-    // The NPCs of the NPC list with that name and home location (case
-    // ignored), in list order.
-    std::vector<CNpc*> FindNPCsByName(const std::wstring& name, const std::wstring& location) const;
-    // The first of them; vek::CException "NPC not found: name, location".
-    CNpc& FindNPC(const std::wstring& name, const std::wstring& location) const;
-    // Whether the first of them lives; false when there is none.
+    // The NPCs among the location's creatures with that name and home
+    // location file (case ignored), in list order; none without a location.
+    std::vector<CNpc*> FindNPCsByName(const std::wstring& name, const std::wstring& home, const CLoc* location) const;
+    // The first of them; vek::CException "NPC not found: name, home".
+    CNpc& FindNPC(const std::wstring& name, const std::wstring& home, const CLoc* location) const;
+    // Whether the first NPC of the NPC list with that name and home location
+    // (case ignored) lives; false when there is none.
     bool NPCIsAlive(const std::wstring& name, const std::wstring& location) const;
     // The hero by kHeroId, else the listed creature of that global id in its
     // loaded location; null when there is none.
@@ -176,9 +189,21 @@ public:
     CGameplay& GetGameplay() { return m_gameplay; }
 
 private:
+    // Once per game object (CException from the function otherwise); reads
+    // the configuration.
+    void StartSetUp(const wchar_t* function);
+    void LoadStrings();
+    void InstallRandom();
+    void LoadTables();
+    // The global declarations, with the game scripts' side of the game.
+    void LoadScriptData();
     void LoadBankScript();
     // "Data/" + the configured world file into a new world, the game's.
     void LoadWorld();
+    // What character creation put into the global variables "ChosenItemSet"
+    // and "CharacterCreated", where they are declared, becomes the game's
+    // fields before the declarations are read afresh.
+    void TakeGameVariables();
     // The new game's script variables in the global declarations, bound to
     // the game's fields (NewGameVariables).
     void BindGameVariables();
@@ -198,6 +223,8 @@ private:
     std::unique_ptr<CMorvheldMessageDisplay> m_messageDisplay;
     bool m_forceNullDriver = false;
     bool m_setUpStarted = false;
+    // The script check's archive, set up with no device to give it back.
+    bool m_archiveWithoutDevice = false;
     CDialog m_dialog;
     std::unique_ptr<CScript> m_bankScript;
     uint8_t m_keepInputMode = 0;

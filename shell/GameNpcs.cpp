@@ -32,27 +32,37 @@ bool HoldsLivingMember(const CGame& game, const CGroup* group) {
 
 } // namespace
 
-std::vector<CNpc*> CGame::FindNPCsByName(const std::wstring& name, const std::wstring& location) const {
+std::vector<CNpc*> CGame::FindNPCsByName(const std::wstring& name, const std::wstring& home,
+                                         const CLoc* location) const {
     std::vector<CNpc*> found;
-    for (CNpc* npc : m_npcs) {
-        if (npc != nullptr && vek::equals(npc->name, name) && vek::equals(npc->homeLocation, location)) {
+    if (location == nullptr) {
+        return found;
+    }
+    for (CMonster* creature : location->GetCreatures()) {
+        if (creature == nullptr || creature->GetKind() != CGroupMember::kKindNpc) {
+            continue;
+        }
+        CNpc* npc = static_cast<CNpc*>(creature);
+        if (vek::equals(npc->name, name) && vek::equals(npc->homeLocation, home)) {
             found.push_back(npc);
         }
     }
     return found;
 }
 
-CNpc& CGame::FindNPC(const std::wstring& name, const std::wstring& location) const {
-    const std::vector<CNpc*> found = FindNPCsByName(name, location);
+CNpc& CGame::FindNPC(const std::wstring& name, const std::wstring& home, const CLoc* location) const {
+    const std::vector<CNpc*> found = FindNPCsByName(name, home, location);
     if (found.empty()) {
-        throw vek::CException(L"CGame::FindNPC", kSource, __LINE__, L"NPC not found: " + name + L", " + location);
+        throw vek::CException(L"CGame::FindNPC", kSource, __LINE__, L"NPC not found: " + name + L", " + home);
     }
     return *found.front();
 }
 
 bool CGame::NPCIsAlive(const std::wstring& name, const std::wstring& location) const {
-    const std::vector<CNpc*> found = FindNPCsByName(name, location);
-    return !found.empty() && found.front()->IsAlive();
+    const auto npc = std::find_if(m_npcs.begin(), m_npcs.end(), [&](const CNpc* n) {
+        return n != nullptr && vek::equals(n->name, name) && vek::equals(n->homeLocation, location);
+    });
+    return npc != m_npcs.end() && (*npc)->IsAlive();
 }
 
 CGroupMember* CGame::FindCreature(uint32_t globalId) const {

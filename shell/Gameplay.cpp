@@ -292,8 +292,13 @@ bool CGameplay::IsPlayerWoman() {
 
 bool CGameplay::HeroIsAnyLimbMissing() {
     const CHero* hero = Hero();
-    return hero != nullptr &&
-           std::any_of(hero->limbs.begin(), hero->limbs.end(), [](int32_t limb) { return limb == CHero::kLimbLost; });
+    return hero != nullptr && std::any_of(hero->limbs.begin() + 1, hero->limbs.end(),
+                                          [](int32_t limb) { return limb == CHero::kLimbLost; });
+}
+
+int32_t CGameplay::HeroGetLimb(uint32_t limb) {
+    const CHero* hero = Hero();
+    return hero != nullptr && limb < CHero::kLimbCount ? hero->limbs[limb] : 0;
 }
 
 uint32_t CGameplay::FindSkill(const std::wstring& name) {
@@ -410,7 +415,7 @@ bool CGameplay::IsNPCPresentInLoc(const std::wstring& name, const std::wstring& 
 
 void CGameplay::NPCSetGroup(const std::wstring& name, const std::wstring& location, const std::wstring& group) {
     // No NPC joins: the group is not looked up.
-    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location);
+    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location, FindLoadedLoc(location));
     if (found.empty()) {
         return;
     }
@@ -421,7 +426,7 @@ void CGameplay::NPCSetGroup(const std::wstring& name, const std::wstring& locati
 }
 
 void CGameplay::NPCStartChat(const std::wstring& name, const std::wstring& location) {
-    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location);
+    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location, FindLoadedLoc(location));
     if (found.empty()) {
         throw vek::CException(L"CGameplayInterface::NPCStartChat", kSource, __LINE__,
                               L"Cannot find NPC " + name + L" (" + location + L")");
@@ -454,14 +459,14 @@ void CGameplay::NPCChangeAttitude(const std::wstring& name, const std::wstring& 
 
 void CGameplay::NPCAddEnemy(const std::wstring& name, const std::wstring& location, const std::wstring& enemy,
                             const std::wstring& enemyLocation) {
-    CNpc& npc = m_game.FindNPC(name, location);
-    const CNpc& other = m_game.FindNPC(enemy, enemyLocation);
+    CNpc& npc = m_game.FindNPC(name, location, FindLoadedLoc(location));
+    const CNpc& other = m_game.FindNPC(enemy, enemyLocation, FindLoadedLoc(enemyLocation));
     npc.AddHostile(other.globalId);
 }
 
 void CGameplay::NPCMakeHeroEnemy(const std::wstring& name, const std::wstring& location) {
     // A foe even to a friend (one that follows the hero); held once.
-    CNpc& npc = m_game.FindNPC(name, location);
+    CNpc& npc = m_game.FindNPC(name, location, FindLoadedLoc(location));
     if (!npc.IsHostile(CGroupMember::kHeroId)) {
         npc.hostile.push_back(CGroupMember::kHeroId);
     }
@@ -507,7 +512,7 @@ void CGameplay::NPCSetActivity(const std::wstring& name, const std::wstring& loc
 }
 
 void CGameplay::NPCActivate(const std::wstring& name, const std::wstring& location, bool on) {
-    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location);
+    const std::vector<CNpc*> found = m_game.FindNPCsByName(name, location, FindLoadedLoc(location));
     if (found.empty()) {
         throw vek::CException(L"CGameplayInterface::NPCActivate", kSource, __LINE__, NpcText(name, location));
     }

@@ -58,6 +58,7 @@ public:
     void HeroRemoveItems(const TQuestItem& pattern) override;
     bool IsPlayerWoman() override;
     bool HeroIsAnyLimbMissing() override;
+    int32_t HeroGetLimb(uint32_t limb) override;
     // The 28 skills by their script-language names, then the spells.
     uint32_t FindSkill(const std::wstring& name) override;
     void HeroLearnSkill(uint32_t skill, uint8_t level) override;

@@ -18,10 +18,11 @@ public:
     // Appends the text to the log file, then shows it in a message box when
     // the game's window is up.
     void Display(const std::wstring& text) override;
-
-    const vek::CLog& GetLog() const { return m_log; }
+    // Appends the text to the log file in a session of its own: the session
+    // line, the text with the time, the closing line.
+    void Append(const std::wstring& text) const;
 
 private:
     CGame& m_game;
-    vek::CLog m_log;
+    std::wstring m_logFile;
 };

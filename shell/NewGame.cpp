@@ -66,6 +66,7 @@ void CGame::New() {
     }
     Clear();
     try {
+        TakeGameVariables();
         Globals().LoadDeclarations(std::wstring(kScriptDir) + kGlobalScript, false);
         BindGameVariables();
         LoadBrains();
@@ -98,6 +99,16 @@ void CGame::New() {
     }
     SetState(kStateGame);
     CenterView();
+}
+
+void CGame::TakeGameVariables() {
+    CScript& declarations = Globals().GetDeclarations();
+    if (const CVariable* chosen = declarations.FindVariable(L"ChosenItemSet", false)) {
+        m_chosenItemSet = static_cast<uint32_t>(chosen->GetValue());
+    }
+    if (const CVariable* created = declarations.FindVariable(L"CharacterCreated", false)) {
+        m_characterCreated = static_cast<uint8_t>(created->GetValue());
+    }
 }
 
 void CGame::BindGameVariables() {

@@ -25,14 +25,10 @@ std::wstring ReadDiskScript(const std::wstring& fileName) {
 
 bool CGame::CheckDialogScript(const std::wstring& fileName, bool batch) {
     CScript script;
+    // A file that cannot be read is the file layer's error, for the caller.
+    const std::wstring text = ReadDiskScript(fileName);
     try {
-        try {
-            script.LoadText(ReadDiskScript(fileName), fileName);
-        } catch (const vek::CException& e) {
-            vek::ConsoleErr() << e.GetText() << std::endl;
-            script.SetFileName(fileName);
-            throw CScriptException(kErrCannotOpenFile, L"M_Game", L"CGame::CheckDialogScript", __LINE__, script);
-        }
+        script.LoadText(text, fileName);
         script.Parse();
         // A conversation runs only with a partner: parsed and checked is all.
         if (!script.IsDialogScript()) {

@@ -16,18 +16,57 @@
 
 namespace {
 
-// The script check runs on the game set up without a window, quietly: only
-// its verdicts are shown.
+void PrintNotes(const TCommandLine& line, size_t from) {
+    for (size_t i = from; i < line.ignored.size(); ++i) {
+        vek::ConsoleErr() << line.ignored[i] << std::endl;
+    }
+}
+
+// The script check finishes the program at once: it needs no device, world
+// or game, only the data the scripts name. Only its verdicts are shown.
 int CheckScripts(CGame& game, const std::vector<std::wstring>& scripts) {
-    game.ForceNullDriver(true);
-    game.SetAutosaveEnabled(false);
     game.SetLogSink([](const std::wstring&) {});
-    game.SetUp();
+    game.SetUpForScriptCheck();
     bool ok = true;
     for (const std::wstring& script : scripts) {
         ok = game.CheckDialogScript(script, true) && ok;
     }
     return ok ? 0 : 1;
+}
+
+int Run(CGame& game, TCommandLine& line) {
+    // The configuration writer ends the program at once, before the user's
+    // own file is read: a broken file must not stop its repair.
+    if (line.writeConfig) {
+        WriteDefaultConfig(game.GetConfig());
+        return 0;
+    }
+    game.GetConfig().Load();
+    if (line.moreArguments) {
+        const size_t noted = line.ignored.size();
+        line.moreArguments = false;
+        ReadArguments(line, SplitMoreArguments(game.GetConfig().FindEntry(L"cmd_line").GetString()));
+        PrintNotes(line, noted);
+        // Added once: the setting cannot add itself again.
+        if (line.moreArguments) {
+            vek::ConsoleErr() << L"Ignored in the setting cmd_line: @lp" << std::endl;
+        }
+        if (line.writeConfig) {
+            WriteDefaultConfig(game.GetConfig());
+            return 0;
+        }
+    }
+    if (!line.scripts.empty()) {
+        return CheckScripts(game, line.scripts);
+    }
+    game.SetAutosaveEnabled(!line.noAutosave);
+    if (line.selfTest) {
+        game.ForceNullDriver(true);
+        game.SetUp();
+        return CGame::RunSelfTests() == 0 ? 0 : 1;
+    }
+    game.SetUp();
+    return RunGame(game, line.newGame);
 }
 
 } // namespace
@@ -39,29 +78,20 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(platform::FromUtf8(argv[i]));
     }
-    const TCommandLine line = ReadCommandLine(args);
-    for (const std::wstring& note : line.ignored) {
-        vek::ConsoleErr() << note << std::endl;
-    }
+    TCommandLine line = ReadCommandLine(args);
+    PrintNotes(line, 0);
     try {
         CGame game;
         g_game = &game;
         g_gameData = &game;
-        // The configuration writer ends the program at once, before the
-        // user's own file is read: a broken file must not stop its repair.
-        if (line.writeConfig) {
-            WriteDefaultConfig(game.GetConfig());
-            return 0;
+        try {
+            return Run(game, line);
+        } catch (const vek::CException& e) {
+            // Shown (and written to "error.log") while the game's message
+            // display is still there.
+            e.Display();
+            throw;
         }
-        if (!line.scripts.empty()) {
-            return CheckScripts(game, line.scripts);
-        }
-        if (line.selfTest) {
-            return CGame::RunSelfTests() == 0 ? 0 : 1;
-        }
-        game.SetAutosaveEnabled(!line.noAutosave);
-        game.SetUp();
-        return RunGame(game, line.newGame);
     } catch (const vek::CException& e) {
         vek::ConsoleErr() << e.GetText() << std::endl;
         return 1;

@@ -54,8 +54,8 @@ enum : uint16_t {
     kTrapDisarmed = 0x8,
     kDoorNoKey = 0xFFFE,
 };
-// An open door is drawn two object records after its closed one, but for
-// this pair.
+// An open door is drawn two object records after its closed one; closing
+// turns 104 into 103 all the same.
 inline constexpr uint16_t kTowerDoorClosed = 103;
 inline constexpr uint16_t kTowerDoorOpen = 104;
 // Passages by appearance: stairs down (the older and the newer picture),

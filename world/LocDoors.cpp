@@ -2,6 +2,7 @@
 // vampire hero's bite.
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "VEKLib/Format.h"
@@ -123,8 +124,9 @@ void CLoc::UseDoor(uint16_t x, uint16_t y) {
         return;
     }
     if ((state & kDoorLocked) == 0) {
-        door.appearance =
-            door.appearance == kTowerDoorClosed ? kTowerDoorOpen : static_cast<uint16_t>(door.appearance + 2);
+        // Every door opens to its appearance + 2, the tower's 103 too; only
+        // closing knows the pair 104 / 103.
+        door.appearance = static_cast<uint16_t>(door.appearance + 2);
         door.value = WithState(door, static_cast<uint16_t>(state & ~kDoorClosed));
         SetPassabilityCell(x, y, false);
         Tell(L"STR_GAME_MSG_DOOR_OPEN");
@@ -267,7 +269,12 @@ void CLoc::BiteVictim(uint16_t x, uint16_t y, bool collectBlood) {
         }
     }
     Tell(L"STR_GAME_MSG_BITE", victim->GetName());
+    const std::vector<std::wstring> groups = victim->groups;
     const bool hit = CMonster::Attack(*hero, *victim, kBiteAttack, this);
+    // A bitten creature is an attacked one: its groups' alarms go off.
+    for (const std::wstring& group : groups) {
+        RaiseAlarms(group, CGroupMember::kHeroId);
+    }
     if (!collectBlood || !hit) {
         return;
     }

@@ -103,7 +103,7 @@ void CLoc::RaiseAlarms(const std::wstring& group, uint32_t attacker) {
         }
         const CGroup* members = FindGroup(group);
         if (members == nullptr) {
-            throw vek::CException(L"CLoc::RaiseAlarms", kSource, __LINE__, L"Group not found: " + group);
+            throw vek::CException(L"CGameplayInterface::FindGroup", kSource, __LINE__, L"Group not found: " + group);
         }
         const uint32_t index = LocationIndex();
         for (const uint32_t id : members->members) {
@@ -132,7 +132,7 @@ void CLoc::SetupGroups() {
     }
     CGameData& game = *g_gameData;
     const TWorldLocInfo& cell = *m_worldCell;
-    if ((cell.flags & kNoEncounterFlags) != 0 || cell.randomKind == kWorldFixed || game.GetState() == kStateEditor) {
+    if ((cell.flags & kNoEncounterFlags) != 0 || cell.randomKind != kWorldRandom || game.GetState() == kStateEditor) {
         return;
     }
     if ((m_flags & kLocEntered) != 0 && game.GetElapsedTime() < kEncounterAbsence) {

@@ -222,12 +222,14 @@ bool CLoc::Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival) 
                 }
                 entry = {static_cast<int32_t>(targetX), static_cast<int32_t>(targetY)};
             }
-            // The hero is no creature: his own cell (or one he left here)
-            // does not refuse him.
+            // From the world or a passage, his own cell (or one he left
+            // here) does not refuse him; a step over the border needs a
+            // cell without anybody.
             const uint16_t standing = IsInside(entry.x, entry.y) ? m_creatureIds.At(static_cast<uint16_t>(entry.x),
                                                                                     static_cast<uint16_t>(entry.y))
                                                                  : kNoCreature;
-            if (!IsPassable(entry.x, entry.y, *this) || (standing != kNoCreature && standing != kHeroCell)) {
+            const bool taken = standing != kNoCreature && (mode == kArriveCrossing || standing != kHeroCell);
+            if (!IsPassable(entry.x, entry.y, *this) || taken) {
                 game.AddMessage(game.GetStrings().Get(L"STR_GAME_MSG_BUMP"));
                 game.SetCurrentLoc(previous);
                 guard.Done();
@@ -248,15 +250,17 @@ bool CLoc::Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival) 
         m_creatureIds.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y)) = kHeroCell;
     }
     guard.Done();
-    game.SetCurrentLocExitTime(m_exitTime);
 
-    // 5-6. The creatures beside him come along; the previous location is left.
+    // 5-6. The creatures beside him come along (within one location they
+    // are where they were); the previous location is left, also when it is
+    // this one, so that its time since leaving starts again.
     if (mode != kArriveRandom && heroWas && previous != this) {
         TakeFollowers(*previous, *heroWas, entry);
     }
-    if (previous != nullptr && previous != this) {
+    if (previous != nullptr) {
         previous->Exit();
     }
+    game.SetCurrentLocExitTime(m_exitTime);
 
     // 7-11.
     game.CenterView();

@@ -35,23 +35,26 @@ void CLoc::LoadScript(bool runOnInit) {
     const std::wstring key = WorldNameKey();
     if (!key.empty()) {
         TScriptHandle script(new CScript());
-        bool parsed = false;
+        bool read = false;
         try {
             script->LoadFile(std::wstring(kLocationScriptDir) + key + L".u");
+            read = true;
             script->Parse();
-            parsed = true;
         } catch (const vek::CFileException& error) {
             // No file: the location has no script.
             if (error.GetCode() != vek::CFileException::kNotFound) {
                 throw;
             }
+            read = false;
         } catch (const CScriptException& error) {
             if (g_gameData != nullptr) {
                 g_gameData->Log(error.GetText());
             }
             error.ShowMessageBox();
         }
-        if (parsed) {
+        // A script that stopped parsing keeps what it declared before: its
+        // alarms count, but its events never run (RunEvent).
+        if (read) {
             m_alarms = script->GetAlarms();
             m_script = std::move(script);
         }

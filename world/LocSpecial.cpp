@@ -112,7 +112,6 @@ void CLoc::TakePassage(uint16_t x, uint16_t y) {
     // Where he comes from: this location's first world cell.
     TArrival arrival;
     arrival.previous = this;
-    arrival.name = arrivalPassage;
     const vek::TPoint first = FirstWorldCell();
     arrival.previousX = static_cast<uint16_t>(first.x);
     arrival.previousY = static_cast<uint16_t>(first.y);
@@ -159,6 +158,7 @@ void CLoc::TakePassage(uint16_t x, uint16_t y) {
             throw vek::CException(kFunction, kSource, __LINE__, L"Portal target to non-random location not set.");
         }
         // A random level is built as he enters it, so it is not prepared here.
+        arrival.name = arrivalPassage;
         entered = world->MakeLocAt(tx, ty).Enter(cellX, cellY, kArriveFromObject, arrival);
     } else if (target.empty()) {
         throw vek::CException(kFunction, kSource, __LINE__, L"Target location not set.");

@@ -202,10 +202,25 @@ TEST_F(DataArchiveTest, LooseFileAfterAStoredOneGetsNoneOfItsBytes) {
     fs::remove(s_root / "run/out.txt");
 }
 
+// The other way round: a loose file is closed (a written one completed)
+// before the stored file takes its place.
+TEST_F(DataArchiveTest, StoredFileAfterALooseOneClosesItFirst) {
+    DataArchive().Init(Wide(s_root / "Test.dat"));
+    SetArchiveInUse(false);
+    CMetaFile file;
+    file.Open(L"out.txt", vek::CFile::kModeWrite);
+    file.Write("old", 3);
+    SetArchiveInUse(true);
+    file.Open(L"Data/strings.en.txt", vek::CFile::kModeRead);
+    EXPECT_EQ(ReadBytes(s_root / "run/out.txt"), "old");
+    EXPECT_TRUE(file.IsMemoryOnly());
+    EXPECT_EQ(Contents(file), kStrings);
+    fs::remove(s_root / "run/out.txt");
+}
+
 TEST_F(DataArchiveTest, UnusableArchiveCannotBeAccessed) {
     WriteBytes(s_root / "NotZip.dat", "plain text, not an archive");
     MakeArchive(s_root / "Wrong.dat", "not the password");
-    MakeArchive(s_root / "Folders.dat", CDataArchive::GetPassword(), "-mem=AES256", "Nothing");
     MakeArchive(s_root / "ZipCrypto.dat", CDataArchive::GetPassword(), "-mem=ZipCrypto");
     const struct {
         const char* file;
@@ -214,7 +229,6 @@ TEST_F(DataArchiveTest, UnusableArchiveCannotBeAccessed) {
         {"Wrong.dat", L"the password does not open it"},
         {"NotZip.dat", L"not a ZIP archive (no end of central directory record)"},
         {"Missing.dat", L"the file cannot be opened"},
-        {"Folders.dat", L"the archive holds no files"},
         {"ZipCrypto.dat", L"encrypted otherwise than with AES, which is not supported"},
     };
     for (const auto& c : cases) {
@@ -233,6 +247,18 @@ TEST_F(DataArchiveTest, UnusableArchiveCannotBeAccessed) {
         EXPECT_EQ(m_device->getFileSystem()->getFileArchiveCount(), 0u);
         EXPECT_THROW(DataArchive().GetFileSize(L"Data/strings.en.txt"), vek::CFileException);
     }
+}
+
+// An archive of folders alone holds no file to prove the password on: it is
+// taken, and every stored file is missing from it.
+TEST_F(DataArchiveTest, AnArchiveWithoutFilesIsTakenAndFindsNothing) {
+    MakeArchive(s_root / "Folders.dat", CDataArchive::GetPassword(), "-mem=AES256", "Nothing");
+    DataArchive().Init(Wide(s_root / "Folders.dat"));
+    EXPECT_TRUE(DataArchive().IsReady());
+    const auto e = Thrown<vek::CFileException>([] { DataArchive().GetFileSize(L"Data/strings.en.txt"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetCode(), vek::CFileException::kNotFound);
+    EXPECT_EQ(e->GetFunction(), L"CDataArchive::GetFileSize");
 }
 
 // --- Damaged archives ------------------------------------------------------------------

@@ -80,7 +80,7 @@ TEST(Calendar, FormatGameDate) {
     constexpr uint64_t kClock = 100000;
     const struct {
         const wchar_t* format; // null: no such text
-        const wchar_t* date;
+        std::wstring date;
     } cases[] = {
         {L"Year %hu, month %hu, day %hu, %02hu:%02hu", L"Year 1, month 1, day 2, 03:46"},
         {L"Rok %hu, miesi\x0105"
@@ -89,16 +89,27 @@ TEST(Calendar, FormatGameDate) {
          L"c 1, dzie\x0144 2, godz. 3:46"},
         {L"%d/%i/%u %-3lu|%.2ld 100%%", L"1/1/2 3  |46 100%"},
         {L"%+05hd %hu %hu %hu %hu", L"+0001 1 2 3 46"},
-        // Anything else: the fixed form.
-        {L"%hu %hu %hu %hu", L"2.01.1 3:46"},
-        {L"%s %hu %hu %hu %hu", L"2.01.1 3:46"},
-        {L"%hhu %hu %hu %hu %hu", L"2.01.1 3:46"},
-        {L"%n %hu %hu %hu %hu", L"2.01.1 3:46"},
+        // Fewer numbers, other integer forms, any width: read as printf does.
+        {L"%hu %hu %hu %hu", L"1 1 2 3"},
+        {L"Day %hu", L"Day 1"},
+        {L"%hhu %hu %hu %hu %hu", L"1 1 2 3 46"},
+        {L"%100hu %hu %hu %hu %hu", std::wstring(99, L' ') + L"1 1 2 3 46"},
+        {L"%x.%o.%X %lu:%hhd", L"1.1.2 3:46"},
+        // A '*' width takes the year: the month is printed one wide.
+        {L"%*hu %hu %hu %hu", L"1 2 3 46"},
+        // A text that reads a sixth number, or one as no integer, or that
+        // ends inside a conversion: the fixed form.
+        {L"%hu %hu %hu %hu %hu %hu", L"2.01.1 3:46"},
         {L"%*hu %hu %hu %hu %hu", L"2.01.1 3:46"},
-        {L"%100hu %hu %hu %hu %hu", L"2.01.1 3:46"},
+        {L"%s %hu %hu %hu %hu", L"2.01.1 3:46"},
+        {L"%f", L"2.01.1 3:46"},
+        {L"%I64d", L"2.01.1 3:46"},
+        {L"%lld", L"2.01.1 3:46"},
+        {L"%n %hu %hu %hu %hu", L"2.01.1 3:46"},
         {L"%hu %hu %hu %hu %hu%", L"2.01.1 3:46"},
         {L"%hu %hu %hu %hu %5%", L"2.01.1 3:46"},
-        {nullptr, L"2.01.1 3:46"},
+        // A missing text is its tag, which is a text without numbers.
+        {nullptr, L"STR_GAME_DATE"},
     };
     const vek::CLog quiet; // a missing text shows its tag, which is no date form
     for (const auto& c : cases) {
@@ -108,6 +119,11 @@ TEST(Calendar, FormatGameDate) {
         }
         EXPECT_EQ(FormatGameDate(kClock, strings), c.date) << (c.format ? platform::ToUtf8(c.format) : "none");
     }
+    // A zero unit ends the text.
+    const vek::CLog quietToo;
+    CStringResource strings(false, &quietToo);
+    strings.AddString(std::wstring(L"%hu/%hu", 7) + L'\0' + L"%hu %hu %hu %s", L"STR_GAME_DATE");
+    EXPECT_EQ(FormatGameDate(kClock, strings), L"1/1");
 }
 
 TEST(Calendar, TimeUntil) {

@@ -52,7 +52,9 @@ TEST_F(GroupTest, EveryCutIsInvalidContentAndChangesNothing) {
     }
 }
 
-TEST_F(GroupTest, AddToGroupKeepsEachIdOnce) {
+// The group holds each id once; the creature's list takes the group id on
+// every join.
+TEST_F(GroupTest, AddToGroupKeepsEachMemberOnce) {
     const struct {
         const char* what;
         std::vector<uint32_t> members, former;
@@ -61,7 +63,8 @@ TEST_F(GroupTest, AddToGroupKeepsEachIdOnce) {
         std::vector<std::wstring> groupsAfter;
     } cases[] = {
         {"joins", {}, {}, {}, {5}, {L"ab"}},
-        {"already a member", {5}, {}, {L"ab"}, {5}, {L"ab"}},
+        {"already a member", {5}, {}, {L"ab"}, {5}, {L"ab", L"ab"}},
+        {"listed without being a member", {}, {}, {L"ab"}, {5}, {L"ab", L"ab"}},
         {"a former member", {}, {5}, {L"x"}, {}, {L"x", L"ab"}},
         {"other members stay", {1, 2}, {3}, {}, {1, 2, 5}, {L"ab"}},
     };

@@ -81,6 +81,7 @@ public:
     void HeroRemoveItems(const TQuestItem& p) override { Call(L"HeroRemoveItems", {Pattern(p)}); }
     bool IsPlayerWoman() override { return Call(L"IsPlayerWoman", {}), answer; }
     bool HeroIsAnyLimbMissing() override { return Call(L"HeroIsAnyLimbMissing", {}), answer; }
+    int32_t HeroGetLimb(uint32_t l) override { return Call(L"HeroGetLimb", {N(l)}), limb; }
     uint32_t FindSkill(const std::wstring& n) override { return Call(L"FindSkill", {n}), 2; }
     void HeroLearnSkill(uint32_t s, uint8_t level) override { Call(L"HeroLearnSkill", {N(s), N(level)}); }
     uint8_t HeroGetSkillLevel(uint32_t s) override { return Call(L"HeroGetSkillLevel", {N(s)}), 7; }
@@ -138,6 +139,7 @@ public:
     bool answer = true;
     uint16_t taken = 2;
     std::wstring winner = L"a";
+    int32_t limb = 0;
 
 private:
     static std::wstring N(uint32_t value) { return std::to_wstring(value); }
@@ -373,7 +375,8 @@ TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
         {L"AddMonster(\"mill.map\", \"wolf\", 1, 2)", {L"AddMonster(mill.map, wolf, 1, 2)"}, 0},
         {L"DeleteAllMonsters(\"mill.map\")", {L"DeleteAllMonsters(mill.map)"}, 0},
         {L"AnyAliveMonster(\"mill.map\")", {L"AnyAliveMonster(mill.map)"}, 1},
-        {L"HeroIsAnyLimbMissing()", {L"HeroIsAnyLimbMissing()"}, 1},
+        // The first limb is the built-in's own to look at.
+        {L"HeroIsAnyLimbMissing()", {L"HeroGetLimb(0)", L"HeroIsAnyLimbMissing()"}, 1},
         // The level goes on as it is, up to what a byte holds: above that it
         // is 255, not what is left of it in a byte (300 -> 44).
         {L"HeroLearnSkill(\"Swords\", 300)", {L"FindSkill(Swords)", L"HeroLearnSkill(2, 255)"}, 0},
@@ -398,6 +401,32 @@ TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
         EXPECT_EQ(m_gameplay.calls, row.calls) << platform::ToUtf8(row.line);
         EXPECT_EQ(result, row.result) << platform::ToUtf8(row.line);
     }
+}
+
+// The built-in looks at the first limb itself, and asks about the others
+// only while the first is there.
+TEST_F(ScriptBuiltins, AnyLimbMissingLooksAtTheFirstLimbItself) {
+    const struct {
+        int32_t first;
+        bool others;
+        Texts calls;
+        int64_t result;
+    } cases[] = {
+        {3, false, {L"HeroGetLimb(0)"}, 1},
+        {2, false, {L"HeroGetLimb(0)", L"HeroIsAnyLimbMissing()"}, 0},
+        {0, true, {L"HeroGetLimb(0)", L"HeroIsAnyLimbMissing()"}, 1},
+    };
+    for (const auto& c : cases) {
+        m_gameplay.calls.clear();
+        m_gameplay.limb = c.first;
+        m_gameplay.answer = c.others;
+        int64_t result = 0;
+        EXPECT_EQ(Run(L"HeroIsAnyLimbMissing()", result), -1) << c.first;
+        EXPECT_EQ(m_gameplay.calls, c.calls) << c.first;
+        EXPECT_EQ(result, c.result) << c.first;
+    }
+    m_gameplay.limb = 0;
+    m_gameplay.answer = true;
 }
 
 TEST_F(ScriptBuiltins, RefusedArgumentsAreScriptErrors) {

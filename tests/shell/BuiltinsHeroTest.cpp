@@ -178,6 +178,25 @@ TEST_F(BuiltinsHero, TheHerosBodyAndSkills) {
         Body);
 }
 
+// The interface answers for the second, third and fourth limb; the first is
+// the built-in's to look at.
+TEST_F(BuiltinsHero, TheInterfaceLooksAtTheLimbsAfterTheFirst) {
+    const struct {
+        std::array<int32_t, 4> limbs;
+        bool missing;
+    } cases[] = {
+        {{3, 0, 0, 0}, false}, {{0, 3, 0, 0}, true},  {{0, 0, 3, 0}, true},
+        {{0, 0, 0, 3}, true},  {{2, 2, 2, 2}, false}, {{3, 2, 2, 2}, false},
+    };
+    for (const auto& c : cases) {
+        CPlay play;
+        play.hero.limbs = c.limbs;
+        EXPECT_EQ(play.game.GetGameplay().HeroIsAnyLimbMissing(), c.missing) << c.limbs[0] << c.limbs[1];
+        EXPECT_EQ(play.game.GetGameplay().HeroGetLimb(0), c.limbs[0]);
+        EXPECT_EQ(play.game.GetGameplay().HeroGetLimb(4), 0);
+    }
+}
+
 TEST_F(BuiltinsHero, CompanionsJoinTheHero) {
     const auto state = [](CPlay& play) {
         std::wstring text = L"companions";

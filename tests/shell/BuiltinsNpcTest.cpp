@@ -115,6 +115,35 @@ TEST_F(BuiltinsNpc, NpcsAnswerAndChange) {
     EXPECT_EQ(play.thrown, L"Location not found: moor");
 }
 
+// NPCs are looked for among the creatures of the location of that name: Cy
+// of the farm, standing in the mill, is found in the mill only, and a script
+// that names him with his home finds nobody.
+TEST_F(BuiltinsNpc, NpcsAreFoundAmongTheLocationsCreatures) {
+    CPlay play;
+    auto cy = std::make_unique<CNpc>();
+    cy->InitFromType(kRat, 12, 12);
+    cy->name = L"Cy";
+    cy->homeLocation = L"farm.map";
+    CNpc& moved = static_cast<CNpc&>(play.Mill().AddCreature(std::move(cy)));
+    EXPECT_EQ(&play.game.FindNPC(L"cy", L"FARM.MAP", &play.Mill()), &moved);
+    EXPECT_EQ(play.game.FindNPCsByName(L"Cy", L"farm.map", &play.Mill()), std::vector<CNpc*>{&moved});
+    EXPECT_TRUE(play.game.FindNPCsByName(L"Cy", L"farm.map", &play.Farm()).empty());
+    EXPECT_TRUE(play.game.FindNPCsByName(L"Cy", L"mill.map", &play.Mill()).empty());
+    EXPECT_TRUE(play.game.FindNPCsByName(L"Ada", L"farm.map", nullptr).empty());
+    EXPECT_EQ(play.game.FindNPCsByName(L"ADA", L"farm.map", &play.Farm()), std::vector<CNpc*>{&play.Npc(L"Ada")});
+    try {
+        play.game.FindNPC(L"Cy", L"farm.map", &play.Farm());
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const vek::CException& e) {
+        EXPECT_EQ(e.GetFunction(), L"CGame::FindNPC");
+        EXPECT_EQ(e.GetDetails(), L"NPC not found: Cy, farm.map");
+    }
+    int64_t result = 0;
+    EXPECT_EQ(play.Run(L"NPCMakeHeroEnemy(\"Cy\", \"farm.map\")", result), -2);
+    EXPECT_EQ(play.thrown, L"NPC not found: Cy, farm.map");
+    EXPECT_TRUE(moved.hostile.empty());
+}
+
 TEST_F(BuiltinsNpc, TheNpcWhoseScriptRunsFollowsTheHero) {
     // Ada's own script runs the built-in while the hero is in the farm.
     for (const bool follow : {true, false}) {

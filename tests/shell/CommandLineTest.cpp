@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,13 +30,7 @@ TEST(CommandLine, RequestsAndEveryArgumentThatDoesNothing) {
          false,
          {},
          {L"Unknown option, ignored: -writecfgx", L"Unknown option, ignored: --test", L"Unknown option, ignored: "}},
-        {{L"-new", L"@lp", L"-pause"},
-         false,
-         false,
-         true,
-         false,
-         {},
-         {L"Not supported yet, ignored: @lp", L"Not supported yet, ignored: -pause"}},
+        {{L"-new", L"@lp", L"-pause"}, false, false, true, false, {}, {L"Not supported yet, ignored: -pause"}},
         // Options match whole and in their case.
         {{L"-noautosave", L"-New", L"-new2", L"-noautosave"},
          false,
@@ -59,6 +54,7 @@ TEST(CommandLine, RequestsAndEveryArgumentThatDoesNothing) {
     };
     for (const auto& c : cases) {
         const TCommandLine line = ReadCommandLine(c.args);
+        EXPECT_EQ(line.moreArguments, std::find(c.args.begin(), c.args.end(), L"@lp") != c.args.end());
         EXPECT_EQ(line.selfTest, c.selfTest);
         EXPECT_EQ(line.writeConfig, c.writeConfig);
         EXPECT_EQ(line.newGame, c.newGame);
@@ -66,6 +62,33 @@ TEST(CommandLine, RequestsAndEveryArgumentThatDoesNothing) {
         EXPECT_EQ(line.scripts, c.scripts);
         EXPECT_EQ(line.ignored, c.ignored);
     }
+}
+
+// "@lp": the setting "cmd_line" in pieces, read after what the command line
+// read.
+TEST(CommandLine, MoreArgumentsFromTheSetting) {
+    using Texts = std::vector<std::wstring>;
+    const struct {
+        std::wstring setting;
+        Texts pieces;
+    } cases[] = {
+        {L"", {}},
+        {L"   \t ", {}},
+        {L"-test", {L"-test"}},
+        {L"  -new\t\tbrain.u -noautosave ", {L"-new", L"brain.u", L"-noautosave"}},
+        {L"a.u@lp", {L"a.u@lp"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitMoreArguments(c.setting), c.pieces);
+    }
+    TCommandLine line = ReadCommandLine({L"first.u", L"@lp", L"-odd"});
+    ASSERT_TRUE(line.moreArguments);
+    line.moreArguments = false;
+    ReadArguments(line, SplitMoreArguments(L"second.u -new -odd2 @lp"));
+    EXPECT_EQ(line.scripts, (Texts{L"first.u", L"second.u"}));
+    EXPECT_TRUE(line.newGame);
+    EXPECT_TRUE(line.moreArguments);
+    EXPECT_EQ(line.ignored, (Texts{L"Unknown option, ignored: -odd", L"Unknown option, ignored: -odd2"}));
 }
 
 } // namespace

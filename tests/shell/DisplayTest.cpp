@@ -114,6 +114,18 @@ TEST_F(GameWithFake, MessageDisplayLogsAndShowsWhenTheWindowIsUp) {
     EXPECT_NE(text.find(L"first\r\n"), std::wstring::npos);
     EXPECT_NE(text.find(L"second\r\n"), std::wstring::npos);
     EXPECT_LT(text.find(L"first"), text.find(L"second"));
+    // Each text in a session of its own: opened, the text, closed.
+    const auto count = [&text](const std::wstring& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count(L"*** Session started: "), 2u);
+    EXPECT_EQ(count(L"*** Session closed.\r\n"), 2u);
+    EXPECT_LT(text.find(L"first"), text.find(L"*** Session closed."));
+    EXPECT_EQ(text.rfind(L"*** Session closed.\r\n"), text.size() - 21);
     fs::remove(file);
 }
 

@@ -245,7 +245,7 @@ public:
 
     CLoc& Mill() { return world.LoadLocAt(0, 0); }
     CLoc& Farm() { return world.LoadLocAt(1, 0); }
-    CNpc& Npc(const wchar_t* name) { return game.FindNPC(name, L"farm.map"); }
+    CNpc& Npc(const wchar_t* name) { return game.FindNPC(name, L"farm.map", &Farm()); }
 
     // Runs "r = LINE" after the item declarations, in the script given or a
     // new one; the script error's code, -1 for none, -2 for a utility

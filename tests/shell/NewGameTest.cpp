@@ -126,9 +126,12 @@ TEST_F(SampleGame, NewGameRunsEachStepsScripts) {
     WriteScript("Brains/a.u", "var Broken = \n");
     WriteScript("Brains/notes.txt", "not a brain\n");
     CGame& game = MakeGame();
-    game.SetChosenItemSet(3);
+    // Character creation's choice, in the declared global: the new game
+    // takes it although the declarations are read afresh (5 again).
+    Globals().GetDeclarations().FindVariable(L"ChosenItemSet", false)->SetValue(3);
     game.New();
 
+    EXPECT_EQ(game.GetChosenItemSet(), 3u);
     EXPECT_EQ(Global(L"Marker"), 8);
     EXPECT_EQ(Global(L"Seen"), 3);
     EXPECT_EQ(Global(L"ChosenItemSet"), 3);

@@ -23,9 +23,30 @@ if output=$(env -u DISPLAY "$program" "$dir/bad.u" 2>&1); then
 fi
 printf '%s\n' "$output" | grep -qx '3: error 0067: Item not found' || { echo "bad script: no error line"; echo "$output"; exit 1; }
 printf '%s\n' "$output" | grep -q 'Script OK' && { echo "bad script: reported OK"; exit 1; }
-# A file that is not there.
+# A file that is not there: the file's own error, no script error.
 if output=$(env -u DISPLAY "$program" "$dir/none.u" 2>&1); then
     echo "missing script: exit 0"; echo "$output"; exit 1
 fi
-printf '%s\n' "$output" | grep -qx '0: error 0000: Cannot open file' || { echo "missing script: no error line"; echo "$output"; exit 1; }
+printf '%s\n' "$output" | grep -qF "File not found ($dir/none.u)" || { echo "missing script: no file error"; echo "$output"; exit 1; }
+printf '%s\n' "$output" | grep -q 'error 0000' && { echo "missing script: reported as a script error"; echo "$output"; exit 1; }
+
+# The check needs no world and no bank: a game folder of loose files whose
+# world is missing and whose "bank.u" does not parse still checks a script.
+game=$(pwd)
+mkdir -p "$dir/game/Data/Scripts" || exit 2
+for entry in "$game"/Data/*; do
+    case "$(basename "$entry")" in
+    Scripts | game.ini | *.world) ;;
+    *) ln -s "$entry" "$dir/game/Data/" ;;
+    esac
+done
+for entry in "$game"/Data/Scripts/*; do
+    [ "$(basename "$entry")" = bank.u ] || ln -s "$entry" "$dir/game/Data/Scripts/"
+done
+printf 'action Broken {\n' >"$dir/game/Data/Scripts/bank.u"
+sed -e 's/^force_files = .*/force_files = 1/' -e 's/^world = .*/world = "nowhere.world"/' "$game/Data/game.ini" \
+    >"$dir/game/Data/game.ini"
+output=$(cd "$dir/game" && env -u DISPLAY "$program" Data/Scripts/_onload.u 2>&1) ||
+    { echo "damaged folder: exit code $?"; echo "$output"; exit 1; }
+[ "$output" = "Script OK." ] || { echo "damaged folder: unexpected output"; echo "$output"; exit 1; }
 echo "script check passed ($count sample scripts)"

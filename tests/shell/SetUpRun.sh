@@ -12,7 +12,7 @@ printf '%s\n' "$output" | awk '
     BEGIN {
         n = split("Video driver: |Initializing data archive...|Loading localized resources...|" \
                   "Loading graphics...|Creating game objects...|Loading game data...|Loading localized strings...|" \
-                  "Loading global declarations...|Loading world...|Preparing a new game...|Creating world...|" \
+                  "Loading game data (for scripts)...|Loading global declarations...|Loading world...|Preparing a new game...|Creating world...|" \
                   "Launching the OnLoad commands...", step, "|")
         next_step = 1
     }
@@ -20,4 +20,20 @@ printf '%s\n' "$output" | awk '
     END {
         if (next_step <= n) { print "missing or out of order: " step[next_step]; exit 1 }
     }' || { echo "$output"; exit 1; }
+
+# A set-up that fails once the message display is there: exit 1, and the
+# error reaches "error.log" (UTF-16) in a session of its own.
+game=$(pwd)
+dir=$(mktemp -d) || exit 2
+trap 'rm -rf "$dir"' EXIT
+mkdir "$dir/Data" && ln -s "$game/Morvheld.dat" "$game/Graphics" "$dir/" || exit 2
+sed -e 's/^world = .*/world = "nowhere.world"/' "$game/Data/game.ini" >"$dir/Data/game.ini"
+if output=$(cd "$dir" && env -u DISPLAY "$program" -noautosave 2>&1); then
+    echo "missing world: exit 0"; echo "$output"; exit 1
+fi
+[ -f "$dir/error.log" ] || { echo "missing world: no error.log"; echo "$output"; exit 1; }
+log=$(tr -d '\000\376\377' <"$dir/error.log")
+for line in '*** Session started: ' 'nowhere.world' '*** Session closed.'; do
+    printf '%s\n' "$log" | grep -qF "$line" || { echo "error.log lacks: $line"; printf '%s\n' "$log"; exit 1; }
+done
 echo "set-up passed"

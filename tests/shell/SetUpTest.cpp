@@ -31,19 +31,25 @@ const fs::path kSampleGraphics = kSampleData.parent_path() / "Graphics";
 
 // The steps after the device line, in order.
 const Lines kSetUpSteps = {
-    L"Initializing data archive...",
-    L"Loading localized resources...",
-    L"Loading graphics...",
-    L"Creating game objects...",
-    L"Loading game data...",
-    L"Loading localized strings...",
-    L"Loading global declarations...",
-    L"Loading world...",
+    L"Initializing data archive...",       L"Loading localized resources...", L"Loading graphics...",
+    L"Creating game objects...",           L"Loading game data...",           L"Loading localized strings...",
+    L"Loading game data (for scripts)...", L"Loading global declarations...", L"Loading world...",
 };
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The ASCII of UTF-16 bytes: zero bytes and byte-order marks dropped.
+std::string Narrow(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        if (c != '\0' && c != '\xFF' && c != '\xFE') {
+            text += c;
+        }
+    }
+    return text;
 }
 
 // A game folder of the test's own: the sample data as loose files, with a
@@ -171,10 +177,20 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
         game.BankTransaction(nullptr, 2);
         EXPECT_EQ(logged.size(), lines);
 
-        // The library's texts for the player reach "error.log".
+        // The library's texts for the player reach "error.log", and so do
+        // the texts shown as important, each in a session of its own.
         ASSERT_NE(vek::GetMessageDisplay(), nullptr);
         vek::CException(L"Test", L"SetUpTest", 1, L"shown").Display();
         EXPECT_NE(ReadBytes("error.log").find(std::string("s\0h\0o\0w\0n\0", 10)), std::string::npos);
+        game.ShowImportantMessage(L"urgent", false);
+        const std::string errorLog = Narrow(ReadBytes("error.log"));
+        EXPECT_NE(errorLog.find("urgent\r\n*** Session closed.\r\n"), std::string::npos) << errorLog;
+        size_t sessions = 0;
+        for (size_t at = errorLog.find("*** Session started: "); at != std::string::npos;
+             at = errorLog.find("*** Session started: ", at + 1)) {
+            ++sessions;
+        }
+        EXPECT_EQ(sessions, 2u) << errorLog;
 
         EXPECT_THROW(game.SetUp(), vek::CException);
         game.ShutDown();
@@ -187,8 +203,54 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
         EXPECT_EQ(CScript::GetGlobalScript(), nullptr);
         EXPECT_FALSE(DataArchive().IsReady());
         EXPECT_EQ(DataArchive().GetDevice(), nullptr);
+        // Nothing more reaches the log once the display is gone.
+        game.ShowImportantMessage(L"later", false);
+        EXPECT_EQ(Narrow(ReadBytes("error.log")).find("later"), std::string::npos);
     }
-    EXPECT_EQ(logged.size(), kSetUpSteps.size() + 1);
+    // The set-up's lines, then the two important messages on the console.
+    ASSERT_EQ(logged.size(), kSetUpSteps.size() + 3);
+    EXPECT_TRUE(logged.back().ends_with(L"later"));
+}
+
+// The script check's set-up: no device, no world, no bank, no game's side
+// for the built-ins, so a world that is missing does not stop it.
+TEST_F(GameFolder, ScriptCheckSetsUpOnlyWhatItNeeds) {
+    WriteConfig(true);
+    std::string text = ReadBytes("Data/game.ini");
+    text.replace(text.find("vale.world"), 10, "none.world");
+    std::ofstream("Data/game.ini", std::ios::binary) << text;
+    std::ofstream("check.u", std::ios::binary)
+        << "AddInvItem(\"bochenek chleba\", 1)\nSetStartLoc(\"mill.map\", 1, 1)\n";
+    std::ofstream("bad.u", std::ios::binary) << "AddInvItem(\"nothing of the kind\", 1)\n";
+    Lines logged;
+    {
+        CGame game;
+        g_gameData = &game;
+        game.SetLogSink([&](const std::wstring& line) { logged.push_back(line); });
+        game.SetUpForScriptCheck();
+        EXPECT_EQ(game.GetDevice(), nullptr);
+        EXPECT_EQ(game.GetWorld(), nullptr);
+        EXPECT_EQ(game.GetBankScript(), nullptr);
+        EXPECT_EQ(GetGameplay(), nullptr);
+        EXPECT_EQ(GetScriptGame(), nullptr);
+        EXPECT_EQ(vek::GetMessageDisplay(), nullptr);
+        EXPECT_EQ(CScript::GetGlobalScript(), &Globals().GetDeclarations());
+        EXPECT_NE(Globals().GetDeclarations().FindVariable(L"StartSupplies", false), nullptr);
+        EXPECT_TRUE(DataArchive().IsReady());
+        EXPECT_EQ(game.FindMonsterType(L"szary wilk"), 1);
+        EXPECT_EQ(game.GetSkillName(1), L"Sidearms");
+        ASSERT_NE(vek::GetRandomGenerator(), nullptr);
+        EXPECT_EQ(vek::GetRandomGenerator()->GetSeed(), kRandomSeed);
+        EXPECT_TRUE(game.CheckDialogScript(L"check.u", true));
+        EXPECT_FALSE(game.CheckDialogScript(L"bad.u", true));
+        EXPECT_THROW(game.CheckDialogScript(L"none.u", true), vek::CFileException);
+        EXPECT_THROW(game.SetUp(), vek::CException);
+    }
+    EXPECT_FALSE(DataArchive().IsReady());
+    EXPECT_EQ(CScript::GetGlobalScript(), nullptr);
+    EXPECT_EQ(vek::GetRandomGenerator(), nullptr);
+    EXPECT_EQ(logged,
+              (Lines{L"Loading game data...", L"Loading localized strings...", L"Loading global declarations..."}));
 }
 
 // A set-up that fails half-way leaves nothing behind once the game is gone.
@@ -239,6 +301,22 @@ TEST(GameSetUp, FromTheDataArchive) {
     EXPECT_FALSE(IsArchiveInUse());
     ASSERT_FALSE(logged.empty());
     EXPECT_EQ(Lines(logged.begin() + 1, logged.end()), kSetUpSteps);
+
+    // The script check reads the archive without a device, and gives it back.
+    fs::current_path(folder);
+    {
+        CGame game;
+        g_gameData = &game;
+        game.SetLogSink([](const std::wstring&) {});
+        game.SetUpForScriptCheck();
+        EXPECT_TRUE(IsArchiveInUse());
+        EXPECT_TRUE(DataArchive().IsReady());
+        EXPECT_EQ(DataArchive().GetDevice(), nullptr);
+        EXPECT_EQ(game.GetTableSet(kDisplayTables).items[0].name, L"brass key");
+    }
+    fs::current_path(cwd);
+    EXPECT_FALSE(IsArchiveInUse());
+    EXPECT_FALSE(DataArchive().IsReady());
 }
 
 } // namespace

@@ -36,4 +36,13 @@ if [ -e /dev/full ]; then
     grep -q 'No space left on device' out.txt || { echo "full disk: no reason given"; cat out.txt; exit 1; }
     [ -L game.ini ] || { echo "full disk: the link was replaced"; exit 1; }
 fi
+# "@lp" takes more arguments from the setting "cmd_line" of the file that
+# is read: here the writer itself, after an option it does not know.
+rm -f game.ini out.txt
+mkdir -p Data
+printf '[config]\ncmd_line = "  -bogus\t-writecfg "\n' >Data/game.ini
+"$program" @lp >out.txt 2>&1 || { echo "@lp: exit code $?"; cat out.txt; exit 1; }
+grep -qx 'Unknown option, ignored: -bogus' out.txt || { echo "@lp: no note for -bogus"; cat out.txt; exit 1; }
+grep -q '^\[config\]' game.ini || { echo "@lp: no configuration written"; cat out.txt; exit 1; }
+grep -q '^cmd_line = ""' game.ini || { echo "@lp: not the defaults"; cat game.ini; exit 1; }
 echo "configuration writer passed"

@@ -63,6 +63,8 @@ TEST_F(LocDoors, CloseDoor) {
     } cases[] = {
         {"an open door", kSpecialDoor, 50, 0, 48, 1, true},
         {"an open tower door", kSpecialDoor, 104, 0, 103, 1, true},
+        {"a tower door opened to 105", kSpecialDoor, 105, 0, 103, 1, true},
+        {"a door opened to 106", kSpecialDoor, 106, 0, 104, 1, true},
         {"an open door drawn as record 2", kSpecialDoor, 2, 0, 0, 1, true},
         {"an open door drawn as record 1 cannot be drawn lower", kSpecialDoor, 1, 0, 1, 1, true},
         {"an open door with a known trap", kSpecialDoor, 50, 4, 48, 5, true},
@@ -141,7 +143,8 @@ TEST_F(LocDoors, UsingADoorOpensOrUnlocksIt) {
         Lines logged;
     } cases[] = {
         {"a closed door opens", 30, 1, 12, false, false, 32, 0, {L"Opens."}},
-        {"a closed tower door opens", 103, 1, 0xFFFE, false, false, 104, 0, {L"Opens."}},
+        // Opening knows no pair: 103 + 2.
+        {"a closed tower door opens", 103, 1, 0xFFFE, false, false, 105, 0, {L"Opens."}},
         {"an open door stays", 32, 0, 12, true, false, 32, 0, {}},
         // A door that needs no key unlocks without one, and its name is
         // not looked for among the items.
@@ -445,6 +448,47 @@ TEST_F(LocDoors, TheBiteAndItsBloodVials) {
     m_hall->BiteVictim(10, 10, true);
     m_hall->BiteVictim(10, 10, false);
     EXPECT_TRUE(m_display->lines.empty());
+}
+
+// A bitten member of a group is attacked: the group's alarm turns it and
+// the others on the hero, hit or miss; without a vial there is no bite and
+// no alarm.
+TEST_F(LocDoors, TheBiteRaisesTheVictimsAlarm) {
+    const struct {
+        const char* what;
+        bool collect;
+        std::vector<int32_t> draws;
+        bool raised;
+    } cases[] = {
+        {"a bite that hits", false, {0, 0}, true},
+        {"a bite that misses", false, {99}, true},
+        {"no vial, no bite", true, {}, false},
+    };
+    for (const auto& c : cases) {
+        m_world.Init();
+        g_groupList.Clear();
+        m_hall = &Grass(1, 0, L"hall");
+        Stand(*m_hall, 4, 4);
+        CMonster& rat = AddMonster(*m_hall, kRat, 5, 4);
+        CMonster& other = AddMonster(*m_hall, kRat, 9, 9);
+        g_groupList.Get().push_back(new CGroup(L"pack"));
+        AddToGroup(rat, *g_groupList.Get().back());
+        AddToGroup(other, *g_groupList.Get().back());
+        TAlarm alarm;
+        alarm.name = L"howl";
+        alarm.entries = {TAlarmEntry{TAlarmEntry::kGroup, TAlarmEntry::kRaise, L"pack"}};
+        m_hall->GetAlarms() = {alarm};
+        m_hero.backpack.clear();
+        m_draws.Set(c.draws);
+        m_hall->BiteVictim(5, 4, c.collect);
+        EXPECT_EQ(m_draws.Drawn(), c.draws.size()) << c.what;
+        const std::vector<uint32_t> foes =
+            c.raised ? std::vector<uint32_t>{CGroupMember::kHeroId} : std::vector<uint32_t>{};
+        EXPECT_EQ(rat.hostile, foes) << c.what;
+        EXPECT_EQ(other.hostile, foes) << c.what;
+        EXPECT_EQ(other.alerted, c.raised ? 1u : 0u) << c.what;
+        EXPECT_EQ(m_hall->GetAlarms()[0].counter, c.raised ? 0u : TAlarm::kPresetCounter) << c.what;
+    }
 }
 
 } // namespace

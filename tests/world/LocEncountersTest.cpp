@@ -92,7 +92,7 @@ TEST_F(LocEncounters, AnAlarmTurnsTheGroupOnTheAttacker) {
     CLoc& keep = *m_world.grid.At(0, 0).loc;
     keep.GetAlarms() = {alarm(L"guards", 43200)};
     EXPECT_EQ(worldtest::ThrownText([&] { keep.RaiseAlarms(L"guards", kAttacker); }),
-              L"CLoc::RaiseAlarms: Group not found: guards");
+              L"CGameplayInterface::FindGroup: Group not found: guards");
 }
 
 // --- The entry encounter --------------------------------------------------------------------------------
@@ -161,7 +161,8 @@ TEST_F(EntryEncounter, OnlyInRandomLocationsLeftLongEnough) {
         {"record flag 8", [](CGameData&, TWorldLocInfo& c, CLoc&) { c.flags = 8; }, none, 0},
         {"record flag 16", [](CGameData&, TWorldLocInfo& c, CLoc&) { c.flags = 16; }, full, 3},
         {"a fixed cell", [](CGameData&, TWorldLocInfo& c, CLoc&) { c.randomKind = kWorldFixed; }, none, 0},
-        {"a dungeon site", [](CGameData&, TWorldLocInfo& c, CLoc&) { c.randomKind = kWorldDungeonSite; }, full, 3},
+        // Only random kind 1 is random here.
+        {"a dungeon site", [](CGameData&, TWorldLocInfo& c, CLoc&) { c.randomKind = kWorldDungeonSite; }, none, 0},
         {"the editor", [](CGameData& g, TWorldLocInfo&, CLoc&) { g.SetState(kStateEditor); }, none, 0},
         // Entered before: 36 hours away at least.
         {"left 129599 s ago",
@@ -191,6 +192,41 @@ TEST_F(EntryEncounter, OnlyInRandomLocationsLeftLongEnough) {
         EXPECT_EQ(Placed(), c.placed) << c.what;
     }
     m_game.SetState(kStateGame);
+}
+
+// Left through Exit and entered again from another location: 35 hours
+// away are too few, 36 enough.
+TEST_F(EntryEncounter, EnteredAgainAfterLeaving) {
+    const struct {
+        const char* what;
+        uint64_t away;
+        std::vector<int32_t> draws;
+    } cases[] = {
+        {"35 hours later", 35 * 3600, {}},
+        {"a second short of 36 hours", 36 * 3600 - 1, {}},
+        {"36 hours later", 36 * 3600, {3}},
+    };
+    for (const auto& c : cases) {
+        m_heath = &Heath();
+        CLoc& barn = Grass(1, 0, L"barn");
+        m_game.SetClock(500000);
+        // The first time the chance is drawn, and says none.
+        m_draws.Set({3});
+        ASSERT_TRUE(m_heath->Enter(5, 5, kArriveFromWorld, TArrival{})) << c.what;
+        EXPECT_EQ(m_draws.Drawn(), 1u) << c.what;
+        TArrival toBarn;
+        toBarn.previous = m_heath;
+        ASSERT_TRUE(barn.Enter(5, 5, kArriveFromWorld, toBarn)) << c.what;
+        EXPECT_EQ(m_heath->GetExitTime(), 500000u) << c.what;
+        m_game.SetClock(500000 + c.away);
+        m_draws.Set(c.draws);
+        TArrival back;
+        back.previous = &barn;
+        back.previousX = 1;
+        ASSERT_TRUE(m_heath->Enter(6, 6, kArriveFromWorld, back)) << c.what;
+        EXPECT_EQ(m_draws.Drawn(), c.draws.size()) << c.what;
+        EXPECT_EQ(Placed(), 0u) << c.what;
+    }
 }
 
 TEST_F(EntryEncounter, TheChanceByDangerLevel) {

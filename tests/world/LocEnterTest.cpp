@@ -156,6 +156,9 @@ TEST_F(LocEnter, CrossingTheBorderStepsIntoTheNeighbour) {
          L"CLoc::Enter: Hero coordinates (0,15) exceed location size (20x15). The author should receive a mighty "
          L"kick for this error!"},
         {"onto a creature", true, 19, 7, 1, 0, [](CLoc& l) { AddMonster(l, kRat, 0, 7); }, false, 19, 7, L""},
+        // Over the border only a cell without anybody will do.
+        {"onto a cell marked with the hero", true, 19, 7, 1, 0,
+         [](CLoc& l) { l.GetCreatureIds().At(0, 7) = kHeroCell; }, false, 19, 7, L""},
         {"onto a wall", true, 19, 7, 1, 0, [](CLoc& l) { l.GetTerrain().At(0, 7) = 1; }, false, 19, 7, L""},
     };
     for (const auto& c : cases) {
@@ -215,8 +218,12 @@ TEST_F(LocEnter, EntryCellsFromTheWorldAndFromPassages) {
             c.prepare(mill);
         }
         Stand(barn, 3, 3);
+        m_display->lines.clear();
         const bool entered = mill.Enter(c.x, c.y, c.mode, From(&barn));
         EXPECT_EQ(entered, c.entered) << c.what;
+        if (!c.entered) {
+            EXPECT_EQ(m_display->Logged(), Lines{L"Bump."}) << c.what;
+        }
         EXPECT_EQ(m_game.GetCurrentLoc(), c.entered ? &mill : &barn) << c.what;
         EXPECT_EQ(barn.GetCreatureIds().At(3, 3), c.entered ? kNoCreature : kHeroCell) << c.what;
         if (c.entered) {
@@ -251,6 +258,36 @@ TEST_F(LocEnter, ThePreviousLocationMayBeNoneOrTheSame) {
     ASSERT_TRUE(mill.Enter(0, 0, kArriveRandom, From(nullptr)));
     EXPECT_EQ(m_hero.x, 1u);
     EXPECT_EQ(m_hero.y, 1u);
+}
+
+// A passage within one location leaves it too: the exit time is now, so
+// the piles that caught up as he came do not age again for the same hours,
+// and the bump of a refused cell logs its message.
+TEST_F(LocEnter, AnotherCellOfTheSameLocationIsEnteredAfterLeavingIt) {
+    CLoc& barn = Grass(0, 0, L"barn");
+    m_game.SetClock(36000);
+    const CItem corpse(static_cast<uint16_t>(kCorpseBase + kRat), 1);
+    barn.GetItemPiles().At(10, 10) = {corpse};
+    ASSERT_TRUE(barn.Enter(3, 3, kArriveFromWorld, From(nullptr)));
+    EXPECT_EQ(barn.GetExitTime(), 0u);
+    const uint16_t aged = barn.GetItem(10, 10, 0).durability;
+    ASSERT_LT(aged, corpse.durability);
+
+    m_game.SetClock(36001);
+    ASSERT_TRUE(barn.Enter(8, 8, kArriveFromObject, From(&barn)));
+    EXPECT_EQ(barn.GetExitTime(), 36001u);
+    EXPECT_EQ(m_game.GetElapsedTime(), 0u);
+    EXPECT_EQ(barn.GetItem(10, 10, 0).durability, aged);
+    EXPECT_EQ(barn.GetCreatureIds().At(3, 3), kNoCreature);
+
+    // A creature on the cell: refused, told, and the barn is not left.
+    AddMonster(barn, kRat, 12, 12);
+    m_display->lines.clear();
+    m_game.SetClock(40000);
+    EXPECT_FALSE(barn.Enter(12, 12, kArriveFromObject, From(&barn)));
+    EXPECT_EQ(m_display->Logged(), Lines{L"Bump."});
+    EXPECT_EQ(barn.GetExitTime(), 36001u);
+    EXPECT_EQ(barn.GetCreatureIds().At(8, 8), kHeroCell);
 }
 
 // --- Followers -------------------------------------------------------------------------------------------

@@ -77,7 +77,9 @@ protected:
 
 TEST_F(LocEvents, PreparingALocationReadsItsScriptAndRunsOnInit) {
     WriteScript("mill");
-    WriteText("Data/Scripts/Locations/hall.u", "function OnInit( {\n");
+    // The hall's script declares an alarm, then fails to parse.
+    WriteText("Data/Scripts/Locations/hall.u",
+              "alarm Watch {\nGroupMemberAttacked \"guards\", attack\n}\nfunction OnInit( {\nprint \"x\"\n}\n");
     const struct {
         const char* what;
         uint16_t x, y;
@@ -87,7 +89,9 @@ TEST_F(LocEvents, PreparingALocationReadsItsScriptAndRunsOnInit) {
         size_t boxes;
     } cases[] = {
         {"a script of the name key", 1, 1, true, L"OnInit:mill ", 1, 0},
-        {"a script that does not parse", 3, 2, false, L"", 0, 1},
+        // Kept with what it declared; a script that did not parse runs
+        // nothing.
+        {"a script that does not parse", 3, 2, true, L"", 1, 1},
         {"no name key", 0, 3, false, L"", 0, 0},
     };
     for (const auto& c : cases) {
@@ -144,6 +148,30 @@ TEST_F(LocEvents, EnteringAndLeavingRunTheEventsInOrder) {
     EXPECT_FALSE(m_world.ReadyLoc(L"hall", 0, 0, 1, 1, kArriveFromWorld, L""));
     EXPECT_EQ(Trace(), L"");
     EXPECT_EQ(m_game.GetCurrentLoc(), &mill);
+}
+
+// A passage to another cell of the same location leaves it and enters it
+// again; a script that did not parse hears neither.
+TEST_F(LocEvents, APassageWithinTheLocationLeavesItFirst) {
+    WriteScript("mill");
+    m_game.SetClock(1000);
+    ASSERT_TRUE(m_world.ReadyLoc(L"mill.map", 0, 0, 2, 2, kArriveFromWorld, L""));
+    CLoc& mill = *m_game.GetCurrentLoc();
+    Trace();
+    mill.SetSpecialObject(2, 2, kSpecialPassage, 3, (5u << 16) | 5u, L"mill.map|trapdoor");
+    m_game.SetClock(1200);
+    mill.ExecuteSpecialObject(2, 2);
+    EXPECT_EQ(Trace(), L"OnExit:mill enter(1,1) OnEnter:mill ");
+    EXPECT_EQ(m_hero.x, 5u);
+    EXPECT_EQ(mill.GetExitTime(), 1200u);
+
+    WriteText("Data/Scripts/Locations/mill.u", "function OnExit() {\nprint \"gone\"\n}\nfunction (\n");
+    mill.LoadScript(true);
+    ASSERT_NE(mill.GetScript(), nullptr);
+    mill.SetSpecialObject(5, 5, kSpecialPassage, 3, (2u << 16) | 2u, L"mill.map|trapdoor");
+    mill.ExecuteSpecialObject(5, 5);
+    EXPECT_EQ(Trace(), L"enter(1,1) ");
+    EXPECT_EQ(m_hero.x, 2u);
 }
 
 TEST_F(LocEvents, WithoutAGlobalScriptOnlyTheLocationHears) {

@@ -138,6 +138,9 @@ TEST_F(LocSpecial, APassageLeadsWhereItsTextAndValueSay) {
          {L"Up: Mill."},
          0},
         {"the cell's other half", 3, L"mill|door|gate", 0xFFFF0004, L"", L"mill", vek::TPoint{5, 5}, {L"Up: Mill."}, 0},
+        // Two fields: no arrival passage, so no cell is named at all and
+        // the world's cell (0xFFFF, 0xFFFF) refuses him.
+        {"two fields and no cell", 3, L"mill|door", 0xFFFFFFFF, L"", L"barn", vek::TPoint{3, 3}, {L"Bump."}, 0},
         {"stairs down", kStairsDown, L"mill.map", Cell(4, 7), L"", L"mill", vek::TPoint{4, 7}, {L"Down: Mill."}, 0},
         {"old stairs down",
          kOldStairsDown,
@@ -353,7 +356,10 @@ protected:
         const vek::TPoint up = m_delve->GenerateLocForSite(level);
         m_delve->SetFlags(m_delve->GetFlags() | kLocLayoutPresent);
         TScriptHandle script(new CScript());
-        script->LoadText(L"var entered = 0\nfunction OnEnter() {\nincr entered\n}\n", L"delve.u");
+        script->LoadText(
+            L"var entered = 0\nvar left = 0\nfunction OnEnter() {\nincr entered\n}\n"
+            L"function OnExit() {\nincr left\n}\n",
+            L"delve.u");
         script->Parse();
         m_delve->SetScript(std::move(script));
         Stand(*m_delve, static_cast<uint16_t>(up.x), static_cast<uint16_t>(up.y));
@@ -371,6 +377,7 @@ protected:
             .appearance;
     }
     int64_t Entered() const { return m_delve->GetScript()->FindVariable(L"entered", false)->GetValue(); }
+    int64_t Left() const { return m_delve->GetScript()->FindVariable(L"left", false)->GetValue(); }
 
     worldtest::CSeedFromTest m_seed{2024};
     vek::CStdRand m_rand;
@@ -383,9 +390,14 @@ TEST_F(LocLevels, DownAndUpTheStairsBetweenLevels) {
     // stairs up.
     const vek::TPoint down = Find(kStairsDown);
     m_delve->SwapMonsters({static_cast<int32_t>(m_hero.x), static_cast<int32_t>(m_hero.y)}, down);
+    m_game.SetClock(7000);
     m_delve->ExecuteSpecialObject(static_cast<uint16_t>(down.x), static_cast<uint16_t>(down.y));
     EXPECT_EQ(m_game.GetCurrentLevel(), 1);
     EXPECT_EQ(m_game.GetCurrentLoc(), m_delve);
+    // The level he left is left: its exit time is now, nothing has passed.
+    EXPECT_EQ(m_delve->GetExitTime(), 7000u);
+    EXPECT_EQ(m_game.GetElapsedTime(), 0u);
+    EXPECT_EQ(Left(), 1);
     EXPECT_EQ(m_delve->GetOwnName(), L"Delve 2");
     EXPECT_EQ(Under(), kStairsUp);
     // The messages name the location by its world cell.
@@ -404,6 +416,7 @@ TEST_F(LocLevels, DownAndUpTheStairsBetweenLevels) {
     EXPECT_EQ(Under(), kStairsDown);
     EXPECT_EQ(m_display->Logged(), Lines{L"Up: Delve."});
     EXPECT_EQ(Entered(), 2);
+    EXPECT_EQ(Left(), 2);
 
     // Up from level 0: out to the mill's cell under which the levels lie.
     m_display->lines.clear();
@@ -415,6 +428,8 @@ TEST_F(LocLevels, DownAndUpTheStairsBetweenLevels) {
     EXPECT_EQ(m_hero.y, 7u);
     EXPECT_EQ(m_game.GetCurrentLevel(), 0);
     EXPECT_EQ(m_display->Logged(), Lines{L"Up: Mill."});
+    EXPECT_EQ(Left(), 3);
+    EXPECT_EQ(Entered(), 2);
     EXPECT_EQ(m_delve->GetCreatureIds().At(static_cast<uint16_t>(up.x), static_cast<uint16_t>(up.y)), kNoCreature);
 }
 

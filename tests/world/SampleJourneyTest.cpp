@@ -175,7 +175,9 @@ TEST_F(SampleJourney, IntoTheCryptAndBackOut) {
     EXPECT_EQ(crypt.GetOwnName(), L"Forgotten Delve 2");
     EXPECT_EQ(Underfoot(), kStairsUp);
     FindPassage(kStairsDown); // not the last level
-    EXPECT_EQ(Logged(), (Lines{kDoorOpens, kCryptEnter, L"You go down the stairs to The Old Crypt."}));
+    // The level left is left: its leave event runs before the new one's
+    // enter event.
+    EXPECT_EQ(Logged(), (Lines{kDoorOpens, kCryptExit, kCryptEnter, L"You go down the stairs to The Old Crypt."}));
     EXPECT_EQ(Global(L"LocationsEntered"), 4);
 
     // Up again: level 0 made anew, its way up leading to the hatch.
@@ -183,7 +185,7 @@ TEST_F(SampleJourney, IntoTheCryptAndBackOut) {
     EXPECT_EQ(m_game.GetCurrentLevel(), 0);
     EXPECT_EQ(crypt.GetOwnName(), L"Forgotten Delve 1");
     EXPECT_EQ(Underfoot(), kStairsDown);
-    EXPECT_EQ(Logged(), (Lines{kCryptEnter, L"You climb the stairs to The Old Crypt."}));
+    EXPECT_EQ(Logged(), (Lines{kCryptExit, kCryptEnter, L"You climb the stairs to The Old Crypt."}));
     const vek::TPoint up = FindPassage(kStairsUp);
     const TSpecialObject& hatch = m_world.grid.At(4, 0).loc->GetSpecialObjects().At(17, 2);
     EXPECT_EQ(hatch.value, (static_cast<uint32_t>(up.y) << 16) | static_cast<uint32_t>(up.x));
