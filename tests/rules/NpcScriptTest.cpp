@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,10 @@ class NpcScript : public CRulesTest {
 protected:
     void SetUp() override {
         CRulesTest::SetUp();
-        m_dir = testsupport::MakeScratchFolder();
-        m_cwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_dir);
+        m_folder.emplace();
     }
     void TearDown() override {
-        std::filesystem::current_path(m_cwd);
-        std::filesystem::remove_all(m_dir);
+        m_folder.reset();
         CRulesTest::TearDown();
     }
     static void Write(const std::string& path, const std::string& text) { testsupport::WriteBytes(path, text); }
@@ -48,8 +46,7 @@ protected:
         return npc;
     }
 
-    std::filesystem::path m_dir;
-    std::filesystem::path m_cwd;
+    std::optional<testsupport::CScratchWorkingFolder> m_folder;
     testsupport::CRecordingPrompt m_prompt;
 };
 

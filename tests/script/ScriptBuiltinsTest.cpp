@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -697,19 +698,15 @@ class ScriptBuiltinFiles : public ScriptBuiltins {
 protected:
     void SetUp() override {
         ScriptBuiltins::SetUp();
-        m_dir = testsupport::MakeScratchFolder();
-        m_cwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_dir);
+        m_folder.emplace();
     }
     void TearDown() override {
-        std::filesystem::current_path(m_cwd);
-        std::filesystem::remove_all(m_dir);
+        m_folder.reset();
         ScriptBuiltins::TearDown();
     }
     static void Write(const std::string& path, const std::string& text) { testsupport::WriteBytes(path, text); }
 
-    std::filesystem::path m_dir;
-    std::filesystem::path m_cwd;
+    std::optional<testsupport::CScratchWorkingFolder> m_folder;
 };
 
 std::string Shown(const TTradeInfo& t) {

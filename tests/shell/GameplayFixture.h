@@ -348,16 +348,11 @@ inline void CheckRows(const std::vector<TRow>& rows, const std::function<std::ws
 class GameplayTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_dir = testsupport::MakeScratchFolder();
-        m_cwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_dir);
+        m_folder.emplace();
         std::filesystem::create_directories("Data/Locations");
         WriteFiles();
     }
-    void TearDown() override {
-        std::filesystem::current_path(m_cwd);
-        std::filesystem::remove_all(m_dir);
-    }
+    void TearDown() override { m_folder.reset(); }
 
     static void Write(const std::string& path, const std::string& text) { testsupport::WriteBytes(path, text); }
 
@@ -421,8 +416,7 @@ protected:
         loc.AddCreature(std::move(npc));
     }
 
-    std::filesystem::path m_dir;
-    std::filesystem::path m_cwd;
+    std::optional<testsupport::CScratchWorkingFolder> m_folder;
     testsupport::CRecordingPrompt m_prompt;
 };
 

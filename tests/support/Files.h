@@ -61,4 +61,25 @@ protected:
     std::filesystem::path m_dir;
 };
 
+// A scratch folder the test runs in: entered when made, left and removed
+// when it goes.
+class CScratchWorkingFolder {
+public:
+    CScratchWorkingFolder() : m_dir(MakeScratchFolder()), m_cwd(std::filesystem::current_path()) {
+        std::filesystem::current_path(m_dir);
+    }
+    ~CScratchWorkingFolder() {
+        std::filesystem::current_path(m_cwd);
+        std::filesystem::remove_all(m_dir);
+    }
+    CScratchWorkingFolder(const CScratchWorkingFolder&) = delete;
+    CScratchWorkingFolder& operator=(const CScratchWorkingFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return m_dir; }
+
+private:
+    std::filesystem::path m_dir;
+    std::filesystem::path m_cwd;
+};
+
 } // namespace testsupport

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,8 @@ class WorldFixture : public GameFixture {
 protected:
     void SetUp() override {
         GameFixture::SetUp();
-        m_dir = testsupport::MakeScratchFolder();
-        std::filesystem::create_directories(m_dir / "Data" / "Locations");
-        m_cwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_dir);
+        m_folder.emplace();
+        std::filesystem::create_directories("Data/Locations");
         m_game.GetConfig().SetValue(L"lang", vek::CValue(L"en"));
         WriteText("Data/locations.en.ini", kNamesIni);
         WriteText("Data/locs.dat", "");
@@ -45,8 +44,7 @@ protected:
     void TearDown() override {
         m_game.SetCurrentLoc(nullptr);
         m_game.SetWorld(nullptr);
-        std::filesystem::current_path(m_cwd);
-        std::filesystem::remove_all(m_dir);
+        m_folder.reset();
         GameFixture::TearDown();
     }
 
@@ -81,8 +79,7 @@ protected:
     }
 
     CWorld m_world;
-    std::filesystem::path m_dir;
-    std::filesystem::path m_cwd;
+    std::optional<testsupport::CScratchWorkingFolder> m_folder;
 };
 
 // Every field of every cell and the world's own, to see that nothing changed.
