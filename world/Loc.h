@@ -615,6 +615,11 @@ private:
     // The kinds of special object at work.
     void UseDoor(uint16_t x, uint16_t y);
     void TakePassage(uint16_t x, uint16_t y);
+    // A passage, step by step: the arrival record of a way out of here (the
+    // hero remembers this location's first world cell), and the stairs to
+    // another level of this location, made anew in its place.
+    TArrival ArrivalFromHere();
+    bool TakeStairsToLevel(bool down, const TArrival& arrival);
 
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();
