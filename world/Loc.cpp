@@ -60,7 +60,9 @@ void CLoc::Init(const std::wstring& name, uint16_t width, uint16_t height, uint1
             gone.push_back(creature->globalId);
         }
     }
-    ForgetEverywhere(gone);
+    if (!gone.empty()) {
+        ForgetEverywhere(gone);
+    }
     DeleteCreatures();
     ResizeFilled(m_creatureIds, width, height, kNoCreature);
     ResizeFilled(m_items, width, height, std::vector<CItem>());
