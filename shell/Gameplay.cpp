@@ -193,7 +193,7 @@ void CGameplay::AddMonster(const std::wstring& location, const std::wstring& mon
     const uint16_t type = MonsterType(monster);
     CLoc& loc = ChangeLoc(location);
     CheckCell(loc, x, y);
-    if (loc.PlaceNear(1, Point(x, y), type) == nullptr) {
+    if (loc.PlaceNewMonster(1, Point(x, y), type) == nullptr) {
         throw vek::CException(L"CGameplayInterface::AddMonster", kSource, __LINE__,
                               L"No room for another creature in " + location);
     }
@@ -246,7 +246,7 @@ void CGameplay::AddDragon(const std::wstring& location, const std::wstring& mons
     dragon.Parse();
     CLoc& loc = ChangeLoc(location);
     CheckCell(loc, x, y);
-    if (loc.PlaceNear(1, Point(x, y), type) == nullptr) {
+    if (loc.PlaceNewMonster(1, Point(x, y), type) == nullptr) {
         throw vek::CException(function, kSource, __LINE__, L"No room for the dragon in " + location);
     }
     dragon.ExecuteScript(kScriptTypeWhole);
@@ -540,7 +540,7 @@ void CGameplay::AddMonsterToGroup(const std::wstring& monster, const std::wstrin
     const uint16_t type = MonsterType(monster);
     CLoc& loc = ChangeLoc(location);
     CheckCell(loc, x, y);
-    CMonster* placed = loc.PlaceNear(0, Point(x, y), type);
+    CMonster* placed = loc.PlaceNewMonster(0, Point(x, y), type);
     if (placed == nullptr) {
         throw vek::CException(L"CGameplayInterface::AddMonsterToGroup", kSource, __LINE__,
                               L"No room for another creature in " + location);

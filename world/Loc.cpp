@@ -52,6 +52,17 @@ void CLoc::Init(const std::wstring& name, uint16_t width, uint16_t height, uint1
     m_terrainType = terrainType;
     m_flags = flags;
     m_exitTime = 0;
+    // The creatures made here next take the same global ids: what named the
+    // old ones must not name them.
+    std::vector<uint32_t> gone;
+    for (const CMonster* creature : m_creatures) {
+        if (creature != nullptr) {
+            gone.push_back(creature->globalId);
+        }
+    }
+    if (!gone.empty()) {
+        ForgetEverywhere(gone);
+    }
     DeleteCreatures();
     ResizeFilled(m_creatureIds, width, height, kNoCreature);
     ResizeFilled(m_items, width, height, std::vector<CItem>());

@@ -27,6 +27,7 @@
 #include "world/PathSearch.h"
 #include "world/WorldLinks.h"
 
+class CHero;
 class CScript;
 struct TWorldLocInfo;
 
@@ -110,9 +111,10 @@ public:
     // --- Size and contents ---------------------------------------------------------------
     // Name, size, terrain type and flags; exit time 0; every layer width x
     // height: creature ids kNoCreature, terrain and objects kNoTile, explored
-    // 0, piles empty, special objects empty. Deletes the creatures, the
-    // script and the direction request; empties the effects. Alarms and rules
-    // stay. A size of 0 throws and changes nothing.
+    // 0, piles empty, special objects empty. Deletes the creatures (their
+    // global ids leave the hero's companions and the groups' lists), the
+    // script and the direction request; empties the effects. Alarms and
+    // rules stay. A size of 0 throws and changes nothing.
     void Init(const std::wstring& name, uint16_t width, uint16_t height, uint16_t terrainType, uint16_t flags);
     // Frees the layers and grids, deletes the creatures and the script,
     // clears kLocGenerating, size 0 x 0. Effects, rules and alarms stay. Init
@@ -183,6 +185,11 @@ public:
     // (friends, foes, the hero's companions, groups).
     CMonster* PlaceNear(uint32_t hostility, vek::TPoint cell, uint16_t monsterType);
     CMonster* PlaceNear(vek::TPoint cell, std::unique_ptr<CMonster>& existing);
+    // A new monster as PlaceNear makes it, on the cell when nobody (the hero
+    // included) stands on the cells it would fill there, else beside it as
+    // PlaceNear puts an existing creature. Null, with nothing changed, when
+    // neither has room, the cell lies outside or the list is full.
+    CMonster* PlaceNewMonster(uint32_t hostility, vek::TPoint cell, uint16_t monsterType);
     // A new monster of the type as near the cell as can be: a breadth-first
     // walk over passable cells from it (neighbours in a freshly shuffled
     // order), trying PlaceNear beside each, at most kMaxSummonCells cells.
@@ -486,15 +493,17 @@ public:
     // "OnEnterLoc" runs, the entry encounter is rolled and the piles catch up
     // with the time, the location joins his visited ones, and its "OnEnter"
     // runs. False, with "STR_GAME_MSG_BUMP" logged and the previous location
-    // current again, when the cell is refused (he cannot stand there, or a
-    // creature does). vek::CException from "CLoc::Enter" for a crossing
-    // without a heading or off the location, and for a tower level entered
-    // from no passage.
+    // current again, when the cell is refused (he cannot stand there, a
+    // creature does, or he himself does). vek::CException from
+    // "CLoc::Enter" for a crossing without a heading or off the location,
+    // for a tower level entered from no passage, and (before anything
+    // changes) "Script file not found - " + file when an entry encounter
+    // here could bring a character whose script is missing.
     bool Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival);
     // Around the hero as he comes in, this many cells are revealed.
     static constexpr uint32_t kEntrySightRadius = 3;
-    // The hero's visited locations: the oldest goes before one is added to
-    // more than this many.
+    // The hero's visited locations hold at most this many; the oldest go
+    // first.
     static constexpr size_t kMaxVisited = 100;
 
     // --- Doors, traps and bites (LocDoors.cpp) ------------------------------------------------
@@ -578,9 +587,26 @@ private:
     // One gem transformation run on the cell.
     void TransformGems(uint16_t x, uint16_t y);
 
-    // Entering: the creatures beside the hero's cell in the previous
-    // location come along to the cells beside his entry cell.
+    // Entering, step by step (LocEnter.cpp): the location becomes the
+    // current one; it is prepared for the hero (a tower level is built, its
+    // arrival cell answered); the entry cell is taken (none when refused;
+    // CrossingCell for a step over the border); he stands there; the
+    // creatures beside the hero's cell in the previous location come along
+    // to the cells beside his entry cell; the previous location is left; he
+    // settles in.
+    void BecomeCurrent(CLoc* previous);
+    vek::TPoint PrepareForHero(uint16_t x, uint16_t y, const TArrival& arrival, std::optional<vek::TPoint> heroWas);
+    std::optional<vek::TPoint> TakeEntryCell(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival,
+                                             vek::TPoint entry, std::optional<vek::TPoint> heroWas);
+    vek::TPoint CrossingCell(int16_t headX, int16_t headY, const TArrival& arrival) const;
+    void PutHero(CHero& hero, CLoc* previous, std::optional<vek::TPoint> heroWas, vek::TPoint entry);
     void TakeFollowers(CLoc& previous, vek::TPoint heroWas, vek::TPoint entry);
+    void LeavePrevious(CLoc* previous);
+    void SettleIn(vek::TPoint entry);
+    // Before the hero comes in (LocEncounters.cpp): every character an entry
+    // encounter here could bring has its script file, else vek::CException
+    // "Script file not found - " + file.
+    void CheckEncounterScripts() const;
     // The id lists outside the location (the hero's companions, the groups)
     // name the creature by its new global id.
     static void RenameEverywhere(uint32_t from, uint32_t to);
@@ -589,6 +615,11 @@ private:
     // The kinds of special object at work.
     void UseDoor(uint16_t x, uint16_t y);
     void TakePassage(uint16_t x, uint16_t y);
+    // A passage, step by step: the arrival record of a way out of here (the
+    // hero remembers this location's first world cell), and the stairs to
+    // another level of this location, made anew in its place.
+    TArrival ArrivalFromHere();
+    bool TakeStairsToLevel(bool down, const TArrival& arrival);
 
     // Deletes the creatures; an NPC's entry in the game's NPC list goes with it.
     void DeleteCreatures();

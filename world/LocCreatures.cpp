@@ -81,6 +81,33 @@ void Remap(std::vector<uint32_t>& ids, const std::set<uint32_t>& removed, const 
     ids.swap(kept);
 }
 
+// A new monster of the type on the cell; hostility 1 also makes the hero
+// its foe.
+std::unique_ptr<CMonster> NewMonster(uint32_t hostility, vek::TPoint cell, uint16_t monsterType) {
+    auto monster = std::make_unique<CMonster>();
+    monster->InitFromType(monsterType, static_cast<uint32_t>(cell.x), static_cast<uint32_t>(cell.y));
+    monster->hostility = hostility;
+    if (hostility == 1) {
+        monster->AddHostile(CGroupMember::kHeroId);
+    }
+    return monster;
+}
+
+// Nobody (the hero included) stands on the cells the creature would fill
+// at that cell: a large one's block as far as the location reaches.
+bool BlockIsFree(const CLoc& loc, const CMonster& creature, vek::TPoint at) {
+    const int32_t width = IsLarge(creature) ? kLargeCreatureWidth : 1;
+    const int32_t height = IsLarge(creature) ? kLargeCreatureHeight : 1;
+    for (int32_t y = at.y; y < std::min<int32_t>(at.y + height, loc.GetHeight()); ++y) {
+        for (int32_t x = at.x; x < std::min<int32_t>(at.x + width, loc.GetWidth()); ++x) {
+            if (loc.GetCreatureIds().At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) != kNoCreature) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // The id lists outside the location that name its creatures: the hero's
 // companions and every group's members and former members.
 template <class Visit>
@@ -411,11 +438,18 @@ CMonster* CLoc::PlaceNear(uint32_t hostility, vek::TPoint cell, uint16_t monster
     if (!IsInside(cell.x, cell.y)) {
         return nullptr;
     }
-    auto monster = std::make_unique<CMonster>();
-    monster->InitFromType(monsterType, static_cast<uint32_t>(cell.x), static_cast<uint32_t>(cell.y));
-    monster->hostility = hostility;
-    if (hostility == 1) {
-        monster->AddHostile(CGroupMember::kHeroId);
+    std::unique_ptr<CMonster> monster = NewMonster(hostility, cell, monsterType);
+    CMonster* placed = monster.get();
+    return Adopt(monster) ? placed : nullptr;
+}
+
+CMonster* CLoc::PlaceNewMonster(uint32_t hostility, vek::TPoint cell, uint16_t monsterType) {
+    if (!IsInside(cell.x, cell.y)) {
+        return nullptr;
+    }
+    std::unique_ptr<CMonster> monster = NewMonster(hostility, cell, monsterType);
+    if (!BlockIsFree(*this, *monster, cell)) {
+        return PlaceNear(cell, monster);
     }
     CMonster* placed = monster.get();
     return Adopt(monster) ? placed : nullptr;
@@ -425,23 +459,9 @@ CMonster* CLoc::PlaceNear(vek::TPoint cell, std::unique_ptr<CMonster>& existing)
     if (existing == nullptr) {
         return nullptr;
     }
-    // A large creature's block must be free as far as the location reaches:
-    // it must not cover another creature's cell.
-    const int32_t blockWidth = IsLarge(*existing) ? kLargeCreatureWidth : 1;
-    const int32_t blockHeight = IsLarge(*existing) ? kLargeCreatureHeight : 1;
-    auto blockIsFree = [&](vek::TPoint at) {
-        for (int32_t y = at.y; y < std::min<int32_t>(at.y + blockHeight, m_height); ++y) {
-            for (int32_t x = at.x; x < std::min<int32_t>(at.x + blockWidth, m_width); ++x) {
-                if (m_creatureIds.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) != kNoCreature) {
-                    return false;
-                }
-            }
-        }
-        return true;
-    };
     for (uint8_t direction = 1; direction <= 8; ++direction) {
         const vek::TPoint next = vek::MoveInDirection(direction, cell);
-        if (!IsInside(next.x, next.y) || !blockIsFree(next) || !IsPassable(next.x, next.y, *this)) {
+        if (!IsInside(next.x, next.y) || !BlockIsFree(*this, *existing, next) || !IsPassable(next.x, next.y, *this)) {
             continue;
         }
         const uint32_t oldX = existing->x;

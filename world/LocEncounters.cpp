@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,35 @@ bool GameFileExists(const std::wstring& path) {
     }
 }
 
+// Whether an entry encounter may meet the hero in the location of the cell
+// at all: a random one whose record allows it, outside the editor.
+bool MayMeetEncounters(const TWorldLocInfo* cell, const CGameData& game) {
+    return cell != nullptr && (cell->flags & kNoEncounterFlags) == 0 && cell->randomKind == kWorldRandom &&
+           game.GetState() != kStateEditor;
+}
+
+// An encounter of that level may meet the hero where the danger is this.
+bool SuitsDanger(const TEncounterInfo& encounter, uint16_t danger) {
+    const auto level = static_cast<int64_t>(std::floor(encounter.DifficultyLevel + 0.5));
+    return level <= danger && (level <= kAlwaysAllowedLevel || level <= ScaleU16(danger, 0.5f));
+}
+
+// A slot that places creatures: at least one, and no fewer at most.
+bool PlacesCreatures(const TEncounterSlot& slot) { return slot.MonNumLow != 0 && slot.NumberHigh >= slot.MonNumLow; }
+
+bool IsCharacterKind(const std::vector<TMonsterInfo>& kinds, uint16_t type) {
+    return type < kinds.size() && (kinds[type].flags & kCharacterKindFlag) != 0;
+}
+
+// The NPC an encounter makes of a character kind on the cell.
+CNpc EncounterNpc(const TMonsterInfo& kind, uint16_t type, vek::TPoint at, const std::wstring& home) {
+    CNpc npc;
+    npc.InitFromType(type, static_cast<uint32_t>(at.x), static_cast<uint32_t>(at.y));
+    npc.name = kind.name;
+    npc.homeLocation = home;
+    return npc;
+}
+
 // The encounter drawn for the danger level, or none.
 const TEncounterInfo* DrawEncounter(const std::vector<TEncounterInfo>& encounters, uint16_t danger) {
     // An empty table has nothing to draw from.
@@ -72,11 +102,9 @@ const TEncounterInfo* DrawEncounter(const std::vector<TEncounterInfo>& encounter
         return nullptr;
     }
     const auto last = static_cast<int32_t>(std::min<size_t>(encounters.size(), 0x7FFFFFFF) - 1);
-    const int64_t allowed = ScaleU16(danger, 0.5f);
     for (int32_t draw = 0; draw < CLoc::kEncounterDraws; ++draw) {
         const TEncounterInfo& encounter = encounters[static_cast<size_t>(vek::RandomRange(0, last))];
-        const auto level = static_cast<int64_t>(std::floor(encounter.DifficultyLevel + 0.5));
-        if (level <= danger && (level <= kAlwaysAllowedLevel || level <= allowed)) {
+        if (SuitsDanger(encounter, danger)) {
             return &encounter;
         }
     }
@@ -132,7 +160,7 @@ void CLoc::SetupGroups() {
     }
     CGameData& game = *g_gameData;
     const TWorldLocInfo& cell = *m_worldCell;
-    if ((cell.flags & kNoEncounterFlags) != 0 || cell.randomKind != kWorldRandom || game.GetState() == kStateEditor) {
+    if (!MayMeetEncounters(&cell, game)) {
         return;
     }
     if ((m_flags & kLocEntered) != 0 && game.GetElapsedTime() < kEncounterAbsence) {
@@ -151,7 +179,7 @@ void CLoc::SetupGroups() {
     const std::vector<TMonsterInfo>& kinds = game.GetTables().monsters;
     int32_t placed = 0;
     for (const TEncounterSlot& slot : encounter->slots) {
-        if (slot.MonNumLow == 0 || slot.NumberHigh < slot.MonNumLow) {
+        if (!PlacesCreatures(slot)) {
             continue;
         }
         vek::TPoint centre;
@@ -173,11 +201,8 @@ void CLoc::SetupGroups() {
                 continue;
             }
             CMonster* creature = nullptr;
-            if (slot.MonType < kinds.size() && (kinds[slot.MonType].flags & kCharacterKindFlag) != 0) {
-                CNpc npc;
-                npc.InitFromType(slot.MonType, static_cast<uint32_t>(at.x), static_cast<uint32_t>(at.y));
-                npc.name = kinds[slot.MonType].name;
-                npc.homeLocation = m_fileName;
+            if (IsCharacterKind(kinds, slot.MonType)) {
+                CNpc npc = EncounterNpc(kinds[slot.MonType], slot.MonType, at, m_fileName);
                 npc.hostility = creation;
                 if (creation == kHostileCreation) {
                     npc.AddHostile(CGroupMember::kHeroId);
@@ -196,6 +221,32 @@ void CLoc::SetupGroups() {
     }
     if (placed > 0) {
         game.ShowImportantMessage(encounter->EncounterText, false);
+    }
+}
+
+void CLoc::CheckEncounterScripts() const {
+    if (g_gameData == nullptr || !MayMeetEncounters(m_worldCell, *g_gameData)) {
+        return;
+    }
+    // Whether an encounter comes, and which, is drawn only later: every one
+    // that suits the danger level is looked at.
+    const CDefinitionTables& tables = g_gameData->GetTables();
+    std::set<uint16_t> checked;
+    for (const TEncounterInfo& encounter : tables.encounters) {
+        if (!SuitsDanger(encounter, m_worldCell->danger)) {
+            continue;
+        }
+        for (const TEncounterSlot& slot : encounter.slots) {
+            if (!PlacesCreatures(slot) || !IsCharacterKind(tables.monsters, slot.MonType) ||
+                !checked.insert(slot.MonType).second) {
+                continue;
+            }
+            const std::wstring path =
+                EncounterNpc(tables.monsters[slot.MonType], slot.MonType, {}, L"").GetScriptPath();
+            if (!GameFileExists(path)) {
+                throw vek::CException(L"CLoc::Enter", kSource, __LINE__, L"Script file not found - " + path);
+            }
+        }
     }
 }
 

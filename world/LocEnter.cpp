@@ -148,121 +148,160 @@ void CLoc::Preload(bool randomAllowed, bool runOnInit) {
 // --- Entering ----------------------------------------------------------------------------------------
 
 bool CLoc::Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival) {
-    const wchar_t* const function = L"CLoc::Enter";
     if (g_gameData == nullptr) {
         return false;
     }
     CGameData& game = *g_gameData;
     CHero* hero = game.GetHero();
     CLoc* const previous = arrival.previous;
-
-    // 1-2. A tower is left; this location becomes the current one, and a
-    // question the previous one asked is no longer asked.
+    // An entry that would stop half way is refused before anything changes.
+    CheckEncounterScripts();
     if (previous != nullptr && IsTowerKey(NameKey(previous)) && !IsTowerKey(NameKey(this))) {
         game.SetCurrentLevel(0);
     }
     CEntryGuard guard(game.GetCurrentLoc());
-    game.SetCurrentLoc(this);
-    if (previous != nullptr) {
-        previous->SetDirectionRequest(nullptr);
-    }
-    m_directionRequest.reset();
-
-    // 3. A random tower level is built for the hero as he comes; every other
-    // location is prepared.
-    vek::TPoint entry{x, y};
+    BecomeCurrent(previous);
     const std::optional<vek::TPoint> heroWas =
         hero != nullptr && previous != nullptr && previous->IsInside(HeroCell(*hero).x, HeroCell(*hero).y)
             ? std::optional<vek::TPoint>(HeroCell(*hero))
             : std::nullopt;
-    if (IsTowerKey(NameKey(this)) && m_worldCell->randomKind == kWorldRandom) {
-        const TSpecialObject* under = heroWas ? &previous->GetSpecialObjects().At(static_cast<uint16_t>(heroWas->x),
-                                                                                  static_cast<uint16_t>(heroWas->y))
-                                              : nullptr;
-        if (under == nullptr || under->active == 0) {
-            throw vek::CException(function, kSource, __LINE__,
-                                  L"Location system inconsistency; no entrance found in " + arrival.name);
-        }
-        game.SetCurrentLevel(under->appearance == kTowerExit ? 0 : static_cast<uint16_t>(game.GetCurrentLevel() + 1));
-        entry = CreateLocForTower();
-        TSpecialObject& way = m_specialObjects.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y));
-        // The way back leads to the cell he came from.
-        SetSpecialObject(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y), way.kind, way.appearance,
-                         (static_cast<uint32_t>(heroWas->y) << 16) | static_cast<uint32_t>(heroWas->x),
-                         NameKey(previous));
-    } else {
-        Preload(true, true);
-    }
-
-    // 4. The entry cell.
+    vek::TPoint entry = PrepareForHero(x, y, arrival, heroWas);
     if (hero != nullptr) {
-        if (mode == kArriveRandom) {
-            PlaceHeroRandomly();
-            entry = HeroCell(*hero);
-        } else {
-            if (mode == kArriveCrossing) {
-                const auto headX = static_cast<int16_t>(x);
-                const auto headY = static_cast<int16_t>(y);
-                if ((headX < 0 && headY < 0) || (headX == 0 && headY == 0)) {
-                    throw vek::CException(function, kSource, __LINE__,
-                                          L"This should never happen... (both iHeadX and iHeadY are negative)");
-                }
-                const vek::TPoint first = FirstWorldCell();
-                const int64_t targetX = int64_t{arrival.previousX} * TWorldLocInfo::kCellWidth + hero->x + headX -
-                                        int64_t{first.x} * TWorldLocInfo::kCellWidth;
-                const int64_t targetY = int64_t{arrival.previousY} * TWorldLocInfo::kCellHeight + hero->y + headY -
-                                        int64_t{first.y} * TWorldLocInfo::kCellHeight;
-                if (targetX < 0 || targetY < 0 || targetX >= m_width || targetY >= m_height) {
-                    throw vek::CException(
-                        function, kSource, __LINE__,
-                        vek::Format(L"Hero coordinates (%u,%u) exceed location size (%ux%u). The author should "
-                                    L"receive a mighty kick for this error!",
-                                    static_cast<uint32_t>(targetX), static_cast<uint32_t>(targetY),
-                                    static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height)));
-                }
-                entry = {static_cast<int32_t>(targetX), static_cast<int32_t>(targetY)};
-            }
-            // From the world or a passage, his own cell (or one he left
-            // here) does not refuse him; a step over the border needs a
-            // cell without anybody.
-            const uint16_t standing = IsInside(entry.x, entry.y) ? m_creatureIds.At(static_cast<uint16_t>(entry.x),
-                                                                                    static_cast<uint16_t>(entry.y))
-                                                                 : kNoCreature;
-            const bool taken = standing != kNoCreature && (mode == kArriveCrossing || standing != kHeroCell);
-            if (!IsPassable(entry.x, entry.y, *this) || taken) {
-                game.AddMessage(game.GetStrings().Get(L"STR_GAME_MSG_BUMP"));
-                game.SetCurrentLoc(previous);
-                guard.Done();
-                return false;
-            }
+        const std::optional<vek::TPoint> cell = TakeEntryCell(x, y, mode, arrival, entry, heroWas);
+        if (!cell) {
+            game.AddMessage(game.GetStrings().Get(L"STR_GAME_MSG_BUMP"));
+            game.SetCurrentLoc(previous);
+            guard.Done();
+            return false;
         }
-        // Only a cell that still holds him is emptied: a level made anew in
-        // the same location has other creatures where he stood.
-        if (heroWas) {
-            uint16_t& old =
-                previous->m_creatureIds.At(static_cast<uint16_t>(heroWas->x), static_cast<uint16_t>(heroWas->y));
-            if (old == kHeroCell) {
-                old = kNoCreature;
-            }
-        }
-        hero->x = static_cast<uint32_t>(entry.x);
-        hero->y = static_cast<uint32_t>(entry.y);
-        m_creatureIds.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y)) = kHeroCell;
+        entry = *cell;
+        PutHero(*hero, previous, heroWas, entry);
     }
     guard.Done();
-
-    // 5-6. The creatures beside him come along (within one location they
-    // are where they were); the previous location is left, also when it is
-    // this one, so that its time since leaving starts again.
+    // Within one location the creatures beside him are where they were.
     if (mode != kArriveRandom && heroWas && previous != this) {
         TakeFollowers(*previous, *heroWas, entry);
     }
+    LeavePrevious(previous);
+    SettleIn(entry);
+    return true;
+}
+
+// 2. This location becomes the current one, and a question the previous
+// one asked is no longer asked.
+void CLoc::BecomeCurrent(CLoc* previous) {
+    g_gameData->SetCurrentLoc(this);
+    if (previous != nullptr) {
+        previous->SetDirectionRequest(nullptr);
+    }
+    m_directionRequest.reset();
+}
+
+// 3. A random tower level is built for the hero as he comes, its arrival
+// cell the entry; every other location is prepared.
+vek::TPoint CLoc::PrepareForHero(uint16_t x, uint16_t y, const TArrival& arrival, std::optional<vek::TPoint> heroWas) {
+    if (!IsTowerKey(NameKey(this)) || m_worldCell->randomKind != kWorldRandom) {
+        Preload(true, true);
+        return {x, y};
+    }
+    const CLoc* previous = arrival.previous;
+    const TSpecialObject* under = heroWas ? &previous->GetSpecialObjects().At(static_cast<uint16_t>(heroWas->x),
+                                                                              static_cast<uint16_t>(heroWas->y))
+                                          : nullptr;
+    if (under == nullptr || under->active == 0) {
+        throw vek::CException(L"CLoc::Enter", kSource, __LINE__,
+                              L"Location system inconsistency; no entrance found in " + arrival.name);
+    }
+    CGameData& game = *g_gameData;
+    game.SetCurrentLevel(under->appearance == kTowerExit ? 0 : static_cast<uint16_t>(game.GetCurrentLevel() + 1));
+    const vek::TPoint entry = CreateLocForTower();
+    TSpecialObject& way = m_specialObjects.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y));
+    // The way back leads to the cell he came from.
+    SetSpecialObject(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y), way.kind, way.appearance,
+                     (static_cast<uint32_t>(heroWas->y) << 16) | static_cast<uint32_t>(heroWas->x), NameKey(previous));
+    return entry;
+}
+
+// 4. The cell the arrival mode gives him: a random free one, one over the
+// world cell's border, or the cell asked for; none when it is refused (he
+// cannot stand there, or somebody does, he himself included).
+std::optional<vek::TPoint> CLoc::TakeEntryCell(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival,
+                                               vek::TPoint entry, std::optional<vek::TPoint> heroWas) {
+    if (mode == kArriveRandom) {
+        PlaceHeroRandomly();
+        return HeroCell(*g_gameData->GetHero());
+    }
+    if (mode == kArriveCrossing) {
+        entry = CrossingCell(static_cast<int16_t>(x), static_cast<int16_t>(y), arrival);
+    }
+    const uint16_t standing = IsInside(entry.x, entry.y)
+                                  ? m_creatureIds.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y))
+                                  : kNoCreature;
+    // From the world or a passage, a mark of the hero where he no longer
+    // stands does not refuse him; the cell he stands on does (he would come
+    // back where he is). A step over the border needs a cell without anybody.
+    const bool ownCell = arrival.previous == this && heroWas == entry;
+    const bool taken = standing != kNoCreature && (mode == kArriveCrossing || standing != kHeroCell || ownCell);
+    if (!IsPassable(entry.x, entry.y, *this) || taken) {
+        return std::nullopt;
+    }
+    return entry;
+}
+
+// Where a step over the world cell's border with that heading lands.
+vek::TPoint CLoc::CrossingCell(int16_t headX, int16_t headY, const TArrival& arrival) const {
+    const wchar_t* const function = L"CLoc::Enter";
+    if ((headX < 0 && headY < 0) || (headX == 0 && headY == 0)) {
+        throw vek::CException(function, kSource, __LINE__,
+                              L"This should never happen... (both iHeadX and iHeadY are negative)");
+    }
+    const CHero& hero = *g_gameData->GetHero();
+    const vek::TPoint first = FirstWorldCell();
+    const int64_t targetX = int64_t{arrival.previousX} * TWorldLocInfo::kCellWidth + hero.x + headX -
+                            int64_t{first.x} * TWorldLocInfo::kCellWidth;
+    const int64_t targetY = int64_t{arrival.previousY} * TWorldLocInfo::kCellHeight + hero.y + headY -
+                            int64_t{first.y} * TWorldLocInfo::kCellHeight;
+    if (targetX < 0 || targetY < 0 || targetX >= m_width || targetY >= m_height) {
+        throw vek::CException(function, kSource, __LINE__,
+                              vek::Format(L"Hero coordinates (%u,%u) exceed location size (%ux%u). The author "
+                                          L"should receive a mighty kick for this error!",
+                                          static_cast<uint32_t>(targetX), static_cast<uint32_t>(targetY),
+                                          static_cast<uint32_t>(m_width), static_cast<uint32_t>(m_height)));
+    }
+    return {static_cast<int32_t>(targetX), static_cast<int32_t>(targetY)};
+}
+
+// 4. He leaves his cell and stands on the entry cell.
+void CLoc::PutHero(CHero& hero, CLoc* previous, std::optional<vek::TPoint> heroWas, vek::TPoint entry) {
+    // Only a cell that still holds him is emptied: a level made anew in the
+    // same location has other creatures where he stood.
+    if (heroWas) {
+        uint16_t& old =
+            previous->m_creatureIds.At(static_cast<uint16_t>(heroWas->x), static_cast<uint16_t>(heroWas->y));
+        if (old == kHeroCell) {
+            old = kNoCreature;
+        }
+    }
+    hero.x = static_cast<uint32_t>(entry.x);
+    hero.y = static_cast<uint32_t>(entry.y);
+    m_creatureIds.At(static_cast<uint16_t>(entry.x), static_cast<uint16_t>(entry.y)) = kHeroCell;
+}
+
+// 6. The previous location is left, also when it is this one, so that its
+// time since leaving starts again.
+void CLoc::LeavePrevious(CLoc* previous) {
     if (previous != nullptr) {
         previous->Exit();
     }
-    game.SetCurrentLocExitTime(m_exitTime);
+    g_gameData->SetCurrentLocExitTime(m_exitTime);
+}
 
-    // 7-11.
+// 7-11. The view and the explored area follow him, the global "OnEnterLoc"
+// runs, the entry encounter is rolled and the piles catch up with the time,
+// the location joins his visited ones, and its "OnEnter" runs.
+void CLoc::SettleIn(vek::TPoint entry) {
+    CGameData& game = *g_gameData;
+    CHero* hero = game.GetHero();
     game.CenterView();
     if (hero != nullptr) {
         RevealAround(entry.x, entry.y, kEntrySightRadius);
@@ -274,13 +313,13 @@ bool CLoc::Enter(uint16_t x, uint16_t y, uint8_t mode, const TArrival& arrival) 
     m_flags |= kLocEntered;
     if (hero != nullptr) {
         std::vector<uint32_t>& visited = hero->visitedLocations;
-        if (visited.size() > kMaxVisited) {
+        // Also a list that a saved game brought longer.
+        while (visited.size() >= kMaxVisited) {
             visited.erase(visited.begin());
         }
         visited.push_back(LocationIndex());
     }
     RunOnEnter();
-    return true;
 }
 
 void CLoc::TakeFollowers(CLoc& previous, vek::TPoint heroWas, vek::TPoint entry) {

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "VEKLib/Console.h"
 #include "VEKLib/Exception.h"
@@ -190,6 +192,162 @@ std::vector<std::pair<uint16_t, uint16_t>> ListedCells(const CLoc& loc, Listed l
     return cells;
 }
 
+// The fields before the layers: the name and file name, and the header.
+struct TRecordHeader {
+    std::wstring name;
+    std::wstring fileName;
+    uint16_t flags = 0;
+    uint8_t reservedByte = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint16_t terrainType = 0;
+    uint8_t ruleCount = 0;
+    uint32_t reservedWord = 0;
+    int32_t directionAnswer = 0;
+    uint64_t exitTime = 0;
+};
+
+// 3-4. The tag "MAP" and version 3.
+void ReadTagAndVersion(const CRecordReader& in) {
+    std::array<char, kTagSize> tag{};
+    if (!vek::StreamReadBytes(tag.size(), tag.data()) || std::memcmp(tag.data(), kMapTag, kTagSize) != 0) {
+        in.Fail(L"invalid format");
+    }
+    // A version cut short is no version 3 either.
+    if (in.Remaining() < sizeof(uint16_t) || in.Read<uint16_t>(L"the version") != kVersion) {
+        in.Fail(L"incorrect version");
+    }
+}
+
+// 5. The names and the header; a location of no cells, or one whose layers
+// are not all there, is refused before cells are made for it.
+TRecordHeader ReadHeader(const CRecordReader& in) {
+    TRecordHeader header;
+    header.name = in.ReadString(L"the name");
+    header.fileName = in.ReadString(L"the file name");
+    in.Need(CLoc::kHeaderSize, L"the header");
+    header.flags = in.Read<uint16_t>(L"the header");
+    header.reservedByte = in.Read<uint8_t>(L"the header");
+    header.width = in.Read<uint16_t>(L"the header");
+    header.height = in.Read<uint16_t>(L"the header");
+    header.terrainType = in.Read<uint16_t>(L"the header");
+    header.ruleCount = in.Read<uint8_t>(L"the header");
+    header.reservedWord = in.Read<uint32_t>(L"the header");
+    header.directionAnswer = in.Read<int32_t>(L"the header");
+    header.exitTime = in.Read<uint64_t>(L"the header");
+    if (header.width == 0 || header.height == 0) {
+        in.Fail(vek::Format(L"a location of %ux%u cells", static_cast<uint32_t>(header.width),
+                            static_cast<uint32_t>(header.height)));
+    }
+    in.Need(12 + static_cast<uint64_t>(header.width) * header.height * 5, L"the layers");
+    return header;
+}
+
+// 8. The terrain, object and explored layers.
+void ReadLayers(const CRecordReader& in, CLoc& loc) {
+    in.ReadLayer(loc.GetTerrain(), loc, L"terrain layer");
+    in.ReadLayer(loc.GetObjects(), loc, L"object layer");
+    in.ReadLayer(loc.GetExplored(), loc, L"explored layer");
+}
+
+// 9. The piles, each behind its cell.
+void ReadPiles(const CRecordReader& in, CLoc& loc) {
+    const uint32_t piles = in.ReadCount(4 + 4, L"piles");
+    for (uint32_t i = 0; i < piles; ++i) {
+        const auto [x, y] = in.ReadCell(loc, L"a pile");
+        in.Need(4, L"a pile");
+        in.Need(4 + static_cast<uint64_t>(in.PeekU32(0)) * CItem::kStoredSize, L"a pile");
+        in.Guard(L"a pile", [&, x = x, y = y] { LoadItemVector(loc.GetItemPiles().At(x, y)); });
+    }
+}
+
+// 10. The special objects, each behind its cell.
+void ReadSpecialObjects(const CRecordReader& in, CLoc& loc) {
+    const uint32_t objects = in.ReadCount(4 + TSpecialObject::kFixedSize + 4, L"special objects");
+    for (uint32_t i = 0; i < objects; ++i) {
+        const auto [x, y] = in.ReadCell(loc, L"a special object");
+        in.Need(TSpecialObject::kFixedSize + 4, L"a special object");
+        in.Need(TSpecialObject::kFixedSize + 4 + static_cast<uint64_t>(in.PeekU32(TSpecialObject::kFixedSize)),
+                L"a special object");
+        loc.GetSpecialObjects().At(x, y).Load();
+    }
+}
+
+// 11. The creature types and the creatures, each with its place in the
+// list as local id; worldIds: global ids by the location's world cell. An
+// NPC is set up.
+std::vector<std::unique_ptr<CMonster>> ReadCreatures(const CRecordReader& in, const CLoc& loc, bool worldIds,
+                                                     bool npcSetUp) {
+    std::vector<uint16_t> kinds(in.ReadCount(2, L"creature types"));
+    for (uint16_t& kind : kinds) {
+        kind = in.Read<uint16_t>(L"the creature types");
+    }
+    const uint32_t count = in.ReadCount(CGroupMember::kMinStoredSize, L"creatures");
+    if (count > kinds.size()) {
+        in.Fail(vek::Format(L"%u creatures but only %u creature types", count, static_cast<uint32_t>(kinds.size())));
+    }
+    if (count > CLoc::kMaxCreatures) {
+        in.Fail(vek::Format(L"%u creatures, more than a location holds", count));
+    }
+    std::vector<std::unique_ptr<CMonster>> creatures;
+    creatures.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        std::unique_ptr<CMonster> creature;
+        in.Guard(L"a creature", [&] { creature = LoadCreature(kinds[i]); });
+        if (!loc.IsInside(static_cast<int32_t>(std::min<uint32_t>(creature->x, 0x7FFFFFFF)),
+                          static_cast<int32_t>(std::min<uint32_t>(creature->y, 0x7FFFFFFF)))) {
+            in.Fail(vek::Format(L"creature %u at (%u, %u) lies outside the location of %ux%u cells", i, creature->x,
+                                creature->y, static_cast<uint32_t>(loc.GetWidth()),
+                                static_cast<uint32_t>(loc.GetHeight())));
+        }
+        // A local id is the creature's place in the list, whatever was stored.
+        creature->localId = static_cast<uint16_t>(i);
+        if (worldIds) {
+            creature->globalId = loc.MakeGlobalMonsterId(creature->localId);
+        }
+        if (creature->GetKind() == CGroupMember::kKindNpc) {
+            static_cast<CNpc&>(*creature).Setup(npcSetUp);
+        }
+        creatures.push_back(std::move(creature));
+    }
+    return creatures;
+}
+
+// 13. The effects.
+void ReadEffects(const CRecordReader& in, std::vector<TLocEffect>& effects) {
+    in.Need(4, L"the effects");
+    const uint32_t count = in.PeekU32(0);
+    if (static_cast<uint64_t>(count) * TLocEffect::kStoredSize > in.Remaining() - 4) {
+        in.Fail(vek::Format(L"%u effects cannot be in the %u bytes left", count, in.Remaining() - 4));
+    }
+    LoadEffectVector(effects);
+}
+
+// 14. The header's count of rules.
+std::vector<TLocRule> ReadRules(const CRecordReader& in, uint8_t count) {
+    in.Need(static_cast<uint64_t>(count) * TLocRule::kStoredSize, L"the rules");
+    std::vector<TLocRule> rules(count);
+    for (TLocRule& rule : rules) {
+        rule.ReadFields();
+    }
+    return rules;
+}
+
+// All is read: the location's NPCs join the game's list, in list order.
+void JoinNpcList(const std::vector<CMonster*>& creatures) {
+    if (g_gameData == nullptr) {
+        return;
+    }
+    std::vector<CNpc*>& npcs = g_gameData->GetNpcList();
+    for (CMonster* creature : creatures) {
+        if (creature->GetKind() == CGroupMember::kKindNpc) {
+            auto* npc = static_cast<CNpc*>(creature);
+            npcs.push_back(npc);
+            npc->npcIndex = static_cast<uint32_t>(npcs.size() - 1);
+        }
+    }
+}
+
 void LogSerialized() {
     const vek::TSaveStream& stream = vek::GetStream();
     const std::wstring line = vek::Format(L"Serialized %u of %u objects, %u bytes total.", stream.objectCount(),
@@ -271,6 +429,7 @@ void CLoc::SaveToFile(const std::wstring& fileName, bool toFile) {
 
 void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileName, bool fromFile, bool npcSetUp,
                         bool useWorldName) {
+    // 1-2. The record is read from the file's bytes, or from the stream.
     const std::wstring path = directory.empty() ? fileName : directory + fileName;
     const std::wstring bareName = vek::GetTextAfterLast(fileName);
     if (fromFile) {
@@ -278,126 +437,44 @@ void CLoc::LoadFromFile(const std::wstring& directory, const std::wstring& fileN
     }
     const CStreamRelease release(fromFile);
     const CRecordReader in(path);
+    ReadTagAndVersion(in);
+    const TRecordHeader header = ReadHeader(in);
 
-    std::array<char, kTagSize> tag{};
-    if (!vek::StreamReadBytes(tag.size(), tag.data()) || std::memcmp(tag.data(), kMapTag, kTagSize) != 0) {
-        in.Fail(L"invalid format");
-    }
-    // A version cut short is no version 3 either.
-    if (in.Remaining() < sizeof(uint16_t) || in.Read<uint16_t>(L"the version") != kVersion) {
-        in.Fail(L"incorrect version");
-    }
-
-    CLoc loaded;
-    loaded.m_worldCell = m_worldCell;
-    std::wstring name = in.ReadString(L"the name");
-    loaded.m_fileName = in.ReadString(L"the file name");
-    in.Need(kHeaderSize, L"the header");
-    const auto flags = in.Read<uint16_t>(L"the header");
-    loaded.m_reservedByte = in.Read<uint8_t>(L"the header");
-    const auto width = in.Read<uint16_t>(L"the header");
-    const auto height = in.Read<uint16_t>(L"the header");
-    const auto terrainType = in.Read<uint16_t>(L"the header");
-    const auto ruleCount = in.Read<uint8_t>(L"the header");
-    loaded.m_reservedWord = in.Read<uint32_t>(L"the header");
-    loaded.m_directionAnswer = in.Read<int32_t>(L"the header");
-    const auto exitTime = in.Read<uint64_t>(L"the header");
-    if (width == 0 || height == 0) {
-        in.Fail(vek::Format(L"a location of %ux%u cells", static_cast<uint32_t>(width), static_cast<uint32_t>(height)));
-    }
-    // The three layers must be there before cells are made for them.
-    in.Need(12 + static_cast<uint64_t>(width) * height * 5, L"the layers");
-
+    // 6-7. Outside the editor the world's name for the file may replace the
+    // stored one. A saved game keeps the time the hero left; a map file has
+    // none.
+    std::wstring name = header.name;
     const bool editor = g_gameData != nullptr && g_gameData->GetState() == kStateEditor;
     if (!editor && useWorldName) {
         const std::wstring key = FindWorldNameKey(bareName);
         name = key.empty() || g_gameData == nullptr ? std::wstring() : g_gameData->GetStrings().GetLocName(key, false);
     }
-    loaded.Init(name, width, height, terrainType, flags);
-    // A saved game keeps the time the hero left; a map file has none.
-    loaded.m_exitTime = fromFile ? 0 : exitTime;
+    CLoc loaded;
+    loaded.m_worldCell = m_worldCell;
+    loaded.Init(name, header.width, header.height, header.terrainType, header.flags);
+    loaded.m_reservedByte = header.reservedByte;
+    loaded.m_reservedWord = header.reservedWord;
+    loaded.m_directionAnswer = header.directionAnswer;
+    loaded.m_exitTime = fromFile ? 0 : header.exitTime;
 
-    in.ReadLayer(loaded.m_terrain, loaded, L"terrain layer");
-    in.ReadLayer(loaded.m_objects, loaded, L"object layer");
-    in.ReadLayer(loaded.m_explored, loaded, L"explored layer");
-
-    const uint32_t piles = in.ReadCount(4 + 4, L"piles");
-    for (uint32_t i = 0; i < piles; ++i) {
-        const auto [x, y] = in.ReadCell(loaded, L"a pile");
-        in.Need(4, L"a pile");
-        in.Need(4 + static_cast<uint64_t>(in.PeekU32(0)) * CItem::kStoredSize, L"a pile");
-        in.Guard(L"a pile", [&, x = x, y = y] { LoadItemVector(loaded.m_items.At(x, y)); });
-    }
-
-    const uint32_t objects = in.ReadCount(4 + TSpecialObject::kFixedSize + 4, L"special objects");
-    for (uint32_t i = 0; i < objects; ++i) {
-        const auto [x, y] = in.ReadCell(loaded, L"a special object");
-        in.Need(TSpecialObject::kFixedSize + 4, L"a special object");
-        in.Need(TSpecialObject::kFixedSize + 4 + static_cast<uint64_t>(in.PeekU32(TSpecialObject::kFixedSize)),
-                L"a special object");
-        loaded.m_specialObjects.At(x, y).Load();
-    }
-
-    std::vector<uint16_t> kinds(in.ReadCount(2, L"creature types"));
-    for (uint16_t& kind : kinds) {
-        kind = in.Read<uint16_t>(L"the creature types");
-    }
-    const uint32_t creatures = in.ReadCount(CGroupMember::kMinStoredSize, L"creatures");
-    if (creatures > kinds.size()) {
-        in.Fail(
-            vek::Format(L"%u creatures but only %u creature types", creatures, static_cast<uint32_t>(kinds.size())));
-    }
-    if (creatures > kMaxCreatures) {
-        in.Fail(vek::Format(L"%u creatures, more than a location holds", creatures));
-    }
-    loaded.m_creatures.reserve(creatures);
-    for (uint32_t i = 0; i < creatures; ++i) {
-        std::unique_ptr<CMonster> creature;
-        in.Guard(L"a creature", [&] { creature = LoadCreature(kinds[i]); });
-        if (!loaded.IsInside(static_cast<int32_t>(std::min<uint32_t>(creature->x, 0x7FFFFFFF)),
-                             static_cast<int32_t>(std::min<uint32_t>(creature->y, 0x7FFFFFFF)))) {
-            in.Fail(vek::Format(L"creature %u at (%u, %u) lies outside the location of %ux%u cells", i, creature->x,
-                                creature->y, static_cast<uint32_t>(width), static_cast<uint32_t>(height)));
-        }
-        // A local id is the creature's place in the list, whatever was stored.
-        creature->localId = static_cast<uint16_t>(i);
-        if (fromFile && m_worldCell != nullptr) {
-            creature->globalId = loaded.MakeGlobalMonsterId(creature->localId);
-        }
-        if (creature->GetKind() == CGroupMember::kKindNpc) {
-            static_cast<CNpc&>(*creature).Setup(npcSetUp);
-        }
+    // 8-14. The cells, the creatures, the effects and the rules.
+    ReadLayers(in, loaded);
+    ReadPiles(in, loaded);
+    ReadSpecialObjects(in, loaded);
+    for (std::unique_ptr<CMonster>& creature :
+         ReadCreatures(in, loaded, fromFile && m_worldCell != nullptr, npcSetUp)) {
         loaded.m_creatures.push_back(creature.release());
     }
     loaded.RebuildCreatureLayer();
+    ReadEffects(in, loaded.m_effects);
+    loaded.m_rules = ReadRules(in, header.ruleCount);
 
-    in.Need(4, L"the effects");
-    const uint32_t effects = in.PeekU32(0);
-    if (static_cast<uint64_t>(effects) * TLocEffect::kStoredSize > in.Remaining() - 4) {
-        in.Fail(vek::Format(L"%u effects cannot be in the %u bytes left", effects, in.Remaining() - 4));
-    }
-    LoadEffectVector(loaded.m_effects);
-
-    in.Need(static_cast<uint64_t>(ruleCount) * TLocRule::kStoredSize, L"the rules");
-    loaded.m_rules.resize(ruleCount);
-    for (TLocRule& rule : loaded.m_rules) {
-        rule.ReadFields();
-    }
-
+    // 16-17. The file name the location goes by, its layout present; it
+    // takes this location's place.
     loaded.m_fileName = directory.empty() ? bareName : fileName;
     loaded.m_flags |= kLocLayoutPresent;
     TakeLoaded(loaded);
-    // All is read: the NPCs join the game's list, in list order.
-    if (g_gameData != nullptr) {
-        std::vector<CNpc*>& npcs = g_gameData->GetNpcList();
-        for (CMonster* creature : m_creatures) {
-            if (creature->GetKind() == CGroupMember::kKindNpc) {
-                auto* npc = static_cast<CNpc*>(creature);
-                npcs.push_back(npc);
-                npc->npcIndex = static_cast<uint32_t>(npcs.size() - 1);
-            }
-        }
-    }
+    JoinNpcList(m_creatures);
 }
 
 void CLoc::TakeLoaded(CLoc& loaded) {

@@ -34,6 +34,137 @@ void ForgetIfCurrent(const CLoc* loc) {
     }
 }
 
+// A dungeon site as a script asks for it: its name (and file name and key),
+// its size in location cells, its levels, and the location and cell of its
+// entrance.
+struct TSiteSpec {
+    std::wstring name;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint16_t levels = 0;
+    std::wstring entrance;
+    vek::TPoint entranceCell;
+};
+
+// The world cells a site covers.
+struct TSiteBlock {
+    uint16_t x = 0;
+    uint16_t y = 0;
+    uint16_t columns = 0;
+    uint16_t rows = 0;
+};
+
+// 1. A site covers at least one world cell and has a level.
+void CheckSiteSize(uint16_t width, uint16_t height, uint16_t levels) {
+    if (width < TWorldLocInfo::kCellWidth || height < TWorldLocInfo::kCellHeight || levels == 0) {
+        throw vek::CException(
+            L"CWorld::CreateDungeonSite", kSource, __LINE__,
+            vek::Format(L"A dungeon site of %ux%u cells and %u levels cannot be made", static_cast<uint32_t>(width),
+                        static_cast<uint32_t>(height), static_cast<uint32_t>(levels)));
+    }
+}
+
+// 3. The first block (in row order) of hidden cells that nothing uses.
+TSiteBlock FindFreeBlock(const CWorld& world, const TSiteSpec& spec) {
+    TSiteBlock block;
+    block.columns = spec.width / TWorldLocInfo::kCellWidth;
+    block.rows = spec.height / TWorldLocInfo::kCellHeight;
+    auto isFree = [&](uint16_t cx, uint16_t cy) {
+        const TWorldLocInfo& cell = world.grid.At(cx, cy);
+        return cell.shown == 0 && cell.loc == nullptr && cell.fileName.empty() && cell.randomKind == kWorldFixed;
+    };
+    auto blockIsFree = [&](uint16_t bx, uint16_t by) {
+        for (uint16_t cy = by; cy < by + block.rows; ++cy) {
+            for (uint16_t cx = bx; cx < bx + block.columns; ++cx) {
+                if (!isFree(cx, cy)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    for (uint32_t by = 0; by + block.rows <= world.height; ++by) {
+        for (uint32_t bx = 0; bx + block.columns <= world.width; ++bx) {
+            if (blockIsFree(static_cast<uint16_t>(bx), static_cast<uint16_t>(by))) {
+                block.x = static_cast<uint16_t>(bx);
+                block.y = static_cast<uint16_t>(by);
+                return block;
+            }
+        }
+    }
+    throw vek::CException(
+        L"CWorld::CreateDungeonSite", kSource, __LINE__,
+        vek::Format(L"No free block of %ux%u world cells for %s", static_cast<uint32_t>(block.columns),
+                    static_cast<uint32_t>(block.rows), spec.name));
+}
+
+// 4. Every cell of the block gets the site's record; the records they had
+// are answered, in row order.
+std::vector<TWorldLocInfo> WriteSiteRecords(CWorld& world, const TSiteBlock& block, const TSiteSpec& spec) {
+    std::vector<TWorldLocInfo> before;
+    for (uint16_t cy = block.y; cy < block.y + block.rows; ++cy) {
+        for (uint16_t cx = block.x; cx < block.x + block.columns; ++cx) {
+            TWorldLocInfo& cell = world.grid.At(cx, cy);
+            before.push_back(cell);
+            cell.name = kSitePrefix;
+            cell.fileName = spec.name;
+            cell.nameKey = spec.name;
+            cell.width = spec.width;
+            cell.height = spec.height;
+            cell.terrainType = kSiteTerrain;
+            cell.randomKind = kWorldDungeonSite;
+            cell.shown = 1;
+            cell.towerFlag = 1;
+            cell.values16 = {spec.levels, 0};
+            cell.values32 = {
+                (static_cast<uint32_t>(spec.entranceCell.y) << 16) | static_cast<uint32_t>(spec.entranceCell.x), 0};
+            cell.flags = kWorldCellNew;
+            cell.text5 = spec.entrance;
+        }
+    }
+    return before;
+}
+
+void RestoreRecords(CWorld& world, const TSiteBlock& block, const std::vector<TWorldLocInfo>& before) {
+    size_t i = 0;
+    for (uint16_t cy = block.y; cy < block.y + block.rows; ++cy) {
+        for (uint16_t cx = block.x; cx < block.x + block.columns; ++cx) {
+            world.grid.At(cx, cy) = before[i++];
+        }
+    }
+}
+
+TSiteLevel FirstSiteLevel(const TSiteSpec& spec) {
+    TSiteLevel level;
+    level.width = spec.width;
+    level.height = spec.height;
+    level.level = 0;
+    level.levelCount = spec.levels;
+    level.siteLocation = spec.entrance;
+    level.siteCell = spec.entranceCell;
+    return level;
+}
+
+// 6. The entrance gets stairs down to the site's arrival cell.
+void LinkSite(CWorld& world, CLoc& entranceLoc, const TSiteSpec& spec, vek::TPoint arrival) {
+    uint16_t siteX = 0;
+    uint16_t siteY = 0;
+    if (!world.FindLocation(spec.name, siteX, siteY, CWorld::kFindByFile)) {
+        throw vek::CException(L"CWorld::CreateDungeonSite", kSource, __LINE__, L"Location not found: " + spec.name);
+    }
+    // A site has no file to be read again from: both locations go into
+    // saved games from now on, or the site and its stairs would be lost.
+    CLoc& siteLoc = world.LoadLocAt(siteX, siteY);
+    siteLoc.SetFlags(siteLoc.GetFlags() | kLocSaved);
+    if ((entranceLoc.GetFlags() & kLocEntered) == 0) {
+        entranceLoc.SetFlags(entranceLoc.GetFlags() | kLocSaved);
+    }
+    const auto x = static_cast<uint16_t>(spec.entranceCell.x);
+    const auto y = static_cast<uint16_t>(spec.entranceCell.y);
+    entranceLoc.SetSpecialObject(x, y, kSpecialPassage, kStairsDown,
+                                 (static_cast<uint32_t>(arrival.y & 0xFFFF) << 16) | (arrival.x & 0xFFFF), spec.name);
+}
+
 // Puts the game's current location back however the preparing ends.
 class CCurrentLocRestore {
 public:
@@ -459,12 +590,7 @@ void CWorld::SetSiteLevelMaker(TSiteLevelMaker maker) {
 void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t levels, const std::wstring& entrance,
                                uint16_t x, uint16_t y) {
     const wchar_t* const function = L"CWorld::CreateDungeonSite";
-    if (siteWidth < TWorldLocInfo::kCellWidth || siteHeight < TWorldLocInfo::kCellHeight || levels == 0) {
-        throw vek::CException(
-            function, kSource, __LINE__,
-            vek::Format(L"A dungeon site of %ux%u cells and %u levels cannot be made", static_cast<uint32_t>(siteWidth),
-                        static_cast<uint32_t>(siteHeight), static_cast<uint32_t>(levels)));
-    }
+    CheckSiteSize(siteWidth, siteHeight, levels);
     uint16_t entranceX = 0;
     uint16_t entranceY = 0;
     if (!FindLocationByName(entrance, entranceX, entranceY)) {
@@ -474,40 +600,8 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
     if (number > 0xFFFF) {
         throw vek::CException(function, kSource, __LINE__, L"The world holds as many dungeon sites as it can");
     }
-    const std::wstring siteName = vek::Format(L"%s%u", kSitePrefix, number);
-
-    // The first block of hidden cells that nothing uses.
-    const uint16_t columns = siteWidth / TWorldLocInfo::kCellWidth;
-    const uint16_t rows = siteHeight / TWorldLocInfo::kCellHeight;
-    auto isFree = [&](uint16_t cx, uint16_t cy) {
-        const TWorldLocInfo& cell = grid.At(cx, cy);
-        return cell.shown == 0 && cell.loc == nullptr && cell.fileName.empty() && cell.randomKind == kWorldFixed;
-    };
-    auto blockIsFree = [&](uint16_t bx, uint16_t by) {
-        for (uint16_t cy = by; cy < by + rows; ++cy) {
-            for (uint16_t cx = bx; cx < bx + columns; ++cx) {
-                if (!isFree(cx, cy)) {
-                    return false;
-                }
-            }
-        }
-        return true;
-    };
-    bool found = false;
-    uint16_t blockX = 0;
-    uint16_t blockY = 0;
-    for (uint32_t by = 0; !found && by + rows <= height; ++by) {
-        for (uint32_t bx = 0; !found && bx + columns <= width; ++bx) {
-            found = blockIsFree(static_cast<uint16_t>(bx), static_cast<uint16_t>(by));
-            blockX = static_cast<uint16_t>(bx);
-            blockY = static_cast<uint16_t>(by);
-        }
-    }
-    if (!found) {
-        throw vek::CException(function, kSource, __LINE__,
-                              vek::Format(L"No free block of %ux%u world cells for %s", static_cast<uint32_t>(columns),
-                                          static_cast<uint32_t>(rows), siteName));
-    }
+    TSiteSpec spec{vek::Format(L"%s%u", kSitePrefix, number), siteWidth, siteHeight, levels, entrance, {x, y}};
+    const TSiteBlock block = FindFreeBlock(*this, spec);
 
     CLoc& entranceLoc = LoadLocAt(entranceX, entranceY);
     if (!entranceLoc.IsInside(x, y)) {
@@ -518,64 +612,20 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
     const std::wstring displayName = SiteDisplayName(
         g_gameData != nullptr ? g_gameData->GetStrings().GetLocName(kSiteNameKey, true) : std::wstring(), number);
 
-    // The site's record in every cell of its block; the old records come
-    // back when its first level cannot be made.
-    std::vector<TWorldLocInfo> before;
-    for (uint16_t cy = blockY; cy < blockY + rows; ++cy) {
-        for (uint16_t cx = blockX; cx < blockX + columns; ++cx) {
-            TWorldLocInfo& cell = grid.At(cx, cy);
-            before.push_back(cell);
-            cell.name = kSitePrefix;
-            cell.fileName = siteName;
-            cell.nameKey = siteName;
-            cell.width = siteWidth;
-            cell.height = siteHeight;
-            cell.terrainType = kSiteTerrain;
-            cell.randomKind = kWorldDungeonSite;
-            cell.shown = 1;
-            cell.towerFlag = 1;
-            cell.values16 = {levels, 0};
-            cell.values32 = {(static_cast<uint32_t>(y) << 16) | x, 0};
-            cell.flags = kWorldCellNew;
-            cell.text5 = entrance;
-        }
-    }
-    CLoc& site = Adopt(std::make_unique<CLoc>(), blockX, blockY);
+    // 5. The site's first level is made; the old records come back when it
+    // cannot be.
+    const std::vector<TWorldLocInfo> before = WriteSiteRecords(*this, block, spec);
+    CLoc& site = Adopt(std::make_unique<CLoc>(), block.x, block.y);
     vek::TPoint arrival;
     try {
-        TSiteLevel level;
-        level.width = siteWidth;
-        level.height = siteHeight;
-        level.level = 0;
-        level.levelCount = levels;
-        level.siteLocation = entrance;
-        level.siteCell = {x, y};
-        arrival = m_siteLevelMaker(site, level);
+        arrival = m_siteLevelMaker(site, FirstSiteLevel(spec));
     } catch (...) {
         Discard(&site);
-        size_t i = 0;
-        for (uint16_t cy = blockY; cy < blockY + rows; ++cy) {
-            for (uint16_t cx = blockX; cx < blockX + columns; ++cx) {
-                grid.At(cx, cy) = before[i++];
-            }
-        }
+        RestoreRecords(*this, block, before);
         throw;
     }
-    uint16_t siteX = 0;
-    uint16_t siteY = 0;
-    if (!FindLocation(siteName, siteX, siteY, kFindByFile)) {
-        throw vek::CException(function, kSource, __LINE__, L"Location not found: " + siteName);
-    }
-    // A site has no file to be read again from: both locations go into
-    // saved games from now on, or the site and its stairs would be lost.
-    CLoc& siteLoc = LoadLocAt(siteX, siteY);
-    siteLoc.SetFlags(siteLoc.GetFlags() | kLocSaved);
-    if ((entranceLoc.GetFlags() & kLocEntered) == 0) {
-        entranceLoc.SetFlags(entranceLoc.GetFlags() | kLocSaved);
-    }
-    entranceLoc.SetSpecialObject(x, y, kSpecialPassage, kStairsDown,
-                                 (static_cast<uint32_t>(arrival.y & 0xFFFF) << 16) | (arrival.x & 0xFFFF), siteName);
+    LinkSite(*this, entranceLoc, spec, arrival);
     if (g_gameData != nullptr) {
-        g_gameData->GetStrings().AddPlaceName(vek::ucase(siteName), displayName);
+        g_gameData->GetStrings().AddPlaceName(vek::ucase(spec.name), displayName);
     }
 }

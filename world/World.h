@@ -295,7 +295,8 @@ public:
     void Load(const std::wstring& fileName);
     // The same for a world file's content already read; path names it.
     void LoadFileContent(const std::vector<uint8_t>& content, const std::wstring& path);
-    // A world file: tag, version 2.0.0, the save form without markers.
+    // A world file: tag, version 2.0 and the third byte the file read had
+    // (0 for a world not read from one), the save form without markers.
     std::vector<uint8_t> GetFileContent() const;
     // Writes it, whole or not at all.
     void SaveFile(const std::wstring& path) const;
@@ -350,6 +351,8 @@ private:
 
     std::vector<std::unique_ptr<CLoc>> m_locations;
     TSiteLevelMaker m_siteLevelMaker;
+    // The world file's third version byte, carried unchanged.
+    uint8_t m_versionThird = 0;
 };
 
 // --- The location-name file and "locs.dat" (LocNames.cpp) -----------------------------------

@@ -238,6 +238,7 @@ void CWorld::LoadFileContent(const std::vector<uint8_t>& content, const std::wst
     vek::StreamAssign(content.data() + kFileHeaderSize, content.size() - kFileHeaderSize);
     const CStreamRelease release;
     CWorld loaded;
+    loaded.m_versionThird = content[7];
     loaded.Read(path, L"CWorld::Load");
     // A world file carries no locations, whatever its markers say.
     for (uint16_t y = 0; y < loaded.height; ++y) {
@@ -255,7 +256,7 @@ void CWorld::LoadFileContent(const std::vector<uint8_t>& content, const std::wst
 
 std::vector<uint8_t> CWorld::GetFileContent() const {
     std::vector<uint8_t> content(kWorldTag, kWorldTag + kTagSize);
-    content.insert(content.end(), {kVersionMajor, kVersionMinor, 0});
+    content.insert(content.end(), {kVersionMajor, kVersionMinor, m_versionThird});
     TFieldWriter<CArraySink> out{CArraySink(content)};
     WriteWorld(*this, out, false);
     return content;
@@ -273,6 +274,7 @@ void CWorld::TakeOver(CWorld& other) {
     std::swap(reserved, other.reserved);
     std::swap(partFactor, other.partFactor);
     std::swap(languages, other.languages);
+    std::swap(m_versionThird, other.m_versionThird);
     // The cells do not move: the locations stay bound to them.
     grid.Swap(other.grid);
     m_locations.swap(other.m_locations);
@@ -323,6 +325,8 @@ void CWorld::LoadGame(const std::wstring& sourceName) {
     const size_t npcCount = g_gameData != nullptr ? g_gameData->GetNpcList().size() : 0;
     try {
         CWorld loaded;
+        // A saved game does not carry the world file's version.
+        loaded.m_versionThird = m_versionThird;
         loaded.Read(sourceName, L"CWorld::LoadGame");
         loaded.ReadPendingLocations(sourceName);
         TNames names = loaded.ReadConfiguredNames();

@@ -3,6 +3,7 @@
 // objects, special objects, item piles, monsters and messages.
 #include <gtest/gtest.h>
 
+#include "VEKLib/Geometry.h"
 #include "tests/shell/GameplayFixture.h"
 
 namespace gameplaytest {
@@ -195,10 +196,39 @@ TEST_F(BuiltinsWorld, Monsters) {
     };
     const auto hostile = [](CPlay& play) { play.Mill().GetCreatures()[0]->AddHostile(CGroupMember::kHeroId); };
     const auto inactive = [](CPlay& play) { play.Mill().GetCreatures()[0]->stateByte = 0; };
+    // Walls around the rat; a group for the wolf.
+    const auto walled = [](CPlay& play) {
+        for (uint8_t direction = 1; direction <= 8; ++direction) {
+            const vek::TPoint cell = vek::MoveInDirection(direction, {10, 10});
+            play.Mill().GetTerrain().At(static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y)) = 1;
+        }
+    };
+    const auto pack = [](CPlay&) { g_groupList.Get().push_back(new CGroup(L"pack")); };
     CheckRows(
         {
             {"AddMonster", nullptr, L"AddMonster(\"mill\", \"wolf\", 5, 6)", -1, 0,
              L"rat@10,10 wolf@5,6 | Ada@4,4 Bo@6,4 wolf@8,8 | 2"},
+            // Nobody is put over the hero or a creature: the first free
+            // neighbour in direction order ((1, 1) is a wall).
+            {"AddMonster on the hero", nullptr, L"AddMonster(\"mill\", \"wolf\", 2, 2)", -1, 0,
+             L"rat@10,10 wolf@2,1 | Ada@4,4 Bo@6,4 wolf@8,8 | 2"},
+            {"AddMonster on the rat", nullptr, L"AddMonster(\"mill\", \"wolf\", 10, 10)", -1, 0,
+             L"rat@10,10 wolf@9,9 | Ada@4,4 Bo@6,4 wolf@8,8 | 2"},
+            {"AddMonster on the rat, walls around", walled, L"AddMonster(\"mill\", \"wolf\", 10, 10)", -2, 0,
+             L"rat@10,10 | Ada@4,4 Bo@6,4 wolf@8,8 | 1"},
+            {"AddMonsterToGroup on the rat", pack, L"AddMonsterToGroup(\"wolf\", \"mill\", 10, 10, \"pack\")", -1, 0,
+             L"rat@10,10 wolf@9,9 | Ada@4,4 Bo@6,4 wolf@8,8 | 2"},
+            {"AddMonsterToGroup on the rat, walls around",
+             [walled, pack](CPlay& play) {
+                 walled(play);
+                 pack(play);
+             },
+             L"AddMonsterToGroup(\"wolf\", \"mill\", 10, 10, \"pack\")", -2, 0,
+             L"rat@10,10 | Ada@4,4 Bo@6,4 wolf@8,8 | 1"},
+            {"AddDragon on the hero", nullptr, L"AddDragon(\"mill\", \"wyrm\", 2, 2)", -1, 0,
+             L"rat@10,10 wyrm@2,1 | Ada@4,4 Bo@6,4 wolf@8,8 | 2"},
+            {"AddDragon on the rat, walls around", walled, L"AddDragon(\"mill\", \"wyrm\", 10, 10)", -2, 0,
+             L"rat@10,10 | Ada@4,4 Bo@6,4 wolf@8,8 | 1"},
             {"AddMonster: no such monster", nullptr, L"AddMonster(\"mill\", \"lion\", 5, 6)", -2, 0,
              L"rat@10,10 | Ada@4,4 Bo@6,4 wolf@8,8 | 1"},
             {"AddMonster: outside", nullptr, L"AddMonster(\"mill\", \"wolf\", 5, 15)", -2, 0,
@@ -249,6 +279,12 @@ TEST_F(BuiltinsWorld, Monsters) {
     ASSERT_EQ(play.Run(L"AddDragon(\"mill\", \"wyrm\", 12, 3)", result), -1);
     EXPECT_TRUE(play.Mill().GetCreatures()[2]->IsHostile(CGroupMember::kHeroId));
     EXPECT_EQ(play.Lines(), (Texts{L"log3 A dragon roars."}));
+    // Beside the hero, his mark stays; no room: the built-in's error.
+    ASSERT_EQ(play.Run(L"AddMonster(\"mill\", \"wolf\", 2, 2)", result), -1);
+    EXPECT_EQ(play.Mill().GetCreatureIds().At(2, 2), kHeroCell);
+    walled(play);
+    EXPECT_EQ(play.Run(L"AddMonster(\"mill\", \"wolf\", 10, 10)", result), -2);
+    EXPECT_EQ(play.thrown, L"No room for another creature in mill");
     EXPECT_EQ(play.Run(L"AddDragon(\"moor\", \"wyrm\", 12, 3)", result), -2);
     EXPECT_EQ(play.thrown, L"Location not found: moor");
     EXPECT_EQ(play.Run(L"AddDragon(\"mill\", \"lion\", 12, 3)", result), -2);

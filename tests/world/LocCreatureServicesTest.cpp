@@ -292,6 +292,31 @@ TEST_F(LocCreatureServices, CompactionCarriesCompanionsAndGroups) {
     EXPECT_EQ(guards.members, (std::vector<uint32_t>{0, 3, 0x10004}));
 }
 
+// A level made anew in the same location (Init) gives its new creatures
+// the old ones' ids: the old ids, a dead one's too, leave every list that
+// kept them; another location's id stays.
+TEST_F(LocCreatureServices, InitForgetsTheOldCreaturesIds) {
+    CGroup& pack = AddGroup(L"pack", {}, {});
+    const struct {
+        const char* what;
+        std::vector<uint32_t>* ids;
+    } cases[] = {
+        {"the hero's companions", &m_hero.companions},
+        {"a group's members", &pack.members},
+        {"a group's former members", &pack.formerMembers},
+    };
+    for (const auto& c : cases) {
+        CLoc loc;
+        Paint(loc, {"...."});
+        AddMonster(loc, kRat, 0, 0);
+        AddMonster(loc, kRat, 1, 0).hitPoints = 0;
+        *c.ids = {1, 0x10000, 0};
+        Paint(loc, {"...."});
+        EXPECT_EQ(AddMonster(loc, kRat, 2, 0).globalId, 0u) << c.what;
+        EXPECT_EQ(*c.ids, std::vector<uint32_t>{0x10000}) << c.what;
+    }
+}
+
 TEST_F(LocCreatureServices, CompactionWithoutHero) {
     m_game.SetHero(nullptr);
     CLoc loc;

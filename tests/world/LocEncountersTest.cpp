@@ -398,6 +398,52 @@ TEST_F(EntryEncounter, CharactersComeAsNpcs) {
     EXPECT_EQ(m_game.GetNpcList().back(), &npc);
 }
 
+// Whether and which encounter comes is drawn only once the hero is in, so
+// every character an encounter that suits the heath could bring must have
+// its script before anything changes: else nothing is drawn, the hero
+// stays in the barn and the barn is not left.
+TEST_F(EntryEncounter, ACharacterWithoutItsScriptIsRefusedBeforeTheEntry) {
+    const struct {
+        const char* what;
+        size_t withRat; // the encounter whose slot brings the rat
+        uint32_t flags; // the heath's record flags
+        bool script;
+        std::vector<int32_t> draws;
+        std::wstring error;
+    } cases[] = {
+        {"its script is there", 1, 0, true, {3}, L""},
+        {"its script is missing", 1, 0, false, {}, L"CLoc::Enter: Script file not found - Data/Scripts/rat.u"},
+        {"only in an encounter too dangerous here", 0, 0, false, {3}, L""},
+        {"where no encounter comes", 1, 4, false, {}, L""},
+    };
+    m_game.GetTableSet(kScriptTables).monsters[kRat].flags |= kCharacterKindFlag;
+    std::vector<TEncounterInfo>& encounters = m_game.GetTableSet(kScriptTables).encounters;
+    for (const auto& c : cases) {
+        encounters[0].slots[0] = TEncounterSlot{};
+        encounters[1].slots[0] = TEncounterSlot{};
+        encounters[c.withRat].slots[0] = TEncounterSlot{kRat, 1, 1, L""};
+        std::filesystem::remove("Data/Scripts/rat.u");
+        if (c.script) {
+            WriteText("Data/Scripts/rat.u", "var greeted = 0\n");
+        }
+        m_heath = &Heath();
+        m_world.grid.At(0, 0).flags = c.flags;
+        CLoc& barn = Grass(1, 0, L"barn");
+        Stand(barn, 3, 3);
+        m_draws.Set(c.draws);
+        TArrival arrival;
+        arrival.previous = &barn;
+        arrival.previousX = 1;
+        EXPECT_EQ(worldtest::ThrownText([&] { m_heath->Enter(5, 5, kArriveFromWorld, arrival); }), c.error) << c.what;
+        EXPECT_EQ(m_draws.Drawn(), c.draws.size()) << c.what;
+        EXPECT_EQ(m_game.GetCurrentLoc(), c.error.empty() ? m_heath : &barn) << c.what;
+        EXPECT_EQ(barn.GetCreatureIds().At(3, 3), c.error.empty() ? kNoCreature : kHeroCell) << c.what;
+        EXPECT_EQ(m_hero.x, c.error.empty() ? 5u : 3u) << c.what;
+        EXPECT_EQ(barn.GetExitTime(), c.error.empty() ? 500000u : 0u) << c.what;
+        EXPECT_EQ(m_heath->GetFlags() & kLocEntered, c.error.empty() ? kLocEntered : 0) << c.what;
+    }
+}
+
 // --- NPCs -----------------------------------------------------------------------------------------------
 
 TEST_F(LocEncounters, AddNpc) {

@@ -303,6 +303,7 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
         bool follows;
         uint16_t atX, atY;
         Lines logged;
+        bool within = false; // a passage to (5, 7) of the barn itself
     } cases[] = {
         {"a monster beside him",
          kArriveFromWorld,
@@ -387,6 +388,17 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
          0,
          0,
          {L"Stays: rat."}},
+        // Nobody comes along within one location; the barn is left all the
+        // same, so its companion is told of.
+        {"a passage within the barn",
+         kArriveFromObject,
+         [](CLoc& b, CHero&) { AddMonster(b, kRat, 11, 7); },
+         nullptr,
+         false,
+         0,
+         0,
+         {L"Stays: rat."},
+         true},
     };
     for (const auto& c : cases) {
         m_world.Init();
@@ -400,6 +412,8 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
         c.place(barn, m_hero);
         CMonster* creature = barn.GetCreatures().front();
         const uint32_t oldId = creature->globalId;
+        const auto wasX = static_cast<uint16_t>(creature->x);
+        const auto wasY = static_cast<uint16_t>(creature->y);
         creature->hostile.push_back(CGroupMember::kHeroId);
         creature->friendly.push_back(0x7FFF0001); // a creature of another place
         m_hero.companions = {oldId};
@@ -407,10 +421,11 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
         g_groupList.Get().back()->members = {oldId};
         m_draws.Set({0, 0});
         m_display->lines.clear();
-        ASSERT_TRUE(mill.Enter(5, 7, c.mode, From(&barn))) << c.what;
+        ASSERT_TRUE((c.within ? barn : mill).Enter(5, 7, c.mode, From(&barn))) << c.what;
         EXPECT_EQ(m_display->Logged(), c.logged) << c.what;
         if (!c.follows) {
             EXPECT_EQ(barn.GetCreatures().front(), creature) << c.what;
+            EXPECT_EQ(barn.GetCreatureAt(wasX, wasY), creature) << c.what;
             EXPECT_EQ(mill.GetCreatures().size(), 0u) << c.what;
             EXPECT_EQ(m_hero.companions, std::vector<uint32_t>{oldId}) << c.what;
             continue;
@@ -443,13 +458,13 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
 // --- What entering records ----------------------------------------------------------------------------
 
 TEST_F(LocEnter, EnteringRevealsMarksAndRemembers) {
-    // The visited list keeps at most 101 entries: the oldest goes first once
-    // it holds more than 100.
+    // The visited list keeps at most 100 entries, the newest; a longer one
+    // (from an older saved game) is cut down too.
     const struct {
         size_t before;
         size_t after;
         uint32_t first;
-    } lists[] = {{99, 100, 0}, {100, 101, 0}, {101, 101, 1}};
+    } lists[] = {{0, 1, 9}, {99, 100, 0}, {100, 100, 1}, {101, 100, 2}};
     for (const auto& l : lists) {
         m_world.Init();
         CLoc& mill = Grass(1, 2, L"mill");

@@ -485,6 +485,9 @@ TEST_F(FullFile, SaveLoadSaveIsByteIdentical) {
     EXPECT_EQ(loc.GetItemPiles().At(1, 0).size(), 2u);
     EXPECT_EQ(loc.GetItemPiles().At(1, 0)[0].durability, 7);
     EXPECT_EQ(loc.GetItemPiles().At(4, 3)[0].property2, 34);
+    ASSERT_EQ(loc.GetItemPiles().At(5, 4).size(), 1u);
+    EXPECT_EQ(loc.GetItemPiles().At(5, 4)[0].count, 5u);
+    EXPECT_EQ(loc.GetSpecialObjects().At(5, 4).kind, kSpecialDoor);
     for (uint16_t kind = kSpecialPassage; kind <= kSpecialGrowingSpot; ++kind) {
         bool found = false;
         for (uint16_t y = 0; y < 5; ++y) {
@@ -641,7 +644,7 @@ TEST_F(FullFile, CreatureOutsideTheMap) {
 TEST_F(FullFile, PileOutsideOrTooLarge) {
     const Bytes record = FullRecord();
     const size_t piles = 5 + 12 + 20 + 26 + 3 * 4 + 6 * 5 * 2 * 2 + 6 * 5;
-    ASSERT_EQ(record[piles], 2); // two piles
+    ASSERT_EQ(record[piles], 3); // three piles
     Bytes outside = record;
     outside[piles + 4] = 6; // the first pile's x
     CLoc loc;

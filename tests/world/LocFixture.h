@@ -102,6 +102,9 @@ inline void MakeFullLocation(CLoc& loc) {
     loc.GetItemPiles().At(1, 0) = {CItem(1, 1), CItem(2, 250)};
     loc.GetItemPiles().At(1, 0)[0].durability = 7;
     loc.GetItemPiles().At(4, 3) = {CItem(0, 1, false, 12, 34)};
+    // The last row and column hold a pile and a door too.
+    loc.GetItemPiles().At(5, 4) = {CItem(3, 5)};
+    loc.CreateDoor(5, 4, 2, true, 0);
     loc.SetSpecialObject(0, 1, kSpecialPassage, 3, 0x00020001, L"cave.map|up|down");
     loc.CreateSpecialObject(1, 1, 1, 5, 6, 7);
     loc.CreateTextObject(2, 1, 1, L"A sign");

@@ -153,6 +153,8 @@ TEST_F(LocSpecial, APassageLeadsWhereItsTextAndValueSay) {
          0},
         {"stairs up", kStairsUp, L"mill.map", Cell(4, 7), L"", L"mill", vek::TPoint{4, 7}, {L"Up: Mill."}, 0},
         {"a cell he cannot stand on", 3, L"mill.map", Cell(1, 1), L"", L"barn", vek::TPoint{3, 3}, {L"Bump."}, 0},
+        // He does not come back where he stands.
+        {"the cell he stands on", 3, L"barn.map", Cell(3, 3), L"", L"barn", vek::TPoint{3, 3}, {L"Bump."}, 0},
         {"no target",
          3,
          L"|door|gate",

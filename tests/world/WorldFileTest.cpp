@@ -244,6 +244,8 @@ TEST(WorldFile, VersionBytesAreComparedUnsigned) {
         if (c.loads) {
             world.LoadFileContent(content, L"Data/v.world");
             EXPECT_EQ(world.grid.At(1, 1).fileName, L"hall.map");
+            // The third byte is carried unchanged.
+            EXPECT_EQ(world.GetFileContent()[7], c.third);
         } else {
             const auto e = LoadError(world, content);
             EXPECT_EQ(e.GetCode(), vek::CFileException::kInvalidContent);

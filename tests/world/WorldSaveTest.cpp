@@ -88,6 +88,9 @@ TEST_F(WorldSave, OneMarkerAndOneRecordPerSavedLocation) {
     mill.LoadFromFile(L"", L"mill.map", false, true, false);
     EXPECT_EQ(mill.GetOwnName(), L"Mill");
     EXPECT_EQ(vek::GetStream().remaining(), 0u);
+    // The world file written for the data carries none.
+    const Bytes file = m_world.GetFileContent();
+    EXPECT_EQ(Markers(Bytes(file.begin() + CWorld::kFileHeaderSize, file.end())), std::vector<bool>(12, false));
 }
 
 TEST_F(WorldSave, RoundTripWithTwoLocations) {
