@@ -1,5 +1,7 @@
 #include "VEKLib/Exception.h"
 
+#include <algorithm>
+
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
@@ -21,6 +23,16 @@ CException::CException(const std::wstring& function, const std::wstring& sourceF
 }
 
 CException::~CException() = default;
+
+void CException::ExtendDetails(const std::wstring& more) {
+    const bool blank = is_string_empty(m_message);
+    const std::wstring shown = blank ? more.substr(std::min(more.find_first_not_of(L' '), more.size())) : more;
+    m_message = blank ? shown : m_message + shown;
+    // In the text the message ends where the source lines begin (a file
+    // error's first message ends there too); a blank one had no "Details: ".
+    const size_t at = m_text.rfind(L"\r\nSource file: ");
+    m_text.insert(at == std::wstring::npos ? m_text.size() : at, blank ? L"Details: " + shown : shown);
+}
 
 void CException::Display() const {
     if (g_messageDisplay) {

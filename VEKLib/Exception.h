@@ -20,6 +20,10 @@ public:
     virtual void Display() const;
 
     std::wstring GetDetails() const { return m_message; }
+    // Adds to the message, and to the full text where the message stands, as
+    // a layer that the exception passes through says where it was (a script
+    // adds its file and line). The kind and the rest of the text stay.
+    void ExtendDetails(const std::wstring& more);
     const std::wstring& GetText() const { return m_text; }
     const std::wstring& GetFunction() const { return m_function; }
     const std::wstring& GetSourceFile() const { return m_sourceFile; }

@@ -1038,7 +1038,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
         FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
     if (m_frames.size() >= kMaxCallDepth) {
-        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__, CallDepthDetails());
     }
 
     const uint32_t receiverSymbol =
@@ -1122,7 +1122,7 @@ void CScriptBase::EnterFunction(int32_t definition) {
         FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
     }
     if (m_frames.size() >= kMaxCallDepth) {
-        FailHere(kErrExecution, kExecuteUserFunction, __LINE__);
+        FailHere(kErrExecution, kExecuteUserFunction, __LINE__, CallDepthDetails());
     }
     TCallFrame frame;
     frame.returnCommand = m_current;

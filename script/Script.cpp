@@ -57,17 +57,21 @@ CScript::CScript(const std::wstring& path) : CScriptBase(path) {
     RegisterBuiltins();
 }
 
-void CScript::Raise(EScriptError code, const wchar_t* function, uint32_t line) const {
-    throw CScriptException(code, L"M_Script", function, line, *this);
+void CScript::Raise(EScriptError code, const wchar_t* function, uint32_t line, const std::wstring& details) const {
+    throw CScriptException(code, L"M_Script", function, line, *this).SetDetails(details);
 }
 
-void CScript::RaiseHere(EScriptError code, const wchar_t* function, uint32_t line) {
+void CScript::RaiseHere(EScriptError code, const wchar_t* function, uint32_t line, const std::wstring& details) {
+    LocateCurrentCommand();
+    Raise(code, function, line, details);
+}
+
+void CScript::LocateCurrentCommand() {
     const std::vector<TCommand>& commands = GetParseResults().Commands();
     const int32_t current = GetCurrentCommand();
     if (current >= 0 && static_cast<size_t>(current) < commands.size()) {
         SetTokenStart(commands[current].textPosition);
     }
-    Raise(code, function, line);
 }
 
 // --- Resets -----------------------------------------------------------------------------
@@ -88,9 +92,9 @@ void CScript::ResetRuntime() {
         }
     }
     m_inAction = 0;
-    // A conversation that ended without a choice leaves its last node's
-    // answers; the next one must not show them.
-    m_node.options.clear();
+    // A conversation that ended without a choice leaves its last node; the
+    // next one must show neither its text nor its answers.
+    m_node = TDialogNode();
 }
 
 void CScript::ClearLocalVariables() {

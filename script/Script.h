@@ -179,12 +179,23 @@ private:
     void RegisterBuiltins();
     void RunTradeSetUp();
     void RunStraight(const wchar_t* function, bool reset);
+    // Whether, run straight through the function between start and end, the
+    // command would only move the index: break, continue, exit, and a goto
+    // to a label inside the function.
+    bool JumpsWithin(const TCommand& command, int32_t start, int32_t end) const;
+    // " (file, line N)" of the current command, for errors of the game's side.
+    std::wstring ScriptPlace();
     void LoadTradeProfile(const std::wstring& profile, float factor1, float factor2, uint32_t a, uint32_t b,
                           uint32_t c);
 
-    [[noreturn]] void Raise(EScriptError code, const wchar_t* function, uint32_t line) const;
+    // The details say what the message alone does not (which limit ran out).
+    [[noreturn]] void Raise(EScriptError code, const wchar_t* function, uint32_t line,
+                            const std::wstring& details = std::wstring()) const;
     // As Raise, at the line of the current command.
-    [[noreturn]] void RaiseHere(EScriptError code, const wchar_t* function, uint32_t line);
+    [[noreturn]] void RaiseHere(EScriptError code, const wchar_t* function, uint32_t line,
+                                const std::wstring& details = std::wstring());
+    // The scanner stands at the current command, whose line errors report.
+    void LocateCurrentCommand();
 
     TDialogNode m_node;
     uint8_t m_inAction = 0;

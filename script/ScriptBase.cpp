@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "VEKLib/Console.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Random.h"
 #include "VEKLib/Strings.h"
 #include "script/ScriptException.h"
@@ -108,12 +109,16 @@ void CScriptBase::Fail(EScriptError code, const wchar_t* function, uint32_t line
     throw CScriptException(code, L"M_ScriptBase", function, line, *this);
 }
 
-void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t line) {
+void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t line, const std::wstring& details) {
     const auto& commands = m_results.Commands();
     if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size()) {
         m_tokenStart = commands[m_current].textPosition;
     }
-    Fail(code, function, line);
+    throw CScriptException(code, L"M_ScriptBase", function, line, *this).SetDetails(details);
+}
+
+std::wstring CScriptBase::CallDepthDetails() {
+    return vek::Format(L"call depth cap of %u calls reached", kMaxCallDepth);
 }
 
 IScriptConsole& CScriptBase::Console() const { return m_console ? *m_console : DefaultScriptConsole(); }
@@ -146,7 +151,8 @@ void CScriptBase::CheckBudget() {
     const uint64_t executed = m_nextCheck;
     CheckAt(executed + 1); // at the next command again, if this one fails
     if (m_budgetEnd != 0 && executed > m_budgetEnd) {
-        FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);
+        FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__,
+                 vek::Format(L"step budget of %llu commands ran out", m_stepBudget));
     }
     if (m_cancelHook && m_cancelHook()) {
         FailHere(kErrExecution, L"CScriptBase::ExecuteUnit", __LINE__);

@@ -136,8 +136,9 @@ using TNoCaseMap = std::unordered_map<std::wstring, T, TNoCaseHash, TNoCaseEqual
 class CScriptBase : public vek::ISerializable, public CParserCore, public IExpressionHost {
 public:
     static constexpr uint32_t kWorkAreaSize = 30000;
-    // User functions running at once; one more is error 2.
+    // User functions running at once; one more is error 2, which says so.
     static constexpr uint32_t kMaxCallDepth = 200;
+    static std::wstring CallDepthDetails();
     // Scripts extending scripts; one more level is error 45.
     static constexpr uint32_t kMaxExtendsDepth = 16;
 
@@ -362,8 +363,10 @@ protected:
     };
 
     [[noreturn]] void Fail(EScriptError code, const wchar_t* function, uint32_t line) const;
-    // As Fail, reporting the line of the current command.
-    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line);
+    // As Fail, reporting the line of the current command, and the details
+    // when the message alone does not say enough.
+    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line,
+                               const std::wstring& details = std::wstring());
     void SetCurrentCommand(int32_t index) { m_current = index; }
     // The parser's block depth.
     int32_t GetCurrentDepth() const { return m_currentDepth; }

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+#include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
 #include "data/Globals.h"
@@ -514,8 +516,9 @@ int32_t HasGroupWonBattle(TBuiltinCall& call) {
     if (call.game == nullptr) {
         return 0;
     }
+    // The winner's name as it is: a group named in other letters has not won.
     const std::wstring winner = call.game->BattleWinner(battle);
-    return !winner.empty() && SameName(winner, group) ? 1 : 0;
+    return !winner.empty() && winner == group ? 1 : 0;
 }
 
 // BeginQuest (name, title, description, giver)
@@ -891,7 +894,21 @@ int32_t CScript::ExecuteFunction(uint32_t index) {
         return CScriptBase::ExecuteFunction(id);
     }
     TBuiltinCall call{*this, GetGameplay()};
-    return kBuiltins[id - kFirstBuiltin].run(call);
+    try {
+        return kBuiltins[id - kFirstBuiltin].run(call);
+    } catch (vek::CException& e) {
+        // The game's own error goes on as it is, saying which script line
+        // asked for the work.
+        e.ExtendDetails(ScriptPlace());
+        throw;
+    }
+}
+
+std::wstring CScript::ScriptPlace() {
+    LocateCurrentCommand();
+    const std::wstring& file = GetFileName();
+    return file.empty() ? vek::Format(L" (line %u)", GetLineNumber())
+                        : vek::Format(L" (%s, line %u)", file, GetLineNumber());
 }
 
 // --- Script types that run built-ins ------------------------------------------------------------------------
@@ -941,6 +958,12 @@ void CScript::RunStraight(const wchar_t* function, bool reset) {
         if (GetCallDepth() < depth) {
             break;
         }
+        // A jump within the function only moves the index, which this run
+        // does not follow; made, it would close the blocks it leaves while
+        // their commands, closing braces included, still run.
+        if (JumpsWithin(commands[i], start, end)) {
+            continue;
+        }
         SetCurrentCommand(i);
         ExecuteUnit();
     }
@@ -949,11 +972,32 @@ void CScript::RunStraight(const wchar_t* function, bool reset) {
     }
 }
 
+bool CScript::JumpsWithin(const TCommand& command, int32_t start, int32_t end) const {
+    switch (command.kind) {
+    case kCmdBreak:
+    case kCmdContinue:
+    case kCmdExit:
+        return true;
+    case kCmdGoto: {
+        // To the first label of that name, as a run finds it.
+        const std::vector<TCommand>& commands = GetParseResults().Commands();
+        const auto label = std::find_if(commands.begin(), commands.end(), [&command](const TCommand& other) {
+            return other.kind == kCmdLabel && TNoCaseEqual()(other.name, command.name);
+        });
+        const auto at = label - commands.begin();
+        return label != commands.end() && at > start && at < end;
+    }
+    default:
+        return false;
+    }
+}
+
 void CScript::LoadTradeProfile(const std::wstring& profile, float factor1, float factor2, uint32_t a, uint32_t b,
                                uint32_t c) {
     // A profile that loads itself would go on for ever.
     if (s_profileDepth >= kMaxProfileDepth) {
-        RaiseHere(kErrExecution, kExecuteFunction, __LINE__);
+        RaiseHere(kErrExecution, kExecuteFunction, __LINE__,
+                  vek::Format(L"trade profile depth cap of %u reached", kMaxProfileDepth));
     }
     const TScopedValue<uint32_t> depth(s_profileDepth, s_profileDepth + 1);
     CScript temporary;

@@ -2,6 +2,7 @@
 // the script types.
 #include <algorithm>
 
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
 #include "script/ScopedValue.h"
@@ -61,7 +62,8 @@ void CScript::ExecuteScript(uint32_t type) {
 
 void CScript::RunConversation() {
     if (s_conversationDepth >= kMaxConversationDepth) {
-        Raise(kErrExecution, kExecuteScript, __LINE__);
+        Raise(kErrExecution, kExecuteScript, __LINE__,
+              vek::Format(L"conversation depth cap of %u reached", kMaxConversationDepth));
     }
     const TScopedValue<uint32_t> depth(s_conversationDepth, s_conversationDepth + 1);
     std::vector<TCommand>& commands = GetParseResults().Commands();

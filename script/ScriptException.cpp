@@ -124,13 +124,17 @@ const wchar_t* CScriptException::MessageFor(uint32_t code) {
     return kErrorTable[code].text;
 }
 
+std::wstring CScriptException::MessageAndDetails() const {
+    return m_details.empty() ? m_message : m_message + L" (" + m_details + L")";
+}
+
 std::wstring CScriptException::GetText() const {
-    return m_scriptFile + vek::Format(L" (%lu): ", m_scriptLine) + m_message;
+    return m_scriptFile + vek::Format(L" (%lu): ", m_scriptLine) + MessageAndDetails();
 }
 
 void CScriptException::Print() const {
     std::wostream& out = vek::ConsoleOut();
-    out << vek::Format(L"%lu: error %04lu: ", m_scriptLine, m_code) << m_message << L'\n';
+    out << vek::Format(L"%lu: error %04lu: ", m_scriptLine, m_code) << MessageAndDetails() << L'\n';
     out << L'\n';
     out.flush();
 }
@@ -139,7 +143,7 @@ void CScriptException::ShowMessageBox() const {
     const std::wstring text = L"Error in script file '" + m_scriptFile +
                               L"'. Press Abort to terminate the program, Retry to debug the script engine "
                               L"or Ignore to continue.\n\n" +
-                              m_message;
+                              MessageAndDetails();
     // Whatever the console holds comes before the question.
     vek::ConsoleOut().flush();
     switch (platform::Prompt().AbortRetryIgnore(L"Script Error", text)) {

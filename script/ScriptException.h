@@ -35,6 +35,13 @@ public:
     const std::wstring& GetSourceFile() const { return m_sourceFile; }
     const std::wstring& GetFunction() const { return m_function; }
     const std::wstring& GetMessage() const { return m_message; }
+    // What the message alone does not say (which limit ran out); empty for
+    // most errors. The text forms show it in brackets after the message.
+    const std::wstring& GetDetails() const { return m_details; }
+    CScriptException& SetDetails(const std::wstring& details) {
+        m_details = details;
+        return *this;
+    }
 
 private:
     uint32_t m_code;
@@ -44,4 +51,7 @@ private:
     std::wstring m_sourceFile;
     std::wstring m_function;
     std::wstring m_message;
+    std::wstring m_details;
+
+    std::wstring MessageAndDetails() const;
 };

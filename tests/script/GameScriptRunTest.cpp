@@ -104,24 +104,26 @@ TEST_F(GameScriptRun, EachConversationStartsAfresh) {
         EXPECT_EQ(m_window.shown[i].options.size(), 3u) << i;
         EXPECT_EQ(m_window.shown[i + 1].options.size(), 2u) << i;
     }
-    // Only the answers go; the text stays until an action sets another.
     script.ResetRuntime();
-    EXPECT_EQ(script.GetNode(), (TDialogNode{L"Zbierz zioła|Gather herbs", {}}));
+    EXPECT_EQ(script.GetNode(), TDialogNode());
     for (const TCommand& command : script.GetParseResults().Commands()) {
         EXPECT_NE(command.kind, static_cast<uint32_t>(kCmdActionJump));
     }
 }
 
-// An action without a text of its own shows the last node's text, also in the
-// next conversation.
+// An action without a text of its own shows the last node's text, but only
+// within its conversation: the next one starts without a text.
 TEST_F(GameScriptRun, ANodeWithoutATextShowsTheLastOne) {
     CScript script;
-    ASSERT_EQ(Parse(script, L"default action A {\noption \"x|x\" B\n}\naction B {\ntext = \"b|b\"\n}"), -1);
+    ASSERT_EQ(Parse(script,
+                    L"default action A {\noption \"x|x\" B\n}\naction B {\ntext = \"b|b\"\n"
+                    L"option \"y|y\" C\n}\naction C {\n}"),
+              -1);
     for (int round = 0; round < 2; ++round) {
-        m_window.answers = {0};
+        m_window.answers = {0, 0};
         ASSERT_EQ(Run(script, kScriptTypeConversation), -1);
     }
-    EXPECT_EQ(ShownTexts(), (Texts{L"", L"b|b", L"b|b", L"b|b"}));
+    EXPECT_EQ(ShownTexts(), (Texts{L"", L"b|b", L"b|b", L"", L"b|b", L"b|b"}));
 }
 
 // The jump to an option's target is an action end again once the step has
@@ -263,6 +265,7 @@ TEST_F(GameScriptRun, ConversationsInsideEachOtherAreBounded) {
         EXPECT_EQ(Run(bank, kScriptTypeConversation), c.code) << c.again;
         EXPECT_EQ(m_window.shown.size(), c.shown) << c.again;
     }
+    EXPECT_EQ(m_errorDetails, L"conversation depth cap of 8 reached");
     // The count is back at nothing after an error.
     m_window.shown.clear();
     m_window.answers = {-1};

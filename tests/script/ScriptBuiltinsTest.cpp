@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <iomanip>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "data/Globals.h"
+#include "data/Tables.h"
 #include "platform/Utf8.h"
 #include "script/GameplayInterface.h"
 #include "support/Files.h"
@@ -137,6 +140,7 @@ public:
     void EndQuest(const std::wstring& n) override { Call(L"EndQuest", {n}); }
 
     Texts calls;
+    std::function<void()> raise; // the game's error, after the call is on record
     bool answer = true;
     uint16_t taken = 2;
     std::wstring winner = L"a";
@@ -150,6 +154,9 @@ private:
             text += (i ? L", " : L"") + arguments[i];
         }
         calls.push_back(text + L")");
+        if (raise) {
+            raise();
+        }
     }
 };
 
@@ -341,7 +348,9 @@ TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
         {L"NPCAddEnemy(\"Ada\", \"mill.map\", \"Bo\", \"farm.map\")", {L"NPCAddEnemy(Ada, mill.map, Bo, farm.map)"}, 0},
         {L"NPCMakeHeroEnemy(\"Ada\", \"mill.map\")", {L"NPCMakeHeroEnemy(Ada, mill.map)"}, 0},
         {L"IsBattleEnded(\"Ford\")", {L"BattleWinner(Ford)"}, 1},
-        {L"HasGroupWonBattle(\"Ford\", \"A\")", {L"BattleWinner(Ford)"}, 1},
+        {L"HasGroupWonBattle(\"Ford\", \"a\")", {L"BattleWinner(Ford)"}, 1},
+        // The winner's name exactly, not in other letters.
+        {L"HasGroupWonBattle(\"Ford\", \"A\")", {L"BattleWinner(Ford)"}, 0},
         {L"HasGroupWonBattle(\"Ford\", \"b\")", {L"BattleWinner(Ford)"}, 0},
         // 300 and -5 (a literal cannot carry a sign: its 32-bit pattern) are
         // cut to 255 and 0; the value is built unsigned.
@@ -772,6 +781,85 @@ TEST_F(ScriptBuiltinFiles, TradeProfilesFillTheTradeRecord) {
     EXPECT_EQ(Shown(kept.GetExtraData().trade), "0 0 0 0 0 0 | {2 1 1 1} | 4");
 }
 
+// The game's own errors go on through the script as they are, their details
+// saying which script line asked for the work.
+TEST_F(ScriptBuiltins, GameErrorsNameTheScriptLine) {
+    const struct {
+        const char* what;
+        std::function<void()> raise;
+        const std::type_info& kind;
+        std::wstring details;
+        std::wstring text;
+    } rows[] = {
+        {"plain",
+         [] {
+             throw vek::CException(L"CGameplay::FindLoc", L"shell/Gameplay.cpp", 12,
+                                   L"Cannot find location, UID = moor");
+         },
+         typeid(vek::CException), L"Cannot find location, UID = moor (test.u, line 5)",
+         L"Details: Cannot find location, UID = moor (test.u, line 5)\r\nSource file: Gameplay.cpp\r\n"
+         L"Function: CGameplay::FindLoc\r\nLine: 12"},
+        {"a file's",
+         [] {
+             throw vek::CFileException(vek::CFileException::kNotFound, L"mill.map", L"vek::CFile::Open", L"Files.cpp",
+                                       7, L"");
+         },
+         typeid(vek::CFileException), L"File not found (mill.map) (test.u, line 5)",
+         L"File not found (mill.map) (test.u, line 5)\r\nSource file: Files.cpp\r\nFunction: vek::CFile::Open\r\n"
+         L"Line: 7.\r\n"},
+        {"a look-up's",
+         [] { throw CEntityError(L"CGame::FindEntity", L"GameData", 3, CEntityError::kMonster, L"lion"); },
+         typeid(CEntityError), L"Monster entity not found: lion (test.u, line 5)",
+         L"Details: Monster entity not found: lion (test.u, line 5)\r\nSource file: GameData\r\n"
+         L"Function: CGame::FindEntity\r\nLine: 3"},
+        {"without a message", [] { throw vek::CException(L"f", L"s", 1, L" "); }, typeid(vek::CException),
+         L"(test.u, line 5)", L"Details: (test.u, line 5)\r\nSource file: s\r\nFunction: f\r\nLine: 1"},
+    };
+    for (const auto& row : rows) {
+        m_gameplay.raise = row.raise;
+        int64_t result = 0;
+        try {
+            Run(L"AddObject(\"moor\", 1, 2, 3)", result);
+            ADD_FAILURE() << row.what;
+        } catch (const vek::CException& e) {
+            EXPECT_EQ(typeid(e), row.kind) << row.what;
+            EXPECT_EQ(e.GetDetails(), row.details) << row.what;
+            EXPECT_EQ(e.GetText(), row.text) << row.what;
+        }
+    }
+    m_gameplay.raise = nullptr;
+}
+
+// Error 2 of a limit says which limit it was and how far it goes.
+TEST_F(ScriptBuiltinFiles, LimitsSayWhichRanOut) {
+    Write("Data/Scripts/self.u", "LoadTradeProfile(\"self.u\", 1.0, 1.0, 1, 1, 1)\n");
+    const auto calls = [](int depth) {
+        return L"var d = 0\nF()\nfunction F() {\nincr d\nif (d < " + std::to_wstring(depth) + L") {\nF()\n}\n}\n";
+    };
+    const struct {
+        const char* what;
+        std::wstring text;
+        uint64_t budget;
+        int code;
+        std::wstring details;
+    } rows[] = {
+        {"200 calls deep", calls(200), 10000, -1, L""},
+        {"201 calls deep", calls(201), 10000, 2, L"call depth cap of 200 calls reached"},
+        {"within the budget", L"var d = 0\nfor i = 1 to 100 {\nincr d\n}\n", 1000, -1, L""},
+        {"a runaway loop", L"top:\ngoto top\n", 1000, 2, L"step budget of 1000 commands ran out"},
+        {"a profile that loads itself", L"LoadTradeProfile(\"self.u\", 1.0, 1.0, 1, 1, 1)\n", 1000, 2,
+         L"trade profile depth cap of 8 reached"},
+    };
+    for (const auto& row : rows) {
+        CScript script;
+        script.SetStepBudget(row.budget);
+        ASSERT_EQ(Parse(script, row.text), -1) << row.what;
+        m_errorDetails.clear();
+        EXPECT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), row.code) << row.what;
+        EXPECT_EQ(m_errorDetails, row.details) << row.what;
+    }
+}
+
 TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
     const struct {
         const char* what;
@@ -792,17 +880,30 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
         {"a return in a block ends it", L"if (n == 0) {\nincr n\nreturn 1\n}\nincr n\n", kScriptTypeBrainInit, -1, 1},
         // A jump out of the function leaves it as return does.
         {"a goto out of it ends it", L"incr n\ngoto outside\nincr n\n", kScriptTypeBrainInit, -1, 1},
-        {"AfterStart", L"incr n\n", kScriptTypeAfterStart, -1, 100},
+        {"AfterStart", L"incr n\n", kScriptTypeAfterStart, -1, 1},
         {"built-ins run", L"n = DiffSeconds()\n", kScriptTypeBrainInit, -1, 0},
+        // Jumps within the function only move the index: the blocks they
+        // would leave stay open for the commands that still run.
+        {"break", L"for i = 1 to 3 {\nincr n\nbreak\nincr n\n}\nincr n\n", kScriptTypeBrainInit, -1, 3},
+        {"break in a block", L"for i = 1 to 3 {\nif (i == 1) {\nbreak\n}\nincr n\n}\nincr n\n", kScriptTypeBrainInit,
+         -1, 2},
+        {"continue", L"for i = 1 to 3 {\nincr n\ncontinue\nincr n\n}\nincr n\n", kScriptTypeBrainInit, -1, 3},
+        {"a goto back out of a loop", L"back:\nfor i = 1 to 3 {\nincr n\ngoto back\nincr n\n}\nincr n\n",
+         kScriptTypeBrainInit, -1, 3},
+        {"exit", L"incr n\nexit\nincr n\n", kScriptTypeBrainInit, -1, 2},
+        {"exit in AfterStart", L"incr n\nexit\nincr n\n", kScriptTypeAfterStart, -1, 2},
     };
     for (const auto& row : rows) {
         CScript script;
+        const bool afterStart = row.type == kScriptTypeAfterStart;
         const std::wstring text =
             L"var n = 0\n"
             L"function Helper() {\n"
             L"for i = 1 to 10 {\nincr n\n}\n"
             L"}\n"
-            L"function AfterStart() {\nn = 100\n}\n"
+            L"function AfterStart() {\n" +
+            (afterStart ? row.body : L"n = 100\n") +
+            L"}\n"
             L"outside:\n"
             L"function Init() {\n" +
             row.body + L"}\n";
@@ -821,6 +922,20 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
     ASSERT_EQ(Parse(upper, L"var n = 0\nfunction INIT() {\nincr n\n}\n"), -1);
     EXPECT_EQ(CGameScriptTest::Run(upper, kScriptTypeBrainInit), -1);
     EXPECT_EQ(upper.FindVariable(L"n", false)->GetValue(), 1);
+    // A break used to close the loop, whose closing brace then missed its
+    // counter (error 2 after "b").
+    for (const uint32_t type : {kScriptTypeBrainInit, kScriptTypeAfterStart}) {
+        CScript broken;
+        broken.SetConsole(&m_console);
+        m_output.str(L"");
+        const std::wstring name = type == kScriptTypeBrainInit ? L"Init" : L"AfterStart";
+        ASSERT_EQ(Parse(broken, L"function " + name +
+                                    L"(){ for i = 1 to 3 { _Test(1,\"a\") break _Test(2,\"b\") } _Test(3,\"c\") }"),
+                  -1);
+        EXPECT_EQ(CGameScriptTest::Run(broken, type), -1) << type;
+        EXPECT_EQ(m_output.str(),
+                  L"Args: 2\nArg 2: a\nArg 1: 1\nArgs: 2\nArg 2: b\nArg 1: 2\nArgs: 2\nArg 2: c\nArg 1: 3\n");
+    }
 }
 
 TEST_F(ScriptBuiltins, SystemCommandsAreOnRecord) {

@@ -97,6 +97,9 @@ TEST(ScriptExceptionTest, ConstructionLocatesTheError) {
 TEST(ScriptExceptionTest, GetText) {
     const CScriptException e(41, L"M_ParserCore", L"f", 1, ParserOnLine12());
     EXPECT_EQ(e.GetText(), L"a.u (12): Unexpected character");
+    CScriptException limit(2, L"M_ScriptBase", L"f", 1, ParserOnLine12());
+    EXPECT_EQ(limit.SetDetails(L"step budget of 9 commands ran out").GetText(),
+              L"a.u (12): Execution error (step budget of 9 commands ran out)");
 }
 
 class ScriptExceptionConsoleTest : public ::testing::Test {
@@ -121,7 +124,10 @@ protected:
 TEST_F(ScriptExceptionConsoleTest, PrintPadsTheCode) {
     CScriptException(41, L"M", L"f", 1, ParserOnLine12()).Print();
     CScriptException(7, L"M", L"f", 1, ParserOnLine12()).Print();
-    EXPECT_EQ(console.out, "12: error 0041: Unexpected character\n\n12: error 0007: Assign expected\n\n");
+    CScriptException(2, L"M", L"f", 1, ParserOnLine12()).SetDetails(L"call depth cap of 200 calls reached").Print();
+    EXPECT_EQ(console.out,
+              "12: error 0041: Unexpected character\n\n12: error 0007: Assign expected\n\n"
+              "12: error 0002: Execution error (call depth cap of 200 calls reached)\n\n");
 }
 
 TEST_F(ScriptExceptionConsoleTest, IgnoreReturns) {

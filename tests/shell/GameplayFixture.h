@@ -249,7 +249,8 @@ public:
 
     // Runs "r = LINE" after the item declarations, in the script given or a
     // new one; the script error's code, -1 for none, -2 for a utility
-    // exception (its text in thrown). The result goes to result.
+    // exception (its details in thrown, less the script's place, which they
+    // must end with). The result goes to result.
     int Run(const std::wstring& line, int64_t& result, CScript* in = nullptr) {
         CScript own;
         CScript& script = in != nullptr ? *in : own;
@@ -271,6 +272,11 @@ public:
             return static_cast<int>(e.GetCode());
         } catch (const vek::CException& e) {
             thrown = e.GetDetails();
+            const std::wstring place = L" (test.u, line 6)";
+            EXPECT_TRUE(thrown.ends_with(place)) << platform::ToUtf8(thrown);
+            if (thrown.ends_with(place)) {
+                thrown.resize(thrown.size() - place.size());
+            }
             return -2;
         }
         result = script.FindVariable(L"r", false)->GetValue();

@@ -141,6 +141,7 @@ protected:
         } catch (const CScriptException& e) {
             m_errorLine = e.GetScriptLine();
             m_errorFunction = e.GetFunction();
+            m_errorDetails = e.GetDetails();
             return static_cast<int>(e.GetCode());
         }
     }
@@ -152,6 +153,7 @@ protected:
         } catch (const CScriptException& e) {
             m_errorLine = e.GetScriptLine();
             m_errorFunction = e.GetFunction();
+            m_errorDetails = e.GetDetails();
             return static_cast<int>(e.GetCode());
         }
     }
@@ -172,6 +174,7 @@ protected:
     CFakeGame m_host;
     uint32_t m_errorLine = 0;
     std::wstring m_errorFunction;
+    std::wstring m_errorDetails;
 };
 
 } // namespace gamescripttest
