@@ -1,4 +1,5 @@
 // The program entry.
+#include <csignal>
 #include <exception>
 #include <string>
 #include <vector>
@@ -72,6 +73,10 @@ int Run(CGame& game, TCommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write that meets it, which is
+    // reported and leaves the old file whole, instead of killing the program
+    // with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     GlobalExceptionHandler().Initialize();
     vek::SetCurrentLocale(L"pl_PL");
     std::vector<std::wstring> args;
