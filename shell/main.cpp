@@ -24,10 +24,13 @@ void PrintNotes(const TCommandLine& line, size_t from) {
 }
 
 // The script check finishes the program at once: it needs no device, world
-// or game, only the data the scripts name. Only its verdicts are shown.
+// or game, only the data the scripts name. Its set-up is not shown; what the
+// scripts put on record (the system commands they run) is logged as in a
+// game, beside the verdicts.
 int CheckScripts(CGame& game, const std::vector<std::wstring>& scripts) {
     game.SetLogSink([](const std::wstring&) {});
     game.SetUpForScriptCheck();
+    game.SetLogSink(nullptr);
     bool ok = true;
     for (const std::wstring& script : scripts) {
         ok = game.CheckDialogScript(script, true) && ok;
