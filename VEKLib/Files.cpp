@@ -422,6 +422,36 @@ void ReplaceFile(const std::wstring& name, const void* data, size_t size) {
     file.Commit();
 }
 
+size_t RemoveLeftReplacements(const std::wstring& name) {
+    platform::WriteTarget target;
+    if (!platform::ResolveWriteTarget(platform::FileNameToUtf8(name), target)) {
+        return 0;
+    }
+    return platform::RemoveFilesLeftBeside(target.path);
+}
+
+std::wstring KeepAside(const std::wstring& name, const std::wstring& mark) {
+    const std::wstring folder = GetFilePath(name);
+    const std::wstring file = GetTextAfterLast(name);
+    const size_t dot = file.rfind(L'.');
+    // A name that is all extension (".sav") has none.
+    const std::wstring stem = dot == std::wstring::npos || dot == 0 ? file : file.substr(0, dot);
+    const std::wstring extension = dot == std::wstring::npos || dot == 0 ? L"" : file.substr(dot);
+    for (uint32_t n = 1;; ++n) {
+        const std::wstring aside = folder + stem + L"." + mark + (n > 1 ? Format(L".%u", n) : L"") + extension;
+        const int error = platform::RenameNoReplace(platform::FileNameToUtf8(name), platform::FileNameToUtf8(aside));
+        if (error == 0) {
+            return aside;
+        }
+        if (error != EEXIST) {
+            Fail(CFileException::kOther, name, L"vek::KeepAside", __LINE__,
+                 (L"File cannot be moved aside to " + aside + L": " +
+                  platform::FromUtf8(platform::SystemErrorText(error)))
+                     .c_str());
+        }
+    }
+}
+
 // --- CFile ---------------------------------------------------------------------------
 
 CFile::CFile(bool memoryOnly, uint32_t initialCapacity) : m_memoryOnly(memoryOnly) {
@@ -523,11 +553,14 @@ void CFile::Open(const std::wstring& name, uint32_t mode) {
     } else {
         auto file = std::make_unique<CFileReplacement>(name);
         if (!file->Open()) {
+            // The reason, as a failed save gives it.
+            const std::wstring why = L": " + platform::FromUtf8(platform::SystemErrorText(errno));
             if (mode == kModeReadWrite) {
-                Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 456, L"File cannot be opened.");
+                Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 456,
+                     (L"File cannot be opened" + why).c_str());
             }
             Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 463,
-                 L"File cannot be opened for writing.");
+                 (L"File cannot be opened for writing" + why).c_str());
         }
         m_file = file->GetStream();
         m_replacement = std::move(file);

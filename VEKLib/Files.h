@@ -101,6 +101,19 @@ private:
 // that cannot be made throws CFileException code 2.
 void ReplaceFile(const std::wstring& name, const void* data, size_t size);
 
+// Removes the temporary files that replacements of the named file left
+// behind (a writer killed before it could put its file in place or remove
+// it): only names of the replacement's own pattern, only in the folder the
+// bytes go to (a link followed as a replacement follows it). The number
+// removed; nothing is reported.
+size_t RemoveLeftReplacements(const std::wstring& name);
+
+// Moves the named file aside, whole, to the first name of the forms
+// "stem.mark.ext", "stem.mark.2.ext", "stem.mark.3.ext", ... in its folder
+// that no file has; a file is never replaced. The new name. CFileException
+// code 7 naming the file and the system's reason when it cannot be moved.
+std::wstring KeepAside(const std::wstring& name, const std::wstring& mark);
+
 // --- File object ---------------------------------------------------------------------
 // A disk file through a buffered stream, or a file that lives only in a
 // growable memory buffer. Every failure throws CFileException.

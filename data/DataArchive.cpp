@@ -216,6 +216,7 @@ void CDataArchive::Init(const std::wstring& archiveName, std::unique_ptr<IZipSou
         refuse(__LINE__, e.GetDetails());
     }
     m_archive = std::move(archive);
+    m_archiveName = archiveName;
     m_ready = true;
 }
 
@@ -233,8 +234,9 @@ std::unique_ptr<uint8_t[]> CDataArchive::ReadStored(size_t index, const std::wst
     } catch (const vek::CFileException&) {
         throw;
     } catch (const vek::CException& e) {
+        // The stored file alone is no place a player can find.
         throw vek::CFileException(vek::CFileException::kInvalidContent, name, function, kSource, __LINE__,
-                                  e.GetDetails());
+                                  L"in the data archive " + m_archiveName + L", " + e.GetDetails());
     }
 }
 

@@ -68,7 +68,8 @@ public:
     // Stored files by name. With an archive open only its entries count,
     // matched exactly (case and folders); otherwise loose files. A missing
     // file throws CFileException code 1 with the name; a damaged stored file
-    // code 5 with the name and what is wrong.
+    // code 5 with the name, and the archive's name and what is wrong in the
+    // details.
     uint32_t GetFileSize(const std::wstring& name);
     // Fills buffer with the whole file; throws when the file is larger than
     // bufferSize or cannot be read whole.
@@ -94,6 +95,7 @@ private:
     bool m_ready = false;
     irr::IrrlichtDevice* m_device = nullptr;
     std::unique_ptr<CZipArchive> m_archive;
+    std::wstring m_archiveName; // of the open archive, for messages
 };
 
 // An engine read-file over bytes in memory (it takes them): reads and seeks

@@ -4,6 +4,7 @@
 #include "VEKLib/Files.h"
 #include "VEKLib/Strings.h"
 #include "data/Globals.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -54,6 +55,11 @@ CMorvheldConfig::~CMorvheldConfig() = default;
 void CMorvheldConfig::Load() {
     const bool fromFile = Exists(GetFileName());
     if (fromFile) {
+        // The ini reader's word for no text at all means nothing to a user.
+        if (platform::RegularFileSize(platform::FileNameToUtf8(GetFileName())) == 0) {
+            throw vek::CFileException(vek::CFileException::kInvalidContent, GetFileName(), L"CMorvheldConfig::Load",
+                                      kSource, __LINE__, L"The file is empty.");
+        }
         vek::CConfig::Load(false);
     } else {
         ResetToDefaults();

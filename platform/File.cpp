@@ -1,12 +1,16 @@
 #include "platform/File.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "platform/Utf8.h"
 
@@ -181,11 +185,25 @@ bool ResolveWriteTarget(const std::string& path, WriteTarget& target) {
     return false;
 }
 
-std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string& tempPath) {
+namespace {
+
+// The letters mkostemp puts in place of "XXXXXX".
+constexpr size_t kUniqueLetters = 6;
+
+// A hidden name that tells whose it is, up to the unique letters; a long
+// name must not make it too long.
+std::string BesidePrefix(const std::string& path) {
     const size_t slash = path.rfind('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    // A hidden name that tells whose it is; a long name must not make it too long.
-    std::string pattern = FolderOf(path) + "." + (base.size() <= 200 ? base : std::string("morvheld")) + ".XXXXXX";
+    return "." + (base.size() <= 200 ? base : std::string("morvheld")) + ".";
+}
+
+bool IsUniqueLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+} // namespace
+
+std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string& tempPath) {
+    std::string pattern = FolderOf(path) + BesidePrefix(path) + std::string(kUniqueLetters, 'X');
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
@@ -201,6 +219,47 @@ std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string&
     }
     tempPath = pattern;
     return stream;
+}
+
+size_t RemoveFilesLeftBeside(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    const std::string prefix = BesidePrefix(path);
+    DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (listing == nullptr) {
+        return 0;
+    }
+    std::vector<std::string> left;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + kUniqueLetters && name.starts_with(prefix) &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsUniqueLetter)) {
+            left.push_back(folder + name);
+        }
+    }
+    ::closedir(listing);
+    size_t removed = 0;
+    for (const std::string& file : left) {
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(file.c_str()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    // A file system that cannot refuse to replace: a second link fails
+    // when the name is taken, then the first goes.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return errno;
+    }
+    return ::unlink(from.c_str()) == 0 ? 0 : errno;
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

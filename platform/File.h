@@ -73,6 +73,13 @@ bool ResolveWriteTarget(const std::string& path, WriteTarget& target);
 // with the given permission bits; its name goes to tempPath. Null on failure
 // (errno set).
 std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string& tempPath);
+// Removes the files CreateFileBeside made beside path that are still there
+// (left by a writer killed before it could put them in place or remove
+// them): only regular files of exactly that name pattern, only in that
+// folder. The number removed.
+size_t RemoveFilesLeftBeside(const std::string& path);
+// Renames a file unless the new name is taken; 0 or the errno value.
+int RenameNoReplace(const std::string& from, const std::string& to);
 // Removes a file; false when it could not be removed.
 bool RemoveFile(const std::string& path);
 // The system's text for an errno value.

@@ -114,7 +114,8 @@ public:
     void New();
     // Writes the game to the file (written aside and renamed over it, so a
     // failed save leaves the old file whole); its folder is made when
-    // missing. vek::CException when there is no game, or its current
+    // missing, and the temporary files that interrupted saves of it left
+    // there are removed. vek::CException when there is no game, or its current
     // location lies on no world cell (a load could not continue it).
     void Save(const std::wstring& fileName);
     // Reads a saved game into objects of its own, and only when all was read
@@ -127,12 +128,19 @@ public:
     // Off ("-noautosave"): the autosave is neither looked for nor written.
     void SetAutosaveEnabled(bool enabled) { m_autosaveEnabled = enabled; }
     // After set-up: the autosave's game unless a new one is asked for or
-    // there is none (an autosave that cannot be loaded is logged and a new
-    // game starts instead).
+    // there is none. An autosave that cannot be loaded is moved aside whole
+    // ("Save/autosave.refused.sav", or ".refused.2.sav" and on when that is
+    // taken), the player is told so as an important message, and a new game
+    // starts; when it cannot be moved the new game is not autosaved. With
+    // autosaving on, the temporary files interrupted autosaves left are
+    // removed first.
     void StartGame(bool newGame);
     // Saves the game to the autosave, if there is a game and autosaving is
-    // on; a failure is logged. Then Clear.
+    // on; a failure is shown as an important message (no window needed) and
+    // remembered (AutosaveFailed). Then Clear.
     void EndGame();
+    // An autosave of this game object failed: the program's exit code says so.
+    bool AutosaveFailed() const { return m_autosaveFailed; }
     // A hero, a world and a current location.
     bool HasGame() const;
     // The game's fields bound to script variables.
@@ -217,6 +225,8 @@ private:
     void RenumberNpcs();
     // Takes over what a saved game holds.
     void Install(TSavedGame& saved);
+    // The temporary files that interrupted saves of the file left, removed.
+    void RemoveLeftSaves(const std::wstring& fileName);
 
     irr::IrrlichtDevice* m_device = nullptr;
     std::unique_ptr<vek::CStdRand> m_random;
@@ -239,6 +249,7 @@ private:
     uint8_t m_characterCreated = 0;
     bool m_autosaveEnabled = true;
     bool m_autosaveFound = false;
+    bool m_autosaveFailed = false;
 
     CQuestLog m_questLog;
     CGameplay m_gameplay{*this};

@@ -105,9 +105,17 @@ void CGame::Save(const std::wstring& fileName) {
     uint32_t objects = 0;
     const std::vector<uint8_t> bytes = WriteSavedGame(parts, &objects);
     MakeFolderFor(fileName);
+    RemoveLeftSaves(fileName);
     vek::ReplaceFile(fileName, bytes.data(), bytes.size());
     Log(vek::Format(L"Game saved to %s: serialized %u of %u objects, %u bytes total.", fileName, objects,
                     vek::GetLiveObjectCount(), static_cast<uint32_t>(bytes.size())));
+}
+
+void CGame::RemoveLeftSaves(const std::wstring& fileName) {
+    if (const size_t removed = vek::RemoveLeftReplacements(fileName)) {
+        Log(vek::Format(L"Removed %u temporary files that interrupted saves of %s left behind.",
+                        static_cast<uint32_t>(removed), fileName));
+    }
 }
 
 void CGame::Load(const std::wstring& fileName) {

@@ -86,5 +86,5 @@ int RunGame(CGame& game, bool newGame) {
     // The window was closed: the game as it stands is the autosave.
     game.EndGame();
     game.ShutDown();
-    return 0;
+    return game.AutosaveFailed() ? 1 : 0;
 }

@@ -51,5 +51,5 @@ bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock);
 // its first frame and steps it until the window closes or the game quits,
 // and ends it (the autosave);
 // without one (the null driver) nothing is played. Shuts the game down; the
-// program's exit code.
+// program's exit code (1 when the autosave failed).
 int RunGame(CGame& game, bool newGame);

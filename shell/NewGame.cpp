@@ -3,9 +3,12 @@
 #include <utility>
 
 #include "VEKLib/Exception.h"
+#include "VEKLib/Files.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/DataArchive.h"
 #include "data/Globals.h"
+#include "platform/FileSystem.h"
 #include "rules/Group.h"
 #include "rules/Hero.h"
 #include "script/ScriptException.h"
@@ -33,6 +36,32 @@ void Report(CGame& game, const vek::CException& e, CScript& script, const std::w
     game.Log(e.GetText());
     script.SetFileName(path);
     Report(game, CScriptException(kErrCannotOpenFile, L"M_Game", L"CGame::New", __LINE__, script));
+}
+
+// The autosave that could not be loaded is still the player's game: it is
+// kept whole under a name of its own, beside the one the new game will
+// write, and he is told where. False when it could not be kept: the new
+// game must then not be autosaved over it.
+bool KeepRefusedAutosave(CGame& game, const vek::CException& refusal) {
+    const std::wstring name = kAutosaveFile;
+    if (platform::GetPathKind(name) == platform::PathKind::kMissing) {
+        return true;
+    }
+    try {
+        const std::wstring kept = vek::KeepAside(name, L"refused");
+        game.ShowImportantMessage(vek::Format(L"The autosave %s cannot be loaded, so a new game starts. The file is "
+                                              L"kept as it was under the name %s.\r\n%s",
+                                              name, kept, refusal.GetText()),
+                                  false);
+        return true;
+    } catch (const vek::CException& e) {
+        game.ShowImportantMessage(vek::Format(L"The autosave %s cannot be loaded, so a new game starts; it cannot "
+                                              L"be kept under another name either, so this game is not autosaved "
+                                              L"over it.\r\n%s%s",
+                                              name, refusal.GetText(), e.GetText()),
+                                  false);
+        return false;
+    }
 }
 
 } // namespace
@@ -205,12 +234,16 @@ void CGame::RunStartUpCommands() {
 }
 
 void CGame::StartGame(bool newGame) {
+    if (m_autosaveEnabled) {
+        RemoveLeftSaves(kAutosaveFile);
+    }
     if (!newGame && m_autosaveEnabled && m_autosaveFound) {
         try {
             Load(kAutosaveFile);
             return;
         } catch (const vek::CException& e) {
             Log(L"The autosave cannot be loaded, a new game starts: " + e.GetText());
+            m_autosaveEnabled = KeepRefusedAutosave(*this, e);
         }
     }
     New();
@@ -221,7 +254,11 @@ void CGame::EndGame() {
         try {
             Save(kAutosaveFile);
         } catch (const vek::CException& e) {
-            Log(L"The game could not be saved: " + e.GetText());
+            m_autosaveFailed = true;
+            ShowImportantMessage(vek::Format(L"The game could not be saved to %s; the autosave there is left as it "
+                                             L"was.\r\n%s",
+                                             kAutosaveFile, e.GetText()),
+                                 false);
         }
     }
     Clear();

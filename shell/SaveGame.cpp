@@ -41,6 +41,31 @@ void AppendI32(std::vector<uint8_t>& out, int32_t value) {
     }
 }
 
+// Every location read is one the next save writes again: one whose flags
+// say it was entered or is kept, each the only one of its cells. Anything
+// else would load once and be lost (or lose the game) on the next save.
+void CheckSavedLocations(const std::wstring& source, const CWorld& world) {
+    size_t saved = 0;
+    for (uint16_t y = 0; y < world.height; ++y) {
+        for (uint16_t x = 0; x < world.width; ++x) {
+            const TWorldLocInfo& cell = world.grid.At(x, y);
+            if (cell.HoldsSavedLocation()) {
+                ++saved;
+            } else if (cell.loc != nullptr && cell.loc->GetWorldCell() == &cell) {
+                Fail(source,
+                     vek::Format(L"the location of cell (%u, %u) is saved but was neither entered nor kept "
+                                 L"(flags 0x%04X)",
+                                 static_cast<uint32_t>(x), static_cast<uint32_t>(y),
+                                 static_cast<uint32_t>(cell.loc->GetFlags())),
+                     __LINE__);
+            }
+        }
+    }
+    if (saved != world.GetLocationCount()) {
+        Fail(source, L"saved locations share world cells", __LINE__);
+    }
+}
+
 // What the stream holds after the header, in order.
 void ReadStream(const std::wstring& source, TSavedGame& saved) {
     saved.globals.Load();
@@ -60,6 +85,7 @@ void ReadStream(const std::wstring& source, TSavedGame& saved) {
     if (vek::GetStream().remaining() != 0) {
         Fail(source, vek::Format(L"%u bytes follow the last record", vek::GetStream().remaining()), __LINE__);
     }
+    CheckSavedLocations(source, *saved.world);
     const TGameRecord& record = saved.record;
     const CWorld& world = *saved.world;
     const bool inside = record.currentX < world.width && record.currentY < world.height;

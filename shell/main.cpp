@@ -1,4 +1,5 @@
 // The program entry.
+#include <csignal>
 #include <exception>
 #include <string>
 #include <vector>
@@ -23,10 +24,13 @@ void PrintNotes(const TCommandLine& line, size_t from) {
 }
 
 // The script check finishes the program at once: it needs no device, world
-// or game, only the data the scripts name. Only its verdicts are shown.
+// or game, only the data the scripts name. Its set-up is not shown; what the
+// scripts put on record (the system commands they run) is logged as in a
+// game, beside the verdicts.
 int CheckScripts(CGame& game, const std::vector<std::wstring>& scripts) {
     game.SetLogSink([](const std::wstring&) {});
     game.SetUpForScriptCheck();
+    game.SetLogSink(nullptr);
     bool ok = true;
     for (const std::wstring& script : scripts) {
         ok = game.CheckDialogScript(script, true) && ok;
@@ -72,6 +76,10 @@ int Run(CGame& game, TCommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write that meets it, which is
+    // reported and leaves the old file whole, instead of killing the program
+    // with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     GlobalExceptionHandler().Initialize();
     vek::SetCurrentLocale(L"pl_PL");
     std::vector<std::wstring> args;

@@ -386,8 +386,10 @@ TEST_F(FilesTest, DiskOpenFailures) {
         int line;
     } cases[] = {
         {CFile::kModeRead, L"File not found", L"", 449},
-        {CFile::kModeReadWrite, L"Access to file denied", L"File cannot be opened.", 456},
-        {CFile::kModeWrite, L"Access to file denied", L"File cannot be opened for writing.", 463},
+        // With the system's reason, as a failed save gives it.
+        {CFile::kModeReadWrite, L"Access to file denied", L"File cannot be opened: No such file or directory", 456},
+        {CFile::kModeWrite, L"Access to file denied", L"File cannot be opened for writing: No such file or directory",
+         463},
     };
     for (const auto& c : cases) {
         CFile file(false, 0);

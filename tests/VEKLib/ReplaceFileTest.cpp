@@ -325,4 +325,66 @@ TEST_F(ReplaceFileTest, AfterAFailedWriteTheFileIsNotReady) {
     EXPECT_EQ(Names(m_dir), std::vector<std::string>{"game.ini"});
 }
 
+// What a writer killed half-way leaves beside the file goes; whatever else
+// is there stays, look-alikes included.
+TEST_F(ReplaceFileTest, LeftTemporaryFilesOfTheFileAreRemovedAndNothingElse) {
+    fs::create_directories(m_dir / "Save/.autosave.sav.Folder");
+    fs::create_directories(m_dir / "real");
+    for (const char* name : {".autosave.sav.a1B2c3", ".autosave.sav.ZZZZZZ", ".autosave.sav.a1B2c",
+                             ".autosave.sav.a1B2c3d", ".autosave.sav.a1-2c3", ".autosave.sav.tmp",
+                             "autosave.sav.a1B2c3", ".other.sav.a1B2c3", ".autosave.sav", "autosave.sav"}) {
+        WriteBytes(m_dir / "Save" / name, "x");
+    }
+    WriteBytes(m_dir / "real/.game.ini.q9W8e7", "x");
+    fs::create_symlink("real/game.ini", m_dir / "game.ini");
+    fs::create_symlink("../autosave.sav", m_dir / "Save/.autosave.sav.Linked");
+
+    EXPECT_EQ(vek::RemoveLeftReplacements(Wide(m_dir / "Save/autosave.sav")), 2u);
+    EXPECT_EQ(
+        Names(m_dir / "Save"),
+        (std::vector<std::string>{".autosave.sav", ".autosave.sav.Folder", ".autosave.sav.Linked",
+                                  ".autosave.sav.a1-2c3", ".autosave.sav.a1B2c", ".autosave.sav.a1B2c3d",
+                                  ".autosave.sav.tmp", ".other.sav.a1B2c3", "autosave.sav", "autosave.sav.a1B2c3"}));
+    // Beside the file a link names, where the new bytes go.
+    EXPECT_EQ(vek::RemoveLeftReplacements(Wide(m_dir / "game.ini")), 1u);
+    EXPECT_EQ(Names(m_dir / "real"), std::vector<std::string>{});
+    EXPECT_EQ(vek::RemoveLeftReplacements(Wide(m_dir / "none/x.sav")), 0u);
+}
+
+// A file kept aside takes the first free name and never replaces another.
+TEST_F(ReplaceFileTest, KeptAsideUnderTheFirstFreeName) {
+    const struct {
+        const char* name;
+        std::vector<std::string> taken;
+        const char* kept;
+    } cases[] = {
+        {"autosave.sav", {}, "autosave.refused.sav"},
+        {"autosave.sav", {"autosave.refused.sav"}, "autosave.refused.2.sav"},
+        {"autosave.sav", {"autosave.refused.sav", "autosave.refused.2.sav"}, "autosave.refused.3.sav"},
+        {"autosave.sav", {"autosave.refused.2.sav"}, "autosave.refused.sav"},
+        {"a.b.sav", {}, "a.b.refused.sav"},
+        {"noext", {}, "noext.refused"},
+        {".sav", {}, ".sav.refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kept);
+        fs::remove_all(m_dir / "Save");
+        fs::create_directories(m_dir / "Save");
+        for (const std::string& taken : c.taken) {
+            WriteBytes(m_dir / "Save" / taken, taken);
+        }
+        WriteBytes(m_dir / "Save" / c.name, "game");
+        EXPECT_EQ(vek::KeepAside(Wide(m_dir / "Save" / c.name), L"refused"), Wide(m_dir / "Save" / c.kept));
+        EXPECT_EQ(ReadBytes(m_dir / "Save" / c.kept), "game");
+        EXPECT_FALSE(fs::exists(m_dir / "Save" / c.name));
+        for (const std::string& taken : c.taken) {
+            EXPECT_EQ(ReadBytes(m_dir / "Save" / taken), taken);
+        }
+    }
+    const auto e = Thrown([&] { vek::KeepAside(Wide(m_dir / "Save/none.sav"), L"refused"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetFileName(), Wide(m_dir / "Save/none.sav"));
+    EXPECT_NE(e->GetText().find(L"No such file or directory"), std::wstring::npos);
+}
+
 } // namespace

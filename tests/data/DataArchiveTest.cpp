@@ -519,6 +519,8 @@ TEST_F(DataArchiveTest, DamagedStoredFileNamesIt) {
         EXPECT_EQ(e->GetCode(), vek::CFileException::kInvalidContent);
         EXPECT_EQ(e->GetFileName(), name);
         EXPECT_NE(e->GetText().find(c.expected), std::wstring::npos) << platform::ToUtf8(e->GetText());
+        // And where the player finds it.
+        EXPECT_NE(e->GetText().find(L"Details: in the data archive Morvheld.dat, entry "), std::wstring::npos);
         EXPECT_FALSE(file.IsOpen());
         // The others still read.
         EXPECT_NO_THROW(DataArchive().GetIrrFile(L"Data/Scripts/Brains/rat.u")->drop());

@@ -222,7 +222,7 @@ TEST_F(ConfigFolder, DamagedFilesNameTheFileAndTheFault) {
         const wchar_t* details;          // the exception's details; null: loads
         const wchar_t* detail = nullptr; // a file error's detail, in its full text
     } cases[] = {
-        {"empty", "", L"Buffer not ready (game.ini)"},
+        {"empty", "", L"Invalid file content (game.ini)", L"The file is empty."},
         {"garbage", "\x89PNG\r\n\x1a\n", L"Orphan value (game.ini, line 1)"},
         {"cut in the header", "[con", L"Invalid section header (game.ini, line 1)"},
         {"comments only", "; Morvheld\r\n; settings\r\n", L"Section not found: config (game.ini)"},

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "VEKLib/Exception.h"
+#include "VEKLib/Strings.h"
 #include "data/GameDisplay.h"
 #include "platform/Utf8.h"
 #include "rules/Group.h"
@@ -211,6 +213,33 @@ TEST_F(SampleGame, GlobalsOutliveTheGameObject) {
     EXPECT_EQ(chosen->GetValue(), 6);
     EXPECT_EQ(chosen->GetKind(), CVariable::kKindU32);
     EXPECT_TRUE(NewGameVariables().empty());
+}
+
+// A global that the declarations name in any letter case is the one a new
+// game binds: set through the game, a script reads the new value, and it is
+// declared once.
+TEST_F(SampleGame, NewGameBindsTheDeclaredGlobalsInTheirOwnCase) {
+    const struct {
+        const char* declared;
+        std::function<void(CGame&)> set;
+    } cases[] = {
+        {"ChosenItemSet", [](CGame& game) { game.SetChosenItemSet(12); }},
+        {"chosenitemset", [](CGame& game) { game.SetChosenItemSet(12); }},
+        {"CHARACTERcreated", [](CGame& game) { game.SetCharacterCreated(12); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.declared);
+        WriteScript("_global.u", std::string("var ") + c.declared + " = 5\n");
+        CGame& game = MakeGame();
+        game.New();
+        c.set(game);
+        const std::wstring name = platform::FromUtf8(c.declared);
+        EXPECT_EQ(Global(name.c_str()), 12);
+        const std::vector<CVariable>& declared = Globals().GetDeclarations().GetParseResults().Variables();
+        EXPECT_EQ(std::count_if(declared.begin(), declared.end(),
+                                [&](const CVariable& variable) { return vek::equals(variable.GetName(), name); }),
+                  1);
+    }
 }
 
 // The location validator's cache reads a location once and keeps it.

@@ -48,6 +48,25 @@ std::string Snapshot(CGame& game) {
 
 std::string Bytes(const wchar_t* file) { return ReadBytes(platform::ToUtf8(file)); }
 
+// The save with the flags of a location's record set to the value.
+std::string Flagged(std::string save, const std::wstring& name, const std::wstring& file, uint8_t flags) {
+    std::string record = "MAP\x03";
+    record += '\0';
+    for (const std::wstring& text : {name, file}) {
+        record += static_cast<char>(text.size());
+        record += std::string(3, '\0');
+        for (const wchar_t c : text) {
+            record += static_cast<char>(c);
+            record += '\0';
+        }
+    }
+    const size_t at = save.find(record);
+    EXPECT_NE(at, std::string::npos);
+    EXPECT_EQ(save.substr(at + record.size(), 2), std::string("\x03\0", 2));
+    save[at + record.size()] = static_cast<char>(flags);
+    return save;
+}
+
 class SavedGame : public SampleGame {
 protected:
     // A new game played a little: the cellar entered, a global, the clock,
@@ -250,6 +269,9 @@ TEST_F(SavedGame, DamagedSavesAreRefusedAndTheGameIsUntouched) {
         {"an extra byte", one + '\0'},
         {"another tag", "SAVEGAMX" + one.substr(8)},
         {"a current location not saved", odd},
+        // A next save would leave them out: refused now, not then.
+        {"the current location neither entered nor kept", Flagged(one, L"Mill Cellar", L"cellar.map", 0x02)},
+        {"another location neither entered nor kept", Flagged(one, L"Mill by the River", L"mill.map", 0x02)},
     };
     for (size_t size = 0; size < one.size(); size += size < 64 ? 1 : 61) {
         damaged.emplace_back("cut at " + std::to_string(size), one.substr(0, size));
@@ -347,7 +369,7 @@ TEST_F(SavedGame, AutosaveIsContinuedUnlessANewGameIsAsked) {
         game.EndGame();
     }
     EXPECT_EQ(ReadBytes("Save/autosave.sav"), saved);
-    // One that cannot be loaded gives way to a new game.
+    // One that cannot be loaded gives way to a new game, and is kept.
     WriteBytes("Save/autosave.sav", saved.substr(0, 40));
     {
         CGame& game = MakeGame(true);
@@ -357,6 +379,8 @@ TEST_F(SavedGame, AutosaveIsContinuedUnlessANewGameIsAsked) {
         EXPECT_TRUE(m_log.end() != std::find_if(m_log.begin(), m_log.end(), [](const std::wstring& line) {
                         return line.starts_with(L"The autosave cannot be loaded, a new game starts: ");
                     }));
+        EXPECT_EQ(ReadBytes("Save/autosave.refused.sav"), saved.substr(0, 40));
+        EXPECT_FALSE(fs::exists("Save/autosave.sav"));
     }
 }
 

@@ -23,6 +23,12 @@ if output=$(env -u DISPLAY "$program" "$dir/bad.u" 2>&1); then
 fi
 printf '%s\n' "$output" | grep -qx '3: error 0067: Item not found' || { echo "bad script: no error line"; echo "$output"; exit 1; }
 printf '%s\n' "$output" | grep -q 'Script OK' && { echo "bad script: reported OK"; exit 1; }
+# A system command that a checked script runs is logged, as in a game.
+printf 'system "true"\n' >"$dir/system.u"
+output=$(env -u DISPLAY "$program" "$dir/system.u" 2>&1) || { echo "system command: exit code $?"; echo "$output"; exit 1; }
+printf '%s\n' "$output" | grep -qF "Script $dir/system.u, line 1, runs the system command: true" ||
+    { echo "system command: not logged"; echo "$output"; exit 1; }
+printf '%s\n' "$output" | tail -n 1 | grep -qx 'Script OK.' || { echo "system command: no verdict"; echo "$output"; exit 1; }
 # A file that is not there: the file's own error, no script error.
 if output=$(env -u DISPLAY "$program" "$dir/none.u" 2>&1); then
     echo "missing script: exit 0"; echo "$output"; exit 1

@@ -13,10 +13,11 @@ lang = "pl"'
 "$program" -writecfg >out.txt 2>&1 || { echo "fresh write failed"; cat out.txt; exit 1; }
 grep -q '^\[config\]' game.ini || { echo "no section in the written file"; exit 1; }
 
-# No room for a single byte (ulimit -f 0, the signal ignored as a shell does for it).
+# No room for a single byte (ulimit -f 0, the signal it sends left as a shell
+# leaves it: the program must not be killed by it).
 printf '%s\n' "$old" >game.ini
 # The output goes through a pipe: the limit holds for files only.
-if output=$( (trap '' XFSZ; ulimit -f 0 && exec "$program" -writecfg) 2>&1); then
+if output=$( (ulimit -f 0 && exec "$program" -writecfg) 2>&1); then
     echo "size limit: exit 0"; echo "$output"; exit 1
 fi
 case "$output" in
@@ -26,6 +27,22 @@ esac
 [ "$(cat game.ini)" = "$old" ] || { echo "size limit: game.ini changed"; cat game.ini; exit 1; }
 [ "$(ls -A)" = "game.ini
 out.txt" ] || { echo "size limit: files left behind"; ls -A; exit 1; }
+
+# A folder it may not write in: the reason is given (a root user may write
+# in any folder of its own, but not in /sys).
+if [ "$(id -u)" -ne 0 ]; then
+    mkdir locked && chmod 555 locked && where=locked
+elif [ -d /sys ]; then
+    where=/sys
+fi
+if [ -n "$where" ]; then
+    if output=$(cd "$where" && "$program" -writecfg 2>&1); then
+        echo "unwritable folder: exit 0"; echo "$output"; exit 1
+    fi
+    printf '%s\n' "$output" | grep -q '(game.ini).*File cannot be opened for writing: [A-Z]' ||
+        { echo "unwritable folder: no reason given"; echo "$output"; exit 1; }
+    [ "$where" = /sys ] || rmdir locked
+fi
 
 # A full disk.
 if [ -e /dev/full ]; then

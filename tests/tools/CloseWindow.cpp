@@ -1,0 +1,89 @@
+// Closes the program's window as a window manager does when its close box is
+// clicked: waits for a top-level window that takes WM_DELETE_WINDOW and sends
+// it that message. Usage: close_window [seconds to wait at most]. Exit 0 once
+// sent, 1 when no window came, 2 without a display.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// A window may go between the query and the next call: not an error here.
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+bool TakesDelete(Display* display, Window window, Atom deleteWindow) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, window, &attributes) == 0 || attributes.map_state != IsViewable) {
+        return false;
+    }
+    Atom* protocols = nullptr;
+    int count = 0;
+    if (XGetWMProtocols(display, window, &protocols, &count) == 0) {
+        return false;
+    }
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+        found = found || protocols[i] == deleteWindow;
+    }
+    XFree(protocols);
+    return found;
+}
+
+// The first such window among the root's children; 0 when there is none.
+Window FindWindow(Display* display, Atom deleteWindow) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) {
+        return 0;
+    }
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        if (TakesDelete(display, children[i], deleteWindow)) {
+            found = children[i];
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "close_window: no display\n");
+        return 2;
+    }
+    XSetErrorHandler(IgnoreErrors);
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    const auto pause = std::chrono::milliseconds(50);
+    Window window = 0;
+    while ((window = FindWindow(display, deleteWindow)) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fprintf(stderr, "close_window: no window came\n");
+            return 1;
+        }
+        std::this_thread::sleep_for(pause);
+    }
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(deleteWindow);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XCloseDisplay(display);
+    return 0;
+}
