@@ -118,6 +118,8 @@ CIrrDisplay::CIrrDisplay(CGame& game) : m_game(game), m_console([&game](const st
         const int32_t top = kLogTop + static_cast<int32_t>(i) * kLogRowHeight;
         irr::gui::IGUIStaticText* row =
             gui.addStaticText(L"", irr::core::rect<irr::s32>(kLogLeft, top, kLogRight, top + kLogRowHeight));
+        // Wrapped already; a row wider than the log is cut at its edge.
+        row->setWordWrap(false);
         row->setOverrideColor(kTextColor);
         m_logRows.push_back(row);
     }
