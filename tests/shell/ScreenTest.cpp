@@ -199,6 +199,18 @@ TEST_F(ShellScreen, ClosingTheWindowEndsTheModalLoop) {
     EXPECT_EQ(m_game->GetDevice(), nullptr);
 }
 
+// A game quitting under a window: the window gives up, and the game is
+// ended by the main loop, not under the script that may have opened it.
+TEST_F(ShellScreen, QuittingUnderAWindowLeavesTheEndToTheMainLoop) {
+    m_game->New();
+    m_game->SetState(kStateExiting);
+    m_game->ShowImportantMessage(L"Farewell.", false);
+    EXPECT_EQ(m_display->GetScreen()->GetTop(), nullptr);
+    EXPECT_TRUE(m_game->HasGame());
+    EXPECT_FALSE(m_game->Step());
+    EXPECT_FALSE(m_game->HasGame());
+}
+
 // The sample herbalist on screen: a number key, a click on the second
 // option and End, as the headless conversation that asks for work and
 // takes its leave; then a click on the second option trades.
