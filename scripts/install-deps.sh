@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a build needs and that are missing.
-#   install-deps.sh run    what building and running the program needs
-#   install-deps.sh test   what building and running every test needs
+#   install-deps.sh run         what building and running the program needs
+#   install-deps.sh test        what building and running every test needs
+#   install-deps.sh screenshot  what scripts/screenshot.sh needs besides a build
 set -euo pipefail
 
-run_pkgs=(g++ cmake ninja-build libirrlicht-dev 7zip zlib1g-dev nettle-dev)
+# The game draws its text with DejaVu Sans (fonts-dejavu-core) through FreeType.
+run_pkgs=(g++ cmake ninja-build libirrlicht-dev 7zip zlib1g-dev nettle-dev libfreetype-dev fonts-dejavu-core)
 test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev libtcod-dev liblua5.4-dev tcl-dev pkg-config clang libclang-rt-14-dev xvfb xauth libx11-dev clang-format-16)
+# A private X server, a key press and the focus for the game's window, the
+# window's picture (xwd) and its conversion to PNG.
+screenshot_pkgs=("${run_pkgs[@]}" xvfb xauth xdotool x11-apps netpbm)
 
 case "${1:-run}" in
   run) pkgs=("${run_pkgs[@]}") ;;
   test) pkgs=("${test_pkgs[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  screenshot) pkgs=("${screenshot_pkgs[@]}") ;;
+  *) echo "usage: $0 run|test|screenshot" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -21,6 +21,7 @@
 #include "shell/IrrDisplay.h"
 #include "shell/MessageDisplay.h"
 #include "shell/ScriptGlobals.h"
+#include "windows/TTFont.h"
 #include "world/Loc.h"
 #include "world/World.h"
 
@@ -77,6 +78,13 @@ void CGame::SetUp() {
 
     Log(L"Initializing data archive...");
     DataArchive().SetUp(m_device, forceFiles);
+
+    // The null driver draws no text.
+    if (driverType != irr::video::EDT_NULL) {
+        Log(L"Initializing fonts...");
+        m_font = irr::gui::CGUITTFont::Create(m_device->getVideoDriver(), irr::gui::kGameFontFile,
+                                              irr::gui::kGameFontPixels);
+    }
 
     Log(L"Loading localized resources...");
     LoadStrings();
@@ -211,8 +219,13 @@ void CGame::ShutDown() {
     if (m_device == nullptr) {
         return;
     }
-    // Textures and the archive are given back while the device still lives.
+    // Textures, the font and the archive are given back while the device
+    // still lives.
     ReleaseMapSprites(m_sprites);
+    if (m_font != nullptr) {
+        m_font->drop();
+        m_font = nullptr;
+    }
     if (DataArchive().GetDevice() == m_device) {
         DataArchive().Reset();
         SetArchiveInUse(false);

@@ -19,6 +19,9 @@
 
 namespace irr {
 class IrrlichtDevice;
+namespace gui {
+class IGUIFont;
+}
 namespace video {
 class IVideoDriver;
 }
@@ -42,7 +45,9 @@ public:
 
     // --- Set-up ----------------------------------------------------------------
     // Reads the configuration, creates the device, sets up the data archive
-    // (loose files with "force_files"), loads the strings in both languages
+    // (loose files with "force_files"), with a window loads the game's font
+    // (irr::gui::kGameFontFile; a missing face is a vek::CFileException
+    // naming it), loads the strings in both languages
     // and the map's sprite sheets, installs the random generator and the
     // message display (which also writes what is shown as important to
     // "error.log"), and loads the definition tables: the script language's
@@ -76,6 +81,8 @@ public:
 
     irr::IrrlichtDevice* GetDevice() const { return m_device; }
     irr::video::IVideoDriver* GetDriver() const;
+    // The game's font, loaded at set-up when a window opens; null otherwise.
+    irr::gui::IGUIFont* GetFont() const { return m_font; }
 
     // --- The game scripts' side ----------------------------------------------------
     IConversationWindow* GetConversationWindow() override { return &m_dialog; }
@@ -161,6 +168,18 @@ public:
     // --- Playing (MainLoop.cpp) ---------------------------------------------------------------
     // One step of the main loop; false once the game has ended.
     bool Step();
+    // One step inside a modal window's loop: false once the device has
+    // stopped or the game quits; the main loop then ends the game.
+    bool StepModal();
+    // Lets the device handle its events; false once it has stopped (its
+    // window closed), and from then on.
+    bool RunDevice();
+    // The device has not stopped: its window, if it has one, is open.
+    bool IsDeviceRunning() const { return m_device != nullptr && !m_deviceStopped; }
+    // The wait keys: the game time until that time of day (seconds since
+    // midnight) passes, a turn for every second; 0 when it is that time now.
+    // Nothing without a game.
+    void WaitUntil(uint64_t timeOfDay);
     // The main loop's clock; null puts the system's back.
     void SetFrameClock(std::unique_ptr<IFrameClock> clock);
     // Lets go of the game: the current location, the hero, the NPC list, the
@@ -229,6 +248,8 @@ private:
     void RemoveLeftSaves(const std::wstring& fileName);
 
     irr::IrrlichtDevice* m_device = nullptr;
+    bool m_deviceStopped = false;
+    irr::gui::IGUIFont* m_font = nullptr;
     std::unique_ptr<vek::CStdRand> m_random;
     std::unique_ptr<CMorvheldMessageDisplay> m_messageDisplay;
     bool m_forceNullDriver = false;

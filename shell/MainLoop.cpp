@@ -5,27 +5,33 @@
 #include <chrono>
 #include <thread>
 
+#include "data/Version.h"
 #include "platform/Time.h"
 #include "shell/Game.h"
 
 namespace {
 
-// The main loop's questions, answered by the game and its device.
+// The main loop's questions, answered by the game and its device. Inside a
+// modal window's loop the game is not ended: that loop stops, and the main
+// loop it returns to ends the game.
 class CGameLoop final : public IMainLoopGame {
 public:
-    explicit CGameLoop(CGame& game) : m_game(game) {}
+    CGameLoop(CGame& game, bool modal) : m_game(game), m_modal(modal) {}
 
-    bool RunDevice() override { return m_game.GetDevice() != nullptr && m_game.GetDevice()->run(); }
+    bool RunDevice() override { return m_game.RunDevice(); }
     bool IsWindowActive() override { return m_game.GetDevice()->isWindowActive(); }
     bool IsQuitting() override { return m_game.GetState() == kStateExiting; }
     void DrawFrame() override { m_game.Draw(); }
     void End() override {
-        m_game.EndGame();
-        m_game.GetDevice()->closeDevice();
+        if (!m_modal) {
+            m_game.EndGame();
+            m_game.GetDevice()->closeDevice();
+        }
     }
 
 private:
     CGame& m_game;
+    bool m_modal;
 };
 
 } // namespace
@@ -60,8 +66,31 @@ bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock) {
 }
 
 bool CGame::Step() {
-    CGameLoop loop(*this);
+    CGameLoop loop(*this, false);
     return RunMainLoopStep(loop, *m_frameClock);
+}
+
+bool CGame::StepModal() {
+    CGameLoop loop(*this, true);
+    return RunMainLoopStep(loop, *m_frameClock);
+}
+
+bool CGame::RunDevice() {
+    if (m_device == nullptr || m_deviceStopped) {
+        return false;
+    }
+    m_deviceStopped = !m_device->run();
+    return !m_deviceStopped;
+}
+
+void CGame::WaitUntil(uint64_t timeOfDay) {
+    if (!HasGame()) {
+        return;
+    }
+    // Every second of the wait is a turn, as if the hero stood still.
+    for (uint64_t wait = GetTimeUntil(m_clock, timeOfDay); wait > 0; --wait) {
+        Tick();
+    }
 }
 
 void CGame::SetFrameClock(std::unique_ptr<IFrameClock> clock) {
@@ -80,7 +109,10 @@ int RunGame(CGame& game, bool newGame) {
     }
     // The first frame goes up as the window opens, active or not: a window
     // that a window manager leaves without focus shows the game, not nothing.
-    game.Draw();
+    // A window closed under a message at the start gets none.
+    if (game.IsDeviceRunning()) {
+        game.Draw();
+    }
     while (game.Step()) {
     }
     // The window was closed: the game as it stands is the autosave.

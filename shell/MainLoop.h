@@ -43,7 +43,8 @@ public:
 };
 
 // One step: false when the loop must end (the device stopped, or the game
-// was quitting and has been ended). The frame's time counts from the step's
+// was quitting and has been ended). A modal window's loop takes the same
+// steps while it waits for the player (CGame::StepModal). The frame's time counts from the step's
 // start, so handling events is part of it.
 bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock);
 

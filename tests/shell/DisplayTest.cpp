@@ -14,6 +14,7 @@
 #include "data/MessageLog.h"
 #include "platform/Utf8.h"
 #include "shell/Game.h"
+#include "shell/IrrDisplay.h"
 #include "shell/MessageDisplay.h"
 
 namespace {
@@ -169,6 +170,79 @@ TEST(MessageLog, KeepsTheNewestLines) {
     ASSERT_EQ(log.GetLines().size(), CMessageLog::kMaxLines);
     EXPECT_EQ(log.GetLines().front().text, L"line 1");
     EXPECT_EQ(log.GetLines().back().text, vek::Format(L"line %lu", static_cast<uint32_t>(CMessageLog::kMaxLines)));
+}
+
+// What the frame's log shows, measured one pixel a character.
+TEST(LogRows, TheNewestLinesWrappedToTheRows) {
+    using Rows = std::vector<TLogRow>;
+    const auto info = [](const wchar_t* text, uint32_t count = 1) {
+        return TMessageLine{text, kMessageInfo, false, count};
+    };
+    const auto warning = [](const wchar_t* text, uint32_t type) { return TMessageLine{text, type, false, 1}; };
+    const struct {
+        const char* what;
+        std::deque<TMessageLine> lines;
+        size_t rows;
+        int32_t width;
+        bool oneLine, colors;
+        Rows shown;
+    } cases[] = {
+        {"none", {}, 6, 20, false, true, {}},
+        {"no rows", {info(L"a")}, 0, 20, false, true, {}},
+        {"fewer lines than rows",
+         {info(L"a"), warning(L"b", kMessageWarning)},
+         6,
+         20,
+         false,
+         true,
+         {{L"a", false}, {L"b", true}}},
+        {"alerts are warnings", {warning(L"c", kMessageAlert)}, 6, 20, false, true, {{L"c", true}}},
+        {"no colours", {warning(L"b", kMessageWarning)}, 6, 20, false, false, {{L"b", false}}},
+        {"the newest lines", {info(L"a"), info(L"b"), info(L"c")}, 2, 20, false, true, {{L"b"}, {L"c"}}},
+        {"wrapped at spaces",
+         {info(L"one two three four five")},
+         6,
+         13,
+         false,
+         true,
+         {{L"one two three"}, {L"four five"}}},
+        {"at the width exactly, and one past",
+         {info(L"abcd efgh"), info(L"abcd efghi")},
+         6,
+         9,
+         false,
+         true,
+         {{L"abcd efgh"}, {L"abcd"}, {L"efghi"}}},
+        {"a long word keeps its row",
+         {info(L"a abcdefghijkl b")},
+         6,
+         5,
+         false,
+         true,
+         {{L"a"}, {L"abcdefghijkl"}, {L"b"}}},
+        {"line breaks", {info(L"first\r\nsecond")}, 6, 20, false, true, {{L"first"}, {L"second"}}},
+        {"the oldest keeps its last rows",
+         {info(L"aaa bbb ccc"), info(L"d")},
+         3,
+         5,
+         false,
+         true,
+         {{L"bbb"}, {L"ccc"}, {L"d"}}},
+        {"repeats counted", {info(L"A rat bites.", 3)}, 6, 40, false, true, {{L"A rat bites. (x3)"}}},
+        {"one line: the newest whole",
+         {info(L"a"), warning(L"b c\r\nd e", kMessageAlert)},
+         6,
+         3,
+         true,
+         true,
+         {{L"b c d e", true}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ComposeLogRows(c.lines, c.rows, c.width, c.oneLine, c.colors,
+                                 [](const std::wstring& text) { return static_cast<int32_t>(text.size()); }),
+                  c.shown)
+            << c.what;
+    }
 }
 
 // The game without a display of its own writes through its log.

@@ -25,7 +25,7 @@
 #include "rules/Monster.h"
 #include "shell/Game.h"
 #include "shell/IrrDisplay.h"
-#include "tests/support/Display.h"
+#include "tests/shell/WindowedGame.h"
 #include "world/Loc.h"
 #include "world/World.h"
 
@@ -76,29 +76,8 @@ private:
     irr::video::IImage* m_image = nullptr;
 };
 
-class ShellDisplay : public testing::Test {
+class ShellDisplay : public shelltest::WindowedGame {
 protected:
-    void SetUp() override {
-        MORVHELD_NEED_DISPLAY();
-        const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "game";
-        ASSERT_TRUE(fs::exists(folder / "Morvheld.dat")) << folder;
-        m_cwd = fs::current_path();
-        fs::current_path(folder);
-        m_game = std::make_unique<CGame>();
-        g_game = m_game.get();
-        g_gameData = m_game.get();
-        m_game->SetLogSink([](const std::wstring&) {});
-        // The build's game folder gets no autosave.
-        m_game->SetAutosaveEnabled(false);
-        m_game->SetUp();
-    }
-    void TearDown() override {
-        if (m_game != nullptr) {
-            m_game.reset();
-            fs::current_path(m_cwd);
-        }
-    }
-
     // What the cell must show, pixel by pixel: each layer's frame over the
     // one below, as the tables picture what the location holds there.
     SColor Expected(const CLoc& loc, uint16_t x, uint16_t y, irr::u32 px, irr::u32 py) const {
@@ -151,8 +130,6 @@ protected:
         }
     }
 
-    fs::path m_cwd;
-    std::unique_ptr<CGame> m_game;
     std::array<std::unique_ptr<CSheet>, kSheetCount> m_sheets;
 };
 

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "platform/Utf8.h"
+#include "support/Events.h"
 #include "support/GameScriptFixture.h"
 #include "windows/Dialog.h"
+#include "windows/ScreenFixture.h"
 
 namespace {
 
@@ -202,6 +204,107 @@ TEST_F(DialogWindow, AConversationIsPlayedThroughIt) {
     ASSERT_EQ(Parse(broken, L"action NotDefault {\n}"), -1);
     EXPECT_THROW(dialog.RunScript(broken), CScriptException);
     EXPECT_FALSE(dialog.IsOpen());
+}
+
+// On a screen the window shows while the conversation runs: number keys and
+// clicks answer, the end button, End and Escape end it.
+class DialogOnScreen : public DialogWindow, protected windowstest::ScreenFixture {
+protected:
+    void SetUp() override {
+        DialogWindow::SetUp();
+        m_dialog.SetScreen(&m_screen);
+        m_host.window = &m_dialog;
+        auto display = std::make_unique<CClickingDisplay>();
+        m_clicking = display.get();
+        m_game.SetDisplay(std::move(display));
+        ASSERT_EQ(Parse(m_script,
+                        L"default action Hello {\n"
+                        L"    text = \"Witaj|Hello\"\n"
+                        L"    option \"Tak|Yes\" More\n"
+                        L"    option \"Nie|No\" end\n"
+                        L"    option \"Może|Maybe\" end\n"
+                        L"}\n"
+                        L"action More {\n"
+                        L"    text = \"Więcej|More\"\n"
+                        L"    option \"Wróć|Back\" end\n"
+                        L"}\n"),
+                  -1);
+    }
+    void TearDown() override {
+        m_dialog.SetScreen(nullptr);
+        DialogWindow::TearDown();
+    }
+
+    CDialog m_dialog;
+    CScript m_script;
+    CClickingDisplay* m_clicking = nullptr;
+};
+
+TEST_F(DialogOnScreen, KeysAndClicksAnswer) {
+    using testsupport::PostClick;
+    using testsupport::PostKey;
+    using Input = std::function<void(irr::IrrlichtDevice&, CDialog&)>;
+    const auto key = [](irr::EKEY_CODE code) { return [code](irr::IrrlichtDevice& d, CDialog&) { PostKey(d, code); }; };
+    const auto click = [](size_t i) {
+        return [i](irr::IrrlichtDevice& d, CDialog& dialog) { PostClick(d, *dialog.GetAnswerElement(i)); };
+    };
+    const struct {
+        const char* what;
+        Input input;
+        bool waiting;
+        int32_t answer;
+    } cases[] = {
+        {"key 2", key(irr::KEY_KEY_2), false, 1},
+        {"key 3 of the number pad", key(irr::KEY_NUMPAD3), false, 2},
+        {"key 4: no such option", key(irr::KEY_KEY_4), true, -1},
+        {"a letter", key(irr::KEY_KEY_A), true, -1},
+        {"a click on the second", click(1), false, 1},
+        {"the end button", [](irr::IrrlichtDevice& d, CDialog& dialog) { PostClick(d, *dialog.GetEndElement()); },
+         false, -1},
+        {"End", key(irr::KEY_END), false, -1},
+        {"Escape", key(irr::KEY_ESCAPE), false, -1},
+    };
+    const size_t before = Elements();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool waiting = false;
+        int32_t answer = -2;
+        m_clicking->clicks = {[&] {
+            ASSERT_NE(m_dialog.GetWindowElement(), nullptr);
+            EXPECT_EQ(m_screen.GetTop(), &m_dialog);
+            EXPECT_EQ(std::wstring(m_dialog.GetEndElement()->getText()), L"Zakończ|End conversation");
+            c.input(*m_device, m_dialog);
+            waiting = m_dialog.IsWaiting();
+            answer = m_dialog.GetAnswer();
+            m_dialog.End();
+        }};
+        m_dialog.RunScript(m_script);
+        EXPECT_EQ(waiting, c.waiting);
+        EXPECT_EQ(answer, c.answer);
+        // The window goes when the conversation ends.
+        EXPECT_EQ(m_dialog.GetWindowElement(), nullptr);
+        EXPECT_EQ(m_screen.GetTop(), nullptr);
+        EXPECT_EQ(Elements(), before);
+    }
+}
+
+TEST_F(DialogOnScreen, ShowsTheNodeAndHidesTheButtonsBeyondIt) {
+    std::vector<Texts> seen;
+    auto look = [&](irr::EKEY_CODE code) {
+        return [&, code] {
+            Texts shown{m_dialog.GetTextElement()->getText(), m_dialog.GetEndElement()->getText()};
+            for (size_t i = 0; m_dialog.GetAnswerElement(i) != nullptr; ++i) {
+                irr::gui::IGUIButton& button = *m_dialog.GetAnswerElement(i);
+                shown.push_back(button.isVisible() ? std::wstring(button.getText()) : L"-");
+            }
+            seen.push_back(shown);
+            testsupport::PostKey(*m_device, code);
+        };
+    };
+    m_clicking->clicks = {look(irr::KEY_KEY_1), look(irr::KEY_KEY_1)};
+    m_dialog.RunScript(m_script);
+    EXPECT_EQ(seen, (std::vector<Texts>{{L"Hello", L"Zakończ|End conversation", L"Yes", L"No", L"Maybe"},
+                                        {L"More", L"Zakończ|End conversation", L"Back", L"-", L"-"}}));
 }
 
 } // namespace

@@ -1,0 +1,268 @@
+// The game's window (run under xvfb-run) driven through the engine's event
+// path: the log and the date drawn, the important message, the conversation
+// window, the wait keys, and the window closed under a modal window.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/Globals.h"
+#include "data/Version.h"
+#include "script/Script.h"
+#include "shell/Game.h"
+#include "shell/IrrDisplay.h"
+#include "shell/MainLoop.h"
+#include "support/Events.h"
+#include "tests/shell/WindowedGame.h"
+#include "windows/MessageWindow.h"
+
+namespace {
+
+using testsupport::PostClick;
+using testsupport::PostKey;
+using Texts = std::vector<std::wstring>;
+
+// The modal loop's clock: each nap does the player's next action. With none
+// left the player has nothing more to say, and the window is closed so that
+// no loop waits for ever.
+class CPlayerClock final : public IFrameClock {
+public:
+    uint32_t Now() override { return m_now; }
+    void Sleep(uint32_t milliseconds) override {
+        m_now += milliseconds;
+        ++naps;
+        if (!actions.empty()) {
+            const std::function<void()> action = std::move(actions.front());
+            actions.pop_front();
+            action();
+        } else if (device != nullptr) {
+            ADD_FAILURE() << "the player was asked for more than the test gave";
+            device->closeDevice();
+        }
+    }
+
+    std::deque<std::function<void()>> actions;
+    irr::IrrlichtDevice* device = nullptr;
+    size_t naps = 0;
+
+private:
+    uint32_t m_now = 0;
+};
+
+// Closes the game's window as a window manager does: WM_DELETE_WINDOW to
+// every window on the screen (the game's is the only one).
+void CloseWindowAsTheUserDoes() {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    for (unsigned int i = 0; i < count; ++i) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = children[i];
+        event.xclient.message_type = protocols;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(deleteWindow);
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, children[i], False, NoEventMask, &event);
+    }
+    XFree(children);
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
+class ShellScreen : public shelltest::WindowedGame {
+protected:
+    void BeforeSetUp(CGame& game) override {
+        game.SetLogSink([this](const std::wstring& line) { m_log.push_back(line); });
+        auto clock = std::make_unique<CPlayerClock>();
+        m_clock = clock.get();
+        game.SetFrameClock(std::move(clock));
+    }
+    void SetUp() override {
+        shelltest::WindowedGame::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        // The build's game folder gets no error.log.
+        m_game->SetImportantMessageLog([this](const std::wstring& text) { m_errorLog.push_back(text); });
+        m_clock->device = m_game->GetDevice();
+        m_display = dynamic_cast<CIrrDisplay*>(&m_game->GetDisplay());
+        ASSERT_NE(m_display, nullptr);
+        ASSERT_NE(m_display->GetScreen(), nullptr);
+    }
+
+    // The pixels of the area in a frame drawn now.
+    std::vector<irr::u32> Pixels(const irr::core::rect<irr::s32>& area) {
+        m_game->Draw();
+        irr::video::IImage* shot = m_game->GetDriver()->createScreenShot();
+        std::vector<irr::u32> pixels;
+        for (irr::s32 y = area.UpperLeftCorner.Y; y < area.LowerRightCorner.Y; ++y) {
+            for (irr::s32 x = area.UpperLeftCorner.X; x < area.LowerRightCorner.X; ++x) {
+                pixels.push_back(shot->getPixel(x, y).color & 0xFFFFFFu);
+            }
+        }
+        shot->drop();
+        return pixels;
+    }
+    static size_t Lit(const std::vector<irr::u32>& pixels) {
+        return static_cast<size_t>(std::count_if(pixels.begin(), pixels.end(), [](irr::u32 p) { return p != 0; }));
+    }
+    bool Logged(const std::wstring& line) const { return std::find(m_log.begin(), m_log.end(), line) != m_log.end(); }
+
+    CPlayerClock* m_clock = nullptr;
+    CIrrDisplay* m_display = nullptr;
+    Texts m_log;
+    Texts m_errorLog;
+};
+
+TEST_F(ShellScreen, TheLogAndTheDateAreDrawnAndFollowTheGame) {
+    const irr::core::rect<irr::s32> log(kLogLeft, kLogTop, kLogRight,
+                                        kLogTop + static_cast<irr::s32>(kLogRows) * kLogRowHeight);
+    const irr::core::rect<irr::s32> date(kDateLeft, kDateTop, kDateRight, kDateBottom);
+    const std::vector<irr::u32> emptyLog = Pixels(log);
+    const std::vector<irr::u32> firstDate = Pixels(date);
+    EXPECT_EQ(Lit(emptyLog), 0u);
+    EXPECT_GT(Lit(firstDate), 50u);
+
+    m_game->AddMessage(L"The rat flees.");
+    const std::vector<irr::u32> oneLine = Pixels(log);
+    EXPECT_GT(Lit(oneLine), 50u);
+    EXPECT_EQ(Pixels(date), firstDate);
+
+    // A warning in its colour, on the row under the first.
+    m_game->AddMessage(L"A wolf howls!", kMessageWarning);
+    const std::vector<irr::u32> twoLines = Pixels(log);
+    EXPECT_NE(twoLines, oneLine);
+    const auto warm = [](irr::u32 p) { return (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 170 && (p & 0xFF) < 110; };
+    const std::vector<irr::u32> second =
+        Pixels(irr::core::rect<irr::s32>(kLogLeft, kLogTop + kLogRowHeight, kLogRight, kLogTop + 2 * kLogRowHeight));
+    EXPECT_GT(std::count_if(second.begin(), second.end(), warm), 20);
+
+    // A minute later the date shows it; the log stays.
+    m_game->SetClock(m_game->GetClock() + 60);
+    EXPECT_NE(Pixels(date), firstDate);
+    EXPECT_EQ(Pixels(log), twoLines);
+}
+
+TEST_F(ShellScreen, AnImportantMessageIsClosedByEnter) {
+    m_game->SetInputMode(1);
+    m_clock->actions = {[&] {
+        auto* window = dynamic_cast<CMessageWindow*>(m_display->GetScreen()->GetTop());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(std::wstring(window->GetWindow()->getText()), L"Important message");
+        EXPECT_EQ(std::wstring(window->GetText()->getText()), L"The bridge collapses!");
+        EXPECT_EQ(m_display->GetInputMode(), kInputModeMessage);
+        PostKey(*m_game->GetDevice(), irr::KEY_RETURN);
+    }};
+    m_game->ShowImportantMessage(L"The bridge collapses!", false);
+    EXPECT_TRUE(m_clock->actions.empty());
+    EXPECT_EQ(m_display->GetScreen()->GetTop(), nullptr);
+    EXPECT_EQ(m_display->GetInputMode(), 1u);
+    EXPECT_TRUE(m_game->IsWindowUp());
+    EXPECT_EQ(m_errorLog, (Texts{L"The bridge collapses!"}));
+}
+
+// Closing the game's window ends the modal loop; from then on nothing waits
+// for the window, and the main loop ends the game.
+TEST_F(ShellScreen, ClosingTheWindowEndsTheModalLoop) {
+    // Some naps for the server to hand the message on.
+    m_clock->actions = {[] { CloseWindowAsTheUserDoes(); }, [] {}, [] {}, [] {}, [] {}};
+    m_game->ShowImportantMessage(L"The autosave was refused.", false);
+    EXPECT_FALSE(m_game->IsWindowUp());
+    EXPECT_EQ(m_display->GetScreen()->GetTop(), nullptr);
+
+    const size_t naps = m_clock->naps;
+    m_game->ShowImportantMessage(L"The autosave failed.", false);
+    m_game->GetDisplay().ShowMessageBox(L"An error.");
+    EXPECT_EQ(m_clock->naps, naps);
+    EXPECT_TRUE(Logged(L"Important message: The autosave failed."));
+    EXPECT_TRUE(Logged(L"An error."));
+    EXPECT_EQ(m_errorLog, (Texts{L"The autosave was refused.", L"The autosave failed."}));
+    EXPECT_FALSE(m_game->Step());
+    // As at the start of a game: it starts, and ends at once.
+    EXPECT_EQ(RunGame(*m_game, true), 0);
+    EXPECT_EQ(m_clock->naps, naps);
+    EXPECT_FALSE(m_game->HasGame());
+    EXPECT_EQ(m_game->GetDevice(), nullptr);
+}
+
+// A game quitting under a window: the window gives up, and the game is
+// ended by the main loop, not under the script that may have opened it.
+TEST_F(ShellScreen, QuittingUnderAWindowLeavesTheEndToTheMainLoop) {
+    m_game->New();
+    m_game->SetState(kStateExiting);
+    m_game->ShowImportantMessage(L"Farewell.", false);
+    EXPECT_EQ(m_display->GetScreen()->GetTop(), nullptr);
+    EXPECT_TRUE(m_game->HasGame());
+    EXPECT_FALSE(m_game->Step());
+    EXPECT_FALSE(m_game->HasGame());
+}
+
+// The sample herbalist on screen: a number key, a click on the second
+// option and End, as the headless conversation that asks for work and
+// takes its leave; then a click on the second option trades.
+TEST_F(ShellScreen, AConversationWithTheHerbalist) {
+    CScript herbalist;
+    herbalist.LoadFile(std::wstring(kScriptDir) + L"herbalist.u");
+    herbalist.Parse();
+    CDialog& dialog = m_game->GetDialog();
+    irr::IrrlichtDevice& device = *m_game->GetDevice();
+    Texts shown;
+    const auto then = [&](std::function<void()> input) {
+        return [&, input] {
+            shown.push_back(dialog.GetTextElement()->getText());
+            input();
+        };
+    };
+    m_clock->actions = {
+        then([&] { PostKey(device, irr::KEY_KEY_1); }),
+        then([&] { PostClick(device, *dialog.GetAnswerElement(1)); }),
+        then([&] { PostKey(device, irr::KEY_END); }),
+    };
+    dialog.RunScript(herbalist);
+    const std::wstring greeting = L"Good day, traveller. Looking for herbs?";
+    EXPECT_EQ(shown, (Texts{greeting, L"Bring me five goldworts from the marsh and I will pay in gold.", greeting}));
+    EXPECT_EQ(dialog.GetAnswer(), -1);
+    EXPECT_EQ(dialog.GetWindowElement(), nullptr);
+    const std::wstring trade = L"Window 1033 (mode 0) not opened: the game has no windows yet.";
+    EXPECT_FALSE(Logged(trade));
+
+    shown.clear();
+    m_clock->actions = {then([&] { PostClick(device, *dialog.GetAnswerElement(1)); })};
+    dialog.RunScript(herbalist);
+    EXPECT_EQ(shown, (Texts{greeting}));
+    EXPECT_TRUE(Logged(trade));
+}
+
+TEST_F(ShellScreen, TheWaitKeysWaitForMorningAndEvening) {
+    m_game->New();
+    irr::IrrlichtDevice& device = *m_game->GetDevice();
+    // Day 1, 20:00.
+    m_game->SetClock(72000);
+    PostKey(device, kWaitMorningKey);
+    EXPECT_EQ(m_game->GetClock(), 86400u + 21600u);
+    EXPECT_EQ(FormatGameDate(m_game->GetClock(), m_game->GetStrings()), L"Year 1, month 1, day 2, 06:00");
+    PostKey(device, kWaitMorningKey);
+    EXPECT_EQ(m_game->GetClock(), 86400u + 21600u);
+    PostKey(device, kWaitEveningKey);
+    EXPECT_EQ(m_game->GetClock(), 86400u + 68400u);
+    // A pass that keeps the game busy keeps the keys.
+    m_game->SetInputMode(kInputModeBusy);
+    PostKey(device, kWaitMorningKey);
+    EXPECT_EQ(m_game->GetClock(), 86400u + 68400u);
+}
+
+} // namespace
