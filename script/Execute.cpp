@@ -39,6 +39,7 @@ enum : uint32_t {
     kOpLoopEnd,  // a for loop's closing brace
     kOpIf,       // value: the condition's index; call: its first step
     kOpIfOne,    // as kOpIf, of one comparison
+    kOpIfNumber, // as kOpIf, of one comparison of a variable (symbol) with a number (value)
     kOpIfTwo,    // as kOpIf, of two comparisons joined
     kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
     kOpElse,     // "else {"
@@ -102,7 +103,8 @@ void CScriptBase::Link() {
     const std::vector<TCommand>& commands = m_results.Commands();
     const size_t count = commands.size();
     const std::vector<int32_t> ends = FindBlockEnds();
-    m_links.assign(count, TLink());
+    // One more: past the last command the run leaves its fast forms.
+    m_links.assign(count + 1, TLink());
     m_calls.clear();
     m_definitions.clear();
 
@@ -202,6 +204,15 @@ void CScriptBase::Link() {
                                                                     : kOpGeneral;
                 link.value = command.argument;
                 link.call = condition.first;
+                if (link.op == kOpIfOne && m_steps[condition.first].op == kStepCompareNumber) {
+                    const TStep& step = m_steps[condition.first];
+                    link.op = kOpIfNumber;
+                    link.symbol = step.symbol;
+                    link.table = step.table;
+                    link.value = static_cast<int64_t>(step.value);
+                }
+                const size_t next = static_cast<size_t>(ends[i]) + 1;
+                link.skip = next < count && commands[next].kind == kCmdElse && commands[next].argument == 1 ? 1 : 0;
             }
             break;
         case kCmdCloseBrace: {
@@ -576,7 +587,176 @@ void CScriptBase::RunCommands(size_t depth) {
     // the run.
     uint64_t countdown = m_countdown;
     for (;;) {
-        const uint32_t at = static_cast<uint32_t>(m_current);
+        uint32_t at = static_cast<uint32_t>(m_current);
+        uint32_t op = kOpGeneral;
+        {
+            // The fast forms, while their variables are bound to their own
+            // values and no scope has to close; anything else takes the whole
+            // way. Nothing they do changes the tables, so these stay in
+            // registers until the loop hands a command on.
+            const TLink* const links = m_links.data();
+            const uint32_t limit = m_linkLimit;
+            const TBinding* const bindings = m_bindings.entries.data();
+            const uint32_t epoch = m_epoch;
+            const TStep* const steps = m_steps.data();
+            // The variable of a symbol while its lookup is kept and it holds
+            // its own value; null otherwise.
+            auto kept = [bindings, epoch](uint32_t symbol) -> CVariable* {
+                const TBinding& binding = bindings[symbol];
+                return binding.epoch == epoch && !binding.variable->IsBound() ? binding.variable : nullptr;
+            };
+            // A comparison step's answer while its variables' lookups are
+            // kept; false (holds not set) when one is not.
+            auto compared = [bindings, epoch](const TStep& step, bool& holds) {
+                const TBinding& left = bindings[step.symbol];
+                if (left.epoch != epoch) {
+                    return false;
+                }
+                uint64_t right = step.value;
+                if (step.op == kStepCompareVariable) {
+                    const TBinding& variable = bindings[step.symbol2];
+                    if (variable.epoch != epoch) {
+                        return false;
+                    }
+                    right = static_cast<uint64_t>(variable.variable->GetValue());
+                }
+                holds = Holds(step.table, static_cast<uint64_t>(left.variable->GetValue()), right);
+                return true;
+            };
+            // A block's scope opens, while the scope stack has room.
+            auto enter = [this](uint32_t opener) {
+                if (m_scopes.size() == m_scopes.capacity()) {
+                    return false;
+                }
+                m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(opener)});
+                return true;
+            };
+            // The end of an if that does not hold: on with the else, if
+            // any; the else of an "else if" is stepped over (it does
+            // nothing but count) unless the budget's check falls on it.
+            auto skipped = [&countdown](const TLink& link) {
+                uint32_t next = static_cast<uint32_t>(link.end + 1);
+                if (link.skip != 0 && countdown > 1) {
+                    --countdown;
+                    ++next;
+                }
+                return next;
+            };
+            if (at < limit) {
+                for (;;) {
+                    const TLink& link = links[at];
+                    op = link.op;
+                    if (--countdown == 0 && op != kOpDerived) [[unlikely]] {
+                        op = kOpGeneral; // the check comes first
+                        break;
+                    }
+                    switch (op) {
+                    case kOpNothing:
+                        ++at;
+                        continue;
+                    case kOpAssignNumber:
+                        if (CVariable* variable = kept(link.symbol)) {
+                            variable->SetOwnValue(link.value);
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    case kOpIncr:
+                        if (CVariable* variable = kept(link.symbol)) {
+                            const int64_t value = variable->OwnValue();
+                            if (value < 4294967295LL) {
+                                variable->SetOwnValue(value + 1);
+                            }
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    case kOpDecr:
+                        if (CVariable* variable = kept(link.symbol)) {
+                            Decrement(*variable);
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    case kOpLoopEnd: {
+                        // Round again, with the loop's own scope innermost (it
+                        // stays); the end of the loop takes the whole way.
+                        CVariable* counter = kept(link.symbol);
+                        if (!counter || counter->OwnValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
+                            m_scopes.back().opener != link.jump) {
+                            break;
+                        }
+                        counter->SetOwnValue(counter->OwnValue() + 1);
+                        at = static_cast<uint32_t>(link.jump + 1);
+                        continue;
+                    }
+                    case kOpIfNumber:
+                    case kOpIfOne:
+                    case kOpIfTwo: {
+                        // Lookups not kept yet are made on the whole way, which
+                        // also reports a missing variable.
+                        bool holds = false;
+                        if (op == kOpIfNumber) {
+                            const TBinding& binding = bindings[link.symbol];
+                            if (binding.epoch != epoch) {
+                                break;
+                            }
+                            holds = Holds(link.table, static_cast<uint64_t>(binding.variable->GetValue()),
+                                          static_cast<uint64_t>(link.value));
+                        } else {
+                            const TStep* step = steps + link.call;
+                            if (!compared(step[0], holds)) {
+                                break;
+                            }
+                            if (op == kOpIfTwo) {
+                                bool right = false;
+                                if (!compared(step[1], right)) {
+                                    break;
+                                }
+                                holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
+                            }
+                        }
+                        if (!holds) {
+                            at = skipped(link);
+                            continue;
+                        }
+                        if (!enter(at)) {
+                            break;
+                        }
+                        ++at;
+                        continue;
+                    }
+                    case kOpElse:
+                        if (!enter(at)) {
+                            break;
+                        }
+                        ++at;
+                        continue;
+                    case kOpIfEnd:
+                        // On after the whole chain.
+                        if (!LeaveScopesQuickly(link.jump + 1)) {
+                            break;
+                        }
+                        at = static_cast<uint32_t>(link.jump + 1);
+                        continue;
+                    case kOpBlockEnd:
+                        if (!LeaveScopesQuickly(static_cast<int32_t>(at + 1))) {
+                            break;
+                        }
+                        ++at;
+                        continue;
+                    default:
+                        break;
+                    }
+                    break;
+                }
+                // Past the last command (the table's last entry) is no command.
+                if (at >= limit) {
+                    ++countdown;
+                }
+            }
+        }
+        m_current = static_cast<int32_t>(at);
         if (at >= m_linkLimit) [[unlikely]] {
             m_countdown = countdown;
             // Past the end, or not linked: ExecuteUnit links or reports it.
@@ -590,98 +770,7 @@ void CScriptBase::RunCommands(size_t depth) {
             }
             continue;
         }
-        const TLink& link = m_links[at];
-        uint32_t op = link.op;
-        if (--countdown == 0 && op != kOpDerived) [[unlikely]] {
-            op = kOpGeneral; // the check comes first
-        }
-        // The fast forms, while their variables are bound to their own
-        // values and no scope has to close; anything else takes the whole way.
-        switch (op) {
-        case kOpNothing:
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        case kOpAssignNumber:
-            if (CVariable* variable = KeptOwnValue(link.symbol)) {
-                variable->SetValue(link.value);
-                m_current = static_cast<int32_t>(at + 1);
-                continue;
-            }
-            break;
-        case kOpIncr:
-            if (CVariable* variable = KeptOwnValue(link.symbol)) {
-                Increment(*variable);
-                m_current = static_cast<int32_t>(at + 1);
-                continue;
-            }
-            break;
-        case kOpDecr:
-            if (CVariable* variable = KeptOwnValue(link.symbol)) {
-                Decrement(*variable);
-                m_current = static_cast<int32_t>(at + 1);
-                continue;
-            }
-            break;
-        case kOpLoopEnd: {
-            // Round again, with the loop's own scope innermost (it stays);
-            // the end of the loop takes the whole way.
-            CVariable* counter = KeptOwnValue(link.symbol);
-            if (!counter || counter->GetValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
-                m_scopes.back().opener != link.jump) {
-                break;
-            }
-            counter->SetValue(counter->GetValue() + 1);
-            m_current = link.jump + 1;
-            continue;
-        }
-        case kOpIfOne:
-        case kOpIfTwo: {
-            // Lookups not kept yet are made on the whole way, which also
-            // reports a missing variable.
-            const TStep* step = m_steps.data() + link.call;
-            bool holds = false;
-            if (!ComparedQuickly(step[0], holds)) {
-                break;
-            }
-            if (op == kOpIfTwo) {
-                bool right = false;
-                if (!ComparedQuickly(step[1], right)) {
-                    break;
-                }
-                holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
-            }
-            if (!holds) {
-                m_current = link.end + 1; // on with the else, if any
-                continue;
-            }
-            if (m_scopes.size() == m_scopes.capacity()) {
-                break;
-            }
-            m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(at)});
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        }
-        case kOpElse:
-            if (m_scopes.size() == m_scopes.capacity()) {
-                break;
-            }
-            m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(at)});
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        case kOpIfEnd:
-            // On after the whole chain.
-            if (!LeaveScopesQuickly(link.jump + 1)) {
-                break;
-            }
-            m_current = link.jump + 1;
-            continue;
-        case kOpBlockEnd:
-            if (!LeaveScopesQuickly(static_cast<int32_t>(at + 1))) {
-                break;
-            }
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        case kOpDerived: {
+        if (op == kOpDerived) {
             m_countdown = countdown + 1; // counted where the base runs it
             const bool ends = RunDerived(depth);
             countdown = m_countdown;
@@ -690,10 +779,8 @@ void CScriptBase::RunCommands(size_t depth) {
             }
             continue;
         }
-        default:
-            break;
-        }
         // The whole way, and the fast forms that may call out.
+        const TLink& link = m_links[at];
         m_countdown = countdown;
         switch (op) {
         case kOpIf:

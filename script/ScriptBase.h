@@ -133,6 +133,72 @@ struct TNoCaseEqual {
 template <class T>
 using TNoCaseMap = std::unordered_map<std::wstring, T, TNoCaseHash, TNoCaseEqual>;
 
+// Entries of a list found by name in any case: an open table of their
+// positions beside the list, which keeps the names (no copy of a name).
+// Of entries named alike the first added is found.
+class CNameIndex {
+public:
+    void Clear() {
+        m_slots.clear();
+        m_count = 0;
+    }
+    // nameOf(position) gives the name of the entry at a position.
+    template <class TNameOf>
+    void Add(const TNameOf& nameOf, uint32_t position) {
+        if ((m_count + 1) * 2 > m_slots.size()) {
+            Grow(nameOf);
+        }
+        const auto& name = nameOf(position);
+        for (size_t slot = Home(name);; slot = (slot + 1) & (m_slots.size() - 1)) {
+            if (m_slots[slot] == 0) {
+                m_slots[slot] = position + 1;
+                ++m_count;
+                return;
+            }
+            if (TNoCaseEqual()(nameOf(m_slots[slot] - 1), name)) {
+                return;
+            }
+        }
+    }
+    // The position of the first entry of the name; -1 when none.
+    template <class TNameOf, class TText>
+    int32_t Find(const TNameOf& nameOf, const TText& name) const {
+        if (m_slots.empty()) {
+            return -1;
+        }
+        for (size_t slot = Home(name);; slot = (slot + 1) & (m_slots.size() - 1)) {
+            if (m_slots[slot] == 0) {
+                return -1;
+            }
+            if (TNoCaseEqual()(nameOf(m_slots[slot] - 1), name)) {
+                return static_cast<int32_t>(m_slots[slot] - 1);
+            }
+        }
+    }
+
+private:
+    template <class TText>
+    size_t Home(const TText& name) const {
+        return TNoCaseHash()(name) & (m_slots.size() - 1);
+    }
+    template <class TNameOf>
+    void Grow(const TNameOf& nameOf) {
+        std::vector<uint32_t> old;
+        old.swap(m_slots);
+        m_slots.assign(old.empty() ? 64 : old.size() * 2, 0);
+        m_count = 0;
+        // One entry of each name is there: the order of adding is no matter.
+        for (uint32_t value : old) {
+            if (value != 0) {
+                Add(nameOf, value - 1);
+            }
+        }
+    }
+
+    std::vector<uint32_t> m_slots; // position + 1; 0: free
+    uint32_t m_count = 0;
+};
+
 class CScriptBase : public vek::ISerializable, public CParserCore, public IExpressionHost {
 public:
     static constexpr uint32_t kWorkAreaSize = 30000;
@@ -422,14 +488,17 @@ private:
     // fast form (op) for the commands that loops run most, which the run
     // loop does itself while nothing unusual happens (kOpGeneral: none).
     struct TLink {
-        uint32_t op = 0;
-        uint32_t symbol = 0; // the variable the command names
+        uint8_t op = 0;
+        uint8_t table = 0;   // if of one comparison with a number: as TStep's
+        uint8_t skip = 0;    // if: 1 when the else of an "else if" follows its brace
+        uint32_t symbol = 0; // the variable the command names (its condition's, for an if)
         int32_t end = -1;    // block openers: the closing brace
         int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
                              // call: definition; loop end: its for
         int32_t owner = -1;  // the innermost function definition around it
         uint32_t call = 0;   // calls and super: their entry in m_calls
-        int64_t value = 0;   // assignment: the number; loop end: the end value
+        int64_t value = 0;   // assignment: the number; loop end: the end value;
+                             // if: its condition, or of one comparison the number
     };
     // A call command as it runs: the names handed to the overridable
     // operations, and its arguments split once.
@@ -796,6 +865,10 @@ private:
     [[gnu::noinline]] void GrowScopes() { m_scopes.reserve(m_scopes.size() * 2 + 16); }
     const TDefinitions* FindDefinitions(const std::wstring& name) const;
     void RebuildRegistryIndex();
+    // The names of the registry by position, for its index.
+    auto RegistryNames() const {
+        return [this](uint32_t position) -> const std::wstring& { return m_registry[position].name; };
+    }
 
     // Parse results, tape.
     CParseResults m_results;
@@ -824,7 +897,7 @@ private:
     int32_t m_current = 0;
 
     // Lookup tables.
-    TNoCaseMap<uint32_t> m_registryIndex;
+    CNameIndex m_registryIndex;
     TNoCaseMap<uint32_t> m_symbolIds;
     std::vector<std::wstring> m_symbolNames;
     std::vector<int32_t> m_declaredBySymbol;

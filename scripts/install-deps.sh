@@ -5,7 +5,7 @@
 set -euo pipefail
 
 run_pkgs=(g++ cmake ninja-build libirrlicht-dev 7zip zlib1g-dev nettle-dev)
-test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev libtcod-dev liblua5.4-dev tcl-dev pkg-config clang libclang-rt-14-dev xvfb xauth libx11-dev clang-format-16)
+test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev libtcod-dev liblua5.4-dev lua5.4 tcl-dev pkg-config clang libclang-rt-14-dev xvfb xauth libx11-dev clang-format-16)
 
 case "${1:-run}" in
   run) pkgs=("${run_pkgs[@]}") ;;
