@@ -262,8 +262,9 @@ void CScriptBase::Link() {
     // Names of locals come from the pool and the commands, which may be new.
     std::fill(m_localSources.begin(), m_localSources.end(), nullptr);
     ForgetLookups();
-    m_linkedCount = count;
+    m_linkedBytes = CommandBytes();
     m_linkLimit = static_cast<uint32_t>(count);
+    m_callsInPlace = CallsInPlace();
 }
 
 void CScriptBase::LinkCall(size_t index, TLink& link) {
@@ -593,21 +594,22 @@ void CScriptBase::RunCommands(size_t depth) {
             // The fast forms, while their variables are bound to their own
             // values and no scope has to close; anything else takes the whole
             // way. Nothing they do changes the tables, so these stay in
-            // registers until the loop hands a command on.
+            // registers until the loop hands a command on; calls and
+            // returns, which bind names, look the bindings up again.
             const TLink* const links = m_links.data();
             const uint32_t limit = m_linkLimit;
-            const TBinding* const bindings = m_bindings.entries.data();
-            const uint32_t epoch = m_epoch;
+            const TBinding* bindings = m_bindings.entries.data();
+            uint32_t epoch = m_epoch;
             const TStep* const steps = m_steps.data();
             // The variable of a symbol while its lookup is kept and it holds
             // its own value; null otherwise.
-            auto kept = [bindings, epoch](uint32_t symbol) -> CVariable* {
+            auto kept = [&bindings, &epoch](uint32_t symbol) -> CVariable* {
                 const TBinding& binding = bindings[symbol];
                 return binding.epoch == epoch && !binding.variable->IsBound() ? binding.variable : nullptr;
             };
             // A comparison step's answer while its variables' lookups are
             // kept; false (holds not set) when one is not.
-            auto compared = [bindings, epoch](const TStep& step, bool& holds) {
+            auto compared = [&bindings, &epoch](const TStep& step, bool& holds) {
                 const TBinding& left = bindings[step.symbol];
                 if (left.epoch != epoch) {
                     return false;
@@ -732,6 +734,29 @@ void CScriptBase::RunCommands(size_t depth) {
                         }
                         ++at;
                         continue;
+                    case kOpCall:
+                        // A user function entered in place runs on in this
+                        // loop; any other call takes the whole way.
+                        m_current = static_cast<int32_t>(at);
+                        m_countdown = countdown;
+                        if (!CallInPlace(link)) {
+                            break;
+                        }
+                        at = static_cast<uint32_t>(m_current);
+                        bindings = m_bindings.entries.data();
+                        epoch = m_epoch;
+                        continue;
+                    case kOpReturn:
+                        m_current = static_cast<int32_t>(at);
+                        m_countdown = countdown;
+                        RunReturn(static_cast<int32_t>(link.value));
+                        if (m_frames.size() < depth) {
+                            return; // the call that ran this loop is over
+                        }
+                        at = static_cast<uint32_t>(m_current);
+                        bindings = m_bindings.entries.data();
+                        epoch = m_epoch;
+                        continue;
                     case kOpIfEnd:
                         // On after the whole chain.
                         if (!LeaveScopesQuickly(link.jump + 1)) {
@@ -796,8 +821,10 @@ void CScriptBase::RunCommands(size_t depth) {
             RunReturn(static_cast<int32_t>(link.value));
             break;
         case kOpCall:
-            RunCall(m_results.Commands()[at], link);
-            ++m_current;
+            if (!CallInPlace(link)) {
+                RunCall(m_results.Commands()[at], link);
+                ++m_current;
+            }
             break;
         default:
             if (countdown == 0) {
@@ -829,10 +856,8 @@ bool CScriptBase::RunIf(uint32_t expression) {
 }
 
 bool CScriptBase::RunUnit() {
+    EnsureLinked();
     const std::vector<TCommand>& commands = m_results.Commands();
-    if (m_linkedCount != commands.size()) {
-        Link();
-    }
     if (static_cast<uint32_t>(m_current) >= commands.size()) {
         Fail(kErrExecution, kExecuteUnit, __LINE__);
     }
@@ -1067,6 +1092,60 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     return true;
 }
 
+bool CScriptBase::CallInPlace(const TLink& link) {
+    // As ExecuteUserFunction enters a call resolved ahead; anything it would
+    // report (no definition, no body, too many calls) takes that way.
+    const TCallSite& site = m_calls[link.call];
+    const int32_t definition = link.jump;
+    if (!m_callsInPlace || !site.user || !site.valid || definition < 0 || m_links[definition].end < 0 ||
+        m_frames.size() >= kMaxCallDepth) {
+        return false;
+    }
+    LocateCommand(static_cast<uint32_t>(m_current));
+    const bool assign = m_results.Commands()[m_current].argument == 1;
+    const uint32_t receiver = !assign ? 0 : site.receiverSymbol != 0 ? site.receiverSymbol : Intern(site.receiver);
+    TCallFrame& frame = m_frames.emplace_back();
+    frame.returnCommand = m_current;
+    frame.flag = assign ? 1 : 0;
+    frame.receiver = receiver;
+    frame.definition = definition;
+    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
+    frame.localBase = m_localCount;
+    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    frame.argumentCount = static_cast<uint32_t>(site.values.size());
+    frame.inPlace = 1;
+    for (const uint32_t value : site.values) {
+        m_argumentPool.push_back(value);
+    }
+    if (!m_valueStack.empty()) {
+        m_valueStack.clear();
+    }
+    m_scopeFloor = frame.scopeDepth + 1;
+    EnterBody(frame);
+    return true;
+}
+
+void CScriptBase::EnterBody(const TCallFrame& frame) {
+    // Values handed in arrive last first, then the parameters by name.
+    while (!m_pending.empty()) {
+        const CVariable& variable = m_pending.back();
+        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
+        m_pending.pop_back();
+    }
+    const TCommand& function = m_results.Commands()[frame.definition];
+    const uint32_t parameters = function.extra;
+    for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
+        const uint32_t slot = function.target + parameters - 1 - k; // stored last first
+        if (slot >= m_parameterPool.size()) {
+            break;
+        }
+        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot],
+                 m_argumentPool[frame.argumentBase + k]);
+    }
+    PushScopeAt(frame.definition);
+    m_current = frame.definition + 1;
+}
+
 void CScriptBase::CallUserFunction(const TCallSite& site, const TLink& link, bool assign,
                                    const std::vector<uint32_t>& values) {
     const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
@@ -1153,24 +1232,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     frame.argumentCount = static_cast<uint32_t>(m_argumentPool.size()) - frame.argumentBase;
     m_scopeFloor = frame.scopeDepth + 1;
 
-    // Values handed in arrive last first, then the parameters by name.
-    while (!m_pending.empty()) {
-        const CVariable& variable = m_pending.back();
-        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
-        m_pending.pop_back();
-    }
-    const TCommand& function = m_results.Commands()[definition];
-    const uint32_t parameters = function.extra;
-    for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
-        const uint32_t slot = function.target + parameters - 1 - k; // stored last first
-        if (slot >= m_parameterPool.size()) {
-            break;
-        }
-        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot],
-                 m_argumentPool[frame.argumentBase + k]);
-    }
-    PushScopeAt(definition);
-    m_current = definition + 1;
+    EnterBody(frame);
 
     const size_t depth = m_frames.size();
     const bool outermost = IsIdle();
@@ -1249,20 +1311,25 @@ void CScriptBase::Return() {
     }
     const uint8_t flag = frame.flag;
     const uint32_t receiver = frame.receiver;
+    // A call entered in place goes on after its command once the result is in.
+    const int32_t next = frame.inPlace != 0 ? m_current + 1 : m_current;
     m_frames.pop_back();
     m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
     if (flag == 0) {
+        m_current = next;
         return;
     }
     // What AssignBySymbol checks, at once while the lookup is kept.
+    // (Commands below the link limit are there, without asking the list.)
     const TBinding& binding = m_bindings.entries[receiver];
-    const std::vector<TCommand>& commands = m_results.Commands();
-    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < commands.size() &&
-        IsCallKind(commands[m_current].kind)) {
+    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < m_linkLimit &&
+        IsCallKind(m_results.Commands()[m_current].kind)) {
         binding.variable->SetValue(m_returnValue);
+        m_current = next;
         return;
     }
     AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
+    m_current = next;
 }
 
 uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) {

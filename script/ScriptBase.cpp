@@ -66,7 +66,7 @@ void CScriptBase::Reset() {
     m_calls.clear();
     m_conditions.clear();
     m_steps.clear();
-    m_linkedCount = static_cast<size_t>(-1);
+    m_linkedBytes = static_cast<size_t>(-1);
     m_linkLimit = 0;
     m_declaredIndexed = static_cast<size_t>(-1);
     m_declaredNames.clear();

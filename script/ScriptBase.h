@@ -20,6 +20,7 @@
 #include <functional>
 #include <initializer_list>
 #include <iosfwd>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -304,6 +305,12 @@ public:
     // only, never everything.
     virtual bool ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                      bool preferOverriding, bool mustExist);
+    // Whether a call command of a run may enter its user function in the
+    // run's own loop rather than through ExecuteUserFunction (the same
+    // frame, locals and scope; no C++ call). A derived script whose
+    // ExecuteUserFunction must see every call answers false. Asked when
+    // linking.
+    virtual bool CallsInPlace() const { return true; }
     // Ends the innermost call: the run goes on after the calling command.
     void Return();
     // Assigns a value; a negative one is error 2; fromCall requires the
@@ -444,9 +451,17 @@ protected:
     // length) since it was last done.
     void Link();
     void EnsureLinked() {
-        if (m_linkedCount != m_results.Commands().size()) {
+        if (!IsLinked()) {
             Link();
         }
+    }
+    // Whether the command list has the length it had when it was linked
+    // (compared in bytes: no division by a command's size, at every call).
+    bool IsLinked() const { return m_linkedBytes == CommandBytes(); }
+    size_t CommandBytes() const {
+        const std::vector<TCommand>& commands = m_results.Commands();
+        return static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(commands.end())) -
+                                   reinterpret_cast<const char*>(std::to_address(commands.begin())));
     }
     // Enters the function defined at the command as a call would, without
     // running it: a frame that returns to the current command, and the scope
@@ -470,6 +485,9 @@ private:
         uint32_t localBase = 0;    // restored when it returns
         uint32_t argumentBase = 0; // the call's argument values in the pool
         uint32_t argumentCount = 0;
+        // Entered in the caller's loop: its return goes on after the call
+        // command itself.
+        uint8_t inPlace = 0;
     };
     // One mark of the scope stack: the local count when the block was
     // entered and the command that opened it.
@@ -698,6 +716,12 @@ private:
     bool RunCloseBrace(const TCommand& command);
     bool RunGoto(const TLink& link);
     bool RunCall(const TCommand& command, const TLink& link);
+    // Enters the user function of a call command in the running loop, when
+    // nothing about the call needs ExecuteUserFunction; false otherwise.
+    bool CallInPlace(const TLink& link);
+    // The callee's locals (values handed in, then its parameters) and the
+    // scope of its body; the run goes on at its first command.
+    void EnterBody(const TCallFrame& frame);
     // Hands a call's resolved function and arguments to ExecuteUserFunction.
     void CallUserFunction(const TCallSite& site, const TLink& link, bool assign, const std::vector<uint32_t>& values);
     bool RunSuper(const TCommand& command, const TLink& link);
@@ -927,9 +951,10 @@ private:
     TNoCaseMap<TDefinitions> m_definitions;
     std::vector<TCondition> m_conditions; // parallel to the expressions
     std::vector<TStep> m_steps;
-    size_t m_linkedCount = static_cast<size_t>(-1);
-    uint32_t m_linkLimit = 0; // commands below it may take their fast form
-    CBindings m_bindings;     // by symbol
+    size_t m_linkedBytes = static_cast<size_t>(-1); // the list's bytes when linked
+    uint32_t m_linkLimit = 0;                       // commands below it may take their fast form
+    bool m_callsInPlace = false;                    // CallsInPlace, asked when linked
+    CBindings m_bindings;                           // by symbol
     uint32_t m_epoch = 1;
 
     // Run state.

@@ -38,7 +38,7 @@ void CScriptBase::Parse() {
     ClearLocalVariables();
     m_position = 0;
     m_braces.Clear();
-    m_linkedCount = static_cast<size_t>(-1);
+    m_linkedBytes = static_cast<size_t>(-1);
     m_linkLimit = 0; // linked again when it runs
     // The text is searched for definitions only when a condition calls a
     // function that is not registered yet (see FindExpressionFunction).
