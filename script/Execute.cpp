@@ -153,6 +153,17 @@ void CScriptBase::Link() {
 
     // The conditions first: an if's fast form depends on its shape.
     CompileConditions();
+    // The for commands before each command: a body without one adds no
+    // local, so its scope need not open where the run does the fast forms
+    // (every block end closes the scopes that do not hold where it goes).
+    std::vector<uint32_t> loopsBefore(count + 1, 0);
+    for (size_t i = 0; i < count; ++i) {
+        loopsBefore[i + 1] = loopsBefore[i] + (commands[i].kind == kCmdFor ? 1 : 0);
+    }
+    auto scoped = [&](size_t opener) {
+        const int32_t end = ends[opener];
+        return end < 0 || loopsBefore[static_cast<size_t>(end)] != loopsBefore[opener + 1] ? 1 : 0;
+    };
     // Names, jumps and the fast forms. A loop's for comes before its brace,
     // so the brace finds the counter's symbol made.
     for (size_t i = 0; i < count; ++i) {
@@ -187,6 +198,7 @@ void CScriptBase::Link() {
             break;
         case kCmdElse:
             link.op = command.argument == 1 ? kOpNothing : kOpElse;
+            link.scoped = static_cast<uint8_t>(scoped(i));
             break;
         case kCmdGoto: {
             const auto it = labels.find(command.name);
@@ -211,6 +223,7 @@ void CScriptBase::Link() {
                     link.table = step.table;
                     link.value = static_cast<int64_t>(step.value);
                 }
+                link.scoped = static_cast<uint8_t>(scoped(i));
                 const size_t next = static_cast<size_t>(ends[i]) + 1;
                 link.skip = next < count && commands[next].kind == kCmdElse && commands[next].argument == 1 ? 1 : 0;
             }
@@ -722,14 +735,14 @@ void CScriptBase::RunCommands(size_t depth) {
                             at = skipped(link);
                             continue;
                         }
-                        if (!enter(at)) {
+                        if (link.scoped != 0 && !enter(at)) {
                             break;
                         }
                         ++at;
                         continue;
                     }
                     case kOpElse:
-                        if (!enter(at)) {
+                        if (link.scoped != 0 && !enter(at)) {
                             break;
                         }
                         ++at;

@@ -509,6 +509,7 @@ private:
         uint8_t op = 0;
         uint8_t table = 0;   // if of one comparison with a number: as TStep's
         uint8_t skip = 0;    // if: 1 when the else of an "else if" follows its brace
+        uint8_t scoped = 0;  // if, else: 1 when a for in the body may add locals to its scope
         uint32_t symbol = 0; // the variable the command names (its condition's, for an if)
         int32_t end = -1;    // block openers: the closing brace
         int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
