@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "bench/BenchMachine.h"
@@ -17,12 +16,19 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && !run.error_occurred) {
-                medians.emplace_back(run.run_name.str(), std::make_pair(run.GetAdjustedRealTime(), run.time_unit));
+                medians.push_back(
+                    TMedian{run.run_name.str(), run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), run.time_unit});
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::vector<std::pair<std::string, std::pair<double, benchmark::TimeUnit>>> medians;
+    struct TMedian {
+        std::string name;
+        double real = 0;
+        double cpu = 0;
+        benchmark::TimeUnit unit = benchmark::kNanosecond;
+    };
+    std::vector<TMedian> medians;
 };
 
 const char* UnitName(benchmark::TimeUnit unit) {
@@ -46,9 +52,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!reporter.medians.empty()) {
-        std::printf("\nMedians on %s (figures vary by machine):\n", bench::MachineLine().c_str());
-        for (const auto& [name, time] : reporter.medians) {
-            std::printf("  %-52s %10.4g %s\n", name.c_str(), time.first, UnitName(time.second));
+        std::printf("\nMedians of %d runs on %s (figures vary by machine):\n", bench::kRepetitions,
+                    bench::MachineLine().c_str());
+        std::printf("  %-52s %12s %12s\n", "", "time", "CPU");
+        for (const auto& median : reporter.medians) {
+            std::printf("  %-52s %9.4g %-2s %9.4g %-2s\n", median.name.c_str(), median.real, UnitName(median.unit),
+                        median.cpu, UnitName(median.unit));
         }
     }
     return 0;
