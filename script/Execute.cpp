@@ -224,8 +224,6 @@ void CScriptBase::Link() {
                     link.value = static_cast<int64_t>(step.value);
                 }
                 link.scoped = static_cast<uint8_t>(scoped(i));
-                const size_t next = static_cast<size_t>(ends[i]) + 1;
-                link.skip = next < count && commands[next].kind == kCmdElse && commands[next].argument == 1 ? 1 : 0;
             }
             break;
         case kCmdCloseBrace: {
@@ -264,6 +262,16 @@ void CScriptBase::Link() {
         }
         if (HandlesCommand(command)) {
             link.op = kOpDerived;
+        }
+    }
+
+    // A false if steps over the else of an "else if" after its brace, when
+    // the run would do nothing there (a derived script may run it itself).
+    for (size_t i = 0; i < count; ++i) {
+        TLink& link = m_links[i];
+        if (commands[i].kind == kCmdIf && link.op != kOpDerived && link.end >= 0) {
+            const size_t next = static_cast<size_t>(link.end) + 1;
+            link.skip = next < count && commands[next].kind == kCmdElse && m_links[next].op == kOpNothing ? 1 : 0;
         }
     }
 
