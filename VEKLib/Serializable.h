@@ -26,4 +26,15 @@ public:
 // Number of ISerializable objects that exist now.
 uint32_t GetLiveObjectCount();
 
+// Counts among them without being one: a record kept by the ten thousand
+// holds it as a member, which takes no room, where a base would give every
+// record a table pointer. The record then counts its Load and Save itself.
+class CLiveCount {
+public:
+    CLiveCount() noexcept;
+    CLiveCount(const CLiveCount&) noexcept;
+    CLiveCount& operator=(const CLiveCount&) noexcept { return *this; }
+    ~CLiveCount();
+};
+
 } // namespace vek

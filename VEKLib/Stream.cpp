@@ -112,6 +112,10 @@ void ISerializable::Load() { CountObject(); }
 
 uint32_t GetLiveObjectCount() { return g_liveObjects; }
 
+CLiveCount::CLiveCount() noexcept { ++g_liveObjects; }
+CLiveCount::CLiveCount(const CLiveCount&) noexcept { ++g_liveObjects; }
+CLiveCount::~CLiveCount() { --g_liveObjects; }
+
 // --- The stream --------------------------------------------------------------
 
 const TSaveStream& GetStream() { return g_stream; }

@@ -1,5 +1,6 @@
 #include "VEKLib/Strings.h"
 
+#include <cstring>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -348,6 +349,8 @@ void Utf8ToWide(const char* bytes, std::wstring& out) {
     if (bytes == nullptr) {
         return;
     }
+    // Never more units than bytes: one allocation for a whole file.
+    out.reserve(out.size() + std::strlen(bytes));
     const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
     while (*p != 0) {
         const uint32_t b = *p;

@@ -39,6 +39,7 @@ enum : uint32_t {
     kOpLoopEnd,  // a for loop's closing brace
     kOpIf,       // value: the condition's index; call: its first step
     kOpIfOne,    // as kOpIf, of one comparison
+    kOpIfNumber, // as kOpIf, of one comparison of a variable (symbol) with a number (value)
     kOpIfTwo,    // as kOpIf, of two comparisons joined
     kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
     kOpElse,     // "else {"
@@ -102,7 +103,8 @@ void CScriptBase::Link() {
     const std::vector<TCommand>& commands = m_results.Commands();
     const size_t count = commands.size();
     const std::vector<int32_t> ends = FindBlockEnds();
-    m_links.assign(count, TLink());
+    // One more: past the last command the run leaves its fast forms.
+    m_links.assign(count + 1, TLink());
     m_calls.clear();
     m_definitions.clear();
 
@@ -151,6 +153,17 @@ void CScriptBase::Link() {
 
     // The conditions first: an if's fast form depends on its shape.
     CompileConditions();
+    // The for commands before each command: a body without one adds no
+    // local, so its scope need not open where the run does the fast forms
+    // (every block end closes the scopes that do not hold where it goes).
+    std::vector<uint32_t> loopsBefore(count + 1, 0);
+    for (size_t i = 0; i < count; ++i) {
+        loopsBefore[i + 1] = loopsBefore[i] + (commands[i].kind == kCmdFor ? 1 : 0);
+    }
+    auto scoped = [&](size_t opener) {
+        const int32_t end = ends[opener];
+        return end < 0 || loopsBefore[static_cast<size_t>(end)] != loopsBefore[opener + 1] ? 1 : 0;
+    };
     // Names, jumps and the fast forms. A loop's for comes before its brace,
     // so the brace finds the counter's symbol made.
     for (size_t i = 0; i < count; ++i) {
@@ -185,6 +198,7 @@ void CScriptBase::Link() {
             break;
         case kCmdElse:
             link.op = command.argument == 1 ? kOpNothing : kOpElse;
+            link.scoped = static_cast<uint8_t>(scoped(i));
             break;
         case kCmdGoto: {
             const auto it = labels.find(command.name);
@@ -202,6 +216,14 @@ void CScriptBase::Link() {
                                                                     : kOpGeneral;
                 link.value = command.argument;
                 link.call = condition.first;
+                if (link.op == kOpIfOne && m_steps[condition.first].op == kStepCompareNumber) {
+                    const TStep& step = m_steps[condition.first];
+                    link.op = kOpIfNumber;
+                    link.symbol = step.symbol;
+                    link.table = step.table;
+                    link.value = static_cast<int64_t>(step.value);
+                }
+                link.scoped = static_cast<uint8_t>(scoped(i));
             }
             break;
         case kCmdCloseBrace: {
@@ -243,6 +265,16 @@ void CScriptBase::Link() {
         }
     }
 
+    // A false if steps over the else of an "else if" after its brace, when
+    // the run would do nothing there (a derived script may run it itself).
+    for (size_t i = 0; i < count; ++i) {
+        TLink& link = m_links[i];
+        if (commands[i].kind == kCmdIf && link.op != kOpDerived && link.end >= 0) {
+            const size_t next = static_cast<size_t>(link.end) + 1;
+            link.skip = next < count && commands[next].kind == kCmdElse && m_links[next].op == kOpNothing ? 1 : 0;
+        }
+    }
+
     m_parameterSymbols.clear();
     for (const std::wstring& name : m_parameterPool) {
         m_parameterSymbols.push_back(Intern(name));
@@ -251,8 +283,9 @@ void CScriptBase::Link() {
     // Names of locals come from the pool and the commands, which may be new.
     std::fill(m_localSources.begin(), m_localSources.end(), nullptr);
     ForgetLookups();
-    m_linkedCount = count;
+    m_linkedBytes = CommandBytes();
     m_linkLimit = static_cast<uint32_t>(count);
+    m_callsInPlace = CallsInPlace();
 }
 
 void CScriptBase::LinkCall(size_t index, TLink& link) {
@@ -576,7 +609,200 @@ void CScriptBase::RunCommands(size_t depth) {
     // the run.
     uint64_t countdown = m_countdown;
     for (;;) {
-        const uint32_t at = static_cast<uint32_t>(m_current);
+        uint32_t at = static_cast<uint32_t>(m_current);
+        uint32_t op = kOpGeneral;
+        {
+            // The fast forms, while their variables are bound to their own
+            // values and no scope has to close; anything else takes the whole
+            // way. Nothing they do changes the tables, so these stay in
+            // registers until the loop hands a command on; calls and
+            // returns, which bind names, look the bindings up again.
+            const TLink* const links = m_links.data();
+            const uint32_t limit = m_linkLimit;
+            const TBinding* bindings = m_bindings.entries.data();
+            uint32_t epoch = m_epoch;
+            const TStep* const steps = m_steps.data();
+            // The variable of a symbol while its lookup is kept and it holds
+            // its own value; null otherwise.
+            auto kept = [&bindings, &epoch](uint32_t symbol) -> CVariable* {
+                const TBinding& binding = bindings[symbol];
+                return binding.epoch == epoch && !binding.variable->IsBound() ? binding.variable : nullptr;
+            };
+            // A comparison step's answer while its variables' lookups are
+            // kept; false (holds not set) when one is not.
+            auto compared = [&bindings, &epoch](const TStep& step, bool& holds) {
+                const TBinding& left = bindings[step.symbol];
+                if (left.epoch != epoch) {
+                    return false;
+                }
+                uint64_t right = step.value;
+                if (step.op == kStepCompareVariable) {
+                    const TBinding& variable = bindings[step.symbol2];
+                    if (variable.epoch != epoch) {
+                        return false;
+                    }
+                    right = static_cast<uint64_t>(variable.variable->GetValue());
+                }
+                holds = Holds(step.table, static_cast<uint64_t>(left.variable->GetValue()), right);
+                return true;
+            };
+            // A block's scope opens, while the scope stack has room.
+            auto enter = [this](uint32_t opener) {
+                if (m_scopes.size() == m_scopes.capacity()) {
+                    return false;
+                }
+                m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(opener)});
+                return true;
+            };
+            // The end of an if that does not hold: on with the else, if
+            // any; the else of an "else if" is stepped over (it does
+            // nothing but count) unless the budget's check falls on it.
+            auto skipped = [&countdown](const TLink& link) {
+                uint32_t next = static_cast<uint32_t>(link.end + 1);
+                if (link.skip != 0 && countdown > 1) {
+                    --countdown;
+                    ++next;
+                }
+                return next;
+            };
+            if (at < limit) {
+                for (;;) {
+                    const TLink& link = links[at];
+                    op = link.op;
+                    if (--countdown == 0 && op != kOpDerived) [[unlikely]] {
+                        op = kOpGeneral; // the check comes first
+                        break;
+                    }
+                    switch (op) {
+                    case kOpNothing:
+                        ++at;
+                        continue;
+                    case kOpAssignNumber:
+                        if (CVariable* variable = kept(link.symbol)) {
+                            variable->SetOwnValue(link.value);
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    case kOpIncr:
+                        if (CVariable* variable = kept(link.symbol)) {
+                            const int64_t value = variable->OwnValue();
+                            if (value < 4294967295LL) {
+                                variable->SetOwnValue(value + 1);
+                            }
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    case kOpDecr:
+                        if (CVariable* variable = kept(link.symbol)) {
+                            Decrement(*variable);
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    case kOpLoopEnd: {
+                        // Round again, with the loop's own scope innermost (it
+                        // stays); the end of the loop takes the whole way.
+                        CVariable* counter = kept(link.symbol);
+                        if (!counter || counter->OwnValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
+                            m_scopes.back().opener != link.jump) {
+                            break;
+                        }
+                        counter->SetOwnValue(counter->OwnValue() + 1);
+                        at = static_cast<uint32_t>(link.jump + 1);
+                        continue;
+                    }
+                    case kOpIfNumber:
+                    case kOpIfOne:
+                    case kOpIfTwo: {
+                        // Lookups not kept yet are made on the whole way, which
+                        // also reports a missing variable.
+                        bool holds = false;
+                        if (op == kOpIfNumber) {
+                            const TBinding& binding = bindings[link.symbol];
+                            if (binding.epoch != epoch) {
+                                break;
+                            }
+                            holds = Holds(link.table, static_cast<uint64_t>(binding.variable->GetValue()),
+                                          static_cast<uint64_t>(link.value));
+                        } else {
+                            const TStep* step = steps + link.call;
+                            if (!compared(step[0], holds)) {
+                                break;
+                            }
+                            if (op == kOpIfTwo) {
+                                bool right = false;
+                                if (!compared(step[1], right)) {
+                                    break;
+                                }
+                                holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
+                            }
+                        }
+                        if (!holds) {
+                            at = skipped(link);
+                            continue;
+                        }
+                        if (link.scoped != 0 && !enter(at)) {
+                            break;
+                        }
+                        ++at;
+                        continue;
+                    }
+                    case kOpElse:
+                        if (link.scoped != 0 && !enter(at)) {
+                            break;
+                        }
+                        ++at;
+                        continue;
+                    case kOpCall:
+                        // A user function entered in place runs on in this
+                        // loop; any other call takes the whole way.
+                        m_current = static_cast<int32_t>(at);
+                        m_countdown = countdown;
+                        if (!CallInPlace(link)) {
+                            break;
+                        }
+                        at = static_cast<uint32_t>(m_current);
+                        bindings = m_bindings.entries.data();
+                        epoch = m_epoch;
+                        continue;
+                    case kOpReturn:
+                        m_current = static_cast<int32_t>(at);
+                        m_countdown = countdown;
+                        RunReturn(static_cast<int32_t>(link.value));
+                        if (m_frames.size() < depth) {
+                            return; // the call that ran this loop is over
+                        }
+                        at = static_cast<uint32_t>(m_current);
+                        bindings = m_bindings.entries.data();
+                        epoch = m_epoch;
+                        continue;
+                    case kOpIfEnd:
+                        // On after the whole chain.
+                        if (!LeaveScopesQuickly(link.jump + 1)) {
+                            break;
+                        }
+                        at = static_cast<uint32_t>(link.jump + 1);
+                        continue;
+                    case kOpBlockEnd:
+                        if (!LeaveScopesQuickly(static_cast<int32_t>(at + 1))) {
+                            break;
+                        }
+                        ++at;
+                        continue;
+                    default:
+                        break;
+                    }
+                    break;
+                }
+                // Past the last command (the table's last entry) is no command.
+                if (at >= limit) {
+                    ++countdown;
+                }
+            }
+        }
+        m_current = static_cast<int32_t>(at);
         if (at >= m_linkLimit) [[unlikely]] {
             m_countdown = countdown;
             // Past the end, or not linked: ExecuteUnit links or reports it.
@@ -590,98 +816,7 @@ void CScriptBase::RunCommands(size_t depth) {
             }
             continue;
         }
-        const TLink& link = m_links[at];
-        uint32_t op = link.op;
-        if (--countdown == 0 && op != kOpDerived) [[unlikely]] {
-            op = kOpGeneral; // the check comes first
-        }
-        // The fast forms, while their variables are bound to their own
-        // values and no scope has to close; anything else takes the whole way.
-        switch (op) {
-        case kOpNothing:
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        case kOpAssignNumber:
-            if (CVariable* variable = KeptOwnValue(link.symbol)) {
-                variable->SetValue(link.value);
-                m_current = static_cast<int32_t>(at + 1);
-                continue;
-            }
-            break;
-        case kOpIncr:
-            if (CVariable* variable = KeptOwnValue(link.symbol)) {
-                Increment(*variable);
-                m_current = static_cast<int32_t>(at + 1);
-                continue;
-            }
-            break;
-        case kOpDecr:
-            if (CVariable* variable = KeptOwnValue(link.symbol)) {
-                Decrement(*variable);
-                m_current = static_cast<int32_t>(at + 1);
-                continue;
-            }
-            break;
-        case kOpLoopEnd: {
-            // Round again, with the loop's own scope innermost (it stays);
-            // the end of the loop takes the whole way.
-            CVariable* counter = KeptOwnValue(link.symbol);
-            if (!counter || counter->GetValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
-                m_scopes.back().opener != link.jump) {
-                break;
-            }
-            counter->SetValue(counter->GetValue() + 1);
-            m_current = link.jump + 1;
-            continue;
-        }
-        case kOpIfOne:
-        case kOpIfTwo: {
-            // Lookups not kept yet are made on the whole way, which also
-            // reports a missing variable.
-            const TStep* step = m_steps.data() + link.call;
-            bool holds = false;
-            if (!ComparedQuickly(step[0], holds)) {
-                break;
-            }
-            if (op == kOpIfTwo) {
-                bool right = false;
-                if (!ComparedQuickly(step[1], right)) {
-                    break;
-                }
-                holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
-            }
-            if (!holds) {
-                m_current = link.end + 1; // on with the else, if any
-                continue;
-            }
-            if (m_scopes.size() == m_scopes.capacity()) {
-                break;
-            }
-            m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(at)});
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        }
-        case kOpElse:
-            if (m_scopes.size() == m_scopes.capacity()) {
-                break;
-            }
-            m_scopes.push_back(TScopeMark{m_localCount, static_cast<int32_t>(at)});
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        case kOpIfEnd:
-            // On after the whole chain.
-            if (!LeaveScopesQuickly(link.jump + 1)) {
-                break;
-            }
-            m_current = link.jump + 1;
-            continue;
-        case kOpBlockEnd:
-            if (!LeaveScopesQuickly(static_cast<int32_t>(at + 1))) {
-                break;
-            }
-            m_current = static_cast<int32_t>(at + 1);
-            continue;
-        case kOpDerived: {
+        if (op == kOpDerived) {
             m_countdown = countdown + 1; // counted where the base runs it
             const bool ends = RunDerived(depth);
             countdown = m_countdown;
@@ -690,10 +825,8 @@ void CScriptBase::RunCommands(size_t depth) {
             }
             continue;
         }
-        default:
-            break;
-        }
         // The whole way, and the fast forms that may call out.
+        const TLink& link = m_links[at];
         m_countdown = countdown;
         switch (op) {
         case kOpIf:
@@ -709,8 +842,10 @@ void CScriptBase::RunCommands(size_t depth) {
             RunReturn(static_cast<int32_t>(link.value));
             break;
         case kOpCall:
-            RunCall(m_results.Commands()[at], link);
-            ++m_current;
+            if (!CallInPlace(link)) {
+                RunCall(m_results.Commands()[at], link);
+                ++m_current;
+            }
             break;
         default:
             if (countdown == 0) {
@@ -742,10 +877,8 @@ bool CScriptBase::RunIf(uint32_t expression) {
 }
 
 bool CScriptBase::RunUnit() {
+    EnsureLinked();
     const std::vector<TCommand>& commands = m_results.Commands();
-    if (m_linkedCount != commands.size()) {
-        Link();
-    }
     if (static_cast<uint32_t>(m_current) >= commands.size()) {
         Fail(kErrExecution, kExecuteUnit, __LINE__);
     }
@@ -980,6 +1113,60 @@ bool CScriptBase::RunCall(const TCommand& command, const TLink& link) {
     return true;
 }
 
+bool CScriptBase::CallInPlace(const TLink& link) {
+    // As ExecuteUserFunction enters a call resolved ahead; anything it would
+    // report (no definition, no body, too many calls) takes that way.
+    const TCallSite& site = m_calls[link.call];
+    const int32_t definition = link.jump;
+    if (!m_callsInPlace || !site.user || !site.valid || definition < 0 || m_links[definition].end < 0 ||
+        m_frames.size() >= kMaxCallDepth) {
+        return false;
+    }
+    LocateCommand(static_cast<uint32_t>(m_current));
+    const bool assign = m_results.Commands()[m_current].argument == 1;
+    const uint32_t receiver = !assign ? 0 : site.receiverSymbol != 0 ? site.receiverSymbol : Intern(site.receiver);
+    TCallFrame& frame = m_frames.emplace_back();
+    frame.returnCommand = m_current;
+    frame.flag = assign ? 1 : 0;
+    frame.receiver = receiver;
+    frame.definition = definition;
+    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
+    frame.localBase = m_localCount;
+    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    frame.argumentCount = static_cast<uint32_t>(site.values.size());
+    frame.inPlace = 1;
+    for (const uint32_t value : site.values) {
+        m_argumentPool.push_back(value);
+    }
+    if (!m_valueStack.empty()) {
+        m_valueStack.clear();
+    }
+    m_scopeFloor = frame.scopeDepth + 1;
+    EnterBody(frame);
+    return true;
+}
+
+void CScriptBase::EnterBody(const TCallFrame& frame) {
+    // Values handed in arrive last first, then the parameters by name.
+    while (!m_pending.empty()) {
+        const CVariable& variable = m_pending.back();
+        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
+        m_pending.pop_back();
+    }
+    const TCommand& function = m_results.Commands()[frame.definition];
+    const uint32_t parameters = function.extra;
+    for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
+        const uint32_t slot = function.target + parameters - 1 - k; // stored last first
+        if (slot >= m_parameterPool.size()) {
+            break;
+        }
+        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot],
+                 m_argumentPool[frame.argumentBase + k]);
+    }
+    PushScopeAt(frame.definition);
+    m_current = frame.definition + 1;
+}
+
 void CScriptBase::CallUserFunction(const TCallSite& site, const TLink& link, bool assign,
                                    const std::vector<uint32_t>& values) {
     const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
@@ -1066,24 +1253,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
     frame.argumentCount = static_cast<uint32_t>(m_argumentPool.size()) - frame.argumentBase;
     m_scopeFloor = frame.scopeDepth + 1;
 
-    // Values handed in arrive last first, then the parameters by name.
-    while (!m_pending.empty()) {
-        const CVariable& variable = m_pending.back();
-        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
-        m_pending.pop_back();
-    }
-    const TCommand& function = m_results.Commands()[definition];
-    const uint32_t parameters = function.extra;
-    for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
-        const uint32_t slot = function.target + parameters - 1 - k; // stored last first
-        if (slot >= m_parameterPool.size()) {
-            break;
-        }
-        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot],
-                 m_argumentPool[frame.argumentBase + k]);
-    }
-    PushScopeAt(definition);
-    m_current = definition + 1;
+    EnterBody(frame);
 
     const size_t depth = m_frames.size();
     const bool outermost = IsIdle();
@@ -1162,20 +1332,25 @@ void CScriptBase::Return() {
     }
     const uint8_t flag = frame.flag;
     const uint32_t receiver = frame.receiver;
+    // A call entered in place goes on after its command once the result is in.
+    const int32_t next = frame.inPlace != 0 ? m_current + 1 : m_current;
     m_frames.pop_back();
     m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
     if (flag == 0) {
+        m_current = next;
         return;
     }
     // What AssignBySymbol checks, at once while the lookup is kept.
+    // (Commands below the link limit are there, without asking the list.)
     const TBinding& binding = m_bindings.entries[receiver];
-    const std::vector<TCommand>& commands = m_results.Commands();
-    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < commands.size() &&
-        IsCallKind(commands[m_current].kind)) {
+    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < m_linkLimit &&
+        IsCallKind(m_results.Commands()[m_current].kind)) {
         binding.variable->SetValue(m_returnValue);
+        m_current = next;
         return;
     }
     AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
+    m_current = next;
 }
 
 uint64_t CScriptBase::ExecuteLogExpr(const TNodeList& list) {

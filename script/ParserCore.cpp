@@ -1,5 +1,6 @@
 #include "script/ParserCore.h"
 
+#include <algorithm>
 #include <array>
 
 #include "VEKLib/Console.h"
@@ -13,7 +14,7 @@ namespace {
 
 constexpr uint32_t kEnd = CParserCore::kEndOfText;
 constexpr wchar_t kByteOrderMark = 0xFEFF;
-constexpr size_t kNone = std::u16string::npos;
+constexpr size_t kNone = CScriptText::npos;
 
 // What the searches in the text look for, by unit. White space is blank,
 // tab, CR and LF only.
@@ -34,13 +35,8 @@ bool IsLineEnd(char16_t c) { return (ClassOf(c) & kLineEnd) != 0; }
 
 // The first index at or after from whose unit is (or is not) in the class.
 template <class TClass>
-size_t FindFirst(const std::u16string& text, size_t from, TClass inClass) {
-    for (size_t i = from; i < text.size(); ++i) {
-        if (inClass(text[i])) {
-            return i;
-        }
-    }
-    return kNone;
+size_t FindFirst(const CScriptText& text, size_t from, TClass inClass) {
+    return text.FindFirst(from, inClass);
 }
 
 // Everything that reads a script from storage goes through here: from the
@@ -93,33 +89,56 @@ void CParserCore::LoadText(const std::wstring& text, const std::wstring& path) {
     m_parsed = 0;
 }
 
-void CParserCore::SetText(std::wstring_view text) {
-    m_text.clear();
-    m_text.reserve(text.size());
+void CParserCore::SetText(std::wstring_view text) { m_text.Assign(text); }
+
+void CScriptText::Assign(std::wstring_view text) {
+    clear();
+    m_isWide = std::any_of(text.begin(), text.end(), [](wchar_t c) { return static_cast<uint32_t>(c) > 0xFF; });
+    if (!m_isWide) {
+        m_narrow.resize(text.size());
+        for (size_t i = 0; i < text.size(); ++i) {
+            m_narrow[i] = static_cast<char>(static_cast<uint8_t>(text[i]));
+        }
+        return;
+    }
+    m_wide.reserve(text.size());
     for (const wchar_t c : text) {
         // Text is UTF-16 units; a unit beyond 16 bits, which the program
         // never makes, goes in as its surrogate pair.
         const uint32_t unit = static_cast<uint32_t>(c);
         if (unit > 0xFFFF && unit <= 0x10FFFF) {
-            m_text += static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10));
-            m_text += static_cast<char16_t>(0xDC00 + (unit & 0x3FF));
+            m_wide += static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10));
+            m_wide += static_cast<char16_t>(0xDC00 + (unit & 0x3FF));
         } else {
-            m_text += static_cast<char16_t>(unit);
+            m_wide += static_cast<char16_t>(unit);
         }
     }
 }
 
-std::wstring CParserCore::GetText() const { return std::wstring(m_text.begin(), m_text.end()); }
-
-void CParserCore::TakeToken(size_t start, size_t end) {
+void CScriptText::CopyTo(size_t start, size_t end, std::wstring& out) const {
     const size_t length = end - start;
-    m_token.resize(length);
-    wchar_t* out = m_token.data();
-    const char16_t* in = m_text.data() + start;
-    for (size_t i = 0; i < length; ++i) {
-        out[i] = static_cast<wchar_t>(in[i]);
+    out.resize(length);
+    wchar_t* to = out.data();
+    if (m_isWide) {
+        const char16_t* from = m_wide.data() + start;
+        for (size_t i = 0; i < length; ++i) {
+            to[i] = static_cast<wchar_t>(from[i]);
+        }
+    } else {
+        const char* from = m_narrow.data() + start;
+        for (size_t i = 0; i < length; ++i) {
+            to[i] = static_cast<wchar_t>(static_cast<uint8_t>(from[i]));
+        }
     }
 }
+
+std::wstring CParserCore::GetText() const {
+    std::wstring text;
+    m_text.CopyTo(0, m_text.size(), text);
+    return text;
+}
+
+void CParserCore::TakeToken(size_t start, size_t end) { m_text.CopyTo(start, end, m_token); }
 
 uint32_t CParserCore::GetLineNumber() const {
     if (m_text.empty()) {
@@ -174,8 +193,8 @@ bool CParserCore::GetNumber() {
             SkipComment();
             continue;
         }
-        std::wstring text(m_text.begin() + static_cast<ptrdiff_t>(start),
-                          m_text.begin() + static_cast<ptrdiff_t>(last));
+        std::wstring text;
+        m_text.CopyTo(start, last, text);
         m_number = vek::WcsToUL(text.c_str(), nullptr, 10);
         if (m_number == 0 && text != L"0") {
             return false;

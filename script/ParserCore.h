@@ -5,7 +5,51 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
+
+// A script's text as UTF-16 units, kept at one byte a unit while every unit
+// fits (most scripts are ASCII): a parsed script keeps its text for the
+// lines of its errors, and the text is the greater part of it.
+class CScriptText {
+public:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+
+    // Units beyond 16 bits go in as their surrogate pairs.
+    void Assign(std::wstring_view text);
+    void clear() {
+        m_narrow.clear();
+        m_wide.clear();
+        m_isWide = false;
+    }
+    size_t size() const { return m_isWide ? m_wide.size() : m_narrow.size(); }
+    bool empty() const { return size() == 0; }
+    char16_t operator[](size_t index) const {
+        return m_isWide ? m_wide[index] : static_cast<char16_t>(static_cast<uint8_t>(m_narrow[index]));
+    }
+    // The first index at or after from whose unit answers true; npos when none.
+    template <class TTest>
+    size_t FindFirst(size_t from, TTest test) const {
+        return m_isWide ? Find(m_wide, from, test) : Find(m_narrow, from, test);
+    }
+    // The units from start up to end into a string.
+    void CopyTo(size_t start, size_t end, std::wstring& out) const;
+
+private:
+    template <class TUnits, class TTest>
+    static size_t Find(const TUnits& units, size_t from, TTest test) {
+        for (size_t i = from; i < units.size(); ++i) {
+            if (test(static_cast<char16_t>(static_cast<std::make_unsigned_t<typename TUnits::value_type>>(units[i])))) {
+                return i;
+            }
+        }
+        return npos;
+    }
+
+    std::string m_narrow;  // while every unit is below 256
+    std::u16string m_wide; // otherwise
+    bool m_isWide = false;
+};
 
 class CParserCore {
 public:
@@ -90,8 +134,7 @@ protected:
     // The token := the text's units from start up to end.
     void TakeToken(size_t start, size_t end);
 
-    // UTF-16 units: half the room of wide characters here.
-    std::u16string m_text;
+    CScriptText m_text;
     std::wstring m_token;
     std::wstring m_fileName;
     uint32_t m_position = 0;

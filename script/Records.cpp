@@ -64,7 +64,7 @@ void TCommand::Save() const {
     vek::StreamWriteString(name);
     vek::StreamWriteString(arguments);
     vek::StreamWriteString(targetName);
-    CountObject();
+    vek::StreamCountObject();
 }
 
 namespace {
@@ -86,7 +86,7 @@ void TCommand::Load() {
     ReadText(name);
     ReadText(arguments);
     ReadText(targetName);
-    CountObject();
+    vek::StreamCountObject();
 }
 
 // --- TNode ----------------------------------------------------------------------
@@ -104,7 +104,7 @@ void TNode::Save() const {
     TFixedBlock<8> block;
     block.Put(value), block.Put(high);
     block.Write();
-    CountObject();
+    vek::StreamCountObject();
 }
 
 void TNode::Load() {
@@ -115,7 +115,7 @@ void TNode::Load() {
     if (block.Read()) {
         block.Get(value), block.Get(high);
     }
-    CountObject();
+    vek::StreamCountObject();
 }
 
 // --- CVariable ------------------------------------------------------------------

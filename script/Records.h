@@ -17,8 +17,10 @@
 class CItem;
 
 // One statement of a parsed script. The meaning of argument, target and
-// extra depends on the kind (the statement parser fills them).
-class TCommand : public vek::ISerializable {
+// extra depends on the kind (the statement parser fills them). A parsed
+// script holds one per statement: it counts as a live serializable object
+// without the table pointer of one, and its texts are numbers.
+class TCommand {
 public:
     // Bytes of the fixed part in the stream.
     static constexpr uint32_t kFixedSize = 25;
@@ -32,12 +34,13 @@ public:
     TCommand(TCommand&&) noexcept = default;
     TCommand& operator=(const TCommand&) = default;
     TCommand& operator=(TCommand&&) noexcept = default;
-    ~TCommand() override = default;
+    ~TCommand() = default;
 
     // kind, argument, target, extra, block, text position (u32 each), flag
-    // (u8), then name, arguments, target name as strings.
-    void Load() override;
-    virtual void Save() const;
+    // (u8), then name, arguments, target name as strings. Each counts one
+    // serialized object.
+    void Load();
+    void Save() const;
 
     uint32_t kind = 0;
     uint32_t argument = 0;
@@ -49,6 +52,9 @@ public:
     CSharedText name;
     CSharedText arguments;
     CSharedText targetName;
+
+private:
+    [[no_unique_address]] vek::CLiveCount m_live;
 };
 
 // Payload of an expression node.
@@ -61,8 +67,9 @@ struct TNodeBase {
 };
 
 // One node of a compiled expression: the payload and the high half of the
-// node's 64-bit value.
-class TNode : public vek::ISerializable, public TNodeBase {
+// node's 64-bit value. Counted as a live serializable object, as a command
+// is, without the table pointer of one.
+class TNode : public TNodeBase {
 public:
     TNode() = default;
     TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue = 0);
@@ -70,7 +77,7 @@ public:
     TNode(TNode&&) noexcept = default;
     TNode& operator=(const TNode&) = default;
     TNode& operator=(TNode&&) noexcept = default;
-    ~TNode() override = default;
+    ~TNode() = default;
 
     uint64_t GetValue() const { return (static_cast<uint64_t>(high) << 32) | static_cast<uint32_t>(value); }
     void SetValue(uint64_t newValue) {
@@ -78,11 +85,15 @@ public:
         high = static_cast<uint32_t>(newValue >> 32);
     }
 
-    // kind, text, second text, then 8 bytes: value (i32), high (u32).
-    void Load() override;
-    virtual void Save() const;
+    // kind, text, second text, then 8 bytes: value (i32), high (u32). Each
+    // counts one serialized object.
+    void Load();
+    void Save() const;
 
     uint32_t high = 0;
+
+private:
+    [[no_unique_address]] vek::CLiveCount m_live;
 };
 
 using TNodeList = std::vector<TNode>;
@@ -119,6 +130,11 @@ public:
             m_value = value;
         }
     }
+
+    // The own value, whether bound or not (the interpreter's fast forms,
+    // which know the variable unbound).
+    int64_t OwnValue() const { return m_value; }
+    void SetOwnValue(int64_t value) { m_value = value; }
 
     const std::wstring& GetName() const { return m_name; }
     void SetName(const std::wstring& name) { m_name = name; }

@@ -105,6 +105,8 @@ public:
     // return work there); the action goes on after it.
     bool ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                              bool preferOverriding, bool mustExist) override;
+    // Every call goes through the override above.
+    bool CallsInPlace() const override { return false; }
     // An action's end for an action; actions' ends and alarms as the base
     // does; -1 for the other game statements.
     int32_t FindMatchingCommand(uint32_t start, uint32_t closingKind) override;

@@ -67,7 +67,7 @@ void CScriptBase::Reset() {
     m_calls.clear();
     m_conditions.clear();
     m_steps.clear();
-    m_linkedCount = static_cast<size_t>(-1);
+    m_linkedBytes = static_cast<size_t>(-1);
     m_linkLimit = 0;
     m_declaredIndexed = static_cast<size_t>(-1);
     m_declaredNames.clear();
@@ -173,25 +173,23 @@ void CScriptBase::CheckBudget() {
 
 void CScriptBase::RegisterFunction(const std::wstring& name, uint32_t id, const std::wstring& signature,
                                    uint32_t value1, uint32_t value2, uint32_t value3) {
-    m_registryIndex.emplace(name, static_cast<uint32_t>(m_registry.size()));
     m_registry.push_back(TSystemFunction{name, id, signature, value1, value2, value3});
+    m_registryIndex.Add(RegistryNames(), static_cast<uint32_t>(m_registry.size() - 1));
 }
 
 void CScriptBase::RebuildRegistryIndex() {
-    m_registryIndex.clear();
+    m_registryIndex.Clear();
     for (size_t i = 0; i < m_registry.size(); ++i) {
-        m_registryIndex.emplace(m_registry[i].name, static_cast<uint32_t>(i));
+        m_registryIndex.Add(RegistryNames(), static_cast<uint32_t>(i));
     }
 }
 
 int32_t CScriptBase::FindSystemFunction(const std::wstring& name) const {
-    const auto it = m_registryIndex.find(name);
-    return it == m_registryIndex.end() ? -1 : static_cast<int32_t>(it->second);
+    return m_registryIndex.Find(RegistryNames(), name);
 }
 
 int32_t CScriptBase::FindFunctionIndex(const CSharedText& name) const {
-    const auto it = m_registryIndex.find(name);
-    return it == m_registryIndex.end() ? -1 : static_cast<int32_t>(it->second);
+    return m_registryIndex.Find(RegistryNames(), name);
 }
 
 const TSystemFunction& CScriptBase::FindUserFunction(const std::wstring& name) const {

@@ -20,6 +20,7 @@
 #include <functional>
 #include <initializer_list>
 #include <iosfwd>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -133,6 +134,72 @@ struct TNoCaseEqual {
 template <class T>
 using TNoCaseMap = std::unordered_map<std::wstring, T, TNoCaseHash, TNoCaseEqual>;
 
+// Entries of a list found by name in any case: an open table of their
+// positions beside the list, which keeps the names (no copy of a name).
+// Of entries named alike the first added is found.
+class CNameIndex {
+public:
+    void Clear() {
+        m_slots.clear();
+        m_count = 0;
+    }
+    // nameOf(position) gives the name of the entry at a position.
+    template <class TNameOf>
+    void Add(const TNameOf& nameOf, uint32_t position) {
+        if ((m_count + 1) * 2 > m_slots.size()) {
+            Grow(nameOf);
+        }
+        const auto& name = nameOf(position);
+        for (size_t slot = Home(name);; slot = (slot + 1) & (m_slots.size() - 1)) {
+            if (m_slots[slot] == 0) {
+                m_slots[slot] = position + 1;
+                ++m_count;
+                return;
+            }
+            if (TNoCaseEqual()(nameOf(m_slots[slot] - 1), name)) {
+                return;
+            }
+        }
+    }
+    // The position of the first entry of the name; -1 when none.
+    template <class TNameOf, class TText>
+    int32_t Find(const TNameOf& nameOf, const TText& name) const {
+        if (m_slots.empty()) {
+            return -1;
+        }
+        for (size_t slot = Home(name);; slot = (slot + 1) & (m_slots.size() - 1)) {
+            if (m_slots[slot] == 0) {
+                return -1;
+            }
+            if (TNoCaseEqual()(nameOf(m_slots[slot] - 1), name)) {
+                return static_cast<int32_t>(m_slots[slot] - 1);
+            }
+        }
+    }
+
+private:
+    template <class TText>
+    size_t Home(const TText& name) const {
+        return TNoCaseHash()(name) & (m_slots.size() - 1);
+    }
+    template <class TNameOf>
+    void Grow(const TNameOf& nameOf) {
+        std::vector<uint32_t> old;
+        old.swap(m_slots);
+        m_slots.assign(old.empty() ? 64 : old.size() * 2, 0);
+        m_count = 0;
+        // One entry of each name is there: the order of adding is no matter.
+        for (uint32_t value : old) {
+            if (value != 0) {
+                Add(nameOf, value - 1);
+            }
+        }
+    }
+
+    std::vector<uint32_t> m_slots; // position + 1; 0: free
+    uint32_t m_count = 0;
+};
+
 class CScriptBase : public vek::ISerializable, public CParserCore, public IExpressionHost {
 public:
     static constexpr uint32_t kWorkAreaSize = 30000;
@@ -239,6 +306,12 @@ public:
     // only, never everything.
     virtual bool ExecuteUserFunction(const std::wstring& name, uint8_t flag, const std::wstring& receiver,
                                      bool preferOverriding, bool mustExist);
+    // Whether a call command of a run may enter its user function in the
+    // run's own loop rather than through ExecuteUserFunction (the same
+    // frame, locals and scope; no C++ call). A derived script whose
+    // ExecuteUserFunction must see every call answers false. Asked when
+    // linking.
+    virtual bool CallsInPlace() const { return true; }
     // Ends the innermost call: the run goes on after the calling command.
     void Return();
     // Assigns a value; a negative one is error 2; fromCall requires the
@@ -381,9 +454,17 @@ protected:
     // length) since it was last done.
     void Link();
     void EnsureLinked() {
-        if (m_linkedCount != m_results.Commands().size()) {
+        if (!IsLinked()) {
             Link();
         }
+    }
+    // Whether the command list has the length it had when it was linked
+    // (compared in bytes: no division by a command's size, at every call).
+    bool IsLinked() const { return m_linkedBytes == CommandBytes(); }
+    size_t CommandBytes() const {
+        const std::vector<TCommand>& commands = m_results.Commands();
+        return static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(commands.end())) -
+                                   reinterpret_cast<const char*>(std::to_address(commands.begin())));
     }
     // Enters the function defined at the command as a call would, without
     // running it: a frame that returns to the current command, and the scope
@@ -407,6 +488,9 @@ private:
         uint32_t localBase = 0;    // restored when it returns
         uint32_t argumentBase = 0; // the call's argument values in the pool
         uint32_t argumentCount = 0;
+        // Entered in the caller's loop: its return goes on after the call
+        // command itself.
+        uint8_t inPlace = 0;
     };
     // One mark of the scope stack: the local count when the block was
     // entered and the command that opened it.
@@ -425,14 +509,18 @@ private:
     // fast form (op) for the commands that loops run most, which the run
     // loop does itself while nothing unusual happens (kOpGeneral: none).
     struct TLink {
-        uint32_t op = 0;
-        uint32_t symbol = 0; // the variable the command names
+        uint8_t op = 0;
+        uint8_t table = 0;   // if of one comparison with a number: as TStep's
+        uint8_t skip = 0;    // if: 1 when the else of an "else if" follows its brace
+        uint8_t scoped = 0;  // if, else: 1 when a for in the body may add locals to its scope
+        uint32_t symbol = 0; // the variable the command names (its condition's, for an if)
         int32_t end = -1;    // block openers: the closing brace
         int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
                              // call: definition; loop end: its for
         int32_t owner = -1;  // the innermost function definition around it
         uint32_t call = 0;   // calls and super: their entry in m_calls
-        int64_t value = 0;   // assignment: the number; loop end: the end value
+        int64_t value = 0;   // assignment: the number; loop end: the end value;
+                             // if: its condition, or of one comparison the number
     };
     // A call command as it runs: the names handed to the overridable
     // operations, and its arguments split once.
@@ -632,6 +720,12 @@ private:
     bool RunCloseBrace(const TCommand& command);
     bool RunGoto(const TLink& link);
     bool RunCall(const TCommand& command, const TLink& link);
+    // Enters the user function of a call command in the running loop, when
+    // nothing about the call needs ExecuteUserFunction; false otherwise.
+    bool CallInPlace(const TLink& link);
+    // The callee's locals (values handed in, then its parameters) and the
+    // scope of its body; the run goes on at its first command.
+    void EnterBody(const TCallFrame& frame);
     // Hands a call's resolved function and arguments to ExecuteUserFunction.
     void CallUserFunction(const TCallSite& site, const TLink& link, bool assign, const std::vector<uint32_t>& values);
     bool RunSuper(const TCommand& command, const TLink& link);
@@ -799,6 +893,10 @@ private:
     [[gnu::noinline]] void GrowScopes() { m_scopes.reserve(m_scopes.size() * 2 + 16); }
     const TDefinitions* FindDefinitions(const std::wstring& name) const;
     void RebuildRegistryIndex();
+    // The names of the registry by position, for its index.
+    auto RegistryNames() const {
+        return [this](uint32_t position) -> const std::wstring& { return m_registry[position].name; };
+    }
 
     // Parse results, tape.
     CParseResults m_results;
@@ -827,7 +925,7 @@ private:
     int32_t m_current = 0;
 
     // Lookup tables.
-    TNoCaseMap<uint32_t> m_registryIndex;
+    CNameIndex m_registryIndex;
     TNoCaseMap<uint32_t> m_symbolIds;
     std::vector<std::wstring> m_symbolNames;
     std::vector<int32_t> m_declaredBySymbol;
@@ -857,9 +955,10 @@ private:
     TNoCaseMap<TDefinitions> m_definitions;
     std::vector<TCondition> m_conditions; // parallel to the expressions
     std::vector<TStep> m_steps;
-    size_t m_linkedCount = static_cast<size_t>(-1);
-    uint32_t m_linkLimit = 0; // commands below it may take their fast form
-    CBindings m_bindings;     // by symbol
+    size_t m_linkedBytes = static_cast<size_t>(-1); // the list's bytes when linked
+    uint32_t m_linkLimit = 0;                       // commands below it may take their fast form
+    bool m_callsInPlace = false;                    // CallsInPlace, asked when linked
+    CBindings m_bindings;                           // by symbol
     uint32_t m_epoch = 1;
 
     // Run state.

@@ -1,6 +1,32 @@
 #include "script/SharedText.h"
 
+#include <cstdlib>
 #include <new>
+
+constinit CSharedText::TTable CSharedText::s_table;
+
+uint32_t CSharedText::Place(TBlock* block) {
+    TTable& table = s_table;
+    uint32_t id = table.firstFree;
+    if (id != 0) {
+        table.firstFree = static_cast<uint32_t>(table.places[id] >> 1);
+    } else {
+        if (table.size >= table.capacity) {
+            // Never freed: texts may outlive every other static object.
+            const uint32_t capacity = table.capacity == 0 ? 1024 : table.capacity * 2;
+            void* places = std::realloc(table.places, capacity * sizeof(uintptr_t));
+            if (places == nullptr) {
+                ::operator delete(block);
+                throw std::bad_alloc();
+            }
+            table.places = static_cast<uintptr_t*>(places);
+            table.capacity = capacity;
+        }
+        id = table.size++;
+    }
+    table.places[id] = reinterpret_cast<uintptr_t>(block);
+    return id;
+}
 
 CSharedText::CSharedText(const wchar_t* data, size_t length) {
     if (length == 0) {
@@ -11,41 +37,47 @@ CSharedText::CSharedText(const wchar_t* data, size_t length) {
         wide = static_cast<uint32_t>(data[i]) > 0xFFFF;
     }
     void* memory = ::operator new(sizeof(TBlock) + length * (wide ? sizeof(char32_t) : sizeof(char16_t)));
-    m_block = static_cast<TBlock*>(memory);
-    m_block->references = 1;
-    m_block->length = static_cast<uint32_t>(length);
-    m_block->wide = wide ? 1 : 0;
+    TBlock* block = static_cast<TBlock*>(memory);
+    block->references = 1;
+    block->length = static_cast<uint32_t>(length);
+    block->wide = wide ? 1 : 0;
     for (size_t i = 0; i < length; ++i) {
         if (wide) {
-            reinterpret_cast<char32_t*>(m_block + 1)[i] = static_cast<char32_t>(data[i]);
+            reinterpret_cast<char32_t*>(block + 1)[i] = static_cast<char32_t>(data[i]);
         } else {
-            reinterpret_cast<char16_t*>(m_block + 1)[i] = static_cast<char16_t>(data[i]);
+            reinterpret_cast<char16_t*>(block + 1)[i] = static_cast<char16_t>(data[i]);
         }
     }
+    m_id = Place(block);
 }
 
 CSharedText& CSharedText::operator=(const CSharedText& other) noexcept {
-    TBlock* block = other.m_block; // other may be this text itself
+    const uint32_t id = other.m_id; // other may be this text itself
     other.Hold();
     Release();
-    m_block = block;
+    m_id = id;
     return *this;
 }
 
 CSharedText& CSharedText::operator=(CSharedText&& other) noexcept {
     if (this != &other) {
         Release();
-        m_block = other.m_block;
-        other.m_block = nullptr;
+        m_id = other.m_id;
+        other.m_id = 0;
     }
     return *this;
 }
 
 void CSharedText::Release() {
-    if (m_block && --m_block->references == 0) {
-        ::operator delete(m_block);
+    if (m_id != 0) {
+        TBlock* block = Block();
+        if (--block->references == 0) {
+            ::operator delete(block);
+            s_table.places[m_id] = (static_cast<uintptr_t>(s_table.firstFree) << 1) | 1;
+            s_table.firstFree = m_id;
+        }
+        m_id = 0;
     }
-    m_block = nullptr;
 }
 
 CSharedText::operator std::wstring() const {
@@ -62,7 +94,7 @@ void CSharedText::AssignTo(std::wstring& text) const {
 }
 
 bool operator==(const CSharedText& a, const CSharedText& b) {
-    if (a.m_block == b.m_block) {
+    if (a.m_id == b.m_id) {
         return true;
     }
     if (a.size() != b.size()) {

@@ -2,8 +2,10 @@
 // An immutable text of UTF-16 units that its copies share: the names and
 // texts of parsed commands and expression nodes. They repeat a great deal (a
 // variable is named by every command that uses it), so a parse keeps each
-// distinct text once (CSharedTextPool) and a command holds one pointer per
-// text. The program runs on one thread; the sharing is not made for more.
+// distinct text once (CSharedTextPool) and a command holds one 32-bit number
+// per text: its place in the one table of the texts that live (a parsed
+// script holds tens of thousands of commands and nodes, three texts each).
+// The program runs on one thread; the sharing is not made for more.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,22 +18,22 @@ public:
     CSharedText(const wchar_t* text) : CSharedText(std::wstring_view(text)) {}
     CSharedText(std::wstring_view text) : CSharedText(text.data(), text.size()) {}
     CSharedText(const wchar_t* data, size_t length);
-    CSharedText(const CSharedText& other) noexcept : m_block(other.m_block) { Hold(); }
-    CSharedText(CSharedText&& other) noexcept : m_block(other.m_block) { other.m_block = nullptr; }
+    CSharedText(const CSharedText& other) noexcept : m_id(other.m_id) { Hold(); }
+    CSharedText(CSharedText&& other) noexcept : m_id(other.m_id) { other.m_id = 0; }
     CSharedText& operator=(const CSharedText& other) noexcept;
     CSharedText& operator=(CSharedText&& other) noexcept;
     ~CSharedText() { Release(); }
 
-    bool empty() const { return m_block == nullptr; }
-    size_t size() const { return m_block ? m_block->length : 0; }
+    bool empty() const { return m_id == 0; }
+    size_t size() const { return m_id != 0 ? Block()->length : 0; }
     wchar_t operator[](size_t index) const {
-        return m_block->wide ? static_cast<wchar_t>(m_block->Wide()[index])
-                             : static_cast<wchar_t>(m_block->Narrow()[index]);
+        const TBlock* block = Block();
+        return block->wide ? static_cast<wchar_t>(block->Wide()[index]) : static_cast<wchar_t>(block->Narrow()[index]);
     }
     wchar_t back() const { return (*this)[size() - 1]; }
     std::wstring str() const { return std::wstring(*this); }
     // The same for every copy of this text (null when empty).
-    const void* Identity() const { return m_block; }
+    const void* Identity() const { return m_id != 0 ? Block() : nullptr; }
     // Into a string that keeps its storage.
     void AssignTo(std::wstring& text) const;
     operator std::wstring() const;
@@ -57,14 +59,27 @@ private:
         const char16_t* Narrow() const { return reinterpret_cast<const char16_t*>(this + 1); }
         const char32_t* Wide() const { return reinterpret_cast<const char32_t*>(this + 1); }
     };
+    // The texts that live, by number; a free place holds the next free
+    // number (times two, plus one). Number 0 is no text.
+    struct TTable {
+        uintptr_t* places = nullptr;
+        uint32_t size = 1;
+        uint32_t capacity = 0;
+        uint32_t firstFree = 0;
+    };
+    static constinit TTable s_table;
+
+    TBlock* Block() const { return reinterpret_cast<TBlock*>(s_table.places[m_id]); }
     void Hold() const {
-        if (m_block) {
-            ++m_block->references;
+        if (m_id != 0) {
+            ++Block()->references;
         }
     }
     void Release();
+    // A number for a new block.
+    static uint32_t Place(TBlock* block);
 
-    TBlock* m_block = nullptr;
+    uint32_t m_id = 0;
 };
 
 // The distinct texts of one parse: equal texts come out as one shared text.

@@ -38,7 +38,7 @@ void CScriptBase::Parse() {
     ClearLocalVariables();
     m_position = 0;
     m_braces.Clear();
-    m_linkedCount = static_cast<size_t>(-1);
+    m_linkedBytes = static_cast<size_t>(-1);
     m_linkLimit = 0; // linked again when it runs
     // The text is searched for definitions only when a condition calls a
     // function that is not registered yet (see FindExpressionFunction).
@@ -69,6 +69,9 @@ void CScriptBase::Parse() {
         m_declaredNamesFor = 0;
         m_results.Commands().shrink_to_fit();
         m_results.Expressions().shrink_to_fit();
+        m_results.Variables().shrink_to_fit();
+        m_registry.shrink_to_fit();
+        m_parameterPool.shrink_to_fit();
     }
 }
 
@@ -352,7 +355,7 @@ void CScriptBase::ParseExtends(TStatement& statement) {
         Fail(kErrExtendsPlacement, kParseUnit, __LINE__);
     }
     const std::wstring path = m_token;
-    std::u16string text = m_text;
+    CScriptText text = m_text;
     std::wstring fileName = m_fileName;
     const uint32_t position = m_position;
     const bool loaded = IsLoaded(), parsed = IsParsed();
@@ -540,9 +543,10 @@ void CScriptBase::PrescanFunctions() {
         const size_t quote = m_token.find(L'"');
         if (quote != std::wstring::npos) {
             // Text in quotes is no statement: on after the closing quote.
-            const size_t start = m_text.find_first_not_of(u'"', m_tokenStart + quote);
-            const size_t close = start == std::u16string::npos ? start : m_text.find(u'"', start);
-            if (close == std::u16string::npos) {
+            const size_t start = m_text.FindFirst(m_tokenStart + quote, [](char16_t c) { return c != u'"'; });
+            const size_t close =
+                start == CScriptText::npos ? start : m_text.FindFirst(start, [](char16_t c) { return c == u'"'; });
+            if (close == CScriptText::npos) {
                 break;
             }
             m_position = static_cast<uint32_t>(close + 1);

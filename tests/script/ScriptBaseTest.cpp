@@ -4,6 +4,7 @@
 
 #include "VEKLib/Random.h"
 #include "VEKLib/Stream.h"
+#include "VEKLib/Strings.h"
 #include "platform/CrtRand.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
@@ -176,6 +177,7 @@ public:
         const std::wstring copy = name;
         return CScriptBase::ExecuteUserFunction(copy, flag, receiver, preferOverriding, mustExist);
     }
+    bool CallsInPlace() const override { return false; }
     std::vector<std::wstring> calls;
 };
 
@@ -209,6 +211,76 @@ TEST(ScriptBaseTest, CallsGoThroughTheDerivedDispatch) {
     EXPECT_EQ(script.FindVariable(L"y", false)->GetValue(), 4);
     EXPECT_EQ(script.FindVariable(L"z", false)->GetValue(), 4);
     EXPECT_EQ(out.str(), L"5");
+}
+
+// The same script run with calls entered in the run's own loop and with
+// every call through ExecuteUserFunction: what it prints, the error, where
+// the run stopped and how many commands it took.
+struct TCallOutcome {
+    std::wstring output;
+    int error = -1;
+    uint32_t line = 0;
+    int32_t current = 0;
+    uint64_t steps = 0;
+    bool operator==(const TCallOutcome&) const = default;
+};
+
+class CDispatchedCalls : public scripttest::CTestScript {
+public:
+    bool CallsInPlace() const override { return false; }
+};
+
+template <class TScript>
+TCallOutcome RunCalls(const std::wstring& text, uint64_t budget) {
+    TScript script;
+    std::istringstream in;
+    std::wostringstream out;
+    CStreamScriptConsole console(in, out);
+    script.SetConsole(&console);
+    script.LoadText(text, L"t.u");
+    TCallOutcome outcome;
+    try {
+        script.Parse();
+        script.ResetRuntime();
+        script.SetStepBudget(budget);
+        script.Execute();
+    } catch (const CScriptException& e) {
+        outcome.error = static_cast<int>(e.GetCode());
+        outcome.line = e.GetScriptLine();
+    }
+    outcome.output = out.str();
+    outcome.current = script.GetCurrentCommand();
+    outcome.steps = script.GetExecutedCount();
+    return outcome;
+}
+
+TEST(ScriptBaseTest, CallsInPlaceRunAsDispatchedCalls) {
+    CWarningCapture warnings;
+    const struct {
+        const wchar_t* text;
+        uint64_t budget;
+    } cases[] = {
+        // Recursion with results, a function that ends without return.
+        {L"var d = 3\nvar r = 0\nfunction Down(n) {\nif (n == 0) {\nreturn 5\n}\ndecr d\nr = Down(d)\n"
+         L"incr r\nreturn r\n}\nfunction None() {\n}\nr = Down(3)\nprintln r\nr = None()\nprintln r\n",
+         0},
+        // A parameter hides a declared variable until its function returns.
+        {L"var a = 1\nvar r = 0\nfunction F(a) {\nprintln a\nreturn a\n}\nr = F(9)\nprintln a\nprintln r\n", 0},
+        // exit, and goto out of a function, leave every call.
+        {L"function F(a) {\nprintln a\nexit\n}\nF(1)\nprintln a\n", 0},
+        {L"var x = 0\nfunction F(a) {\ngoto out\n}\nF(2)\nout:\nincr x\nprintln x\n", 0},
+        // Too deep, the budget running out inside a call, a missing variable.
+        {L"function F(a) {\nF(a)\n}\nF(1)\n", 0},
+        {L"var x = 0\nfunction F(a) {\nincr x\nincr x\nreturn 1\n}\nfor i = 1 to 9 {\nx = F(1)\n}\n", 14},
+        {L"var r = 0\nfunction F(a) {\nreturn 1\n}\nq = F(1)\n", 0},
+    };
+    for (const auto& c : cases) {
+        const TCallOutcome inPlace = RunCalls<scripttest::CTestScript>(c.text, c.budget);
+        const TCallOutcome dispatched = RunCalls<CDispatchedCalls>(c.text, c.budget);
+        EXPECT_TRUE(inPlace == dispatched) << c.text << "\n"
+                                           << vek::WideToUtf8(inPlace.output) << inPlace.error << " / "
+                                           << vek::WideToUtf8(dispatched.output) << dispatched.error;
+    }
 }
 
 TEST(ScriptBaseTest, EventsRunByName) {
