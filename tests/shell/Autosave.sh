@@ -14,6 +14,9 @@ dir=$(mktemp -d) || exit 2
 trap 'rm -rf "$dir"' EXIT
 mkdir "$dir/Data" && ln -s "$game/Morvheld.dat" "$game/Graphics" "$dir/" && cp "$game/Data/game.ini" "$dir/Data/" || exit 2
 cd "$dir" || exit 2
+# The close protocol's atoms exist before the first window does (the server
+# keeps them: -noreset).
+"$closer" --intern || exit 2
 
 # play <size limit in 512-byte blocks, or -> <arguments>: the program until
 # its window is closed; its exit code in $status, what it printed in $output.

@@ -2,12 +2,17 @@
 // clicked: waits for a top-level window that takes WM_DELETE_WINDOW and sends
 // it that message. Usage: close_window [seconds to wait at most]. Exit 0 once
 // sent, 1 when no window came, 2 without a display.
+// close_window --intern only makes the two atoms exist: the engine asks for
+// WM_DELETE_WINDOW only if it exists already (a window manager would have made
+// it), so a test under a bare server that keeps its atoms (-noreset) runs this
+// first instead of racing the program's window.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -57,7 +62,8 @@ Window FindWindow(Display* display, Atom deleteWindow) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    const bool internOnly = argc > 1 && std::strcmp(argv[1], "--intern") == 0;
+    const int seconds = argc > 1 && !internOnly ? std::atoi(argv[1]) : 60;
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         std::fprintf(stderr, "close_window: no display\n");
@@ -66,6 +72,11 @@ int main(int argc, char** argv) {
     XSetErrorHandler(IgnoreErrors);
     const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    if (internOnly) {
+        XSync(display, False);
+        XCloseDisplay(display);
+        return 0;
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     const auto pause = std::chrono::milliseconds(50);
     Window window = 0;
