@@ -74,7 +74,7 @@ void StartUpToFirstFrame(benchmark::State& state) {
         game->Draw();
         state.SetIterationTime(Seconds(start));
     }
-    state.SetLabel(window ? "software renderer, 640x480 window" : "null driver (no display)");
+    state.SetLabel(window ? "software renderer, 800x600 window" : "null driver (no display)");
 }
 BENCHMARK(StartUpToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond);
 
