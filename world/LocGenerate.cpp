@@ -340,10 +340,10 @@ bool IsBorderOpen(const CLoc& loc) {
     return false;
 }
 
-// Which cells the hero can walk on once he opens the doors, one byte per
-// cell: IsPassable's test, with the passable bit of each terrain and object
-// kind looked up once, as a walk over a whole location reads every cell.
-std::vector<uint8_t> WalkableCells(const CLoc& loc) {
+// Which cells' tiles let the hero on, one byte per cell: IsPassable's test
+// of terrain and object, with the passable bit of each kind looked up once,
+// as a walk over a whole location reads every cell.
+std::vector<uint8_t> WalkableTiles(const CLoc& loc) {
     const size_t count = static_cast<size_t>(loc.GetWidth()) * loc.GetHeight();
     std::vector<uint8_t> walkable(count, 0);
     if (g_gameData == nullptr || count == 0) {
@@ -358,22 +358,34 @@ std::vector<uint8_t> WalkableCells(const CLoc& loc) {
         }
         return passable;
     };
-    const std::vector<uint8_t> terrainPasses = passableKinds(tables.terrain);
-    const std::vector<uint8_t> objectPasses = passableKinds(tables.objects);
-    auto passes = [](const std::vector<uint8_t>& kinds, uint16_t kind) {
-        return kind < kinds.size() && kinds[kind] != 0;
-    };
+    const std::vector<uint8_t> terrainOpen = passableKinds(tables.terrain);
+    const std::vector<uint8_t> objectOpen = passableKinds(tables.objects);
     const uint16_t* terrain = loc.GetTerrain().Data();
     const uint16_t* objects = loc.GetObjects().Data();
-    const TSpecialObject* specials = loc.GetSpecialObjects().Data();
     for (size_t i = 0; i < count; ++i) {
-        if (!passes(terrainPasses, terrain[i]) || (objects[i] < kNoTile && !passes(objectPasses, objects[i]))) {
-            continue;
-        }
-        // A door opens, but its cell's tiles still decide.
+        const bool onTerrain = terrain[i] < terrainOpen.size() && terrainOpen[terrain[i]] != 0;
+        const bool pastObject =
+            objects[i] >= kNoTile || (objects[i] < objectOpen.size() && objectOpen[objects[i]] != 0);
+        walkable[i] = onTerrain && pastObject ? 1 : 0;
+    }
+    return walkable;
+}
+
+// Which cells the hero can walk on once he opens the doors: the tiles, and
+// where an active special object other than a door stands, its appearance.
+std::vector<uint8_t> WalkableCells(const CLoc& loc) {
+    std::vector<uint8_t> walkable = WalkableTiles(loc);
+    if (walkable.empty()) {
+        return walkable;
+    }
+    const std::vector<TObjectInfo>& objects = g_gameData->GetTables().objects;
+    const TSpecialObject* specials = loc.GetSpecialObjects().Data();
+    for (size_t i = 0; i < walkable.size(); ++i) {
         const TSpecialObject& special = specials[i];
-        walkable[i] =
-            special.active == 0 || special.kind == kSpecialDoor || passes(objectPasses, special.appearance) ? 1 : 0;
+        if (walkable[i] != 0 && special.active != 0 && special.kind != kSpecialDoor &&
+            (special.appearance >= objects.size() || (objects[special.appearance].flags & kPassableFlag) == 0)) {
+            walkable[i] = 0;
+        }
     }
     return walkable;
 }
@@ -426,18 +438,11 @@ std::vector<uint8_t> ReachableCells(const CLoc& loc, std::span<const vek::TPoint
     return WalkFrom(WalkableCells(loc), loc.GetWidth(), starts);
 }
 
-// Where the hero comes into a generated location: the rooms, which all
-// reach the first one; without rooms, any cell of its border that can be
-// walked on, as he steps in from the world.
-std::vector<uint8_t> ArrivalArea(const CLoc& loc, const std::vector<gen::TRoom>& rooms) {
+// The cells of its border that the walkable ones give.
+std::vector<vek::TPoint> OpenBorder(const CLoc& loc, const std::vector<uint8_t>& walkable) {
     std::vector<vek::TPoint> starts;
-    if (!rooms.empty()) {
-        starts.push_back({rooms.front().left, rooms.front().top});
-        return ReachableCells(loc, starts);
-    }
     const int32_t width = loc.GetWidth();
     const int32_t height = loc.GetHeight();
-    const std::vector<uint8_t> walkable = WalkableCells(loc);
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
             const bool border = y == 0 || y == height - 1 || x == 0 || x == width - 1;
@@ -446,7 +451,19 @@ std::vector<uint8_t> ArrivalArea(const CLoc& loc, const std::vector<gen::TRoom>&
             }
         }
     }
-    return WalkFrom(walkable, width, starts);
+    return starts;
+}
+
+// Where the hero comes into a generated location: the rooms, which all
+// reach the first one; without rooms, any cell of its border that can be
+// walked on, as he steps in from the world.
+std::vector<uint8_t> ArrivalArea(const CLoc& loc, const std::vector<gen::TRoom>& rooms) {
+    if (!rooms.empty()) {
+        const vek::TPoint first{rooms.front().left, rooms.front().top};
+        return ReachableCells(loc, std::span<const vek::TPoint>(&first, 1));
+    }
+    const std::vector<uint8_t> walkable = WalkableCells(loc);
+    return WalkFrom(walkable, loc.GetWidth(), OpenBorder(loc, walkable));
 }
 
 // A staircase's cell: a random passable cell that the rooms reach (the
@@ -549,7 +566,9 @@ void CLoc::RunGenesis(const TWorldLocInfo& record, vek::CRandomGeneratorBase* ge
     genesis->Generate({record.terrainType, &canvas, density});
     if (!canvas.items.empty()) {
         // What falls where trees close a pocket could never be picked up.
-        const std::vector<uint8_t> reached = ArrivalArea(*this, {});
+        // Fresh from Init, no cell holds a special object: the tiles decide.
+        const std::vector<uint8_t> walkable = WalkableTiles(*this);
+        const std::vector<uint8_t> reached = WalkFrom(walkable, m_width, OpenBorder(*this, walkable));
         std::erase_if(canvas.items, [&](const gen::TItemToPut& item) {
             return reached[static_cast<size_t>(item.cell.y) * m_width + static_cast<size_t>(item.cell.x)] == 0;
         });
