@@ -35,6 +35,10 @@ inline std::string MachineLine() {
 
 inline constexpr int kRepetitions = 5;
 
+// Runs the benchmarks given on the command line, then prints each one's
+// median with the machine (bench/BenchMain.cpp).
+int MedianMain(int argc, char** argv);
+
 // Adds five repetitions, of which the console shows only the aggregates
 // (mean, median, spread), unless the caller chose repetitions.
 inline void AddDefaultRepetitions(std::vector<char*>& arguments) {

@@ -1,4 +1,4 @@
-// The main of the benchmarks that print Google Benchmark's table alone: five
+// The run of the benchmarks that print Google Benchmark's table alone: five
 // repetitions unless asked otherwise, and after the runs each benchmark's
 // median with the machine it ran on.
 #include <benchmark/benchmark.h>
@@ -46,7 +46,7 @@ const char* UnitName(benchmark::TimeUnit unit) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int bench::MedianMain(int argc, char** argv) {
     CMedianReporter reporter;
     if (!bench::RunBenchmarks(argc, argv, reporter)) {
         return 1;

@@ -5,16 +5,28 @@
 // levels with their items, creature groups and ingredient patches. Where
 // libtcod is installed, its BSP tree digs dungeons of the same sizes in the
 // same run for comparison (rooms in the leaves, an L corridor per split).
+//
+// "gen_bench --print-dungeon SEED WIDTH HEIGHT" instead prints the dungeon
+// level that a world cell of that size makes from that generation seed, as
+// CLoc::DumpToConsole shows it, with the same tables (walls and closed doors
+// block).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
+#include "VEKLib/Console.h"
+#include "VEKLib/Exception.h"
 #include "VEKLib/Map2D.h"
 #include "VEKLib/Random.h"
+#include "VEKLib/Strings.h"
+#include "bench/BenchMachine.h"
 #include "data/GameData.h"
 #include "tests/support/GenerationTables.h"
 #include "world/Loc.h"
@@ -235,4 +247,55 @@ BENCHMARK(TcodBspDungeon)->Apply(SizeArguments)->Unit(benchmark::kMicrosecond);
 
 #endif
 
+// A whole decimal number up to `most`; none otherwise.
+std::optional<uint32_t> Number(const char* text, uint32_t most) {
+    const std::wstring wide = vek::Utf8ToWide(std::string(text));
+    const wchar_t* end = nullptr;
+    const uint32_t value = vek::WcsToUL(wide.c_str(), &end, 10);
+    if (wide.empty() || wide[0] < L'0' || wide[0] > L'9' || *end != L'\0' || value > most) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int PrintDungeon(const char* seedText, const char* widthText, const char* heightText) {
+    const std::optional<uint32_t> seed = Number(seedText, UINT32_MAX);
+    const std::optional<uint32_t> width = Number(widthText, UINT16_MAX);
+    const std::optional<uint32_t> height = Number(heightText, UINT16_MAX);
+    if (!seed || !width || !height) {
+        vek::ConsoleErr() << L"Usage: gen_bench --print-dungeon SEED WIDTH HEIGHT (decimal numbers)" << std::endl;
+        return 2;
+    }
+    CGameData game;
+    testsupport::FillGenerationTables(game);
+    g_gameData = &game;
+    gen::SetSeedSource([&seed] { return *seed; });
+    TWorldLocInfo cell;
+    cell.nameKey = L"cave";
+    cell.terrainType = 4;
+    cell.width = static_cast<uint16_t>(*width);
+    cell.height = static_cast<uint16_t>(*height);
+    cell.randomKind = kWorldRandom;
+    int result = 0;
+    try {
+        CLoc loc;
+        loc.SetWorldCell(&cell);
+        loc.GenerateLoc();
+        loc.DumpToConsole();
+    } catch (const vek::CException& e) {
+        vek::ConsoleErr() << e.GetText() << std::endl;
+        result = 1;
+    }
+    gen::SetSeedSource(nullptr);
+    g_gameData = nullptr;
+    return result;
+}
+
 } // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::string_view(argv[1]) == "--print-dungeon") {
+        return PrintDungeon(argv[2], argv[3], argv[4]);
+    }
+    return bench::MedianMain(argc, argv);
+}

@@ -326,15 +326,18 @@ public:
     // Paints the location with the generator of the record's terrain type:
     // Init with the record's name, size and terrain (kLocGenerating |
     // kLocLayoutPresent; the creatures and effects stay), the density drawn,
-    // the painter run, its items put, kLocWideReveal set.
+    // the painter run, its items put (but those no cell of the border
+    // reaches), kLocWideReveal set.
     void RunGenesis(const TWorldLocInfo& record, vek::CRandomGeneratorBase* generator);
     // Builds the random location of its world cell in place, from a seed of
     // gen::NextSeed: a dungeon laid out, or the terrain painted; a site's
-    // hand-made part (its file) kept; the levels named "fdung" + a digit
-    // filled with items, creatures and ingredients by depth. A site is made
-    // again until IsValidLayout accepts it, at most
+    // hand-made part (its file) kept, a dungeon site's exits moved into its
+    // rooms, each on a cell of its own; the levels named "fdung" + a digit
+    // filled with items, creatures and ingredients by depth, on the cells
+    // that the first room (else the border) reaches. A site is made again
+    // until IsValidLayout accepts it and its exits found room, at most
     // kMaxGenerationIterations times (then vek::CException naming the
-    // location and the rule that failed). Progress goes to the console.
+    // location and what failed). Progress goes to the console.
     void GenerateLoc();
     // A location that is not a site is always valid. A site must be open at
     // its border (unless its world cell says it need not) and reach the end
@@ -347,30 +350,37 @@ public:
     float GetDepthRatio() const;
     // One level of a location with levels, made in place: rooms and
     // corridors, stairs down (above the last level) and stairs up on two
-    // distinct cells that reach each other, items and creatures by depth.
+    // distinct cells that reach each other, items and creatures by depth on
+    // the cells that the stairs reach.
     // Level 0's stairs lead to the site location's cell. Answers the cell the
     // hero arrives on: the stairs down when coming up, else the stairs up.
     vek::TPoint GenerateLocForSite(const TSiteLevel& level);
     // One 20 x 15 level of a tower, by the game's current level: level 0 a
     // hall with the exit, the others rooms with stairs down and (below the
-    // top) up. Answers the arrival cell: the exit on level 0, else the stairs
-    // down.
+    // top) up, then items and creatures by depth on the cells the arrival
+    // reaches. Answers the arrival cell: the exit on level 0, else the
+    // stairs down.
     vek::TPoint CreateLocForTower();
 
+    // The placement passes below keep to the cells of `reached` (one byte
+    // per cell, row by row, nonzero where the hero can walk to); an empty
+    // span lets them use every cell. A span of another size throws
+    // vek::CException and places nothing.
+    //
     // Random items by depth. On one cell: one item, or with a small chance
     // two or three. Without a cell, or with the cell (0, 0): every passable
     // cell gets one with a chance of 2 in 101. Draws from the game's
     // generator.
-    void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell);
+    void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell, std::span<const uint8_t> reached = {});
     // Creature groups by depth from the game's group table: 20 of them on
     // free cells (passable, nobody there, no special object), or in site mode
     // one on a free cell of the generated part away from the hero. A cell is
     // drawn up to kEncounterCellDraws times, then drawn among the free ones;
     // without one, no more groups are placed.
     static constexpr int32_t kEncounterCellDraws = 1000;
-    void PlaceEncounters(float ratio, bool siteMode);
+    void PlaceEncounters(float ratio, bool siteMode, std::span<const uint8_t> reached = {});
     // Up to 12 patches of growing spots of two ingredients in 50 tries.
-    void PlaceIngredientPatches();
+    void PlaceIngredientPatches(std::span<const uint8_t> reached = {});
 
     // --- Debugging -----------------------------------------------------------------------------
     // Prints the path grid, coloured, on the console and returns the same

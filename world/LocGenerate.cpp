@@ -3,7 +3,10 @@
 // the levels of dungeon sites and towers. The stages themselves (painters,
 // layout, tiles, placement draws) live in gen/; here they are strung
 // together and what they list (doors, items) is handed to the location.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -179,35 +182,96 @@ std::vector<gen::TRoom> LayOutSite(CLoc& loc, vek::CRandomGeneratorBase& random)
     return result.rooms;
 }
 
+// A site exit's cell drawn again when taken, before the free room cells are
+// listed.
+constexpr int32_t kExitCellDraws = 20;
+
+// The cells of the site exits, in row order; an inactive one counts too.
+std::vector<vek::TPoint> SiteExits(const CLoc& loc) {
+    std::vector<vek::TPoint> exits;
+    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            if (loc.GetSpecialObjects().At(x, y).kind == kSpecialSiteExit) {
+                exits.push_back({x, y});
+            }
+        }
+    }
+    return exits;
+}
+
+// The cells of the rooms that `free` lets in, in row order.
+template <class Free>
+std::vector<vek::TPoint> FreeRoomCells(const CLoc& loc, const std::vector<gen::TRoom>& rooms, Free free) {
+    std::vector<vek::TPoint> cells;
+    for (int32_t y = 0; y < loc.GetHeight(); ++y) {
+        for (int32_t x = 0; x < loc.GetWidth(); ++x) {
+            const bool inRoom = std::any_of(rooms.begin(), rooms.end(), [&](const gen::TRoom& room) {
+                return x >= room.left && x < room.left + room.width && y >= room.top && y < room.top + room.height;
+            });
+            if (inRoom && free(vek::TPoint{x, y})) {
+                cells.push_back({x, y});
+            }
+        }
+    }
+    return cells;
+}
+
 // Every site exit becomes a passage inside a random room (the last room
-// excepted, as the draw goes), one cell in from its walls.
-void MoveSiteExits(CLoc& loc, const std::vector<gen::TRoom>& rooms, vek::CRandomGeneratorBase& random) {
+// excepted, as the draw goes), one cell in from its walls, on a cell of its
+// own: a cell that another exit (moved or waiting) or an active object holds
+// is drawn again, and after kExitCellDraws such draws one of the free cells
+// of all rooms, in row order, is drawn. Answers what went wrong when no room
+// cell is left.
+std::wstring MoveSiteExits(CLoc& loc, const std::vector<gen::TRoom>& rooms, vek::CRandomGeneratorBase& random) {
     if (rooms.empty()) {
-        return;
+        return {};
     }
     gen::CDraw draw(&random);
     auto inside = [&](int32_t first, int32_t size) {
         return first + 1 == first + size - 2 ? first + 1 : draw.R(size - 3) + first + 1;
     };
-    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
-        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
-            // An inactive one moves too (and stays inactive).
-            const TSpecialObject& exit = loc.GetSpecialObjects().At(x, y);
-            if (exit.kind != kSpecialSiteExit) {
-                continue;
-            }
-            const size_t index =
-                rooms.size() > 1 ? static_cast<size_t>(draw.R(static_cast<int32_t>(rooms.size()) - 1)) : 0;
-            const gen::TRoom& room = rooms[index];
-            const int32_t toX = inside(room.left, room.width);
-            const int32_t toY = inside(room.top, room.height);
-            TSpecialObject passage = exit;
-            passage.kind = kSpecialPassage;
-            // Cleared first: a room may take the exit to its own cell.
-            loc.ClearSpecialObject(x, y);
-            loc.GetSpecialObjects().At(static_cast<uint16_t>(toX), static_cast<uint16_t>(toY)) = passage;
-        }
+    auto drawCell = [&] {
+        const size_t index = rooms.size() > 1 ? static_cast<size_t>(draw.R(static_cast<int32_t>(rooms.size()) - 1)) : 0;
+        const gen::TRoom& room = rooms[index];
+        const int32_t x = inside(room.left, room.width);
+        return vek::TPoint{x, inside(room.top, room.height)};
+    };
+    // Listed first: an exit may be drawn onto the cell of one still waiting.
+    const std::vector<vek::TPoint> exits = SiteExits(loc);
+    const auto width = static_cast<size_t>(loc.GetWidth());
+    std::vector<uint8_t> taken(width * loc.GetHeight(), 0);
+    auto mark = [&](vek::TPoint p) -> uint8_t& { return taken[static_cast<size_t>(p.y) * width + p.x]; };
+    for (const vek::TPoint exit : exits) {
+        mark(exit) = 1;
     }
+    for (const vek::TPoint exit : exits) {
+        // Its own cell is free for it.
+        auto free = [&](vek::TPoint p) {
+            return p == exit || (mark(p) == 0 && loc.GetSpecialObjects().At(X(p), Y(p)).active == 0);
+        };
+        std::optional<vek::TPoint> to;
+        for (int32_t tries = 0; tries < kExitCellDraws && !to; ++tries) {
+            const vek::TPoint drawn = drawCell();
+            if (free(drawn)) {
+                to = drawn;
+            }
+        }
+        if (!to) {
+            const std::vector<vek::TPoint> cells = FreeRoomCells(loc, rooms, free);
+            if (cells.empty()) {
+                return vek::Format(L"no room cell is left for the site exit at (%li, %li)", exit.x, exit.y);
+            }
+            to = cells[static_cast<size_t>(draw.R(static_cast<int32_t>(cells.size())))];
+        }
+        TSpecialObject passage = loc.GetSpecialObjects().At(X(exit), Y(exit));
+        passage.kind = kSpecialPassage;
+        // Cleared first: a room may take the exit to its own cell.
+        loc.ClearSpecialObject(X(exit), Y(exit));
+        mark(exit) = 0;
+        loc.GetSpecialObjects().At(X(*to), Y(*to)) = passage;
+        mark(*to) = 1;
+    }
+    return {};
 }
 
 // The cells of a site's map as it was read: what generation keeps.
@@ -276,32 +340,130 @@ bool IsBorderOpen(const CLoc& loc) {
     return false;
 }
 
-// The cells that can be walked to from `from`, doors taken as open: one
-// byte per cell, row by row, 1 where reached.
-std::vector<uint8_t> ReachableCells(const CLoc& loc, vek::TPoint from) {
-    const int32_t width = loc.GetWidth();
-    std::vector<uint8_t> reached(static_cast<size_t>(width) * loc.GetHeight(), 0);
-    auto at = [&](vek::TPoint p) -> uint8_t& {
-        return reached[static_cast<size_t>(p.y) * width + static_cast<size_t>(p.x)];
+// Which cells' tiles let the hero on, one byte per cell: IsPassable's test
+// of terrain and object, with the passable bit of each kind looked up once,
+// as a walk over a whole location reads every cell.
+std::vector<uint8_t> WalkableTiles(const CLoc& loc) {
+    const size_t count = static_cast<size_t>(loc.GetWidth()) * loc.GetHeight();
+    std::vector<uint8_t> walkable(count, 0);
+    if (g_gameData == nullptr || count == 0) {
+        return walkable;
+    }
+    const CDefinitionTables& tables = g_gameData->GetTables();
+    auto passableKinds = [](const auto& kinds) {
+        std::vector<uint8_t> passable;
+        passable.reserve(kinds.size());
+        for (const auto& kind : kinds) {
+            passable.push_back((kind.flags & kPassableFlag) != 0 ? 1 : 0);
+        }
+        return passable;
     };
-    auto walkable = [&](vek::TPoint p) {
-        const TSpecialObject& object = loc.GetSpecialObjects().At(X(p), Y(p));
-        return IsPassable(p.x, p.y, loc) || (object.active != 0 && object.kind == kSpecialDoor);
-    };
-    std::vector<vek::TPoint> open{from};
-    at(from) = 1;
+    const std::vector<uint8_t> terrainOpen = passableKinds(tables.terrain);
+    const std::vector<uint8_t> objectOpen = passableKinds(tables.objects);
+    const uint16_t* terrain = loc.GetTerrain().Data();
+    const uint16_t* objects = loc.GetObjects().Data();
+    for (size_t i = 0; i < count; ++i) {
+        const bool onTerrain = terrain[i] < terrainOpen.size() && terrainOpen[terrain[i]] != 0;
+        const bool pastObject =
+            objects[i] >= kNoTile || (objects[i] < objectOpen.size() && objectOpen[objects[i]] != 0);
+        walkable[i] = onTerrain && pastObject ? 1 : 0;
+    }
+    return walkable;
+}
+
+// Which cells the hero can walk on once he opens the doors: the tiles, and
+// where an active special object other than a door stands, its appearance.
+std::vector<uint8_t> WalkableCells(const CLoc& loc) {
+    std::vector<uint8_t> walkable = WalkableTiles(loc);
+    if (walkable.empty()) {
+        return walkable;
+    }
+    const std::vector<TObjectInfo>& objects = g_gameData->GetTables().objects;
+    const TSpecialObject* specials = loc.GetSpecialObjects().Data();
+    for (size_t i = 0; i < walkable.size(); ++i) {
+        const TSpecialObject& special = specials[i];
+        if (walkable[i] != 0 && special.active != 0 && special.kind != kSpecialDoor &&
+            (special.appearance >= objects.size() || (objects[special.appearance].flags & kPassableFlag) == 0)) {
+            walkable[i] = 0;
+        }
+    }
+    return walkable;
+}
+
+// The cells walked to, over the walkable ones (1 in `cells`, width columns
+// a row), from the starts (which count as reached themselves): one byte per
+// cell, 1 where reached.
+std::vector<uint8_t> WalkFrom(const std::vector<uint8_t>& cells, int32_t width, std::span<const vek::TPoint> starts) {
+    constexpr uint8_t kOpen = 1;
+    constexpr uint8_t kReached = 2;
+    const int32_t height = width > 0 ? static_cast<int32_t>(cells.size()) / width : 0;
+    // A closed frame around the cells spares the walk its edge tests.
+    const int32_t stride = width + 2;
+    std::vector<uint8_t> framed(static_cast<size_t>(stride) * (height + 2), 0);
+    for (int32_t y = 0; y < height; ++y) {
+        std::copy_n(cells.begin() + static_cast<ptrdiff_t>(y) * width, width,
+                    framed.begin() + static_cast<ptrdiff_t>(y + 1) * stride + 1);
+    }
+    const std::array<int32_t, 8> steps{-stride - 1, -stride, -stride + 1, -1, 1, stride - 1, stride, stride + 1};
+    std::vector<int32_t> open;
+    for (const vek::TPoint start : starts) {
+        if (start.x >= 0 && start.y >= 0 && start.x < width && start.y < height) {
+            const int32_t at = (start.y + 1) * stride + start.x + 1;
+            framed[static_cast<size_t>(at)] = kReached;
+            open.push_back(at);
+        }
+    }
     while (!open.empty()) {
-        const vek::TPoint here = open.back();
+        const int32_t here = open.back();
         open.pop_back();
-        for (uint8_t direction = 1; direction <= 8; ++direction) {
-            const vek::TPoint next = vek::MoveInDirection(direction, here);
-            if (loc.IsInside(next.x, next.y) && at(next) == 0 && walkable(next)) {
-                at(next) = 1;
-                open.push_back(next);
+        for (const int32_t step : steps) {
+            uint8_t& cell = framed[static_cast<size_t>(here + step)];
+            if (cell == kOpen) {
+                cell = kReached;
+                open.push_back(here + step);
             }
         }
     }
+    std::vector<uint8_t> reached(cells.size(), 0);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            reached[static_cast<size_t>(y) * width + x] =
+                framed[static_cast<size_t>(y + 1) * stride + x + 1] == kReached ? 1 : 0;
+        }
+    }
     return reached;
+}
+
+std::vector<uint8_t> ReachableCells(const CLoc& loc, std::span<const vek::TPoint> starts) {
+    return WalkFrom(WalkableCells(loc), loc.GetWidth(), starts);
+}
+
+// The cells of its border that the walkable ones give.
+std::vector<vek::TPoint> OpenBorder(const CLoc& loc, const std::vector<uint8_t>& walkable) {
+    std::vector<vek::TPoint> starts;
+    const int32_t width = loc.GetWidth();
+    const int32_t height = loc.GetHeight();
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const bool border = y == 0 || y == height - 1 || x == 0 || x == width - 1;
+            if (border && walkable[static_cast<size_t>(y) * width + x] != 0) {
+                starts.push_back({x, y});
+            }
+        }
+    }
+    return starts;
+}
+
+// Where the hero comes into a generated location: the rooms, which all
+// reach the first one; without rooms, any cell of its border that can be
+// walked on, as he steps in from the world.
+std::vector<uint8_t> ArrivalArea(const CLoc& loc, const std::vector<gen::TRoom>& rooms) {
+    if (!rooms.empty()) {
+        const vek::TPoint first{rooms.front().left, rooms.front().top};
+        return ReachableCells(loc, std::span<const vek::TPoint>(&first, 1));
+    }
+    const std::vector<uint8_t> walkable = WalkableCells(loc);
+    return WalkFrom(walkable, loc.GetWidth(), OpenBorder(loc, walkable));
 }
 
 // A staircase's cell: a random passable cell that the rooms reach (the
@@ -341,7 +503,7 @@ struct TStairCells {
 };
 TStairCells PickFirstStairCell(const CLoc& loc, const std::vector<gen::TRoom>& rooms, const wchar_t* function) {
     TStairCells stairs;
-    stairs.reached = ReachableCells(loc, {rooms.front().left, rooms.front().top});
+    stairs.reached = ArrivalArea(loc, rooms);
     stairs.first = PickStairCell(loc, stairs.reached, std::nullopt, function);
     return stairs;
 }
@@ -364,6 +526,13 @@ std::optional<vek::TPoint> FindPassage(const CLoc& loc, uint16_t appearance, uin
         }
     }
     return std::nullopt;
+}
+
+// Random items, then creature groups, by depth on the cells the hero can
+// walk to.
+void PlaceItemsAndCreatures(CLoc& loc, float ratio, std::span<const uint8_t> reached) {
+    loc.PlaceRandomItems(ratio, std::nullopt, reached);
+    loc.PlaceEncounters(ratio, false, reached);
 }
 
 // Depth from a level and the level count; a count of 0 tells nothing.
@@ -395,6 +564,15 @@ void CLoc::RunGenesis(const TWorldLocInfo& record, vek::CRandomGeneratorBase* ge
     genesis->SetRandomGenerator(generator);
     gen::CTileCanvas canvas(m_terrain, m_objects);
     genesis->Generate({record.terrainType, &canvas, density});
+    if (!canvas.items.empty()) {
+        // What falls where trees close a pocket could never be picked up.
+        // Fresh from Init, no cell holds a special object: the tiles decide.
+        const std::vector<uint8_t> walkable = WalkableTiles(*this);
+        const std::vector<uint8_t> reached = WalkFrom(walkable, m_width, OpenBorder(*this, walkable));
+        std::erase_if(canvas.items, [&](const gen::TItemToPut& item) {
+            return reached[static_cast<size_t>(item.cell.y) * m_width + static_cast<size_t>(item.cell.x)] == 0;
+        });
+    }
     ApplyCanvas(*this, canvas);
     if (genesis->MarksGenerated()) {
         m_flags |= kLocWideReveal;
@@ -453,6 +631,7 @@ void CLoc::GenerateLoc() {
         }
 
         std::vector<gen::TRoom> rooms;
+        std::wstring exitFault;
         if (dungeon) {
             if (!madeOfLevels && site) {
                 if (iteration > 1) {
@@ -463,12 +642,12 @@ void CLoc::GenerateLoc() {
                 m_terrain.Fill(kDungeonTerrain);
                 m_flags |= kGenerationFlags;
                 rooms = LayOutSite(*this, random);
-                MoveSiteExits(*this, rooms, random);
+                exitFault = MoveSiteExits(*this, rooms, random);
             } else if (!madeOfLevels) {
                 // Sized first, as the layout's builder would initialise a
                 // location of no cells (and with its terrain type).
                 Init(record.name, record.width, record.height, kLayoutTerrainType, kGenerationFlags);
-                LayOutLevel(*this, random, function);
+                rooms = LayOutLevel(*this, random, function);
             }
         } else {
             RunGenesis(record, &random);
@@ -479,14 +658,14 @@ void CLoc::GenerateLoc() {
 
         if (IsDepthLevel(record.nameKey)) {
             const float ratio = GetDepthRatio();
-            PlaceRandomItems(ratio, std::nullopt);
-            PlaceEncounters(ratio, false);
+            const std::vector<uint8_t> reached = ArrivalArea(*this, rooms);
+            PlaceItemsAndCreatures(*this, ratio, reached);
             if (std::fabs(ratio - kPatchDepth) < kPatchDepthMargin) {
-                PlaceIngredientPatches();
+                PlaceIngredientPatches(reached);
             }
         }
         m_flags |= kLocLayoutPresent;
-        fault = FindLayoutFault();
+        fault = exitFault.empty() ? FindLayoutFault() : exitFault;
         if (fault.empty()) {
             return;
         }
@@ -560,12 +739,11 @@ vek::TPoint CLoc::GenerateLocForSite(const TSiteLevel& level) {
     }
 
     const float ratio = LevelRatio(level.level + 1u, level.levelCount);
-    PlaceRandomItems(ratio, std::nullopt);
-    PlaceEncounters(ratio, false);
+    PlaceItemsAndCreatures(*this, ratio, stairs.reached);
     if (level.level >= kFirstPatchLevel && level.level <= kLastPatchLevel) {
         gen::CDraw draw(vek::GetRandomGenerator());
         if (draw.R(7) <= 1) {
-            PlaceIngredientPatches();
+            PlaceIngredientPatches(stairs.reached);
         }
     }
     return level.comingUp ? down : up;
@@ -586,6 +764,7 @@ vek::TPoint CLoc::CreateLocForTower() {
     Init(GetName(), kTowerWidth, kTowerHeight, kDungeonTerrain, kGenerationFlags);
 
     vek::TPoint arrival;
+    std::vector<uint8_t> reached;
     if (level == 0) {
         // One hall inside a wall, the way out in its bottom wall.
         gen::CLayoutGrid grid;
@@ -606,12 +785,14 @@ vek::TPoint CLoc::CreateLocForTower() {
         gen::CDraw game(vek::GetRandomGenerator());
         arrival = {game.R(kTowerWidth - 2) + 1, kTowerHeight - 1};
         PutPassage(*this, arrival, kTowerExit, kNoTargetCell, key);
+        reached = ReachableCells(*this, std::span<const vek::TPoint>(&arrival, 1));
     } else {
         const std::vector<gen::TRoom> rooms = LayOutLevel(*this, random, function);
         const TStairCells stairs = PickFirstStairCell(*this, rooms, function);
         const vek::TPoint down = stairs.first;
         PutPassage(*this, down, kStairsDown, kNoTargetCell, L"");
         arrival = down;
+        reached = stairs.reached;
         uint16_t belowX = 0;
         uint16_t belowY = 0;
         const std::wstring below = stem + vek::Format(L"%u", static_cast<uint32_t>(level - 1));
@@ -650,8 +831,6 @@ vek::TPoint CLoc::CreateLocForTower() {
         }
     }
 
-    const float ratio = static_cast<float>(level / 6.0);
-    PlaceRandomItems(ratio, std::nullopt);
-    PlaceEncounters(ratio, false);
+    PlaceItemsAndCreatures(*this, static_cast<float>(level / 6.0), reached);
     return arrival;
 }

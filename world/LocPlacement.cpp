@@ -2,9 +2,14 @@
 // creature groups and patches of growing ingredients. Each draws from the
 // game's generator; what is drawn is worked out in gen/Placement.
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
+#include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Geometry.h"
 #include "VEKLib/Random.h"
 #include "data/GameData.h"
@@ -14,6 +19,8 @@
 #include "world/gen/Placement.h"
 
 namespace {
+
+const wchar_t* const kSource = L"Loc";
 
 // Groups a location gets when not in site mode.
 constexpr int32_t kEncounterGroups = 20;
@@ -43,28 +50,52 @@ const std::vector<TGroupTableEntry>& GroupTable() {
 
 gen::CDraw GameDraw() { return gen::CDraw(vek::GetRandomGenerator()); }
 
-// Nobody stands there, no special object is there, and it can be walked on.
-bool IsFreeCell(const CLoc& loc, int32_t x, int32_t y) {
+// The cells a pass may use. A cell the hero cannot walk to is passed over
+// as one that cannot be walked on, so that where there is none the draws
+// are those of a pass over every cell.
+class CPlacementArea {
+public:
+    CPlacementArea(const CLoc& loc, std::span<const uint8_t> reached, const wchar_t* function)
+        : m_width(loc.GetWidth()), m_reached(reached) {
+        if (!reached.empty() && reached.size() != static_cast<size_t>(loc.GetWidth()) * loc.GetHeight()) {
+            throw vek::CException(
+                function, kSource, __LINE__,
+                vek::Format(L"%u reached cells given for a location of %ux%u", static_cast<uint32_t>(reached.size()),
+                            static_cast<uint32_t>(loc.GetWidth()), static_cast<uint32_t>(loc.GetHeight())));
+        }
+    }
+    bool Holds(int32_t x, int32_t y) const {
+        return m_reached.empty() || m_reached[static_cast<size_t>(y) * m_width + static_cast<size_t>(x)] != 0;
+    }
+
+private:
+    size_t m_width;
+    std::span<const uint8_t> m_reached;
+};
+
+// In the area, nobody stands there, no special object is there, and it can
+// be walked on.
+bool IsFreeCell(const CLoc& loc, const CPlacementArea& area, int32_t x, int32_t y) {
     const auto cx = static_cast<uint16_t>(x);
     const auto cy = static_cast<uint16_t>(y);
-    return loc.GetCreatureIds().At(cx, cy) == kNoCreature && loc.GetSpecialObjects().At(cx, cy).active == 0 &&
-           IsPassable(x, y, loc);
+    return area.Holds(x, y) && loc.GetCreatureIds().At(cx, cy) == kNoCreature &&
+           loc.GetSpecialObjects().At(cx, cy).active == 0 && IsPassable(x, y, loc);
 }
 
 // A drawn free cell; after kEncounterCellDraws misses one of the free cells
 // in row order; none when there is none.
-std::optional<vek::TPoint> DrawFreeCell(const CLoc& loc, gen::CDraw& draw) {
+std::optional<vek::TPoint> DrawFreeCell(const CLoc& loc, const CPlacementArea& area, gen::CDraw& draw) {
     for (int32_t tries = 0; tries < CLoc::kEncounterCellDraws; ++tries) {
         const int32_t x = draw.R(loc.GetWidth());
         const int32_t y = draw.R(loc.GetHeight());
-        if (IsFreeCell(loc, x, y)) {
+        if (IsFreeCell(loc, area, x, y)) {
             return vek::TPoint{x, y};
         }
     }
     std::vector<vek::TPoint> free;
     for (int32_t y = 0; y < loc.GetHeight(); ++y) {
         for (int32_t x = 0; x < loc.GetWidth(); ++x) {
-            if (IsFreeCell(loc, x, y)) {
+            if (IsFreeCell(loc, area, x, y)) {
                 free.push_back({x, y});
             }
         }
@@ -77,7 +108,8 @@ std::optional<vek::TPoint> DrawFreeCell(const CLoc& loc, gen::CDraw& draw) {
 
 } // namespace
 
-void CLoc::PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell) {
+void CLoc::PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell, std::span<const uint8_t> reached) {
+    const CPlacementArea area(*this, reached, L"CLoc::PlaceRandomItems");
     if (cell == vek::TPoint{0, 0}) {
         cell.reset();
     }
@@ -103,14 +135,15 @@ void CLoc::PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell) {
     }
     for (int32_t y = 0; y < m_height; ++y) {
         for (int32_t x = 0; x < m_width; ++x) {
-            if (IsPassable(x, y, *this) && draw.R(101) < kCellItemChance) {
+            if (area.Holds(x, y) && IsPassable(x, y, *this) && draw.R(101) < kCellItemChance) {
                 putOne(x, y);
             }
         }
     }
 }
 
-void CLoc::PlaceEncounters(float ratio, bool siteMode) {
+void CLoc::PlaceEncounters(float ratio, bool siteMode, std::span<const uint8_t> reached) {
+    const CPlacementArea area(*this, reached, L"CLoc::PlaceEncounters");
     const std::vector<TGroupTableEntry>& groups = GroupTable();
     const std::optional<gen::TGroupBand> band = gen::EncounterBand(ratio, groups.size());
     if (!band || m_width == 0 || m_height == 0) {
@@ -123,7 +156,7 @@ void CLoc::PlaceEncounters(float ratio, bool siteMode) {
     };
     if (!siteMode) {
         for (int32_t group = 0; group < kEncounterGroups; ++group) {
-            const std::optional<vek::TPoint> cell = DrawFreeCell(*this, draw);
+            const std::optional<vek::TPoint> cell = DrawFreeCell(*this, area, draw);
             if (!cell) {
                 return;
             }
@@ -138,7 +171,8 @@ void CLoc::PlaceEncounters(float ratio, bool siteMode) {
     for (int32_t y = 1; y <= m_height - 2; ++y) {
         for (int32_t x = 1; x <= m_width - kSiteModeRightMargin; ++x) {
             const bool awayFromHero = x < heroX || (heroX == 0 && x > 20) || y < heroY || (heroY == 0 && x > 15);
-            if (awayFromHero && m_creatureIds.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) == kNoCreature &&
+            if (awayFromHero && area.Holds(x, y) &&
+                m_creatureIds.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)) == kNoCreature &&
                 IsPassable(x, y, *this)) {
                 candidates.push_back({x, y});
             }
@@ -149,7 +183,8 @@ void CLoc::PlaceEncounters(float ratio, bool siteMode) {
     }
 }
 
-void CLoc::PlaceIngredientPatches() {
+void CLoc::PlaceIngredientPatches(std::span<const uint8_t> reached) {
+    const CPlacementArea area(*this, reached, L"CLoc::PlaceIngredientPatches");
     gen::CDraw draw = GameDraw();
     const std::vector<uint16_t> ingredients = gen::DrawIngredients(ItemTable(), draw);
     // A centre keeps a cell of room to every edge: narrower locations get none.
@@ -164,6 +199,7 @@ void CLoc::PlaceIngredientPatches() {
         for (uint8_t direction = 0; direction < kPatchCells; ++direction) {
             const vek::TPoint cell = vek::MoveInDirection(direction, centre);
             fits[direction] =
+                area.Holds(cell.x, cell.y) &&
                 m_specialObjects.At(static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y)).active == 0 &&
                 IsPassable(cell.x, cell.y, *this);
             count += fits[direction] ? 1 : 0;

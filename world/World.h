@@ -144,12 +144,15 @@ struct TWorldInfo : public vek::ISerializable {
     virtual void Resize(uint16_t widthUnits, uint16_t height);
 
     // The texts, the languages, width, height, reserved bytes, part factor;
-    // then the cells in row order. Counts one object.
+    // then each cell's record in row order (TWorldLocInfo::Save). Counts one
+    // object and one for each cell.
     void Save() const;
     // The same back, strictly: vek::CFileException code 5 (without a file
-    // name) for a record that is cut short, says it has no cells, or whose
-    // cells claim other places; nothing is allocated for a size the bytes
-    // left cannot hold. Counts one object.
+    // name) for a record that is cut short or says it has no cells, and
+    // nothing changes; nothing is allocated for a size the bytes left cannot
+    // hold. Each cell keeps the place its record gives and the default
+    // danger level ("locs.dat" gives the levels); its marker sets pendingLoad.
+    // Counts one object and one for each cell.
     void Load() override;
 
     // A part factor of 0 counts as 1.
@@ -356,11 +359,13 @@ private:
 };
 
 // --- The location-name file and "locs.dat" (LocNames.cpp) -----------------------------------
-// The names a location-name file gives: the "locnames" value of each name
-// key of the world's shown locations that are not plain random (the cell's
-// own name when the file has none), "default_unknown" and
-// "default_random_dungeon" (the key itself when missing), all under their
-// keys upper-cased; then the world parts.
+// The names a location-name file gives: the "locnames" value of the name
+// key of each of the world's shown locations that are not plain random
+// (those without a key skipped); when the file has none, a dungeon site
+// made in play is named by "default_random_dungeon" and its number, any
+// other gets an empty name. Then "default_unknown" and
+// "default_random_dungeon" (the key itself when missing). All under their
+// keys upper-cased, the first name of a key kept; then the world parts.
 TPlaceNames ReadLocNames(const CWorld& world, vek::CIniFile& ini);
 // The lines of "locs.dat": "x,y,level" or "x1,y1,x2,y2,level" (fields
 // after the fifth ignored), decimal; a byte-order mark and carriage returns

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -625,6 +626,75 @@ TEST_F(Site, AnExitOfASiteWithOneRoomGoesToItsMiddle) {
     }
 }
 
+TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
+    // Dungeon sites whose strip (the right ten columns) holds several exits,
+    // each named apart; a 16 x 6 site has room for one 3 x 3 room only.
+    const struct {
+        uint16_t width;
+        uint16_t height;
+        std::vector<vek::TPoint> exits;
+        uint32_t seeds;
+    } cases[] = {
+        {16, 6, {{11, 3}, {14, 4}}, 40},
+        {16, 7, {{6, 1}, {10, 2}, {15, 5}}, 40},
+        {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40},
+        {30, 15, {{21, 1}, {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}}, 20},
+    };
+    auto write = [](uint16_t width, uint16_t height, const std::vector<vek::TPoint>& exits) {
+        CLoc map;
+        map.Init(L"Exits", width, height, 4, kLocLayoutPresent);
+        map.GetTerrain().Fill(0);
+        map.GetObjects().Fill(kLeftToGenerator);
+        for (uint16_t y = 0; y < height; ++y) {
+            for (uint16_t x = width - 10; x < width; ++x) {
+                map.GetObjects().At(x, y) = kNoTile;
+            }
+        }
+        for (size_t i = 0; i < exits.size(); ++i) {
+            map.SetSpecialObject(static_cast<uint16_t>(exits[i].x), static_cast<uint16_t>(exits[i].y), kSpecialSiteExit,
+                                 35, 0x00050006, L"below|down" + std::to_wstring(i));
+        }
+        map.SaveToFile(std::wstring(kLocationDir) + L"exits.map", true);
+    };
+    for (const auto& c : cases) {
+        write(c.width, c.height, c.exits);
+        for (uint32_t seed = 7001; seed < 7001 + c.seeds; ++seed) {
+            TWorldLocInfo& cell = SiteCell(L"exits.map", 4);
+            cell.width = c.width;
+            cell.height = c.height;
+            CSeedFromTest source(seed);
+            CConsoleText console;
+            CLoc loc;
+            Made(loc, cell);
+            std::set<std::wstring> names;
+            for (const vek::TPoint p : SpecialCells(loc, kSpecialPassage)) {
+                EXPECT_LT(p.x, c.width - 10) << seed;
+                names.insert(CLoc::SpecialObjectText(
+                    loc.GetSpecialObjects().At(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y))));
+            }
+            EXPECT_EQ(names.size(), c.exits.size()) << c.width << "x" << c.height << " seed " << seed;
+            EXPECT_TRUE(SpecialCells(loc, kSpecialSiteExit).empty());
+        }
+    }
+    // Ten exits and the nine cells of the one room: the last exit never
+    // finds a cell, and the site is not made.
+    std::vector<vek::TPoint> tooMany;
+    for (int32_t x = 6; x < 16; ++x) {
+        tooMany.push_back({x, 2});
+    }
+    write(16, 6, tooMany);
+    TWorldLocInfo& cell = SiteCell(L"exits.map", 4);
+    cell.width = 16;
+    cell.height = 6;
+    CConsoleText console;
+    CLoc loc;
+    const auto e = Thrown<vek::CException>([&] { Made(loc, cell); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->GetDetails(),
+              L"Random location Camp was not made in 100 iterations: no room cell is left for "
+              L"the site exit at (15, 2)");
+}
+
 TEST(SiteBorder, OpenCellsCountOnTheEdgeRowsAndTheInnerColumns) {
     // An 8 x 6 site left to the generator but for one cell that the map made.
     const struct {
@@ -859,6 +929,168 @@ TEST_F(Generate, PreparingARandomCellGeneratesIt) {
     EXPECT_EQ(&m_world.LoadLocAt(3, 3), &loc);
 }
 
+// --- Nothing out of reach ---------------------------------------------------------------------------------
+
+// The cells walked to from the starts; without starts, the largest region
+// of cells that can be walked on.
+std::vector<std::vector<bool>> Region(const CLoc& loc, const std::vector<vek::TPoint>& starts) {
+    std::vector<std::vector<bool>> region(loc.GetHeight(), std::vector<bool>(loc.GetWidth(), false));
+    std::vector<std::vector<bool>> seen = region;
+    size_t largest = 0;
+    for (int32_t y = 0; y < loc.GetHeight(); ++y) {
+        for (int32_t x = 0; x < loc.GetWidth(); ++x) {
+            const bool start = starts.empty()
+                                   ? IsPassable(x, y, loc)
+                                   : std::find(starts.begin(), starts.end(), vek::TPoint{x, y}) != starts.end();
+            if (seen[y][x] || !start) {
+                continue;
+            }
+            const auto part = Walkable(loc, {x, y});
+            size_t size = 0;
+            for (size_t py = 0; py < part.size(); ++py) {
+                for (size_t px = 0; px < part[py].size(); ++px) {
+                    size += part[py][px] ? 1 : 0;
+                    seen[py][px] = seen[py][px] || part[py][px];
+                    if (!starts.empty() && part[py][px]) {
+                        region[py][px] = true;
+                    }
+                }
+            }
+            if (starts.empty() && size > largest) {
+                largest = size;
+                region = part;
+            }
+        }
+    }
+    return region;
+}
+
+// Creatures, piles and growing spots on cells not reached; empty when none.
+std::string Stranded(const CLoc& loc, const std::vector<std::vector<bool>>& reached) {
+    std::string stranded;
+    auto check = [&](const char* what, uint32_t x, uint32_t y) {
+        if (reached.empty() || !reached[y][x]) {
+            stranded += std::string(what) + " at " + std::to_string(x) + "," + std::to_string(y) + " ";
+        }
+    };
+    for (const CMonster* creature : loc.GetCreatures()) {
+        if (creature != nullptr && creature->IsAlive()) {
+            check("creature", creature->x, creature->y);
+        }
+    }
+    for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+        for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+            if (loc.HasItems(x, y)) {
+                check("pile", x, y);
+            }
+        }
+    }
+    for (const vek::TPoint spot : SpecialCells(loc, kSpecialGrowingSpot)) {
+        check("growing spot", static_cast<uint32_t>(spot.x), static_cast<uint32_t>(spot.y));
+    }
+    return stranded;
+}
+
+class Reach : public Generate {
+protected:
+    static uint16_t TowerX(uint16_t level) { return level % 4; }
+    static uint16_t TowerY(uint16_t level) { return static_cast<uint16_t>(1 + level / 4); }
+    void SetUp() override {
+        Generate::SetUp();
+        // The levels of a tower, each made when entered, on rows 1 and 2.
+        for (uint16_t level = 0; level <= 5; ++level) {
+            const std::wstring number = std::to_wstring(level);
+            Random(TowerX(level), TowerY(level), L"tower" + number, 4);
+            m_game.GetStrings().AddPlaceName(L"TOWER" + number, L"Tower");
+        }
+    }
+
+    // A dungeon "fdung2" of that size: its things in the rooms, the largest
+    // region (the other is at most the lone cell the layout adds).
+    std::string Dungeon(uint16_t width, uint16_t height) {
+        CLoc loc;
+        Made(loc, Random(0, 0, L"fdung2", 4, width, height));
+        return Stranded(loc, Region(loc, {}));
+    }
+    // A level of a dungeon site with patches: its things reach its stairs.
+    static std::string SiteLevel(uint16_t width, uint16_t height, bool comingUp) {
+        TSiteLevel asked;
+        asked.width = width;
+        asked.height = height;
+        asked.level = 10;
+        asked.levelCount = 12;
+        asked.comingUp = comingUp;
+        CLoc loc;
+        const vek::TPoint arrival = loc.GenerateLocForSite(asked);
+        return Stranded(loc, Walkable(loc, arrival));
+    }
+    // A level of the tower: its things reach where the hero arrives.
+    std::string TowerLevel(uint16_t level) {
+        m_game.SetCurrentLevel(level);
+        CLoc loc;
+        loc.SetWorldCell(&m_world.grid.At(TowerX(level), TowerY(level)));
+        const vek::TPoint arrival = loc.CreateLocForTower();
+        return Stranded(loc, Walkable(loc, arrival));
+    }
+    // Open country "fdung2": its things reach its border, where the hero
+    // steps in.
+    std::string Outdoor(uint16_t terrain, uint16_t width, uint16_t height) {
+        CLoc loc;
+        Made(loc, Random(0, 0, L"fdung2", terrain, width, height));
+        std::vector<vek::TPoint> border;
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                if ((x == 0 || y == 0 || x == width - 1 || y == height - 1) && IsPassable(x, y, loc)) {
+                    border.push_back({x, y});
+                }
+            }
+        }
+        return Stranded(loc, Region(loc, border));
+    }
+};
+
+TEST_F(Reach, EveryCreaturePileAndGrowingSpotCanBeReached) {
+    // 2,000 seeds spread wide, each making a location of one kind in turn,
+    // at small sizes (where the lone cell of the layout and the bottom row
+    // weigh most).
+    constexpr uint32_t kSeeds = 2000;
+    constexpr uint32_t kStride = 7919;
+    const uint16_t terrains[] = {0, 6, 12, 15, 18};
+    for (uint32_t i = 0; i < kSeeds; ++i) {
+        const uint32_t seed = 1 + i * kStride;
+        CSeedFromTest source(seed);
+        CSeeded game(seed);
+        const uint32_t turn = i / 4;
+        const uint16_t width = turn % 2 == 0 ? 12 : 20;
+        const uint16_t height = turn % 2 == 0 ? 9 : 15;
+        switch (i % 4) {
+        case 0:
+            ASSERT_EQ(Dungeon(width, height), "") << "dungeon, seed " << seed;
+            break;
+        case 1:
+            ASSERT_EQ(SiteLevel(width, height, turn % 4 < 2), "") << "site level, seed " << seed;
+            break;
+        case 2:
+            ASSERT_EQ(TowerLevel(static_cast<uint16_t>(turn % 6)), "") << "tower level, seed " << seed;
+            break;
+        default:
+            ASSERT_EQ(Outdoor(terrains[turn % std::size(terrains)], width, height), "") << "outdoor, seed " << seed;
+        }
+    }
+}
+
+TEST_F(Reach, TheDungeonFoundWithMostCreaturesStranded) {
+    // A 12 x 9 depth-3 dungeon of few rooms under a long bottom row.
+    for (uint32_t gameSeed = 1; gameSeed <= 20; ++gameSeed) {
+        CSeedFromTest source(3063138);
+        CSeeded game(gameSeed);
+        CLoc loc;
+        Made(loc, Random(0, 0, L"fdung3", 4, 12, 9));
+        EXPECT_GT(worldtest::LivingCreatures(loc), 0u);
+        EXPECT_EQ(Stranded(loc, Region(loc, {})), "") << gameSeed;
+    }
+}
+
 // --- Tower levels -----------------------------------------------------------------------------------------
 
 class Tower : public Generate {
@@ -911,8 +1143,8 @@ TEST_F(Tower, GroundFloorIsAHallWithTheWayOut) {
     EXPECT_EQ(m_loc.GetObjects().At(18, 14), kNoTile);
     for (uint16_t y = 0; y < 15; ++y) {
         for (uint16_t x = 0; x < 20; ++x) {
-            // The bottom row gets walls only in its corners.
-            const bool ring = x == 0 || y == 0 || x == 19;
+            // The exit is the one way through the ring.
+            const bool ring = (x == 0 || y == 0 || x == 19 || y == 14) && vek::TPoint{x, y} != exit;
             EXPECT_EQ(m_loc.GetTerrain().At(x, y), 4);
             if (ring) {
                 EXPECT_TRUE(worldtest::BlockingObject(m_loc.GetObjects().At(x, y))) << x << "," << y;

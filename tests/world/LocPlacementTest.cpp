@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "VEKLib/Exception.h"
 #include "VEKLib/Random.h"
 #include "rules/Hero.h"
 #include "tests/world/GenFixture.h"
@@ -307,6 +310,63 @@ TEST_F(PlacementPass, PatchesNeedIngredientsAndRoom) {
     vek::SetRandomGenerator(nullptr);
     EXPECT_EQ(rock.m_draws, 50 * 2);
     EXPECT_TRUE(worldtest::SpecialCells(m_loc, kSpecialGrowingSpot).empty());
+}
+
+TEST_F(PlacementPass, PassesKeepToTheReachedCells) {
+    // A wall cuts off the two right columns. Given as unreached, they get
+    // nothing; a wall given as unreached changes no draw.
+    const std::vector<std::string> rows = {"...#..", "...#..", "...#..", "...#..", "...#..", "...#.."};
+    std::vector<uint8_t> open;
+    std::vector<uint8_t> left;
+    for (const std::string& row : rows) {
+        for (size_t x = 0; x < row.size(); ++x) {
+            open.push_back(row[x] == '.' ? 1 : 0);
+            left.push_back(x < 3 ? 1 : 0);
+        }
+    }
+    // Each pass, and what it put where: items, creatures, growing spots.
+    const std::function<void(CLoc&, std::span<const uint8_t>)> passes[] = {
+        [](CLoc& loc, std::span<const uint8_t> reached) { loc.PlaceRandomItems(0.5f, std::nullopt, reached); },
+        [](CLoc& loc, std::span<const uint8_t> reached) { loc.PlaceEncounters(0.5f, false, reached); },
+        [](CLoc& loc, std::span<const uint8_t> reached) { loc.PlaceIngredientPatches(reached); },
+    };
+    auto placed = [](const CLoc& loc) {
+        std::string cells;
+        for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
+            for (uint16_t x = 0; x < loc.GetWidth(); ++x) {
+                const bool taken = loc.HasItems(x, y) || loc.GetCreatureIds().At(x, y) != kNoCreature ||
+                                   loc.GetSpecialObjects().At(x, y).active != 0;
+                cells += taken ? '*' : '.';
+            }
+        }
+        return cells;
+    };
+    for (size_t pass = 0; pass < std::size(passes); ++pass) {
+        size_t onTheLeft = 0;
+        for (uint32_t seed = 1; seed <= 40; ++seed) {
+            CLoc everywhere;
+            CLoc walkable;
+            CLoc leftOnly;
+            for (auto [loc, reached] :
+                 {std::pair<CLoc*, std::span<const uint8_t>>{&everywhere, {}}, {&walkable, open}, {&leftOnly, left}}) {
+                worldtest::Paint(*loc, rows);
+                CSeeded seeded(seed);
+                passes[pass](*loc, reached);
+            }
+            EXPECT_EQ(placed(walkable), placed(everywhere)) << pass << " " << seed;
+            const std::string cells = placed(leftOnly);
+            for (size_t i = 0; i < cells.size(); ++i) {
+                EXPECT_TRUE(cells[i] == '.' || left[i] != 0) << pass << " " << seed << " " << i;
+                onTheLeft += cells[i] == '*' ? 1 : 0;
+            }
+        }
+        EXPECT_GT(onTheLeft, 0u) << pass;
+        // Cells given for another size: nothing is placed.
+        Make(rows);
+        const std::vector<uint8_t> tooFew(open.begin(), open.end() - 1);
+        EXPECT_THROW(passes[pass](m_loc, tooFew), vek::CException) << pass;
+        EXPECT_EQ(placed(m_loc), std::string(36, '.'));
+    }
 }
 
 } // namespace

@@ -157,6 +157,11 @@ void PaintEdges(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t width, int
     };
     for (int32_t x = 1; x < last; ++x) {
         paint(x, 0);
+        // Closed as the top row: an open strip under the lowest walls would
+        // be a way round them, cut off from the rooms.
+        if (bottom > 0) {
+            paint(x, bottom);
+        }
     }
     for (int32_t y = 1; y < bottom; ++y) {
         paint(0, y);
@@ -168,13 +173,20 @@ void PaintEdges(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t width, int
     if (!IsFloor(grid, last, 0)) {
         canvas.Object(last, 0) = static_cast<uint16_t>(base + (IsFloor(grid, last - 1, 1) ? 25 : 26));
     }
-    if (!alternativeTiles) {
-        if (!IsFloor(grid, 0, bottom)) {
-            canvas.Object(0, bottom) = static_cast<uint16_t>(base + 23);
+    if (alternativeTiles) {
+        // Without fixed tiles there, the bottom corners take what their
+        // neighbours ask, as the row between them does.
+        if (bottom > 0) {
+            paint(0, bottom);
+            paint(last, bottom);
         }
-        if (!IsFloor(grid, last, bottom)) {
-            canvas.Object(last, bottom) = static_cast<uint16_t>(base + 24);
-        }
+        return;
+    }
+    if (!IsFloor(grid, 0, bottom)) {
+        canvas.Object(0, bottom) = static_cast<uint16_t>(base + 23);
+    }
+    if (!IsFloor(grid, last, bottom)) {
+        canvas.Object(last, bottom) = static_cast<uint16_t>(base + 24);
     }
 }
 

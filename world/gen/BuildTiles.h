@@ -52,10 +52,11 @@ void PaintWalls(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t walkWidth,
 // locked with r(13) < 2 and then of lock kind r(4).
 void AddDoors(CTileCanvas& canvas, const std::vector<TDoorway>& doorways, uint16_t base, CDraw& draw);
 
-// Wall tiles on the area's border, with the world outside the area closed:
-// the top row, the first column, the last column unless keepLastColumn (then
-// the walls reached it), the top corners, and in the plain set the bottom
-// corners (fixed tiles). The bottom row between them stays as it was.
+// Wall tiles on the area's rock border, with the world outside the area
+// closed: the top and bottom rows, the first column, the last column unless
+// keepLastColumn (then the walls reached it), and the corners (the plain
+// set's bottom corners are fixed tiles). Floor on the border (an entrance)
+// stays open.
 void PaintEdges(CTileCanvas& canvas, const CLayoutGrid& grid, int32_t width, int32_t height, bool alternativeTiles,
                 bool keepLastColumn);
 

@@ -608,7 +608,7 @@ TEST(LayoutPass, WholeDungeonLevel) {
                                               "26 26 26 26 26 26 20 .. .. .. .. .. .. 26 26 26 26 26 26 26",
                                               "26 26 26 26 26 26 20 .. .. .. .. .. .. 26 26 26 26 26 26 26",
                                               "26 26 26 26 26 26 26 26 26 23 .. 26 26 26 26 26 26 26 26 26",
-                                              "23 .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. .. 24",
+                                              "23 26 26 26 26 26 26 26 26 20 .. 26 26 26 26 26 26 26 26 24",
                                           }));
     EXPECT_EQ(canvas.doors,
               (std::vector<gen::TDoorToCreate>{
@@ -753,11 +753,7 @@ TEST(LayoutPass, InvariantsOverManySeedsAndSizes) {
                     const uint16_t object = layers.objects.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
                     ASSERT_EQ(layers.terrain.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y)),
                               request.alternativeTiles ? 5 : 4);
-                    // The bottom row is walled only in its corners, and only
-                    // in the plain set.
-                    const bool leftOpen =
-                        y == size.height - 1 && (request.alternativeTiles || (x != 0 && x != size.width - 1));
-                    if (cell == gen::kFloor || cell == gen::kDoorway || leftOpen) {
+                    if (cell == gen::kFloor || cell == gen::kDoorway) {
                         ASSERT_EQ(object, gen::kNoTile) << x << "," << y;
                     } else {
                         ASSERT_GE(object, base + 20) << x << "," << y;
