@@ -1,23 +1,29 @@
 #!/usr/bin/env bash
 # Checks that docs/ARCHITECTURE.md names every source file once: each .h and
-# .cpp of the eight source folders stands, by its path within the folder, in
-# exactly one table row of its folder's section (the "## " section whose
-# heading starts with the folder, as in "## `world/`: ..."; a row may name
-# several files), and no row names a file that is not there. Run by hand after
-# a file is added, moved or removed.
+# .cpp of the eight source folders and of bench/ stands, by its path within
+# the folder, in exactly one table row of its folder's section (the section
+# whose heading starts with the folder, as in "## `world/`: ..." or
+# "### `bench/`: ...", up to the next heading of its level or above; a row may
+# name several files), and no row names a file that is not there. Run by hand
+# after a file is added, moved or removed.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 doc="$top/docs/ARCHITECTURE.md"
 status=0
 
-for folder in platform VEKLib data script rules world windows shell; do
-  # The folder's section: from its heading to the next "## " heading.
-  section="$(awk -v head="## \`$folder/\`" '
-    index($0, head) == 1 { inside = 1; next }
-    /^## / { inside = 0 }
+for folder in platform VEKLib data script rules world windows shell bench; do
+  # The folder's section: from its heading to the next heading of its level
+  # or above (lines of code blocks are no headings).
+  section="$(awk -v name="\`$folder/\`" '
+    /^```/ { fence = !fence }
+    !fence && match($0, /^#+ /) {
+      depth = RLENGTH - 1
+      if (inside && depth <= level) { inside = 0 }
+      if (!inside && substr($0, RLENGTH + 1, length(name)) == name) { inside = 1; level = depth; next }
+    }
     inside' "$doc")"
   if [ -z "$section" ]; then
-    echo "no section for $folder/ (a heading starting ## \`$folder/\`)"
+    echo "no section for $folder/ (a heading starting ## \`$folder/\` or ### \`$folder/\`)"
     status=1
     continue
   fi
