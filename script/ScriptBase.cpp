@@ -109,6 +109,10 @@ void CScriptBase::Fail(EScriptError code, const wchar_t* function, uint32_t line
     throw CScriptException(code, L"M_ScriptBase", function, line, *this);
 }
 
+void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t line) {
+    FailHere(code, function, line, std::wstring());
+}
+
 void CScriptBase::FailHere(EScriptError code, const wchar_t* function, uint32_t line, const std::wstring& details) {
     const auto& commands = m_results.Commands();
     if (m_current >= 0 && static_cast<size_t>(m_current) < commands.size()) {

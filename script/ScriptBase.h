@@ -438,8 +438,10 @@ protected:
     [[noreturn]] void Fail(EScriptError code, const wchar_t* function, uint32_t line) const;
     // As Fail, reporting the line of the current command, and the details
     // when the message alone does not say enough.
-    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line,
-                               const std::wstring& details = std::wstring());
+    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line);
+    // No default argument on the plain form: a temporary text built at each
+    // of its many call sites in the run loop costs that loop dearly.
+    [[noreturn]] void FailHere(EScriptError code, const wchar_t* function, uint32_t line, const std::wstring& details);
     void SetCurrentCommand(int32_t index) { m_current = index; }
     // The parser's block depth.
     int32_t GetCurrentDepth() const { return m_currentDepth; }
