@@ -1,5 +1,8 @@
 #include "data/MConfig.h"
 
+#include <fstream>
+#include <string>
+
 #include "VEKLib/Exception.h"
 #include "VEKLib/Files.h"
 #include "VEKLib/Strings.h"
@@ -13,6 +16,25 @@ const wchar_t* const kSource = L"MConfig";
 
 // The file's attributes can be read: a file or a folder is there.
 bool Exists(const std::wstring& name) { return platform::GetPathKind(name) != platform::PathKind::kMissing; }
+
+// No bytes, or only a byte-order mark the reader takes: nothing to read,
+// whose own word for that ("Buffer not ready") means nothing to a user.
+bool HoldsNoText(const std::wstring& name) {
+    const std::string path = platform::FileNameToUtf8(name);
+    const int64_t size = platform::RegularFileSize(path);
+    if (size == 0) {
+        return true;
+    }
+    if (size != 2 && size != 3) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (!in.read(bytes.data(), size)) {
+        return false;
+    }
+    return bytes == "\xEF\xBB\xBF" || bytes == "\xFF\xFE";
+}
 
 bool BoolOf(CMorvheldConfig& config, const wchar_t* key) { return config.FindEntry(key).GetBool(); }
 
@@ -55,8 +77,7 @@ CMorvheldConfig::~CMorvheldConfig() = default;
 void CMorvheldConfig::Load() {
     const bool fromFile = Exists(GetFileName());
     if (fromFile) {
-        // The ini reader's word for no text at all means nothing to a user.
-        if (platform::RegularFileSize(platform::FileNameToUtf8(GetFileName())) == 0) {
+        if (HoldsNoText(GetFileName())) {
             throw vek::CFileException(vek::CFileException::kInvalidContent, GetFileName(), L"CMorvheldConfig::Load",
                                       kSource, __LINE__, L"The file is empty.");
         }

@@ -255,8 +255,12 @@ void CGame::EndGame() {
             Save(kAutosaveFile);
         } catch (const vek::CException& e) {
             m_autosaveFailed = true;
-            ShowImportantMessage(vek::Format(L"The game could not be saved to %s; the autosave there is left as it "
-                                             L"was.\r\n%s",
+            // A failed save leaves what was there, so whatever is there now
+            // is the old autosave, if there was one.
+            const bool kept = platform::GetPathKind(std::wstring(kAutosaveFile)) != platform::PathKind::kMissing;
+            ShowImportantMessage(vek::Format(kept ? L"The game could not be saved to %s; the autosave there is left "
+                                                    L"as it was.\r\n%s"
+                                                  : L"The game could not be saved to %s.\r\n%s",
                                              kAutosaveFile, e.GetText()),
                                  false);
         }

@@ -223,6 +223,9 @@ TEST_F(ConfigFolder, DamagedFilesNameTheFileAndTheFault) {
         const wchar_t* detail = nullptr; // a file error's detail, in its full text
     } cases[] = {
         {"empty", "", L"Invalid file content (game.ini)", L"The file is empty."},
+        {"only a UTF-8 mark", "\xEF\xBB\xBF", L"Invalid file content (game.ini)", L"The file is empty."},
+        {"only a UTF-16 mark", "\xFF\xFE", L"Invalid file content (game.ini)", L"The file is empty."},
+        {"a mark and a blank", std::string("\xFF\xFE \0", 4), L"Orphan value (game.ini, line 1)"},
         {"garbage", "\x89PNG\r\n\x1a\n", L"Orphan value (game.ini, line 1)"},
         {"cut in the header", "[con", L"Invalid section header (game.ini, line 1)"},
         {"comments only", "; Morvheld\r\n; settings\r\n", L"Section not found: config (game.ini)"},

@@ -79,21 +79,24 @@ EOF
 
 # An autosave that fails at the window's close is reported (error.log) with
 # the reason, the exit code says so, and what was there stays as it was.
-unwritable="Save is a file|rmdir Save; printf x >Save|-|Not a directory|[ \"\$(cat Save)\" = x ]"
+unwritable="Save is a file|rmdir Save; printf x >Save|-|Not a directory|[ \"\$(cat Save)\" = x ]|no"
 [ "$(id -u)" -eq 0 ] || unwritable="$unwritable
-a folder that cannot be written|chmod 555 Save|-|Permission denied|[ -z \"\$(ls -A Save)\" ]"
-while IFS='|' read -r what make limit reason same; do
+a folder that cannot be written|chmod 555 Save|-|Permission denied|[ -z \"\$(ls -A Save)\" ]|no"
+# kept: whether an old autosave was there for the message to say it stays.
+while IFS='|' read -r what make limit reason same kept; do
     fresh
     eval "$make"
     play "$limit" -new
     [ "$status" -ne 0 ] || fail "exit code 0"
     logged "The game could not be saved to Save/autosave.sav" && logged "$reason" || fail "not reported: $reason"
+    if logged "the autosave there is left as it was"; then said=yes; else said=no; fi
+    [ "$said" = "$kept" ] || fail "an old autosave said to be kept: $said, there was one: $kept"
     eval "$same" || fail "what was there changed, or a temporary file was left"
     chmod 755 Save 2>/dev/null
 done <<EOF
 $unwritable
-a file-size limit|cp "$samples/played" Save/autosave.sav|8|File too large|cmp -s Save/autosave.sav "$samples/played" && [ "\$(ls -A Save)" = autosave.sav ]
-a full disk|ln -s /dev/full Save/autosave.sav|-|No space left on device|[ -L Save/autosave.sav ] && [ "\$(ls -A Save)" = autosave.sav ]
+a file-size limit|cp "$samples/played" Save/autosave.sav|8|File too large|cmp -s Save/autosave.sav "$samples/played" && [ "\$(ls -A Save)" = autosave.sav ]|yes
+a full disk|ln -s /dev/full Save/autosave.sav|-|No space left on device|[ -L Save/autosave.sav ] && [ "\$(ls -A Save)" = autosave.sav ]|yes
 EOF
 
 # What killed autosaves left beside it is removed when the game starts;
