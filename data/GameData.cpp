@@ -198,10 +198,12 @@ void CGameData::ShowMessage(uint32_t duration, const std::wstring& text) {
 }
 
 void CGameData::ShowImportantMessage(const std::wstring& text, bool flag) {
-    m_display->ShowImportantMessage(m_strings.Get(L"STR_IMPORTANT_MSG"), text, flag);
+    // Written before the window waits for the player: a game killed under
+    // the message still leaves its line.
     if (m_importantLog) {
         m_importantLog(text);
     }
+    m_display->ShowImportantMessage(m_strings.Get(L"STR_IMPORTANT_MSG"), text, flag);
 }
 
 void CGameData::OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra) {

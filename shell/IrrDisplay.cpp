@@ -125,12 +125,15 @@ CIrrDisplay::CIrrDisplay(CGame& game) : m_game(game), m_console([&game](const st
     }
     device->setEventReceiver(this);
     game.GetDialog().SetScreen(m_screen.get());
+    // A console prompt would leave the window frozen until it is answered.
+    platform::SetPrompt(this);
 }
 
 CIrrDisplay::~CIrrDisplay() {
     if (m_screen == nullptr) {
         return;
     }
+    ReleasePrompt();
     m_game.GetDialog().SetScreen(nullptr);
     irr::IrrlichtDevice* device = m_game.GetDevice();
     if (device->getEventReceiver() == this) {
@@ -163,9 +166,33 @@ void CIrrDisplay::ShowImportantMessage(const std::wstring& caption, const std::w
 }
 
 void CIrrDisplay::ShowMessageBox(const std::wstring& text) {
-    m_console.ShowMessageBox(text);
+    // The box's caller prints the text (the fatal error, on standard error):
+    // logged here as well it would reach the console twice.
     if (HasWindow()) {
         ShowModalMessage(L"", text);
+    } else {
+        m_console.ShowMessageBox(text);
+    }
+}
+
+platform::PromptAnswer CIrrDisplay::AbortRetryIgnore(std::wstring_view title, std::wstring_view text) {
+    if (!HasWindow()) {
+        ReleasePrompt();
+        return platform::Prompt().AbortRetryIgnore(title, text);
+    }
+    const CMessageWindow window(*m_screen, std::wstring(title), std::wstring(text),
+                                {{L"Abort", irr::KEY_KEY_A}, {L"Retry", irr::KEY_KEY_R}, {L"Ignore", irr::KEY_KEY_I}});
+    RunModalLoop();
+    constexpr platform::PromptAnswer kAnswers[] = {platform::PromptAnswer::kAbort, platform::PromptAnswer::kRetry,
+                                                   platform::PromptAnswer::kIgnore};
+    // No answer: the game's window closed under it.
+    const std::optional<size_t> answer = window.GetAnswer();
+    return answer.has_value() ? kAnswers[*answer] : platform::PromptAnswer::kIgnore;
+}
+
+void CIrrDisplay::ReleasePrompt() {
+    if (&platform::Prompt() == static_cast<platform::IPrompt*>(this)) {
+        platform::SetPrompt(nullptr);
     }
 }
 

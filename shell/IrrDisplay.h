@@ -6,7 +6,10 @@
 // window open the game's keys work: F7 waits until 6:00, F8 until 19:00.
 //
 // Whatever it shows also goes where the console display puts it, and once
-// the game's window is gone (or without a device at all) only there.
+// the game's window is gone (or without a device at all) only there; a
+// message box alone stays off the console while the window shows it (its
+// caller prints it). While the window is up it also asks the script error's
+// question (platform::Prompt) in a window of its own, not on the console.
 #include <IEventReceiver.h>
 
 #include <cstdint>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "data/GameDisplay.h"
+#include "platform/Prompt.h"
 #include "shell/MapView.h"
 #include "windows/Screen.h"
 
@@ -67,12 +71,14 @@ struct TLogRow {
 std::vector<TLogRow> ComposeLogRows(const std::deque<TMessageLine>& lines, size_t rows, int32_t width, bool oneLine,
                                     bool colors, const std::function<int32_t(const std::wstring&)>& measure);
 
-class CIrrDisplay final : public IGameDisplay, public irr::IEventReceiver {
+class CIrrDisplay final : public IGameDisplay, public irr::IEventReceiver, public platform::IPrompt {
 public:
     // With the game's device and font: the log rows and the date element in
-    // the engine's GUI, drawn with the font, and the display takes the
-    // device's events. Without them it keeps to the console display.
+    // the engine's GUI, drawn with the font, the display takes the device's
+    // events and is the installed prompt. Without them it keeps to the
+    // console display.
     explicit CIrrDisplay(CGame& game);
+    // The console prompt is back.
     ~CIrrDisplay() override;
     CIrrDisplay(const CIrrDisplay&) = delete;
     CIrrDisplay& operator=(const CIrrDisplay&) = delete;
@@ -97,8 +103,13 @@ public:
     // The game's window is open.
     bool HasWindow() const override;
     // A box with the text and no caption, until its button or Enter closes
-    // it; the input mode stays.
+    // it; the input mode stays. Only without the window is it logged.
     void ShowMessageBox(const std::wstring& text) override;
+    // A window with the title and the text and the buttons Abort, Retry and
+    // Ignore (keys A, R and I) until one is pressed. Closing the game's
+    // window answers Ignore, as the end of the console's input does; once
+    // the window is gone the console prompt is back and asks.
+    platform::PromptAnswer AbortRetryIgnore(std::wstring_view title, std::wstring_view text) override;
 
     // The device's events: the newest open window takes the keys (none
     // reaches the map then) and its buttons' clicks; otherwise the game's
@@ -116,6 +127,8 @@ private:
     void ShowModalMessage(const std::wstring& caption, const std::wstring& text);
     // The log rows and the date as the game stands.
     void UpdatePanel();
+    // The console prompt back, unless another was installed over this one.
+    void ReleasePrompt();
     bool OnKey(irr::EKEY_CODE key);
 
     CGame& m_game;

@@ -90,6 +90,16 @@ TEST_F(GameWithFake, ServicesReachTheDisplayInOrder) {
     EXPECT_EQ(m_game.GetClock(), 40u); // the message let 30 seconds pass
 }
 
+// On record before the window waits for the player, so that a game killed
+// under the message still leaves its line in the log file.
+TEST_F(GameWithFake, AnImportantMessageIsLoggedBeforeItIsShown) {
+    m_game.GetStrings().LoadText(L"STR_IMPORTANT_MSG Attention\n");
+    m_game.SetImportantMessageLog([this](const std::wstring& text) { m_fake->calls.push_back(L"log(" + text + L")"); });
+    m_game.ShowImportantMessage(L"The bridge collapses!", false);
+    EXPECT_EQ(m_fake->calls,
+              (Calls{L"log(The bridge collapses!)", L"ShowImportantMessage(Attention, The bridge collapses!, 0)"}));
+}
+
 // The library's texts for the player: always into the log file, and into a
 // message box only while the game's window is up.
 TEST_F(GameWithFake, MessageDisplayLogsAndShowsWhenTheWindowIsUp) {

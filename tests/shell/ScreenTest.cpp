@@ -15,6 +15,7 @@
 
 #include "data/Globals.h"
 #include "data/Version.h"
+#include "platform/Prompt.h"
 #include "script/Script.h"
 #include "shell/Game.h"
 #include "shell/IrrDisplay.h"
@@ -209,6 +210,54 @@ TEST_F(ShellScreen, QuittingUnderAWindowLeavesTheEndToTheMainLoop) {
     EXPECT_TRUE(m_game->HasGame());
     EXPECT_FALSE(m_game->Step());
     EXPECT_FALSE(m_game->HasGame());
+}
+
+// A script error's question while the window is up: a window of its own,
+// answered by a key or a click; closing the game's window answers Ignore.
+TEST_F(ShellScreen, AScriptErrorIsAskedInAWindow) {
+    using platform::PromptAnswer;
+    ASSERT_EQ(&platform::Prompt(), static_cast<platform::IPrompt*>(m_display));
+    irr::IrrlichtDevice& device = *m_game->GetDevice();
+    const auto top = [this] { return dynamic_cast<CMessageWindow*>(m_display->GetScreen()->GetTop()); };
+    const auto button = [&](size_t index) { return top()->GetButton(index); };
+    const struct {
+        const char* name;
+        std::function<void()> input;
+        PromptAnswer answer;
+    } cases[] = {
+        {"key A", [&] { PostKey(device, irr::KEY_KEY_A); }, PromptAnswer::kAbort},
+        {"key R", [&] { PostKey(device, irr::KEY_KEY_R); }, PromptAnswer::kRetry},
+        {"click Ignore", [&] { PostClick(device, *button(2)); }, PromptAnswer::kIgnore},
+        {"click Retry", [&] { PostClick(device, *button(1)); }, PromptAnswer::kRetry},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring caption;
+        m_clock->actions = {[&] {
+            caption = top()->GetWindow()->getText();
+            c.input();
+        }};
+        EXPECT_EQ(platform::Prompt().AbortRetryIgnore(L"Script Error", L"Error in script file 'x.u'."), c.answer);
+        EXPECT_EQ(caption, L"Script Error");
+        EXPECT_EQ(m_display->GetScreen()->GetTop(), nullptr);
+    }
+    // Enter presses none of them.
+    m_clock->actions = {[&] { PostKey(device, irr::KEY_RETURN); }, [&] { PostKey(device, irr::KEY_KEY_I); }};
+    EXPECT_EQ(platform::Prompt().AbortRetryIgnore(L"Script Error", L"x"), PromptAnswer::kIgnore);
+    EXPECT_TRUE(m_clock->actions.empty());
+
+    m_clock->actions = {[] { CloseWindowAsTheUserDoes(); }, [] {}, [] {}, [] {}, [] {}};
+    EXPECT_EQ(platform::Prompt().AbortRetryIgnore(L"Script Error", L"x"), PromptAnswer::kIgnore);
+    EXPECT_FALSE(m_game->IsWindowUp());
+}
+
+// The fatal error's box: on screen while the window is up, and not on the
+// console, where the error's catcher prints it once.
+TEST_F(ShellScreen, AMessageBoxOnScreenStaysOffTheConsole) {
+    m_clock->actions = {[&] { PostKey(*m_game->GetDevice(), irr::KEY_RETURN); }};
+    m_game->GetDisplay().ShowMessageBox(L"A fatal error.");
+    EXPECT_TRUE(m_clock->actions.empty());
+    EXPECT_FALSE(Logged(L"A fatal error."));
 }
 
 // The sample herbalist on screen: a number key, a click on the second
