@@ -76,7 +76,7 @@ uint32_t LineAt(const T& text, size_t position) {
 // A zero with more text behind it: its position, else npos.
 template <class T>
 size_t LosingZero(const T& text) {
-    const size_t zero = std::find(text.begin(), text.end(), 0) - text.begin();
+    const size_t zero = std::min(text.find(typename T::value_type{}), text.size());
     if (zero == text.size() || std::all_of(text.begin() + zero, text.end(), [](auto c) { return c == 0; })) {
         return std::string::npos;
     }
@@ -88,6 +88,10 @@ size_t LosingZero(const T& text) {
 // decoder does not know). npos when there is none before the first zero.
 size_t Utf8Fault(const std::string& bytes) {
     for (size_t i = 0; i < bytes.size() && bytes[i] != 0;) {
+        if (const size_t run = AsciiRunLength(bytes.data() + i, bytes.data() + bytes.size()); run != 0) {
+            i += run;
+            continue;
+        }
         const uint8_t b = static_cast<uint8_t>(bytes[i]);
         const size_t length = b < 0x80 ? 1 : (b < 0xC0 ? 0 : (b < 0xE0 ? 2 : (b < 0xF0 ? 3 : 0)));
         if (length == 0 || i + length > bytes.size()) {

@@ -1,5 +1,7 @@
 #include "VEKLib/Strings.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <locale>
@@ -345,14 +347,41 @@ void WideToUtf8(const wchar_t* text, std::string& out) {
     }
 }
 
+size_t AsciiRunLength(const char* begin, const char* end) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    const char* p = begin;
+    for (; end - p >= 8; p += 8) {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        // A high bit set, or a zero byte (whose borrow sets its high bit).
+        if (((word | (word - kOnes)) & kHighs) != 0) {
+            break;
+        }
+    }
+    while (p != end && static_cast<unsigned char>(*p) - 1u < 0x7Fu) {
+        ++p;
+    }
+    return static_cast<size_t>(p - begin);
+}
+
 void Utf8ToWide(const char* bytes, std::wstring& out) {
     if (bytes == nullptr) {
         return;
     }
+    const char* const end = bytes + std::strlen(bytes);
     // Never more units than bytes: one allocation for a whole file.
-    out.reserve(out.size() + std::strlen(bytes));
+    out.reserve(out.size() + static_cast<size_t>(end - bytes));
     const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
     while (*p != 0) {
+        const char* at = reinterpret_cast<const char*>(p);
+        if (const size_t run = AsciiRunLength(at, end); run != 0) {
+            const size_t old = out.size();
+            out.resize(old + run);
+            std::copy(p, p + run, out.begin() + static_cast<std::ptrdiff_t>(old));
+            p += run;
+            continue;
+        }
         const uint32_t b = *p;
         uint32_t unit;
         if ((b & 0xE0) == 0xE0) {

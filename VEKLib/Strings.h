@@ -59,6 +59,9 @@ std::string WideToNarrow(const std::wstring& text);
 void WideToUtf8(const wchar_t* text, std::string& out);
 void Utf8ToWide(const char* bytes, std::wstring& out);
 std::string WideToUtf8(const std::wstring& text);
+// How many bytes from the start are plain ASCII (1 to 127): the bulk of every
+// data file, which the decoders pass over eight bytes at a time.
+size_t AsciiRunLength(const char* begin, const char* end);
 std::wstring Utf8ToWide(const std::string& bytes);
 float StrToFloat(const wchar_t* text);
 

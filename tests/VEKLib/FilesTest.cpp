@@ -529,6 +529,15 @@ TEST_F(FilesTest, ReadWholeTextRefusesWhatWouldBeLost) {
         {"sequence cut by the end", Bytes({'a', 0xC3}), 2, false, L"", L"Byte 0xC3 is not UTF-8, line 1"},
         {"stray continuation byte", Bytes({0x80}), 2, false, L"", L"Byte 0x80 is not UTF-8, line 1"},
         {"four-byte sequence", Bytes({0xF0, 0x9F, 0x98, 0x80}), 2, false, L"", L"Byte 0xF0 is not UTF-8, line 1"},
+        // Plain runs are passed over eight bytes at a time: faults at, just
+        // before and just after a word's end.
+        {"Latin-1 byte as the 8th", Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 0xE9, 'i'}), 2, false, L"",
+         L"Byte 0xE9 is not UTF-8, line 1"},
+        {"Latin-1 byte as the 9th on line 2", Bytes({'a', '\n', 'c', 'd', 'e', 'f', 'g', 'h', 0xE9}), 2, false, L"",
+         L"Byte 0xE9 is not UTF-8, line 2"},
+        {"zero as the 10th", std::string("abcdefghi\0k", 11), 2, false, L"", L"Zero byte in the text, line 1"},
+        {"UTF-8 across a word's end", Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 0xC3, 0xA9, 'x'}), 2, false,
+         L"abcdefg\u00E9x"},
         {"Latin-1 byte in narrow text", Bytes({'p', 0xE9}), 1, false, L"p\u00E9"},
         {"UTF-16 trailing zero", Bytes({0xFF, 0xFE, 'A', 0, 0, 0}), 3, true, L"A"},
         {"UTF-16 zero, then text", Bytes({0xFF, 0xFE, 'A', 0, '\n', 0, 0, 0, 'B', 0}), 3, true, L"",

@@ -113,6 +113,12 @@ TEST(Utf8, DecodingOddInput) {
         {Bytes({'a', 0xE2}), L"a"},
         {Bytes({'a', 0xC3}), L"a"},
         {Bytes({'a', 0, 'b'}), L"a"}, // a zero ends the text
+        // Plain runs go eight bytes at a time: the same at a word's end.
+        {Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x80, 'j'}),
+         std::wstring(L"abcdefgh") + wchar_t(0xFF80) + L"j"},
+        {Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 0xC5, 0x82}), L"abcdefg\u0142"},
+        {Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 0, 'k'}), L"abcdefghi"},
+        {Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 0xE2, 0x82}), L"abcdefghi"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.bytes));

@@ -61,7 +61,8 @@ std::string Shown(const TTradeInfo& t) {
     }
     text += " |";
     for (uint16_t category : t.buyCategories) {
-        text += " " + std::to_string(category);
+        text += ' ';
+        text += std::to_string(category);
     }
     return text;
 }
