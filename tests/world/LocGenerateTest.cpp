@@ -640,7 +640,8 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
         {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40},
         {30, 15, {{21, 1}, {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}}, 20},
     };
-    auto write = [](uint16_t width, uint16_t height, const std::vector<vek::TPoint>& exits) {
+    auto write = [](uint16_t width, uint16_t height, const std::vector<vek::TPoint>& exits,
+                    const std::vector<vek::TPoint>& texts = {}) {
         CLoc map;
         map.Init(L"Exits", width, height, 4, kLocLayoutPresent);
         map.GetTerrain().Fill(0);
@@ -653,6 +654,9 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
         for (size_t i = 0; i < exits.size(); ++i) {
             map.SetSpecialObject(static_cast<uint16_t>(exits[i].x), static_cast<uint16_t>(exits[i].y), kSpecialSiteExit,
                                  35, 0x00050006, L"below|down" + std::to_wstring(i));
+        }
+        for (const vek::TPoint p : texts) {
+            map.SetSpecialObject(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y), kSpecialText, 0, 0, L"sign");
         }
         map.SaveToFile(std::wstring(kLocationDir) + L"exits.map", true);
     };
@@ -674,6 +678,29 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
             }
             EXPECT_EQ(names.size(), c.exits.size()) << c.width << "x" << c.height << " seed " << seed;
             EXPECT_TRUE(SpecialCells(loc, kSpecialSiteExit).empty());
+        }
+    }
+    // Signs the map put where rooms come (those the doorways take aside): an
+    // exit never takes their cell.
+    std::vector<vek::TPoint> signs;
+    for (int32_t y = 2; y < 14; y += 2) {
+        for (int32_t x = 2; x < 10; x += 2) {
+            signs.push_back({x, y});
+        }
+    }
+    write(20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, signs);
+    for (uint32_t seed = 7001; seed < 7041; ++seed) {
+        TWorldLocInfo& cell = SiteCell(L"exits.map", 4);
+        cell.width = 20;
+        cell.height = 15;
+        CSeedFromTest source(seed);
+        CConsoleText console;
+        CLoc loc;
+        Made(loc, cell);
+        const std::vector<vek::TPoint> passages = SpecialCells(loc, kSpecialPassage);
+        EXPECT_EQ(passages.size(), 4u) << "seed " << seed;
+        for (const vek::TPoint p : passages) {
+            EXPECT_EQ(std::find(signs.begin(), signs.end(), p), signs.end()) << "seed " << seed;
         }
     }
     // Ten exits and the nine cells of the one room: the last exit never
