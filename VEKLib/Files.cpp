@@ -828,13 +828,13 @@ uint32_t CFile::DetectEncoding(uint32_t length, uint32_t& markSize) {
     return encoding;
 }
 
-void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
+std::string CFile::ReadTextBytes(uint32_t encoding, bool mark, uint32_t& kind) {
     OpenedCheck();
     ModeCheck(kOperationRead);
     CheckEncoding(encoding, mark);
     uint32_t length = GetLength();
 
-    uint32_t kind = encoding;
+    kind = encoding;
     uint32_t markSize = 0;
     if (encoding == kEncodingDetect) {
         kind = DetectEncoding(length, markSize);
@@ -846,9 +846,8 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
     // The length was taken at opening; the file may have changed since.
     length = length > markSize ? length - markSize : 0;
     if (kind != kEncodingNarrow && kind != kEncodingUtf8 && kind != kEncodingUtf16) {
-        return;
+        return {};
     }
-
     std::string bytes(length, '\0');
     bytes.resize(ReadAvailable(reinterpret_cast<uint8_t*>(bytes.data()), length));
     m_textFault.clear();
@@ -861,6 +860,10 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
                                  LineAt(bytes, bad));
         }
     }
+    return bytes;
+}
+
+void CFile::DecodeText(const std::string& bytes, uint32_t kind, std::wstring& text) {
     if (kind == kEncodingNarrow) {
         text = NarrowToWide(std::string_view(bytes.c_str()));
     } else if (kind == kEncodingUtf8) {
@@ -868,7 +871,7 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
         // with each UTF-8 file read into it.
         text.clear();
         Utf8ToWide(bytes.c_str(), text);
-    } else {
+    } else if (kind == kEncodingUtf16) {
         // Whole units only: an odd last byte is half a unit.
         std::wstring units;
         units.reserve(bytes.size() / 2);
@@ -883,9 +886,38 @@ void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
     }
 }
 
+void CFile::ReadText(std::wstring& text, uint32_t encoding, bool mark) {
+    uint32_t kind = 0;
+    const std::string bytes = ReadTextBytes(encoding, mark, kind);
+    DecodeText(bytes, kind, text);
+}
+
 void CFile::ReadWholeText(std::wstring& text, uint32_t encoding, bool mark) {
     m_textFault.clear();
     ReadText(text, encoding, mark);
+    ThrowTextFault();
+}
+
+bool CFile::ReadWholeText(std::string& ascii, std::wstring& text, uint32_t encoding, bool mark) {
+    m_textFault.clear();
+    OpenedCheck();
+    uint32_t kind = 0;
+    std::string bytes = ReadTextBytes(encoding, mark, kind);
+    ThrowTextFault();
+    if (kind != kEncodingUtf16) {
+        // Trailing zeros end the text; any other is a fault already thrown.
+        bytes.resize(std::min(bytes.find('\0'), bytes.size()));
+        if (AsciiRunLength(bytes.data(), bytes.data() + bytes.size()) == bytes.size()) {
+            ascii = std::move(bytes);
+            return true;
+        }
+    }
+    DecodeText(bytes, kind, text);
+    ThrowTextFault();
+    return false;
+}
+
+void CFile::ThrowTextFault() {
     if (!m_textFault.empty()) {
         Fail(CFileException::kInvalidContent, m_fileName, L"vek::CFile::ReadText", __LINE__, m_textFault.c_str());
     }

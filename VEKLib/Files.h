@@ -167,6 +167,10 @@ public:
     // that does not decode, is CFileException code 5 naming the file and
     // the line.
     void ReadWholeText(std::wstring& text, uint32_t encoding, bool mark);
+    // ReadWholeText, but text of nothing but ASCII comes as its bytes into
+    // ascii (true), a quarter of the memory of wide text; otherwise it is
+    // decoded into text (false).
+    bool ReadWholeText(std::string& ascii, std::wstring& text, uint32_t encoding, bool mark);
     // Returns the bytes written: all of them, or it throws.
     virtual uint32_t Write(const void* source, uint32_t count);
     // Writes text up to its first zero unit.
@@ -213,6 +217,11 @@ private:
     uint32_t ReadAvailable(uint8_t* destination, uint32_t count);
     void CheckEncoding(uint32_t encoding, bool mark) const;
     uint32_t DetectEncoding(uint32_t length, uint32_t& markSize);
+    // The rest of the file's bytes for ReadText after its mark, with the
+    // encoding they are in (kind); m_textFault says what would be lost.
+    std::string ReadTextBytes(uint32_t encoding, bool mark, uint32_t& kind);
+    void DecodeText(const std::string& bytes, uint32_t kind, std::wstring& text);
+    void ThrowTextFault();
     void CloseStream() noexcept;
     // Writes the bytes waiting in the buffer of a file being written.
     void WriteBuffered(CFileReplacement& file);

@@ -40,14 +40,13 @@ size_t FindFirst(const CScriptText& text, size_t from, TClass inClass) {
 }
 
 // Everything that reads a script from storage goes through here: from the
-// data archive when it is in use, else from the disk.
-std::wstring ReadScriptFile(const std::wstring& name) {
+// data archive when it is in use, else from the disk. An ASCII script (most
+// are) comes as its bytes, never as wide text four times its size.
+void ReadScriptFile(const std::wstring& name, std::string& ascii, std::wstring& text) {
     CMetaFile file(false, 32768);
     file.Open(name, vek::CFile::kModeRead);
-    std::wstring text;
-    file.ReadWholeText(text, vek::kEncodingUtf8, false);
+    file.ReadWholeText(ascii, text, vek::kEncodingUtf8, false);
     file.Close();
-    return text;
 }
 
 bool IsLetter(wchar_t c) { return vek::IsAlpha(c); }
@@ -78,12 +77,26 @@ void CParserCore::Reset() {
     m_parsed = 0;
 }
 
-void CParserCore::LoadFile(const std::wstring& path) { LoadText(ReadScriptFile(path), path); }
+void CParserCore::LoadFile(const std::wstring& path) {
+    std::string ascii;
+    std::wstring text;
+    ReadScriptFile(path, ascii, text);
+    if (!text.empty()) {
+        LoadText(text, path);
+        return;
+    }
+    m_text.AssignAscii(std::move(ascii));
+    Loaded(path);
+}
 
 void CParserCore::LoadText(const std::wstring& text, const std::wstring& path) {
     // A byte-order mark is no part of the script.
     const size_t skip = !text.empty() && text[0] == kByteOrderMark ? 1 : 0;
     SetText(std::wstring_view(text).substr(skip));
+    Loaded(path);
+}
+
+void CParserCore::Loaded(const std::wstring& path) {
     m_fileName = path;
     m_loaded = 1;
     m_parsed = 0;

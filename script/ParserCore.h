@@ -17,6 +17,11 @@ public:
 
     // Units beyond 16 bits go in as their surrogate pairs.
     void Assign(std::wstring_view text);
+    // Text of nothing but ASCII, taken over as it is.
+    void AssignAscii(std::string&& text) {
+        clear();
+        m_narrow = std::move(text);
+    }
     void clear() {
         m_narrow.clear();
         m_wide.clear();
@@ -131,6 +136,8 @@ public:
     void SetParsed(bool parsed) { m_parsed = parsed ? 1 : 0; }
 
 protected:
+    // The text in place: file name := path, loaded, not parsed.
+    void Loaded(const std::wstring& path);
     // The token := the text's units from start up to end.
     void TakeToken(size_t start, size_t end);
 

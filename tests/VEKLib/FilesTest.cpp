@@ -3,6 +3,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -538,6 +539,9 @@ TEST_F(FilesTest, ReadWholeTextRefusesWhatWouldBeLost) {
         {"zero as the 10th", std::string("abcdefghi\0k", 11), 2, false, L"", L"Zero byte in the text, line 1"},
         {"UTF-8 across a word's end", Bytes({'a', 'b', 'c', 'd', 'e', 'f', 'g', 0xC3, 0xA9, 'x'}), 2, false,
          L"abcdefg\u00E9x"},
+        {"ASCII after a mark", Bytes({0xEF, 0xBB, 0xBF, 'i', 'f', '\r', '\n', '}'}), 2, true, L"if\r\n}"},
+        {"a mark read as text", Bytes({0xEF, 0xBB, 0xBF, 'a'}), 2, false, L"\uFEFFa"},
+        {"empty", "", 2, false, L""},
         {"Latin-1 byte in narrow text", Bytes({'p', 0xE9}), 1, false, L"p\u00E9"},
         {"UTF-16 trailing zero", Bytes({0xFF, 0xFE, 'A', 0, 0, 0}), 3, true, L"A"},
         {"UTF-16 zero, then text", Bytes({0xFF, 0xFE, 'A', 0, '\n', 0, 0, 0, 'B', 0}), 3, true, L"",
@@ -551,9 +555,20 @@ TEST_F(FilesTest, ReadWholeTextRefusesWhatWouldBeLost) {
         file.Open(Wide(path), CFile::kModeRead);
         std::wstring text;
         const auto e = Thrown([&] { file.ReadWholeText(text, c.encoding, c.mark); });
+        // The variant that keeps ASCII as its bytes reads the same.
+        file.Open(Wide(path), CFile::kModeRead);
+        std::string ascii;
+        std::wstring wide;
+        bool asBytes = false;
+        const auto same = Thrown([&] { asBytes = file.ReadWholeText(ascii, wide, c.encoding, c.mark); });
+        EXPECT_EQ(bool(same), bool(e));
         if (c.fault == nullptr) {
             EXPECT_FALSE(e) << (e ? platform::ToUtf8(e->GetText()) : "");
             EXPECT_EQ(text, c.expected);
+            const bool plain = c.encoding != 3 && c.bytes.rfind("\xFF\xFE", 0) != 0 &&
+                               std::all_of(text.begin(), text.end(), [](wchar_t u) { return u < 0x80; });
+            EXPECT_EQ(asBytes, plain);
+            EXPECT_EQ(asBytes ? vek::Utf8ToWide(ascii) : wide, c.expected);
             continue;
         }
         ASSERT_TRUE(e);
