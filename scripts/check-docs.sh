@@ -4,8 +4,8 @@
 # the folder, in exactly one table row of its folder's section (the section
 # whose heading starts with the folder, as in "## `world/`: ..." or
 # "### `bench/`: ...", up to the next heading of its level or above; a row may
-# name several files), and no row names a file that is not there. Run by hand
-# after a file is added, moved or removed.
+# name several files), and no row names a file that is not there. The test
+# command runs it, so a file added, moved or removed is named in the guide.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 doc="$top/docs/ARCHITECTURE.md"

@@ -9,6 +9,7 @@ fuzz_seconds="${FUZZ_SECONDS:-30}"
 "$top/scripts/install-deps.sh" test
 "$top/scripts/check-layers.sh"
 "$top/scripts/check-format.sh"
+"$top/scripts/check-docs.sh"
 
 cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DMORVHELD_SANITIZE=ON -DMORVHELD_WERROR=ON -DMORVHELD_BENCH=ON
