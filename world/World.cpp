@@ -37,7 +37,7 @@ void ForgetIfCurrent(const CLoc* loc) {
 // A dungeon site as a script asks for it: its name (and file name and key),
 // its size in location cells, its levels, and the location and cell of its
 // entrance.
-struct TSiteSpec {
+struct TNewSite {
     std::wstring name;
     uint16_t width = 0;
     uint16_t height = 0;
@@ -65,10 +65,10 @@ void CheckSiteSize(uint16_t width, uint16_t height, uint16_t levels) {
 }
 
 // 3. The first block (in row order) of hidden cells that nothing uses.
-TSiteBlock FindFreeBlock(const CWorld& world, const TSiteSpec& spec) {
+TSiteBlock FindFreeBlock(const CWorld& world, const TNewSite& site) {
     TSiteBlock block;
-    block.columns = spec.width / TWorldLocInfo::kCellWidth;
-    block.rows = spec.height / TWorldLocInfo::kCellHeight;
+    block.columns = site.width / TWorldLocInfo::kCellWidth;
+    block.rows = site.height / TWorldLocInfo::kCellHeight;
     auto isFree = [&](uint16_t cx, uint16_t cy) {
         const TWorldLocInfo& cell = world.grid.At(cx, cy);
         return cell.shown == 0 && cell.loc == nullptr && cell.fileName.empty() && cell.randomKind == kWorldFixed;
@@ -95,31 +95,31 @@ TSiteBlock FindFreeBlock(const CWorld& world, const TSiteSpec& spec) {
     throw vek::CException(
         L"CWorld::CreateDungeonSite", kSource, __LINE__,
         vek::Format(L"No free block of %ux%u world cells for %s", static_cast<uint32_t>(block.columns),
-                    static_cast<uint32_t>(block.rows), spec.name));
+                    static_cast<uint32_t>(block.rows), site.name));
 }
 
 // 4. Every cell of the block gets the site's record; the records they had
 // are answered, in row order.
-std::vector<TWorldLocInfo> WriteSiteRecords(CWorld& world, const TSiteBlock& block, const TSiteSpec& spec) {
+std::vector<TWorldLocInfo> WriteSiteRecords(CWorld& world, const TSiteBlock& block, const TNewSite& site) {
     std::vector<TWorldLocInfo> before;
     for (uint16_t cy = block.y; cy < block.y + block.rows; ++cy) {
         for (uint16_t cx = block.x; cx < block.x + block.columns; ++cx) {
             TWorldLocInfo& cell = world.grid.At(cx, cy);
             before.push_back(cell);
             cell.name = kSitePrefix;
-            cell.fileName = spec.name;
-            cell.nameKey = spec.name;
-            cell.width = spec.width;
-            cell.height = spec.height;
+            cell.fileName = site.name;
+            cell.nameKey = site.name;
+            cell.width = site.width;
+            cell.height = site.height;
             cell.terrainType = kSiteTerrain;
             cell.randomKind = kWorldDungeonSite;
             cell.shown = 1;
             cell.towerFlag = 1;
-            cell.values16 = {spec.levels, 0};
+            cell.values16 = {site.levels, 0};
             cell.values32 = {
-                (static_cast<uint32_t>(spec.entranceCell.y) << 16) | static_cast<uint32_t>(spec.entranceCell.x), 0};
+                (static_cast<uint32_t>(site.entranceCell.y) << 16) | static_cast<uint32_t>(site.entranceCell.x), 0};
             cell.flags = kWorldCellNew;
-            cell.text5 = spec.entrance;
+            cell.text5 = site.entrance;
         }
     }
     return before;
@@ -134,23 +134,23 @@ void RestoreRecords(CWorld& world, const TSiteBlock& block, const std::vector<TW
     }
 }
 
-TSiteLevel FirstSiteLevel(const TSiteSpec& spec) {
+TSiteLevel FirstSiteLevel(const TNewSite& site) {
     TSiteLevel level;
-    level.width = spec.width;
-    level.height = spec.height;
+    level.width = site.width;
+    level.height = site.height;
     level.level = 0;
-    level.levelCount = spec.levels;
-    level.siteLocation = spec.entrance;
-    level.siteCell = spec.entranceCell;
+    level.levelCount = site.levels;
+    level.siteLocation = site.entrance;
+    level.siteCell = site.entranceCell;
     return level;
 }
 
 // 6. The entrance gets stairs down to the site's arrival cell.
-void LinkSite(CWorld& world, CLoc& entranceLoc, const TSiteSpec& spec, vek::TPoint arrival) {
+void LinkSite(CWorld& world, CLoc& entranceLoc, const TNewSite& site, vek::TPoint arrival) {
     uint16_t siteX = 0;
     uint16_t siteY = 0;
-    if (!world.FindLocation(spec.name, siteX, siteY, CWorld::kFindByFile)) {
-        throw vek::CException(L"CWorld::CreateDungeonSite", kSource, __LINE__, L"Location not found: " + spec.name);
+    if (!world.FindLocation(site.name, siteX, siteY, CWorld::kFindByFile)) {
+        throw vek::CException(L"CWorld::CreateDungeonSite", kSource, __LINE__, L"Location not found: " + site.name);
     }
     // A site has no file to be read again from: both locations go into
     // saved games from now on, or the site and its stairs would be lost.
@@ -159,10 +159,10 @@ void LinkSite(CWorld& world, CLoc& entranceLoc, const TSiteSpec& spec, vek::TPoi
     if ((entranceLoc.GetFlags() & kLocEntered) == 0) {
         entranceLoc.SetFlags(entranceLoc.GetFlags() | kLocSaved);
     }
-    const auto x = static_cast<uint16_t>(spec.entranceCell.x);
-    const auto y = static_cast<uint16_t>(spec.entranceCell.y);
+    const auto x = static_cast<uint16_t>(site.entranceCell.x);
+    const auto y = static_cast<uint16_t>(site.entranceCell.y);
     entranceLoc.SetSpecialObject(x, y, kSpecialPassage, kStairsDown,
-                                 (static_cast<uint32_t>(arrival.y & 0xFFFF) << 16) | (arrival.x & 0xFFFF), spec.name);
+                                 (static_cast<uint32_t>(arrival.y & 0xFFFF) << 16) | (arrival.x & 0xFFFF), site.name);
 }
 
 // Puts the game's current location back however the preparing ends.
@@ -600,8 +600,8 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
     if (number > 0xFFFF) {
         throw vek::CException(function, kSource, __LINE__, L"The world holds as many dungeon sites as it can");
     }
-    TSiteSpec spec{vek::Format(L"%s%u", kSitePrefix, number), siteWidth, siteHeight, levels, entrance, {x, y}};
-    const TSiteBlock block = FindFreeBlock(*this, spec);
+    TNewSite wanted{vek::Format(L"%s%u", kSitePrefix, number), siteWidth, siteHeight, levels, entrance, {x, y}};
+    const TSiteBlock block = FindFreeBlock(*this, wanted);
 
     CLoc& entranceLoc = LoadLocAt(entranceX, entranceY);
     if (!entranceLoc.IsInside(x, y)) {
@@ -614,18 +614,18 @@ void CWorld::CreateDungeonSite(uint16_t siteWidth, uint16_t siteHeight, uint16_t
 
     // 5. The site's first level is made; the old records come back when it
     // cannot be.
-    const std::vector<TWorldLocInfo> before = WriteSiteRecords(*this, block, spec);
+    const std::vector<TWorldLocInfo> before = WriteSiteRecords(*this, block, wanted);
     CLoc& site = Adopt(std::make_unique<CLoc>(), block.x, block.y);
     vek::TPoint arrival;
     try {
-        arrival = m_siteLevelMaker(site, FirstSiteLevel(spec));
+        arrival = m_siteLevelMaker(site, FirstSiteLevel(wanted));
     } catch (...) {
         Discard(&site);
         RestoreRecords(*this, block, before);
         throw;
     }
-    LinkSite(*this, entranceLoc, spec, arrival);
+    LinkSite(*this, entranceLoc, wanted, arrival);
     if (g_gameData != nullptr) {
-        g_gameData->GetStrings().AddPlaceName(vek::ucase(spec.name), displayName);
+        g_gameData->GetStrings().AddPlaceName(vek::ucase(wanted.name), displayName);
     }
 }

@@ -379,8 +379,8 @@ protected:
         m_game.GetStrings().AddPlaceName(L"CAMP", L"Camp");
     }
 
-    TWorldLocInfo& SiteCell(const std::wstring& file, uint16_t terrain) {
-        TWorldLocInfo& cell = Random(0, 0, L"camp", terrain, 30, 15);
+    TWorldLocInfo& SiteCell(const std::wstring& file, uint16_t terrain, uint16_t width = 30, uint16_t height = 15) {
+        TWorldLocInfo& cell = Random(0, 0, L"camp", terrain, width, height);
         cell.randomKind = kWorldDungeonSite;
         cell.fileName = file;
         return cell;
@@ -612,13 +612,10 @@ TEST_F(Site, AnExitOfASiteWithOneRoomGoesToItsMiddle) {
     map.SetSpecialObject(12, 3, kSpecialSiteExit, 35, 0x00050006, L"below|down");
     map.SaveToFile(std::wstring(kLocationDir) + L"one.map", true);
     for (uint32_t seed = 1; seed <= 10; ++seed) {
-        TWorldLocInfo& cell = SiteCell(L"one.map", 4);
-        cell.width = 16;
-        cell.height = 7;
         CSeedFromTest source(seed);
         CConsoleText console;
         CLoc loc;
-        Made(loc, cell);
+        Made(loc, SiteCell(L"one.map", 4, 16, 7));
         const std::vector<vek::TPoint> passages = SpecialCells(loc, kSpecialPassage);
         ASSERT_EQ(passages.size(), 1u) << seed;
         EXPECT_EQ(passages[0].x, 2) << seed;
@@ -628,17 +625,27 @@ TEST_F(Site, AnExitOfASiteWithOneRoomGoesToItsMiddle) {
 
 TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
     // Dungeon sites whose strip (the right ten columns) holds several exits,
-    // each named apart; a 16 x 6 site has room for one 3 x 3 room only.
+    // each named apart; a 16 x 6 site has room for one 3 x 3 room only. Signs
+    // the map put where rooms come (those the doorways leave) keep their
+    // cells too.
+    std::vector<vek::TPoint> signs;
+    for (int32_t y = 2; y < 14; y += 2) {
+        for (int32_t x = 2; x < 10; x += 2) {
+            signs.push_back({x, y});
+        }
+    }
     const struct {
         uint16_t width;
         uint16_t height;
         std::vector<vek::TPoint> exits;
         uint32_t seeds;
+        std::vector<vek::TPoint> signs;
     } cases[] = {
-        {16, 6, {{11, 3}, {14, 4}}, 40},
-        {16, 7, {{6, 1}, {10, 2}, {15, 5}}, 40},
-        {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40},
-        {30, 15, {{21, 1}, {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}}, 20},
+        {16, 6, {{11, 3}, {14, 4}}, 40, {}},
+        {16, 7, {{6, 1}, {10, 2}, {15, 5}}, 40, {}},
+        {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40, {}},
+        {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40, signs},
+        {30, 15, {{21, 1}, {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}}, 20, {}},
     };
     auto write = [](uint16_t width, uint16_t height, const std::vector<vek::TPoint>& exits,
                     const std::vector<vek::TPoint>& texts = {}) {
@@ -661,46 +668,21 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
         map.SaveToFile(std::wstring(kLocationDir) + L"exits.map", true);
     };
     for (const auto& c : cases) {
-        write(c.width, c.height, c.exits);
+        write(c.width, c.height, c.exits, c.signs);
         for (uint32_t seed = 7001; seed < 7001 + c.seeds; ++seed) {
-            TWorldLocInfo& cell = SiteCell(L"exits.map", 4);
-            cell.width = c.width;
-            cell.height = c.height;
             CSeedFromTest source(seed);
             CConsoleText console;
             CLoc loc;
-            Made(loc, cell);
+            Made(loc, SiteCell(L"exits.map", 4, c.width, c.height));
             std::set<std::wstring> names;
             for (const vek::TPoint p : SpecialCells(loc, kSpecialPassage)) {
                 EXPECT_LT(p.x, c.width - 10) << seed;
+                EXPECT_EQ(std::find(c.signs.begin(), c.signs.end(), p), c.signs.end()) << seed;
                 names.insert(CLoc::SpecialObjectText(
                     loc.GetSpecialObjects().At(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y))));
             }
             EXPECT_EQ(names.size(), c.exits.size()) << c.width << "x" << c.height << " seed " << seed;
             EXPECT_TRUE(SpecialCells(loc, kSpecialSiteExit).empty());
-        }
-    }
-    // Signs the map put where rooms come (those the doorways take aside): an
-    // exit never takes their cell.
-    std::vector<vek::TPoint> signs;
-    for (int32_t y = 2; y < 14; y += 2) {
-        for (int32_t x = 2; x < 10; x += 2) {
-            signs.push_back({x, y});
-        }
-    }
-    write(20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, signs);
-    for (uint32_t seed = 7001; seed < 7041; ++seed) {
-        TWorldLocInfo& cell = SiteCell(L"exits.map", 4);
-        cell.width = 20;
-        cell.height = 15;
-        CSeedFromTest source(seed);
-        CConsoleText console;
-        CLoc loc;
-        Made(loc, cell);
-        const std::vector<vek::TPoint> passages = SpecialCells(loc, kSpecialPassage);
-        EXPECT_EQ(passages.size(), 4u) << "seed " << seed;
-        for (const vek::TPoint p : passages) {
-            EXPECT_EQ(std::find(signs.begin(), signs.end(), p), signs.end()) << "seed " << seed;
         }
     }
     // Ten exits and the nine cells of the one room: the last exit never
@@ -710,12 +692,9 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
         tooMany.push_back({x, 2});
     }
     write(16, 6, tooMany);
-    TWorldLocInfo& cell = SiteCell(L"exits.map", 4);
-    cell.width = 16;
-    cell.height = 6;
     CConsoleText console;
     CLoc loc;
-    const auto e = Thrown<vek::CException>([&] { Made(loc, cell); });
+    const auto e = Thrown<vek::CException>([&] { Made(loc, SiteCell(L"exits.map", 4, 16, 6)); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->GetDetails(),
               L"Random location Camp was not made in 100 iterations: no room cell is left for "
