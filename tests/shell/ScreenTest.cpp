@@ -20,6 +20,7 @@
 #include "shell/Game.h"
 #include "shell/IrrDisplay.h"
 #include "shell/MainLoop.h"
+#include "support/CloseWindow.h"
 #include "support/Events.h"
 #include "tests/shell/WindowedGame.h"
 #include "windows/MessageWindow.h"
@@ -62,22 +63,13 @@ private:
 void CloseWindowAsTheUserDoes() {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
-    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     ::Window root = 0;
     ::Window parent = 0;
     ::Window* children = nullptr;
     unsigned int count = 0;
     XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
     for (unsigned int i = 0; i < count; ++i) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = children[i];
-        event.xclient.message_type = protocols;
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(deleteWindow);
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, children[i], False, NoEventMask, &event);
+        testsupport::SendDeleteWindow(display, children[i]);
     }
     XFree(children);
     XSync(display, False);

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <thread>
 
+#include "support/CloseWindow.h"
+
 namespace {
 
 // A window may go between the query and the next call: not an error here.
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     XSetErrorHandler(IgnoreErrors);
-    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    // Both made here, for --intern.
+    XInternAtom(display, "WM_PROTOCOLS", False);
     const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     if (internOnly) {
         XSync(display, False);
@@ -87,14 +90,7 @@ int main(int argc, char** argv) {
         }
         std::this_thread::sleep_for(pause);
     }
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = protocols;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(deleteWindow);
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
+    testsupport::SendDeleteWindow(display, window);
     XCloseDisplay(display);
     return 0;
 }
