@@ -900,7 +900,6 @@ void CFile::ReadWholeText(std::wstring& text, uint32_t encoding, bool mark) {
 
 bool CFile::ReadWholeText(std::string& ascii, std::wstring& text, uint32_t encoding, bool mark) {
     m_textFault.clear();
-    OpenedCheck();
     uint32_t kind = 0;
     std::string bytes = ReadTextBytes(encoding, mark, kind);
     ThrowTextFault();

@@ -20,6 +20,13 @@ enum : uint32_t {
 // Mode of OpenWindow for the trade window: repairs.
 inline constexpr uint32_t kWindowModeRepair = 3;
 
+// Input modes the game sets: one that waits for nothing, a message window
+// that has the input, a pass that keeps the player waiting (the game's keys
+// rest).
+inline constexpr uint32_t kInputModeNormal = 1;
+inline constexpr uint32_t kInputModeMessage = 2;
+inline constexpr uint32_t kInputModeBusy = 3;
+
 class IGameDisplay {
 public:
     virtual ~IGameDisplay() = default;

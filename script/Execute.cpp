@@ -838,14 +838,10 @@ void CScriptBase::RunCommands(size_t depth) {
                 m_current = link.end + 1;
             }
             break;
-        case kOpReturn:
-            RunReturn(static_cast<int32_t>(link.value));
-            break;
         case kOpCall:
-            if (!CallInPlace(link)) {
-                RunCall(m_results.Commands()[at], link);
-                ++m_current;
-            }
+            // The fast form found it cannot enter the call in place.
+            RunCall(m_results.Commands()[at], link);
+            ++m_current;
             break;
         default:
             if (countdown == 0) {
@@ -1125,14 +1121,7 @@ bool CScriptBase::CallInPlace(const TLink& link) {
     LocateCommand(static_cast<uint32_t>(m_current));
     const bool assign = m_results.Commands()[m_current].argument == 1;
     const uint32_t receiver = !assign ? 0 : site.receiverSymbol != 0 ? site.receiverSymbol : Intern(site.receiver);
-    TCallFrame& frame = m_frames.emplace_back();
-    frame.returnCommand = m_current;
-    frame.flag = assign ? 1 : 0;
-    frame.receiver = receiver;
-    frame.definition = definition;
-    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
-    frame.localBase = m_localCount;
-    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    TCallFrame& frame = PushFrame(definition, assign ? 1 : 0, receiver);
     frame.argumentCount = static_cast<uint32_t>(site.values.size());
     frame.inPlace = 1;
     for (const uint32_t value : site.values) {
@@ -1144,6 +1133,18 @@ bool CScriptBase::CallInPlace(const TLink& link) {
     m_scopeFloor = frame.scopeDepth + 1;
     EnterBody(frame);
     return true;
+}
+
+CScriptBase::TCallFrame& CScriptBase::PushFrame(int32_t definition, uint8_t flag, uint32_t receiver) {
+    TCallFrame& frame = m_frames.emplace_back();
+    frame.returnCommand = m_current;
+    frame.flag = flag;
+    frame.receiver = receiver;
+    frame.definition = definition;
+    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
+    frame.localBase = m_localCount;
+    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    return frame;
 }
 
 void CScriptBase::EnterBody(const TCallFrame& frame) {
@@ -1230,14 +1231,7 @@ bool CScriptBase::ExecuteUserFunction(const std::wstring& name, uint8_t flag, co
 
     const uint32_t receiverSymbol =
         flag == 0 ? 0 : (resolved && offered->receiver != 0 ? offered->receiver : Intern(receiver));
-    TCallFrame& frame = m_frames.emplace_back();
-    frame.returnCommand = m_current;
-    frame.flag = flag;
-    frame.receiver = receiverSymbol;
-    frame.definition = definition;
-    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
-    frame.localBase = m_localCount;
-    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    TCallFrame& frame = PushFrame(definition, flag, receiverSymbol);
     if (resolved) {
         for (uint32_t k = 0; k < offered->count; ++k) {
             m_argumentPool.push_back(offered->values[k]);
@@ -1294,14 +1288,7 @@ void CScriptBase::EnterFunction(int32_t definition) {
     if (m_frames.size() >= kMaxCallDepth) {
         FailHere(kErrExecution, kExecuteUserFunction, __LINE__, CallDepthDetails());
     }
-    TCallFrame frame;
-    frame.returnCommand = m_current;
-    frame.definition = definition;
-    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
-    frame.localBase = m_localCount;
-    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
-    m_frames.push_back(frame);
-    m_scopeFloor = frame.scopeDepth + 1;
+    m_scopeFloor = PushFrame(definition, 0, 0).scopeDepth + 1;
     PushScopeAt(definition);
     m_current = definition + 1;
 }

@@ -41,12 +41,13 @@ size_t FindFirst(const CScriptText& text, size_t from, TClass inClass) {
 
 // Everything that reads a script from storage goes through here: from the
 // data archive when it is in use, else from the disk. An ASCII script (most
-// are) comes as its bytes, never as wide text four times its size.
-void ReadScriptFile(const std::wstring& name, std::string& ascii, std::wstring& text) {
+// are) comes as its bytes (true), never as wide text four times its size.
+bool ReadScriptFile(const std::wstring& name, std::string& ascii, std::wstring& text) {
     CMetaFile file(false, 32768);
     file.Open(name, vek::CFile::kModeRead);
-    file.ReadWholeText(ascii, text, vek::kEncodingUtf8, false);
+    const bool asBytes = file.ReadWholeText(ascii, text, vek::kEncodingUtf8, false);
     file.Close();
+    return asBytes;
 }
 
 bool IsLetter(wchar_t c) { return vek::IsAlpha(c); }
@@ -80,8 +81,7 @@ void CParserCore::Reset() {
 void CParserCore::LoadFile(const std::wstring& path) {
     std::string ascii;
     std::wstring text;
-    ReadScriptFile(path, ascii, text);
-    if (!text.empty()) {
+    if (!ReadScriptFile(path, ascii, text)) {
         LoadText(text, path);
         return;
     }

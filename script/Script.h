@@ -184,7 +184,7 @@ private:
     // Whether, run straight through the function between start and end, the
     // command would only move the index: break, continue, exit, and a goto
     // to a label inside the function.
-    bool JumpsWithin(const TCommand& command, int32_t start, int32_t end) const;
+    bool JumpsWithin(size_t index, int32_t start, int32_t end);
     // " (file, line N)" of the current command, for errors of the game's side.
     std::wstring ScriptPlace();
     void LoadTradeProfile(const std::wstring& profile, float factor1, float factor2, uint32_t a, uint32_t b,

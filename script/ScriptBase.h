@@ -460,6 +460,12 @@ protected:
             Link();
         }
     }
+    // The first label of the goto's name at the index, as a run finds it;
+    // -1 when there is none.
+    int32_t GotoTarget(size_t index) {
+        EnsureLinked();
+        return m_links[index].jump;
+    }
     // Whether the command list has the length it had when it was linked
     // (compared in bytes: no division by a command's size, at every call).
     bool IsLinked() const { return m_linkedBytes == CommandBytes(); }
@@ -725,6 +731,9 @@ private:
     // Enters the user function of a call command in the running loop, when
     // nothing about the call needs ExecuteUserFunction; false otherwise.
     bool CallInPlace(const TLink& link);
+    // A new frame for a call of the definition from the current command,
+    // its arguments from here on in the pool.
+    TCallFrame& PushFrame(int32_t definition, uint8_t flag, uint32_t receiver);
     // The callee's locals (values handed in, then its parameters) and the
     // scope of its body; the run goes on at its first command.
     void EnterBody(const TCallFrame& frame);
@@ -776,24 +785,6 @@ private:
     bool Compared(const TStep& step) {
         const uint64_t left = StepValue(step.symbol);
         return Holds(step.table, left, step.op == kStepCompareNumber ? step.value : StepValue(step.symbol2));
-    }
-    // As Compared while its variables' lookups are kept; false (holds not
-    // set) when one is not.
-    bool ComparedQuickly(const TStep& step, bool& holds) {
-        const TBinding& left = m_bindings.entries[step.symbol];
-        if (left.epoch != m_epoch) {
-            return false;
-        }
-        uint64_t right = step.value;
-        if (step.op == kStepCompareVariable) {
-            const TBinding& variable = m_bindings.entries[step.symbol2];
-            if (variable.epoch != m_epoch) {
-                return false;
-            }
-            right = static_cast<uint64_t>(variable.variable->GetValue());
-        }
-        holds = Holds(step.table, static_cast<uint64_t>(left.variable->GetValue()), right);
-        return true;
     }
     static bool Holds(uint8_t table, uint64_t left, uint64_t right) {
         return ((table >> ((left > right ? 1 : 0) + (left >= right ? 1 : 0))) & 1) != 0;
@@ -852,12 +843,6 @@ private:
         return binding.epoch == m_epoch ? binding.variable : LookupAgain(symbol);
     }
     CVariable* LookupAgain(uint32_t symbol);
-    // The variable while its lookup is kept and it holds its own value;
-    // null otherwise.
-    CVariable* KeptOwnValue(uint32_t symbol) {
-        const TBinding& binding = m_bindings.entries[symbol];
-        return binding.epoch == m_epoch && !binding.variable->IsBound() ? binding.variable : nullptr;
-    }
     // Every binding made so far goes.
     void ForgetLookups();
     CVariable& Require(uint32_t symbol) {

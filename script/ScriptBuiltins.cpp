@@ -961,7 +961,7 @@ void CScript::RunStraight(const wchar_t* function, bool reset) {
         // A jump within the function only moves the index, which this run
         // does not follow; made, it would close the blocks it leaves while
         // their commands, closing braces included, still run.
-        if (JumpsWithin(commands[i], start, end)) {
+        if (JumpsWithin(static_cast<size_t>(i), start, end)) {
             continue;
         }
         SetCurrentCommand(i);
@@ -972,20 +972,15 @@ void CScript::RunStraight(const wchar_t* function, bool reset) {
     }
 }
 
-bool CScript::JumpsWithin(const TCommand& command, int32_t start, int32_t end) const {
-    switch (command.kind) {
+bool CScript::JumpsWithin(size_t index, int32_t start, int32_t end) {
+    switch (GetParseResults().Commands()[index].kind) {
     case kCmdBreak:
     case kCmdContinue:
     case kCmdExit:
         return true;
     case kCmdGoto: {
-        // To the first label of that name, as a run finds it.
-        const std::vector<TCommand>& commands = GetParseResults().Commands();
-        const auto label = std::find_if(commands.begin(), commands.end(), [&command](const TCommand& other) {
-            return other.kind == kCmdLabel && TNoCaseEqual()(other.name, command.name);
-        });
-        const auto at = label - commands.begin();
-        return label != commands.end() && at > start && at < end;
+        const int32_t at = GotoTarget(index);
+        return at > start && at < end;
     }
     default:
         return false;

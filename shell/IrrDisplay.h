@@ -43,11 +43,6 @@ inline constexpr int32_t kDateTop = 8;
 inline constexpr int32_t kDateRight = 792;
 inline constexpr int32_t kDateBottom = 72;
 
-// The input mode while a message window has the input.
-inline constexpr uint32_t kInputModeMessage = 2;
-// Input mode of a pass that keeps the player waiting: the game's keys rest.
-inline constexpr uint32_t kInputModeBusy = 3;
-
 // The wait keys and the time of day they wait for.
 inline constexpr irr::EKEY_CODE kWaitMorningKey = irr::KEY_F7;
 inline constexpr irr::EKEY_CODE kWaitEveningKey = irr::KEY_F8;

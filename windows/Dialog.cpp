@@ -148,11 +148,7 @@ void CDialog::Layout() {
     const int32_t left = client.UpperLeftCorner.X + kMargin;
     const int32_t right = kWidth - kMargin;
     int32_t y = client.UpperLeftCorner.Y + kMargin;
-    // The text wraps at the width it is given, then takes the height of its lines.
-    m_textElement->setRelativePosition(irr::core::rect<irr::s32>(left, y, right, y + CScreen::kMapHeight));
-    m_textElement->setText(m_text.c_str());
-    y += CScreen::TextHeight(*m_textElement);
-    m_textElement->setRelativePosition(irr::core::rect<irr::s32>(left, client.UpperLeftCorner.Y + kMargin, right, y));
+    y += CScreen::FitText(*m_textElement, m_text, irr::core::rect<irr::s32>(left, y, right, y + CScreen::kMapHeight));
     y += kMargin;
     while (m_answerElements.size() < m_buttons.size()) {
         m_answerElements.push_back(m_screen->GetGui().addButton(irr::core::rect<irr::s32>(0, 0, 1, 1), m_window));

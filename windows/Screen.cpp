@@ -67,12 +67,18 @@ void CScreen::PlaceWindow(irr::gui::IGUIWindow& window, int32_t width, int32_t h
 
 irr::gui::IGUIStaticText* CScreen::AddText(irr::gui::IGUIWindow& window, const std::wstring& text,
                                            const irr::core::rect<int32_t>& area) const {
-    irr::gui::IGUIStaticText* element = m_gui.addStaticText(text.c_str(), area, false, true, &window);
+    irr::gui::IGUIStaticText* element = m_gui.addStaticText(L"", area, false, true, &window);
     element->setWordWrap(true);
-    irr::core::rect<irr::s32> fitted = area;
-    fitted.LowerRightCorner.Y = fitted.UpperLeftCorner.Y + TextHeight(*element);
-    element->setRelativePosition(fitted);
+    FitText(*element, text, area);
     return element;
 }
 
-int32_t CScreen::TextHeight(irr::gui::IGUIStaticText& text) { return std::max(text.getTextHeight(), 0); }
+int32_t CScreen::FitText(irr::gui::IGUIStaticText& element, const std::wstring& text,
+                         const irr::core::rect<int32_t>& area) {
+    element.setRelativePosition(area);
+    element.setText(text.c_str());
+    const int32_t height = std::max(element.getTextHeight(), 0);
+    element.setRelativePosition(irr::core::rect<irr::s32>(area.UpperLeftCorner.X, area.UpperLeftCorner.Y,
+                                                          area.LowerRightCorner.X, area.UpperLeftCorner.Y + height));
+    return height;
+}

@@ -67,8 +67,10 @@ public:
     // A word-wrapped text in the window; its height fits the text.
     irr::gui::IGUIStaticText* AddText(irr::gui::IGUIWindow& window, const std::wstring& text,
                                       const irr::core::rect<int32_t>& area) const;
-    // The height of the text's lines as the element wraps them.
-    static int32_t TextHeight(irr::gui::IGUIStaticText& text);
+    // The element shows the text wrapped at the area's width, its height
+    // cut to the text's lines; answers that height.
+    static int32_t FitText(irr::gui::IGUIStaticText& element, const std::wstring& text,
+                           const irr::core::rect<int32_t>& area);
 
 private:
     irr::gui::IGUIEnvironment& m_gui;

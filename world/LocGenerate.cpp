@@ -53,8 +53,6 @@ constexpr uint16_t kFirstPatchLevel = 9;
 constexpr uint16_t kLastPatchLevel = 11;
 // Random cells tried for a staircase before the fitting ones are listed.
 constexpr int32_t kStairCellTries = 10;
-// The input mode of a game that waits for nothing.
-constexpr uint32_t kInputModeNormal = 1;
 
 const wchar_t kDepthStem[] = L"fdung";
 

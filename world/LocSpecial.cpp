@@ -20,11 +20,8 @@ namespace {
 const wchar_t* const kSource = L"Loc";
 const wchar_t* const kFunction = L"CLoc::ExecuteSpecialObject";
 
-// Input modes: waiting for the next location (in the editor its own mode),
-// and the game going on.
-constexpr uint32_t kInputModeBusy = 3;
+// The editor's input mode while it waits for the next location.
 constexpr uint32_t kInputModeEditor = 1;
-constexpr uint32_t kInputModeNormal = 1;
 // Passage targets of their own kind.
 const wchar_t kSitePrefix[] = L"DungeonSite";
 const wchar_t kSiteNameKey[] = L"default_random_dungeon";

@@ -16,10 +16,6 @@ namespace {
 
 constexpr const wchar_t* kSource = L"Layout";
 
-// Input modes: the game waits while a level is laid out.
-constexpr uint32_t kInputModeBusy = 3;
-constexpr uint32_t kInputModeNormal = 1;
-
 uint8_t& Cell(CLayoutGrid& grid, int32_t x, int32_t y) {
     return grid.At(static_cast<uint16_t>(x), static_cast<uint16_t>(y));
 }
