@@ -109,7 +109,7 @@ void DungeonLevel(benchmark::State& state) {
         gen::CTileCanvas canvas(layers.terrain, layers.objects);
         gen::TLayoutResult result;
         do {
-            result = gen::RandomLayoutPass(request, &random, nullptr, &canvas);
+            result = gen::RandomLayoutPass(request, &random, nullptr, &canvas, nullptr);
             ++passes;
         } while (!result.success);
         benchmark::DoNotOptimize(result.rooms.data());

@@ -337,7 +337,10 @@ public:
     // that the first room (else the border) reaches. A site is made again
     // until IsValidLayout accepts it and its exits found room, at most
     // kMaxGenerationIterations times (then vek::CException naming the
-    // location and what failed). Progress goes to the console.
+    // location and what failed). Every try after the first is reported
+    // (GenServices().Report); the game waits while a dungeon is laid out.
+    // Generation takes the game's tables, groups, generator and input mode
+    // from GenServices (world/GenServices.h).
     void GenerateLoc();
     // A location that is not a site is always valid. A site must be open at
     // its border (unless its world cell says it need not) and reach the end
@@ -370,7 +373,7 @@ public:
     // Random items by depth. On one cell: one item, or with a small chance
     // two or three. Without a cell, or with the cell (0, 0): every passable
     // cell gets one with a chance of 2 in 101. Draws from the game's
-    // generator.
+    // generator (GenServices).
     void PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell, std::span<const uint8_t> reached = {});
     // Creature groups by depth from the game's group table: 20 of them on
     // free cells (passable, nobody there, no special object), or in site mode

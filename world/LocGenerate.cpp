@@ -9,18 +9,17 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <span>
 #include <utility>
 #include <vector>
 
-#include "VEKLib/Console.h"
 #include "VEKLib/Exception.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Random.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
 #include "data/Globals.h"
+#include "world/GenServices.h"
 #include "world/Loc.h"
 #include "world/World.h"
 #include "world/gen/BuildTiles.h"
@@ -34,7 +33,6 @@ namespace {
 
 const wchar_t* const kSource = L"Genesis";
 
-constexpr uint16_t kDungeonTerrain = 4;
 // What generation gives Init: being generated, layout present.
 constexpr uint16_t kGenerationFlags = kLocGenerating | kLocLayoutPresent;
 // The terrain type of a location that the layout's builder initialises.
@@ -106,25 +104,24 @@ std::wstring LayoutFailureText(gen::ELayoutFailure failure) {
 }
 
 [[noreturn]] void ThrowNoLayout(const CLoc& loc, const wchar_t* function, gen::ELayoutFailure failure) {
-    // The game must not be left waiting for a level that never comes.
-    if (g_gameData != nullptr) {
-        g_gameData->SetInputMode(kInputModeNormal);
-    }
     throw vek::CException(function, kSource, __LINE__,
                           vek::Format(L"Cannot lay out %s (%ux%u cells) in %li passes: %s", Label(loc),
                                       static_cast<uint32_t>(loc.GetWidth()), static_cast<uint32_t>(loc.GetHeight()),
                                       CLoc::kMaxLayoutPasses, LayoutFailureText(failure)));
 }
 
-// Rooms and corridors over the whole location, tiles and doors built.
+// Rooms and corridors over the whole location, tiles and doors built. The
+// game waits until the level is laid out or given up.
 std::vector<gen::TRoom> LayOutLevel(CLoc& loc, vek::CRandomGeneratorBase& random, const wchar_t* function) {
+    gen::IGameServices& game = GenServices();
+    const gen::CBusyInput busy(&game);
     gen::TLayoutRequest request;
     request.width = loc.GetWidth();
     request.height = loc.GetHeight();
     gen::CTileCanvas canvas(loc.GetTerrain(), loc.GetObjects());
     gen::TLayoutResult result;
     for (int32_t pass = 0; pass < CLoc::kMaxLayoutPasses; ++pass) {
-        result = gen::RandomLayoutPass(request, &random, nullptr, &canvas);
+        result = gen::RandomLayoutPass(request, &random, nullptr, &canvas, &game);
         if (result.success) {
             ApplyCanvas(loc, canvas);
             return result.rooms;
@@ -137,6 +134,8 @@ std::vector<gen::TRoom> LayOutLevel(CLoc& loc, vek::CRandomGeneratorBase& random
 // right ten columns, a corridor along the strip joined to the first room,
 // tiles built up to the strip. The strip's tiles are left as they are.
 std::vector<gen::TRoom> LayOutSite(CLoc& loc, vek::CRandomGeneratorBase& random) {
+    gen::IGameServices& game = GenServices();
+    const gen::CBusyInput busy(&game);
     const int32_t width = loc.GetWidth();
     const int32_t height = loc.GetHeight();
     gen::CLayoutGrid grid;
@@ -148,7 +147,7 @@ std::vector<gen::TRoom> LayOutSite(CLoc& loc, vek::CRandomGeneratorBase& random)
     gen::TLayoutResult result;
     for (int32_t pass = 0; pass < CLoc::kMaxLayoutPasses; ++pass) {
         grid.Fill(gen::kRock);
-        result = gen::RandomLayoutPass(request, &random, &grid, nullptr);
+        result = gen::RandomLayoutPass(request, &random, &grid, nullptr, &game);
         if (result.success) {
             break;
         }
@@ -344,10 +343,10 @@ bool IsBorderOpen(const CLoc& loc) {
 std::vector<uint8_t> WalkableTiles(const CLoc& loc) {
     const size_t count = static_cast<size_t>(loc.GetWidth()) * loc.GetHeight();
     std::vector<uint8_t> walkable(count, 0);
-    if (g_gameData == nullptr || count == 0) {
+    if (count == 0) {
         return walkable;
     }
-    const CDefinitionTables& tables = g_gameData->GetTables();
+    const CDefinitionTables& tables = GenServices().Tables();
     auto passableKinds = [](const auto& kinds) {
         std::vector<uint8_t> passable;
         passable.reserve(kinds.size());
@@ -376,7 +375,7 @@ std::vector<uint8_t> WalkableCells(const CLoc& loc) {
     if (walkable.empty()) {
         return walkable;
     }
-    const std::vector<TObjectInfo>& objects = g_gameData->GetTables().objects;
+    const std::vector<TObjectInfo>& objects = GenServices().Tables().objects;
     const TSpecialObject* specials = loc.GetSpecialObjects().Data();
     for (size_t i = 0; i < walkable.size(); ++i) {
         const TSpecialObject& special = specials[i];
@@ -473,7 +472,7 @@ vek::TPoint PickStairCell(const CLoc& loc, const std::vector<uint8_t>& reached, 
         return p != taken && reached[static_cast<size_t>(p.y) * loc.GetWidth() + static_cast<size_t>(p.x)] != 0;
     };
     for (int32_t tries = 0; tries < kStairCellTries; ++tries) {
-        const vek::TPoint cell = loc.PickRandomCell();
+        const vek::TPoint cell = loc.PickRandomCell(GenServices().GameRandom());
         if (fits(cell)) {
             return cell;
         }
@@ -489,7 +488,7 @@ vek::TPoint PickStairCell(const CLoc& loc, const std::vector<uint8_t>& reached, 
     if (cells.empty()) {
         throw vek::CException(function, kSource, __LINE__, L"No cell for a staircase in " + Label(loc));
     }
-    gen::CDraw draw(vek::GetRandomGenerator());
+    gen::CDraw draw(GenServices().GameRandom());
     return cells[static_cast<size_t>(draw.R(static_cast<int32_t>(cells.size())))];
 }
 
@@ -558,7 +557,7 @@ void CLoc::RunGenesis(const TWorldLocInfo& record, vek::CRandomGeneratorBase* ge
     RebuildCreatureLayer();
 
     const uint8_t density = gen::DrawDensity(generator);
-    const std::unique_ptr<CGenesis> genesis = CGenesis::Create(record.terrainType);
+    const std::unique_ptr<CGenesis> genesis = CGenesis::Create(record.terrainType, GenServices());
     genesis->SetRandomGenerator(generator);
     gen::CTileCanvas canvas(m_terrain, m_objects);
     genesis->Generate({record.terrainType, &canvas, density});
@@ -585,7 +584,7 @@ void CLoc::GenerateLoc() {
     }
     const TWorldLocInfo& record = *m_worldCell;
     const bool site = record.randomKind == kWorldDungeonSite;
-    const bool dungeon = record.terrainType == kDungeonTerrain;
+    const bool dungeon = record.terrainType == gen::kDungeonTerrain;
     const bool madeOfLevels = record.towerFlag != 0;
 
     std::optional<CHandMadePart> handMade;
@@ -617,10 +616,7 @@ void CLoc::GenerateLoc() {
                                       vek::Format(L"Random location %s was not made in %li iterations: %s",
                                                   Label(*this), kMaxGenerationIterations, fault));
             }
-            std::wostream& out = vek::ConsoleOut();
-            out << vek::ConsoleCyan << vek::Format(L"Random generating, iteration %i", iteration) << vek::ConsoleDefault
-                << L'\n';
-            out.flush();
+            GenServices().Report(vek::Format(L"Random generating, iteration %i", iteration));
             // What the failed iteration placed goes with it.
             for (size_t i = ownCreatures; i < m_creatures.size(); ++i) {
                 DeleteCreature(std::exchange(m_creatures[i], nullptr));
@@ -637,7 +633,7 @@ void CLoc::GenerateLoc() {
                 }
                 // The dungeon's floor everywhere, the strip included: its
                 // cells are then walked on as the dungeon's.
-                m_terrain.Fill(kDungeonTerrain);
+                m_terrain.Fill(gen::kDungeonTerrain);
                 m_flags |= kGenerationFlags;
                 rooms = LayOutSite(*this, random);
                 exitFault = MoveSiteExits(*this, rooms, random);
@@ -708,7 +704,7 @@ float CLoc::GetDepthRatio() const {
 
 vek::TPoint CLoc::GenerateLocForSite(const TSiteLevel& level) {
     const wchar_t* const function = L"CLoc::GenerateLocForSite";
-    Init(m_name, level.width, level.height, kDungeonTerrain, kGenerationFlags);
+    Init(m_name, level.width, level.height, gen::kDungeonTerrain, kGenerationFlags);
     vek::CMersenneTwister random;
     random.Seed(gen::NextSeed());
     const std::vector<gen::TRoom> rooms = LayOutLevel(*this, random, function);
@@ -739,7 +735,7 @@ vek::TPoint CLoc::GenerateLocForSite(const TSiteLevel& level) {
     const float ratio = LevelRatio(level.level + 1u, level.levelCount);
     PlaceItemsAndCreatures(*this, ratio, stairs.reached);
     if (level.level >= kFirstPatchLevel && level.level <= kLastPatchLevel) {
-        gen::CDraw draw(vek::GetRandomGenerator());
+        gen::CDraw draw(GenServices().GameRandom());
         if (draw.R(7) <= 1) {
             PlaceIngredientPatches(stairs.reached);
         }
@@ -759,7 +755,7 @@ vek::TPoint CLoc::CreateLocForTower() {
     const std::wstring stem = NameStem(key);
     const uint16_t level = g_gameData != nullptr ? g_gameData->GetCurrentLevel() : 0;
     CWorld* world = GameWorld();
-    Init(GetName(), kTowerWidth, kTowerHeight, kDungeonTerrain, kGenerationFlags);
+    Init(GetName(), kTowerWidth, kTowerHeight, gen::kDungeonTerrain, kGenerationFlags);
 
     vek::TPoint arrival;
     std::vector<uint8_t> reached;
@@ -780,7 +776,7 @@ vek::TPoint CLoc::CreateLocForTower() {
         gen::CDraw draw(&random);
         gen::BuildFromLayout(canvas, grid, kTowerWidth, kTowerHeight, false, draw, false);
         ApplyCanvas(*this, canvas);
-        gen::CDraw game(vek::GetRandomGenerator());
+        gen::CDraw game(GenServices().GameRandom());
         arrival = {game.R(kTowerWidth - 2) + 1, kTowerHeight - 1};
         PutPassage(*this, arrival, kTowerExit, kNoTargetCell, key);
         reached = ReachableCells(*this, std::span<const vek::TPoint>(&arrival, 1));

@@ -11,9 +11,9 @@
 #include "VEKLib/Exception.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Geometry.h"
-#include "VEKLib/Random.h"
 #include "data/GameData.h"
 #include "rules/Hero.h"
+#include "world/GenServices.h"
 #include "world/Loc.h"
 #include "world/gen/Draw.h"
 #include "world/gen/Placement.h"
@@ -38,17 +38,9 @@ constexpr uint32_t kSpotAlive = 1;
 // Random items: a passable cell of a whole location gets one with r(101) < 2.
 constexpr int32_t kCellItemChance = 2;
 
-const std::vector<TItemInfo>& ItemTable() {
-    static const std::vector<TItemInfo> none;
-    return g_gameData != nullptr ? g_gameData->GetTables().items : none;
-}
+const std::vector<TItemInfo>& ItemTable() { return GenServices().Tables().items; }
 
-const std::vector<TGroupTableEntry>& GroupTable() {
-    static const std::vector<TGroupTableEntry> none;
-    return g_gameData != nullptr ? g_gameData->GetGroupTable() : none;
-}
-
-gen::CDraw GameDraw() { return gen::CDraw(vek::GetRandomGenerator()); }
+gen::CDraw GameDraw() { return gen::CDraw(GenServices().GameRandom()); }
 
 // The cells a pass may use. A cell the hero cannot walk to is passed over
 // as one that cannot be walked on, so that where there is none the draws
@@ -144,7 +136,7 @@ void CLoc::PlaceRandomItems(float ratio, std::optional<vek::TPoint> cell, std::s
 
 void CLoc::PlaceEncounters(float ratio, bool siteMode, std::span<const uint8_t> reached) {
     const CPlacementArea area(*this, reached, L"CLoc::PlaceEncounters");
-    const std::vector<TGroupTableEntry>& groups = GroupTable();
+    const std::span<const TGroupTableEntry> groups = GenServices().GroupTable();
     const std::optional<gen::TGroupBand> band = gen::EncounterBand(ratio, groups.size());
     if (!band || m_width == 0 || m_height == 0) {
         return;

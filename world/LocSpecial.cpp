@@ -12,6 +12,7 @@
 #include "data/Globals.h"
 #include "rules/Hero.h"
 #include "script/Script.h"
+#include "world/GenServices.h"
 #include "world/Loc.h"
 #include "world/World.h"
 
@@ -20,8 +21,6 @@ namespace {
 const wchar_t* const kSource = L"Loc";
 const wchar_t* const kFunction = L"CLoc::ExecuteSpecialObject";
 
-// The editor's input mode while it waits for the next location.
-constexpr uint32_t kInputModeEditor = 1;
 // Passage targets of their own kind.
 const wchar_t kSitePrefix[] = L"DungeonSite";
 const wchar_t kSiteNameKey[] = L"default_random_dungeon";
@@ -37,21 +36,6 @@ constexpr int32_t kFallDamageMost = 6;
 bool LeadsDown(uint16_t appearance) { return appearance == kOldStairsDown || appearance == kStairsDown; }
 
 bool HasCell(uint32_t value) { return (value & 0xFFFF) != kNoTargetCell && (value >> 16) != kNoTargetCell; }
-
-// The game's input mode is the busy one while the hero is on his way, and
-// the normal one afterwards, however the way ends.
-class CBusyInput {
-public:
-    explicit CBusyInput(CGameData& game) : m_game(game) {
-        m_game.SetInputMode(m_game.GetState() == kStateEditor ? kInputModeEditor : kInputModeBusy);
-    }
-    CBusyInput(const CBusyInput&) = delete;
-    CBusyInput& operator=(const CBusyInput&) = delete;
-    ~CBusyInput() { m_game.SetInputMode(kInputModeNormal); }
-
-private:
-    CGameData& m_game;
-};
 
 void Tell(CGameData& game, const wchar_t* tag, const std::wstring& name) {
     game.AddMessage(vek::Format(game.GetStrings().Get(tag), name));
@@ -165,8 +149,9 @@ void CLoc::ExecuteSpecialObject(uint16_t x, uint16_t y) {
 
 void CLoc::TakePassage(uint16_t x, uint16_t y) {
     CGameData& game = *g_gameData;
-    // 1. The game waits for the next location, and one frame is drawn.
-    const CBusyInput busy(game);
+    // 1. The game waits for the next location, however the way ends, and
+    // one frame is drawn.
+    const gen::CBusyInput busy(&GenServices());
     if (game.IsWindowUp()) {
         game.Draw();
     }

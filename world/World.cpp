@@ -13,6 +13,7 @@
 #include "data/Globals.h"
 #include "rules/Hero.h"
 #include "world/Loc.h"
+#include "world/gen/Canvas.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ const wchar_t* const kSource = L"World";
 constexpr uint16_t kHiddenTerrain = 3;
 // A dungeon site: its terrain, the prefix of its file name and key, and the
 // place name its display name is made from.
-constexpr uint16_t kSiteTerrain = 4;
+constexpr uint16_t kSiteTerrain = gen::kDungeonTerrain;
 const wchar_t kSitePrefix[] = L"DungeonSite";
 const wchar_t kSiteNameKey[] = L"default_random_dungeon";
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rules/Hero.h"
+#include "tests/world/Cases.h"
 #include "tests/world/LocServices.h"
 #include "world/Loc.h"
 
@@ -67,7 +68,7 @@ TEST_F(LocCells, PickRandomCellDrawsTenTimesThenFromTheList) {
         {"one column", {".", "#", "."}, 5},
         {"one row", {"#.#."}, 6},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, c.rows);
         const int32_t width = loc.GetWidth();
@@ -96,9 +97,9 @@ TEST_F(LocCells, PickRandomCellDrawsTenTimesThenFromTheList) {
             answer = list[count > 1 ? static_cast<size_t>(expected.Next() % (count - 1)) : 0];
         }
         CSeeded seeded(c.seed);
-        EXPECT_EQ(loc.PickRandomCell(), answer) << c.what << " " << c.seed;
-        EXPECT_EQ(seeded.Get().Next(), expected.Next()) << c.what << ": as many draws";
-    }
+        EXPECT_EQ(loc.PickRandomCell(), answer) << "seed " << c.seed;
+        EXPECT_EQ(seeded.Get().Next(), expected.Next()) << ": as many draws";
+    });
 }
 
 TEST_F(LocCells, PickRandomCellEdgeCases) {
@@ -210,12 +211,12 @@ TEST_F(LocCells, RevealAround) {
          UINT_MAX,
          {"#######", "#######", "#######", "#######", "#######", "#######", "#######"}},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         loc.Init(L"x", 7, 7, 0, c.wide ? kLocWideReveal : 0);
         loc.RevealAround(c.centre.x, c.centre.y, c.r);
-        EXPECT_EQ(Seen(loc), c.seen) << c.what;
-    }
+        EXPECT_EQ(Seen(loc), c.seen);
+    });
     CLoc loc;
     loc.Init(L"x", 3, 2, 0, 0);
     loc.RevealAll();
@@ -244,17 +245,17 @@ TEST_F(LocCells, FindPortalByItsOwnName) {
         {"a text object", kSpecialText, 1, L"cave.map|up|down", L"up", false},
         {"a site exit", kSpecialSiteExit, 1, L"cave.map|up|down", L"up", false},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, {"...", "..."});
         loc.SetSpecialObject(1, 1, c.kind, 0, 0, c.text);
         loc.GetSpecialObjects().At(1, 1).active = c.active;
         const std::optional<TPoint> cell = loc.FindPortal(c.name);
-        EXPECT_EQ(cell.has_value(), c.found) << c.what;
+        EXPECT_EQ(cell.has_value(), c.found);
         if (cell) {
-            EXPECT_EQ(*cell, (TPoint{1, 1})) << c.what;
+            EXPECT_EQ(*cell, (TPoint{1, 1}));
         }
-    }
+    });
     // Row order: the row decides before the column.
     CLoc loc;
     Paint(loc, {"...", "..."});
@@ -355,13 +356,13 @@ TEST_F(LocCatchUp, ValuablesThatCanReachTheHeroVanish) {
         {"on the hero's own cell", 7200, 4, {0, 0}, {CItem(kMoney, 1)}, 0},
         {"on a wall", 7200, 4, {4, 0}, {CItem(kMoney, 1)}, 1},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         Paint(m_loc, {"....#.", "....#.", "....#."});
         m_loc.cellFlags = c.cellFlags;
         Pile(static_cast<uint16_t>(c.cell.x), static_cast<uint16_t>(c.cell.y)) = c.pile;
         m_loc.CatchUpTime(c.elapsed);
-        EXPECT_EQ(Pile(static_cast<uint16_t>(c.cell.x), static_cast<uint16_t>(c.cell.y)).size(), c.left) << c.what;
-    }
+        EXPECT_EQ(Pile(static_cast<uint16_t>(c.cell.x), static_cast<uint16_t>(c.cell.y)).size(), c.left);
+    });
 }
 
 TEST_F(LocCatchUp, CreaturesDoNotStopThemAndTheHeroMustBeThere) {
@@ -457,19 +458,19 @@ TEST_F(LocCatchUp, RemainsAndPerishablesAge) {
         {"an unknown corpse ages but does not wear", CItem(kCorpseBase + 40, 1), 0, 3700, 100, 0},
         {"ages beyond 32 bits", CItem(kRatCorpse, 1), 4000000000u, uint64_t{1} << 40, 0, -1},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CItem item = c.item;
         item.age = c.age;
         Pile(1, 1) = {item};
         m_loc.CatchUpTime(c.elapsed);
         if (c.durabilityAfter < 0) {
-            EXPECT_TRUE(Pile(1, 1).empty()) << c.what;
-            continue;
+            EXPECT_TRUE(Pile(1, 1).empty());
+            return;
         }
-        ASSERT_EQ(Pile(1, 1).size(), 1u) << c.what;
-        EXPECT_EQ(Pile(1, 1)[0].age, c.ageAfter) << c.what;
-        EXPECT_EQ(Pile(1, 1)[0].durability, c.durabilityAfter) << c.what;
-    }
+        ASSERT_EQ(Pile(1, 1).size(), 1u);
+        EXPECT_EQ(Pile(1, 1)[0].age, c.ageAfter);
+        EXPECT_EQ(Pile(1, 1)[0].durability, c.durabilityAfter);
+    });
     // Items already worn out go whatever the time.
     CItem broken(kSword, 1);
     broken.durability = 0;
@@ -522,7 +523,7 @@ TEST_F(LocCatchUp, GrowingSpotsLiveAndDieByTheirNeighbours) {
         {"living, two alike and two others: crowded", {"Lll", ".L.", "..L"}, 0},
         {"living, four alike: crowded", {"LLL", ".L.", "..L"}, 0},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_game.SetClock(20);
         Paint(m_loc, c.rows);
         for (uint16_t y = 0; y < 3; ++y) {
@@ -535,13 +536,13 @@ TEST_F(LocCatchUp, GrowingSpotsLiveAndDieByTheirNeighbours) {
         }
         const std::vector<TPoint> centre{{1, 1}};
         m_loc.CatchUpTime(5, &centre);
-        EXPECT_EQ(m_loc.GetSpecialObjects().At(1, 1).value, c.valueAfter) << c.what;
+        EXPECT_EQ(m_loc.GetSpecialObjects().At(1, 1).value, c.valueAfter);
         // Not on a clock that is no multiple of 10.
         m_loc.GetSpecialObjects().At(1, 1).value = c.rows[1][1] == 'd' ? 0 : 1;
         m_game.SetClock(21);
         m_loc.CatchUpTime(5, &centre);
-        EXPECT_EQ(m_loc.GetSpecialObjects().At(1, 1).value, c.rows[1][1] == 'd' ? 0u : 1u) << c.what;
-    }
+        EXPECT_EQ(m_loc.GetSpecialObjects().At(1, 1).value, c.rows[1][1] == 'd' ? 0u : 1u);
+    });
 }
 
 TEST_F(LocCatchUp, GrowingSpotsChangeOneAtATime) {

@@ -9,6 +9,7 @@
 #include "rules/Group.h"
 #include "rules/Hero.h"
 #include "tests/support/Files.h"
+#include "tests/world/Cases.h"
 #include "tests/world/LocServices.h"
 #include "world/Loc.h"
 
@@ -138,7 +139,7 @@ TEST_F(LocCreatureServices, SwapMonstersMovesOccupantsAndPositions) {
         {"NPC and hero", {1, 0}, {2, 0}, "0@1.", {0, 0}, {2, 0}, {1, 0}},
         {"a cell with itself", {0, 0}, {0, 0}, "01@.", {0, 0}, {1, 0}, {2, 0}},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, {"...."});
         CMonster& rat = AddMonster(loc, kRat, 0, 0);
@@ -147,12 +148,12 @@ TEST_F(LocCreatureServices, SwapMonstersMovesOccupantsAndPositions) {
         m_hero.x = 2;
         m_hero.y = 0;
         loc.SwapMonsters(c.from, c.to);
-        EXPECT_EQ(Layer(loc)[0], c.after) << c.what;
-        EXPECT_EQ((TPoint{static_cast<int32_t>(rat.x), static_cast<int32_t>(rat.y)}), c.rat) << c.what;
-        EXPECT_EQ((TPoint{static_cast<int32_t>(npc.x), static_cast<int32_t>(npc.y)}), c.npc) << c.what;
-        EXPECT_EQ((TPoint{static_cast<int32_t>(m_hero.x), static_cast<int32_t>(m_hero.y)}), c.hero) << c.what;
-        EXPECT_EQ(loc.GetCreatureAt(static_cast<uint16_t>(rat.x), 0), &rat) << c.what;
-    }
+        EXPECT_EQ(Layer(loc)[0], c.after);
+        EXPECT_EQ((TPoint{static_cast<int32_t>(rat.x), static_cast<int32_t>(rat.y)}), c.rat);
+        EXPECT_EQ((TPoint{static_cast<int32_t>(npc.x), static_cast<int32_t>(npc.y)}), c.npc);
+        EXPECT_EQ((TPoint{static_cast<int32_t>(m_hero.x), static_cast<int32_t>(m_hero.y)}), c.hero);
+        EXPECT_EQ(loc.GetCreatureAt(static_cast<uint16_t>(rat.x), 0), &rat);
+    });
     CLoc loc;
     Paint(loc, {"...."});
     AddMonster(loc, kRat, 3, 0);
@@ -198,7 +199,7 @@ TEST_F(LocCreatureServices, HostileMonstersAreLivingFoesOfTheHero) {
         {"another creature a foe", {0}, {}, 5, CGroupMember::kActive, false},
         {"inactive, hit points count", {kHero}, {}, 5, 0, true},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, {".."});
         EXPECT_FALSE(loc.HasHostileMonsters());
@@ -208,8 +209,8 @@ TEST_F(LocCreatureServices, HostileMonstersAreLivingFoesOfTheHero) {
         other.friendly = c.friends;
         other.hitPoints = c.hitPoints;
         other.stateByte = c.stateByte;
-        EXPECT_EQ(loc.HasHostileMonsters(), c.hostile) << c.what;
-    }
+        EXPECT_EQ(loc.HasHostileMonsters(), c.hostile);
+    });
 }
 
 TEST_F(LocCreatureServices, IsCreatureAliveByGlobalId) {
@@ -305,16 +306,16 @@ TEST_F(LocCreatureServices, InitForgetsTheOldCreaturesIds) {
         {"a group's members", &pack.members},
         {"a group's former members", &pack.formerMembers},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, {"...."});
         AddMonster(loc, kRat, 0, 0);
         AddMonster(loc, kRat, 1, 0).hitPoints = 0;
         *c.ids = {1, 0x10000, 0};
         Paint(loc, {"...."});
-        EXPECT_EQ(AddMonster(loc, kRat, 2, 0).globalId, 0u) << c.what;
-        EXPECT_EQ(*c.ids, std::vector<uint32_t>{0x10000}) << c.what;
-    }
+        EXPECT_EQ(AddMonster(loc, kRat, 2, 0).globalId, 0u);
+        EXPECT_EQ(*c.ids, std::vector<uint32_t>{0x10000});
+    });
 }
 
 TEST_F(LocCreatureServices, CompactionWithoutHero) {
@@ -429,7 +430,7 @@ TEST_F(LocCreatureServices, PlaceNearWithACreatureTriesTheNeighboursInOrder) {
         {"beyond the edge", {"...", "...", "..."}, {-1, -1}, true, {0, 0}},
         {"far outside", {"...", "...", "..."}, {9, 9}, false, {}},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, c.rows);
         for (uint16_t y = 0; y < 3; ++y) {
@@ -448,19 +449,19 @@ TEST_F(LocCreatureServices, PlaceNearWithACreatureTriesTheNeighboursInOrder) {
         CMonster* raw = follower.get();
         CMonster* placed = loc.PlaceNear(c.cell, follower);
         if (!c.placed) {
-            EXPECT_EQ(placed, nullptr) << c.what;
-            EXPECT_EQ(follower.get(), raw) << c.what; // still the caller's
-            EXPECT_EQ(raw->x, 7u) << c.what;
-            EXPECT_EQ(loc.GetCreatures().size(), before) << c.what;
-            continue;
+            EXPECT_EQ(placed, nullptr);
+            EXPECT_EQ(follower.get(), raw); // still the caller's
+            EXPECT_EQ(raw->x, 7u);
+            EXPECT_EQ(loc.GetCreatures().size(), before);
+            return;
         }
-        ASSERT_EQ(placed, raw) << c.what;
-        EXPECT_EQ(follower, nullptr) << c.what;
-        EXPECT_EQ((TPoint{static_cast<int32_t>(placed->x), static_cast<int32_t>(placed->y)}), c.at) << c.what;
-        EXPECT_EQ(placed->localId, before) << c.what;
-        EXPECT_EQ(placed->hostile, (std::vector<uint32_t>{kHero})) << c.what;
-        EXPECT_EQ(loc.GetCreatureAt(static_cast<uint16_t>(c.at.x), static_cast<uint16_t>(c.at.y)), placed) << c.what;
-    }
+        ASSERT_EQ(placed, raw);
+        EXPECT_EQ(follower, nullptr);
+        EXPECT_EQ((TPoint{static_cast<int32_t>(placed->x), static_cast<int32_t>(placed->y)}), c.at);
+        EXPECT_EQ(placed->localId, before);
+        EXPECT_EQ(placed->hostile, (std::vector<uint32_t>{kHero}));
+        EXPECT_EQ(loc.GetCreatureAt(static_cast<uint16_t>(c.at.x), static_cast<uint16_t>(c.at.y)), placed);
+    });
     CLoc loc;
     Paint(loc, {"..."});
     std::unique_ptr<CMonster> none;
@@ -561,7 +562,7 @@ TEST_F(LocCreatureServices, SummoningKeepsToPassableCells) {
         {"a wall between it and the free cell", {"rrr#."}, false},
         {"a gap in the wall", {"rr..."}, true},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc loc;
         Paint(loc, c.rows);
         for (uint16_t y = 0; y < loc.GetHeight(); ++y) {
@@ -574,9 +575,9 @@ TEST_F(LocCreatureServices, SummoningKeepsToPassableCells) {
         const size_t before = loc.GetCreatures().size();
         const TPoint start = c.rows.size() == 1 ? TPoint{0, 0} : TPoint{1, 1};
         CMonster* summoned = loc.AddSummonedMonster(kRat, start);
-        EXPECT_EQ(summoned != nullptr, c.placed) << c.what;
-        EXPECT_EQ(loc.GetCreatures().size(), before + (c.placed ? 1 : 0)) << c.what;
-    }
+        EXPECT_EQ(summoned != nullptr, c.placed);
+        EXPECT_EQ(loc.GetCreatures().size(), before + (c.placed ? 1 : 0));
+    });
     CLoc loc;
     Paint(loc, {"..."});
     EXPECT_EQ(loc.AddSummonedMonster(kRat, {3, 0}), nullptr);

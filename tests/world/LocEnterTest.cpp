@@ -14,6 +14,7 @@
 #include "platform/Utf8.h"
 #include "script/Script.h"
 #include "tests/support/GenerationTables.h"
+#include "tests/world/Cases.h"
 #include "tests/world/GenFixture.h"
 #include "tests/world/PlayFixture.h"
 #include "world/Loc.h"
@@ -67,7 +68,7 @@ TEST_F(LocEnter, PreloadByTheKindOfCell) {
         {"a fixed cell without a file", 3, 4, L"", kWorldFixed, false, true,
          L"CLoc::Preload: File name not specified for non-random location at (3, 4)."},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         TWorldLocInfo& cell = m_world.grid.At(c.x, c.y);
         cell.fileName = c.file;
         cell.randomKind = c.randomKind;
@@ -80,17 +81,17 @@ TEST_F(LocEnter, PreloadByTheKindOfCell) {
         TScriptHandle old(new CScript());
         CScript* before = old.get();
         loc.SetScript(std::move(old));
-        EXPECT_EQ(worldtest::ThrownText([&] { loc.Preload(c.randomAllowed, true); }), c.error) << c.what;
+        EXPECT_EQ(worldtest::ThrownText([&] { loc.Preload(c.randomAllowed, true); }), c.error);
         if (c.error.empty()) {
-            EXPECT_NE(loc.GetFlags() & kLocLayoutPresent, 0) << c.what;
+            EXPECT_NE(loc.GetFlags() & kLocLayoutPresent, 0);
             // Read again (no script file for the key): none, unless the
             // layout was there and nothing was done.
-            EXPECT_EQ(loc.GetScript(), c.present ? before : nullptr) << c.what;
+            EXPECT_EQ(loc.GetScript(), c.present ? before : nullptr);
         } else {
-            EXPECT_EQ(loc.GetFlags() & kLocLayoutPresent, 0) << c.what;
-            EXPECT_EQ(loc.GetScript(), before) << c.what;
+            EXPECT_EQ(loc.GetFlags() & kLocLayoutPresent, 0);
+            EXPECT_EQ(loc.GetScript(), before);
         }
-    }
+    });
     EXPECT_EQ(m_world.MakeLocAt(0, 0).GetOwnName(), L"Kept");
     EXPECT_EQ(m_world.MakeLocAt(1, 0).GetFileName(), L"mill.map");
     EXPECT_NE(m_world.MakeLocAt(2, 0).GetFlags() & kLocWideReveal, 0);
@@ -161,7 +162,7 @@ TEST_F(LocEnter, CrossingTheBorderStepsIntoTheNeighbour) {
          [](CLoc& l) { l.GetCreatureIds().At(0, 7) = kHeroCell; }, false, 19, 7, L""},
         {"onto a wall", true, 19, 7, 1, 0, [](CLoc& l) { l.GetTerrain().At(0, 7) = 1; }, false, 19, 7, L""},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_world.Init();
         CLoc& west = Grass(0, 0, L"west");
         CLoc& east = Grass(1, 0, L"east");
@@ -177,19 +178,18 @@ TEST_F(LocEnter, CrossingTheBorderStepsIntoTheNeighbour) {
                       entered = to.Enter(static_cast<uint16_t>(c.headX), static_cast<uint16_t>(c.headY),
                                          kArriveCrossing, From(&from));
                   }),
-                  c.error)
-            << c.what;
-        EXPECT_EQ(entered, c.entered) << c.what;
-        EXPECT_EQ(m_game.GetCurrentLoc(), c.entered ? &to : &from) << c.what;
-        EXPECT_EQ(m_hero.x, c.toX) << c.what;
-        EXPECT_EQ(m_hero.y, c.toY) << c.what;
-        EXPECT_EQ(from.GetCreatureIds().At(c.x, c.y), c.entered ? kNoCreature : kHeroCell) << c.what;
+                  c.error);
+        EXPECT_EQ(entered, c.entered);
+        EXPECT_EQ(m_game.GetCurrentLoc(), c.entered ? &to : &from);
+        EXPECT_EQ(m_hero.x, c.toX);
+        EXPECT_EQ(m_hero.y, c.toY);
+        EXPECT_EQ(from.GetCreatureIds().At(c.x, c.y), c.entered ? kNoCreature : kHeroCell);
         if (c.entered) {
-            EXPECT_EQ(to.GetCreatureIds().At(c.toX, c.toY), kHeroCell) << c.what;
+            EXPECT_EQ(to.GetCreatureIds().At(c.toX, c.toY), kHeroCell);
         }
         const bool bumped = c.error.empty() && !c.entered;
-        EXPECT_EQ(m_display->Logged(), bumped ? Lines{L"Bump."} : Lines{}) << c.what;
-    }
+        EXPECT_EQ(m_display->Logged(), bumped ? Lines{L"Bump."} : Lines{});
+    });
 }
 
 TEST_F(LocEnter, EntryCellsFromTheWorldAndFromPassages) {
@@ -209,7 +209,7 @@ TEST_F(LocEnter, EntryCellsFromTheWorldAndFromPassages) {
         {"the last column", kArriveFromWorld, 19, 14, nullptr, true},
         {"beyond the last column", kArriveFromWorld, 20, 14, nullptr, false},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_world.Init();
         CLoc& barn = Grass(0, 0, L"barn");
         CLoc& mill = Grass(1, 0, L"mill");
@@ -220,17 +220,17 @@ TEST_F(LocEnter, EntryCellsFromTheWorldAndFromPassages) {
         Stand(barn, 3, 3);
         m_display->lines.clear();
         const bool entered = mill.Enter(c.x, c.y, c.mode, From(&barn));
-        EXPECT_EQ(entered, c.entered) << c.what;
+        EXPECT_EQ(entered, c.entered);
         if (!c.entered) {
-            EXPECT_EQ(m_display->Logged(), Lines{L"Bump."}) << c.what;
+            EXPECT_EQ(m_display->Logged(), Lines{L"Bump."});
         }
-        EXPECT_EQ(m_game.GetCurrentLoc(), c.entered ? &mill : &barn) << c.what;
-        EXPECT_EQ(barn.GetCreatureIds().At(3, 3), c.entered ? kNoCreature : kHeroCell) << c.what;
+        EXPECT_EQ(m_game.GetCurrentLoc(), c.entered ? &mill : &barn);
+        EXPECT_EQ(barn.GetCreatureIds().At(3, 3), c.entered ? kNoCreature : kHeroCell);
         if (c.entered) {
-            EXPECT_EQ(m_hero.x, c.x) << c.what;
-            EXPECT_EQ(mill.GetCreatureIds().At(c.x, c.y), kHeroCell) << c.what;
+            EXPECT_EQ(m_hero.x, c.x);
+            EXPECT_EQ(mill.GetCreatureIds().At(c.x, c.y), kHeroCell);
         }
-    }
+    });
 }
 
 TEST_F(LocEnter, ThePreviousLocationMayBeNoneOrTheSame) {
@@ -400,7 +400,7 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
          {L"Stays: rat."},
          true},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_world.Init();
         g_groupList.Clear();
         CLoc& barn = Grass(0, 0, L"barn");
@@ -421,38 +421,37 @@ TEST_F(LocEnter, TheCreaturesBesideHimFollow) {
         g_groupList.Get().back()->members = {oldId};
         m_draws.Set({0, 0});
         m_display->lines.clear();
-        ASSERT_TRUE((c.within ? barn : mill).Enter(5, 7, c.mode, From(&barn))) << c.what;
-        EXPECT_EQ(m_display->Logged(), c.logged) << c.what;
+        ASSERT_TRUE((c.within ? barn : mill).Enter(5, 7, c.mode, From(&barn)));
+        EXPECT_EQ(m_display->Logged(), c.logged);
         if (!c.follows) {
-            EXPECT_EQ(barn.GetCreatures().front(), creature) << c.what;
-            EXPECT_EQ(barn.GetCreatureAt(wasX, wasY), creature) << c.what;
-            EXPECT_EQ(mill.GetCreatures().size(), 0u) << c.what;
-            EXPECT_EQ(m_hero.companions, std::vector<uint32_t>{oldId}) << c.what;
-            continue;
+            EXPECT_EQ(barn.GetCreatures().front(), creature);
+            EXPECT_EQ(barn.GetCreatureAt(wasX, wasY), creature);
+            EXPECT_EQ(mill.GetCreatures().size(), 0u);
+            EXPECT_EQ(m_hero.companions, std::vector<uint32_t>{oldId});
+            return;
         }
         // It belongs to the mill alone, under the mill's id (index 1).
-        EXPECT_EQ(barn.GetCreatures().front(), nullptr) << c.what;
-        ASSERT_EQ(mill.GetCreatures().size(), 1u) << c.what;
-        EXPECT_EQ(mill.GetCreatures()[0], creature) << c.what;
-        EXPECT_EQ(creature->x, c.atX) << c.what;
-        EXPECT_EQ(creature->y, c.atY) << c.what;
-        EXPECT_EQ(mill.GetCreatureIds().At(c.atX, c.atY), 0) << c.what;
-        EXPECT_EQ(creature->globalId, (1u << 16) | 0u) << c.what;
+        EXPECT_EQ(barn.GetCreatures().front(), nullptr);
+        ASSERT_EQ(mill.GetCreatures().size(), 1u);
+        EXPECT_EQ(mill.GetCreatures()[0], creature);
+        EXPECT_EQ(creature->x, c.atX);
+        EXPECT_EQ(creature->y, c.atY);
+        EXPECT_EQ(mill.GetCreatureIds().At(c.atX, c.atY), 0);
+        EXPECT_EQ(creature->globalId, (1u << 16) | 0u);
         for (uint16_t y = 5; y <= 9; ++y) {
             for (uint16_t x = 8; x <= 14; ++x) {
-                EXPECT_NE(barn.GetCreatureIds().At(x, y), 0) << c.what << " " << x << "," << y;
+                EXPECT_NE(barn.GetCreatureIds().At(x, y), 0) << x << "," << y;
             }
         }
         // Only the hero is still known to it; the companions and the group
         // name it by its new id.
-        EXPECT_EQ(creature->hostile, std::vector<uint32_t>{CGroupMember::kHeroId}) << c.what;
+        EXPECT_EQ(creature->hostile, std::vector<uint32_t>{CGroupMember::kHeroId});
         const bool friendOfHero = creature->GetKind() == CGroupMember::kKindNpc;
         EXPECT_EQ(creature->friendly,
-                  friendOfHero ? std::vector<uint32_t>{CGroupMember::kHeroId} : std::vector<uint32_t>{})
-            << c.what;
-        EXPECT_EQ(m_hero.companions, std::vector<uint32_t>{creature->globalId}) << c.what;
-        EXPECT_EQ(g_groupList.Get().back()->members, std::vector<uint32_t>{creature->globalId}) << c.what;
-    }
+                  friendOfHero ? std::vector<uint32_t>{CGroupMember::kHeroId} : std::vector<uint32_t>{});
+        EXPECT_EQ(m_hero.companions, std::vector<uint32_t>{creature->globalId});
+        EXPECT_EQ(g_groupList.Get().back()->members, std::vector<uint32_t>{creature->globalId});
+    });
 }
 
 // --- What entering records ----------------------------------------------------------------------------
@@ -503,15 +502,15 @@ TEST_F(LocEnter, LeavingATowerPutsItsLevelBack) {
         {"from elsewhere", L"mill", 4},
         {"from a place whose key only holds the word", L"oldtower", 4},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_world.Init();
         CLoc& before = Grass(0, 0, c.previous);
         CLoc& barn = Grass(1, 0, L"barn");
         Stand(before, 3, 3);
         m_game.SetCurrentLevel(4);
-        ASSERT_TRUE(barn.Enter(5, 5, kArriveFromWorld, From(&before))) << c.what;
-        EXPECT_EQ(m_game.GetCurrentLevel(), c.levelAfter) << c.what;
-    }
+        ASSERT_TRUE(barn.Enter(5, 5, kArriveFromWorld, From(&before)));
+        EXPECT_EQ(m_game.GetCurrentLevel(), c.levelAfter);
+    });
 }
 
 // --- Tower levels ------------------------------------------------------------------------------------------
@@ -558,7 +557,7 @@ TEST_F(TowerEnter, ALevelIsBuiltForTheHeroAndLeadsBack) {
         {"from no passage", kStairsUp, false, 0, 0,
          L"CLoc::Enter: Location system inconsistency; no entrance found in north stair"},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         CLoc& gate = MakeWorld();
         if (c.active) {
             gate.SetSpecialObject(5, 5, kSpecialPassage, c.appearance, kNoTargetCell, L"tower0");
@@ -570,29 +569,27 @@ TEST_F(TowerEnter, ALevelIsBuiltForTheHeroAndLeadsBack) {
         arrival.name = L"north stair";
         bool entered = false;
         EXPECT_EQ(worldtest::ThrownText([&] { entered = tower.Enter(0xFFFF, 0xFFFF, kArriveFromObject, arrival); }),
-                  c.error)
-            << c.what;
-        EXPECT_EQ(m_game.GetCurrentLevel(), c.error.empty() ? c.levelAfter : c.levelBefore) << c.what;
+                  c.error);
+        EXPECT_EQ(m_game.GetCurrentLevel(), c.error.empty() ? c.levelAfter : c.levelBefore);
         if (!c.error.empty()) {
-            EXPECT_EQ(m_game.GetCurrentLoc(), &gate) << c.what;
-            continue;
+            EXPECT_EQ(m_game.GetCurrentLoc(), &gate);
+            return;
         }
-        ASSERT_TRUE(entered) << c.what;
+        ASSERT_TRUE(entered);
         // He stands on the way back: the tower door on level 0, the stairs
         // down above it; it leads to where he came from.
         const TSpecialObject& way =
             tower.GetSpecialObjects().At(static_cast<uint16_t>(m_hero.x), static_cast<uint16_t>(m_hero.y));
-        EXPECT_EQ(way.kind, kSpecialPassage) << c.what;
-        EXPECT_EQ(way.appearance, c.levelAfter == 0 ? kTowerExit : kStairsDown) << c.what;
-        EXPECT_EQ(way.value, (5u << 16) | 5u) << c.what;
-        EXPECT_EQ(CLoc::SpecialObjectText(way), L"gate") << c.what;
+        EXPECT_EQ(way.kind, kSpecialPassage);
+        EXPECT_EQ(way.appearance, c.levelAfter == 0 ? kTowerExit : kStairsDown);
+        EXPECT_EQ(way.value, (5u << 16) | 5u);
+        EXPECT_EQ(CLoc::SpecialObjectText(way), L"gate");
         if (c.levelAfter == 0) {
-            EXPECT_EQ(m_hero.y, 14u) << c.what;
+            EXPECT_EQ(m_hero.y, 14u);
         }
         EXPECT_EQ(tower.GetCreatureIds().At(static_cast<uint16_t>(m_hero.x), static_cast<uint16_t>(m_hero.y)),
-                  kHeroCell)
-            << c.what;
-    }
+                  kHeroCell);
+    });
 }
 
 // --- A saved game ------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "script/ScriptException.h"
 #include "tests/support/Files.h"
 #include "tests/support/RecordingPrompt.h"
+#include "tests/world/Cases.h"
 #include "tests/world/WorldFixture.h"
 #include "world/Loc.h"
 #include "world/World.h"
@@ -94,17 +95,17 @@ TEST_F(LocEvents, PreparingALocationReadsItsScriptAndRunsOnInit) {
         {"a script that does not parse", 3, 2, true, L"", 1, 1},
         {"no name key", 0, 3, false, L"", 0, 0},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_prompt.shown.clear();
         CLoc& loc = m_world.LoadLocAt(c.x, c.y);
-        EXPECT_EQ(loc.GetScript() != nullptr, c.script) << c.what;
-        EXPECT_EQ(Trace(), c.trace) << c.what;
-        EXPECT_EQ(loc.GetAlarms().size(), c.alarms) << c.what;
-        EXPECT_EQ(m_prompt.shown.size(), c.boxes) << c.what;
+        EXPECT_EQ(loc.GetScript() != nullptr, c.script);
+        EXPECT_EQ(Trace(), c.trace);
+        EXPECT_EQ(loc.GetAlarms().size(), c.alarms);
+        EXPECT_EQ(m_prompt.shown.size(), c.boxes);
         // Prepared once: "OnInit" does not run again.
         m_world.LoadLocAt(c.x, c.y);
-        EXPECT_EQ(Trace(), L"") << c.what;
-    }
+        EXPECT_EQ(Trace(), L"");
+    });
     // Without the file the script goes; with runOnInit off "OnInit" does
     // not run.
     std::filesystem::remove("Data/Scripts/Locations/mill.u");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <set>
@@ -12,6 +13,7 @@
 #include "tests/support/Files.h"
 #include "tests/world/GenFixture.h"
 #include "tests/world/LocServices.h"
+#include "world/GenServices.h"
 #include "world/Loc.h"
 #include "world/World.h"
 #include "world/gen/GenTestSupport.h"
@@ -36,6 +38,17 @@ constexpr uint16_t kLeftToGenerator = 0xFFFF;
 std::string Utf8(const std::wstring& text) { return platform::ToUtf8(text); }
 
 uint32_t CellValue(vek::TPoint cell) { return (static_cast<uint32_t>(cell.y) << 16) | static_cast<uint32_t>(cell.x); }
+
+// A map file's site exit (appearance 35) at the cell made inactive: saving
+// lists active special objects only, so its active byte is cleared in place.
+void DeactivateSiteExit(const std::string& path, vek::TPoint cell) {
+    std::string bytes = testsupport::ReadBytes(path);
+    const size_t at =
+        bytes.find(std::string{static_cast<char>(cell.x), 0, static_cast<char>(cell.y), 0, 1, 0, 7, 0, 35, 0});
+    ASSERT_NE(at, std::string::npos) << cell.x << "," << cell.y;
+    bytes[at + 4] = 0;
+    testsupport::WriteBytes(path, bytes);
+}
 
 // Cells reached from `from`, in eight directions, over cells that can be
 // walked on or hold a door, written apart from the generator.
@@ -242,10 +255,14 @@ TEST_F(Generate, OneSeedOneLocation) {
         EXPECT_EQ(Contents(first), Contents(second)) << Utf8(kind.key);
         EXPECT_NE(Contents(first), Contents(other)) << Utf8(kind.key);
     }
-    // Without a source two levels in one second still differ.
+    // The clock's seeds of one second differ from run to run, and so do the
+    // levels they make.
+    constexpr uint32_t kSecond = 1700000000;
+    CSeedFromTest clock(gen::ClockSeed(kSecond));
     CLoc first;
     CLoc second;
     Made(first, Random(0, 0, L"cave", 4, 40, 30));
+    clock.Set(gen::ClockSeed(kSecond));
     Made(second, Random(0, 0, L"cave", 4, 40, 30));
     EXPECT_NE(Contents(first), Contents(second));
 }
@@ -270,7 +287,10 @@ TEST_F(Generate, DungeonIsSizedThenLaidOutByTheStages) {
     gen::TLayoutRequest request;
     request.width = 40;
     request.height = 30;
-    while (!gen::RandomLayoutPass(request, &random, nullptr, &canvas).success) {
+    // As the level does, a bounded number of passes.
+    int32_t passes = 1;
+    while (!gen::RandomLayoutPass(request, &random, nullptr, &canvas, nullptr).success) {
+        ASSERT_LT(passes++, CLoc::kMaxLayoutPasses);
     }
     EXPECT_EQ(gentest::TilesOf(loc.GetTerrain()), layers.Terrain());
     EXPECT_EQ(gentest::TilesOf(loc.GetObjects()), layers.Objects());
@@ -513,12 +533,7 @@ TEST_F(Site, DungeonSiteKeepsItsStripAndMovesItsExits) {
 
 TEST_F(Site, AnInactiveSiteExitIsMovedToo) {
     WriteDelve();
-    // The file lists the exit with its active byte 0.
-    std::string bytes = testsupport::ReadBytes("Data/Locations/delve.map");
-    const size_t at = bytes.find(std::string{25, 0, 8, 0, 1, 0, 7, 0, 35, 0});
-    ASSERT_NE(at, std::string::npos);
-    bytes[at + 4] = 0;
-    testsupport::WriteBytes("Data/Locations/delve.map", bytes);
+    DeactivateSiteExit("Data/Locations/delve.map", {25, 8});
     for (uint32_t seed = 1; seed <= 10; ++seed) {
         CSeedFromTest source(seed);
         CConsoleText console;
@@ -634,21 +649,26 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
             signs.push_back({x, y});
         }
     }
+    // An inactive exit the map put where the one room of a 16 x 6 site comes,
+    // on the only cell an exit is drawn to there, keeps it: the exit moved
+    // before it must not take it.
     const struct {
         uint16_t width;
         uint16_t height;
         std::vector<vek::TPoint> exits;
         uint32_t seeds;
-        std::vector<vek::TPoint> signs;
+        std::vector<vek::TPoint> signs = {};
+        std::vector<vek::TPoint> inactive = {};
     } cases[] = {
-        {16, 6, {{11, 3}, {14, 4}}, 40, {}},
-        {16, 7, {{6, 1}, {10, 2}, {15, 5}}, 40, {}},
-        {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40, {}},
-        {20, 15, {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, 40, signs},
-        {30, 15, {{21, 1}, {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}}, 20, {}},
+        {.width = 16, .height = 6, .exits = {{11, 3}, {14, 4}}, .seeds = 40},
+        {.width = 16, .height = 7, .exits = {{6, 1}, {10, 2}, {15, 5}}, .seeds = 40},
+        {.width = 20, .height = 15, .exits = {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, .seeds = 40},
+        {.width = 20, .height = 15, .exits = {{11, 3}, {14, 4}, {18, 13}, {12, 9}}, .seeds = 40, .signs = signs},
+        {.width = 30, .height = 15, .exits = {{21, 1}, {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}}, .seeds = 20},
+        {.width = 16, .height = 6, .exits = {{11, 1}, {2, 2}}, .seeds = 10, .inactive = {{2, 2}}},
     };
     auto write = [](uint16_t width, uint16_t height, const std::vector<vek::TPoint>& exits,
-                    const std::vector<vek::TPoint>& texts = {}) {
+                    const std::vector<vek::TPoint>& texts = {}, const std::vector<vek::TPoint>& inactive = {}) {
         CLoc map;
         map.Init(L"Exits", width, height, 4, kLocLayoutPresent);
         map.GetTerrain().Fill(0);
@@ -666,22 +686,35 @@ TEST_F(Site, EveryExitKeepsACellOfItsOwn) {
             map.SetSpecialObject(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y), kSpecialText, 0, 0, L"sign");
         }
         map.SaveToFile(std::wstring(kLocationDir) + L"exits.map", true);
+        for (const vek::TPoint p : inactive) {
+            DeactivateSiteExit("Data/Locations/exits.map", p);
+        }
     };
     for (const auto& c : cases) {
-        write(c.width, c.height, c.exits, c.signs);
+        write(c.width, c.height, c.exits, c.signs, c.inactive);
         for (uint32_t seed = 7001; seed < 7001 + c.seeds; ++seed) {
+            SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " seed " << seed);
             CSeedFromTest source(seed);
             CConsoleText console;
             CLoc loc;
             Made(loc, SiteCell(L"exits.map", 4, c.width, c.height));
+            // Every passage, active or not.
             std::set<std::wstring> names;
-            for (const vek::TPoint p : SpecialCells(loc, kSpecialPassage)) {
-                EXPECT_LT(p.x, c.width - 10) << seed;
-                EXPECT_EQ(std::find(c.signs.begin(), c.signs.end(), p), c.signs.end()) << seed;
-                names.insert(CLoc::SpecialObjectText(
-                    loc.GetSpecialObjects().At(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y))));
+            for (uint16_t y = 0; y < c.height; ++y) {
+                for (uint16_t x = 0; x < c.width; ++x) {
+                    const TSpecialObject& object = loc.GetSpecialObjects().At(x, y);
+                    if (object.kind != kSpecialPassage) {
+                        continue;
+                    }
+                    const vek::TPoint p{x, y};
+                    EXPECT_LT(p.x, c.width - 10);
+                    EXPECT_EQ(std::find(c.signs.begin(), c.signs.end(), p), c.signs.end());
+                    const bool stillInactive = std::find(c.inactive.begin(), c.inactive.end(), p) != c.inactive.end();
+                    EXPECT_EQ(object.active == 0, stillInactive);
+                    names.insert(CLoc::SpecialObjectText(object));
+                }
             }
-            EXPECT_EQ(names.size(), c.exits.size()) << c.width << "x" << c.height << " seed " << seed;
+            EXPECT_EQ(names.size(), c.exits.size());
             EXPECT_TRUE(SpecialCells(loc, kSpecialSiteExit).empty());
         }
     }
@@ -873,10 +906,17 @@ TEST_F(SiteLevel, FirstLevelLeadsUpToTheSite) {
 TEST_F(SiteLevel, TooSmallALevelIsGivenUp) {
     CSeedFromTest source(1);
     CLoc loc;
+    gentest::CFakeGame game;
+    SetGenServices(&game);
     const auto e = Thrown<vek::CException>([&] { loc.GenerateLocForSite(Level(5, 15, 1, 3)); });
+    SetGenServices(nullptr);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->GetFunction(), L"CLoc::GenerateLocForSite");
     EXPECT_NE(e->GetDetails().find(L"in 100 passes: no room fits"), std::wstring::npos) << Utf8(e->GetDetails());
+    // The game waited through every pass, and waits no more.
+    std::vector<uint32_t> modes(1 + 2 * CLoc::kMaxLayoutPasses, kInputModeBusy);
+    modes.push_back(kInputModeNormal);
+    EXPECT_EQ(game.modes, modes);
     // The smallest level one room fits: 6 x 6.
     CLoc smallest;
     smallest.GenerateLocForSite(Level(6, 6, 1, 3));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/world/Cases.h"
 #include "tests/world/LocServices.h"
 #include "world/Loc.h"
 
@@ -276,13 +277,13 @@ TEST_F(LocItems, GemTransformationAsLogged) {
         {"a count of 0", {}, Gem(99, 0), "", {}},
     };
     MakeTransformer();
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         Pile() = c.before;
         CConsoleText console;
         m_loc.PutItem(1, 1, c.put);
-        EXPECT_EQ(console.Text(), c.lines) << c.what;
-        EXPECT_EQ(Contents(), c.after) << c.what;
-    }
+        EXPECT_EQ(console.Text(), c.lines);
+        EXPECT_EQ(Contents(), c.after);
+    });
 }
 
 TEST_F(LocItems, OnlyAnActiveTransformerTransforms) {
@@ -297,15 +298,15 @@ TEST_F(LocItems, OnlyAnActiveTransformerTransforms) {
         {"kind below", 1, kSpecialDoor, false},
         {"kind above", 1, kSpecialScripted, false},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_loc.SetSpecialObject(1, 1, c.kind, 0, 0, L"");
         m_loc.GetSpecialObjects().At(1, 1).active = c.active;
         Pile().clear();
         CConsoleText console;
         m_loc.PutItem(1, 1, Gem(99, 3));
-        EXPECT_EQ(Contents(), (c.transforms ? Entries{{100, 1}} : Entries{{99, 3}})) << c.what;
-        EXPECT_EQ(console.Text().empty(), !c.transforms) << c.what;
-    }
+        EXPECT_EQ(Contents(), (c.transforms ? Entries{{100, 1}} : Entries{{99, 3}}));
+        EXPECT_EQ(console.Text().empty(), !c.transforms);
+    });
 }
 
 TEST_F(LocItems, GemTotalsBeyondThirtyTwoBits) {

@@ -7,6 +7,7 @@
 
 #include "VEKLib/Serializable.h"
 #include "script/Script.h"
+#include "tests/world/Cases.h"
 #include "tests/world/LocFixture.h"
 #include "world/Loc.h"
 
@@ -34,7 +35,7 @@ TEST_F(LocScript, TheLocationDeletesItsScript) {
         {"Clear", [](CLoc& loc, int&) { loc.Clear(); }},
     };
     const uint32_t live = vek::GetLiveObjectCount();
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         int deleted = 0;
         {
             CLoc loc;
@@ -42,12 +43,12 @@ TEST_F(LocScript, TheLocationDeletesItsScript) {
             loc.SetScript(TScriptHandle(new CCountedScript(deleted)));
             ASSERT_NE(loc.GetScript(), nullptr);
             c.drop(loc, deleted);
-            EXPECT_EQ(deleted, 1) << c.what;
+            EXPECT_EQ(deleted, 1);
         }
         // The location's end deletes what it holds then.
-        EXPECT_EQ(deleted, c.what[0] == 'a' ? 2 : 1) << c.what;
-        EXPECT_EQ(vek::GetLiveObjectCount(), live) << c.what;
-    }
+        EXPECT_EQ(deleted, c.what[0] == 'a' ? 2 : 1);
+        EXPECT_EQ(vek::GetLiveObjectCount(), live);
+    });
 }
 
 } // namespace

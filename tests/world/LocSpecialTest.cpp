@@ -13,6 +13,7 @@
 #include "script/Script.h"
 #include "script/ScriptException.h"
 #include "tests/support/GenerationTables.h"
+#include "tests/world/Cases.h"
 #include "tests/world/GenFixture.h"
 #include "tests/world/PlayFixture.h"
 #include "world/Loc.h"
@@ -27,6 +28,9 @@ const wchar_t kNoObject[] =
     L"specified position!";
 
 uint32_t Cell(uint16_t x, uint16_t y) { return (static_cast<uint32_t>(y) << 16) | x; }
+
+// A passage that is no staircase.
+constexpr uint16_t kGate = 3;
 
 // The barn at world cell (0, 0), where the hero stands at (3, 3) on the
 // object used; the mill ("Mill", key "mill", a passage "gate" at (5, 5), a
@@ -43,6 +47,19 @@ protected:
         m_barn = &Grass(0, 0, L"barn");
         Stand(*m_barn, 3, 3);
         m_display->lines.clear();
+    }
+
+    // The barn made anew with the hero at (3, 3) on a passage of that
+    // appearance, value and text; what the display showed is forgotten.
+    void StandOnPassage(uint16_t appearance, uint32_t value, const std::wstring& text) {
+        m_barn = &Grass(0, 0, L"barn");
+        Stand(*m_barn, 3, 3);
+        m_barn->SetSpecialObject(3, 3, kSpecialPassage, appearance, value, text);
+        m_display->lines.clear();
+    }
+    // He uses it; what was thrown, "" when nothing.
+    std::wstring UsePassage() {
+        return worldtest::ThrownText([&] { m_barn->ExecuteSpecialObject(3, 3); });
     }
 
     // The key of the location the hero is in.
@@ -96,163 +113,130 @@ TEST_F(LocSpecial, AScriptedObjectRunsItsScript) {
 
 TEST_F(LocSpecial, APassageLeadsWhereItsTextAndValueSay) {
     // A fixed level of a tower at (3, 0), a random one at (2, 0), a dungeon
-    // site's entrance level at (0, 3).
+    // site's entrance level at (0, 3). Unless a row says where he goes, the
+    // hero stays in the barn at (3, 3).
     WriteMap(L"tower1.map", L"Tower");
     WriteMap(L"DungeonSite1.map", L"Delve");
     const struct {
         const char* what;
-        uint16_t appearance;
-        std::wstring text;
-        uint32_t value;
-        std::wstring error;
-        std::wstring here;
-        std::optional<vek::TPoint> cell;
-        Lines logged;
-        uint16_t levelCount;
+        uint16_t appearance = kGate;
+        std::wstring text = L"";
+        uint32_t value = 0;
+        std::wstring error = L"";
+        std::wstring here = L"barn";
+        vek::TPoint cell = {3, 3};
+        Lines logged = {};
+        uint16_t levelCount = 0;
     } cases[] = {
-        {"a location file, at a cell",
-         3,
-         L"mill.map|door|gate",
-         Cell(4, 7),
-         L"",
-         L"mill",
-         vek::TPoint{4, 7},
-         {L"Up: Mill."},
-         0},
-        {"a name key, at the arrival passage",
-         3,
-         L"mill|door|gate",
-         0xFFFFFFFF,
-         L"",
-         L"mill",
-         vek::TPoint{5, 5},
-         {L"Up: Mill."},
-         0},
-        {"half a cell is no cell",
-         3,
-         L"mill|door|gate",
-         0x0007FFFF,
-         L"",
-         L"mill",
-         vek::TPoint{5, 5},
-         {L"Up: Mill."},
-         0},
-        {"the cell's other half", 3, L"mill|door|gate", 0xFFFF0004, L"", L"mill", vek::TPoint{5, 5}, {L"Up: Mill."}, 0},
+        {.what = "a location file, at a cell",
+         .text = L"mill.map|door|gate",
+         .value = Cell(4, 7),
+         .here = L"mill",
+         .cell = {4, 7},
+         .logged = {L"Up: Mill."}},
+        {.what = "a name key, at the arrival passage",
+         .text = L"mill|door|gate",
+         .value = 0xFFFFFFFF,
+         .here = L"mill",
+         .cell = {5, 5},
+         .logged = {L"Up: Mill."}},
+        {.what = "half a cell is no cell",
+         .text = L"mill|door|gate",
+         .value = 0x0007FFFF,
+         .here = L"mill",
+         .cell = {5, 5},
+         .logged = {L"Up: Mill."}},
+        {.what = "the cell's other half",
+         .text = L"mill|door|gate",
+         .value = 0xFFFF0004,
+         .here = L"mill",
+         .cell = {5, 5},
+         .logged = {L"Up: Mill."}},
         // Two fields: no arrival passage, so no cell is named at all and
         // the world's cell (0xFFFF, 0xFFFF) refuses him.
-        {"two fields and no cell", 3, L"mill|door", 0xFFFFFFFF, L"", L"barn", vek::TPoint{3, 3}, {L"Bump."}, 0},
-        {"stairs down", kStairsDown, L"mill.map", Cell(4, 7), L"", L"mill", vek::TPoint{4, 7}, {L"Down: Mill."}, 0},
-        {"old stairs down",
-         kOldStairsDown,
-         L"mill.map",
-         Cell(4, 7),
-         L"",
-         L"mill",
-         vek::TPoint{4, 7},
-         {L"Down: Mill."},
-         0},
-        {"stairs up", kStairsUp, L"mill.map", Cell(4, 7), L"", L"mill", vek::TPoint{4, 7}, {L"Up: Mill."}, 0},
-        {"a cell he cannot stand on", 3, L"mill.map", Cell(1, 1), L"", L"barn", vek::TPoint{3, 3}, {L"Bump."}, 0},
+        {.what = "two fields and no cell", .text = L"mill|door", .value = 0xFFFFFFFF, .logged = {L"Bump."}},
+        {.what = "stairs down",
+         .appearance = kStairsDown,
+         .text = L"mill.map",
+         .value = Cell(4, 7),
+         .here = L"mill",
+         .cell = {4, 7},
+         .logged = {L"Down: Mill."}},
+        {.what = "old stairs down",
+         .appearance = kOldStairsDown,
+         .text = L"mill.map",
+         .value = Cell(4, 7),
+         .here = L"mill",
+         .cell = {4, 7},
+         .logged = {L"Down: Mill."}},
+        {.what = "stairs up",
+         .appearance = kStairsUp,
+         .text = L"mill.map",
+         .value = Cell(4, 7),
+         .here = L"mill",
+         .cell = {4, 7},
+         .logged = {L"Up: Mill."}},
+        {.what = "a cell he cannot stand on", .text = L"mill.map", .value = Cell(1, 1), .logged = {L"Bump."}},
         // He does not come back where he stands.
-        {"the cell he stands on", 3, L"barn.map", Cell(3, 3), L"", L"barn", vek::TPoint{3, 3}, {L"Bump."}, 0},
-        {"no target",
-         3,
-         L"|door|gate",
-         Cell(4, 7),
-         L"CLoc::ExecuteSpecialObject: Target location not set.",
-         L"barn",
-         vek::TPoint{3, 3},
-         {},
-         0},
-        {"no text",
-         3,
-         L"",
-         Cell(4, 7),
-         L"CLoc::ExecuteSpecialObject: Target location not set.",
-         L"barn",
-         vek::TPoint{3, 3},
-         {},
-         0},
-        {"a location the world lacks",
-         3,
-         L"moor.map|door",
-         Cell(4, 7),
-         L"CWorld::ReadyLoc: Location not found: moor.map",
-         L"barn",
-         vek::TPoint{3, 3},
-         {},
-         0},
-        {"a tower level the world lacks",
-         3,
-         L"tower7|door",
-         Cell(4, 7),
-         L"CLoc::ExecuteSpecialObject: Location not found: tower7",
-         L"barn",
-         vek::TPoint{3, 3},
-         {},
-         0},
-        {"a fixed tower level without a cell",
-         3,
-         L"tower1|door",
-         0xFFFFFFFF,
-         L"CLoc::ExecuteSpecialObject: Portal target to non-random location not set.",
-         L"barn",
-         vek::TPoint{3, 3},
-         {},
-         0},
-        {"a fixed tower level at a cell",
-         3,
-         L"TOWER1|door",
-         Cell(4, 7),
-         L"",
-         L"tower1",
-         vek::TPoint{4, 7},
-         {L"Up: Tower."},
-         0},
-        {"a site the world lacks",
-         3,
-         L"DungeonSite9.map|door",
-         Cell(4, 7),
-         L"CLoc::ExecuteSpecialObject: Location not found: DungeonSite9.map",
-         L"barn",
-         vek::TPoint{3, 3},
-         {},
-         0},
-        {"a dungeon site",
-         kStairsUp,
-         L"DungeonSite1.map|hatch",
-         Cell(4, 7),
-         L"",
-         L"delve",
-         vek::TPoint{4, 7},
-         {L"Up: Delve."},
-         4},
+        {.what = "the cell he stands on", .text = L"barn.map", .value = Cell(3, 3), .logged = {L"Bump."}},
+        {.what = "no target",
+         .text = L"|door|gate",
+         .value = Cell(4, 7),
+         .error = L"CLoc::ExecuteSpecialObject: Target location not set."},
+        {.what = "no text", .value = Cell(4, 7), .error = L"CLoc::ExecuteSpecialObject: Target location not set."},
+        {.what = "a location the world lacks",
+         .text = L"moor.map|door",
+         .value = Cell(4, 7),
+         .error = L"CWorld::ReadyLoc: Location not found: moor.map"},
+        {.what = "a tower level the world lacks",
+         .text = L"tower7|door",
+         .value = Cell(4, 7),
+         .error = L"CLoc::ExecuteSpecialObject: Location not found: tower7"},
+        {.what = "a fixed tower level without a cell",
+         .text = L"tower1|door",
+         .value = 0xFFFFFFFF,
+         .error = L"CLoc::ExecuteSpecialObject: Portal target to non-random location not set."},
+        {.what = "a fixed tower level at a cell",
+         .text = L"TOWER1|door",
+         .value = Cell(4, 7),
+         .here = L"tower1",
+         .cell = {4, 7},
+         .logged = {L"Up: Tower."}},
+        {.what = "a site the world lacks",
+         .text = L"DungeonSite9.map|door",
+         .value = Cell(4, 7),
+         .error = L"CLoc::ExecuteSpecialObject: Location not found: DungeonSite9.map"},
+        {.what = "a dungeon site",
+         .appearance = kStairsUp,
+         .text = L"DungeonSite1.map|hatch",
+         .value = Cell(4, 7),
+         .here = L"delve",
+         .cell = {4, 7},
+         .logged = {L"Up: Delve."},
+         .levelCount = 4},
     };
-    for (const auto& c : cases) {
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_world.Init();
         Place(1, 1, L"mill.map", L"mill");
         Place(3, 0, L"tower1.map", L"tower1");
         Place(0, 3, L"DungeonSite1.map", L"delve");
         m_world.grid.At(0, 3).values16[0] = 4;
-        m_barn = &Grass(0, 0, L"barn");
-        Stand(*m_barn, 3, 3);
-        m_barn->SetSpecialObject(3, 3, kSpecialPassage, c.appearance, c.value, c.text);
         m_game.SetLevelCount(0);
-        m_display->lines.clear();
-        EXPECT_EQ(worldtest::ThrownText([&] { m_barn->ExecuteSpecialObject(3, 3); }), c.error) << c.what;
-        EXPECT_EQ(Here(), c.here) << c.what;
-        EXPECT_EQ(m_hero.x, static_cast<uint32_t>(c.cell->x)) << c.what;
-        EXPECT_EQ(m_hero.y, static_cast<uint32_t>(c.cell->y)) << c.what;
-        EXPECT_EQ(m_display->Logged(), c.logged) << c.what;
-        EXPECT_EQ(m_game.GetLevelCount(), c.levelCount) << c.what;
+        StandOnPassage(c.appearance, c.value, c.text);
+        EXPECT_EQ(UsePassage(), c.error);
+        EXPECT_EQ(Here(), c.here);
+        EXPECT_EQ(m_hero.x, static_cast<uint32_t>(c.cell.x));
+        EXPECT_EQ(m_hero.y, static_cast<uint32_t>(c.cell.y));
+        EXPECT_EQ(m_display->Logged(), c.logged);
+        EXPECT_EQ(m_game.GetLevelCount(), c.levelCount);
         // The game waited, and waits no more, however the way ended.
-        ASSERT_GE(m_display->lines.size(), 2u) << c.what;
-        EXPECT_EQ(m_display->lines.front(), L"mode 3") << c.what;
-        EXPECT_EQ(m_display->lines.back(), L"mode 1") << c.what;
+        ASSERT_GE(m_display->lines.size(), 2u);
+        EXPECT_EQ(m_display->lines.front(), L"mode 3");
+        EXPECT_EQ(m_display->lines.back(), L"mode 1");
         if (c.here != L"barn") {
-            EXPECT_EQ(m_barn->GetCreatureIds().At(3, 3), kNoCreature) << c.what;
+            EXPECT_EQ(m_barn->GetCreatureIds().At(3, 3), kNoCreature);
         }
-    }
+    });
 }
 
 TEST_F(LocSpecial, TheWaitingModeAndAFrame) {
@@ -266,16 +250,13 @@ TEST_F(LocSpecial, TheWaitingModeAndAFrame) {
         {"in the game, with a window", kStateGame, true, {L"mode 3", L"draw", L"log Up: Mill.", L"mode 1"}},
         {"in the editor", kStateEditor, false, {L"mode 1", L"log Up: Mill.", L"mode 1"}},
     };
-    for (const auto& c : cases) {
-        m_barn = &Grass(0, 0, L"barn");
-        Stand(*m_barn, 3, 3);
-        m_barn->SetSpecialObject(3, 3, kSpecialPassage, 3, Cell(4, 7), L"mill.map");
+    worldtest::ForEachCase(cases, [&](const auto& c) {
         m_game.SetState(c.state);
         m_display->window = c.window;
-        m_display->lines.clear();
-        m_barn->ExecuteSpecialObject(3, 3);
-        EXPECT_EQ(m_display->lines, c.lines) << c.what;
-    }
+        StandOnPassage(kGate, Cell(4, 7), L"mill.map");
+        EXPECT_EQ(UsePassage(), L"");
+        EXPECT_EQ(m_display->lines, c.lines);
+    });
     m_display->window = false;
     m_game.SetState(kStateGame);
 }
@@ -286,43 +267,55 @@ TEST_F(LocSpecial, TheWaitingModeAndAFrame) {
 // 6 hit points).
 TEST_F(LocSpecial, FallingDownTheStairs) {
     const struct {
+        const char* what;
         uint32_t dexterity;
-        uint16_t appearance;
-        std::vector<int32_t> draws;
-        bool falls;
-        uint32_t limb;
-        uint16_t hitPoints;
+        uint16_t appearance = kStairsDown;
+        std::vector<int32_t> draws = {};
+        bool falls = false;
+        uint32_t limb = 0;
+        uint16_t hitPoints = 50;
     } cases[] = {
-        {10, kStairsDown, {}, false, 0, 50},
-        {9, kStairsDown, {1, 1, 4}, true, CHero::kLeftLeg, 45},
-        {9, kStairsDown, {245, 0, 0}, true, CHero::kRightLeg, 49}, // 245 mod 244 = 1
-        {9, kStairsDown, {2}, false, 0, 50},
-        {9, kStairsDown, {243}, false, 0, 50},
-        {1, kStairsDown, {7, 2, 5}, true, CHero::kRightLeg, 44}, // n = 1: every draw
-        {1, kStairsUp, {}, false, 0, 50},
-        {1, 3, {}, false, 0, 50},
+        {.what = "sure-footed", .dexterity = 10},
+        {.what = "falls on his left leg",
+         .dexterity = 9,
+         .draws = {1, 1, 4},
+         .falls = true,
+         .limb = CHero::kLeftLeg,
+         .hitPoints = 45},
+        {.what = "245 mod 244 = 1: falls",
+         .dexterity = 9,
+         .draws = {245, 0, 0},
+         .falls = true,
+         .limb = CHero::kRightLeg,
+         .hitPoints = 49},
+        {.what = "2 does not fall", .dexterity = 9, .draws = {2}},
+        {.what = "243 does not fall", .dexterity = 9, .draws = {243}},
+        {.what = "n = 1: every draw falls",
+         .dexterity = 1,
+         .draws = {7, 2, 5},
+         .falls = true,
+         .limb = CHero::kRightLeg,
+         .hitPoints = 44},
+        {.what = "no fall going up", .dexterity = 1, .appearance = kStairsUp},
+        {.what = "no fall through a gate", .dexterity = 1, .appearance = kGate},
     };
-    for (const auto& c : cases) {
-        m_barn = &Grass(0, 0, L"barn");
-        Stand(*m_barn, 3, 3);
-        m_barn->SetSpecialObject(3, 3, kSpecialPassage, c.appearance, Cell(4, 7), L"mill.map");
+    worldtest::ForEachCase(cases, [&](const auto& c) {
+        StandOnPassage(c.appearance, Cell(4, 7), L"mill.map");
         m_hero.attributePoints[CHero::kDexterity] = worldtest::AttributePoints(c.dexterity);
         m_hero.hitPoints = 50;
         m_hero.limbs = {};
         m_draws.Set(c.draws);
-        m_display->lines.clear();
-        m_barn->ExecuteSpecialObject(3, 3);
-        const std::wstring what = std::to_wstring(c.dexterity) + L" " + std::to_wstring(c.appearance);
-        EXPECT_EQ(m_draws.Drawn(), c.draws.size()) << what;
+        EXPECT_EQ(UsePassage(), L"");
+        EXPECT_EQ(m_draws.Drawn(), c.draws.size());
         const Lines logged = m_display->Logged();
-        ASSERT_FALSE(logged.empty()) << what;
-        EXPECT_EQ(logged.back() == L"Falls.", c.falls) << what;
-        EXPECT_EQ(m_hero.hitPoints, c.hitPoints) << what;
+        ASSERT_FALSE(logged.empty());
+        EXPECT_EQ(logged.back() == L"Falls.", c.falls);
+        EXPECT_EQ(m_hero.hitPoints, c.hitPoints);
         for (uint32_t limb = 0; limb < CHero::kLimbCount; ++limb) {
             EXPECT_EQ(m_hero.limbs[limb], c.falls && limb == c.limb ? CHero::kLimbWounded : CHero::kLimbSound)
-                << what << " " << limb;
+                << "limb " << limb;
         }
-    }
+    });
 }
 
 // --- Levels of a location made of levels ---------------------------------------------------------------

@@ -83,7 +83,7 @@ uint16_t WallTile(const TOpenSides& open, uint16_t base) {
 void PaintLayoutFloor(CTileCanvas& canvas, int32_t width, int32_t height, bool alternativeTiles) {
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
-            canvas.Terrain(x, y) = alternativeTiles ? 5 : 4;
+            canvas.Terrain(x, y) = alternativeTiles ? kAlternativeDungeonTerrain : kDungeonTerrain;
         }
     }
 }

@@ -35,7 +35,7 @@ struct TOpenSides {
 // no rule fits. Later rules win over earlier ones.
 uint16_t WallTile(const TOpenSides& open, uint16_t base);
 
-// Terrain 4 (5 with the alternative set) over the area.
+// The dungeon's terrain (the alternative set's) over the area.
 void PaintLayoutFloor(CTileCanvas& canvas, int32_t width, int32_t height, bool alternativeTiles);
 
 // Floor cells of columns 1 to walkWidth - 2 and rows 1 to height - 2 where a

@@ -13,6 +13,18 @@ namespace gen {
 // An object or terrain cell without a tile.
 inline constexpr uint16_t kNoTile = 0xFFFE;
 
+// Terrain types that choose a generator of their own (every other one paints
+// terrain 0). The dungeon's floor is the terrain a layout is built on, the
+// alternative set's the one after it.
+inline constexpr uint16_t kMeadowTerrain = 0;
+inline constexpr uint16_t kDungeonTerrain = 4;
+inline constexpr uint16_t kAlternativeDungeonTerrain = 5;
+inline constexpr uint16_t kForestTerrain = 6;
+inline constexpr uint16_t kWastelandTerrain = 12;
+inline constexpr uint16_t kBurnedGroundsTerrain = 15;
+inline constexpr uint16_t kDesertTerrain = 18;
+inline constexpr uint16_t kSeaTerrain = 21;
+
 struct TDoorToCreate {
     vek::TPoint cell;
     uint16_t objectType = 0;

@@ -1,7 +1,6 @@
 #include "world/gen/Genesis.h"
 
 #include "VEKLib/Exception.h"
-#include "data/GameData.h"
 #include "world/gen/Painters.h"
 
 namespace {
@@ -22,27 +21,27 @@ std::unique_ptr<CGenesis> CGenesis::Create(uint32_t terrainType, size_t terrainC
         throw vek::CException(L"CGenesis::Create", kSource, __LINE__, L"Invalid terrain type.");
     }
     switch (terrainType) {
-    case 0:
+    case gen::kMeadowTerrain:
         return std::make_unique<CGenesisMeadow>();
-    case 4:
+    case gen::kDungeonTerrain:
         return std::make_unique<CGenesisDungeon>();
-    case 6:
+    case gen::kForestTerrain:
         return std::make_unique<CGenesisForest>();
-    case 12:
+    case gen::kWastelandTerrain:
         return std::make_unique<CGenesisWasteland>();
-    case 15:
+    case gen::kBurnedGroundsTerrain:
         return std::make_unique<CGenesisBurnedGrounds>();
-    case 18:
+    case gen::kDesertTerrain:
         return std::make_unique<CGenesisDesert>();
-    case 21:
+    case gen::kSeaTerrain:
         return std::make_unique<CGenesisSea>();
     default:
         return std::make_unique<CGenesisDefault>();
     }
 }
 
-std::unique_ptr<CGenesis> CGenesis::Create(uint32_t terrainType) {
-    return Create(terrainType, g_gameData ? g_gameData->GetTables().terrain.size() : 0);
+std::unique_ptr<CGenesis> CGenesis::Create(uint32_t terrainType, const gen::IGameServices& game) {
+    return Create(terrainType, game.Tables().terrain.size());
 }
 
 void CGenesisDefault::Generate(const TGenesisParams& params) {

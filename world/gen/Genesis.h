@@ -7,6 +7,7 @@
 
 #include "VEKLib/Random.h"
 #include "world/gen/Canvas.h"
+#include "world/gen/GameServices.h"
 
 struct TGenesisParams {
     uint32_t terrainType = 0;
@@ -17,12 +18,13 @@ struct TGenesisParams {
 
 class CGenesis {
 public:
-    // Terrain 0 meadow, 4 dungeon, 6 forest, 12 wasteland, 15 burned grounds,
-    // 18 desert, 21 sea; every other type below terrainCount the default.
-    // CException "Invalid terrain type." for a type not below terrainCount.
+    // The generator of each named terrain (gen/Canvas.h: meadow, dungeon,
+    // forest, wasteland, burned grounds, desert, sea); every other type below
+    // terrainCount the default. CException "Invalid terrain type." for a
+    // type not below terrainCount.
     static std::unique_ptr<CGenesis> Create(uint32_t terrainType, size_t terrainCount);
-    // The same against the game's terrain table (none without g_gameData).
-    static std::unique_ptr<CGenesis> Create(uint32_t terrainType);
+    // The same against the game's terrain table.
+    static std::unique_ptr<CGenesis> Create(uint32_t terrainType, const gen::IGameServices& game);
 
     // Whether the location is marked as generated (which widens what the hero
     // sees of it).

@@ -6,7 +6,6 @@
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Format.h"
-#include "data/GameData.h"
 #include "world/PathSearch.h"
 #include "world/gen/BuildTiles.h"
 
@@ -131,12 +130,6 @@ private:
     TPath m_path;
     TPathQuery m_query;
 };
-
-void SetInputMode(uint32_t mode) {
-    if (g_gameData) {
-        g_gameData->SetInputMode(mode);
-    }
-}
 
 } // namespace
 
@@ -286,7 +279,7 @@ std::optional<vek::TPoint> CutEntrance(CLayoutGrid& grid, int32_t width, int32_t
 }
 
 TLayoutResult RandomLayoutPass(const TLayoutRequest& request, vek::CRandomGeneratorBase* generator, CLayoutGrid* grid,
-                               CTileCanvas* canvas) {
+                               CTileCanvas* canvas, IGameServices* game) {
     CLayoutGrid ownGrid;
     if (!grid) {
         ownGrid.Resize(static_cast<uint16_t>(request.width), static_cast<uint16_t>(request.height));
@@ -300,9 +293,7 @@ TLayoutResult RandomLayoutPass(const TLayoutRequest& request, vek::CRandomGenera
                               vek::Format(L"Area %lix%li does not fit a location of %lix%li", request.width,
                                           request.height, canvas->Width(), canvas->Height()));
     }
-    // The editor keeps its own input during the pass.
-    const bool editor = g_gameData && g_gameData->GetState() == kStateEditor;
-    SetInputMode(editor ? kInputModeNormal : kInputModeBusy);
+    const CBusyInput busy(game);
 
     TLayoutResult result;
     CDraw draw(generator);
@@ -322,14 +313,13 @@ TLayoutResult RandomLayoutPass(const TLayoutRequest& request, vek::CRandomGenera
     if (request.wantEntrance) {
         result.entrance = CutEntrance(*grid, width, request.height, draw);
     }
-    if (grid->GetWidth() > 9 && grid->GetHeight() > 1) {
-        grid->At(9, 1) = kFloor;
+    if (grid->GetWidth() > kTopWallOpening.x && grid->GetHeight() > kTopWallOpening.y) {
+        Cell(*grid, kTopWallOpening.x, kTopWallOpening.y) = kFloor;
     }
     if (build) {
         BuildFromLayout(*canvas, *grid, width, request.height, request.alternativeTiles, draw, false);
     }
     result.rooms = std::move(rooms);
-    SetInputMode(kInputModeNormal);
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include "VEKLib/Random.h"
 #include "world/gen/Canvas.h"
 #include "world/gen/Draw.h"
+#include "world/gen/GameServices.h"
 
 namespace gen {
 
@@ -28,6 +29,9 @@ inline constexpr int32_t kSiteStripWidth = 10;
 inline constexpr int32_t kCorridorAttemptLimit = 500;
 // Corridors a pass makes before it first checks that every room is reached.
 inline constexpr int32_t kFirstCorridors = 16;
+// Every pass opens this cell below the top wall, whether a room or corridor
+// reaches it or not: the one floor cell a layout may leave on its own.
+inline constexpr vek::TPoint kTopWallOpening{9, 1};
 
 // (x, y) is column, row.
 using CLayoutGrid = vek::CMap<uint8_t>;
@@ -118,9 +122,10 @@ struct TLayoutResult {
 
 // One layout pass on the grid (null: a grid of its own, all rock). Without
 // the site strip and with a canvas, a successful pass also builds the tiles
-// (BuildFromLayout). The game's input mode is 3 during the pass and 1 after
-// a successful one. A failed pass writes no tiles; the caller repeats it.
+// (BuildFromLayout). The game (none when null) waits during the pass
+// (CBusyInput), however the pass ends. A failed pass writes no tiles; the
+// caller repeats it.
 TLayoutResult RandomLayoutPass(const TLayoutRequest& request, vek::CRandomGeneratorBase* generator, CLayoutGrid* grid,
-                               CTileCanvas* canvas);
+                               CTileCanvas* canvas, IGameServices* game);
 
 } // namespace gen

@@ -57,7 +57,7 @@ void PaintDefault(CTileCanvas& canvas) {
 }
 
 void PaintDungeon(CTileCanvas& canvas) {
-    ForEachCell(canvas, [&](int32_t x, int32_t y) { canvas.Terrain(x, y) = 4; });
+    ForEachCell(canvas, [&](int32_t x, int32_t y) { canvas.Terrain(x, y) = kDungeonTerrain; });
 }
 
 void PaintBurnedGrounds(CTileCanvas& canvas, CDraw& draw) {

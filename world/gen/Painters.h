@@ -11,7 +11,7 @@ namespace gen {
 
 // Terrain 0 everywhere.
 void PaintDefault(CTileCanvas& canvas);
-// Terrain 4 everywhere.
+// The dungeon's terrain everywhere.
 void PaintDungeon(CTileCanvas& canvas);
 // Terrain 15 to 17.
 void PaintBurnedGrounds(CTileCanvas& canvas, CDraw& draw);

@@ -14,11 +14,12 @@ TSeedSource& Source() {
 
 } // namespace
 
-uint32_t ClockSeed() {
+uint32_t ClockSeed() { return ClockSeed(static_cast<uint32_t>(std::time(nullptr))); }
+
+uint32_t ClockSeed(uint32_t seconds) {
     // An odd step never brings two runs of one second back to one seed.
     constexpr uint32_t kStep = 0x9E3779B9u;
     static uint32_t runs = 0;
-    const auto seconds = static_cast<uint32_t>(std::time(nullptr));
     return seconds + kStep * runs++;
 }
 

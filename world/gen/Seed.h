@@ -15,5 +15,7 @@ uint32_t NextSeed();
 void SetSeedSource(TSeedSource source);
 // The clock's seconds plus the run count times a large odd number.
 uint32_t ClockSeed();
+// The same for a second the caller names.
+uint32_t ClockSeed(uint32_t seconds);
 
 } // namespace gen

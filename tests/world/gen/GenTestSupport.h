@@ -1,9 +1,10 @@
 #pragma once
 // Helpers of the generation tests: layout grids written as text, generators
-// that hand out listed values, and the run-time generator's values computed
-// apart from the code under test.
+// that hand out listed values, a game of the test's own, and the run-time
+// generator's values computed apart from the code under test.
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "VEKLib/Map2D.h"
 #include "VEKLib/Random.h"
 #include "world/gen/Canvas.h"
+#include "world/gen/GameServices.h"
 #include "world/gen/Layout.h"
 
 namespace gentest {
@@ -32,6 +34,25 @@ public:
 private:
     std::vector<int32_t> m_values;
     size_t m_next = 0;
+};
+
+// The game as a test sets it up: its generator, tables and groups; the input
+// modes it was switched to and the lines reported, in turn.
+class CFakeGame final : public gen::IGameServices {
+public:
+    vek::CRandomGeneratorBase* GameRandom() override { return random; }
+    const CDefinitionTables& Tables() const override { return tables; }
+    std::span<const TGroupTableEntry> GroupTable() const override { return groups; }
+    bool InEditor() const override { return editor; }
+    void SetInputMode(uint32_t mode) override { modes.push_back(mode); }
+    void Report(const std::wstring& line) override { reports.push_back(line); }
+
+    vek::CRandomGeneratorBase* random = nullptr;
+    CDefinitionTables tables;
+    std::vector<TGroupTableEntry> groups;
+    bool editor = false;
+    std::vector<uint32_t> modes;
+    std::vector<std::wstring> reports;
 };
 
 // The value the run-time generator seeded with seed gives after `draws`

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Random.h"
-#include "data/GameData.h"
 #include "world/gen/BuildTiles.h"
 #include "world/gen/GenTestSupport.h"
 #include "world/gen/Layout.h"
@@ -468,7 +469,7 @@ TEST(LayoutPass, RoomsNeverJoinedFailThePassWithoutTiles) {
     request.width = 20;
     request.height = 6;
     request.wantEntrance = true;
-    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &listed, nullptr, &canvas);
+    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &listed, nullptr, &canvas, nullptr);
     EXPECT_FALSE(result.success);
     EXPECT_EQ(result.failure, gen::ELayoutFailure::kCorridorAttempts);
     EXPECT_TRUE(result.rooms.empty());
@@ -570,7 +571,7 @@ TEST(LayoutPass, WholeDungeonLevel) {
     request.width = 20;
     request.height = 15;
     request.wantEntrance = true;
-    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas);
+    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas, nullptr);
     ASSERT_TRUE(result.success);
     EXPECT_TRUE(SameRooms(result.rooms, {{1, 6, 3, 4}, {11, 2, 7, 3}, {7, 6, 6, 7}, {2, 2, 4, 3}}))
         << Describe(result.rooms);
@@ -627,7 +628,7 @@ TEST(LayoutPass, LargerLevelWithoutTiles) {
     request.height = 30;
     request.wantEntrance = true;
     // No grid: the pass uses one of its own; no canvas: no tiles.
-    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, nullptr, nullptr);
+    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, nullptr, nullptr, nullptr);
     ASSERT_TRUE(result.success);
     EXPECT_TRUE(SameRooms(result.rooms, {{18, 6, 4, 7},
                                          {3, 20, 8, 3},
@@ -654,7 +655,7 @@ TEST(LayoutPass, SiteStripKeepsItsColumnsAndGetsNoTiles) {
     request.width = 30;
     request.height = 12;
     request.siteStrip = true;
-    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas);
+    const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas, nullptr);
     ASSERT_TRUE(result.success);
     EXPECT_TRUE(SameRooms(result.rooms, {{10, 2, 3, 5}, {5, 3, 4, 7}, {14, 1, 4, 4}})) << Describe(result.rooms);
     EXPECT_FALSE(result.entrance.has_value());
@@ -705,7 +706,7 @@ TEST(LayoutPass, InvariantsOverManySeedsAndSizes) {
             request.siteStrip = size.siteStrip;
             request.wantEntrance = !size.siteStrip;
             request.alternativeTiles = seed % 2 == 0;
-            const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas);
+            const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas, nullptr);
             ++passes;
             ASSERT_TRUE(result.success);
             const int32_t width = size.siteStrip ? size.width - gen::kSiteStripWidth : size.width;
@@ -791,7 +792,7 @@ TEST(LayoutPass, AreaWithoutRoomFails) {
         request.height = c.height;
         request.siteStrip = c.siteStrip;
         request.wantEntrance = true;
-        const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas);
+        const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, &grid, &canvas, nullptr);
         EXPECT_FALSE(result.success) << c.width << "x" << c.height;
         EXPECT_EQ(result.failure, gen::ELayoutFailure::kNoRoom);
         EXPECT_TRUE(result.rooms.empty());
@@ -810,36 +811,61 @@ TEST(LayoutPass, ASingleRoomNeedsNoCorridor) {
         gen::TLayoutRequest request;
         request.width = 9;
         request.height = 9;
-        const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, nullptr, nullptr);
+        const gen::TLayoutResult result = gen::RandomLayoutPass(request, &random, nullptr, nullptr, nullptr);
         EXPECT_TRUE(result.success) << seed;
         EXPECT_EQ(result.rooms.size(), 1u) << seed;
     }
 }
 
-TEST(LayoutPass, InputModeDuringThePass) {
-    CGameData game;
-    g_gameData = &game;
-    auto& display = dynamic_cast<CConsoleDisplay&>(game.GetDisplay());
-    vek::CStdRand random;
-    random.Seed(1);
+TEST(LayoutPass, TheGameWaitsDuringThePassHoweverItEnds) {
+    // A 5 x 5 area fits no room; one listed value is a draw too few for the
+    // first room, which throws out of the pass.
+    const struct {
+        const char* what;
+        int32_t size;
+        std::vector<int32_t> draws = {};
+        bool editor = false;
+        bool insideAWait = false;
+        std::vector<uint32_t> modes = {};
+    } cases[] = {
+        {.what = "a pass that succeeds", .size = 20, .modes = {3, 1}},
+        {.what = "no room fits: an early return", .size = 5, .modes = {3, 1}},
+        {.what = "the draws run out: a throw", .size = 20, .draws = {1}, .modes = {3, 1}},
+        {.what = "the editor keeps its mode", .size = 5, .editor = true, .modes = {1, 1}},
+        {.what = "inside a longer wait it goes on", .size = 5, .insideAWait = true, .modes = {3, 3, 3, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        gentest::CFakeGame game;
+        game.editor = c.editor;
+        vek::CStdRand seeded;
+        seeded.Seed(1);
+        CListedValues listed(c.draws);
+        vek::CRandomGeneratorBase* random =
+            c.draws.empty() ? static_cast<vek::CRandomGeneratorBase*>(&seeded) : &listed;
+        gen::TLayoutRequest request;
+        request.width = c.size;
+        request.height = c.size;
+        {
+            std::optional<gen::CBusyInput> wait;
+            if (c.insideAWait) {
+                wait.emplace(&game);
+            }
+            try {
+                gen::RandomLayoutPass(request, random, nullptr, nullptr, &game);
+            } catch (const std::out_of_range&) {
+                EXPECT_FALSE(c.draws.empty());
+            }
+        }
+        EXPECT_EQ(game.modes, c.modes);
+    }
+    // Without a game nothing is switched.
     gen::TLayoutRequest request;
-    request.width = 5;
-    request.height = 5;
-    // A failed pass leaves the mode of the pass for the next try.
-    EXPECT_FALSE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
-    EXPECT_EQ(display.GetInputMode(), 3u);
     request.width = 20;
     request.height = 15;
-    EXPECT_TRUE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
-    EXPECT_EQ(display.GetInputMode(), 1u);
-    // In the editor (game state 1) the pass sets mode 1 throughout.
-    game.SetState(kStateEditor);
-    display.SetInputMode(0);
-    request.width = 5;
-    request.height = 5;
-    EXPECT_FALSE(gen::RandomLayoutPass(request, &random, nullptr, nullptr).success);
-    EXPECT_EQ(display.GetInputMode(), 1u);
-    g_gameData = nullptr;
+    vek::CStdRand random;
+    random.Seed(1);
+    EXPECT_TRUE(gen::RandomLayoutPass(request, &random, nullptr, nullptr, nullptr).success);
 }
 
 TEST(LayoutPass, AreaMustFitTheGridAndTheLocation) {
@@ -849,11 +875,11 @@ TEST(LayoutPass, AreaMustFitTheGridAndTheLocation) {
     gen::TLayoutRequest request;
     request.width = 21;
     request.height = 15;
-    EXPECT_THROW(gen::RandomLayoutPass(request, nullptr, &grid, nullptr), vek::CException);
+    EXPECT_THROW(gen::RandomLayoutPass(request, nullptr, &grid, nullptr, nullptr), vek::CException);
     request.width = 20;
-    EXPECT_THROW(gen::RandomLayoutPass(request, nullptr, &grid, &canvas), vek::CException);
+    EXPECT_THROW(gen::RandomLayoutPass(request, nullptr, &grid, &canvas, nullptr), vek::CException);
     request.width = 0;
-    EXPECT_THROW(gen::RandomLayoutPass(request, nullptr, nullptr, nullptr), vek::CException);
+    EXPECT_THROW(gen::RandomLayoutPass(request, nullptr, nullptr, nullptr, nullptr), vek::CException);
 }
 
 } // namespace

@@ -281,8 +281,12 @@ TEST(Genesis, CreateRefusesTypesBeyondTheTable) {
             EXPECT_EQ(e.GetSourceFile(), L"Genesis");
         }
     }
-    // Without the game there is no terrain table.
-    EXPECT_THROW(CGenesis::Create(0), vek::CException);
+    // Against the game's terrain table: a game without one refuses them all.
+    gentest::CFakeGame game;
+    EXPECT_THROW(CGenesis::Create(0, game), vek::CException);
+    game.tables.terrain.resize(22);
+    EXPECT_EQ(typeid(*CGenesis::Create(21, game)), typeid(CGenesisSea));
+    EXPECT_THROW(CGenesis::Create(22, game), vek::CException);
 }
 
 TEST(Genesis, GenerateNeedsALocation) {
