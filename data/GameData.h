@@ -36,13 +36,6 @@ inline constexpr uint32_t kMaxElapsedTime = 3732480000u;
 // The seed of the game's random generator.
 inline constexpr uint32_t kRandomSeed = 56576;
 
-// One entry of the group table: the creature kind that random locations get
-// for the group.
-struct TGroupTableEntry {
-    uint16_t monsterType = 0;
-    bool operator==(const TGroupTableEntry&) const = default;
-};
-
 // Game states.
 enum : uint32_t {
     kStateMainMenu = 0,

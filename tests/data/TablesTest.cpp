@@ -13,6 +13,7 @@
 #include "data/DataArchive.h"
 #include "data/TableFrame.h"
 #include "data/Tables.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -327,6 +328,43 @@ TEST(EntityError, NamesTheKind) {
     }
 }
 
+// --- The group table ------------------------------------------------------------------------
+
+TEST(GroupTable, KindsThatCanBeMetFromWeakToStrong) {
+    struct Kind {
+        uint16_t hp, dmg1, dmg2, occurrence;
+    };
+    const struct {
+        const char* what;
+        std::vector<Kind> kinds;
+        std::vector<TGroupTableEntry> table;
+    } cases[] = {
+        {"no kinds", {}, {}},
+        {"none can be met", {{5, 1, 2, 0}, {9, 3, 3, 0}}, {}},
+        {"only those that can be met", {{5, 1, 2, 0}, {9, 3, 3, 1}, {2, 1, 1, 0}}, {{1, 1, 54}}},
+        {"weakest first", {{10, 4, 4, 2}, {3, 1, 1, 5}, {6, 2, 3, 1}}, {{1, 5, 6}, {2, 1, 30}, {0, 2, 80}}},
+        // 4 x (1 + 2) and 2 x (3 + 3): equal, by kind; no damage at all is weakest.
+        {"equal ones by kind", {{4, 1, 2, 3}, {2, 3, 3, 3}, {9, 0, 0, 3}}, {{2, 3, 0}, {0, 3, 12}, {1, 3, 12}}},
+        // Beyond 32 bits the product stands at the top, still ordered by its
+        // whole value: 65535 x 131069 below 65535 x 131070.
+        {"strongest past 32 bits",
+         {{65535, 65535, 65535, 1}, {65535, 65535, 65534, 1}, {1, 1, 1, 1}},
+         {{2, 1, 2}, {1, 1, 0xFFFFFFFFu}, {0, 1, 0xFFFFFFFFu}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<TMonsterInfo> monsters;
+        for (const Kind& kind : c.kinds) {
+            TMonsterInfo monster;
+            monster.hp = kind.hp;
+            monster.dmg1 = kind.dmg1;
+            monster.dmg2 = kind.dmg2;
+            monster.occurrence = kind.occurrence;
+            monsters.push_back(monster);
+        }
+        EXPECT_EQ(BuildGroupTable(monsters), c.table) << c.what;
+    }
+}
+
 // --- The sample data --------------------------------------------------------------------------
 
 TEST_F(SampleTables, LoadInBothLanguages) {
@@ -337,7 +375,7 @@ TEST_F(SampleTables, LoadInBothLanguages) {
     set.monsters[0].extra = 3;
     set.Load(L"en", true);
 
-    EXPECT_EQ(set.monsters.size(), 6u);
+    EXPECT_EQ(set.monsters.size(), 8u);
     EXPECT_EQ(set.items.size(), 12u);
     EXPECT_EQ(set.terrain.size(), 9u);
     EXPECT_EQ(set.objects.size(), 37u);
@@ -358,6 +396,21 @@ TEST_F(SampleTables, LoadInBothLanguages) {
     std::vector<uint16_t> kinds;
     CollectFlaggedIndices(set.terrain, kinds);
     EXPECT_EQ(kinds, (std::vector<uint16_t>{0, 3, 6, 7}));
+}
+
+// Hit points times the damage bounds' sum: rat 4 x 3 = 12, bog imp 8 x 5 =
+// 40, grey wolf 14 x 8 = 112 and skeleton 16 x 7 = 112 (kind order), bandit
+// 20 x 9 = 180, marsh witch 18 x 11 = 198, cave bear 40 x 14 = 560, barrow
+// wraith 60 x 20 = 1200; every kind can be met. The same in both languages.
+TEST_F(SampleTables, GroupTableRunsFromWeakToStrong) {
+    for (const wchar_t* lang : {L"pl", L"en"}) {
+        CDefinitionTables set;
+        set.Load(lang, false);
+        const std::vector<TGroupTableEntry> expected = {
+            {0, 5, 12}, {2, 4, 40}, {1, 4, 112}, {3, 3, 112}, {5, 3, 180}, {4, 2, 198}, {6, 2, 560}, {7, 1, 1200},
+        };
+        EXPECT_EQ(BuildGroupTable(set.monsters), expected) << platform::ToUtf8(lang);
+    }
 }
 
 // A set that fails part-way keeps every table it had.
