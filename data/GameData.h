@@ -152,6 +152,7 @@ public:
     void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra);
     void SetInputMode(uint32_t mode) { m_display->SetInputMode(mode); }
     void Draw() { m_display->Draw(); }
+    void ShowBlast(const TBlast& blast) { m_display->ShowBlast(blast); }
     void CenterView() { m_display->CenterView(); }
     void UpdateAutomapImage() { m_display->UpdateAutomapImage(); }
     // The modal loop: runs until the open modal window ends it.

@@ -188,6 +188,7 @@ public:
     void WaitUntil(uint64_t timeOfDay);
     // The main loop's clock; null puts the system's back.
     void SetFrameClock(std::unique_ptr<IFrameClock> clock);
+    IFrameClock& GetFrameClock() { return *m_frameClock; }
     // Lets go of the game: the current location, the hero, the NPC list, the
     // world with its locations, the groups, the quest log, the brains and
     // the clock.

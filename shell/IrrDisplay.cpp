@@ -236,6 +236,7 @@ void CIrrDisplay::Draw() {
         return;
     }
     m_view.Draw(m_game.GetCurrentLoc(), m_game.GetHero(), m_game.GetTables(), m_game.GetMapSprites());
+    DrawBlastFrame(m_blast, *driver);
     if (m_screen != nullptr) {
         UpdatePanel();
         m_screen->GetGui().drawAll();
@@ -262,3 +263,28 @@ void CIrrDisplay::UpdatePanel() {
 }
 
 void CIrrDisplay::CenterView() { m_view.Center(m_game.GetCurrentLoc(), m_game.GetHero()); }
+
+void CIrrDisplay::ShowBlast(const TBlast& blast) {
+    if (!HasWindow()) {
+        return;
+    }
+    const uint32_t mode = GetInputMode();
+    SetInputMode(kInputModeBusy);
+    IFrameClock& clock = m_game.GetFrameClock();
+    const vek::TPoint origin = m_view.GetOrigin(m_game.GetCurrentLoc());
+    for (uint32_t frame = 0; frame < kBlastFrames; ++frame) {
+        const uint32_t start = clock.Now();
+        if (!m_game.RunDevice()) {
+            break;
+        }
+        m_blast = ComposeBlastFrame(blast, frame, origin);
+        Draw();
+        // Unsigned difference: right across the tick count's wrap.
+        const uint32_t elapsed = clock.Now() - start;
+        if (elapsed < kFrameMilliseconds) {
+            clock.Sleep(kFrameMilliseconds - elapsed);
+        }
+    }
+    m_blast.clear();
+    SetInputMode(mode);
+}
