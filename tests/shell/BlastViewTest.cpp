@@ -49,20 +49,4 @@ TEST(BlastView, OnlyCellsTheViewShows) {
     EXPECT_EQ(ComposeBlastFrame(blast, 6, {22, 0}), Squares{});
 }
 
-TEST(BlastView, ColourByKind) {
-    const struct {
-        uint32_t kind;
-        uint32_t colour;
-    } cases[] = {
-        {TBlast::kExplosion, 0xFFFFB030u},
-        {TBlast::kFlame, 0xFFF04818u},
-        {TBlast::kFrost, 0xFFA0D8FFu},
-        {TBlast::kGas, 0xFF80D058u},
-        {9, 0xFFFFB030u},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(BlastColour(c.kind), c.colour) << c.kind;
-    }
-}
-
 } // namespace

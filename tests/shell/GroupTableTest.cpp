@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -10,7 +9,6 @@
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Random.h"
-#include "platform/Utf8.h"
 #include "rules/Monster.h"
 #include "shell/Game.h"
 #include "tests/shell/SampleGameFixture.h"
@@ -94,17 +92,7 @@ protected:
     std::map<std::string, std::string> m_sample;
 };
 
-TEST_F(GroupTable, SetUpBuildsItFromTheMonsterTable) {
-    CGame& game = MakeGame();
-    EXPECT_EQ(Kinds(game.GetGroupTable()), kSampleOrder);
-    // After the declarations, before the world.
-    const auto at = std::find(m_log.begin(), m_log.end(), L"Analyzing monster parameters...");
-    ASSERT_NE(at, m_log.end());
-    ASSERT_NE(at, m_log.begin());
-    EXPECT_EQ(*(at - 1), L"Loading global declarations...");
-    ASSERT_NE(at + 1, m_log.end());
-    EXPECT_EQ(*(at + 1), L"Loading world...");
-}
+TEST_F(GroupTable, SetUpBuildsItFromTheMonsterTable) { EXPECT_EQ(Kinds(MakeGame().GetGroupTable()), kSampleOrder); }
 
 // Every depth holds its twenty groups; over ten seeds the deeper levels'
 // creatures are stronger on average (hit points times the damage bounds'
