@@ -36,13 +36,6 @@ inline constexpr uint32_t kMaxElapsedTime = 3732480000u;
 // The seed of the game's random generator.
 inline constexpr uint32_t kRandomSeed = 56576;
 
-// One entry of the group table: the creature kind that random locations get
-// for the group.
-struct TGroupTableEntry {
-    uint16_t monsterType = 0;
-    bool operator==(const TGroupTableEntry&) const = default;
-};
-
 // Game states.
 enum : uint32_t {
     kStateMainMenu = 0,
@@ -159,6 +152,7 @@ public:
     void OpenWindow(uint32_t windowId, uint32_t mode, uint32_t extra);
     void SetInputMode(uint32_t mode) { m_display->SetInputMode(mode); }
     void Draw() { m_display->Draw(); }
+    void ShowBlast(const TBlast& blast) { m_display->ShowBlast(blast); }
     void CenterView() { m_display->CenterView(); }
     void UpdateAutomapImage() { m_display->UpdateAutomapImage(); }
     // The modal loop: runs until the open modal window ends it.

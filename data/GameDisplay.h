@@ -6,7 +6,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "VEKLib/Geometry.h"
 #include "data/MessageLog.h"
 
 // Window ids by which the game opens its windows; kNoWindow when none is open.
@@ -26,6 +28,17 @@ inline constexpr uint32_t kWindowModeRepair = 3;
 inline constexpr uint32_t kInputModeNormal = 1;
 inline constexpr uint32_t kInputModeMessage = 2;
 inline constexpr uint32_t kInputModeBusy = 3;
+
+// A blast that spreads from a cell over the cells around it: a trap going
+// off. Its kind says what it is made of.
+struct TBlast {
+    enum : uint32_t { kExplosion = 0, kFlame = 1, kFrost = 2, kGas = 3 };
+    uint32_t kind = kExplosion;
+    vek::TPoint origin;
+    // The cells it reaches, the origin among them; inside the location.
+    std::vector<vek::TPoint> cells;
+    bool operator==(const TBlast&) const = default;
+};
 
 class IGameDisplay {
 public:
@@ -57,6 +70,9 @@ public:
         (void)caption, (void)maximum;
         return std::nullopt;
     }
+    // The blast drawn over the cells of the current location it reaches, a
+    // few frames long; returns when it is over. Nothing without a window.
+    virtual void ShowBlast(const TBlast& blast) { (void)blast; }
 };
 
 // The display while the game has no windows: the message log keeps its lines

@@ -143,6 +143,23 @@ inline constexpr wchar_t kTerrainPlaceholder[] = L"???";
 // its first record, and the next run starts after the placeholder.
 void CollectFlaggedIndices(const std::vector<TTerrainInfo>& terrain, std::vector<uint16_t>& kinds);
 
+// --- The group table ---------------------------------------------------------------
+// One entry of the game's group table: the creature kind that random
+// locations get for the group, with what placed it where it stands.
+struct TGroupTableEntry {
+    uint16_t monsterType = 0;
+    uint16_t occurrence = 0;
+    // hp x (dmg1 + dmg2), up to 0xFFFFFFFF.
+    uint32_t strength = 0;
+    bool operator==(const TGroupTableEntry&) const = default;
+};
+
+// The group table of a monster table: one entry for every kind that can be
+// met (a nonzero occurrence), weakest first by hit points times the sum of
+// the two damage bounds, equal ones by kind number. Empty when no kind can
+// be met.
+std::vector<TGroupTableEntry> BuildGroupTable(const std::vector<TMonsterInfo>& monsters);
+
 // --- Errors ----------------------------------------------------------------------
 // An entity that a lookup by name did not find. Message: the kind's word,
 // " entity not found: " and the name.

@@ -388,6 +388,37 @@ def bandit(c):
     c.outline(None)
 
 
+def bear(c):
+    fur = (104, 72, 44)
+    c.ellipse(15, 19, 12, 8, fur, 0.5)
+    for x in (5, 10, 18, 23):
+        c.rect(x, 24, 4, 6, shade(fur, 0.8))
+    c.ellipse(25, 13, 6, 5, fur, 0.5)
+    c.ellipse(21, 8, 2, 2, shade(fur, 0.9))
+    c.ellipse(28, 8, 2, 2, shade(fur, 0.9))
+    c.ellipse(29, 15, 3, 2, (150, 116, 84))
+    c.px(31, 14, (20, 20, 20))
+    c.px(24, 11, (20, 20, 20))
+    c.px(27, 11, (20, 20, 20))
+    c.outline(None)
+
+
+def wraith(c):
+    pale = (196, 206, 214)
+    mail = (120, 96, 72)
+    for y in range(10, 31):
+        w = 5 + (y - 10) // 3
+        for x in range(16 - w, 16 + w):
+            if y < 29 or (x + y) % 4 < 2:
+                c.px(x, y, mail if (x + y) % 3 else shade(mail, 0.8))
+    c.ellipse(16, 7, 5, 6, pale, 0.3)
+    c.rect(13, 6, 2, 2, (80, 200, 230))
+    c.rect(17, 6, 2, 2, (80, 200, 230))
+    c.line(9, 13, 4, 22, pale, 2)
+    c.line(23, 13, 28, 22, pale, 2)
+    c.outline(None)
+
+
 def monster_sheet():
     s = Sheet(1, KEY)
     rat(s.cell(0))
@@ -396,6 +427,8 @@ def monster_sheet():
     skeleton(s.cell(3))
     witch(s.cell(4))
     bandit(s.cell(5))
+    bear(s.cell(6))
+    wraith(s.cell(7))
     return s
 
 

@@ -18,6 +18,7 @@
 #include "rules/Hero.h"
 #include "script/Script.h"
 #include "script/ScriptException.h"
+#include "shell/GuiSkin.h"
 #include "shell/IrrDisplay.h"
 #include "shell/MessageDisplay.h"
 #include "shell/ScriptGlobals.h"
@@ -79,8 +80,11 @@ void CGame::SetUp() {
     Log(L"Initializing data archive...");
     DataArchive().SetUp(m_device, forceFiles);
 
-    // The null driver draws no text.
-    if (driverType != irr::video::EDT_NULL) {
+    // The null driver shows nothing: no GUI, no font (it draws no text).
+    const bool window = driverType != irr::video::EDT_NULL;
+    if (window) {
+        Log(L"Initializing GUI...");
+        InitializeGuiSkin(*m_device->getGUIEnvironment());
         Log(L"Initializing fonts...");
         m_font = irr::gui::CGUITTFont::Create(m_device->getVideoDriver(), irr::gui::kGameFontFile,
                                               irr::gui::kGameFontPixels);
@@ -92,16 +96,29 @@ void CGame::SetUp() {
     Log(L"Loading graphics...");
     LoadMapSprites(m_sprites);
 
+    if (window) {
+        Log(L"Initializing GUI skin...");
+        DressGuiSkin(*m_device->getGUIEnvironment(), m_font);
+        m_skinDressed = true;
+    }
+
     Log(L"Creating game objects...");
     InstallRandom();
     m_messageDisplay = std::make_unique<CMorvheldMessageDisplay>(*this);
     vek::SetMessageDisplay(m_messageDisplay.get());
     SetImportantMessageLog([display = m_messageDisplay.get()](const std::wstring& text) { display->Append(text); });
 
+    // From here on what the game shows is in the window.
+    if (window) {
+        Log(L"Creating GUI elements...");
+        SetDisplay(std::make_unique<CIrrDisplay>(*this));
+    }
+
     LoadTables();
     Log(L"Loading game data (for scripts)...");
     LoadScriptData();
     LoadBankScript();
+    AnalyzeMonsters();
 
     Log(L"Loading world...");
     LoadWorld();
@@ -109,10 +126,6 @@ void CGame::SetUp() {
     m_autosaveFound = m_autosaveEnabled && vek::GetFileSize(kAutosaveFile) > 0;
     if (m_autosaveFound) {
         Log(std::wstring(L"Autosave found: ") + kAutosaveFile);
-    }
-
-    if (driverType != irr::video::EDT_NULL) {
-        SetDisplay(std::make_unique<CIrrDisplay>(*this));
     }
 }
 
@@ -152,6 +165,21 @@ void CGame::LoadTables() {
     CDefinitionTables displaySet = scriptSet;
     displaySet.Load(Text(m_config, L"lang"), true);
     m_tables[kDisplayTables] = std::move(displaySet);
+}
+
+void CGame::ReloadTables() {
+    CDefinitionTables scriptSet = m_tables[kScriptTables];
+    scriptSet.Load(Text(m_config, L"lang_script"), false);
+    CDefinitionTables displaySet = m_tables[kDisplayTables];
+    displaySet.Load(Text(m_config, L"lang"), false);
+    m_tables[kScriptTables] = std::move(scriptSet);
+    m_tables[kDisplayTables] = std::move(displaySet);
+    AnalyzeMonsters();
+}
+
+void CGame::AnalyzeMonsters() {
+    Log(L"Analyzing monster parameters...");
+    m_groupTable = BuildGroupTable(GetTables().monsters);
 }
 
 void CGame::LoadScriptData() {
@@ -222,6 +250,10 @@ void CGame::ShutDown() {
     // Textures, the font and the archive are given back while the device
     // still lives.
     ReleaseMapSprites(m_sprites);
+    if (m_skinDressed) {
+        m_skinDressed = false;
+        UndressGuiSkin(*m_device->getGUIEnvironment());
+    }
     if (m_font != nullptr) {
         m_font->drop();
         m_font = nullptr;

@@ -45,19 +45,20 @@ public:
 
     // --- Set-up ----------------------------------------------------------------
     // Reads the configuration, creates the device, sets up the data archive
-    // (loose files with "force_files"), with a window loads the game's font
-    // (irr::gui::kGameFontFile; a missing face is a vek::CFileException
-    // naming it), loads the strings in both languages
-    // and the map's sprite sheets, installs the random generator and the
-    // message display (which also writes what is shown as important to
-    // "error.log"), and loads the definition tables: the script language's
-    // set without the count check, the heroes, then the display language's
-    // set with it; then ("Loading game data (for scripts)...") the global
-    // declarations and the bank's conversation ("bank.u"), whose script
-    // errors are shown and passed over;
-    // then the world ("world") and, unless autosaving is off, whether there
-    // is an autosave. With a window, the window's display takes over. Once
-    // per game object
+    // (loose files with "force_files"); with a window gives the GUI a skin of
+    // its own and loads the game's font (irr::gui::kGameFontFile; a missing
+    // face is a vek::CFileException naming it); loads the strings in both
+    // languages and the map's sprite sheets; with a window dresses the skin
+    // with the font; installs the random generator and the message display
+    // (which also writes what is shown as important to "error.log"); with a
+    // window the window's display takes over from here on; loads the
+    // definition tables: the script language's set without the count check,
+    // the heroes, then the display language's set with it; then ("Loading
+    // game data (for scripts)...") the global declarations and the bank's
+    // conversation ("bank.u"), whose script errors are shown and passed
+    // over; builds the group table ("Analyzing monster parameters..."); then
+    // the world ("world") and, unless autosaving is off, whether there is an
+    // autosave. Each step is logged as it comes. Once per game object
     // (CException otherwise). Whatever a failure leaves set up is released
     // by ShutDown.
     void SetUp();
@@ -69,9 +70,14 @@ public:
     // SetUp.
     void SetUpForScriptCheck();
     // Takes back what SetUp installed: the display, the game scripts' side of
-    // the game, the message display and the random generator, the sprites and
-    // the archive (while the device still lives), then the device.
+    // the game, the message display and the random generator, the sprites,
+    // the skin's font and the archive (while the device still lives), then
+    // the device.
     void ShutDown();
+    // The language reload: both sets of definition tables read again in the
+    // configured languages without the count check, all or nothing, and the
+    // group table built again from them.
+    void ReloadTables();
     // The null driver whatever the configuration says (no window opens).
     void ForceNullDriver(bool force) { m_forceNullDriver = force; }
 
@@ -182,6 +188,7 @@ public:
     void WaitUntil(uint64_t timeOfDay);
     // The main loop's clock; null puts the system's back.
     void SetFrameClock(std::unique_ptr<IFrameClock> clock);
+    IFrameClock& GetFrameClock() { return *m_frameClock; }
     // Lets go of the game: the current location, the hero, the NPC list, the
     // world with its locations, the groups, the quest log, the brains and
     // the clock.
@@ -222,6 +229,9 @@ private:
     void LoadStrings();
     void InstallRandom();
     void LoadTables();
+    // "Analyzing monster parameters...": the group table built from the
+    // active set's monster table.
+    void AnalyzeMonsters();
     // The global declarations, with the game scripts' side of the game.
     void LoadScriptData();
     void LoadBankScript();
@@ -253,6 +263,8 @@ private:
     std::unique_ptr<vek::CStdRand> m_random;
     std::unique_ptr<CMorvheldMessageDisplay> m_messageDisplay;
     bool m_forceNullDriver = false;
+    // The skin holds the game's font, to be given back before it goes.
+    bool m_skinDressed = false;
     bool m_setUpStarted = false;
     // The script check's archive, set up with no device to give it back.
     bool m_archiveWithoutDevice = false;

@@ -123,7 +123,8 @@ void CGame::Load(const std::wstring& fileName) {
     TSavedGame saved;
     ReadSavedGame(bytes.data(), bytes.size(), fileName, saved);
     Install(saved);
-    Log(L"Game loaded: " + fileName);
+    // The player's first line of a continued game; the log has it too.
+    AddMessage(vek::Format(m_strings.Get(L"STR_GAME_LOADED"), fileName));
 }
 
 void CGame::Install(TSavedGame& saved) {

@@ -14,27 +14,6 @@ namespace {
 const irr::video::SColor kTextColor(255, 224, 224, 216);
 const irr::video::SColor kWarningColor(255, 255, 128, 64);
 
-// The skin's fonts that the game's windows use.
-constexpr irr::gui::EGUI_DEFAULT_FONT kSkinFonts[] = {irr::gui::EGDF_DEFAULT, irr::gui::EGDF_BUTTON,
-                                                      irr::gui::EGDF_WINDOW, irr::gui::EGDF_TOOLTIP};
-
-void SetSkinFont(irr::gui::IGUIEnvironment& gui, irr::gui::IGUIFont* font) {
-    for (const irr::gui::EGUI_DEFAULT_FONT which : kSkinFonts) {
-        gui.getSkin()->setFont(font, which);
-    }
-}
-
-// The engine's skin lets the map show through its windows, which makes
-// their text hard to read.
-void MakeSkinOpaque(irr::gui::IGUISkin& skin) {
-    for (int32_t i = 0; i < irr::gui::EGDC_COUNT; ++i) {
-        const auto which = static_cast<irr::gui::EGUI_DEFAULT_COLOR>(i);
-        irr::video::SColor colour = skin.getColor(which);
-        colour.setAlpha(255);
-        skin.setColor(which, colour);
-    }
-}
-
 // The text's rows: broken at its line breaks, then wrapped at spaces. A
 // word wider than the width has a row of its own.
 std::vector<std::wstring> WrapText(const std::wstring& text, int32_t width,
@@ -108,8 +87,6 @@ CIrrDisplay::CIrrDisplay(CGame& game) : m_game(game), m_console([&game](const st
         return;
     }
     irr::gui::IGUIEnvironment& gui = *device->getGUIEnvironment();
-    SetSkinFont(gui, font);
-    MakeSkinOpaque(*gui.getSkin());
     m_screen = std::make_unique<CScreen>(gui);
     m_date = gui.addStaticText(L"", irr::core::rect<irr::s32>(kDateLeft, kDateTop, kDateRight, kDateBottom));
     m_date->setWordWrap(true);
@@ -143,9 +120,6 @@ CIrrDisplay::~CIrrDisplay() {
     for (irr::gui::IGUIStaticText* row : m_logRows) {
         row->remove();
     }
-    // The game's font goes before the device; the skin falls back to the engine's.
-    irr::gui::IGUIEnvironment& gui = m_screen->GetGui();
-    SetSkinFont(gui, gui.getBuiltInFont());
 }
 
 void CIrrDisplay::AddMessage(const std::wstring& text, uint32_t type, bool flag) {
@@ -262,6 +236,7 @@ void CIrrDisplay::Draw() {
         return;
     }
     m_view.Draw(m_game.GetCurrentLoc(), m_game.GetHero(), m_game.GetTables(), m_game.GetMapSprites());
+    DrawBlastFrame(m_blast, *driver);
     if (m_screen != nullptr) {
         UpdatePanel();
         m_screen->GetGui().drawAll();
@@ -288,3 +263,28 @@ void CIrrDisplay::UpdatePanel() {
 }
 
 void CIrrDisplay::CenterView() { m_view.Center(m_game.GetCurrentLoc(), m_game.GetHero()); }
+
+void CIrrDisplay::ShowBlast(const TBlast& blast) {
+    if (!HasWindow()) {
+        return;
+    }
+    const uint32_t mode = GetInputMode();
+    SetInputMode(kInputModeBusy);
+    IFrameClock& clock = m_game.GetFrameClock();
+    const vek::TPoint origin = m_view.GetOrigin(m_game.GetCurrentLoc());
+    for (uint32_t frame = 0; frame < kBlastFrames; ++frame) {
+        const uint32_t start = clock.Now();
+        if (!m_game.RunDevice()) {
+            break;
+        }
+        m_blast = ComposeBlastFrame(blast, frame, origin);
+        Draw();
+        // Unsigned difference: right across the tick count's wrap.
+        const uint32_t elapsed = clock.Now() - start;
+        if (elapsed < kFrameMilliseconds) {
+            clock.Sleep(kFrameMilliseconds - elapsed);
+        }
+    }
+    m_blast.clear();
+    SetInputMode(mode);
+}

@@ -22,6 +22,7 @@
 
 #include "data/GameDisplay.h"
 #include "platform/Prompt.h"
+#include "shell/BlastView.h"
 #include "shell/MapView.h"
 #include "windows/Screen.h"
 
@@ -105,6 +106,10 @@ public:
     // window answers Ignore, as the end of the console's input does; once
     // the window is gone the console prompt is back and asks.
     platform::PromptAnswer AbortRetryIgnore(std::wstring_view title, std::wstring_view text) override;
+    // The blast's frames (kBlastFrames) drawn over the map, each a frame of
+    // the game paced by the game's frame clock, while the game's keys rest;
+    // the window closing ends it early. Nothing without the window.
+    void ShowBlast(const TBlast& blast) override;
 
     // The device's events: the newest open window takes the keys (none
     // reaches the map then) and its buttons' clicks; otherwise the game's
@@ -133,4 +138,6 @@ private:
     irr::gui::IGUIStaticText* m_date = nullptr;
     std::optional<uint64_t> m_dateClock;
     std::vector<irr::gui::IGUIStaticText*> m_logRows;
+    // The squares of the blast's frame being drawn; none between blasts.
+    std::vector<TBlastSquare> m_blast;
 };

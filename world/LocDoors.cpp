@@ -19,8 +19,13 @@ namespace {
 // A trap's record in its object's buffer: armed byte, then the trap's type
 // (u32, low byte first).
 constexpr size_t kTrapRecordSize = 5;
-// Trap types; any other sets off no blast.
-enum : uint32_t { kTrapExplosion = 0, kTrapFlame = 1, kTrapFreeze = 2, kTrapGas = 3 };
+// Trap types, which are the kinds of their blasts; any other sets off none.
+enum : uint32_t {
+    kTrapExplosion = TBlast::kExplosion,
+    kTrapFlame = TBlast::kFlame,
+    kTrapFreeze = TBlast::kFrost,
+    kTrapGas = TBlast::kGas
+};
 const wchar_t* const kTrapTexts[] = {L"STR_TRAP_TEXT_EXPLODE", L"STR_TRAP_TEXT_FLAME", L"STR_TRAP_TEXT_FREEZE",
                                      L"STR_TRAP_TEXT_GAS"};
 // An explosion's damage lies between two draws of this range.
@@ -196,6 +201,15 @@ void CLoc::TriggerTrap(uint16_t x, uint16_t y, bool byHero) {
     if (*type <= kTrapGas) {
         Tell(kTrapTexts[*type]);
         // The blast reaches the trap's cell and the eight around it.
+        TBlast blast{*type, {x, y}, {}};
+        for (int32_t cy = y - 1; cy <= y + 1; ++cy) {
+            for (int32_t cx = x - 1; cx <= x + 1; ++cx) {
+                if (IsInside(cx, cy)) {
+                    blast.cells.push_back({cx, cy});
+                }
+            }
+        }
+        game.ShowBlast(blast);
         int32_t least = 0;
         int32_t most = 0;
         if (*type == kTrapExplosion) {
@@ -203,22 +217,17 @@ void CLoc::TriggerTrap(uint16_t x, uint16_t y, bool byHero) {
             most = vek::RandomRange(kExplosionLeast, kExplosionMost);
         }
         std::vector<CGroupMember*> reached;
-        for (int32_t cy = y - 1; cy <= y + 1; ++cy) {
-            for (int32_t cx = x - 1; cx <= x + 1; ++cx) {
-                if (!IsInside(cx, cy)) {
-                    continue;
-                }
-                const uint16_t id = m_creatureIds.At(static_cast<uint16_t>(cx), static_cast<uint16_t>(cy));
-                CGroupMember* creature = nullptr;
-                if (id == kHeroCell) {
-                    creature = game.GetHero();
-                } else if (id < m_creatures.size()) {
-                    creature = m_creatures[id];
-                }
-                if (creature != nullptr && creature->IsAlive() &&
-                    std::find(reached.begin(), reached.end(), creature) == reached.end()) {
-                    reached.push_back(creature);
-                }
+        for (const vek::TPoint cell : blast.cells) {
+            const uint16_t id = m_creatureIds.At(static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y));
+            CGroupMember* creature = nullptr;
+            if (id == kHeroCell) {
+                creature = game.GetHero();
+            } else if (id < m_creatures.size()) {
+                creature = m_creatures[id];
+            }
+            if (creature != nullptr && creature->IsAlive() &&
+                std::find(reached.begin(), reached.end(), creature) == reached.end()) {
+                reached.push_back(creature);
             }
         }
         static const uint16_t kBlastStates[] = {0, CState::kBurning, CState::kFrozen, CState::kPoisoned};
@@ -230,7 +239,6 @@ void CLoc::TriggerTrap(uint16_t x, uint16_t y, bool byHero) {
                     CState{kBlastStates[*type], kBlastStateStrength, kBlastStateSeconds, kNoAttacker});
             }
         }
-        game.Draw();
     }
     CHero* hero = game.GetHero();
     if (byHero && hero != nullptr) {

@@ -1,9 +1,11 @@
 #include "VEKLib/Xml.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -138,13 +140,62 @@ TEST(XmlNode, ChildrenAndAttributes) {
     EXPECT_EQ(root->GetChildCount(), 0u);
 }
 
+// Runs the work on a thread whose stack a recursion through the tree would
+// overflow many times over; whether the work came back.
+bool RunOnSmallStack(const std::function<void()>& work) {
+    constexpr size_t kStackBytes = 256 * 1024;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kStackBytes);
+    struct Job {
+        const std::function<void()>* work;
+        bool done = false;
+    } job{&work};
+    pthread_t thread;
+    const bool started = pthread_create(
+                             &thread, &attributes,
+                             [](void* arg) -> void* {
+                                 auto* j = static_cast<Job*>(arg);
+                                 (*j->work)();
+                                 j->done = true;
+                                 return nullptr;
+                             },
+                             &job) == 0;
+    pthread_attr_destroy(&attributes);
+    if (started) {
+        pthread_join(thread, nullptr);
+    }
+    return started && job.done;
+}
+
+size_t Depth(const vek::CXmlNode* node) {
+    size_t depth = 0;
+    for (; node != nullptr; node = node->GetChild(0)) {
+        ++depth;
+    }
+    return depth;
+}
+
 TEST(XmlNode, DeepTreeIsFreedWithoutRecursion) {
+    constexpr size_t kDepth = 200000;
     auto root = vek::CXmlNode::AddChild(L"n", L"");
     vek::CXmlNode* last = root.get();
-    for (int i = 0; i < 200000; ++i) {
+    vek::CXmlNode* middle = nullptr;
+    for (size_t i = 1; i < kDepth; ++i) {
         last = last->AppendChild(vek::CXmlNode::AddChild(L"n", L""));
+        if (i == kDepth / 2) {
+            middle = last;
+        }
     }
-    root.reset();
+    ASSERT_EQ(Depth(root.get()), kDepth);
+    vek::CXmlNode* parent = middle->GetParent();
+    // An attached subtree of 100000 nodes leaves its parent and goes.
+    ASSERT_TRUE(RunOnSmallStack([&] { delete middle; }));
+    EXPECT_EQ(parent->GetChildCount(), 0u);
+    EXPECT_EQ(Depth(root.get()), kDepth / 2);
+    // And the rest from its root.
+    EXPECT_TRUE(RunOnSmallStack([&] { root.reset(); }));
+    EXPECT_EQ(root, nullptr);
 }
 
 // --- Writer --------------------------------------------------------------------

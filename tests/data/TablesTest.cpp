@@ -13,6 +13,7 @@
 #include "data/DataArchive.h"
 #include "data/TableFrame.h"
 #include "data/Tables.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ TEST_F(Tables, MonsterDefaultsAndKeys) {
     const TMonsterInfo full{L"a", L"c", L"b", L"f g", L"x.u", L"d", L"e", 1,  2,  3,  4,  12, 5,  6,
                             0,    7,    8,    9,      10,     11,   12,   13, 14, 15, 16, 17, {}, {}};
     std::vector<TMonsterInfo> table;
-    EXPECT_TRUE(GetMonsterInfo(L"pl", table, false));
+    GetMonsterInfo(L"pl", table, false);
     EXPECT_EQ(table, (std::vector<TMonsterInfo>{def, full}));
 }
 
@@ -117,7 +118,7 @@ TEST_F(Tables, ItemNameFormsFollowTheLanguage) {
     for (const auto& c : cases) {
         std::vector<TItemInfo> table(2);
         table[0].indefinite = table[1].indefinite = L"kept";
-        ASSERT_TRUE(GetItemInfo(c.lang, table, true)) << c.lang;
+        GetItemInfo(c.lang, table, true);
         TItemInfo d = def, f = full;
         d.indefinite = c.indefiniteDefault;
         f.indefinite = c.indefiniteFull;
@@ -133,7 +134,7 @@ TEST_F(Tables, TerrainAndObjectDefaultsKeysAndColours) {
           "nameb=\"b\"\ndescription=\"d\"\npicindex=1\nflags=2|1\napmod=3\n"
           "automapcolor=#FF123456\n");
     std::vector<TTerrainInfo> terrain;
-    ASSERT_TRUE(GetTerrainInfo(L"en", terrain, false));
+    GetTerrainInfo(L"en", terrain, false);
     TTerrainInfo def{L"New Terrain", L"New Terrain", L"New Terrain", 0, 0, 0, 0xC0000000};
     TTerrainInfo full{L"New Terrain", L"b", L"d", 3, 3, 1, 0xC0123456};
     EXPECT_EQ(terrain, (std::vector<TTerrainInfo>{def, def, full}));
@@ -143,7 +144,7 @@ TEST_F(Tables, TerrainAndObjectDefaultsKeysAndColours) {
           "flags=4\ngroup=2\nautomapcolor=#dead\n[Terrain3]\nautomapcolor=57005\n"
           "[Terrain4]\nautomapcolor=255\n");
     std::vector<TObjectInfo> objects;
-    ASSERT_TRUE(GetObjectInfo(L"en", objects, false));
+    GetObjectInfo(L"en", objects, false);
     TObjectInfo odef{L"New Object", L"New Object", 0, 0, 0, 0xC0000000};
     TObjectInfo dead = odef, blue = odef;
     dead.automapcolor = 0x0000DEAD; // alpha 0: not on the automap
@@ -156,7 +157,7 @@ TEST_F(Tables, MaterialEncounterSpellAndHeroDefaultsAndKeys) {
           "[header]\nmaterials=2\n[Mat1]\n[Mat2]\nname=\"m\"\nvaluemod=0.5\ndiffmod=2\n"
           "weighmod=0,25\nparammod=3.5\nrarmod=4\nvampmod=0\nnugget=9\n");
     std::vector<TMatInfo> mats;
-    ASSERT_TRUE(GetMatInfo(L"pl", mats, false));
+    GetMatInfo(L"pl", mats, false);
     EXPECT_EQ(mats,
               (std::vector<TMatInfo>{{L"New Material", 1, 1, 1, 1, 1, 1, 0}, {L"m", 0.5f, 2, 0.25f, 3.5f, 4, 0, 9}}));
 
@@ -165,7 +166,7 @@ TEST_F(Tables, MaterialEncounterSpellAndHeroDefaultsAndKeys) {
           "MonAttitude=-1\nDifficultyLevel=2.5\nMonType1=4\nMonNumLow1=5\nNumberHigh1=6\n"
           "Script1=\"s.u\"\nMonType3=7\nNumberHigh3=9\n");
     std::vector<TEncounterInfo> encounters;
-    ASSERT_TRUE(GetEncounterInfo(L"pl", encounters, false));
+    GetEncounterInfo(L"pl", encounters, false);
     TEncounterInfo def{{{{0, 1, 1, L""}, {0, 2, 2, L""}, {0, 3, 3, L""}}}, L"EncounterText", L"New Encounter", 2, 1};
     TEncounterInfo full{{{{4, 5, 6, L"s.u"}, {0, 2, 2, L""}, {7, 3, 9, L""}}}, L"t", L"i", -1, 2.5f};
     EXPECT_EQ(encounters, (std::vector<TEncounterInfo>{def, full}));
@@ -174,7 +175,7 @@ TEST_F(Tables, MaterialEncounterSpellAndHeroDefaultsAndKeys) {
           "[header]\nspells=2\n[Spell1]\n[Spell2]\nname=\"s\"\npicstart=1\npiccount=2\n"
           "icon=3\nenergyamount=4\nfocuscostbase=6\nneedaim=0\nflags=7\nneutrality=-2\n");
     std::vector<TSpellInfo> spells;
-    ASSERT_TRUE(GetSpellInfo(L"pl", spells, false));
+    GetSpellInfo(L"pl", spells, false);
     EXPECT_EQ(spells, (std::vector<TSpellInfo>{{L"New Spell", 0, 1, 0, 1, 5, 0, 1, true},
                                                {L"s", 1, 2, 3, 4, 6, 7, -2, false}}));
     // Spell flags are one number, not a flag sum.
@@ -184,7 +185,7 @@ TEST_F(Tables, MaterialEncounterSpellAndHeroDefaultsAndKeys) {
 
     Write("hero.ini", "[header]\nheroes=2\n[Hero1]\n[Hero2]\ngender=1\npic=2\npicdead=3\npicfrozen=4\n");
     std::vector<THeroInfo> heroes(5);
-    ASSERT_TRUE(GetHeroInfo(heroes));
+    GetHeroInfo(heroes);
     EXPECT_EQ(heroes, (std::vector<THeroInfo>{{0, 0, 0, 0}, {1, 2, 3, 4}}));
 }
 
@@ -207,13 +208,14 @@ TEST_F(Tables, ReloadKeepsFieldsTheFileDoesNotCarry) {
     std::vector<TMonsterInfo> table(1);
     table[0].extra = 7;
     table[0].extraA = {1, 2};
-    ASSERT_TRUE(GetMonsterInfo(L"en", table, true));
+    GetMonsterInfo(L"en", table, true);
+    ASSERT_EQ(table.size(), 1u);
     EXPECT_EQ(table[0].name, L"rat");
     EXPECT_EQ(table[0].extra, 7);
     EXPECT_EQ(table[0].extraA, (std::vector<uint16_t>{1, 2}));
 
     Write("monsters.en.ini", "[header]\nmonsters=0\n");
-    ASSERT_TRUE(GetMonsterInfo(L"en", table, false));
+    GetMonsterInfo(L"en", table, false);
     EXPECT_TRUE(table.empty());
 }
 
@@ -252,7 +254,7 @@ TEST_F(Tables, FailedLoadLeavesTheTableAlone) {
 TEST_F(Tables, ByteOrderMarkIsNotAValue) {
     Write("spells.en.ini", "\xEF\xBB\xBF[header]\r\nspells = 1\r\n[Spell1]\r\nname = \"\xC5\x9Bwiat\xC5\x82o\"\r\n");
     std::vector<TSpellInfo> spells;
-    ASSERT_TRUE(GetSpellInfo(L"en", spells, false));
+    GetSpellInfo(L"en", spells, false);
     ASSERT_EQ(spells.size(), 1u);
     EXPECT_EQ(spells[0].name, L"\u015Bwiat\u0142o");
 }
@@ -326,6 +328,43 @@ TEST(EntityError, NamesTheKind) {
     }
 }
 
+// --- The group table ------------------------------------------------------------------------
+
+TEST(GroupTable, KindsThatCanBeMetFromWeakToStrong) {
+    struct Kind {
+        uint16_t hp, dmg1, dmg2, occurrence;
+    };
+    const struct {
+        const char* what;
+        std::vector<Kind> kinds;
+        std::vector<TGroupTableEntry> table;
+    } cases[] = {
+        {"no kinds", {}, {}},
+        {"none can be met", {{5, 1, 2, 0}, {9, 3, 3, 0}}, {}},
+        {"only those that can be met", {{5, 1, 2, 0}, {9, 3, 3, 1}, {2, 1, 1, 0}}, {{1, 1, 54}}},
+        {"weakest first", {{10, 4, 4, 2}, {3, 1, 1, 5}, {6, 2, 3, 1}}, {{1, 5, 6}, {2, 1, 30}, {0, 2, 80}}},
+        // 4 x (1 + 2) and 2 x (3 + 3): equal, by kind; no damage at all is weakest.
+        {"equal ones by kind", {{4, 1, 2, 3}, {2, 3, 3, 3}, {9, 0, 0, 3}}, {{2, 3, 0}, {0, 3, 12}, {1, 3, 12}}},
+        // Beyond 32 bits the product stands at the top, still ordered by its
+        // whole value: 65535 x 131069 below 65535 x 131070.
+        {"strongest past 32 bits",
+         {{65535, 65535, 65535, 1}, {65535, 65535, 65534, 1}, {1, 1, 1, 1}},
+         {{2, 1, 2}, {1, 1, 0xFFFFFFFFu}, {0, 1, 0xFFFFFFFFu}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<TMonsterInfo> monsters;
+        for (const Kind& kind : c.kinds) {
+            TMonsterInfo monster;
+            monster.hp = kind.hp;
+            monster.dmg1 = kind.dmg1;
+            monster.dmg2 = kind.dmg2;
+            monster.occurrence = kind.occurrence;
+            monsters.push_back(monster);
+        }
+        EXPECT_EQ(BuildGroupTable(monsters), c.table) << c.what;
+    }
+}
+
 // --- The sample data --------------------------------------------------------------------------
 
 TEST_F(SampleTables, LoadInBothLanguages) {
@@ -336,7 +375,7 @@ TEST_F(SampleTables, LoadInBothLanguages) {
     set.monsters[0].extra = 3;
     set.Load(L"en", true);
 
-    EXPECT_EQ(set.monsters.size(), 6u);
+    EXPECT_EQ(set.monsters.size(), 8u);
     EXPECT_EQ(set.items.size(), 12u);
     EXPECT_EQ(set.terrain.size(), 9u);
     EXPECT_EQ(set.objects.size(), 37u);
@@ -357,6 +396,21 @@ TEST_F(SampleTables, LoadInBothLanguages) {
     std::vector<uint16_t> kinds;
     CollectFlaggedIndices(set.terrain, kinds);
     EXPECT_EQ(kinds, (std::vector<uint16_t>{0, 3, 6, 7}));
+}
+
+// Hit points times the damage bounds' sum: rat 4 x 3 = 12, bog imp 8 x 5 =
+// 40, grey wolf 14 x 8 = 112 and skeleton 16 x 7 = 112 (kind order), bandit
+// 20 x 9 = 180, marsh witch 18 x 11 = 198, cave bear 40 x 14 = 560, barrow
+// wraith 60 x 20 = 1200; every kind can be met. The same in both languages.
+TEST_F(SampleTables, GroupTableRunsFromWeakToStrong) {
+    for (const wchar_t* lang : {L"pl", L"en"}) {
+        CDefinitionTables set;
+        set.Load(lang, false);
+        const std::vector<TGroupTableEntry> expected = {
+            {0, 5, 12}, {2, 4, 40}, {1, 4, 112}, {3, 3, 112}, {5, 3, 180}, {4, 2, 198}, {6, 2, 560}, {7, 1, 1200},
+        };
+        EXPECT_EQ(BuildGroupTable(set.monsters), expected) << platform::ToUtf8(lang);
+    }
 }
 
 // A set that fails part-way keeps every table it had.

@@ -12,7 +12,8 @@ printf '%s\n' "$output" | awk '
     BEGIN {
         n = split("Video driver: |Initializing data archive...|Loading localized resources...|" \
                   "Loading graphics...|Creating game objects...|Loading game data...|Loading localized strings...|" \
-                  "Loading game data (for scripts)...|Loading global declarations...|Loading world...|Preparing a new game...|Creating world...|" \
+                  "Loading game data (for scripts)...|Loading global declarations...|Analyzing monster parameters...|" \
+                  "Loading world...|Preparing a new game...|Creating world...|" \
                   "Launching the OnLoad commands...", step, "|")
         next_step = 1
     }

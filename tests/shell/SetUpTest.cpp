@@ -31,9 +31,16 @@ const fs::path kSampleGraphics = kSampleData.parent_path() / "Graphics";
 
 // The steps after the device line, in order.
 const Lines kSetUpSteps = {
-    L"Initializing data archive...",       L"Loading localized resources...", L"Loading graphics...",
-    L"Creating game objects...",           L"Loading game data...",           L"Loading localized strings...",
-    L"Loading game data (for scripts)...", L"Loading global declarations...", L"Loading world...",
+    L"Initializing data archive...",
+    L"Loading localized resources...",
+    L"Loading graphics...",
+    L"Creating game objects...",
+    L"Loading game data...",
+    L"Loading localized strings...",
+    L"Loading game data (for scripts)...",
+    L"Loading global declarations...",
+    L"Analyzing monster parameters...",
+    L"Loading world...",
 };
 
 std::string ReadBytes(const fs::path& path) {

@@ -348,6 +348,52 @@ TEST_F(LocDoors, ATrapGoesOffByItsType) {
     }
 }
 
+// The blast is shown over the cells it reaches, once, after the trap's
+// messages and before anyone is hit; at the map's edge only the cells inside.
+TEST_F(LocDoors, TheBlastIsShownOverTheCellsItReaches) {
+    using Cells = std::vector<vek::TPoint>;
+    const Cells around = {{4, 4}, {5, 4}, {6, 4}, {4, 5}, {5, 5}, {6, 5}, {4, 6}, {5, 6}, {6, 6}};
+    const struct {
+        uint32_t type;
+        uint16_t x, y;
+        Cells cells; // none: no blast
+        std::vector<int32_t> draws;
+    } cases[] = {
+        {0, 5, 5, around, {0, 0, 0}},
+        {1, 5, 5, around, {}},
+        {2, 5, 5, around, {}},
+        {3, 5, 5, around, {}},
+        {4, 5, 5, {}, {}},
+        {2, 0, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {}},
+        {3, 19, 14, {{18, 13}, {19, 13}, {18, 14}, {19, 14}}, {}},
+    };
+    bool hitWhenShown = false;
+    m_display->onBlast = [&] { hitWhenShown = m_hero.hitPoints != 50 || !m_hero.states.empty(); };
+    for (const auto& c : cases) {
+        const std::string what = std::to_string(c.type) + " at " + std::to_string(c.x) + "," + std::to_string(c.y);
+        m_hero.hitPoints = 50;
+        m_hall->CreateTrapObject(c.x, c.y, 2, true, c.type);
+        m_draws.Set(c.draws);
+        m_display->lines.clear();
+        m_display->blasts.clear();
+        m_hall->TriggerTrap(c.x, c.y, false);
+        EXPECT_EQ(m_draws.Drawn(), c.draws.size()) << what;
+        if (c.cells.empty()) {
+            EXPECT_TRUE(m_display->blasts.empty()) << what;
+            continue;
+        }
+        ASSERT_EQ(m_display->blasts.size(), 1u) << what;
+        EXPECT_EQ(m_display->blasts[0], (TBlast{c.type, {c.x, c.y}, c.cells})) << what;
+        ASSERT_GE(m_display->lines.size(), 3u) << what;
+        EXPECT_EQ(m_display->lines[2], L"blast " + std::to_wstring(c.type)) << what;
+        // The hero at (4, 4), reached by the blasts at (5, 5), is hit only
+        // once the blast has been shown.
+        EXPECT_FALSE(hitWhenShown) << what;
+        EXPECT_EQ(m_hero.hitPoints != 50 || !m_hero.states.empty(), c.x == 5) << what;
+        m_hero.states.clear();
+    }
+}
+
 TEST_F(LocDoors, ASetTrapOnTheGroundExplodes) {
     const struct {
         const char* what;

@@ -23,7 +23,8 @@ namespace worldtest {
 using Lines = std::vector<std::wstring>;
 
 // What the game shows, one line each: "log TEXT", "show SECONDS TEXT",
-// "box CAPTION: TEXT", "mode N", "draw".
+// "box CAPTION: TEXT", "mode N", "draw", "blast KIND" (the blast itself
+// kept in blasts).
 class CRecordingDisplay final : public IGameDisplay {
 public:
     void AddMessage(const std::wstring& text, uint32_t, bool) override { lines.push_back(L"log " + text); }
@@ -44,6 +45,13 @@ public:
     void RunModalLoop() override {}
     bool HasWindow() const override { return window; }
     void ShowMessageBox(const std::wstring&) override {}
+    void ShowBlast(const TBlast& blast) override {
+        lines.push_back(L"blast " + std::to_wstring(blast.kind));
+        blasts.push_back(blast);
+        if (onBlast) {
+            onBlast();
+        }
+    }
 
     // The log lines alone, without their "log " mark.
     Lines Logged() const {
@@ -57,9 +65,12 @@ public:
     }
 
     Lines lines;
+    std::vector<TBlast> blasts;
     bool window = false;
     // Runs as a text is shown for a while (a rest can be broken off here).
     std::function<void(uint32_t)> onShow;
+    // Runs as a blast is shown.
+    std::function<void()> onBlast;
 };
 
 // Answers each draw with the next value of its list; past the end it
