@@ -1,8 +1,9 @@
 #pragma once
 // The display over the game's window. A frame shows the map view, the latest
-// lines of the message log under the map and the date beside it; messages
-// and conversations open windows over the map that take the input until the
-// player answers them, while the modal loop runs the game's frames. With no
+// lines of the message log under the map and the date beside it; messages,
+// conversations and the question of an amount open windows over the map that
+// take the input until the player answers them, while the modal loop runs the
+// game's frames. With no
 // window open the game's keys work: F7 waits until 6:00, F8 until 19:00.
 //
 // Whatever it shows also goes where the console display puts it, and once
@@ -105,6 +106,10 @@ public:
     // window answers Ignore, as the end of the console's input does; once
     // the window is gone the console prompt is back and asks.
     platform::PromptAnswer AbortRetryIgnore(std::wstring_view title, std::wstring_view text) override;
+    // The number window (OK and Cancel labelled by "STR_NUMBER_OK" and
+    // "STR_NUMBER_CANCEL") until the player accepts or cancels; the input
+    // mode stays. Without the window the console display's answer: none.
+    std::optional<uint32_t> AskNumber(const std::wstring& caption, const std::wstring& prompt) override;
 
     // The device's events: the newest open window takes the keys (none
     // reaches the map then) and its buttons' clicks; otherwise the game's
