@@ -1,11 +1,8 @@
 // The herbalist of the sample mill, without a window: she greets a new
-// player once, keeps his gold with the game, and no amount is asked of a
-// game that has no window.
+// player once and keeps his gold with the game.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "rules/Monster.h"
@@ -37,7 +34,6 @@ protected:
         return met != nullptr ? met->GetValue() : -1;
     }
     static CNpc& Marta(CGame& game) { return game.FindNPC(L"Marta", L"mill.map", game.GetWorld()->grid.At(1, 1).loc); }
-    bool Logged(const std::wstring& line) const { return std::find(m_log.begin(), m_log.end(), line) != m_log.end(); }
 };
 
 TEST_F(Herbalist, GreetsANewPlayerOnceAndKeepsHisGoldInTheSavedGame) {
@@ -67,12 +63,6 @@ TEST_F(Herbalist, GreetsANewPlayerOnceAndKeepsHisGoldInTheSavedGame) {
     // Talked to, she still greets him.
     loaded.TalkTo(Marta(loaded));
     EXPECT_EQ(loaded.GetDialog().GetText(), kGreeting);
-}
-
-TEST_F(Herbalist, NoAmountIsAskedWithoutAWindow) {
-    CGame& game = MakeGame();
-    EXPECT_EQ(game.GetDisplay().AskNumber(L"Deposit", L"How much?"), std::nullopt);
-    EXPECT_TRUE(Logged(L"No window to ask for an amount, so none is given: Deposit: How much?"));
 }
 
 } // namespace
