@@ -36,3 +36,10 @@ void CConsoleDisplay::OpenWindow(uint32_t windowId, uint32_t mode, uint32_t /*ex
         m_log(vek::Format(L"Window %lu (mode %lu) not opened: the game has no windows yet.", windowId, mode));
     }
 }
+
+std::optional<uint32_t> CConsoleDisplay::AskNumber(const std::wstring& caption, const std::wstring& prompt) {
+    if (m_log) {
+        m_log(L"No window to ask for an amount, so none is given: " + caption + L": " + prompt);
+    }
+    return std::nullopt;
+}

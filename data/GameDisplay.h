@@ -63,11 +63,10 @@ public:
     virtual bool HasWindow() const = 0;
     // A plain message box over the game's window; the input mode stays.
     virtual void ShowMessageBox(const std::wstring& text) = 0;
-    // Asks the player for an amount up to the maximum in a number window
-    // with the caption; nothing when no window can ask (or the player
-    // cancels).
-    virtual std::optional<uint32_t> AskNumber(const std::wstring& caption, uint32_t maximum) {
-        (void)caption, (void)maximum;
+    // Asks the player for an amount in a number window with the caption and
+    // the prompt; nothing when no window can ask, or the player cancels.
+    virtual std::optional<uint32_t> AskNumber(const std::wstring& caption, const std::wstring& prompt) {
+        (void)caption, (void)prompt;
         return std::nullopt;
     }
     // The blast drawn over the cells of the current location it reaches, a
@@ -99,6 +98,8 @@ public:
     void RunModalLoop() override {}
     bool HasWindow() const override { return false; }
     void ShowMessageBox(const std::wstring& text) override;
+    // Nobody can be asked: logged, and no amount.
+    std::optional<uint32_t> AskNumber(const std::wstring& caption, const std::wstring& prompt) override;
 
     const CMessageLog& GetMessageLog() const { return m_messageLog; }
     uint32_t GetInputMode() const { return m_inputMode; }

@@ -129,7 +129,7 @@ public:
     // u32), the skill table (list of 5-byte entries: level u8, points u32),
     // the backpack (list of 25-byte items, at most kBackpackSlots), the
     // equipment (kSlotCount items, no count), the companions' order u32 and
-    // the bank deposit u32; after the array the battle records
+    // a u32 of no use (written as kept); after the array the battle records
     // (vek::WriteBattleVector). Load throws vek::CFileException code 5, and
     // keeps the hero as he was, when the array, its content or the battle
     // records end early, the backpack is too long, or bytes are left over in
@@ -145,7 +145,7 @@ public:
         io.Field(hero.limbs), io.Field(hero.attributePoints), io.Field(hero.satiation);
         io.Field(hero.companions), io.Field(hero.visitedLocations), io.Field(hero.skills);
         io.Field(hero.backpack), io.Field(hero.equipment);
-        io.Field(hero.companionOrder), io.Field(hero.bankDeposit);
+        io.Field(hero.companionOrder), io.Field(hero.unused);
     }
 
     // Position in the hero table (his pictures and sex).
@@ -170,8 +170,9 @@ public:
     std::array<CItem, kSlotCount> equipment;
     // The last order his companions took (0 attack, 1 wait, 3 follow).
     uint32_t companionOrder = kOrderFollow;
-    // Money kept for him at the bank.
-    uint32_t bankDeposit = 0;
+    // Once his bank deposit, which the NPCs that keep a bank hold now; kept
+    // in his stored form so that saved games still load.
+    uint32_t unused = 0;
     // Battles between groups that the game follows.
     std::vector<TBattleRecord> battles;
 };

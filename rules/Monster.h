@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "rules/Creature.h"
@@ -102,11 +103,18 @@ public:
 
     // Set-up after the NPC is made or loaded. Without a script it reads and
     // parses its script file (GetScriptPath; none when the file is not
-    // there). Unless fromSave (a saved game's trade record stands), it runs
-    // the script's trade set-up (type 4) while it is the game's current NPC
-    // and takes the trade record that made. A script error is shown in the
-    // "Script Error" box and logged; the NPC goes on without what failed.
+    // there). The script gets the bank variable (kBankDepositVariable), which
+    // holds the deposit the NPC was made or loaded with. Unless fromSave (a
+    // saved game's trade record stands), it runs the script's trade set-up
+    // (type 4) while it is the game's current NPC and takes the trade record
+    // that made. A script error is shown in the "Script Error" box and
+    // logged; the NPC goes on without what failed.
     void Setup(bool fromSave);
+    // The money the hero keeps with this NPC: the bank variable of its
+    // script, which its conversations read and write too; before set-up (or
+    // without a script) the deposit it was made or loaded with.
+    uint32_t GetBankDeposit() const;
+    void SetBankDeposit(uint32_t amount);
     // "Data/Scripts/" + the script file's name without its folders ('/' or
     // '\'); an empty script file name stands for the NPC's name + ".u".
     std::wstring GetScriptPath() const;
@@ -114,8 +122,8 @@ public:
     // The monster's form, then: NPC type u16, NPC index u32, activity u32,
     // name, home location, script file (texts), the starting inventory (list
     // of 6-byte items: type u16, quantity u32), the spells (list of 4-byte
-    // spells: id u16, level u16) and the trade record (TTradeInfo's form).
-    // Load as the monster's.
+    // spells: id u16, level u16), the trade record (TTradeInfo's form) and
+    // the bank deposit u32. Load as the monster's.
     void Load() override;
     void Save() const override;
 
@@ -126,7 +134,15 @@ public:
         io.Field(npc.name), io.Field(npc.homeLocation), io.Field(npc.scriptFile);
         io.Field(npc.inventory), io.Field(npc.spells);
         io.Object(npc.trade);
+        if constexpr (std::is_const_v<Self>) {
+            io.Field(npc.GetBankDeposit());
+        } else {
+            io.Field(npc.m_bankDeposit);
+        }
     }
+
+    // The name of the bank variable that set-up declares in its script.
+    static constexpr const wchar_t* kBankDepositVariable = L"BankDeposit";
 
     // Index of the game's NPC table.
     uint16_t npcType = 0;
@@ -144,6 +160,15 @@ public:
     // Its own script (conversation, trade set-up); a copy of the NPC has a
     // copy of it. Not saved: a loaded NPC reads it again (Setup).
     CScriptCopy script;
+
+private:
+    // The bank variable of the script, once set-up has declared it.
+    CVariable* FindBankVariable() const;
+    // Declares it, with the deposit held so far, unless it is there.
+    void DeclareBank();
+
+    // The deposit until set-up hands it to the script's bank variable.
+    uint32_t m_bankDeposit = 0;
 };
 
 // A script for an NPC that has none, written to its script path: a default

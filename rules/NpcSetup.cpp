@@ -83,6 +83,7 @@ void CNpc::Setup(bool fromSave) {
         }
         script = std::move(made);
     }
+    DeclareBank();
     if (fromSave) {
         return;
     }
@@ -94,6 +95,45 @@ void CNpc::Setup(bool fromSave) {
         return;
     }
     trade = script->GetExtraData().trade;
+}
+
+CVariable* CNpc::FindBankVariable() const {
+    if (!script) {
+        return nullptr;
+    }
+    // Its own variables only: the game's global ones are not the NPC's bank.
+    std::vector<CVariable>& variables = script->GetParseResults().Variables();
+    const auto found = std::find_if(variables.begin(), variables.end(), [](const CVariable& variable) {
+        return vek::equals(variable.GetName(), kBankDepositVariable);
+    });
+    return found != variables.end() ? &*found : nullptr;
+}
+
+void CNpc::DeclareBank() {
+    if (!script || FindBankVariable() != nullptr) {
+        return;
+    }
+    try {
+        script->AddGlobalVariable(kBankDepositVariable);
+    } catch (const CScriptException& error) {
+        // A global variable of that name hides it: the deposit stays with
+        // the NPC.
+        Report(error);
+        return;
+    }
+    FindBankVariable()->SetValue(m_bankDeposit);
+}
+
+uint32_t CNpc::GetBankDeposit() const {
+    const CVariable* variable = FindBankVariable();
+    return variable != nullptr ? static_cast<uint32_t>(variable->GetValue()) : m_bankDeposit;
+}
+
+void CNpc::SetBankDeposit(uint32_t amount) {
+    m_bankDeposit = amount;
+    if (CVariable* variable = FindBankVariable()) {
+        variable->SetValue(amount);
+    }
 }
 
 void WriteDefaultNpcScript(const CNpc& npc) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes a picture of the running game: a new game in its window on a private
-# X server (the map, the message log under it and the date beside it), after
-# the evening wait key (F8) has moved the clock to 19:00. Builds the program
-# first (build/screenshot, without tests or sanitizers).
+# X server (the map, the message log under it and the date beside it), with
+# the herbalist's greeting that opens it. Builds the program first
+# (build/screenshot, without tests or sanitizers).
 #   screenshot.sh [output.png]    default: docs/screenshot.png
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -25,9 +25,7 @@ trap 'kill "$game" 2>/dev/null || true' EXIT
 window="$(timeout 60 xdotool search --sync --onlyvisible --name '^Morvheld$' | head -n 1)"
 # No window manager gives it the focus; the game draws only while it has it.
 xdotool windowfocus --sync "$window"
-sleep 1
-xdotool key F8
-sleep 1
+sleep 2
 xwd -silent -id "$window" | xwdtopnm 2> /dev/null | pnmtopng > "$out"
 EOF
 mkdir -p "$(dirname "$out")"

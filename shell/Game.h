@@ -102,9 +102,14 @@ public:
     // kOrderFollow), told with the message of the code (23, 24 or 26);
     // nothing while he has none.
     void OrderCompanion(uint32_t order, uint32_t code, CLoc* location) override;
-    // Asks the amount (at most what he has, or has at the bank) and moves
-    // that many coins between his backpack and his bank deposit (mode 1
-    // deposit, 2 withdraw); coins the backpack refuses stay at the bank.
+    // The bank of the NPC the hero talks with (GetChatPartner): asks the
+    // amount through the display's number window and moves that many coins
+    // between his backpack and the NPC's deposit (mode 1 deposit, 2
+    // withdraw). More than the giver holds, more than the deposit can take,
+    // or more than the backpack takes is refused with a message; 0 or no
+    // answer moves nothing. Each transaction, and each that moves nothing,
+    // is logged; without a living partner, or in another mode, nothing is
+    // asked.
     void BankTransaction(CLoc* location, uint32_t mode) override;
     void KeepInputMode() override { m_keepInputMode = 1; }
     // Set by a conversation that must not change the input mode when it
@@ -202,6 +207,12 @@ public:
     std::vector<CNpc*> FindNPCsByName(const std::wstring& name, const std::wstring& home, const CLoc* location) const;
     // The first of them; vek::CException "NPC not found: name, home".
     CNpc& FindNPC(const std::wstring& name, const std::wstring& home, const CLoc* location) const;
+    // The NPC's own conversation in the conversation window (an NPC not set
+    // up yet reads its script first; one without a script says nothing),
+    // the NPC being the chat partner while it runs.
+    void TalkTo(CNpc& npc);
+    // The NPC whose conversation runs; null when none does.
+    CNpc* GetChatPartner() const { return m_chatPartner; }
     // Whether the first NPC of the NPC list with that name and home location
     // (case ignored) lives; false when there is none.
     bool NPCIsAlive(const std::wstring& name, const std::wstring& location) const;
@@ -271,6 +282,7 @@ private:
     CDialog m_dialog;
     std::unique_ptr<CScript> m_bankScript;
     uint8_t m_keepInputMode = 0;
+    CNpc* m_chatPartner = nullptr;
 
     TMapSprites m_sprites;
     std::unique_ptr<IFrameClock> m_frameClock = std::make_unique<CSystemFrameClock>();

@@ -1,5 +1,5 @@
-// The game's NPC list looked up by name and home, creatures by global id,
-// and battles between creature groups.
+// The game's NPC list looked up by name and home, conversations with NPCs,
+// creatures by global id, and battles between creature groups.
 #include <algorithm>
 
 #include "VEKLib/Exception.h"
@@ -7,6 +7,7 @@
 #include "rules/Group.h"
 #include "rules/Hero.h"
 #include "rules/Monster.h"
+#include "script/Script.h"
 #include "shell/Game.h"
 #include "world/Loc.h"
 #include "world/World.h"
@@ -56,6 +57,23 @@ CNpc& CGame::FindNPC(const std::wstring& name, const std::wstring& home, const C
         throw vek::CException(L"CGame::FindNPC", kSource, __LINE__, L"NPC not found: " + name + L", " + home);
     }
     return *found.front();
+}
+
+void CGame::TalkTo(CNpc& npc) {
+    if (!npc.script) {
+        npc.Setup(true);
+    }
+    if (!npc.script) {
+        return;
+    }
+    // Conversations may run inside one another: each restores the one before.
+    struct TPartner {
+        CNpc*& partner;
+        CNpc* before;
+        ~TPartner() { partner = before; }
+    } const partner{m_chatPartner, m_chatPartner};
+    m_chatPartner = &npc;
+    m_dialog.RunScript(*npc.script);
 }
 
 bool CGame::NPCIsAlive(const std::wstring& name, const std::wstring& location) const {

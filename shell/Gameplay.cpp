@@ -431,13 +431,7 @@ void CGameplay::NPCStartChat(const std::wstring& name, const std::wstring& locat
         throw vek::CException(L"CGameplayInterface::NPCStartChat", kSource, __LINE__,
                               L"Cannot find NPC " + name + L" (" + location + L")");
     }
-    CNpc& npc = *found.front();
-    if (!npc.script) {
-        npc.Setup(true);
-    }
-    if (npc.script) {
-        m_game.GetDialog().RunScript(*npc.script);
-    }
+    m_game.TalkTo(*found.front());
 }
 
 void CGameplay::NPCChangeAttitude(const std::wstring& name, const std::wstring& location, uint32_t attitude) {

@@ -8,6 +8,7 @@
 #include "data/Version.h"
 #include "shell/Game.h"
 #include "windows/MessageWindow.h"
+#include "windows/NumberWindow.h"
 
 namespace {
 
@@ -162,6 +163,17 @@ platform::PromptAnswer CIrrDisplay::AbortRetryIgnore(std::wstring_view title, st
     // No answer: the game's window closed under it.
     const std::optional<size_t> answer = window.GetAnswer();
     return answer.has_value() ? kAnswers[*answer] : platform::PromptAnswer::kIgnore;
+}
+
+std::optional<uint32_t> CIrrDisplay::AskNumber(const std::wstring& caption, const std::wstring& prompt) {
+    if (!HasWindow()) {
+        return m_console.AskNumber(caption, prompt);
+    }
+    const CStringResource& strings = m_game.GetStrings();
+    const CNumberWindow window(*m_screen,
+                               {caption, prompt, strings.Get(L"STR_NUMBER_OK"), strings.Get(L"STR_NUMBER_CANCEL")});
+    RunModalLoop();
+    return window.GetAnswer();
 }
 
 void CIrrDisplay::ReleasePrompt() {

@@ -1,8 +1,9 @@
 #pragma once
 // The display over the game's window. A frame shows the map view, the latest
-// lines of the message log under the map and the date beside it; messages
-// and conversations open windows over the map that take the input until the
-// player answers them, while the modal loop runs the game's frames. With no
+// lines of the message log under the map and the date beside it; messages,
+// conversations and the question of an amount open windows over the map that
+// take the input until the player answers them, while the modal loop runs the
+// game's frames. With no
 // window open the game's keys work: F7 waits until 6:00, F8 until 19:00.
 //
 // Whatever it shows also goes where the console display puts it, and once
@@ -110,6 +111,10 @@ public:
     // the game paced by the game's frame clock, while the game's keys rest;
     // the window closing ends it early. Nothing without the window.
     void ShowBlast(const TBlast& blast) override;
+    // The number window (OK and Cancel labelled by "STR_NUMBER_OK" and
+    // "STR_NUMBER_CANCEL") until the player accepts or cancels; the input
+    // mode stays. Without the window the console display's answer: none.
+    std::optional<uint32_t> AskNumber(const std::wstring& caption, const std::wstring& prompt) override;
 
     // The device's events: the newest open window takes the keys (none
     // reaches the map then) and its buttons' clicks; otherwise the game's

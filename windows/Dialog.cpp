@@ -18,13 +18,8 @@ constexpr int32_t kEndWidth = 220;
 // The option that a number key (1 to 9, on either row of keys) stands for;
 // -1 for any other key.
 int32_t OptionOfKey(irr::EKEY_CODE key) {
-    if (key >= irr::KEY_KEY_1 && key <= irr::KEY_KEY_9) {
-        return key - irr::KEY_KEY_1;
-    }
-    if (key >= irr::KEY_NUMPAD1 && key <= irr::KEY_NUMPAD9) {
-        return key - irr::KEY_NUMPAD1;
-    }
-    return -1;
+    const int32_t digit = DigitOfKey(key);
+    return digit >= 1 ? digit - 1 : -1;
 }
 
 } // namespace

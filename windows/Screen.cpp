@@ -11,6 +11,16 @@ bool IsKey(const irr::SEvent& event) { return event.EventType == irr::EET_KEY_IN
 
 } // namespace
 
+int32_t DigitOfKey(irr::EKEY_CODE key) {
+    if (key >= irr::KEY_KEY_0 && key <= irr::KEY_KEY_9) {
+        return key - irr::KEY_KEY_0;
+    }
+    if (key >= irr::KEY_NUMPAD0 && key <= irr::KEY_NUMPAD9) {
+        return key - irr::KEY_NUMPAD0;
+    }
+    return -1;
+}
+
 void CScreen::Open(IModalWindow& window) {
     Close(window);
     m_open.push_back(&window);

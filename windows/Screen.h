@@ -4,6 +4,8 @@
 // open. The newest open window gets the keys; the GUI's events (a click on a
 // button) go to each open window until one knows the element. The game's
 // modal loop runs while the window it was started for waits for the player.
+#include <Keycodes.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@ class IGUIStaticText;
 class IGUIWindow;
 } // namespace gui
 } // namespace irr
+
+// The digit 0 to 9 a key stands for, on either row of keys; -1 for any
+// other key.
+int32_t DigitOfKey(irr::EKEY_CODE key);
 
 class IModalWindow {
 public:

@@ -11,6 +11,7 @@
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/GameData.h"
+#include "rules/Monster.h"
 #include "world/Loc.h"
 
 namespace {
@@ -31,7 +32,8 @@ struct TCellKey {
 
 class CMapTextReader {
 public:
-    CMapTextReader(CLoc& loc, const std::wstring& sourceName) : m_loc(loc), m_sourceName(sourceName) {}
+    CMapTextReader(CLoc& loc, const std::wstring& sourceName, const std::wstring& fileName)
+        : m_loc(loc), m_sourceName(sourceName), m_fileName(fileName) {}
 
     void Read(const std::wstring& text) {
         SplitLines(text);
@@ -223,6 +225,8 @@ private:
             Item();
         } else if (word == L"monster") {
             Monster();
+        } else if (word == L"npc") {
+            Npc();
         } else if (word == L"effect") {
             ExpectArguments(2, 2);
             m_loc.GetEffects().emplace_back(U32(1), U32(2));
@@ -311,10 +315,8 @@ private:
         m_loc.GetItemPiles().At(x, y).emplace_back(type, count);
     }
 
-    // monster X Y TYPE
-    void Monster() {
-        ExpectArguments(3, 3);
-        const auto [x, y] = Cell(1);
+    // The monster kind of token 3 and its free cell.
+    uint16_t CreatureKind(uint16_t x, uint16_t y) const {
         const uint16_t type = U16(3);
         if (g_gameData == nullptr || type >= g_gameData->GetTables().monsters.size()) {
             Fail(vek::Format(L"the monster table has no type %u", static_cast<uint32_t>(type)));
@@ -323,13 +325,37 @@ private:
             Fail(vek::Format(L"a creature stands at (%u, %u) already", static_cast<uint32_t>(x),
                              static_cast<uint32_t>(y)));
         }
+        return type;
+    }
+
+    // monster X Y TYPE
+    void Monster() {
+        ExpectArguments(3, 3);
+        const auto [x, y] = Cell(1);
         auto monster = std::make_unique<CMonster>();
-        monster->InitFromType(type, x, y);
+        monster->InitFromType(CreatureKind(x, y), x, y);
         m_loc.AddCreature(std::move(monster));
+    }
+
+    // npc X Y TYPE "name" "script": an NPC whose body is of that monster
+    // kind, at home in the location file being made.
+    void Npc() {
+        ExpectArguments(5, 5);
+        const auto [x, y] = Cell(1);
+        auto npc = std::make_unique<CNpc>();
+        npc->InitFromType(CreatureKind(x, y), x, y);
+        npc->name = Text(4);
+        npc->scriptFile = Text(5);
+        if (npc->name.empty()) {
+            Fail(L"an NPC needs a name");
+        }
+        npc->homeLocation = m_fileName;
+        m_loc.AddCreature(std::move(npc));
     }
 
     CLoc& m_loc;
     const std::wstring& m_sourceName;
+    const std::wstring& m_fileName;
     std::vector<std::wstring> m_lines;
     size_t m_line = 0;
     std::vector<TToken> m_tokens;
@@ -346,6 +372,7 @@ private:
 
 } // namespace
 
-void ReadMapText(CLoc& loc, const std::wstring& text, const std::wstring& sourceName) {
-    CMapTextReader(loc, sourceName).Read(text);
+void ReadMapText(CLoc& loc, const std::wstring& text, const std::wstring& sourceName, const std::wstring& fileName) {
+    CMapTextReader(loc, sourceName, fileName).Read(text);
+    loc.SetFileName(fileName);
 }

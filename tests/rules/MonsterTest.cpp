@@ -42,6 +42,7 @@ CNpc SampleNpc() {
     npc.name = L"Al", npc.homeLocation = L"h", npc.scriptFile = L"s";
     npc.inventory = {{kCoin, 100}};
     npc.spells = {{1, 3}};
+    npc.SetBankDeposit(0x0102A0B0);
     return npc;
 }
 
@@ -58,6 +59,7 @@ Bytes NpcBytes() {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,       // trade header
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,       //
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,             // trade lists
+        0xB0, 0xA0, 0x02, 0x01,                                     // bank deposit
     };
     b.insert(b.end(), npc.begin(), npc.end());
     return b;
@@ -97,6 +99,7 @@ TEST_F(MonsterTest, CreaturesLoadWhatTheySaved) {
     EXPECT_EQ(loadedNpc.monsterType, kBigWolf);
     EXPECT_EQ(loadedNpc.groups, (std::vector<std::wstring>{L"g"}));
     EXPECT_EQ(loadedNpc.trade.factor1, 1.5f);
+    EXPECT_EQ(loadedNpc.GetBankDeposit(), 0x0102A0B0u);
     vek::StreamReset();
     monster.Save();
     loadedNpc.Save();

@@ -98,7 +98,7 @@ TEST_F(GameScriptSample, TheHerbalistSendsTheHeroForHerbs) {
         Texts shown;
         size_t trades;
     } rounds[] = {
-        {"asked for work", 0, {0, 1, 2}, {greeting, errand, greeting}, 0},
+        {"asked for work", 0, {0, 1, 3}, {greeting, errand, greeting}, 0},
         {"the herbs delivered", 1, {0, 0, 1}, {greeting, thanks, greeting}, 1},
         {"the errand taken", 0, {0, 0, 0}, {greeting, errand, agreed}, 1},
         // From now on the herbalist opens with the question.
@@ -134,7 +134,7 @@ TEST_F(GameScriptSample, TheBankerTalksThroughTheBankWord) {
     CScript guard;
     ASSERT_EQ(Parse(guard, L"default action Gate {\ntext = \"Straż|Guard\"\noption \"Do banku|To the bank\" bank\n}"),
               -1);
-    const std::wstring welcome = L"Welcome to the counting house. Your gold is safe here.",
+    const std::wstring welcome = L"Welcome. Your gold is safe with me.",
                        explain = L"You leave your gold with me and collect it from me. I charge no fee.";
     const struct {
         std::deque<int32_t> answers;

@@ -149,6 +149,7 @@ TEST(ConsoleDisplay, KeepsTheLogAndWritesWhatNeedsAWindow) {
     display.ShowMessage(L"You rest.", 60);
     display.ShowImportantMessage(L"Important", L"Level up", false);
     display.OpenWindow(kInventoryWindow, 0, 0);
+    EXPECT_EQ(display.AskNumber(L"Deposit", L"How much?"), std::nullopt);
     display.SetInputMode(2);
     display.Draw();
     display.RunModalLoop(); // returns: nothing could end it
@@ -167,6 +168,7 @@ TEST(ConsoleDisplay, KeepsTheLogAndWritesWhatNeedsAWindow) {
                           L"You rest.",
                           L"Important: Level up",
                           L"Window 1025 (mode 0) not opened: the game has no windows yet.",
+                          L"No window to ask for an amount, so none is given: Deposit: How much?",
                       }));
     EXPECT_EQ(display.GetInputMode(), 2u);
     EXPECT_FALSE(display.HasWindow());

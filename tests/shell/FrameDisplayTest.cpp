@@ -137,7 +137,7 @@ TEST_F(ShellDisplay, FrameShowsTheLocationsTilesWhereTheMapSays) {
     ASSERT_NE(dynamic_cast<CIrrDisplay*>(&m_game->GetDisplay()), nullptr);
     ASSERT_EQ(m_game->GetDriver()->getDriverType(), irr::video::EDT_BURNINGSVIDEO);
     LoadSheets();
-    m_game->New();
+    NewGameGreeted();
     for (const wchar_t* name : {L"mill.map", L"cellar.map"}) {
         SCOPED_TRACE(platform::ToUtf8(name));
         if (m_game->GetCurrentLoc()->GetFileName() != name) {
@@ -285,7 +285,7 @@ TEST_F(ShellDisplay, NewGamesFirstFrameShowsTheStartLocationWhereTheMapSays) {
         ReadSourceMap(fs::path(__FILE__).parent_path().parent_path().parent_path() / "Maps" / "mill.txt");
     ASSERT_EQ(map.width, kViewColumns);
     ASSERT_EQ(map.height, kViewRows);
-    m_game->New();
+    NewGameGreeted();
     ASSERT_EQ(m_game->GetCurrentLoc()->GetFileName(), L"mill.map");
     ASSERT_TRUE(FocusWindow(*m_game->GetDevice()));
     EXPECT_TRUE(m_game->Step());
@@ -343,7 +343,7 @@ TEST_F(ShellDisplay, NewGamesFirstFrameShowsTheStartLocationWhereTheMapSays) {
 
 // The window's loop: an inactive window only naps; quitting closes it.
 TEST_F(ShellDisplay, QuittingEndsTheLoopAndClosesTheWindow) {
-    m_game->New();
+    NewGameGreeted();
     EXPECT_TRUE(m_game->Step());
     m_game->SetState(kStateExiting);
     EXPECT_FALSE(m_game->Step());

@@ -82,58 +82,146 @@ TEST_F(GameServices, CompanionsTakeOrders) {
         state);
 }
 
-TEST_F(GameServices, TheBank) {
-    const auto state = [](CPlay& play) {
-        return L"pack[" + play.Pack() + L"] bank " + std::to_wstring(play.hero.bankDeposit) + Lines(play);
+// Ada keeps a bank: her conversation offers a deposit and a withdrawal.
+const char kBanker[] =
+    "default action Counter {\n"
+    "    text = \"Bank|Bank\"\n"
+    "    option \"Wplata|In\" bank_deposit\n"
+    "    option \"Wyplata|Out\" bank_withdraw\n"
+    "}\n";
+
+uint32_t Coins(const CHero& hero) {
+    uint32_t coins = 0;
+    for (const CItem& item : hero.backpack) {
+        coins += item.type == kCoin ? item.count : 0;
+    }
+    return coins;
+}
+
+// Money between the hero and the NPC he talks with, answered as the row says.
+TEST_F(GameServices, TheBankOfTheNpcTalkedWith) {
+    Write("Data/Scripts/ada.u", kBanker);
+    enum : int32_t { kIn = 0, kOut = 1 };
+    const struct {
+        const char* what;
+        uint32_t coins;
+        uint32_t kept;
+        int32_t option;
+        std::optional<uint32_t> amount;
+        std::wstring state;
+    } rows[] = {
+        {"deposit 20 of 30", 30, 0, kIn, 20,
+         L"pack[9x10] kept 20 | ask In: Deposit?\nCarried 30. | log1 Deposited 20."},
+        {"deposit all", 30, 5, kIn, 30, L"pack[] kept 35 | ask In: Deposit?\nCarried 30. | log1 Deposited 30."},
+        {"deposit more than he carries", 30, 0, kIn, 31,
+         L"pack[9x30] kept 0 | ask In: Deposit?\nCarried 30. | log2 Not carried."},
+        {"deposit nothing", 30, 0, kIn, 0, L"pack[9x30] kept 0 | ask In: Deposit?\nCarried 30."},
+        {"the player cancels", 30, 0, kIn, std::nullopt, L"pack[9x30] kept 0 | ask In: Deposit?\nCarried 30."},
+        {"no coins", 0, 0, kIn, 5, L"pack[] kept 0 | ask In: Deposit?\nCarried 0. | log2 Not carried."},
+        {"the deposit would pass the largest count", 30, 4294967290u, kIn, 6,
+         L"pack[9x30] kept 4294967290 | ask In: Deposit?\nCarried 30. | log2 Full."},
+        {"the deposit reaches the largest count", 30, 4294967290u, kIn, 5,
+         L"pack[9x25] kept 4294967295 | ask In: Deposit?\nCarried 30. | log1 Deposited 5."},
+        {"withdraw 20 of 50", 0, 50, kOut, 20,
+         L"pack[9x20] kept 30 | ask Out: Withdraw?\nKept 50. | log1 Withdrawn 20."},
+        {"withdraw onto coins", 5, 50, kOut, 50,
+         L"pack[9x55] kept 0 | ask Out: Withdraw?\nKept 50. | log1 Withdrawn 50."},
+        {"withdraw more than is kept", 0, 50, kOut, 51,
+         L"pack[] kept 50 | ask Out: Withdraw?\nKept 50. | log2 Not kept."},
     };
-    const auto account = [](uint32_t coins, uint32_t deposit, std::optional<uint32_t> answer) {
-        return [=](CPlay& play) {
-            if (coins != 0) {
-                play.hero.backpack = {CItem(kCoin, coins)};
-            }
-            play.hero.bankDeposit = deposit;
-            play.display->amount = answer;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CPlay play;
+        CNpc& ada = play.Npc(L"Ada");
+        if (row.coins != 0) {
+            play.hero.backpack = {CItem(kCoin, row.coins)};
+        }
+        ada.SetBankDeposit(row.kept);
+        play.display->amount = row.amount;
+        const CNpc* partner = nullptr;
+        play.display->player = [&] {
+            partner = play.game.GetChatPartner();
+            play.game.GetDialog().Choose(row.option);
         };
-    };
-    const auto deposit = [](CPlay& play) { play.game.BankTransaction(play.game.GetCurrentLoc(), 1); };
-    const auto withdraw = [](CPlay& play) { play.game.BankTransaction(play.game.GetCurrentLoc(), 2); };
-    const auto full = [](CPlay& play) {
+        int64_t result = 0;
+        ASSERT_EQ(play.Run(L"NPCStartChat(\"Ada\", \"farm.map\")", result), -1) << platform::ToUtf8(play.thrown);
+        EXPECT_EQ(partner, &ada);
+        EXPECT_EQ(play.game.GetChatPartner(), nullptr);
+        EXPECT_EQ(L"pack[" + play.Pack() + L"] kept " + std::to_wstring(ada.GetBankDeposit()) + Lines(play), row.state);
+        // The script's own variable is the deposit.
+        EXPECT_EQ(ada.script->FindVariable(CNpc::kBankDepositVariable, false)->GetValue(), ada.GetBankDeposit());
+        // No coin made or lost.
+        EXPECT_EQ(uint64_t{Coins(play.hero)} + ada.GetBankDeposit(), uint64_t{row.coins} + row.kept);
+        EXPECT_EQ(std::count_if(play.log.begin(), play.log.end(),
+                                [](const std::wstring& line) { return line.starts_with(L"Bank: "); }),
+                  1);
+    }
+}
+
+// Coins the backpack cannot take stay with the NPC; without a partner, or
+// once the partner is dead, or in another mode, nothing is asked.
+TEST_F(GameServices, TheBankRefusesWhatItCannotDo) {
+    Write("Data/Scripts/ada.u", kBanker);
+    {
+        CPlay play;
         for (uint16_t i = 0; i < CHero::kBackpackSlots; ++i) {
             play.hero.backpack.push_back(CItem(kKey, 1, false, static_cast<uint16_t>(i + 1)));
         }
-        play.hero.bankDeposit = 50;
+        play.Npc(L"Ada").SetBankDeposit(50);
         play.display->amount = 20;
+        play.display->player = [&] { play.game.GetDialog().Choose(1); };
+        int64_t result = 0;
+        ASSERT_EQ(play.Run(L"NPCStartChat(\"Ada\", \"farm.map\")", result), -1);
+        EXPECT_EQ(play.Npc(L"Ada").GetBankDeposit(), 50u);
+        EXPECT_EQ(Coins(play.hero), 0u);
+        EXPECT_EQ(play.Lines().back(), L"log2 No room.");
+    }
+    const auto nothingAsked = [](const char* what, const std::function<void(CPlay&)>& act) {
+        SCOPED_TRACE(what);
+        CPlay play;
+        play.hero.backpack = {CItem(kCoin, 30)};
+        play.display->amount = 20;
+        act(play);
+        EXPECT_EQ(play.Lines(), Texts{});
+        EXPECT_EQ(Coins(play.hero), 30u);
     };
-    CheckServices(
-        {
-            {"deposit 20 of 30", account(30, 0, 20), deposit,
-             L"pack[9x10] bank 20 | ask Deposit? 30 | log1 Deposited 20."},
-            {"deposit all", account(30, 5, 30), deposit, L"pack[] bank 35 | ask Deposit? 30 | log1 Deposited 30."},
-            {"deposit more than he has", account(30, 0, 31), deposit,
-             L"pack[] bank 30 | ask Deposit? 30 | log1 Deposited 30."},
-            {"deposit nothing", account(30, 0, 0), deposit, L"pack[9x30] bank 0 | ask Deposit? 30"},
-            {"the player cancels", account(30, 0, std::nullopt), deposit, L"pack[9x30] bank 0 | ask Deposit? 30"},
-            {"no coins", account(0, 0, 5), deposit, L"pack[] bank 0 | ask Deposit? 0"},
-            {"the account is nearly full", account(30, 4294967290u, 30), deposit,
-             L"pack[9x25] bank 4294967295 | ask Deposit? 5 | log1 Deposited 5."},
-            {"withdraw 20 of 50", account(0, 50, 20), withdraw,
-             L"pack[9x20] bank 30 | ask Withdraw? 50 | log1 Withdrawn 20."},
-            {"withdraw onto coins", account(5, 50, 50), withdraw,
-             L"pack[9x55] bank 0 | ask Withdraw? 50 | log1 Withdrawn 50."},
-            {"withdraw more than there is", account(0, 50, 51), withdraw,
-             L"pack[9x50] bank 0 | ask Withdraw? 50 | log1 Withdrawn 50."},
-            {"withdraw into a full backpack", full, withdraw,
-             L"pack[" + std::wstring() + L"] bank 50 | ask Withdraw? 50 | log2 No room."},
-            {"another mode", account(30, 50, 20), [](CPlay& p) { p.game.BankTransaction(nullptr, 3); },
-             L"pack[9x30] bank 50"},
-        },
-        [&](CPlay& play) {
-            // A full backpack of keys shows as nothing here.
-            if (!play.hero.backpack.empty() && play.hero.backpack[0].type == kKey) {
-                play.hero.backpack.clear();
-            }
-            return state(play);
-        });
+    nothingAsked("nobody talked with", [](CPlay& play) { play.game.BankTransaction(play.game.GetCurrentLoc(), 1); });
+    nothingAsked("another mode", [](CPlay& play) {
+        play.display->player = [&] { play.game.BankTransaction(nullptr, 3); };
+        play.game.TalkTo(play.Npc(L"Ada"));
+    });
+    nothingAsked("the partner is dead", [](CPlay& play) {
+        CNpc& ada = play.Npc(L"Ada");
+        play.display->player = [&] {
+            ada.hitPoints = 0;
+            play.game.GetDialog().Choose(0);
+        };
+        play.game.TalkTo(ada);
+        EXPECT_EQ(ada.GetBankDeposit(), 0u);
+    });
+}
+
+// The deposit goes with the NPC's stored form: it is loaded into the bank
+// variable of the script the NPC reads again.
+TEST_F(GameServices, TheDepositIsSavedWithTheNpc) {
+    Write("Data/Scripts/ada.u", kBanker);
+    CPlay play;
+    play.Npc(L"Ada").SetBankDeposit(77);
+    vek::StreamReset();
+    play.Farm().SaveToFile(L"", false);
+    CLoc loaded;
+    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+    CNpc* ada = loaded.GetNpcAt(4, 4);
+    ASSERT_NE(ada, nullptr);
+    EXPECT_EQ(ada->GetBankDeposit(), 77u);
+    ASSERT_TRUE(ada->script);
+    EXPECT_EQ(ada->script->FindVariable(CNpc::kBankDepositVariable, false)->GetValue(), 77);
+    // Bo has no script: his deposit is still his.
+    CNpc* bo = loaded.GetNpcAt(6, 4);
+    ASSERT_NE(bo, nullptr);
+    EXPECT_FALSE(bo->script);
+    EXPECT_EQ(bo->GetBankDeposit(), 0u);
+    vek::StreamReset();
 }
 
 TEST_F(GameServices, TheQuestLogIsStored) {

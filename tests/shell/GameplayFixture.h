@@ -66,21 +66,28 @@ public:
     void Draw() override { ++draws; }
     void CenterView() override {}
     void UpdateAutomapImage() override {}
-    void RunModalLoop() override {}
+    // The player's turn while a window waits.
+    void RunModalLoop() override {
+        if (player) {
+            player();
+        }
+    }
     bool HasWindow() const override { return false; }
     void ShowMessageBox(const std::wstring&) override {}
-    std::optional<uint32_t> AskNumber(const std::wstring& caption, uint32_t maximum) override {
-        lines.push_back(L"ask " + caption + L" " + std::to_wstring(maximum));
+    std::optional<uint32_t> AskNumber(const std::wstring& caption, const std::wstring& prompt) override {
+        lines.push_back(L"ask " + caption + L": " + prompt);
         return amount;
     }
 
     Texts lines;
     int draws = 0;
     std::optional<uint32_t> amount;
+    std::function<void()> player;
 };
 
 inline const wchar_t kStrings[] =
     L"STR_IMPORTANT_MSG Important\n"
+    L"STR_DLG_BTN_END End\n"
     L"STR_HELLO Hello there\n"
     L"STR_DRAGON A dragon roars.\n"
     L"STR_GAME_MSG_BUMP Bump\n"
@@ -98,6 +105,13 @@ inline const wchar_t kStrings[] =
     L"STR_BANK_DEPOSITED Deposited %lu.\n"
     L"STR_BANK_WITHDRAWN Withdrawn %lu.\n"
     L"STR_BANK_NO_ROOM No room.\n"
+    L"STR_BANK_CAPTION_DEPOSIT In\n"
+    L"STR_BANK_CAPTION_WITHDRAW Out\n"
+    L"STR_BANK_CARRIED Carried %lu.\n"
+    L"STR_BANK_KEPT Kept %lu.\n"
+    L"STR_BANK_TOO_MUCH_DEPOSIT Not carried.\n"
+    L"STR_BANK_TOO_MUCH_WITHDRAW Not kept.\n"
+    L"STR_BANK_FULL Full.\n"
     L"STR_OTHER_SKILL_LEARN Learnt %s.\n"
     L"STR_OTHER_SKILL_LEVEL %s at %lu.\n"
     L"STR_OTHER_SPELL_LEARN Spell %s.\n";

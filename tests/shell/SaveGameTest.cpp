@@ -99,7 +99,7 @@ TEST_F(SavedGame, SaveQuitLoadGivesTheSameGameAndBytes) {
     }
     const std::string one = Bytes(kOne);
     // The header: the tag, version 0.7.9 as three little-endian i32, the clock
-    // as a little-endian u64; then the global variables' count (the six of
+    // as a little-endian u64; then the global variables' count (the seven of
     // "_global.u" and the two bound ones) and the first one's name.
     ASSERT_GT(one.size(), 44u);
     EXPECT_EQ(one.substr(0, 28), std::string("SAVEGAME"
@@ -108,7 +108,7 @@ TEST_F(SavedGame, SaveQuitLoadGivesTheSameGameAndBytes) {
                                              "\x09\x00\x00\x00"
                                              "\x08\x07\x06\x05\x04\x03\x02\x01",
                                              28));
-    EXPECT_EQ(one.substr(28, 8), std::string("\x08\x00\x00\x00\x09\x00\x00\x00", 8));
+    EXPECT_EQ(one.substr(28, 8), std::string("\x09\x00\x00\x00\x09\x00\x00\x00", 8));
     EXPECT_EQ(one.substr(36, 6), std::string("L\0o\0c\0", 6));
     // Only what was written: nothing of the megabyte the stream reserves.
     EXPECT_LT(one.size(), 65536u);
@@ -182,13 +182,14 @@ TEST_F(SavedGame, NpcsAreNumberedAsALoadListsThem) {
     addNpc(*game.GetCurrentLoc(), 4, 3, L"ghost", 0);
     ASSERT_TRUE(game.GetWorld()->ReadyLoc(L"cellar.map", 0, 0, 0, 0, kArriveRandom, L""));
     addNpc(*game.GetCurrentLoc(), 12, 10, L"digger", 10);
-    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"miller 0", L"ghost 1", L"digger 2"}));
+    // The mill's own herbalist comes first.
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"Marta 0", L"miller 1", L"ghost 2", L"digger 3"}));
 
     game.Save(kOne);
     // The cellar's first cell (4, 0) comes before the mill's (1, 1).
-    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"digger 0", L"miller 1"}));
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"digger 0", L"Marta 1", L"miller 2"}));
     game.Load(kOne);
-    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"digger 0", L"miller 1"}));
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"digger 0", L"Marta 1", L"miller 2"}));
     game.Save(L"Save/two.sav");
     EXPECT_EQ(Bytes(L"Save/two.sav"), Bytes(kOne));
 }

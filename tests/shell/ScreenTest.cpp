@@ -1,6 +1,7 @@
 // The game's window (run under xvfb-run) driven through the engine's event
 // path: the log and the date drawn, the important message, the conversation
-// window, the wait keys, and the window closed under a modal window.
+// and number windows, the wait keys, and the window closed under a modal
+// window.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -16,6 +17,9 @@
 #include "data/Globals.h"
 #include "data/Version.h"
 #include "platform/Prompt.h"
+#include "rules/Hero.h"
+#include "rules/Item.h"
+#include "rules/Monster.h"
 #include "script/Script.h"
 #include "shell/Game.h"
 #include "shell/IrrDisplay.h"
@@ -24,6 +28,7 @@
 #include "support/Events.h"
 #include "tests/shell/WindowedGame.h"
 #include "windows/MessageWindow.h"
+#include "windows/NumberWindow.h"
 
 namespace {
 
@@ -195,6 +200,7 @@ TEST_F(ShellScreen, ClosingTheWindowEndsTheModalLoop) {
 // A game quitting under a window: the window gives up, and the game is
 // ended by the main loop, not under the script that may have opened it.
 TEST_F(ShellScreen, QuittingUnderAWindowLeavesTheEndToTheMainLoop) {
+    m_clock->actions = {[&] { PostKey(*m_game->GetDevice(), irr::KEY_ESCAPE); }};
     m_game->New();
     m_game->SetState(kStateExiting);
     m_game->ShowImportantMessage(L"Farewell.", false);
@@ -288,9 +294,81 @@ TEST_F(ShellScreen, AConversationWithTheHerbalist) {
     EXPECT_TRUE(Logged(trade));
 }
 
-TEST_F(ShellScreen, TheWaitKeysWaitForMorningAndEvening) {
-    m_game->New();
+// A new game opens with the herbalist's greeting at the mill. Through her
+// bank the player deposits 20 of his 25 coins, typed into the number window
+// and taken with Enter, then talks to her again and takes 12 back, typed with
+// a slip mended by Backspace and taken with OK.
+TEST_F(ShellScreen, TheHerbalistGreetsAndKeepsTheHerosGold) {
     irr::IrrlichtDevice& device = *m_game->GetDevice();
+    const auto keys = [&](std::initializer_list<irr::EKEY_CODE> codes) {
+        for (const irr::EKEY_CODE code : codes) {
+            PostKey(device, code);
+        }
+    };
+    const auto number = [this] { return dynamic_cast<CNumberWindow*>(m_display->GetScreen()->GetTop()); };
+    CDialog& dialog = m_game->GetDialog();
+    Texts shown;
+    const auto then = [&](std::function<void()> input) {
+        return [&, input] {
+            CNumberWindow* asking = number();
+            shown.push_back(asking != nullptr
+                                ? std::wstring(asking->GetWindow()->getText()) + L": " + asking->GetPrompt()->getText()
+                                : std::wstring(dialog.GetTextElement()->getText()));
+            input();
+        };
+    };
+    std::wstring typed;
+    m_clock->actions = {
+        then([&] { keys({irr::KEY_KEY_3}); }),
+        then([&] { keys({irr::KEY_KEY_1}); }),
+        then([&] {
+            keys({irr::KEY_KEY_2, irr::KEY_KEY_0, irr::KEY_RETURN});
+        }),
+    };
+    m_game->New();
+    const std::wstring greeting = L"Good day, traveller. Looking for herbs?";
+    const std::wstring bank = L"Welcome. Your gold is safe with me.";
+    EXPECT_EQ(shown, (Texts{greeting, bank, L"Deposit: How much gold do you deposit?\nYou carry 25 gold."}));
+    ASSERT_TRUE(m_game->HasGame());
+    CNpc& marta = m_game->FindNPC(L"Marta", L"mill.map", m_game->GetCurrentLoc());
+    const auto coins = [this] {
+        uint32_t count = 0;
+        for (const CItem& item : m_game->GetHero()->backpack) {
+            count += item.type == CItem::kMoneyType ? item.count : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(coins(), 5u);
+    EXPECT_EQ(marta.GetBankDeposit(), 20u);
+    EXPECT_EQ(m_display->GetScreen()->GetTop(), nullptr);
+
+    shown.clear();
+    m_clock->actions = {
+        then([&] { keys({irr::KEY_KEY_3}); }),
+        then([&] { keys({irr::KEY_KEY_2}); }),
+        then([&] {
+            keys({irr::KEY_KEY_1, irr::KEY_KEY_5, irr::KEY_BACK, irr::KEY_KEY_2});
+            typed = number()->GetField()->getText();
+            PostClick(device, *number()->GetOkButton());
+        }),
+    };
+    m_game->TalkTo(marta);
+    EXPECT_EQ(shown,
+              (Texts{greeting, bank, L"Withdrawal: How much gold do you withdraw?\n20 gold is kept here for you."}));
+    EXPECT_EQ(typed, L"12");
+    EXPECT_EQ(coins(), 17u);
+    EXPECT_EQ(marta.GetBankDeposit(), 8u);
+    EXPECT_TRUE(m_clock->actions.empty());
+    EXPECT_TRUE(Logged(L"You withdraw 12 gold."));
+    EXPECT_TRUE(Logged(L"Bank: withdrawal of 12 gold with Marta; carried 17, kept 8."));
+}
+
+TEST_F(ShellScreen, TheWaitKeysWaitForMorningAndEvening) {
+    irr::IrrlichtDevice& device = *m_game->GetDevice();
+    // The herbalist's greeting ended at once.
+    m_clock->actions = {[&] { PostKey(device, irr::KEY_ESCAPE); }};
+    m_game->New();
+    EXPECT_TRUE(m_clock->actions.empty());
     // Day 1, 20:00.
     m_game->SetClock(72000);
     PostKey(device, kWaitMorningKey);

@@ -169,7 +169,7 @@ TEST_F(GameFolder, SetUpFromLooseFiles) {
         // A conversation in the game's own window, in the display language;
         // with no window to click in, the player's answer is none.
         game.GetDialog().RunScript(*game.GetBankScript());
-        EXPECT_EQ(game.GetDialog().GetText(), L"Welcome to the counting house. Your gold is safe here.");
+        EXPECT_EQ(game.GetDialog().GetText(), L"Welcome. Your gold is safe with me.");
         ASSERT_EQ(game.GetDialog().GetAnswerButtons().size(), 4u);
         EXPECT_EQ(game.GetDialog().GetAnswerButtons()[3].label, L"Nothing, thank you.");
         EXPECT_EQ(game.GetDialog().GetEndLabel(), L"End conversation");

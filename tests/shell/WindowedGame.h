@@ -9,6 +9,7 @@
 
 #include "shell/Game.h"
 #include "tests/support/Display.h"
+#include "tests/support/EndsConversations.h"
 
 namespace shelltest {
 
@@ -37,6 +38,14 @@ protected:
     }
     // What a test gives the game before it is set up.
     virtual void BeforeSetUp(CGame& /*game*/) {}
+
+    // A new game, whose first conversation (the herbalist's greeting at the
+    // mill) the player ends as soon as it shows; then the system's clock.
+    void NewGameGreeted() {
+        m_game->SetFrameClock(std::make_unique<testsupport::CEndsConversations>(*m_game));
+        m_game->New();
+        m_game->SetFrameClock(nullptr);
+    }
 
     std::filesystem::path m_cwd;
     std::unique_ptr<CGame> m_game;

@@ -5,15 +5,19 @@
 
 namespace testsupport {
 
-// A key pressed and let go.
-inline void PostKey(irr::IrrlichtDevice& device, irr::EKEY_CODE key) {
+// A key going down (pressed) or coming up (let go).
+inline void PostKeyEvent(irr::IrrlichtDevice& device, irr::EKEY_CODE key, bool down) {
     irr::SEvent event{};
     event.EventType = irr::EET_KEY_INPUT_EVENT;
     event.KeyInput.Key = key;
-    event.KeyInput.PressedDown = true;
+    event.KeyInput.PressedDown = down;
     device.postEventFromUser(event);
-    event.KeyInput.PressedDown = false;
-    device.postEventFromUser(event);
+}
+
+// A key pressed and let go.
+inline void PostKey(irr::IrrlichtDevice& device, irr::EKEY_CODE key) {
+    PostKeyEvent(device, key, true);
+    PostKeyEvent(device, key, false);
 }
 
 // The mouse moved onto the middle of the element, then a left click there.

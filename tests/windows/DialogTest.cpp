@@ -263,6 +263,11 @@ TEST_F(DialogOnScreen, KeysAndClicksAnswer) {
          false, -1},
         {"End", key(irr::KEY_END), false, -1},
         {"Escape", key(irr::KEY_ESCAPE), false, -1},
+        // The key that answered the window before comes up now: nothing.
+        {"key 2 let go alone",
+         [](irr::IrrlichtDevice& d, CDialog&) { testsupport::PostKeyEvent(d, irr::KEY_KEY_2, false); }, true, -1},
+        {"Escape let go alone",
+         [](irr::IrrlichtDevice& d, CDialog&) { testsupport::PostKeyEvent(d, irr::KEY_ESCAPE, false); }, true, -1},
     };
     const size_t before = Elements();
     for (const auto& c : cases) {

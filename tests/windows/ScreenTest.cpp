@@ -13,6 +13,7 @@ namespace {
 
 using testsupport::PostClick;
 using testsupport::PostKey;
+using testsupport::PostKeyEvent;
 
 class MessageWindowTest : public testing::Test, protected windowstest::ScreenFixture {};
 
@@ -27,6 +28,8 @@ TEST_F(MessageWindowTest, ClosesByItsButtonOrEnter) {
         {"Space", [](irr::IrrlichtDevice& d, CMessageWindow&) { PostKey(d, irr::KEY_SPACE); }, false},
         {"Escape", [](irr::IrrlichtDevice& d, CMessageWindow&) { PostKey(d, irr::KEY_ESCAPE); }, false},
         {"a click beside it", [](irr::IrrlichtDevice& d, CMessageWindow& w) { PostClick(d, *w.GetText()); }, false},
+        {"Enter let go alone", [](irr::IrrlichtDevice& d, CMessageWindow&) { PostKeyEvent(d, irr::KEY_RETURN, false); },
+         false},
     };
     const size_t before = Elements();
     for (const auto& c : cases) {
@@ -49,6 +52,22 @@ TEST_F(MessageWindowTest, ClosesByItsButtonOrEnter) {
         EXPECT_EQ(Elements(), before);
         EXPECT_EQ(m_screen.GetTop(), nullptr);
     }
+}
+
+// The Enter that closes one window comes up while the next one is open: that
+// must not close the next one too.
+TEST_F(MessageWindowTest, TheClosingKeyLetGoLeavesTheNextWindowOpen) {
+    {
+        CMessageWindow first(m_screen, L"", L"first");
+        PostKeyEvent(*m_device, irr::KEY_RETURN, true);
+        EXPECT_FALSE(first.IsWaiting());
+    }
+    CMessageWindow second(m_screen, L"", L"second");
+    PostKeyEvent(*m_device, irr::KEY_RETURN, false);
+    EXPECT_TRUE(second.IsWaiting());
+    EXPECT_EQ(m_screen.GetTop(), &second);
+    PostKey(*m_device, irr::KEY_RETURN);
+    EXPECT_FALSE(second.IsWaiting());
 }
 
 // Keys go to the newest window, clicks to the window whose button it is.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Utf8.h"
+#include "rules/Monster.h"
 #include "tests/world/LocFixture.h"
 #include "world/Loc.h"
 #include "world/MapText.h"
@@ -34,13 +35,15 @@ const wchar_t* const kSmall =
     L"item 0 0 1 2\n"
     L"item 0 0 2 100\n"
     L"monster 2 1 0\n"
+    L"npc 1 1 0 \"Ada\" \"ada.u\"\n"
     L"effect 1 40\n"
     L"rule 0 0 -1 2\n";
 
 TEST_F(MapText, BuildsTheLocation) {
     CLoc loc;
-    ReadMapText(loc, kSmall, L"small.txt");
+    ReadMapText(loc, kSmall, L"small.txt", L"small.map");
     EXPECT_EQ(loc.GetOwnName(), L"Small \"yard\"");
+    EXPECT_EQ(loc.GetFileName(), L"small.map");
     EXPECT_EQ(loc.GetWidth(), 3);
     EXPECT_EQ(loc.GetHeight(), 2);
     EXPECT_EQ(loc.GetTerrainType(), 2);
@@ -59,8 +62,18 @@ TEST_F(MapText, BuildsTheLocation) {
     ASSERT_EQ(loc.GetItemPiles().At(0, 0).size(), 2u);
     EXPECT_EQ(loc.GetItemPiles().At(0, 0)[1].count, 100u);
     EXPECT_EQ(loc.GetItemPiles().At(0, 0)[0].durability, 50); // a whole sword
-    ASSERT_EQ(loc.GetCreatures().size(), 1u);
+    ASSERT_EQ(loc.GetCreatures().size(), 2u);
     EXPECT_EQ(loc.GetCreatureIds().At(2, 1), 0);
+    // The NPC: a rat's body, at home in the file being made.
+    const CNpc* ada = loc.GetNpcAt(1, 1);
+    ASSERT_NE(ada, nullptr);
+    EXPECT_EQ(ada->localId, 1);
+    EXPECT_EQ(ada->monsterType, 0);
+    EXPECT_EQ(ada->hitPoints, 5);
+    EXPECT_EQ(ada->name, L"Ada");
+    EXPECT_EQ(ada->scriptFile, L"ada.u");
+    EXPECT_EQ(ada->homeLocation, L"small.map");
+    EXPECT_EQ(m_game.GetNpcList(), (std::vector<CNpc*>{const_cast<CNpc*>(ada)}));
     EXPECT_EQ(loc.GetEffects(), (std::vector<TLocEffect>{{1, 40}}));
     EXPECT_EQ(loc.GetRules(), (std::vector<TLocRule>{{0, 0, -1, 2}}));
 }
@@ -101,6 +114,12 @@ TEST_F(MapText, MistakesNameTheLine) {
         {head + map + L"monster 0 0 0\nmonster 0 0 1\n", L"line 8: a creature stands at (0, 0) already"},
         {head + map + L"rule 0 0 0 2147483648\n", L"line 7: 2147483648 is not between -2147483648 and 2147483647"},
         {head + map + L"effect 1\n", L"line 7: 'effect' takes 2 values"},
+        {head + map + L"npc 0 0 0 \"Ada\"\n", L"line 7: 'npc' takes 5 values"},
+        {head + map + L"npc 0 0 0 Ada \"ada.u\"\n", L"line 7: a text in quotation marks was expected, not 'Ada'"},
+        {head + map + L"npc 0 0 0 \"\" \"ada.u\"\n", L"line 7: an NPC needs a name"},
+        {head + map + L"npc 0 0 2 \"Ada\" \"\"\n", L"line 7: the monster table has no type 2"},
+        {head + map + L"monster 1 0 0\nnpc 1 0 0 \"Ada\" \"\"\n", L"line 8: a creature stands at (1, 0) already"},
+        {head + L"npc 0 0 0 \"Ada\" \"\"\n", L"line 4: 'npc' must follow the map"},
         {head + map + L"trap 0 0\n", L"line 7: 'trap' takes 3 to 4 values"},
     };
     for (const auto& c : cases) {

@@ -7,6 +7,7 @@
 #include "data/Globals.h"
 #include "platform/Utf8.h"
 #include "rules/Hero.h"
+#include "script/Script.h"
 #include "tests/world/GameFolder.h"
 #include "world/Loc.h"
 #include "world/World.h"
@@ -24,8 +25,14 @@ protected:
         m_game.GetTableSet(kScriptTables).Load(L"en", false);
         m_game.SetWorld(&m_world);
         SetArchiveInUse(false);
+        // The locations' scripts read the global variables.
+        m_global.LoadFile(L"Data/Scripts/_global.u");
+        m_global.Parse();
+        m_global.ExecuteScript(kScriptTypeDeclarations);
+        CScript::SetGlobalScript(&m_global);
     }
     void TearDown() override {
+        CScript::SetGlobalScript(nullptr);
         m_game.SetCurrentLoc(nullptr);
         m_game.SetHero(nullptr);
         m_game.SetWorld(nullptr);
@@ -38,6 +45,7 @@ protected:
     }
 
     CWorld m_world;
+    CScript m_global;
 };
 
 TEST_F(SampleWorld, TheConfigurationNamesIt) {

@@ -32,8 +32,7 @@ int main(int argc, char** argv) {
         file.Close();
 
         CLoc loc;
-        ReadMapText(loc, text, source);
-        loc.SetFileName(vek::GetTextAfterLast(target));
+        ReadMapText(loc, text, source, vek::GetTextAfterLast(target));
         loc.SaveToFile(target, true);
         g_gameData = nullptr;
     } catch (const vek::CException& e) {
