@@ -78,7 +78,7 @@ TEST_F(ShellWindowed, SetUpLogsTheWindowsStepsInOrder) {
 // each showing the squares of its frame, while the game's keys rest; then
 // the hits and messages, and the game goes on as before.
 TEST_F(ShellWindowed, TheBlastIsDrawnFrameByFrameThenPlayGoesOn) {
-    m_game->New();
+    NewGameGreeted();
     CLoc& loc = *m_game->GetCurrentLoc();
     CHero& hero = *m_game->GetHero();
     hero.hitPoints = 1000;
