@@ -8,12 +8,8 @@ program="$1"
 closer="$2"
 samples="$3"
 [ -x "$program" ] && [ -x "$closer" ] && [ -f "$samples/played" ] || { echo "usage: $0 <morvheld> <close_window> <samples>"; exit 2; }
-[ -f Morvheld.dat ] || { echo "no Morvheld.dat in $(pwd)"; exit 2; }
-game=$(pwd)
-dir=$(mktemp -d) || exit 2
-trap 'rm -rf "$dir"' EXIT
-mkdir "$dir/Data" && ln -s "$game/Morvheld.dat" "$game/Graphics" "$dir/" && cp "$game/Data/game.ini" "$dir/Data/" || exit 2
-cd "$dir" || exit 2
+. "$(dirname "$0")/GameFolder.sh"
+enter_game_folder
 # The close protocol's atoms exist before the first window does (the server
 # keeps them: -noreset).
 "$closer" --intern || exit 2
@@ -30,18 +26,6 @@ play() {
     status=$?
     wait "$closing" || fail "the window was not closed"
 }
-fail() {
-    echo "$what: $1"
-    printf '%s\n' "$output"
-    [ -f error.log ] && tr -d '\000\376\377' <error.log
-    ls -lA Save
-    exit 1
-}
-# error.log is UTF-16.
-logged() { [ -f error.log ] && tr -d '\000\376\377' <error.log | grep -qF "$1"; }
-fresh() { rm -rf Save error.log && mkdir Save; }
-# What the folder holds beside the lock file of the running game.
-files() { LC_ALL=C ls -A Save | grep -vxF .morvheld.lock; }
 
 what="a new game"
 fresh

@@ -8,25 +8,11 @@
 program="$1"
 window="$2"
 [ -x "$program" ] && [ -x "$window" ] || { echo "usage: $0 <morvheld> <close_window>"; exit 2; }
-[ -f Morvheld.dat ] || { echo "no Morvheld.dat in $(pwd)"; exit 2; }
-game=$(pwd)
-dir=$(mktemp -d) || exit 2
+. "$(dirname "$0")/GameFolder.sh"
+enter_game_folder
 server=
 trap '[ -z "$server" ] || kill "$server" 2>/dev/null; rm -rf "$dir"' EXIT
-mkdir "$dir/Data" && ln -s "$game/Morvheld.dat" "$game/Graphics" "$dir/" && cp "$game/Data/game.ini" "$dir/Data/" || exit 2
-cd "$dir" || exit 2
 "$window" --intern || exit 2
-
-fail() {
-    echo "$what: $1"
-    cat out.log
-    [ -f error.log ] && tr -d '\000\376\377' <error.log
-    ls -lA Save
-    exit 1
-}
-# error.log is UTF-16.
-logged() { [ -f error.log ] && tr -d '\000\376\377' <error.log | grep -qF "$1"; }
-fresh() { rm -rf Save error.log && mkdir Save; }
 # A new game in the background (a shell starts one with SIGINT ignored:
 # here it has the default, as from a terminal); the window tool waits for
 # its window and presses the key.
@@ -71,10 +57,10 @@ what="a second copy"
 fresh
 start Shift_L
 listing=$(ls -lA --time-style=full-iso Save)
-output=$(timeout 30 "$program" -new </dev/null 2>&1)
-second=$?
-[ "$second" -eq 1 ] || fail "exit code $second"
-printf '%s\n' "$output" | grep -qF "Another copy of the game is running in this folder" || fail "not said: $output"
+second=$(timeout 30 "$program" -new </dev/null 2>&1)
+status=$?
+[ "$status" -eq 1 ] || fail "exit code $status"
+printf '%s\n' "$second" | grep -qF "Another copy of the game is running in this folder" || fail "not said: $second"
 [ "$(ls -lA --time-style=full-iso Save)" = "$listing" ] && [ ! -f error.log ] || fail "the folder changed"
 "$window" 30 || fail "the first window was not closed"
 finish

@@ -9,23 +9,10 @@ program="$1"
 samples="$2"
 sanitized="$3"
 [ -x "$program" ] && [ -f "$samples/played" ] || { echo "usage: $0 <morvheld> <samples> <sanitized>"; exit 2; }
-[ -f Morvheld.dat ] || { echo "no Morvheld.dat in $(pwd)"; exit 2; }
-game=$(pwd)
-dir=$(mktemp -d) || exit 2
-trap 'rm -rf "$dir"' EXIT
-mkdir "$dir/Data" && ln -s "$game/Morvheld.dat" "$game/Graphics" "$dir/" && cp "$game/Data/game.ini" "$dir/Data/" || exit 2
-cd "$dir" || exit 2
+. "$(dirname "$0")/GameFolder.sh"
+enter_game_folder
 
-fail() {
-    echo "$what: $1"
-    printf '%s\n' "$output"
-    [ -f error.log ] && tr -d '\000\376\377' <error.log
-    ls -lA Save
-    exit 1
-}
-logged() { [ -f error.log ] && tr -d '\000\376\377' <error.log | grep -qF "$1"; }
 said() { printf '%s\n' "$output" | grep -qF "$1"; }
-fresh() { rm -rf Save error.log && mkdir Save; }
 # The program without a display, under a memory limit of 2 GB: the
 # process's address space, or (a sanitizer maps terabytes of it at once)
 # the sanitizer's own limits on memory and on one allocation.
@@ -81,6 +68,6 @@ said "Another copy of the game is running in this folder" || fail "not said"
 # Once it is free, the leftover goes and the game goes on.
 run
 [ "$status" -eq 0 ] && [ ! -f error.log ] || fail "free again: exit code $status, or an error logged"
-[ "$(LC_ALL=C ls -A Save | tr '\n' ' ')" = ".morvheld.lock autosave.sav " ] || fail "the leftover is still there"
+[ "$(files)" = autosave.sav ] || fail "the leftover is still there"
 cmp -s Save/autosave.sav "$samples/played" || fail "the autosave changed"
 echo "odd save files passed"
