@@ -78,7 +78,7 @@ void OnDisplayLost() {
     game->LoseDevice();
     const std::wstring why =
         L"The connection to the display was lost (the X server ended or went away): the "
-        L"game ends, autosaved as when its window is closed.";
+        L"game ends as when its window is closed.";
     CMorvheldMessageDisplay(*game).Append(why);
     vek::ConsoleErr() << why << std::endl;
     game->EndGame();
