@@ -231,7 +231,7 @@ void CConfig::LoadIni(bool allKeysAsText) {
             const int32_t value = ini.GetValue(name, m_baseName, static_cast<int32_t>(current.GetU8()), true);
             if (value > 0xFF) {
                 throw CException(L"vek::CConfig::Load", kSource, __LINE__,
-                                 L"Invalid type: " + name + L" (too high numeric value for unsigned char variable");
+                                 L"Invalid type: " + name + L" (too high numeric value for unsigned char variable)");
             }
             entry.value = CValue::FromU8(static_cast<uint8_t>(value));
             break;

@@ -1,6 +1,7 @@
 #include "VEKLib/Exception.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
@@ -70,7 +71,45 @@ CFileException::CFileException(uint32_t code, const std::wstring& fileName, cons
     }
 }
 
+CFileException::CFileException(uint32_t code, const std::wstring& label, const std::wstring& fileName,
+                               const std::wstring& function, const std::wstring& sourceFile, int32_t line,
+                               const std::wstring& message)
+    : CException(function, sourceFile, line, message), m_fileName(fileName), m_code(code) {
+    AppendFileName(label);
+}
+
 CFileException::~CFileException() = default;
+
+TFileErrorKind FileErrorKindOf(int error) {
+    switch (error) {
+    case ENOENT:
+        return {CFileException::kNotFound, L"File or folder not found"};
+    case ENOTDIR:
+        return {CFileException::kNotFound, L"Not a folder on the file's path"};
+    case EACCES:
+        return {CFileException::kAccessDenied, L"Access to file denied"};
+    case EPERM:
+        return {CFileException::kInsufficientRights, L"Operation on the file not permitted"};
+    case EROFS:
+        return {CFileException::kInsufficientRights, L"File system read-only"};
+    case EEXIST:
+        return {CFileException::kAlreadyExists, L"File already exists"};
+    case ENOSPC:
+        return {CFileException::kOther, L"No space left on the disk"};
+    case EDQUOT:
+        return {CFileException::kOther, L"Disk quota exceeded"};
+    case EFBIG:
+        return {CFileException::kOther, L"File too large"};
+    case ELOOP:
+        return {CFileException::kOther, L"Too many links on the file's path"};
+    case EISDIR:
+        return {CFileException::kOther, L"File is a folder"};
+    case ENAMETOOLONG:
+        return {CFileException::kOther, L"File name too long"};
+    default:
+        return {CFileException::kOther, L"Other error"};
+    }
+}
 
 void CFileException::AppendFileName(const std::wstring& codeText) {
     m_message = codeText + L" (" + m_fileName + L")";

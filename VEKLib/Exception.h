@@ -51,6 +51,10 @@ public:
 
     CFileException(uint32_t code, const std::wstring& fileName, const std::wstring& function,
                    const std::wstring& sourceFile, int32_t line, const std::wstring& message);
+    // The same with a label of its own where the code's text would stand
+    // (the cause of a failed system call: "No space left on the disk").
+    CFileException(uint32_t code, const std::wstring& label, const std::wstring& fileName, const std::wstring& function,
+                   const std::wstring& sourceFile, int32_t line, const std::wstring& message);
     ~CFileException() override;
 
     void AppendFileName(const std::wstring& codeText);
@@ -64,6 +68,17 @@ private:
 
 // Text of a CFileException code 1..7; empty for any other code.
 std::wstring FileErrorText(uint32_t code);
+
+// The code and the label of a file error whose cause is a system error
+// (an errno value): a missing file or folder is kNotFound, a refused access
+// kAccessDenied, an operation not permitted or a read-only file system
+// kInsufficientRights, a name taken kAlreadyExists, anything else kOther;
+// each with a label that says which.
+struct TFileErrorKind {
+    uint32_t code;
+    const wchar_t* label;
+};
+TFileErrorKind FileErrorKindOf(int error);
 
 // Where the library sends texts that the player must see; the game installs
 // its own. Nothing in the library installs one.

@@ -25,6 +25,15 @@ constexpr uint32_t kMaxPath = 260;
     throw CFileException(code, fileName, function, kSource, line, message);
 }
 
+// A failed system call on a file: the label and the code follow its cause,
+// the details say what failed and the system's words for why.
+[[noreturn]] void FailSystem(int error, const std::wstring& fileName, const wchar_t* function, int32_t line,
+                             const std::wstring& what) {
+    const TFileErrorKind kind = FileErrorKindOf(error);
+    throw CFileException(kind.code, kind.label, fileName, function, kSource, line,
+                         what + L": " + platform::FromUtf8(platform::SystemErrorText(error)));
+}
+
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -300,6 +309,10 @@ std::wstring GetSpecialFolder(uint32_t index) {
     return CleanPath(EnsureTrailingSlash(path));
 }
 
+std::wstring NotAFileText(platform::FileKind kind) {
+    return L"It is " + platform::FromUtf8(platform::DescribeFileKind(kind)) + L", not a file.";
+}
+
 // --- Grid line -----------------------------------------------------------------------
 
 void WalkLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, std::vector<TPoint>& cells) {
@@ -342,28 +355,28 @@ CFileReplacement::CFileReplacement(const std::wstring& name) : m_name(name) {}
 
 CFileReplacement::~CFileReplacement() { Discard(); }
 
-bool CFileReplacement::Open() {
+int CFileReplacement::Open(bool regularOnly) {
     Discard();
+    m_refusedKind = platform::FileKind::kMissing;
     platform::WriteTarget target;
+    errno = 0;
     if (!platform::ResolveWriteTarget(platform::FileNameToUtf8(m_name), target)) {
-        return false;
+        return errno != 0 ? errno : ELOOP;
     }
     m_target = target.path;
-    if (target.inPlace) {
-        m_stream = platform::OpenFile(m_target, "wb");
-        if (m_stream == nullptr && errno == 0) {
-            errno = EISDIR; // the one refusal that sets nothing
-        }
-    } else {
-        m_stream = platform::CreateFileBeside(m_target, target.mode, m_temp);
+    if (target.inPlace && regularOnly) {
+        m_refusedKind = platform::GetFileKind(m_target);
+        return ENODEV;
     }
-    return m_stream != nullptr;
+    m_stream =
+        target.inPlace ? platform::OpenFile(m_target, "wb") : platform::CreateFileBeside(m_target, target.mode, m_temp);
+    // Taken at once: nothing may overwrite it before it is read.
+    return m_stream != nullptr ? 0 : (errno != 0 ? errno : EIO);
 }
 
 void CFileReplacement::Fail(const wchar_t* function, int32_t line, const wchar_t* what, int error) {
     Discard();
-    throw CFileException(CFileException::kOther, m_name, function, kSource, line,
-                         std::wstring(what) + L": " + platform::FromUtf8(platform::SystemErrorText(error)));
+    FailSystem(error, m_name, function, line, what);
 }
 
 void CFileReplacement::Write(const void* data, size_t size) {
@@ -385,7 +398,7 @@ void CFileReplacement::Flush() {
     }
 }
 
-void CFileReplacement::Commit() {
+int CFileReplacement::Commit() {
     static const wchar_t* const kFunction = L"vek::CFileReplacement::Commit";
     Flush();
     // Some file systems report a full disk only when the data reaches it.
@@ -397,12 +410,16 @@ void CFileReplacement::Commit() {
     if (const int error = platform::FileCalls().Close(stream)) {
         Fail(kFunction, __LINE__, L"File cannot be written", error);
     }
-    if (!m_temp.empty()) {
-        if (const int error = platform::FileCalls().Rename(m_temp, m_target)) {
-            Fail(kFunction, __LINE__, L"File cannot be put in place", error);
-        }
-        m_temp.clear();
+    if (m_temp.empty()) {
+        return 0;
     }
+    if (const int error = platform::FileCalls().Rename(m_temp, m_target)) {
+        Fail(kFunction, __LINE__, L"File cannot be put in place", error);
+    }
+    m_temp.clear();
+    // The new name is an entry of the folder: it lasts through a power cut
+    // only once the folder is on the disk too.
+    return platform::FileCalls().SyncFolder(platform::FolderOf(m_target));
 }
 
 void CFileReplacement::Discard() noexcept {
@@ -416,14 +433,17 @@ void CFileReplacement::Discard() noexcept {
     }
 }
 
-void ReplaceFile(const std::wstring& name, const void* data, size_t size) {
+int ReplaceFile(const std::wstring& name, const void* data, size_t size) {
     CFileReplacement file(name);
-    if (!file.Open()) {
-        Fail(CFileException::kAccessDenied, name, L"vek::ReplaceFile", __LINE__,
-             (L"File cannot be opened for writing: " + platform::FromUtf8(platform::SystemErrorText(errno))).c_str());
+    if (const int error = file.Open(true)) {
+        if (file.GetRefusedKind() != platform::FileKind::kMissing) {
+            throw CFileException(CFileException::kOther, L"Not a file", name, L"vek::ReplaceFile", kSource, __LINE__,
+                                 NotAFileText(file.GetRefusedKind()));
+        }
+        FailSystem(error, name, L"vek::ReplaceFile", __LINE__, L"File cannot be opened for writing");
     }
     file.Write(data, size);
-    file.Commit();
+    return file.Commit();
 }
 
 size_t RemoveLeftReplacements(const std::wstring& name) {
@@ -443,15 +463,13 @@ std::wstring KeepAside(const std::wstring& name, const std::wstring& mark) {
     const std::wstring extension = dot == std::wstring::npos || dot == 0 ? L"" : file.substr(dot);
     for (uint32_t n = 1;; ++n) {
         const std::wstring aside = folder + stem + L"." + mark + (n > 1 ? Format(L".%u", n) : L"") + extension;
-        const int error = platform::RenameNoReplace(platform::FileNameToUtf8(name), platform::FileNameToUtf8(aside));
+        const int error =
+            platform::FileCalls().RenameNoReplace(platform::FileNameToUtf8(name), platform::FileNameToUtf8(aside));
         if (error == 0) {
             return aside;
         }
         if (error != EEXIST) {
-            Fail(CFileException::kOther, name, L"vek::KeepAside", __LINE__,
-                 (L"File cannot be moved aside to " + aside + L": " +
-                  platform::FromUtf8(platform::SystemErrorText(error)))
-                     .c_str());
+            FailSystem(error, name, L"vek::KeepAside", __LINE__, L"File cannot be moved aside to " + aside);
         }
     }
 }
@@ -547,24 +565,19 @@ void CFile::Open(const std::wstring& name, uint32_t mode) {
         if (m_file == nullptr) {
             const int error = errno;
             // Something is there: say why it cannot be read rather than leave "not found" alone.
-            const platform::PathKind kind = platform::GetPathKind(local);
-            const std::wstring why = kind == platform::PathKind::kFolder ? L"It is a folder, not a file."
-                                     : kind == platform::PathKind::kFile
+            const platform::FileKind kind = platform::GetFileKind(local);
+            const std::wstring why = kind == platform::FileKind::kMissing ? L""
+                                     : kind == platform::FileKind::kRegular
                                          ? L"It cannot be read: " + platform::FromUtf8(platform::SystemErrorText(error))
-                                         : L"";
+                                         : NotAFileText(kind);
             Fail(CFileException::kNotFound, m_fileName, L"vek::CFile::Open", 449, why.c_str());
         }
     } else {
         auto file = std::make_unique<CFileReplacement>(name);
-        if (!file->Open()) {
-            // The reason, as a failed save gives it.
-            const std::wstring why = L": " + platform::FromUtf8(platform::SystemErrorText(errno));
-            if (mode == kModeReadWrite) {
-                Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 456,
-                     (L"File cannot be opened" + why).c_str());
-            }
-            Fail(CFileException::kAccessDenied, m_fileName, L"vek::CFile::Open", 463,
-                 (L"File cannot be opened for writing" + why).c_str());
+        if (const int error = file->Open(false)) {
+            const bool readToo = mode == kModeReadWrite;
+            FailSystem(error, m_fileName, L"vek::CFile::Open", readToo ? 456 : 463,
+                       readToo ? L"File cannot be opened" : L"File cannot be opened for writing");
         }
         m_file = file->GetStream();
         m_replacement = std::move(file);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "VEKLib/Geometry.h"
+#include "platform/File.h"
 
 namespace vek {
 
@@ -50,6 +51,9 @@ bool GetFileTime(const std::wstring& name, CDate& date);
 // folder is null, the search path has 260 characters or more, the folder cannot
 // be read, or nothing at all (not even "." or "..") matches.
 bool ListFiles(const wchar_t* folder, const wchar_t* pattern, std::vector<std::wstring>& names);
+// What a message says of something that is where a file was expected:
+// "It is a named pipe (FIFO), not a file."
+std::wstring NotAFileText(platform::FileKind kind);
 // 0 fonts, 1 program files, 2 per-user application data; with a trailing '/'.
 // Empty for another index or when the folder is unknown.
 std::wstring GetSpecialFolder(uint32_t index);
@@ -61,12 +65,14 @@ void WalkLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, std::vector<TPoint
 // --- Replacing a file whole -------------------------------------------------------------
 // A file is replaced only whole. The new bytes go to a temporary file beside
 // the target (a link is followed to the file it names, so it stays a link);
-// Commit checks the last flush, syncs the file to the disk, closes it and
-// renames it over the target. When a write, flush, sync, close or rename
-// fails, the temporary file is removed, the target is left as it was and
-// CFileException code 7 names the target. Destruction before Commit discards
-// the new bytes the same way. A target that is not a regular file (a device,
-// a pipe) cannot be replaced: it is written in place, every write checked.
+// Commit checks the last flush, syncs the file to the disk, closes it,
+// renames it over the target and syncs the target's folder. When a write,
+// flush, sync, close or rename fails, the temporary file is removed, the
+// target is left as it was and a CFileException names the target, its code
+// and label following the cause. Destruction before Commit discards the new
+// bytes the same way. A target that is not a regular file (a device, a
+// pipe) cannot be replaced: it is written in place, every write checked, or
+// refused.
 class CFileReplacement {
 public:
     explicit CFileReplacement(const std::wstring& name);
@@ -74,17 +80,24 @@ public:
     CFileReplacement& operator=(const CFileReplacement&) = delete;
     ~CFileReplacement();
 
-    // Makes the temporary file; false when it cannot be made (errno tells why).
-    bool Open();
+    // Makes the temporary file, or opens a target that is no regular file
+    // (never waiting for a pipe's reader). 0, or the errno value of the
+    // call that failed; with regularOnly such a target is refused (ENODEV,
+    // GetRefusedKind says what it is).
+    int Open(bool regularOnly);
     // Where the new bytes go, readable as well; null when nothing is open.
     std::FILE* GetStream() const { return m_stream; }
     const std::wstring& GetName() const { return m_name; }
+    // What the last Open refused as no regular file; kMissing when none.
+    platform::FileKind GetRefusedKind() const { return m_refusedKind; }
 
     // Each writes everything or throws.
     void Write(const void* data, size_t size);
     void Flush();
-    // Puts the new file in place; nothing is open afterwards, also on a throw.
-    void Commit();
+    // Puts the new file in place; nothing is open afterwards, also on a
+    // throw. 0, or the errno value of the folder's sync that failed: the
+    // new file is in place then, but may not survive a power cut.
+    int Commit();
     // Drops the new bytes; the target stays as it was.
     void Discard() noexcept;
 
@@ -95,11 +108,15 @@ private:
     std::string m_target; // local path of the file the bytes belong to
     std::string m_temp;   // empty when written in place
     std::FILE* m_stream = nullptr;
+    platform::FileKind m_refusedKind = platform::FileKind::kMissing;
 };
 
-// The whole new content of a file in one call (see CFileReplacement); a file
-// that cannot be made throws CFileException code 2.
-void ReplaceFile(const std::wstring& name, const void* data, size_t size);
+// The whole new content of a regular file in one call (see
+// CFileReplacement). Anything else at the name (a folder, a pipe, a device)
+// is refused, CFileException code 7 saying what it is; a file that cannot be
+// made throws as its cause says. The result is Commit's: 0, or the errno
+// value of a failed sync of the folder (the file is in place).
+int ReplaceFile(const std::wstring& name, const void* data, size_t size);
 
 // Removes the temporary files that replacements of the named file left
 // behind (a writer killed before it could put its file in place or remove

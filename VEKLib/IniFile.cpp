@@ -36,12 +36,12 @@ enum : int32_t {
     kLineColorHigh = 548,
 };
 
-const wchar_t* const kTooHighU32 = L" (too high numeric value for unsigned int variable";
-const wchar_t* const kTooHighI32 = L" (too high numeric value for signed int variable";
-const wchar_t* const kTooLowI32 = L" (too low numeric value for signed int variable";
-const wchar_t* const kTooHighU16 = L" (too high numeric value for unsigned short variable";
-const wchar_t* const kTooHighU8 = L" (too high numeric value for unsigned char variable";
-const wchar_t* const kTooHighI64 = L" (too high numeric value for 64-bit integer variable";
+const wchar_t* const kTooHighU32 = L" (too high numeric value for unsigned int variable)";
+const wchar_t* const kTooHighI32 = L" (too high numeric value for signed int variable)";
+const wchar_t* const kTooLowI32 = L" (too low numeric value for signed int variable)";
+const wchar_t* const kTooHighU16 = L" (too high numeric value for unsigned short variable)";
+const wchar_t* const kTooHighU8 = L" (too high numeric value for unsigned char variable)";
+const wchar_t* const kTooHighI64 = L" (too high numeric value for 64-bit integer variable)";
 
 constexpr size_t kFileBuffer = 16384;
 

@@ -3,6 +3,7 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/ZipArchive.h"
+#include "platform/File.h"
 #include "platform/Utf8.h"
 
 namespace {
@@ -190,7 +192,20 @@ void CDataArchive::Reset() {
 }
 
 void CDataArchive::Init(const std::wstring& archiveName) {
-    Init(archiveName, OpenZipFile(vek::LocateForReading(archiveName)));
+    const std::string local = vek::LocateForReading(archiveName);
+    std::unique_ptr<IZipSource> source = OpenZipFile(local);
+    const int error = errno;
+    // Why it cannot be opened, when that is not that it is missing.
+    const platform::FileKind kind = platform::GetFileKind(local);
+    if (!source && kind != platform::FileKind::kMissing) {
+        throw vek::CException(
+            L"CDataArchive::Init", kSource, __LINE__,
+            L"Cannot access data archive file! (" + archiveName + L": " +
+                (kind == platform::FileKind::kRegular ? platform::FromUtf8(platform::SystemErrorText(error))
+                                                      : vek::NotAFileText(kind)) +
+                L")");
+    }
+    Init(archiveName, std::move(source));
 }
 
 void CDataArchive::Init(const std::wstring& archiveName, std::unique_ptr<IZipSource> source) {
@@ -247,6 +262,12 @@ irr::io::IReadFile* CDataArchive::OpenLoose(const std::wstring& name, const wcha
     // Loose files are found whatever the case of their names, as every other
     // reader of game data finds them.
     const std::string local = vek::LocateForReading(name);
+    // The engine's open would wait for a pipe's writer.
+    if (const platform::FileKind kind = platform::GetFileKind(local);
+        kind != platform::FileKind::kMissing && kind != platform::FileKind::kRegular) {
+        throw vek::CFileException(vek::CFileException::kNotFound, name, function, kSource, __LINE__,
+                                  vek::NotAFileText(kind));
+    }
     irr::io::IFileSystem* fileSystem = m_device->getFileSystem();
     irr::io::IReadFile* file = nullptr;
     if (!fileSystem->existFile(local.c_str()) || (file = fileSystem->createAndOpenFile(local.c_str())) == nullptr) {

@@ -26,15 +26,100 @@ std::string FileNameToUtf8(const std::wstring& name) {
     return ToUtf8(local);
 }
 
+namespace {
+
+FileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FileKind::kRegular;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::kFolder;
+    }
+    if (S_ISFIFO(mode)) {
+        return FileKind::kPipe;
+    }
+    return S_ISSOCK(mode) ? FileKind::kSocket : FileKind::kDevice;
+}
+
+// open(2) flags of an fopen mode; false for a mode it does not take.
+bool OpenFlags(const char* mode, int& flags) {
+    const bool plus = mode != nullptr && std::strchr(mode, '+') != nullptr;
+    switch (mode != nullptr ? mode[0] : '\0') {
+    case 'r':
+        flags = plus ? O_RDWR : O_RDONLY;
+        return true;
+    case 'w':
+        flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        return true;
+    case 'a':
+        flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::FILE* CloseFailed(int fd, int error) {
+    ::close(fd);
+    errno = error;
+    return nullptr;
+}
+
+} // namespace
+
+FileKind GetFileKind(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        return FileKind::kMissing;
+    }
+    return KindOf(st.st_mode);
+}
+
+const char* DescribeFileKind(FileKind kind) {
+    switch (kind) {
+    case FileKind::kFolder:
+        return "a folder";
+    case FileKind::kPipe:
+        return "a named pipe (FIFO)";
+    case FileKind::kDevice:
+        return "a device";
+    case FileKind::kSocket:
+        return "a socket";
+    default:
+        return "";
+    }
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode) {
+    int flags = 0;
+    if (!OpenFlags(mode, flags)) {
+        errno = EINVAL;
+        return nullptr;
+    }
     if (path.empty()) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    // Not blocking: a pipe would hold the open until someone came to its
+    // other end. What is there is looked at on the opened file itself.
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
         return nullptr;
     }
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        return nullptr;
+    if (::fstat(fd, &st) != 0) {
+        return CloseFailed(fd, errno);
     }
-    return std::fopen(path.c_str(), mode);
+    const FileKind kind = KindOf(st.st_mode);
+    if (kind == FileKind::kFolder || (mode[0] == 'r' && kind != FileKind::kRegular)) {
+        return CloseFailed(fd, kind == FileKind::kFolder ? EISDIR : ENODEV);
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+        return CloseFailed(fd, errno);
+    }
+    std::FILE* stream = ::fdopen(fd, mode);
+    return stream != nullptr ? stream : CloseFailed(fd, errno);
 }
 
 std::FILE* OpenFile(const std::wstring& name, const char* mode) { return OpenFile(FileNameToUtf8(name), mode); }
@@ -96,6 +181,11 @@ bool LastWriteTime(const std::string& path, LocalTime& time) {
 
 // --- Writing a file aside --------------------------------------------------------
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 namespace {
 
 IFileCalls g_systemCalls;
@@ -108,11 +198,6 @@ unsigned NewFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666u & ~static_cast<unsigned>(mask);
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 bool ReadLink(const std::string& path, size_t sizeHint, std::string& target) {
@@ -150,6 +235,21 @@ int IFileCalls::Close(std::FILE* stream) { return std::fclose(stream) == 0 ? 0 :
 
 int IFileCalls::Rename(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : ErrorOr(errno);
+}
+
+int IFileCalls::SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrorOr(errno);
+    }
+    const int error = ::fsync(fd) == 0 ? 0 : ErrorOr(errno);
+    ::close(fd);
+    // A file system that cannot sync a folder has nothing more to offer.
+    return error == EINVAL ? 0 : error;
+}
+
+int IFileCalls::RenameNoReplace(const std::string& from, const std::string& to) {
+    return platform::RenameNoReplace(from, to);
 }
 
 IFileCalls& FileCalls() { return *g_fileCalls; }
@@ -190,12 +290,12 @@ namespace {
 // The letters mkostemp puts in place of "XXXXXX".
 constexpr size_t kUniqueLetters = 6;
 
-// A hidden name that tells whose it is, up to the unique letters; a long
-// name must not make it too long.
+// A hidden name that tells whose it is and what it is, up to the unique
+// letters; a long name must not make it too long.
 std::string BesidePrefix(const std::string& path) {
     const size_t slash = path.rfind('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    return "." + (base.size() <= 200 ? base : std::string("morvheld")) + ".";
+    return "." + (base.size() <= 200 ? base : std::string("morvheld")) + kBesideMarker;
 }
 
 bool IsUniqueLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }

@@ -11,12 +11,25 @@ namespace platform {
 // The local path of a file name: '\' turned to '/', encoded as UTF-8.
 std::string FileNameToUtf8(const std::wstring& name);
 
-// fopen of a local path; null when it fails. A folder is never opened as a file.
+// What a path holds, a link followed.
+enum class FileKind : uint8_t { kMissing, kRegular, kFolder, kPipe, kDevice, kSocket };
+FileKind GetFileKind(const std::string& path);
+// What something that is not a regular file is, for messages ("a named pipe
+// (FIFO)"); empty for a regular file or nothing.
+const char* DescribeFileKind(FileKind kind);
+
+// fopen of a local path ("r", "w" or "a", with "+" and "b" as fopen takes
+// them); null when it fails, errno set by the call that failed. No open
+// waits: a pipe that no one writes to or reads from is no reason to hang.
+// Read modes open regular files only (anything else fails with EISDIR for
+// a folder, ENODEV otherwise); write modes write a device or a pipe in
+// place but never a folder.
 std::FILE* OpenFile(const std::string& path, const char* mode);
 // The same for a file name of the game, taken exactly as given.
 std::FILE* OpenFile(const std::wstring& name, const char* mode);
 
-// Size of a regular file; -1 when there is none by that path or it cannot be read.
+// Size of a regular file; -1 when there is none by that path (or something
+// else is there) or it cannot be read.
 int64_t RegularFileSize(const std::string& path);
 // Size of the file behind an open stream; -1 when unknown.
 int64_t StreamSize(std::FILE* stream);
@@ -52,6 +65,12 @@ public:
     // The stream is gone whatever the result.
     virtual int Close(std::FILE* stream);
     virtual int Rename(const std::string& from, const std::string& to);
+    // Syncs a folder's entries to the disk, so that a file renamed into it
+    // stays there after a power cut; a file system that cannot sync a folder
+    // counts as done.
+    virtual int SyncFolder(const std::string& folder);
+    // Renames a file unless the new name is taken (EEXIST then).
+    virtual int RenameNoReplace(const std::string& from, const std::string& to);
 };
 IFileCalls& FileCalls();
 // Not owned; null brings the system's calls back.
@@ -70,14 +89,18 @@ struct WriteTarget {
 };
 bool ResolveWriteTarget(const std::string& path, WriteTarget& target);
 // A new, empty file beside path (same folder), open for writing and reading,
-// with the given permission bits; its name goes to tempPath. Null on failure
-// (errno set).
+// with the given permission bits; its name goes to tempPath: "." + the
+// file's name + kBesideMarker + six letters and digits, which no user's own
+// file is likely to be called. Null on failure (errno set).
+inline constexpr char kBesideMarker[] = ".morvheld-unfinished.";
 std::FILE* CreateFileBeside(const std::string& path, unsigned mode, std::string& tempPath);
 // Removes the files CreateFileBeside made beside path that are still there
 // (left by a writer killed before it could put them in place or remove
 // them): only regular files of exactly that name pattern, only in that
 // folder. The number removed.
 size_t RemoveFilesLeftBeside(const std::string& path);
+// The folder part of a local path, with its '/'; empty for a bare name.
+std::string FolderOf(const std::string& path);
 // Renames a file unless the new name is taken; 0 or the errno value.
 int RenameNoReplace(const std::string& from, const std::string& to);
 // Removes a file; false when it could not be removed.

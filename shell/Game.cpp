@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "VEKLib/Exception.h"
-#include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Random.h"
 #include "VEKLib/Strings.h"
@@ -123,7 +122,7 @@ void CGame::SetUp() {
     Log(L"Loading world...");
     LoadWorld();
     m_worldFresh = true;
-    m_autosaveFound = m_autosaveEnabled && vek::GetFileSize(kAutosaveFile) > 0;
+    m_autosaveFound = m_autosaveEnabled && AutosaveIsThere();
     if (m_autosaveFound) {
         Log(std::wstring(L"Autosave found: ") + kAutosaveFile);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/GameData.h"
+#include "platform/FolderLock.h"
 #include "rules/Battle.h"
 #include "script/ScriptGame.h"
 #include "shell/Gameplay.h"
@@ -131,17 +132,26 @@ public:
     // game.
     void New();
     // Writes the game to the file (written aside and renamed over it, so a
-    // failed save leaves the old file whole); its folder is made when
-    // missing, and the temporary files that interrupted saves of it left
-    // there are removed. vek::CException when there is no game, or its current
-    // location lies on no world cell (a load could not continue it).
+    // failed save leaves the old file whole, then its folder synced: a
+    // failed sync is shown as an important message); its folder is made
+    // when missing, and while the save folder's lock is held the temporary
+    // files that interrupted saves of it left there are removed.
+    // vek::CException when there is no game, its current location lies on
+    // no world cell (a load could not continue it), or it would be larger
+    // than kMaxSaveFileSize; a vek::CFileException when the file is no
+    // regular file or cannot be written.
     void Save(const std::wstring& fileName);
     // Reads a saved game into objects of its own, and only when all was read
-    // puts it in place of the running game. A file that cannot be read, or
-    // a saved game that is refused (ReadSavedGame), is a vek::CFileException
-    // and leaves the running game as it was.
+    // puts it in place of the running game. A file that cannot be read or
+    // is larger than kMaxSaveFileSize (not read then), or a saved game that
+    // is refused (ReadSavedGame), is a vek::CFileException and leaves the
+    // running game as it was.
     void Load(const std::wstring& fileName);
-    // The last step of set-up: whether "Save/autosave.sav" is there.
+    // One running game per game folder: takes the lock of the save folder
+    // (made when missing). Nothing else in the folder is touched.
+    platform::CFolderLock::Result LockSaveFolder();
+    // The last step of set-up: whether "Save/autosave.sav" is there (a
+    // file that is not empty, or anything else, which will be refused).
     bool HasAutosave() const { return m_autosaveFound; }
     // Off ("-noautosave"): the autosave is neither looked for nor written.
     void SetAutosaveEnabled(bool enabled) { m_autosaveEnabled = enabled; }
@@ -185,6 +195,9 @@ public:
     // Lets the device handle its events; false once it has stopped (its
     // window closed), and from then on.
     bool RunDevice();
+    // The display's connection is gone: the device counts as stopped, and
+    // nothing more is drawn or asked of it.
+    void LoseDevice() { m_deviceStopped = true; }
     // The device has not stopped: its window, if it has one, is open.
     bool IsDeviceRunning() const { return m_device != nullptr && !m_deviceStopped; }
     // The wait keys: the game time until that time of day (seconds since
@@ -265,8 +278,10 @@ private:
     void RenumberNpcs();
     // Takes over what a saved game holds.
     void Install(TSavedGame& saved);
-    // The temporary files that interrupted saves of the file left, removed.
+    // The temporary files that interrupted saves of the file left, removed
+    // while the save folder's lock is held.
     void RemoveLeftSaves(const std::wstring& fileName);
+    bool AutosaveIsThere() const;
 
     irr::IrrlichtDevice* m_device = nullptr;
     bool m_deviceStopped = false;
@@ -295,6 +310,7 @@ private:
     bool m_autosaveEnabled = true;
     bool m_autosaveFound = false;
     bool m_autosaveFailed = false;
+    platform::CFolderLock m_saveFolderLock;
 
     CQuestLog m_questLog;
     CGameplay m_gameplay{*this};

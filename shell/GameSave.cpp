@@ -9,6 +9,7 @@
 #include "VEKLib/Format.h"
 #include "VEKLib/Serializable.h"
 #include "data/Globals.h"
+#include "platform/File.h"
 #include "platform/Utf8.h"
 #include "rules/Monster.h"
 #include "shell/Game.h"
@@ -21,10 +22,17 @@ namespace {
 
 const wchar_t* const kSource = L"GameSave";
 
-// The whole file from the disk (saved games are never in the archive).
+// The whole file from the disk (saved games are never in the archive). One
+// larger than any save is refused before a byte of it is read.
 std::vector<uint8_t> ReadDiskFile(const std::wstring& fileName) {
     vek::CFile file(false, 0);
     file.Open(fileName, vek::CFile::kModeRead);
+    if (file.GetLength() > kMaxSaveFileSize) {
+        throw vek::CFileException(vek::CFileException::kInvalidContent, fileName, L"CGame::Load", kSource, __LINE__,
+                                  vek::Format(L"invalid format: %u bytes or more, larger than any saved game (at "
+                                              L"most %u bytes)",
+                                              file.GetLength(), kMaxSaveFileSize));
+    }
     std::vector<uint8_t> bytes(file.GetLength());
     const uint32_t read = file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
     file.Close();
@@ -106,12 +114,33 @@ void CGame::Save(const std::wstring& fileName) {
     const std::vector<uint8_t> bytes = WriteSavedGame(parts, &objects);
     MakeFolderFor(fileName);
     RemoveLeftSaves(fileName);
-    vek::ReplaceFile(fileName, bytes.data(), bytes.size());
+    const int folderSync = vek::ReplaceFile(fileName, bytes.data(), bytes.size());
     Log(vek::Format(L"Game saved to %s: serialized %u of %u objects, %u bytes total.", fileName, objects,
                     vek::GetLiveObjectCount(), static_cast<uint32_t>(bytes.size())));
+    if (folderSync != 0) {
+        ShowImportantMessage(vek::Format(L"The game was saved to %s, but its folder could not be synced to the disk "
+                                         L"(%s): should the power fail soon, the save may be lost.",
+                                         fileName, platform::FromUtf8(platform::SystemErrorText(folderSync))),
+                             false);
+    }
+}
+
+platform::CFolderLock::Result CGame::LockSaveFolder() {
+    return m_saveFolderLock.Take(platform::FileNameToUtf8(kSaveDir));
+}
+
+bool CGame::AutosaveIsThere() const {
+    // Anything else than a regular file is there to be refused and kept aside.
+    const platform::FileKind kind = platform::GetFileKind(platform::FileNameToUtf8(kAutosaveFile));
+    return kind != platform::FileKind::kMissing &&
+           (kind != platform::FileKind::kRegular || vek::GetFileSize(kAutosaveFile) > 0);
 }
 
 void CGame::RemoveLeftSaves(const std::wstring& fileName) {
+    // Another copy of the game in this folder may be writing them.
+    if (!m_saveFolderLock.IsHeld()) {
+        return;
+    }
     if (const size_t removed = vek::RemoveLeftReplacements(fileName)) {
         Log(vek::Format(L"Removed %u temporary files that interrupted saves of %s left behind.",
                         static_cast<uint32_t>(removed), fileName));

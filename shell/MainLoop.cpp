@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "data/Version.h"
+#include "platform/Signals.h"
 #include "platform/Time.h"
 #include "shell/Game.h"
 
@@ -21,6 +22,7 @@ public:
     bool RunDevice() override { return m_game.RunDevice(); }
     bool IsWindowActive() override { return m_game.GetDevice()->isWindowActive(); }
     bool IsQuitting() override { return m_game.GetState() == kStateExiting; }
+    bool IsEndAsked() override { return platform::ReceivedEndSignal() != 0; }
     void DrawFrame() override { m_game.Draw(); }
     void End() override {
         if (!m_modal) {
@@ -44,7 +46,7 @@ void CSystemFrameClock::Sleep(uint32_t milliseconds) {
 
 bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock) {
     const uint32_t start = clock.Now();
-    if (!game.RunDevice()) {
+    if (!game.RunDevice() || game.IsEndAsked()) {
         return false;
     }
     // The events just handled may have asked to quit: no frame after that.
@@ -97,6 +99,18 @@ void CGame::SetFrameClock(std::unique_ptr<IFrameClock> clock) {
     m_frameClock = clock != nullptr ? std::move(clock) : std::make_unique<CSystemFrameClock>();
 }
 
+namespace {
+
+int ExitCode(const CGame& game) {
+    // As the shell reports a process the signal ended.
+    if (const int signal = platform::ReceivedEndSignal()) {
+        return 128 + signal;
+    }
+    return game.AutosaveFailed() ? 1 : 0;
+}
+
+} // namespace
+
 int RunGame(CGame& game, bool newGame) {
     game.StartGame(newGame);
     irr::video::IVideoDriver* driver = game.GetDriver();
@@ -105,7 +119,7 @@ int RunGame(CGame& game, bool newGame) {
         game.Log(L"No display: the game is not played.");
         game.Clear();
         game.ShutDown();
-        return 0;
+        return ExitCode(game);
     }
     // The first frame goes up as the window opens, active or not: a window
     // that a window manager leaves without focus shows the game, not nothing.
@@ -115,8 +129,9 @@ int RunGame(CGame& game, bool newGame) {
     }
     while (game.Step()) {
     }
-    // The window was closed: the game as it stands is the autosave.
+    // The window was closed, or the program told to end: the game as it
+    // stands is the autosave.
     game.EndGame();
     game.ShutDown();
-    return game.AutosaveFailed() ? 1 : 0;
+    return ExitCode(game);
 }

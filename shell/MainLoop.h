@@ -37,20 +37,25 @@ public:
     virtual bool IsWindowActive() = 0;
     // The game has entered its quit state.
     virtual bool IsQuitting() = 0;
+    // The program was asked to end from outside (an end signal).
+    virtual bool IsEndAsked() = 0;
     virtual void DrawFrame() = 0;
     // Clears the game and closes the device.
     virtual void End() = 0;
 };
 
-// One step: false when the loop must end (the device stopped, or the game
-// was quitting and has been ended). A modal window's loop takes the same
-// steps while it waits for the player (CGame::StepModal). The frame's time counts from the step's
-// start, so handling events is part of it.
+// One step: false when the loop must end (the device stopped, the program
+// was asked to end, or the game was quitting and has been ended). A modal
+// window's loop takes the same steps while it waits for the player
+// (CGame::StepModal). The events waiting are handled before an end that was
+// asked for. The frame's time counts from the step's start, so handling
+// events is part of it.
 bool RunMainLoopStep(IMainLoopGame& game, IFrameClock& clock);
 
 // After set-up: starts the game (CGame::StartGame), then with a window draws
-// its first frame and steps it until the window closes or the game quits,
-// and ends it (the autosave);
-// without one (the null driver) nothing is played. Shuts the game down; the
-// program's exit code (1 when the autosave failed).
+// its first frame and steps it until the window closes, the game quits or
+// an end signal comes, and ends it (the autosave); without one (the null
+// driver) nothing is played. Shuts the game down; the program's exit code:
+// 128 + the number of the end signal that came, else 1 when the autosave
+// failed, else 0.
 int RunGame(CGame& game, bool newGame);

@@ -8,6 +8,7 @@
 #include "VEKLib/Strings.h"
 #include "data/DataArchive.h"
 #include "data/Globals.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "rules/Group.h"
 #include "rules/Hero.h"
@@ -255,9 +256,10 @@ void CGame::EndGame() {
             Save(kAutosaveFile);
         } catch (const vek::CException& e) {
             m_autosaveFailed = true;
-            // A failed save leaves what was there, so whatever is there now
-            // is the old autosave, if there was one.
-            const bool kept = platform::GetPathKind(std::wstring(kAutosaveFile)) != platform::PathKind::kMissing;
+            // A failed save leaves what was there, so a file there now is
+            // the old autosave; anything else never was one.
+            const bool kept =
+                platform::GetFileKind(platform::FileNameToUtf8(kAutosaveFile)) == platform::FileKind::kRegular;
             ShowImportantMessage(vek::Format(kept ? L"The game could not be saved to %s; the autosave there is left "
                                                     L"as it was.\r\n%s"
                                                   : L"The game could not be saved to %s.\r\n%s",

@@ -1,5 +1,7 @@
 #include "shell/SaveGame.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -15,7 +17,15 @@ namespace {
 
 const wchar_t* const kSource = L"SaveGame";
 const wchar_t* const kFunction = L"CGame::Load";
+
+// Where the header's fields stand: the tag, the version's three i32, the clock.
 constexpr size_t kTagSize = sizeof(kSaveGameTag) - 1;
+constexpr size_t kMajorAt = kTagSize;
+constexpr size_t kMinorAt = kMajorAt + 4;
+constexpr size_t kReleaseAt = kMinorAt + 4;
+constexpr size_t kClockAt = kReleaseAt + 4;
+constexpr size_t kClockSize = 8;
+static_assert(kClockAt + kClockSize == kSaveHeaderSize);
 
 // The save stream is emptied however a save or load ends.
 struct TStreamReset {
@@ -23,6 +33,39 @@ struct TStreamReset {
     TStreamReset(const TStreamReset&) = delete;
     TStreamReset& operator=(const TStreamReset&) = delete;
     ~TStreamReset() { vek::StreamReset(); }
+};
+
+// A read puts the locations' NPCs in the game's NPC list and their names
+// among its place names. The running game's own are kept aside meanwhile
+// and come back however the read ends; HandOver gives the saved game what
+// the read put there first.
+class CRunningGameAside {
+public:
+    CRunningGameAside() {
+        if (g_gameData != nullptr) {
+            m_npcs.swap(g_gameData->GetNpcList());
+            m_names = g_gameData->GetStrings().GetPlaceNames();
+        }
+    }
+    CRunningGameAside(const CRunningGameAside&) = delete;
+    CRunningGameAside& operator=(const CRunningGameAside&) = delete;
+    ~CRunningGameAside() {
+        if (g_gameData != nullptr) {
+            g_gameData->GetNpcList().swap(m_npcs);
+            g_gameData->GetStrings().SetPlaceNames(std::move(m_names));
+        }
+    }
+
+    void HandOver(TSavedGame& saved) const {
+        if (g_gameData != nullptr) {
+            saved.npcs.swap(g_gameData->GetNpcList());
+            saved.placeNames = g_gameData->GetStrings().GetPlaceNames();
+        }
+    }
+
+private:
+    std::vector<CNpc*> m_npcs;
+    std::map<std::wstring, std::wstring> m_names;
 };
 
 [[noreturn]] void Fail(const std::wstring& source, const std::wstring& details, int32_t line) {
@@ -144,13 +187,19 @@ std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCou
     }
     // Only what was written: the stream's reserve is no part of the game.
     const std::span<const uint8_t> stream = vek::GetStream().bytes();
+    if (stream.size() > kMaxSaveFileSize - kSaveHeaderSize) {
+        throw vek::CException(L"CGame::Save", kSource, __LINE__,
+                              vek::Format(L"The game is too large to be saved: %u bytes, a save holds at most %u.",
+                                          static_cast<uint32_t>(std::min<size_t>(stream.size(), UINT32_MAX)),
+                                          kMaxSaveFileSize - kSaveHeaderSize));
+    }
     std::vector<uint8_t> file(kSaveGameTag, kSaveGameTag + kTagSize);
     file.reserve(kSaveHeaderSize + stream.size());
     const CVersion version = CVersion::Current();
     AppendI32(file, version.major);
     AppendI32(file, version.minor);
     AppendI32(file, version.release);
-    for (int shift = 0; shift < 64; shift += 8) {
+    for (size_t shift = 0; shift < 8 * kClockSize; shift += 8) {
         file.push_back(static_cast<uint8_t>(parts.clock >> shift));
     }
     file.insert(file.end(), stream.begin(), stream.end());
@@ -161,7 +210,7 @@ void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& source
     if (size < kSaveHeaderSize || std::memcmp(bytes, kSaveGameTag, kTagSize) != 0) {
         Fail(sourceName, L"invalid format: not a saved game", __LINE__);
     }
-    saved.version = CVersion(ReadI32(bytes + 8), ReadI32(bytes + 12), ReadI32(bytes + 16));
+    saved.version = CVersion(ReadI32(bytes + kMajorAt), ReadI32(bytes + kMinorAt), ReadI32(bytes + kReleaseAt));
     if (!CVersion::IsSaveCompatible(saved.version)) {
         Fail(sourceName,
              L"saved by version " + saved.version.ToString() + L" of the game, which version " +
@@ -169,44 +218,24 @@ void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& source
              __LINE__);
     }
     saved.clock = 0;
-    for (int i = 7; i >= 0; --i) {
-        saved.clock = saved.clock << 8 | bytes[20 + i];
+    for (size_t i = kClockSize; i-- > 0;) {
+        saved.clock = saved.clock << 8 | bytes[kClockAt + i];
     }
 
-    // The locations read join an NPC list of their own, and the world's
-    // place names are kept aside: the running game is left as it was.
-    std::vector<CNpc*> gameNpcs;
-    std::map<std::wstring, std::wstring> gameNames;
-    if (g_gameData != nullptr) {
-        gameNpcs.swap(g_gameData->GetNpcList());
-        gameNames = g_gameData->GetStrings().GetPlaceNames();
-    }
+    const CRunningGameAside aside;
     const TStreamReset reset;
     try {
         vek::StreamAssign(bytes + kSaveHeaderSize, size - kSaveHeaderSize);
         ReadStream(sourceName, saved);
-    } catch (...) {
-        if (g_gameData != nullptr) {
-            g_gameData->GetNpcList().swap(gameNpcs);
-            g_gameData->GetStrings().SetPlaceNames(std::move(gameNames));
-        }
-        try {
+    } catch (const vek::CFileException& e) {
+        // One that names a file is about that file.
+        if (!e.GetFileName().empty()) {
             throw;
-        } catch (const vek::CFileException& e) {
-            // One that names a file is about that file.
-            if (!e.GetFileName().empty()) {
-                throw;
-            }
-            // A part of the stream, which does not know the file it came from.
-            Fail(sourceName, L"a damaged record (" + e.GetFunction() + L")", __LINE__);
-        } catch (const vek::CException& e) {
-            Fail(sourceName, e.GetDetails(), __LINE__);
         }
+        // A part of the stream, which does not know the file it came from.
+        Fail(sourceName, L"a damaged record (" + e.GetFunction() + L")", __LINE__);
+    } catch (const vek::CException& e) {
+        Fail(sourceName, e.GetDetails(), __LINE__);
     }
-    if (g_gameData != nullptr) {
-        saved.npcs.swap(g_gameData->GetNpcList());
-        g_gameData->GetNpcList().swap(gameNpcs);
-        saved.placeNames = g_gameData->GetStrings().GetPlaceNames();
-        g_gameData->GetStrings().SetPlaceNames(std::move(gameNames));
-    }
+    aside.HandOver(saved);
 }

@@ -26,6 +26,9 @@ class CNpc;
 
 // Tag, version, clock.
 inline constexpr uint32_t kSaveHeaderSize = 28;
+// No saved game is larger: a game that would be is not saved, and a file of
+// more bytes is refused before it is read (1 GiB).
+inline constexpr uint32_t kMaxSaveFileSize = 1u << 30;
 
 // The game's own fields in a saved game.
 struct TGameRecord {
@@ -82,7 +85,8 @@ struct TSaveParts {
 
 // The bytes of the file: the header and the stream's written bytes. The save
 // stream is empty afterwards, also when a part throws. objectCount, when
-// given, gets the number of objects written.
+// given, gets the number of objects written. vek::CException when they
+// would be more than kMaxSaveFileSize.
 std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCount = nullptr);
 
 // Reads a saved game's bytes; sourceName names it in errors. A file that is

@@ -1,4 +1,5 @@
 // The program entry.
+#include <cerrno>
 #include <csignal>
 #include <exception>
 #include <string>
@@ -6,14 +7,18 @@
 
 #include "VEKLib/Console.h"
 #include "VEKLib/Exception.h"
+#include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
 #include "data/Globals.h"
 #include "data/MConfig.h"
 #include "platform/CrashHandler.h"
+#include "platform/File.h"
+#include "platform/Signals.h"
 #include "platform/Utf8.h"
 #include "shell/CommandLine.h"
 #include "shell/Game.h"
 #include "shell/MainLoop.h"
+#include "shell/MessageDisplay.h"
 
 namespace {
 
@@ -37,6 +42,56 @@ int CheckScripts(CGame& game, const std::vector<std::wstring>& scripts) {
     }
     return ok ? 0 : 1;
 }
+
+// One running game per game folder. False when another copy holds it: this
+// one ends and changes nothing.
+bool TakeGameFolder(CGame& game) {
+    const platform::CFolderLock::Result result = game.LockSaveFolder();
+    const int error = errno;
+    switch (result) {
+    case platform::CFolderLock::Result::kTaken:
+        return true;
+    case platform::CFolderLock::Result::kHeldElsewhere:
+        vek::ConsoleErr() << L"Another copy of the game is running in this folder (it holds " << kSaveDir
+                          << L"): this one ends and changes nothing." << std::endl;
+        return false;
+    case platform::CFolderLock::Result::kFailed:
+        break;
+    }
+    // A folder that cannot even be made cannot take saves either: the
+    // game goes on, and says what it cannot guard against.
+    game.Log(
+        vek::Format(L"The save folder %s cannot be locked (%s): another copy of the game started in this "
+                    L"folder would not be noticed.",
+                    kSaveDir, platform::FromUtf8(platform::SystemErrorText(error))));
+    return true;
+}
+
+// The X server is gone (it ended or the connection broke): the game ends as
+// its window's closing ends it, without a word to the display; the process
+// ends when this returns.
+void OnDisplayLost() {
+    CGame* game = g_game;
+    if (game == nullptr) {
+        return;
+    }
+    game->LoseDevice();
+    const std::wstring why =
+        L"The connection to the display was lost (the X server ended or went away): the "
+        L"game ends as when its window is closed.";
+    CMorvheldMessageDisplay(*game).Append(why);
+    vek::ConsoleErr() << why << std::endl;
+    game->EndGame();
+    vek::ConsoleOut().flush();
+}
+
+// The display-lost handler, for as long as the game runs with its device.
+struct TDisplayWatch {
+    TDisplayWatch() { platform::SetDisplayLostHandler(OnDisplayLost); }
+    TDisplayWatch(const TDisplayWatch&) = delete;
+    TDisplayWatch& operator=(const TDisplayWatch&) = delete;
+    ~TDisplayWatch() { platform::SetDisplayLostHandler(nullptr); }
+};
 
 int Run(CGame& game, TCommandLine& line) {
     // The configuration writer ends the program at once, before the user's
@@ -69,6 +124,14 @@ int Run(CGame& game, TCommandLine& line) {
         game.SetUp();
         return CGame::RunSelfTests() == 0 ? 0 : 1;
     }
+    // Nothing in the folder is read or removed before.
+    if (!TakeGameFolder(game)) {
+        return 1;
+    }
+    // From here a logout, a closed terminal or Ctrl+C ends the game as
+    // closing its window does.
+    platform::InstallEndSignals();
+    const TDisplayWatch watch;
     game.SetUp();
     return RunGame(game, line.newGame);
 }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -388,9 +390,9 @@ TEST_F(FilesTest, DiskOpenFailures) {
     } cases[] = {
         {CFile::kModeRead, L"File not found", L"", 449},
         // With the system's reason, as a failed save gives it.
-        {CFile::kModeReadWrite, L"Access to file denied", L"File cannot be opened: No such file or directory", 456},
-        {CFile::kModeWrite, L"Access to file denied", L"File cannot be opened for writing: No such file or directory",
-         463},
+        {CFile::kModeReadWrite, L"File or folder not found", L"File cannot be opened: No such file or directory", 456},
+        {CFile::kModeWrite, L"File or folder not found",
+         L"File cannot be opened for writing: No such file or directory", 463},
     };
     for (const auto& c : cases) {
         CFile file(false, 0);
@@ -398,8 +400,62 @@ TEST_F(FilesTest, DiskOpenFailures) {
         ASSERT_TRUE(e);
         EXPECT_EQ(e->GetText(), FileErrorText(c.codeText, missing, c.message, L"Files", L"vek::CFile::Open", c.line));
     }
-    CFile folder(false, 0);
-    EXPECT_TRUE(Thrown([&] { folder.Open(Wide(m_dir), CFile::kModeRead); }));
+}
+
+// The label and the code follow what the system said, never an error code
+// an earlier call left behind.
+TEST_F(FilesTest, AFileThatCannotBeWrittenSaysWhy) {
+    WriteBytes(m_dir / "file", "x");
+    fs::create_directories(m_dir / "folder");
+    fs::create_symlink("loop2", m_dir / "loop1");
+    fs::create_symlink("loop1", m_dir / "loop2");
+    const struct {
+        const char* name;
+        uint32_t code;
+        const wchar_t* label;
+        const wchar_t* reason;
+    } cases[] = {
+        {"no/such.sav", CFileException::kNotFound, L"File or folder not found", L"No such file or directory"},
+        {"file/x.sav", CFileException::kNotFound, L"Not a folder on the file's path", L"Not a directory"},
+        {"folder", CFileException::kOther, L"File is a folder", L"Is a directory"},
+        {"loop1", CFileException::kOther, L"Too many links on the file's path", L"Too many levels of symbolic links"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring name = Wide(m_dir / c.name);
+        errno = EAGAIN;
+        CFile file(false, 0);
+        const auto e = Thrown([&] { file.Open(name, CFile::kModeWrite); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetCode(), c.code);
+        EXPECT_EQ(e->GetText(),
+                  FileErrorText(c.label, name, std::wstring(L"File cannot be opened for writing: ") + c.reason,
+                                L"Files", L"vek::CFile::Open", 463));
+    }
+}
+
+// What is not a file is said to be what it is, and no read waits for a
+// pipe's writer (a hang ends the test by the alarm).
+TEST_F(FilesTest, WhatIsNoFileIsNotRead) {
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
+    const struct {
+        std::wstring name;
+        const wchar_t* why;
+    } cases[] = {
+        {Wide(m_dir / "fifo"), L"It is a named pipe (FIFO), not a file."},
+        {Wide(m_dir), L"It is a folder, not a file."},
+        {L"/dev/null", L"It is a device, not a file."},
+    };
+    ::alarm(20);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.name));
+        CFile file(false, 0);
+        const auto e = Thrown([&] { file.Open(c.name, CFile::kModeRead); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetText(), FileErrorText(L"File not found", c.name, c.why, L"Files", L"vek::CFile::Open", 449));
+        EXPECT_EQ(vek::GetFileSize(c.name), 0u);
+    }
+    ::alarm(0);
 }
 
 TEST_F(FilesTest, CloseAndDestructorNeverThrow) {

@@ -219,39 +219,40 @@ TEST(IniFile, TypedGetters) {
         std::variant<const wchar_t*, std::pair<int32_t, std::wstring>> expected;
     } cases[] = {
         {L"4294967294", Getter::U32, false, L"4294967294"},
-        {L"4294967295", Getter::U32, false, std::pair{311, type + high + L"unsigned int variable"}},
-        {L"4294967296", Getter::U32, false, std::pair{311, type + high + L"unsigned int variable"}},
+        {L"4294967295", Getter::U32, false, std::pair{311, type + high + L"unsigned int variable)"}},
+        {L"4294967296", Getter::U32, false, std::pair{311, type + high + L"unsigned int variable)"}},
         {L"12a", Getter::U32, false, std::pair{302, type}},
         {L"1|2", Getter::U32, false, std::pair{302, type}},
         {L"1|2", Getter::U32, true, L"3"},
-        {L"1|4294967295", Getter::U32, true, std::pair{311, type + high + L"unsigned int variable"}},
+        {L"1|4294967295", Getter::U32, true, std::pair{311, type + high + L"unsigned int variable)"}},
 
         {L"-5", Getter::I32, false, L"-5"},
         {L"2147483646", Getter::I32, false, L"2147483646"},
-        {L"2147483647", Getter::I32, false, std::pair{338, type + high + L"signed int variable"}},
-        {L"99999999999", Getter::I32, false, std::pair{338, type + high + L"signed int variable"}},
+        {L"2147483647", Getter::I32, false, std::pair{338, type + high + L"signed int variable)"}},
+        {L"99999999999", Getter::I32, false, std::pair{338, type + high + L"signed int variable)"}},
         {L"-2147483647", Getter::I32, false, L"-2147483647"},
-        {L"-2147483648", Getter::I32, false, std::pair{341, type + L" (too low numeric value for signed int variable"}},
+        {L"-2147483648", Getter::I32, false,
+         std::pair{341, type + L" (too low numeric value for signed int variable)"}},
         {L"-99999999999", Getter::I32, false,
-         std::pair{341, type + L" (too low numeric value for signed int variable"}},
+         std::pair{341, type + L" (too low numeric value for signed int variable)"}},
         {L"5-", Getter::I32, false, std::pair{325, type}},
         {L"-5", Getter::I32, true, std::pair{325, type}},
         {L"1|2", Getter::I32, true, L"3"},
 
         {L"65534", Getter::U16, false, L"65534"},
-        {L"65535", Getter::U16, false, std::pair{366, type + high + L"unsigned short variable"}},
-        {L"65536", Getter::U16, false, std::pair{366, type + high + L"unsigned short variable"}},
+        {L"65535", Getter::U16, false, std::pair{366, type + high + L"unsigned short variable)"}},
+        {L"65536", Getter::U16, false, std::pair{366, type + high + L"unsigned short variable)"}},
         {L"-1", Getter::U16, false, std::pair{357, type}},
 
         {L"254", Getter::U8, false, L"254"},
-        {L"255", Getter::U8, false, std::pair{391, type + high + L"unsigned char variable"}},
-        {L"256", Getter::U8, false, std::pair{391, type + high + L"unsigned char variable"}},
+        {L"255", Getter::U8, false, std::pair{391, type + high + L"unsigned char variable)"}},
+        {L"256", Getter::U8, false, std::pair{391, type + high + L"unsigned char variable)"}},
         {L"128|128|1", Getter::U8, true, L"129"},
         {L"x", Getter::U8, false, std::pair{382, type}},
 
         {L"5000000000", Getter::I64, false, L"5000000000"},
         {L"9223372036854775807", Getter::I64, false, L"9223372036854775807"},
-        {L"9223372036854775808", Getter::I64, false, std::pair{416, type + high + L"64-bit integer variable"}},
+        {L"9223372036854775808", Getter::I64, false, std::pair{416, type + high + L"64-bit integer variable)"}},
         {L"4294967296|1", Getter::I64, true, L"4294967297"},
         {L"-5", Getter::I64, false, std::pair{407, type}},
 
@@ -268,8 +269,8 @@ TEST(IniFile, TypedGetters) {
         {L"#FF8000", Getter::Color, false, L"16744448"},
         {L"255", Getter::Color, false, L"255"},
         {L"#fffffffe", Getter::Color, false, L"4294967294"},
-        {L"#ffffffff", Getter::Color, false, std::pair{548, type + high + L"unsigned int variable"}},
-        {L"#100000000", Getter::Color, false, std::pair{548, type + high + L"unsigned int variable"}},
+        {L"#ffffffff", Getter::Color, false, std::pair{548, type + high + L"unsigned int variable)"}},
+        {L"#100000000", Getter::Color, false, std::pair{548, type + high + L"unsigned int variable)"}},
         {L"-2", Getter::Color, false, L"4294967294"},
     };
     for (const auto& c : cases) {
@@ -289,7 +290,7 @@ TEST(IniFile, TypedGetters) {
 // same checks as a written value: each limit at, just inside and beyond.
 TEST(IniFile, MissingKeyDefaultMeetsTheChecks) {
     vek::CIniFile ini = Parsed(L"[S]\nother = 1\n");
-    const std::wstring tooHighU32 = L"Invalid type: k (too high numeric value for unsigned int variable";
+    const std::wstring tooHighU32 = L"Invalid type: k (too high numeric value for unsigned int variable)";
     const std::wstring invalid = L"Invalid type: k";
     const struct {
         const char* name;
@@ -300,18 +301,18 @@ TEST(IniFile, MissingKeyDefaultMeetsTheChecks) {
         {"u32 max", [&] { return ini.GetValue(L"k", L"S", uint32_t{4294967295u}); }, 0, tooHighU32},
         {"u32 max-1", [&] { return ini.GetValue(L"k", L"S", uint32_t{4294967294u}); }, 4294967294, L""},
         {"i32 max", [&] { return ini.GetValue(L"k", L"S", int32_t{2147483647}); }, 0,
-         L"Invalid type: k (too high numeric value for signed int variable"},
+         L"Invalid type: k (too high numeric value for signed int variable)"},
         {"i32 max-1", [&] { return ini.GetValue(L"k", L"S", int32_t{2147483646}); }, 2147483646, L""},
         {"i32 min", [&] { return ini.GetValue(L"k", L"S", int32_t{-2147483647 - 1}); }, 0,
-         L"Invalid type: k (too low numeric value for signed int variable"},
+         L"Invalid type: k (too low numeric value for signed int variable)"},
         {"i32 min+1", [&] { return ini.GetValue(L"k", L"S", int32_t{-2147483647}); }, -2147483647, L""},
         {"i32 negative, flag sums", [&] { return ini.GetValue(L"k", L"S", int32_t{-5}, true); }, 0, invalid},
         {"i32 zero, flag sums", [&] { return ini.GetValue(L"k", L"S", int32_t{0}, true); }, 0, L""},
         {"u16 max", [&] { return ini.GetValue(L"k", L"S", uint16_t{65535}); }, 0,
-         L"Invalid type: k (too high numeric value for unsigned short variable"},
+         L"Invalid type: k (too high numeric value for unsigned short variable)"},
         {"u16 max-1", [&] { return ini.GetValue(L"k", L"S", uint16_t{65534}); }, 65534, L""},
         {"u8 max", [&] { return ini.GetValue(L"k", L"S", uint8_t{255}); }, 0,
-         L"Invalid type: k (too high numeric value for unsigned char variable"},
+         L"Invalid type: k (too high numeric value for unsigned char variable)"},
         {"u8 max-1", [&] { return ini.GetValue(L"k", L"S", uint8_t{254}); }, 254, L""},
         {"i64 negative", [&] { return ini.GetValue(L"k", L"S", int64_t{-9}); }, 0, invalid},
         {"i64 positive", [&] { return ini.GetValue(L"k", L"S", int64_t{9}); }, 9, L""},

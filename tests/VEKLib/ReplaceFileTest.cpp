@@ -50,30 +50,51 @@ std::vector<std::string> Names(const fs::path& folder) {
 }
 
 // One of the calls that put a file in place fails, as a full or broken disk
-// makes it fail; the others reach the system.
+// makes it fail (with the error given, else a typical one); the others reach
+// the system. Every call is noted.
 class FailingCalls : public platform::IFileCalls {
 public:
-    explicit FailingCalls(std::string call) : m_call(std::move(call)) {}
+    explicit FailingCalls(std::string call, int error = 0) : m_call(std::move(call)), m_error(error) {}
     size_t Write(std::FILE* stream, const void* data, size_t size) override {
+        calls += "write ";
         if (m_call == "write" && size > 0) {
             const size_t half = IFileCalls::Write(stream, data, size / 2);
-            errno = ENOSPC;
+            errno = Error(ENOSPC);
             return half;
         }
         return IFileCalls::Write(stream, data, size);
     }
-    int Flush(std::FILE* stream) override { return m_call == "flush" ? ENOSPC : IFileCalls::Flush(stream); }
-    int Sync(std::FILE* stream) override { return m_call == "sync" ? EIO : IFileCalls::Sync(stream); }
+    int Flush(std::FILE* stream) override { return Failing("flush", ENOSPC) ? m_failed : IFileCalls::Flush(stream); }
+    int Sync(std::FILE* stream) override { return Failing("sync", EIO) ? m_failed : IFileCalls::Sync(stream); }
     int Close(std::FILE* stream) override {
         const int result = IFileCalls::Close(stream);
-        return m_call == "close" ? EDQUOT : result;
+        return Failing("close", EDQUOT) ? m_failed : result;
     }
     int Rename(const std::string& from, const std::string& to) override {
-        return m_call == "rename" ? EXDEV : IFileCalls::Rename(from, to);
+        return Failing("rename", EXDEV) ? m_failed : IFileCalls::Rename(from, to);
+    }
+    int SyncFolder(const std::string& folder) override {
+        folders.push_back(folder);
+        return Failing("sync folder", EIO) ? m_failed : IFileCalls::SyncFolder(folder);
+    }
+    int RenameNoReplace(const std::string& from, const std::string& to) override {
+        return Failing("rename aside", EPERM) ? m_failed : IFileCalls::RenameNoReplace(from, to);
     }
 
+    std::string calls;
+    std::vector<std::string> folders;
+
 private:
+    int Error(int typical) const { return m_error != 0 ? m_error : typical; }
+    bool Failing(const char* call, int typical) {
+        calls += std::string(call) + " ";
+        m_failed = Error(typical);
+        return m_call == call;
+    }
+
     std::string m_call;
+    int m_error;
+    int m_failed = 0;
 };
 
 class InstalledCalls {
@@ -152,31 +173,76 @@ TEST_F(ReplaceFileTest, AFailingCallLeavesTheOldFileWhole) {
     }
 }
 
+// The label and the code follow the cause; the details say what failed.
 TEST_F(ReplaceFileTest, TheErrorSaysWhatFailed) {
     const fs::path target = m_dir / "save.sav";
     const struct {
         const char* call;
+        int error;
         const wchar_t* function;
+        uint32_t code;
+        const wchar_t* label;
         const wchar_t* text;
     } cases[] = {
-        {"write", L"vek::CFileReplacement::Write", L"File cannot be written: No space left on device"},
-        {"flush", L"vek::CFileReplacement::Flush", L"File cannot be written: No space left on device"},
-        {"sync", L"vek::CFileReplacement::Commit", L"File cannot be written: Input/output error"},
-        {"close", L"vek::CFileReplacement::Commit", L"File cannot be written: Disk quota exceeded"},
-        {"rename", L"vek::CFileReplacement::Commit", L"File cannot be put in place: Invalid cross-device link"},
+        {"write", 0, L"vek::CFileReplacement::Write", CFileException::kOther, L"No space left on the disk",
+         L"File cannot be written: No space left on device"},
+        {"flush", 0, L"vek::CFileReplacement::Flush", CFileException::kOther, L"No space left on the disk",
+         L"File cannot be written: No space left on device"},
+        {"sync", 0, L"vek::CFileReplacement::Commit", CFileException::kOther, L"Other error",
+         L"File cannot be written: Input/output error"},
+        {"close", 0, L"vek::CFileReplacement::Commit", CFileException::kOther, L"Disk quota exceeded",
+         L"File cannot be written: Disk quota exceeded"},
+        {"write", EFBIG, L"vek::CFileReplacement::Write", CFileException::kOther, L"File too large",
+         L"File cannot be written: File too large"},
+        {"rename", 0, L"vek::CFileReplacement::Commit", CFileException::kOther, L"Other error",
+         L"File cannot be put in place: Invalid cross-device link"},
+        {"rename", EPERM, L"vek::CFileReplacement::Commit", CFileException::kInsufficientRights,
+         L"Operation on the file not permitted", L"File cannot be put in place: Operation not permitted"},
+        {"rename", EACCES, L"vek::CFileReplacement::Commit", CFileException::kAccessDenied, L"Access to file denied",
+         L"File cannot be put in place: Permission denied"},
+        {"rename", EROFS, L"vek::CFileReplacement::Commit", CFileException::kInsufficientRights,
+         L"File system read-only", L"File cannot be put in place: Read-only file system"},
+        {"rename", ENOENT, L"vek::CFileReplacement::Commit", CFileException::kNotFound, L"File or folder not found",
+         L"File cannot be put in place: No such file or directory"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.call);
-        FailingCalls calls(c.call);
+        SCOPED_TRACE(std::string(c.call) + " " + std::to_string(c.error));
+        FailingCalls calls(c.call, c.error);
         InstalledCalls installed(&calls);
         const auto e = Thrown([&] { vek::ReplaceFile(Wide(target), "abc", 3); });
         ASSERT_TRUE(e);
         EXPECT_EQ(e->GetFunction(), c.function);
-        EXPECT_EQ(e->GetDetails(), L"Other error (" + Wide(target) + L")");
+        EXPECT_EQ(e->GetCode(), c.code);
+        EXPECT_EQ(e->GetDetails(), c.label + (L" (" + Wide(target) + L")"));
         EXPECT_NE(e->GetText().find(std::wstring(L"Details: ") + c.text), std::wstring::npos)
             << platform::ToUtf8(e->GetText());
         EXPECT_FALSE(fs::exists(target));
     }
+}
+
+// Once the new file has its name, the folder that holds the name goes to
+// the disk too; when that fails the file stays, and the caller is told.
+TEST_F(ReplaceFileTest, TheFolderIsSyncedAfterTheRename) {
+    const fs::path target = m_dir / "Save/autosave.sav";
+    WriteBytes(target, kOld);
+    for (const char* failing : {"", "sync folder"}) {
+        SCOPED_TRACE(failing);
+        FailingCalls calls(failing);
+        InstalledCalls installed(&calls);
+        EXPECT_EQ(vek::ReplaceFile(Wide(target), "new", 3), *failing ? EIO : 0);
+        EXPECT_EQ(calls.calls, "write flush sync close rename sync folder ");
+        EXPECT_EQ(calls.folders, std::vector<std::string>{(m_dir / "Save/").string()});
+        EXPECT_EQ(ReadBytes(target), "new");
+        EXPECT_EQ(Names(m_dir / "Save"), std::vector<std::string>{"autosave.sav"});
+        WriteBytes(target, kOld);
+    }
+    // Through a link: the folder of the file it names.
+    fs::create_directories(m_dir / "real");
+    fs::create_symlink("real/game.ini", m_dir / "game.ini");
+    FailingCalls calls("");
+    InstalledCalls installed(&calls);
+    EXPECT_EQ(vek::ReplaceFile(Wide(m_dir / "game.ini"), "new", 3), 0);
+    EXPECT_EQ(calls.folders, std::vector<std::string>{(m_dir / "real/").string()});
 }
 
 TEST_F(ReplaceFileTest, NewContentReplacesTheOldAndKeepsItsPermissions) {
@@ -215,7 +281,9 @@ TEST_F(ReplaceFileTest, ALinkStaysALinkToTheNewFile) {
     EXPECT_EQ(e->GetFileName(), Wide(m_dir / "loop1"));
 }
 
-// A device cannot be replaced: it is written in place, and a full one is an error.
+// A device cannot be replaced: a file object writes it in place, and a full
+// one is an error; a whole replacement refuses it, as it refuses anything
+// else that is not a file, at once.
 TEST_F(ReplaceFileTest, AFullDeviceIsAnError) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
@@ -226,13 +294,33 @@ TEST_F(ReplaceFileTest, AFullDeviceIsAnError) {
         const auto e = Thrown([&] { writer.write(Wide(m_dir / "game.ini")); });
         ASSERT_TRUE(e);
         EXPECT_EQ(e->GetFileName(), Wide(m_dir / "game.ini"));
-        EXPECT_NE(e->GetText().find(L"No space left on device"), std::wstring::npos);
+        const bool whole = std::string(writer.what) == "ReplaceFile";
+        EXPECT_NE(e->GetText().find(whole ? L"Not a file (" : L"No space left on the disk ("), std::wstring::npos);
+        EXPECT_NE(e->GetText().find(whole ? L"It is a device, not a file." : L"No space left on device"),
+                  std::wstring::npos);
         EXPECT_TRUE(fs::is_symlink(m_dir / "game.ini"));
     }
-    // Directly too.
-    const auto e = Thrown([&] { vek::ReplaceFile(L"/dev/full", "x", 1); });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->GetFileName(), L"/dev/full");
+}
+
+TEST_F(ReplaceFileTest, WhatIsNoFileIsNotReplaced) {
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
+    fs::create_directories(m_dir / "folder");
+    const struct {
+        const char* name;
+        const wchar_t* why;
+    } cases[] = {{"fifo", L"It is a named pipe (FIFO), not a file."}, {"folder", L"It is a folder, not a file."}};
+    ::alarm(20);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto e = Thrown([&] { vek::ReplaceFile(Wide(m_dir / c.name), "x", 1); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->GetCode(), CFileException::kOther);
+        EXPECT_EQ(e->GetDetails(), L"Not a file (" + Wide(m_dir / c.name) + L")");
+        EXPECT_NE(e->GetText().find(c.why), std::wstring::npos);
+    }
+    ::alarm(0);
+    EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"fifo", "folder"}));
+    EXPECT_TRUE(fs::is_empty(m_dir / "folder"));
 }
 
 // The file size limit of the process (ulimit -f) stops a write half-way.
@@ -328,23 +416,22 @@ TEST_F(ReplaceFileTest, AfterAFailedWriteTheFileIsNotReady) {
 // What a writer killed half-way leaves beside the file goes; whatever else
 // is there stays, look-alikes included.
 TEST_F(ReplaceFileTest, LeftTemporaryFilesOfTheFileAreRemovedAndNothingElse) {
-    fs::create_directories(m_dir / "Save/.autosave.sav.Folder");
+    const std::string mark = ".autosave.sav.morvheld-unfinished.";
+    fs::create_directories(m_dir / "Save" / (mark + "Folder"));
     fs::create_directories(m_dir / "real");
-    for (const char* name : {".autosave.sav.a1B2c3", ".autosave.sav.ZZZZZZ", ".autosave.sav.a1B2c",
-                             ".autosave.sav.a1B2c3d", ".autosave.sav.a1-2c3", ".autosave.sav.tmp",
-                             "autosave.sav.a1B2c3", ".other.sav.a1B2c3", ".autosave.sav", "autosave.sav"}) {
+    for (const std::string& name :
+         {mark + "a1B2c3", mark + "ZZZZZZ", mark + "a1B2c", std::string(".autosave.sav.backup"),
+          std::string(".autosave.sav.a1B2c3"), std::string("autosave.sav")}) {
         WriteBytes(m_dir / "Save" / name, "x");
     }
-    WriteBytes(m_dir / "real/.game.ini.q9W8e7", "x");
+    WriteBytes(m_dir / "real/.game.ini.morvheld-unfinished.q9W8e7", "x");
     fs::create_symlink("real/game.ini", m_dir / "game.ini");
-    fs::create_symlink("../autosave.sav", m_dir / "Save/.autosave.sav.Linked");
+    fs::create_symlink("../autosave.sav", m_dir / "Save" / (mark + "Linked"));
 
     EXPECT_EQ(vek::RemoveLeftReplacements(Wide(m_dir / "Save/autosave.sav")), 2u);
-    EXPECT_EQ(
-        Names(m_dir / "Save"),
-        (std::vector<std::string>{".autosave.sav", ".autosave.sav.Folder", ".autosave.sav.Linked",
-                                  ".autosave.sav.a1-2c3", ".autosave.sav.a1B2c", ".autosave.sav.a1B2c3d",
-                                  ".autosave.sav.tmp", ".other.sav.a1B2c3", "autosave.sav", "autosave.sav.a1B2c3"}));
+    EXPECT_EQ(Names(m_dir / "Save"),
+              (std::vector<std::string>{".autosave.sav.a1B2c3", ".autosave.sav.backup", mark + "Folder",
+                                        mark + "Linked", mark + "a1B2c", "autosave.sav"}));
     // Beside the file a link names, where the new bytes go.
     EXPECT_EQ(vek::RemoveLeftReplacements(Wide(m_dir / "game.ini")), 1u);
     EXPECT_EQ(Names(m_dir / "real"), std::vector<std::string>{});
@@ -384,7 +471,16 @@ TEST_F(ReplaceFileTest, KeptAsideUnderTheFirstFreeName) {
     const auto e = Thrown([&] { vek::KeepAside(Wide(m_dir / "Save/none.sav"), L"refused"); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->GetFileName(), Wide(m_dir / "Save/none.sav"));
+    EXPECT_EQ(e->GetDetails(), L"File or folder not found (" + Wide(m_dir / "Save/none.sav") + L")");
     EXPECT_NE(e->GetText().find(L"No such file or directory"), std::wstring::npos);
+    // A file that may not be moved (immutable) stays where it is.
+    WriteBytes(m_dir / "Save/kept.sav", "game");
+    FailingCalls calls("rename aside");
+    InstalledCalls installed(&calls);
+    const auto stays = Thrown([&] { vek::KeepAside(Wide(m_dir / "Save/kept.sav"), L"refused"); });
+    ASSERT_TRUE(stays);
+    EXPECT_EQ(stays->GetCode(), CFileException::kInsufficientRights);
+    EXPECT_EQ(ReadBytes(m_dir / "Save/kept.sav"), "game");
 }
 
 } // namespace

@@ -233,7 +233,7 @@ TEST_F(Tables, FailedLoadLeavesTheTableAlone) {
         {"[header]\nmonsters=2\n[mon1]\nname=\"x\"\n[mon2]\nhp=-1\n", true,
          L"Invalid type: hp (Data/monsters.en.ini, line 6)"},
         {"[header]\nmonsters=2\n[mon1]\nflags=255\n", true,
-         L"Invalid type: flags (too high numeric value for unsigned char variable (Data/monsters.en.ini, line 4)"},
+         L"Invalid type: flags (too high numeric value for unsigned char variable) (Data/monsters.en.ini, line 4)"},
         {"monsters=2\n", false, L"Orphan value (Data/monsters.en.ini, line 1)"},
         {"; nothing\n", false, L"Section not found: header (Data/monsters.en.ini)"},
         {"", false, L"Buffer not ready (Data/monsters.en.ini)"},

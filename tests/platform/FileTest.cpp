@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -64,6 +71,136 @@ TEST_F(PlatformFiles, ReadFolderMarksFolders) {
         EXPECT_EQ(entries[i].folder, expected[i].second) << entries[i].name;
     }
     EXPECT_FALSE(platform::ReadFolder((m_dir / "none").string(), entries));
+}
+
+// A pipe that no one writes to or reads from, a device, a folder, a
+// socket: each refused at once where a file is to be read, never waited for.
+// A hang ends the test by the alarm instead of holding it up.
+TEST_F(PlatformFiles, WhatIsNoFileIsRefusedAtOnce) {
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socket = (m_dir / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socket.size(), sizeof(address.sun_path));
+    socket.copy(address.sun_path, socket.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    std::ofstream(m_dir / "file") << "abc";
+    const struct {
+        std::string path;
+        platform::FileKind kind;
+        std::string described;
+        int readError;
+    } cases[] = {
+        {(m_dir / "file").string(), platform::FileKind::kRegular, "", 0},
+        {fifo, platform::FileKind::kPipe, "a named pipe (FIFO)", ENODEV},
+        {"/dev/null", platform::FileKind::kDevice, "a device", ENODEV},
+        {m_dir.string(), platform::FileKind::kFolder, "a folder", EISDIR},
+        {socket, platform::FileKind::kSocket, "a socket", ENXIO},
+        {(m_dir / "none").string(), platform::FileKind::kMissing, "", ENOENT},
+    };
+    ::alarm(20);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(platform::GetFileKind(c.path), c.kind);
+        EXPECT_EQ(platform::DescribeFileKind(c.kind), c.described);
+        errno = 0;
+        std::FILE* stream = platform::OpenFile(c.path, "rb");
+        EXPECT_EQ(stream != nullptr, c.readError == 0);
+        EXPECT_EQ(errno, c.readError);
+        if (stream != nullptr) {
+            std::fclose(stream);
+        }
+        EXPECT_EQ(platform::RegularFileSize(c.path), c.readError == 0 ? 3 : -1);
+        platform::LocalTime time;
+        EXPECT_EQ(platform::LastWriteTime(c.path, time), c.readError == 0);
+    }
+    // Written in place, a pipe without a reader is refused, not waited for.
+    errno = 0;
+    EXPECT_EQ(platform::OpenFile(fifo, "wb"), nullptr);
+    EXPECT_EQ(errno, ENXIO);
+    EXPECT_EQ(platform::OpenFile(m_dir.string(), "ab"), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    std::FILE* device = platform::OpenFile("/dev/null", "wb");
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(std::fputs("x", device), 1);
+    std::fclose(device);
+    ::alarm(0);
+    ::close(listener);
+}
+
+TEST_F(PlatformFiles, OpenModes) {
+    const std::string path = (m_dir / "f").string();
+    const struct {
+        const char* mode;
+        const char* write;
+        std::string after;
+    } cases[] = {
+        {"wb", "ab", "ab"}, {"ab", "c", "abc"}, {"r+b", "X", "Xbc"}, {"w+", "new", "new"}, {"a+b", "!", "new!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        std::FILE* stream = platform::OpenFile(path, c.mode);
+        ASSERT_NE(stream, nullptr);
+        std::fputs(c.write, stream);
+        std::fclose(stream);
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.after);
+    }
+    errno = 0;
+    EXPECT_EQ(platform::OpenFile(path, "x"), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(platform::OpenFile("", "rb"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+// A temporary file says whose it is and what it is; only those are ever
+// taken for what an interrupted writer left.
+TEST_F(PlatformFiles, TemporaryFilesCarryAMarkerAndOnlyTheyAreRemoved) {
+    const std::string target = (m_dir / "autosave.sav").string();
+    std::string temp;
+    std::FILE* stream = platform::CreateFileBeside(target, 0600, temp);
+    ASSERT_NE(stream, nullptr);
+    std::fclose(stream);
+    const std::string prefix = (m_dir / ".autosave.sav.morvheld-unfinished.").string();
+    ASSERT_EQ(temp.size(), prefix.size() + 6);
+    EXPECT_EQ(temp.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(fs::status(temp).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    // The user's own files, and look-alikes of the marker, stay.
+    const std::vector<std::string> kept = {".autosave.sav.backup",
+                                           ".autosave.sav.a1B2c3",
+                                           ".autosave.sav.morvheld-unfinished.a1B2c",
+                                           ".autosave.sav.morvheld-unfinished.a1B2c34",
+                                           ".autosave.sav.morvheld-unfinished.a1-2c3",
+                                           ".other.sav.morvheld-unfinished.a1B2c3",
+                                           "autosave.sav.morvheld-unfinished.a1B2c3",
+                                           "autosave.sav"};
+    for (const std::string& name : kept) {
+        std::ofstream(m_dir / name) << "x";
+    }
+    fs::create_directories(m_dir / ".autosave.sav.morvheld-unfinished.Folder");
+    std::ofstream(m_dir / ".autosave.sav.morvheld-unfinished.Q9w8E7") << "x";
+    EXPECT_EQ(platform::RemoveFilesLeftBeside(target), 2u);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::vector<std::string> expected = kept;
+    expected.push_back(".autosave.sav.morvheld-unfinished.Folder");
+    std::sort(left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+}
+
+TEST_F(PlatformFiles, AFolderIsSyncedToTheDisk) {
+    EXPECT_EQ(platform::FileCalls().SyncFolder(m_dir.string() + "/"), 0);
+    EXPECT_EQ(platform::FileCalls().SyncFolder((m_dir / "none/").string()), ENOENT);
+    std::ofstream(m_dir / "file") << "x";
+    EXPECT_EQ(platform::FileCalls().SyncFolder((m_dir / "file").string()), ENOTDIR);
+    EXPECT_EQ(platform::FolderOf("Save/autosave.sav"), "Save/");
+    EXPECT_EQ(platform::FolderOf("autosave.sav"), "");
 }
 
 } // namespace

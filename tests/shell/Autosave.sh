@@ -8,12 +8,8 @@ program="$1"
 closer="$2"
 samples="$3"
 [ -x "$program" ] && [ -x "$closer" ] && [ -f "$samples/played" ] || { echo "usage: $0 <morvheld> <close_window> <samples>"; exit 2; }
-[ -f Morvheld.dat ] || { echo "no Morvheld.dat in $(pwd)"; exit 2; }
-game=$(pwd)
-dir=$(mktemp -d) || exit 2
-trap 'rm -rf "$dir"' EXIT
-mkdir "$dir/Data" && ln -s "$game/Morvheld.dat" "$game/Graphics" "$dir/" && cp "$game/Data/game.ini" "$dir/Data/" || exit 2
-cd "$dir" || exit 2
+. "$(dirname "$0")/GameFolder.sh"
+enter_game_folder
 # The close protocol's atoms exist before the first window does (the server
 # keeps them: -noreset).
 "$closer" --intern || exit 2
@@ -30,16 +26,6 @@ play() {
     status=$?
     wait "$closing" || fail "the window was not closed"
 }
-fail() {
-    echo "$what: $1"
-    printf '%s\n' "$output"
-    [ -f error.log ] && tr -d '\000\376\377' <error.log
-    ls -lA Save
-    exit 1
-}
-# error.log is UTF-16.
-logged() { [ -f error.log ] && tr -d '\000\376\377' <error.log | grep -qF "$1"; }
-fresh() { rm -rf Save error.log && mkdir Save; }
 
 what="a new game"
 fresh
@@ -54,7 +40,7 @@ cp "$samples/played" Save/autosave.sav
 play -
 [ "$status" -eq 0 ] && [ ! -f error.log ] || fail "exit code $status, or an error logged"
 # Continued, and saved again as it was.
-cmp -s Save/autosave.sav "$samples/played" && [ "$(ls -A Save)" = autosave.sav ] || fail "not the same game"
+cmp -s Save/autosave.sav "$samples/played" && [ "$(files)" = autosave.sav ] || fail "not the same game"
 
 # An autosave that cannot be loaded is kept whole under a name of its own, the
 # player is told where (error.log), and the new game is autosaved beside it.
@@ -95,21 +81,22 @@ while IFS='|' read -r what make limit reason same kept; do
     chmod 755 Save 2>/dev/null
 done <<EOF
 $unwritable
-a file-size limit|cp "$samples/played" Save/autosave.sav|8|File too large|cmp -s Save/autosave.sav "$samples/played" && [ "\$(ls -A Save)" = autosave.sav ]|yes
-a full disk|ln -s /dev/full Save/autosave.sav|-|No space left on device|[ -L Save/autosave.sav ] && [ "\$(ls -A Save)" = autosave.sav ]|yes
+a file-size limit|cp "$samples/played" Save/autosave.sav|8|File too large|cmp -s Save/autosave.sav "$samples/played" && [ "\$(files)" = autosave.sav ]|yes
+a device|ln -s /dev/full Save/autosave.sav|-|It is a device, not a file.|[ -L Save/autosave.sav ] && [ "\$(files)" = autosave.sav ]|no
 EOF
 
 # What killed autosaves left beside it is removed when the game starts;
-# nothing else is.
+# nothing else is, a user's own backup included.
 what="files an interrupted autosave left"
 fresh
 cp "$samples/played" Save/autosave.sav
-for name in .autosave.sav.k1Ll9x .autosave.sav.tmp .other.sav.k1Ll9x autosave.sav.k1Ll9x; do
+for name in .autosave.sav.morvheld-unfinished.k1Ll9x .autosave.sav.backup .autosave.sav.k1Ll9x \
+    .other.sav.morvheld-unfinished.k1Ll9x autosave.sav.morvheld-unfinished.k1Ll9x; do
     head -c 3000 "$samples/played" >"Save/$name"
 done
 play -
 [ "$status" -eq 0 ] || fail "exit code $status"
-[ "$(LC_ALL=C ls -A Save | tr '\n' ' ')" = ".autosave.sav.tmp .other.sav.k1Ll9x autosave.sav autosave.sav.k1Ll9x " ] ||
-    fail "not the left file alone removed"
+[ "$(files | tr '\n' ' ')" = ".autosave.sav.backup .autosave.sav.k1Ll9x .other.sav.morvheld-unfinished.k1Ll9x \
+autosave.sav autosave.sav.morvheld-unfinished.k1Ll9x " ] || fail "not the left file alone removed"
 cmp -s Save/autosave.sav "$samples/played" || fail "not the same game"
 echo "autosave passed"

@@ -2,6 +2,7 @@
 
 #include <irrlicht.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "VEKLib/Exception.h"
+#include "platform/Signals.h"
 #include "platform/Utf8.h"
 #include "rules/Hero.h"
 #include "shell/Game.h"
@@ -45,6 +47,7 @@ public:
     }
     bool IsWindowActive() override { return active; }
     bool IsQuitting() override { return quitting; }
+    bool IsEndAsked() override { return endAsked; }
     void DrawFrame() override {
         calls += "draw ";
         m_clock.now += drawTime;
@@ -54,6 +57,7 @@ public:
     bool runs = true;
     bool active = true;
     bool quitting = false;
+    bool endAsked = false;
     uint32_t runTime = 0;
     uint32_t drawTime = 0;
     std::string calls;
@@ -71,6 +75,7 @@ TEST(MainLoopStep, FramesLastAtLeastThirtyMilliseconds) {
         bool goesOn;
         std::string calls;
         std::vector<uint32_t> sleeps;
+        bool endAsked = false;
     } cases[] = {
         {"a quick frame sleeps out the rest", 1000, true, true, false, 0, 0, true, "run draw ", {30}},
         {"a frame of 29 ms sleeps 1", 1000, true, true, false, 0, 29, true, "run draw ", {1}},
@@ -84,6 +89,9 @@ TEST(MainLoopStep, FramesLastAtLeastThirtyMilliseconds) {
         {"the quit state ends the game, without a frame", 1000, true, true, true, 0, 0, false, "run end ", {}},
         {"quitting with an inactive window", 1000, true, false, true, 0, 0, false, "run end ", {}},
         {"a stopped device is not ended again", 1000, false, true, true, 0, 0, false, "run ", {}},
+        // The caller ends the game: inside a modal window's loop it must not.
+        {"an end asked for ends the loop after the events", 1000, true, true, false, 0, 0, false, "run ", {}, true},
+        {"an end asked for while quitting", 1000, true, true, true, 0, 0, false, "run ", {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -92,6 +100,7 @@ TEST(MainLoopStep, FramesLastAtLeastThirtyMilliseconds) {
         game.runs = c.runs;
         game.active = c.active;
         game.quitting = c.quitting;
+        game.endAsked = c.endAsked;
         game.runTime = c.runTime;
         game.drawTime = c.drawTime;
         EXPECT_EQ(RunMainLoopStep(game, clock), c.goesOn);
@@ -192,6 +201,21 @@ TEST_F(GameLoop, NewGameThatFailsLeavesNone) {
     // Without a location a frame draws nothing, and the loop goes on.
     m_game->Draw();
     EXPECT_TRUE(m_game->Step());
+}
+
+// An end signal stops the loop after the events it finds; the game is ended
+// by the caller, and the program's exit code names the signal.
+TEST_F(GameLoop, AnEndSignalEndsTheLoopAndNamesTheExitCode) {
+    m_game->New();
+    platform::InstallEndSignals();
+    EXPECT_TRUE(m_game->Step());
+    ::raise(SIGTERM);
+    EXPECT_FALSE(m_game->Step());
+    EXPECT_TRUE(m_game->HasGame());
+    EXPECT_FALSE(m_game->StepModal());
+    EXPECT_EQ(RunGame(*m_game, true), 128 + SIGTERM);
+    platform::RestoreEndSignals();
+    EXPECT_FALSE(m_game->HasGame());
 }
 
 // Without a device there is no loop to run.

@@ -1,15 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "VEKLib/Exception.h"
+#include "platform/File.h"
+#include "platform/FolderLock.h"
 #include "platform/Utf8.h"
 #include "rules/Group.h"
 #include "rules/Hero.h"
@@ -266,25 +274,38 @@ TEST_F(SavedGame, DamagedSavesAreRefusedAndTheGameIsUntouched) {
     const CWorld* world = game.GetWorld();
     const auto names = game.GetStrings().GetPlaceNames();
 
-    std::vector<std::pair<std::string, std::string>> damaged = {
-        {"an extra byte", one + '\0'},
-        {"another tag", "SAVEGAMX" + one.substr(8)},
-        {"a current location not saved", odd},
+    // What each is refused for, where it can be said: the reason a cut
+    // save gives depends on the record it cuts.
+    struct TDamaged {
+        std::string what;
+        std::string bytes;
+        const wchar_t* reason = nullptr;
+    };
+    std::vector<TDamaged> damaged = {
+        {"an extra byte", one + '\0', L"1 bytes follow the last record"},
+        {"another tag", "SAVEGAMX" + one.substr(8), L"invalid format: not a saved game"},
+        {"a current location not saved", odd, L"the current location at (3, 0) is not among the saved ones"},
         // A next save would leave them out: refused now, not then.
-        {"the current location neither entered nor kept", Flagged(one, L"Mill Cellar", L"cellar.map", 0x02)},
-        {"another location neither entered nor kept", Flagged(one, L"Mill by the River", L"mill.map", 0x02)},
+        {"the current location neither entered nor kept", Flagged(one, L"Mill Cellar", L"cellar.map", 0x02),
+         L"the location of cell (4, 0) is saved but was neither entered nor kept (flags 0x0002)"},
+        {"another location neither entered nor kept", Flagged(one, L"Mill by the River", L"mill.map", 0x02),
+         L"the location of cell (1, 1) is saved but was neither entered nor kept (flags 0x0002)"},
     };
     for (size_t size = 0; size < one.size(); size += size < 64 ? 1 : 61) {
-        damaged.emplace_back("cut at " + std::to_string(size), one.substr(0, size));
+        damaged.push_back({"cut at " + std::to_string(size), one.substr(0, size)});
     }
-    damaged.emplace_back("cut before the last byte", one.substr(0, one.size() - 1));
-    for (const auto& [what, bytes] : damaged) {
+    damaged.push_back({"cut before the last byte", one.substr(0, one.size() - 1)});
+    for (const auto& [what, bytes, reason] : damaged) {
         SCOPED_TRACE(what);
         WriteBytes("Save/damaged.sav", bytes);
         const auto e = Thrown<vek::CFileException>([&] { game.Load(L"Save/damaged.sav"); });
         ASSERT_TRUE(e.has_value());
         EXPECT_EQ(e->GetCode(), vek::CFileException::kInvalidContent);
         EXPECT_EQ(e->GetFileName(), L"Save/damaged.sav");
+        if (reason != nullptr) {
+            EXPECT_NE(e->GetText().find(std::wstring(L"Details: ") + reason), std::wstring::npos)
+                << platform::ToUtf8(e->GetText());
+        }
         EXPECT_EQ(game.GetCurrentLoc(), current);
         EXPECT_EQ(game.GetHero(), hero);
         EXPECT_EQ(game.GetWorld(), world);
@@ -333,6 +354,188 @@ TEST_F(SavedGame, FailedSaveKeepsThePreviousFile) {
         },
         vek::CException);
     EXPECT_EQ(Bytes(kOne), one);
+}
+
+// A location of 40 x 30 cells covers four world cells, bound to the first:
+// saved once, it loads bound to all four again.
+TEST_F(SavedGame, ALocationOfSeveralWorldCellsIsSavedAndLoaded) {
+    uint16_t siteX = 0;
+    uint16_t siteY = 0;
+    {
+        CGame& game = MakeGame();
+        game.New();
+        CWorld& world = *game.GetWorld();
+        world.CreateDungeonSite(40, 30, 1, L"mill.map", 8, 8);
+        ASSERT_TRUE(world.FindLocation(L"DungeonSite1", siteX, siteY, CWorld::kFindByFile));
+        ASSERT_TRUE(world.ReadyLoc(L"DungeonSite1", 0, 0, 0, 0, kArriveRandom, L""));
+        ASSERT_EQ(game.GetCurrentLoc(), world.grid.At(siteX, siteY).loc);
+        ASSERT_EQ(world.LocBlock(siteX, siteY).size(), 4u);
+        game.Save(kOne);
+    }
+    CGame& game = MakeGame();
+    game.Load(kOne);
+    const CWorld& world = *game.GetWorld();
+    const CLoc* site = world.grid.At(siteX, siteY).loc;
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(game.GetCurrentLoc(), site);
+    EXPECT_EQ(site->GetWorldCell(), &world.grid.At(siteX, siteY));
+    EXPECT_EQ(site->GetWidth(), 40);
+    EXPECT_EQ(site->GetHeight(), 30);
+    for (const vek::TPoint cell : world.LocBlock(siteX, siteY)) {
+        EXPECT_EQ(world.grid.At(static_cast<uint16_t>(cell.x), static_cast<uint16_t>(cell.y)).loc, site);
+    }
+    // Loaded, the site's record names its file, which the one made in play
+    // did not: from then on the same bytes.
+    game.Save(L"Save/two.sav");
+    game.Load(L"Save/two.sav");
+    game.Save(L"Save/three.sav");
+    EXPECT_EQ(Bytes(L"Save/three.sav"), Bytes(L"Save/two.sav"));
+}
+
+// A save of more bytes than any the game writes is refused before it is read.
+TEST_F(SavedGame, ASaveLargerThanAnyIsNotRead) {
+    CGame& game = PlayedGame();
+    game.Save(kOne);
+    const std::string one = Bytes(kOne);
+    for (const uint64_t size : {uint64_t{kMaxSaveFileSize} + 1, uint64_t{3} << 30, uint64_t{5} << 30}) {
+        SCOPED_TRACE(size);
+        WriteBytes("Save/huge.sav", one);
+        fs::resize_file("Save/huge.sav", size); // sparse: nothing is written
+        const auto e = Thrown<vek::CFileException>([&] { game.Load(L"Save/huge.sav"); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_EQ(e->GetCode(), vek::CFileException::kInvalidContent);
+        EXPECT_NE(e->GetText().find(L"larger than any saved game (at most 1073741824 bytes)"), std::wstring::npos)
+            << platform::ToUtf8(e->GetText());
+        EXPECT_EQ(game.GetClock(), 0x0102030405060708u);
+    }
+}
+
+// The calls of the file layer, the move aside refused (as an immutable file's).
+class CNoMoveAside final : public platform::IFileCalls {
+public:
+    CNoMoveAside() { platform::SetFileCalls(this); }
+    CNoMoveAside(const CNoMoveAside&) = delete;
+    CNoMoveAside& operator=(const CNoMoveAside&) = delete;
+    ~CNoMoveAside() override { platform::SetFileCalls(nullptr); }
+    int RenameNoReplace(const std::string&, const std::string&) override { return EPERM; }
+};
+
+bool Logged(const samplegame::Lines& log, const std::wstring& text) {
+    return std::any_of(log.begin(), log.end(),
+                       [&](const std::wstring& line) { return line.find(text) != std::wstring::npos; });
+}
+
+// A refused autosave that cannot be moved aside is still the player's game:
+// the new game is played, but not autosaved over it.
+TEST_F(SavedGame, ARefusedAutosaveThatCannotBeKeptIsNotAutosavedOver) {
+    WriteBytes("Save/autosave.sav", "not a saved game");
+    const CNoMoveAside calls;
+    CGame& game = MakeGame(true);
+    game.StartGame(false);
+    EXPECT_TRUE(game.HasGame());
+    EXPECT_TRUE(Logged(m_log, L"it cannot be kept under another name either, so this game is not autosaved over it"));
+    game.SetClock(99);
+    game.EndGame();
+    EXPECT_FALSE(game.AutosaveFailed());
+    EXPECT_EQ(ReadBytes("Save/autosave.sav"), "not a saved game");
+    EXPECT_FALSE(fs::exists("Save/autosave.refused.sav"));
+}
+
+// Where the autosave should be, a pipe or a folder is refused at once, kept
+// aside as any refused autosave is, and the new game is autosaved in its
+// place. (A hang ends the test by the alarm.)
+TEST_F(SavedGame, AnAutosaveThatIsNoFileIsKeptAside) {
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        const wchar_t* why;
+        bool (*kind)(const fs::path&);
+    } cases[] = {
+        {"a pipe", [] { ASSERT_EQ(::mkfifo("Save/autosave.sav", 0600), 0); }, L"It is a named pipe (FIFO), not a file.",
+         [](const fs::path& p) { return fs::is_fifo(p); }},
+        {"a folder", [] { fs::create_directories("Save/autosave.sav/inside"); }, L"It is a folder, not a file.",
+         [](const fs::path& p) { return fs::is_directory(p / "inside"); }},
+    };
+    ::alarm(60);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all("Save");
+        fs::create_directories("Save");
+        c.make();
+        CGame& game = MakeGame(true);
+        EXPECT_TRUE(game.HasAutosave());
+        game.StartGame(false);
+        EXPECT_EQ(game.GetClock(), 0u);
+        EXPECT_TRUE(Logged(m_log, c.why));
+        EXPECT_TRUE(Logged(m_log, L"The file is kept as it was under the name Save/autosave.refused.sav."));
+        EXPECT_TRUE(c.kind("Save/autosave.refused.sav"));
+        game.EndGame();
+        EXPECT_FALSE(game.AutosaveFailed());
+        EXPECT_TRUE(fs::is_regular_file("Save/autosave.sav"));
+    }
+    // Written over with a new game asked for: refused, and not said to be
+    // an old autosave left as it was.
+    fs::remove_all("Save");
+    fs::create_directories("Save");
+    ASSERT_EQ(::mkfifo("Save/autosave.sav", 0600), 0);
+    CGame& game = MakeGame(true);
+    game.StartGame(true);
+    game.EndGame();
+    ::alarm(0);
+    EXPECT_TRUE(game.AutosaveFailed());
+    EXPECT_TRUE(Logged(m_log, L"The game could not be saved to Save/autosave.sav.\r\nNot a file (Save/autosave.sav)"));
+    EXPECT_FALSE(Logged(m_log, L"left as it was"));
+    EXPECT_TRUE(fs::is_fifo("Save/autosave.sav"));
+}
+
+// What interrupted saves left is removed, by each save of that file and by
+// the start of a game for the autosave, but only while the save folder's
+// lock is held: another copy of the game may be writing it.
+TEST_F(SavedGame, LeftTemporaryFilesGoOnlyUnderTheFoldersLock) {
+    const std::string oneLeft = "Save/.one.sav.morvheld-unfinished.a1B2c3";
+    const std::string autosaveLeft = "Save/.autosave.sav.morvheld-unfinished.Q9w8E7";
+    WriteBytes(oneLeft, "x");
+    WriteBytes(autosaveLeft, "x");
+    {
+        CGame& game = MakeGame(true);
+        game.New();
+        game.Save(kOne);
+        EXPECT_TRUE(fs::exists(oneLeft));
+        EXPECT_EQ(game.LockSaveFolder(), platform::CFolderLock::Result::kTaken);
+        CGame other;
+        EXPECT_EQ(other.LockSaveFolder(), platform::CFolderLock::Result::kHeldElsewhere);
+        game.Save(kOne);
+        EXPECT_FALSE(fs::exists(oneLeft));
+        EXPECT_TRUE(fs::exists(autosaveLeft));
+        game.Clear();
+    }
+    CGame& game = MakeGame(true);
+    game.StartGame(false);
+    EXPECT_TRUE(fs::exists(autosaveLeft));
+    game.Clear();
+    ASSERT_EQ(game.LockSaveFolder(), platform::CFolderLock::Result::kTaken);
+    game.StartGame(false);
+    EXPECT_FALSE(fs::exists(autosaveLeft));
+    EXPECT_TRUE(Logged(m_log, L"Removed 1 temporary files that interrupted saves of Save/autosave.sav left behind."));
+}
+
+// The folder that holds a save goes to the disk after it; when it cannot,
+// the player is told, and the save stays.
+TEST_F(SavedGame, AFolderThatCannotBeSyncedIsReported) {
+    class CNoFolderSync final : public platform::IFileCalls {
+    public:
+        int SyncFolder(const std::string&) override { return EIO; }
+    } calls;
+    CGame& game = PlayedGame();
+    platform::SetFileCalls(&calls);
+    game.Save(kOne);
+    platform::SetFileCalls(nullptr);
+    EXPECT_TRUE(Logged(m_log,
+                       L"The game was saved to Save/one.sav, but its folder could not be synced to the disk "
+                       L"(Input/output error)"));
+    CGame& loaded = MakeGame();
+    loaded.Load(kOne);
+    EXPECT_EQ(loaded.GetClock(), 0x0102030405060708u);
 }
 
 TEST_F(SavedGame, AutosaveIsContinuedUnlessANewGameIsAsked) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <irrlicht.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -279,6 +280,60 @@ TEST_F(GameFolder, FailedSetUpReleasesWhatItMade) {
     EXPECT_EQ(Steps(logged), (Lines{L"Initializing data archive..."}));
     EXPECT_EQ(GetIrrDevice(), nullptr);
     EXPECT_EQ(DataArchive().GetDevice(), nullptr);
+}
+
+// Where a file is expected and something else is there, set-up stops at
+// once and says what and where; a number out of range is named with its
+// line. (A hang ends the test by the alarm.)
+TEST_F(GameFolder, WhatCannotBeReadIsNamed) {
+    const struct {
+        const char* what;
+        bool forceFiles;
+        const char* fifo;
+        const char* fpsLimit;
+        std::wstring text;
+    } cases[] = {
+        {"game.ini a pipe", false, "Data/game.ini", nullptr,
+         L"File not found (Data/game.ini)Details: It is a named pipe (FIFO), not a file."},
+        {"the archive a pipe", false, "Morvheld.dat", nullptr,
+         L"Cannot access data archive file! (Morvheld.dat: It is a named pipe (FIFO), not a file.)"},
+        {"a loose data file a pipe", true, "Data/hero.ini", nullptr,
+         L"File not found (Data/hero.ini)Details: It is a named pipe (FIFO), not a file."},
+        {"a number out of range", false, nullptr, "70000",
+         L"Invalid type: fps_limit (too high numeric value for unsigned short variable) (Data/game.ini, line 6)"},
+    };
+    ::alarm(60);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteConfig(c.forceFiles);
+        if (c.fpsLimit != nullptr) {
+            std::string text = ReadBytes("Data/game.ini");
+            text.replace(text.find("fps_limit = 30"), 14, std::string("fps_limit = ") + c.fpsLimit);
+            std::ofstream("Data/game.ini", std::ios::binary) << text;
+        }
+        // The sample file the folder links, put back afterwards.
+        const fs::path linked = c.fifo != nullptr && fs::is_symlink(c.fifo) ? fs::read_symlink(c.fifo) : fs::path();
+        if (c.fifo != nullptr) {
+            fs::remove(c.fifo);
+            ASSERT_EQ(::mkfifo(c.fifo, 0600), 0);
+        }
+        CGame game;
+        game.ForceNullDriver(true);
+        game.SetLogSink([](const std::wstring&) {});
+        try {
+            game.SetUp();
+            ADD_FAILURE() << "nothing thrown";
+        } catch (const vek::CException& e) {
+            EXPECT_NE(e.GetText().find(c.text), std::wstring::npos) << platform::ToUtf8(e.GetText());
+        }
+        if (c.fifo != nullptr) {
+            fs::remove(c.fifo);
+        }
+        if (!linked.empty()) {
+            fs::create_symlink(linked, c.fifo);
+        }
+    }
+    ::alarm(0);
 }
 
 // The build's game folder: the sample configuration reads the data archive.

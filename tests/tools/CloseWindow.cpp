@@ -2,6 +2,9 @@
 // clicked: waits for a top-level window that takes WM_DELETE_WINDOW and sends
 // it that message. Usage: close_window [seconds to wait at most]. Exit 0 once
 // sent, 1 when no window came, 2 without a display.
+// close_window --key KEYSYM [seconds] presses and releases that key (an X
+// keysym name, "F7") in the window instead, and returns once the server has
+// passed both on.
 // close_window --intern only makes the two atoms exist: the engine asks for
 // WM_DELETE_WINDOW only if it exists already (a window manager would have made
 // it), so a test under a bare server that keeps its atoms (-noreset) runs this
@@ -61,11 +64,27 @@ Window FindWindow(Display* display, Atom deleteWindow) {
     return found;
 }
 
+// A key event as the server sends it to the window under the pointer.
+void SendKey(Display* display, Window window, KeyCode code, int type) {
+    XEvent event{};
+    event.xkey.type = type;
+    event.xkey.display = display;
+    event.xkey.window = window;
+    event.xkey.root = DefaultRootWindow(display);
+    event.xkey.time = CurrentTime;
+    event.xkey.keycode = code;
+    event.xkey.same_screen = True;
+    XSendEvent(display, window, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const bool internOnly = argc > 1 && std::strcmp(argv[1], "--intern") == 0;
-    const int seconds = argc > 1 && !internOnly ? std::atoi(argv[1]) : 60;
+    const bool key = argc > 2 && std::strcmp(argv[1], "--key") == 0;
+    const char* const keyName = key ? argv[2] : nullptr;
+    const int secondsArg = key ? 3 : 1;
+    const int seconds = argc > secondsArg && !internOnly ? std::atoi(argv[secondsArg]) : 60;
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         std::fprintf(stderr, "close_window: no display\n");
@@ -90,7 +109,20 @@ int main(int argc, char** argv) {
         }
         std::this_thread::sleep_for(pause);
     }
-    testsupport::SendDeleteWindow(display, window);
+    if (keyName == nullptr) {
+        testsupport::SendDeleteWindow(display, window);
+        XCloseDisplay(display);
+        return 0;
+    }
+    const KeySym symbol = XStringToKeysym(keyName);
+    const KeyCode code = symbol != NoSymbol ? XKeysymToKeycode(display, symbol) : 0;
+    if (code == 0) {
+        std::fprintf(stderr, "close_window: no key %s\n", keyName);
+        return 2;
+    }
+    SendKey(display, window, code, KeyPress);
+    SendKey(display, window, code, KeyRelease);
+    XSync(display, False);
     XCloseDisplay(display);
     return 0;
 }
