@@ -16,9 +16,17 @@ trap '[ -z "$server" ] || kill "$server" 2>/dev/null; rm -rf "$dir"' EXIT
 # A new game in the background (a shell starts one with SIGINT ignored:
 # here it has the default, as from a terminal); the window tool waits for
 # its window and presses the key.
+# A wait key goes to the game only once the herbalist's greeting, which
+# opens a new game, is ended (Escape).
 start() {
     env --default-signal=INT "$program" -new </dev/null >out.log 2>&1 &
     pid=$!
+    case "$1" in
+    F7 | F8)
+        "$window" --key Escape 60 || fail "no window"
+        sleep 1
+        ;;
+    esac
     "$window" --key "$1" 60 || fail "no window"
 }
 finish() {
@@ -78,8 +86,10 @@ for _ in $(seq 100); do [ -s display ] && break; sleep 0.1; done
 DISPLAY=":$(cat display)"
 export DISPLAY
 "$window" --intern || exit 2
-start Shift_L
-for _ in $(seq 300); do grep -qF "Launching the OnLoad commands..." out.log && break; sleep 0.1; done
+# The greeting ended, so that the new game is whole when the server goes
+# (the game is saved as it stands then, even inside a script).
+start Escape
+for _ in $(seq 300); do grep -qF "First aid" out.log && break; sleep 0.1; done
 kill "$server"
 finish
 server=
