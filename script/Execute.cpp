@@ -104,30 +104,6 @@ bool CScriptRun::ExecuteUnit() {
     return RunUnit();
 }
 
-bool CScriptRun::FastCondition(const TLink& link, const TFastLookup& lookup, bool& holds) const {
-    if (link.op == kOpIfNumber) {
-        const TBinding& binding = lookup.bindings[link.symbol];
-        if (binding.epoch != lookup.epoch) {
-            return false;
-        }
-        holds =
-            Holds(link.table, static_cast<uint64_t>(binding.variable->GetValue()), static_cast<uint64_t>(link.value));
-        return true;
-    }
-    const TStep* step = m_steps.data() + link.call;
-    if (!lookup.Compared(step[0], holds)) {
-        return false;
-    }
-    if (link.op == kOpIfTwo) {
-        bool right = false;
-        if (!lookup.Compared(step[1], right)) {
-            return false;
-        }
-        holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
-    }
-    return true;
-}
-
 uint32_t CScriptRun::SkipFalseIf(const TLink& link, uint64_t& countdown) {
     // On with the else, if any; the else of an "else if" is stepped over
     // (it does nothing but count) unless the budget's check falls on it.
@@ -148,6 +124,139 @@ bool CScriptRun::EnterScopeFast(uint32_t opener) {
     return true;
 }
 
+bool CScriptRun::AssignFast(const TLink& link, TFastState& s) {
+    CVariable* variable = s.lookup.Own(link.symbol);
+    if (!variable) {
+        return false;
+    }
+    variable->SetOwnValue(link.value);
+    ++s.pc;
+    return true;
+}
+
+bool CScriptRun::IncrementFast(const TLink& link, TFastState& s) {
+    // Up to the largest unsigned 32-bit value.
+    CVariable* variable = s.lookup.Own(link.symbol);
+    if (!variable) {
+        return false;
+    }
+    const int64_t value = variable->OwnValue();
+    if (value < 4294967295LL) {
+        variable->SetOwnValue(value + 1);
+    }
+    ++s.pc;
+    return true;
+}
+
+bool CScriptRun::DecrementFast(const TLink& link, TFastState& s) {
+    // Down to 0.
+    CVariable* variable = s.lookup.Own(link.symbol);
+    if (!variable) {
+        return false;
+    }
+    const int64_t value = variable->OwnValue();
+    if (value != 0 && value != std::numeric_limits<int64_t>::min()) {
+        variable->SetOwnValue(value - 1);
+    }
+    ++s.pc;
+    return true;
+}
+
+template <uint32_t kCompare>
+bool CScriptRun::IfNumberFast(const TLink& link, TFastState& s) {
+    // A lookup not made yet is made on the slow path, which also reports a
+    // missing variable.
+    const CVariable* variable = s.lookup.Own(link.symbol);
+    if (!variable) {
+        return false;
+    }
+    const uint64_t left = static_cast<uint64_t>(variable->OwnValue());
+    const uint64_t right = static_cast<uint64_t>(link.value);
+    bool holds = false;
+    if constexpr (kCompare == kNodeEqual) {
+        holds = left == right;
+    } else if constexpr (kCompare == kNodeNotEqual) {
+        holds = left != right;
+    } else if constexpr (kCompare == kNodeLess) {
+        holds = left < right;
+    } else if constexpr (kCompare == kNodeGreater) {
+        holds = left > right;
+    } else if constexpr (kCompare == kNodeLessEqual) {
+        holds = left <= right;
+    } else {
+        holds = left >= right;
+    }
+    if (!holds) {
+        s.pc = s.links + SkipFalseIf(link, s.countdown);
+        return true;
+    }
+    if (link.scoped != 0 && !EnterScopeFast(s.At())) {
+        return false;
+    }
+    ++s.pc;
+    return true;
+}
+
+bool CScriptRun::IfFast(const TLink& link, TFastState& s) {
+    const TStep* step = m_steps.data() + link.call;
+    bool holds = false;
+    if (!s.lookup.Compared(step[0], holds)) {
+        return false;
+    }
+    if (link.op == kOpIfTwo) {
+        bool right = false;
+        if (!s.lookup.Compared(step[1], right)) {
+            return false;
+        }
+        holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
+    }
+    if (!holds) {
+        s.pc = s.links + SkipFalseIf(link, s.countdown);
+        return true;
+    }
+    if (link.scoped != 0 && !EnterScopeFast(s.At())) {
+        return false;
+    }
+    ++s.pc;
+    return true;
+}
+
+bool CScriptRun::BlockEndFast(const TLink& link, TFastState& s) {
+    const int32_t next = link.op == kOpIfEnd ? link.jump + 1 : static_cast<int32_t>(s.At() + 1);
+    if (!LeaveScopesQuickly(next)) {
+        return false;
+    }
+    s.pc = s.links + next;
+    return true;
+}
+
+bool CScriptRun::LoopEndFast(const TLink& link, TFastState& s) {
+    // Round again, with the loop's own scope innermost (it stays); the end
+    // of the loop takes the slow path.
+    CVariable* counter = s.lookup.Own(link.symbol);
+    if (!counter || counter->OwnValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
+        m_scopes.back().opener != link.jump) {
+        return false;
+    }
+    counter->SetOwnValue(counter->OwnValue() + 1);
+    s.pc = s.links + link.jump + 1;
+    return true;
+}
+
+bool CScriptRun::TapeJumpFast(const TLink& link, TFastState& s) {
+    // icmp goes on after its iloop when the cell is 0; iloop goes back to
+    // its icmp. A command without a partner goes on after itself.
+    int32_t next = static_cast<int32_t>(s.At() + 1);
+    if (link.jump >= 0 && (link.op == kOpTapeLoop || s.cells[s.pointer] == 0)) {
+        next = link.op == kOpTapeLoop ? link.jump : link.jump + 1;
+    }
+    if (m_scopes.size() > m_scopeFloor && !ScopeStays(m_scopes.back(), next)) {
+        return false;
+    }
+    s.pc = s.links + next;
+    return true;
+}
+
 void CScriptRun::RunCommands(size_t depth) {
     for (;;) {
         const uint8_t op = RunFastPath(depth);
@@ -159,122 +268,130 @@ void CScriptRun::RunCommands(size_t depth) {
 
 uint8_t CScriptRun::RunFastPath(size_t depth) {
     // It runs while the variables hold their own values and no scope has to
-    // close. The budget's countdown and the tables stay in registers (calls
-    // and returns look the bindings up again); the members have them
-    // whenever anything else may see them or an error may end the run.
-    uint64_t countdown = m_countdown;
-    uint32_t at = static_cast<uint32_t>(m_current);
-    uint8_t op = kOpGeneral;
+    // close, its state in registers (calls and returns look the bindings up
+    // again); the members get the state back whenever anything else may see
+    // it or an error may end the run. Every form has its handler below and
+    // goes on to the next command's own.
+    static const void* const kHandlers[kOpCount] = {
+        &&slow,           &&nothing,   &&assignNumber, &&incr,       &&decr,        &&loopEnd,   &&slow,
+        &&condition,      &&condition, &&ifEqual,      &&ifNotEqual, &&ifLess,      &&ifGreater, &&ifLessEqual,
+        &&ifGreaterEqual, &&blockEnd,  &&elseBlock,    &&blockEnd,   &&returnValue, &&call,      &&slow,
+        &&tapeRight,      &&tapeLeft,  &&tapeAdd,      &&tapeSub,    &&tapeJump,    &&tapeJump,
+    };
     const TLink* const links = m_links.data();
     const uint32_t limit = m_linkLimit;
-    TFastLookup lookup{m_bindings.entries.data(), m_epoch};
-    if (at < limit) {
-        for (;;) {
-            const TLink& link = links[at];
-            op = link.op;
-            if (--countdown == 0 && op != kOpDerived) [[unlikely]] {
-                op = kOpGeneral; // the check comes first
-                break;
-            }
-            switch (op) {
-            case kOpNothing:
-                ++at;
-                continue;
-            case kOpAssignNumber:
-                if (CVariable* variable = lookup.Own(link.symbol)) {
-                    variable->SetOwnValue(link.value);
-                    ++at;
-                    continue;
-                }
-                break;
-            case kOpIncr:
-            case kOpDecr:
-                if (CVariable* variable = lookup.Own(link.symbol)) {
-                    op == kOpIncr ? Increment(*variable) : Decrement(*variable);
-                    ++at;
-                    continue;
-                }
-                break;
-            case kOpLoopEnd: {
-                // Round again, with the loop's own scope innermost (it
-                // stays); the end of the loop takes the slow path.
-                CVariable* counter = lookup.Own(link.symbol);
-                if (!counter || counter->OwnValue() >= link.value || m_scopes.size() <= m_scopeFloor ||
-                    m_scopes.back().opener != link.jump) {
-                    break;
-                }
-                counter->SetOwnValue(counter->OwnValue() + 1);
-                at = static_cast<uint32_t>(link.jump + 1);
-                continue;
-            }
-            case kOpIfNumber:
-            case kOpIfOne:
-            case kOpIfTwo: {
-                // Lookups not made yet are made on the slow path, which also
-                // reports a missing variable.
-                bool holds = false;
-                if (!FastCondition(link, lookup, holds)) {
-                    break;
-                }
-                if (!holds) {
-                    at = SkipFalseIf(link, countdown);
-                    continue;
-                }
-                if (link.scoped != 0 && !EnterScopeFast(at)) {
-                    break;
-                }
-                ++at;
-                continue;
-            }
-            case kOpElse:
-                if (link.scoped != 0 && !EnterScopeFast(at)) {
-                    break;
-                }
-                ++at;
-                continue;
-            case kOpCall:
-                // A user function entered in place runs on in this loop;
-                // any other call takes the slow path.
-                m_current = static_cast<int32_t>(at);
-                m_countdown = countdown;
-                if (!CallInPlace(link)) {
-                    break;
-                }
-                at = static_cast<uint32_t>(m_current);
-                lookup = TFastLookup{m_bindings.entries.data(), m_epoch};
-                continue;
-            case kOpReturn:
-                m_current = static_cast<int32_t>(at);
-                m_countdown = countdown;
-                RunReturn(static_cast<int32_t>(link.value));
-                if (m_frames.size() < depth) {
-                    return kLoopOver; // the call that ran this loop is over
-                }
-                at = static_cast<uint32_t>(m_current);
-                lookup = TFastLookup{m_bindings.entries.data(), m_epoch};
-                continue;
-            case kOpIfEnd:
-            case kOpBlockEnd: {
-                // An if body's end goes on after the whole chain.
-                const int32_t next = op == kOpIfEnd ? link.jump + 1 : static_cast<int32_t>(at + 1);
-                if (!LeaveScopesQuickly(next)) {
-                    break;
-                }
-                at = static_cast<uint32_t>(next);
-                continue;
-            }
-            default:
-                break;
-            }
-            break;
-        }
-        // Past the last command (the table's last entry) is no command.
-        if (at >= limit) {
-            ++countdown;
-        }
+    if (static_cast<uint32_t>(m_current) >= limit) {
+        return kOpGeneral;
     }
-    m_current = static_cast<int32_t>(at);
-    m_countdown = countdown;
+    TFastState s{links + m_current, links,        m_countdown, TFastLookup{m_bindings.entries.data(), m_epoch},
+                 m_workArea.data(), m_workPointer};
+    const TLink* link = nullptr;
+    uint8_t op = kOpGeneral;
+    bool ok = true;
+dispatch:
+    link = s.pc;
+    op = link->op;
+    if (--s.countdown == 0) [[unlikely]] {
+        goto checkDue;
+    }
+    goto* kHandlers[op];
+checkDue:
+    // The check comes first; a derived script's command is checked where
+    // the base counts it.
+    op = op == kOpDerived ? kOpDerived : kOpGeneral;
+    goto stop;
+nothing:
+    ++s.pc;
+    goto dispatch;
+assignNumber:
+    ok = AssignFast(*link, s);
+    goto next;
+incr:
+    ok = IncrementFast(*link, s);
+    goto next;
+decr:
+    ok = DecrementFast(*link, s);
+    goto next;
+loopEnd:
+    ok = LoopEndFast(*link, s);
+    goto next;
+condition:
+    ok = IfFast(*link, s);
+    goto next;
+ifEqual:
+    ok = IfNumberFast<kNodeEqual>(*link, s);
+    goto next;
+ifNotEqual:
+    ok = IfNumberFast<kNodeNotEqual>(*link, s);
+    goto next;
+ifLess:
+    ok = IfNumberFast<kNodeLess>(*link, s);
+    goto next;
+ifGreater:
+    ok = IfNumberFast<kNodeGreater>(*link, s);
+    goto next;
+ifLessEqual:
+    ok = IfNumberFast<kNodeLessEqual>(*link, s);
+    goto next;
+ifGreaterEqual:
+    ok = IfNumberFast<kNodeGreaterEqual>(*link, s);
+    goto next;
+blockEnd:
+    ok = BlockEndFast(*link, s);
+    goto next;
+elseBlock:
+    ok = link->scoped == 0 || EnterScopeFast(s.At());
+    s.pc += ok ? 1 : 0;
+    goto next;
+tapeRight:
+    s.pointer = s.pointer + 1 == kWorkAreaSize ? 0 : s.pointer + 1;
+    ++s.pc;
+    goto dispatch;
+tapeLeft:
+    s.pointer = s.pointer == 0 ? kWorkAreaSize - 1 : s.pointer - 1;
+    ++s.pc;
+    goto dispatch;
+tapeAdd:
+    ++s.cells[s.pointer];
+    ++s.pc;
+    goto dispatch;
+tapeSub:
+    --s.cells[s.pointer];
+    ++s.pc;
+    goto dispatch;
+tapeJump:
+    ok = TapeJumpFast(*link, s);
+    goto next;
+call:
+    // A user function entered in place runs on in this loop; any other call
+    // takes the slow path.
+    SaveFastState(s);
+    if (!CallInPlace(*link)) {
+        goto stop;
+    }
+    s.pc = links + m_current;
+    s.lookup = TFastLookup{m_bindings.entries.data(), m_epoch};
+    goto dispatch;
+returnValue:
+    SaveFastState(s);
+    RunReturn(static_cast<int32_t>(link->value));
+    if (m_frames.size() < depth) {
+        return kLoopOver; // the call that ran this loop is over
+    }
+    s.pc = links + m_current;
+    s.lookup = TFastLookup{m_bindings.entries.data(), m_epoch};
+    goto dispatch;
+next:
+    if (ok) [[likely]] {
+        goto dispatch;
+    }
+slow:
+stop:
+    // Past the last command (the table's last entry) is no command.
+    if (s.At() >= limit) {
+        ++s.countdown;
+    }
+    SaveFastState(s);
     return op;
 }
 

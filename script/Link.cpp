@@ -120,6 +120,24 @@ void CScriptLinker::LinkCommand(size_t index, const TLinkPass& pass) {
     case kCmdEnd:
         link.op = kOpNothing;
         break;
+    case kCmdTapeRight:
+        link.op = kOpTapeRight;
+        break;
+    case kCmdTapeLeft:
+        link.op = kOpTapeLeft;
+        break;
+    case kCmdTapeAdd:
+        link.op = kOpTapeAdd;
+        break;
+    case kCmdTapeSub:
+        link.op = kOpTapeSub;
+        break;
+    case kCmdTapeTest:
+        link.op = kOpTapeTest;
+        break;
+    case kCmdTapeLoop:
+        link.op = kOpTapeLoop;
+        break;
     case kCmdElse:
         link.op = command.argument == 1 ? kOpNothing : kOpElse;
         link.scoped = IsScoped(index, pass);
@@ -171,8 +189,9 @@ void CScriptLinker::LinkIf(size_t index, const TLinkPass& pass, TLink& link) {
     link.value = command.argument;
     link.call = condition.first;
     if (link.op == kOpIfOne && m_steps[condition.first].op == kStepCompareNumber) {
+        // Node kinds of the comparisons and their ops are in the same order.
         const TStep& step = m_steps[condition.first];
-        link.op = kOpIfNumber;
+        link.op = static_cast<uint8_t>(kOpIfEqual + (step.compare - kNodeEqual));
         link.symbol = step.symbol;
         link.table = step.table;
         link.value = static_cast<int64_t>(step.value);

@@ -37,17 +37,32 @@ protected:
         kOpAssignNumber, // symbol := value
         kOpIncr,
         kOpDecr,
-        kOpLoopEnd,  // a for loop's closing brace
-        kOpIf,       // value: the condition's index; call: its first step
-        kOpIfOne,    // as kOpIf, of one comparison
-        kOpIfNumber, // as kOpIf, of one comparison of a variable (symbol) with a number (value)
-        kOpIfTwo,    // as kOpIf, of two comparisons joined
+        kOpLoopEnd, // a for loop's closing brace
+        kOpIf,      // value: the condition's index; call: its first step
+        kOpIfOne,   // as kOpIf, of one comparison
+        kOpIfTwo,   // as kOpIf, of two comparisons joined
+        // As kOpIf, of one comparison of a variable (symbol) with a number
+        // (value), by its operator.
+        kOpIfEqual,
+        kOpIfNotEqual,
+        kOpIfLess,
+        kOpIfGreater,
+        kOpIfLessEqual,
+        kOpIfGreaterEqual,
         kOpIfEnd,    // the closing brace of an if body; jump: the end of its chain
         kOpElse,     // "else {"
         kOpBlockEnd, // the closing brace of another block (an else's)
         kOpReturn,   // value: the value returned
         kOpCall,     // a call command
         kOpDerived,  // handed to ExecuteUnit (HandlesCommand)
+        // The tape commands; jump: the partner of icmp and iloop.
+        kOpTapeRight,
+        kOpTapeLeft,
+        kOpTapeAdd,
+        kOpTapeSub,
+        kOpTapeTest,
+        kOpTapeLoop,
+        kOpCount,
     };
     // What Link keeps per command: where it leads, what it names, and its
     // fast-path form.

@@ -201,13 +201,43 @@ private:
             return true;
         }
     };
-    // The condition of an if on the fast path; false when a lookup is not
-    // kept.
-    [[gnu::always_inline]] inline bool FastCondition(const TLink& link, const TFastLookup& lookup, bool& holds) const;
+    // What the fast path keeps in registers.
+    struct TFastState {
+        const TLink* pc; // the command's link
+        const TLink* links;
+        uint64_t countdown; // to the budget's next check
+        TFastLookup lookup;
+        uint8_t* cells; // the tape
+        uint32_t pointer;
+        // The command's index.
+        uint32_t At() const { return static_cast<uint32_t>(pc - links); }
+    };
+    // The fast-path forms that take more than a line (Execute.cpp); each
+    // false when the command takes the slow path, having done nothing.
+    [[gnu::always_inline]] inline bool AssignFast(const TLink& link, TFastState& s);
+    [[gnu::always_inline]] inline bool IncrementFast(const TLink& link, TFastState& s);
+    [[gnu::always_inline]] inline bool DecrementFast(const TLink& link, TFastState& s);
+    // An if of a variable with a number, by the comparison's node kind.
+    template <uint32_t kCompare>
+    [[gnu::always_inline]] inline bool IfNumberFast(const TLink& link, TFastState& s);
+    // An if of one comparison, or of two joined.
+    [[gnu::always_inline]] inline bool IfFast(const TLink& link, TFastState& s);
+    // The end of a taken if body (on after the whole chain) or of an else.
+    [[gnu::always_inline]] inline bool BlockEndFast(const TLink& link, TFastState& s);
+    // A for loop's end while the loop goes round.
+    [[gnu::always_inline]] inline bool LoopEndFast(const TLink& link, TFastState& s);
+    // icmp and iloop, while no scope has to close.
+    [[gnu::always_inline]] inline bool TapeJumpFast(const TLink& link, TFastState& s);
     // Where the run goes on after an if that does not hold.
     [[gnu::always_inline]] static inline uint32_t SkipFalseIf(const TLink& link, uint64_t& countdown);
     // A block's scope opens on the fast path; false when the stack is full.
     [[gnu::always_inline]] inline bool EnterScopeFast(uint32_t opener);
+    // The members get the fast path's state back.
+    void SaveFastState(const TFastState& s) {
+        m_current = static_cast<int32_t>(s.At());
+        m_countdown = s.countdown;
+        m_workPointer = s.pointer;
+    }
     // After a command that may have run anything: whether the loop ends.
     bool LoopEnds(size_t depth) {
         EnsureLinked(); // a built-in may have changed the list
