@@ -50,65 +50,6 @@ void CScriptRun::PrepareArguments(const TCommand& command, const TCallSite& site
     }
 }
 
-bool CScriptRun::CallInPlace(const TLink& link) {
-    // As ExecuteUserFunction enters a call resolved ahead; anything it would
-    // report (no definition, no body, too many calls) takes that way.
-    const TCallSite& site = m_calls[link.call];
-    const int32_t definition = link.jump;
-    if (!m_callsInPlace || !site.user || !site.valid || definition < 0 || m_links[definition].end < 0 ||
-        m_frames.size() >= kMaxCallDepth) {
-        return false;
-    }
-    LocateCommand(static_cast<uint32_t>(m_current));
-    const bool assign = m_results.Commands()[m_current].argument == 1;
-    const uint32_t receiver = !assign ? 0 : site.receiverSymbol != 0 ? site.receiverSymbol : Intern(site.receiver);
-    TCallFrame& frame = PushFrame(definition, assign ? 1 : 0, receiver);
-    frame.argumentCount = static_cast<uint32_t>(site.values.size());
-    frame.inPlace = 1;
-    for (const uint32_t value : site.values) {
-        m_argumentPool.push_back(value);
-    }
-    if (!m_valueStack.empty()) {
-        m_valueStack.clear();
-    }
-    m_scopeFloor = frame.scopeDepth + 1;
-    EnterBody(frame);
-    return true;
-}
-
-CScriptRun::TCallFrame& CScriptRun::PushFrame(int32_t definition, uint8_t flag, uint32_t receiver) {
-    TCallFrame& frame = m_frames.emplace_back();
-    frame.returnCommand = m_current;
-    frame.flag = flag;
-    frame.receiver = receiver;
-    frame.definition = definition;
-    frame.scopeDepth = static_cast<uint32_t>(m_scopes.size());
-    frame.localBase = m_localCount;
-    frame.argumentBase = static_cast<uint32_t>(m_argumentPool.size());
-    return frame;
-}
-
-void CScriptRun::EnterBody(const TCallFrame& frame) {
-    // Values handed in arrive last first, then the parameters by name.
-    while (!m_pending.empty()) {
-        const CVariable& variable = m_pending.back();
-        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
-        m_pending.pop_back();
-    }
-    const TCommand& function = m_results.Commands()[frame.definition];
-    const uint32_t parameters = function.extra;
-    for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
-        const uint32_t slot = function.target + parameters - 1 - k; // stored last first
-        if (slot >= m_parameterPool.size()) {
-            break;
-        }
-        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot],
-                 m_argumentPool[frame.argumentBase + k]);
-    }
-    PushScopeAt(frame.definition);
-    m_current = frame.definition + 1;
-}
-
 void CScriptRun::CallUserFunction(const TCallSite& site, const TLink& link, bool assign,
                                   const std::vector<uint32_t>& values) {
     const CHandoffScope offer(*this, THandoff{&site.name, m_current, true, link.jump, site.receiverSymbol,
@@ -220,53 +161,6 @@ void CScriptRun::EnterFunction(int32_t definition) {
     m_scopeFloor = PushFrame(definition, 0, 0).scopeDepth + 1;
     PushScopeAt(definition);
     m_current = definition + 1;
-}
-
-bool CScriptRun::RunReturn(int32_t value) {
-    m_returnValue = value;
-    Return();
-    return false; // the run goes on after the calling command
-}
-
-void CScriptRun::Return() {
-    if (m_frames.empty()) {
-        FailHere(kErrCallStackEmpty, L"CScriptBase::Return", __LINE__);
-    }
-    const TCallFrame& frame = m_frames.back();
-    m_current = frame.returnCommand;
-    // The callee's locals go first, so the result lands in the caller's
-    // variable even when the callee has one of the same name.
-    CutLocals(frame.localBase);
-    if (m_scopes.size() > frame.scopeDepth) {
-        m_scopes.resize(frame.scopeDepth);
-    }
-    if (m_argumentPool.size() > frame.argumentBase) {
-        m_argumentPool.resize(frame.argumentBase);
-    }
-    if (!m_valueStack.empty()) {
-        m_valueStack.clear();
-    }
-    const uint8_t flag = frame.flag;
-    const uint32_t receiver = frame.receiver;
-    // A call entered in place goes on after its command once the result is in.
-    const int32_t next = frame.inPlace != 0 ? m_current + 1 : m_current;
-    m_frames.pop_back();
-    m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
-    if (flag == 0) {
-        m_current = next;
-        return;
-    }
-    // What AssignBySymbol checks, at once while the lookup is kept.
-    // (Commands below the link limit are there, without asking the list.)
-    const TBinding& binding = m_bindings.entries[receiver];
-    if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < m_linkLimit &&
-        IsCallKind(m_results.Commands()[m_current].kind)) {
-        binding.variable->SetValue(m_returnValue);
-        m_current = next;
-        return;
-    }
-    AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
-    m_current = next;
 }
 
 void CScriptRun::ExecuteFunction(const std::wstring& name, bool assign, const std::wstring& target) {

@@ -14,6 +14,7 @@ void CScriptLinker::Link() {
     m_links.assign(count + 1, TLink());
     m_calls.clear();
     m_definitions.clear();
+    m_callsInPlace = CallsInPlace();
     LinkBlocks(pass);
     // The conditions first: an if's fast-path form depends on its shape.
     CompileConditions();
@@ -27,13 +28,22 @@ void CScriptLinker::LinkBlocks(TLinkPass& pass) {
     const size_t count = commands.size();
     std::vector<int32_t> functions; // definitions around the command, innermost last
     std::vector<int32_t> tapeTests; // icmp commands not yet paired
+    std::vector<int32_t> openers;   // blocks around the command, innermost last
     pass.loopsBefore.assign(count + 1, 0);
+    pass.enclosing.assign(count, -1);
     for (size_t i = 0; i < count; ++i) {
         const int32_t index = static_cast<int32_t>(i);
         const TCommand& command = commands[i];
         TLink& link = m_links[i];
         while (!functions.empty() && pass.ends[functions.back()] >= 0 && pass.ends[functions.back()] < index) {
             functions.pop_back();
+        }
+        while (!openers.empty() && pass.ends[openers.back()] < index) {
+            openers.pop_back();
+        }
+        pass.enclosing[i] = openers.empty() ? -1 : openers.back();
+        if (IsBlockKind(command.kind) && pass.ends[i] >= 0) {
+            openers.push_back(index);
         }
         link.owner = functions.empty() ? -1 : functions.back();
         link.end = pass.ends[i];
@@ -151,7 +161,7 @@ void CScriptLinker::LinkCommand(size_t index, const TLinkPass& pass) {
         LinkIf(index, pass, link);
         break;
     case kCmdCloseBrace:
-        LinkCloseBrace(index, link);
+        LinkCloseBrace(index, pass, link);
         break;
     case kCmdCall:
     case kCmdUserCall:
@@ -199,7 +209,7 @@ void CScriptLinker::LinkIf(size_t index, const TLinkPass& pass, TLink& link) {
     link.scoped = IsScoped(index, pass);
 }
 
-void CScriptLinker::LinkCloseBrace(size_t index, TLink& link) {
+void CScriptLinker::LinkCloseBrace(size_t index, const TLinkPass& pass, TLink& link) {
     const std::vector<TCommand>& commands = m_results.Commands();
     const TCommand& command = commands[index];
     const uint32_t target = command.target;
@@ -211,9 +221,28 @@ void CScriptLinker::LinkCloseBrace(size_t index, TLink& link) {
     } else if (command.argument == kCmdIf && target >= index && target < commands.size()) {
         link.op = kOpIfEnd;
         link.jump = static_cast<int32_t>(target);
+        link.value = StayingOpener(index, static_cast<int32_t>(target) + 1, pass);
     } else if (command.argument != kCmdIf && command.argument != kCmdFor && command.argument != kCmdFunction) {
         link.op = kOpBlockEnd;
+        link.value = StayingOpener(index, static_cast<int32_t>(index) + 1, pass);
     }
+}
+
+int32_t CScriptLinker::StayingOpener(size_t brace, int32_t next, const TLinkPass& pass) const {
+    // The brace's own block is the innermost around it; the if and else
+    // blocks around that one may have no scope open.
+    const std::vector<TCommand>& commands = m_results.Commands();
+    const int32_t own = pass.enclosing[brace];
+    int32_t opener = own >= 0 ? pass.enclosing[own] : -1;
+    while (opener >= 0 && (commands[opener].kind == kCmdIf || commands[opener].kind == kCmdElse)) {
+        opener = pass.enclosing[opener];
+    }
+    // As the run sees it: a scope stays when its block holds where it goes.
+    if (opener < 0) {
+        return kNoOpener;
+    }
+    const int32_t end = pass.ends[opener];
+    return end < 0 || (opener < next && next <= end) ? opener : kNoOpener;
 }
 
 void CScriptLinker::LinkElseSkips() {
@@ -241,7 +270,6 @@ void CScriptLinker::FinishLink() {
     ForgetLookups();
     m_linkedBytes = CommandBytes();
     m_linkLimit = static_cast<uint32_t>(m_results.Commands().size());
-    m_callsInPlace = CallsInPlace();
 }
 
 void CScriptLinker::LinkCall(size_t index, TLink& link) {
@@ -255,7 +283,8 @@ void CScriptLinker::LinkCall(size_t index, TLink& link) {
         const auto it = m_definitions.find(site.name);
         link.jump = it == m_definitions.end() ? -1 : it->second.preferred;
     }
-    if (command.argument == 1 && index > 0) {
+    site.assign = command.argument == 1;
+    if (site.assign && index > 0) {
         site.receiver = commands[index - 1].targetName;
         site.receiverSymbol = Intern(site.receiver);
     }
@@ -268,6 +297,9 @@ void CScriptLinker::LinkCall(size_t index, TLink& link) {
     } catch (const CScriptException&) {
         site.texts.clear(); // fails in its place when it runs
     }
+    // As ExecuteUserFunction enters a call resolved ahead; anything it would
+    // report (no definition, no body) takes that way.
+    link.scoped = m_callsInPlace && site.user && site.valid && link.jump >= 0 && m_links[link.jump].end >= 0;
     link.call = static_cast<uint32_t>(m_calls.size());
     m_calls.push_back(std::move(site));
 }

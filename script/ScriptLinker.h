@@ -70,7 +70,8 @@ protected:
         uint8_t op = kOpGeneral;
         uint8_t table = 0;   // if of one comparison with a number: as TStep's
         uint8_t skip = 0;    // if: 1 when the else of an "else if" follows its brace
-        uint8_t scoped = 0;  // if, else: 1 when a for in the body may add locals to its scope
+        uint8_t scoped = 0;  // if, else: 1 when a for in the body may add locals to its scope;
+                             // call: 1 when the run loop may enter its function in place
         uint32_t symbol = 0; // the variable the command names (its condition's, for an if)
         int32_t end = -1;    // block openers: the closing brace
         int32_t jump = -1;   // goto: label; icmp/iloop: partner; if: chain end;
@@ -78,13 +79,15 @@ protected:
         int32_t owner = -1;  // the innermost function definition around it
         uint32_t call = 0;   // calls and super: their entry in m_calls
         int64_t value = 0;   // assignment: the number; loop end: the end value;
-                             // if: its condition, or of one comparison the number
+                             // if: its condition, or of one comparison the number;
+                             // if and else ends: the opener whose scope stays (StayingOpener)
     };
     // A call command as it runs: the names handed to the overridable
     // operations, and its arguments split once.
     struct TCallSite {
         std::wstring name;
         bool user = false;     // a user function's (the registry's entry when linked)
+        bool assign = false;   // the assignment before it takes the result
         std::wstring receiver; // the assignment's variable as written; empty: none
         uint32_t receiverSymbol = 0;
         std::vector<std::wstring> texts;
@@ -124,6 +127,8 @@ protected:
         uint32_t symbol2 = 0;
         uint64_t value = 0;
     };
+    // No scope mark has this opener.
+    static constexpr int32_t kNoOpener = INT32_MIN;
     struct TDefinitions {
         int32_t preferred = -1; // the overriding definition, else the last one
         int32_t plain = -1;     // the first definition that does not override
@@ -180,6 +185,7 @@ private:
         std::vector<int32_t> ends;         // of each block opener (FindBlockEnds)
         TNoCaseMap<int32_t> labels;        // the first label of each name
         std::vector<uint32_t> loopsBefore; // the for commands before each command
+        std::vector<int32_t> enclosing;    // the innermost block opener around each command
     };
     // The passes of Link (Link.cpp).
     // Per command: its innermost function and its block's end; the
@@ -189,7 +195,11 @@ private:
     void LinkCommands(const TLinkPass& pass);
     void LinkCommand(size_t index, const TLinkPass& pass);
     void LinkIf(size_t index, const TLinkPass& pass, TLink& link);
-    void LinkCloseBrace(size_t index, TLink& link);
+    void LinkCloseBrace(size_t index, const TLinkPass& pass, TLink& link);
+    // The opener of the block around a brace (if and else blocks passed
+    // over) whose scope stays when the run goes on at next after it;
+    // kNoOpener when there is none.
+    int32_t StayingOpener(size_t brace, int32_t next, const TLinkPass& pass) const;
     void LinkCall(size_t index, TLink& link);
     // Whether the block of the opener may add locals to its scope: a for
     // stands in its body (or its end is not known).

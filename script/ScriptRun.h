@@ -228,6 +228,11 @@ private:
     [[gnu::always_inline]] inline bool LoopEndFast(const TLink& link, TFastState& s);
     // icmp and iloop, while no scope has to close.
     [[gnu::always_inline]] inline bool TapeJumpFast(const TLink& link, TFastState& s);
+    [[gnu::always_inline]] inline bool ElseFast(const TLink& link, TFastState& s);
+    // A call entered in place; false when it takes the slow path.
+    [[gnu::always_inline]] inline bool CallFast(const TLink& link, TFastState& s);
+    // A return; false when the call that ran this loop is over.
+    [[gnu::always_inline]] inline bool ReturnFast(const TLink& link, TFastState& s, size_t depth);
     // Where the run goes on after an if that does not hold.
     [[gnu::always_inline]] static inline uint32_t SkipFalseIf(const TLink& link, uint64_t& countdown);
     // A block's scope opens on the fast path; false when the stack is full.
