@@ -388,7 +388,7 @@ void CScriptRun::Return() {
         m_current = next;
         return;
     }
-    // What AssignBySymbol checks, at once while the lookup is kept.
+    // What AssignBySymbol checks, at once while the cached lookup is valid.
     // (Commands below the link limit are there, without asking the list.)
     const TBinding& binding = m_bindings.entries[receiver];
     if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(m_current) < m_linkLimit &&

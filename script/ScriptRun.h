@@ -172,17 +172,17 @@ private:
     // ends.
     bool RunSlowPath(uint8_t op, size_t depth);
     // The bindings as the fast path sees them: a variable is found while its
-    // lookup is kept.
+    // cached lookup is valid.
     struct TFastLookup {
         const TBinding* bindings;
         uint32_t epoch;
-        // The variable of a symbol while its lookup is kept and it holds its
+        // The variable of a symbol while its cached lookup is valid and it holds its
         // own value; null otherwise.
         CVariable* Own(uint32_t symbol) const {
             const TBinding& binding = bindings[symbol];
             return binding.epoch == epoch && !binding.variable->IsBound() ? binding.variable : nullptr;
         }
-        // A comparison step's answer while its variables' lookups are kept;
+        // A comparison step's answer while its variables' cached lookups are valid;
         // false (holds not set) when one is not.
         bool Compared(const TStep& step, bool& holds) const {
             const TBinding& left = bindings[step.symbol];

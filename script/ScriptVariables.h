@@ -91,7 +91,7 @@ protected:
     uint32_t Intern(const std::wstring& name);
     // The variable a name stands for: locals newest first, then the
     // declared variables, then FindVariable (which a derived script extends).
-    // The answer is kept until a binding can change: a local made or
+    // The answer is cached until a binding can change: a local made or
     // removed, the declared variables changed, a run begun, a built-in run.
     CVariable* Lookup(uint32_t symbol) {
         const TBinding& binding = m_bindings.entries[symbol];
