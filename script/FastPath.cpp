@@ -5,15 +5,23 @@
 
 #include "script/ScriptRun.h"
 
-uint32_t CScriptRun::SkipFalseIf(const TLink& link, uint64_t& countdown) {
+bool CScriptRun::GoOnAfterIf(const TLink& link, TFastState& s, bool holds) {
+    if (holds) {
+        if (link.scoped != 0 && !EnterScopeFast(s.At())) {
+            return false;
+        }
+        ++s.pc;
+        return true;
+    }
     // On with the else, if any; the else of an "else if" is stepped over
     // (it does nothing but count) unless the budget's check falls on it.
-    uint32_t next = static_cast<uint32_t>(link.end + 1);
-    if (link.skip != 0 && countdown > 1) {
-        --countdown;
+    int32_t next = link.end + 1;
+    if (link.skip != 0 && s.countdown > 1) {
+        --s.countdown;
         ++next;
     }
-    return next;
+    s.pc = s.links + next;
+    return true;
 }
 
 bool CScriptRun::EnterScopeFast(uint32_t opener) {
@@ -87,15 +95,7 @@ bool CScriptRun::IfNumberFast(const TLink& link, TFastState& s) {
     } else {
         holds = left >= right;
     }
-    if (!holds) {
-        s.pc = s.links + SkipFalseIf(link, s.countdown);
-        return true;
-    }
-    if (link.scoped != 0 && !EnterScopeFast(s.At())) {
-        return false;
-    }
-    ++s.pc;
-    return true;
+    return GoOnAfterIf(link, s, holds);
 }
 
 bool CScriptRun::IfFast(const TLink& link, TFastState& s) {
@@ -111,15 +111,7 @@ bool CScriptRun::IfFast(const TLink& link, TFastState& s) {
         }
         holds = ((step[2].table >> ((holds ? 2 : 0) + (right ? 1 : 0))) & 1) != 0;
     }
-    if (!holds) {
-        s.pc = s.links + SkipFalseIf(link, s.countdown);
-        return true;
-    }
-    if (link.scoped != 0 && !EnterScopeFast(s.At())) {
-        return false;
-    }
-    ++s.pc;
-    return true;
+    return GoOnAfterIf(link, s, holds);
 }
 
 bool CScriptRun::BlockEndFast(const TLink& link, TFastState& s) {

@@ -233,8 +233,9 @@ private:
     [[gnu::always_inline]] inline bool CallFast(const TLink& link, TFastState& s);
     // A return; false when the call that ran this loop is over.
     [[gnu::always_inline]] inline bool ReturnFast(const TLink& link, TFastState& s, size_t depth);
-    // Where the run goes on after an if that does not hold.
-    [[gnu::always_inline]] static inline uint32_t SkipFalseIf(const TLink& link, uint64_t& countdown);
+    // Where the run goes on after an if: into its body when it holds (false
+    // when the body's scope cannot open here), else after its body.
+    [[gnu::always_inline]] inline bool GoOnAfterIf(const TLink& link, TFastState& s, bool holds);
     // A block's scope opens on the fast path; false when the stack is full.
     [[gnu::always_inline]] inline bool EnterScopeFast(uint32_t opener);
     // The members get the fast path's state back.
