@@ -109,14 +109,14 @@ private:
     struct TCallFrame {
         // The calling command; the run goes on after it.
         int32_t returnCommand = 0;
-        // 1 when the result goes into the receiving variable.
-        uint8_t flag = 0;
         uint32_t receiver = 0;     // symbol of the receiving variable
         int32_t definition = -1;   // the function's definition command
         uint32_t scopeDepth = 0;   // scope stack and local count at the call,
         uint32_t localBase = 0;    // restored when it returns
         uint32_t argumentBase = 0; // the call's argument values in the pool
         uint32_t argumentCount = 0;
+        // 1 when the result goes into the receiving variable.
+        uint8_t flag = 0;
         // Entered in the caller's loop: its return goes on after the call
         // command itself.
         uint8_t inPlace = 0;
