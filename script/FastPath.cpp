@@ -15,12 +15,15 @@ bool CScriptRun::GoOnAfterIf(const TLink& link, TFastState& s, bool holds) {
     }
     // On with the else, if any; the else of an "else if" is stepped over
     // (it does nothing but count) unless the budget's check falls on it.
-    int32_t next = link.end + 1;
-    if (link.skip != 0 && s.countdown > 1) {
-        --s.countdown;
-        ++next;
+    const TLink* next = s.Jump(link.next);
+    if (link.skip != 0) {
+        if (s.countdown > 1) {
+            --s.countdown;
+        } else {
+            --next;
+        }
     }
-    s.pc = s.links + next;
+    s.pc = next;
     return true;
 }
 
@@ -116,12 +119,13 @@ bool CScriptRun::IfFast(const TLink& link, TFastState& s) {
 
 bool CScriptRun::BlockEndFast(const TLink& link, TFastState& s) {
     // Mostly the innermost scope is that of the block around, which stays.
-    const int32_t next = link.op == kOpIfEnd ? link.jump + 1 : static_cast<int32_t>(s.At() + 1);
+    const TLink* next = link.op == kOpIfEnd ? s.Jump(link.next) : s.pc + 1;
     const size_t depth = m_scopes.size();
-    if (depth > m_scopeFloor && m_scopes[depth - 1].opener != link.value && !LeaveScopesQuickly(next)) {
+    if (depth > m_scopeFloor && m_scopes[depth - 1].opener != link.value &&
+        !LeaveScopesQuickly(static_cast<int32_t>(s.IndexOf(next)))) {
         return false;
     }
-    s.pc = s.links + next;
+    s.pc = next;
     return true;
 }
 
@@ -134,21 +138,18 @@ bool CScriptRun::LoopEndFast(const TLink& link, TFastState& s) {
         return false;
     }
     counter->SetOwnValue(counter->OwnValue() + 1);
-    s.pc = s.links + link.jump + 1;
+    s.pc = s.Jump(link.next);
     return true;
 }
 
 bool CScriptRun::TapeJumpFast(const TLink& link, TFastState& s) {
     // icmp goes on after its iloop when the cell is 0; iloop goes back to
     // its icmp. A command without a partner goes on after itself.
-    int32_t next = static_cast<int32_t>(s.At() + 1);
-    if (link.jump >= 0 && (link.op == kOpTapeLoop || s.cells[s.pointer] == 0)) {
-        next = link.op == kOpTapeLoop ? link.jump : link.jump + 1;
-    }
-    if (m_scopes.size() > m_scopeFloor && !ScopeStays(m_scopes.back(), next)) {
+    const TLink* next = link.op == kOpTapeTest && s.cells[s.pointer] != 0 ? s.pc + 1 : s.Jump(link.next);
+    if (m_scopes.size() > m_scopeFloor && !ScopeStays(m_scopes.back(), static_cast<int32_t>(s.IndexOf(next)))) {
         return false;
     }
-    s.pc = s.links + next;
+    s.pc = next;
     return true;
 }
 

@@ -20,6 +20,7 @@ void CScriptLinker::Link() {
     CompileConditions();
     LinkCommands(pass);
     LinkElseSkips();
+    LinkJumps();
     FinishLink();
 }
 
@@ -256,6 +257,39 @@ void CScriptLinker::LinkElseSkips() {
             const size_t next = static_cast<size_t>(link.end) + 1;
             link.skip = next < count && commands[next].kind == kCmdElse && m_links[next].op == kOpNothing ? 1 : 0;
         }
+    }
+}
+
+void CScriptLinker::LinkJumps() {
+    const size_t count = m_results.Commands().size();
+    for (size_t i = 0; i < count; ++i) {
+        TLink& link = m_links[i];
+        int32_t next = static_cast<int32_t>(i) + 1;
+        switch (link.op) {
+        case kOpLoopEnd:
+        case kOpIfEnd:
+            next = link.jump + 1;
+            break;
+        case kOpIfOne:
+        case kOpIfTwo:
+        case kOpIfEqual:
+        case kOpIfNotEqual:
+        case kOpIfLess:
+        case kOpIfGreater:
+        case kOpIfLessEqual:
+        case kOpIfGreaterEqual:
+            next = link.end + 1 + link.skip; // where it goes when it does not hold
+            break;
+        case kOpTapeTest:
+            next = link.jump >= 0 ? link.jump + 1 : next;
+            break;
+        case kOpTapeLoop:
+            next = link.jump >= 0 ? link.jump : next;
+            break;
+        default:
+            break;
+        }
+        link.next = next * static_cast<int32_t>(sizeof(TLink));
     }
 }
 

@@ -78,9 +78,13 @@ protected:
                              // call: definition; loop end: its for
         int32_t owner = -1;  // the innermost function definition around it
         uint32_t call = 0;   // calls and super: their entry in m_calls
-        int64_t value = 0;   // assignment: the number; loop end: the end value;
-                             // if: its condition, or of one comparison the number;
-                             // if and else ends: the opener whose scope stays (StayingOpener)
+        // Where the fast path goes on when the command jumps (the end of a
+        // loop round, of an if body, an if that does not hold, icmp and
+        // iloop), in bytes from the first link: the next command otherwise.
+        int32_t next = 0;
+        int64_t value = 0; // assignment: the number; loop end: the end value;
+                           // if: its condition, or of one comparison the number;
+                           // if and else ends: the opener whose scope stays (StayingOpener)
     };
     // A call command as it runs: the names handed to the overridable
     // operations, and its arguments split once.
@@ -206,6 +210,8 @@ private:
     static uint8_t IsScoped(size_t opener, const TLinkPass& pass);
     // A false if steps over the else of an "else if" after its brace.
     void LinkElseSkips();
+    // Where each command's fast-path form goes on when it jumps (TLink::next).
+    void LinkJumps();
     // The link's marks, and the lookups that the new names may change.
     void FinishLink();
 

@@ -210,7 +210,12 @@ private:
         uint8_t* cells; // the tape
         uint32_t pointer;
         // The command's index.
-        uint32_t At() const { return static_cast<uint32_t>(pc - links); }
+        uint32_t At() const { return IndexOf(pc); }
+        uint32_t IndexOf(const TLink* link) const { return static_cast<uint32_t>(link - links); }
+        // The link at a jump's TLink::next.
+        const TLink* Jump(int32_t bytes) const {
+            return reinterpret_cast<const TLink*>(reinterpret_cast<const char*>(links) + bytes);
+        }
     };
     // The fast-path forms that take more than a line (Execute.cpp); each
     // false when the command takes the slow path, having done nothing.
