@@ -1,7 +1,9 @@
 // The script interpreter's speed beside two other embedded interpreters, Lua
 // 5.4 and Tcl 8.6, on the same workloads: a counting loop, user-function
 // calls with a parameter and a result, a loop with an if/else on conditions
-// of several comparisons, a loop with a chain of eight if/else branches, and
+// of several comparisons, a loop with a chain of eight if/else branches,
+// three nested loops of the tape commands (Lua runs the same tape machine
+// over a table; Tcl sits this one out, as it would take minutes), and
 // parsing a generated 50,000-line script (Lua compiles the same program; Tcl
 // has no separate compile step). A last case parses 40,000 nested blocks.
 //
@@ -53,7 +55,7 @@ struct TWorkload {
     const char* name;
     const wchar_t* ours;
     const char* lua;
-    const char* tcl; // the body of a Tcl procedure
+    const char* tcl; // the body of a Tcl procedure; null: Tcl does not run it
 };
 
 const TWorkload kCounting{
@@ -214,7 +216,53 @@ const TWorkload kChain{
     "}\n",
 };
 
-const TWorkload* const kWorkloads[] = {&kCounting, &kCalls, &kBranches, &kChain};
+// Three loops of 255 rounds each, one inside the other, made of the tape
+// commands; the middle one counts its rounds in a variable. About 50
+// million commands.
+const TWorkload kTape{
+    "TapeLoops",
+    L"var x = 0\n"
+    L"isub\n"
+    L"icmp\n"
+    L"  ishr\n"
+    L"  isub\n"
+    L"  icmp\n"
+    L"    incr x\n"
+    L"    ishr\n"
+    L"    isub\n"
+    L"    icmp\n"
+    L"      isub\n"
+    L"    iloop\n"
+    L"    ishl\n"
+    L"    isub\n"
+    L"  iloop\n"
+    L"  ishl\n"
+    L"  isub\n"
+    L"iloop\n",
+    "local tape = {}\n"
+    "for i = 1, 30000 do tape[i] = 0 end\n"
+    "local p, x = 1, 0\n"
+    "tape[p] = (tape[p] - 1) % 256\n"
+    "while tape[p] ~= 0 do\n"
+    "  p = p + 1\n"
+    "  tape[p] = (tape[p] - 1) % 256\n"
+    "  while tape[p] ~= 0 do\n"
+    "    x = x + 1\n"
+    "    p = p + 1\n"
+    "    tape[p] = (tape[p] - 1) % 256\n"
+    "    while tape[p] ~= 0 do\n"
+    "      tape[p] = (tape[p] - 1) % 256\n"
+    "    end\n"
+    "    p = p - 1\n"
+    "    tape[p] = (tape[p] - 1) % 256\n"
+    "  end\n"
+    "  p = p - 1\n"
+    "  tape[p] = (tape[p] - 1) % 256\n"
+    "end\n",
+    nullptr,
+};
+
+const TWorkload* const kWorkloads[] = {&kCounting, &kCalls, &kBranches, &kChain, &kTape};
 
 constexpr int kGeneratedLines = 50000;
 constexpr int kNestedBlocks = 40000;
@@ -525,9 +573,11 @@ void Register(const TWorkload& workload) {
     benchmark::RegisterBenchmark((std::string(workload.name) + kLua).c_str(), [&workload](benchmark::State& state) {
         RunLua(state, workload);
     })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((std::string(workload.name) + kTcl).c_str(), [&workload](benchmark::State& state) {
-        RunTcl(state, workload);
-    })->Unit(benchmark::kMillisecond);
+    if (workload.tcl != nullptr) {
+        benchmark::RegisterBenchmark((std::string(workload.name) + kTcl).c_str(), [&workload](benchmark::State& state) {
+            RunTcl(state, workload);
+        })->Unit(benchmark::kMillisecond);
+    }
 }
 
 // Keeps each benchmark's median time (and bytes) for the table: the median
@@ -582,16 +632,16 @@ std::string Cell(double value, const char* format = "%.1f") {
 
 std::string Ratio(double ours, double theirs) { return ours > 0 && theirs > 0 ? Cell(ours / theirs, "%.2f") : ""; }
 
-// One row; the worst ratio to Lua so far is kept for the verdict.
+// One row; the worst whole-process ratio to Lua so far is kept for the
+// verdict.
 void PrintRow(const std::string& label, double ours, double lua, double tcl, const TProcessTimes& process,
               double& worst) {
     std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", label.c_str(), Cell(ours).c_str(),
                 Cell(lua).c_str(), Cell(tcl).c_str(), Ratio(ours, lua).c_str(), Cell(process.ours).c_str(),
                 Cell(process.lua).c_str(), Cell(process.tcl).c_str(), Ratio(process.ours, process.lua).c_str());
-    for (double ratio : {ours / lua, process.ours / process.lua}) {
-        if (ratio > 0 && ratio < 1e9 && ratio > worst) {
-            worst = ratio;
-        }
+    const double ratio = process.ours / process.lua;
+    if (ratio > 0 && ratio < 1e9 && ratio > worst) {
+        worst = ratio;
     }
 }
 
@@ -601,6 +651,7 @@ const char* Label(const std::string& name) {
         {"UserFunctionCalls", "user calls with a parameter and a result, 1 million"},
         {"BranchyLoop", "loop with an if/else of several comparisons, 10 million rounds"},
         {"IfElseChain", "loop with a chain of eight if/else branches, 10 million rounds"},
+        {"TapeLoops", "three nested loops of tape commands, 255 rounds each (50 million commands)"},
         {"Parse50000Lines", "parsing a generated 50,000-line script"},
     };
     const auto it = labels.find(name);
@@ -637,8 +688,8 @@ int main(int argc, char** argv) {
     std::map<std::string, TProcessTimes> processes;
     if (folder.Valid()) {
         for (const TWorkload* workload : kWorkloads) {
-            processes[workload->name] = TimeProcesses(folder, workload->name, workload->ours, workload->lua,
-                                                      TclProcedures(*workload) + "Workload\n");
+            const std::string tcl = workload->tcl != nullptr ? TclProcedures(*workload) + "Workload\n" : "";
+            processes[workload->name] = TimeProcesses(folder, workload->name, workload->ours, workload->lua, tcl);
         }
         const std::string lua = folder.Write("Parse50000Lines.lua", GeneratedLua());
         TProcessTimes& times = processes["Parse50000Lines"];
@@ -678,12 +729,13 @@ int main(int argc, char** argv) {
         std::printf(" %s", Ratio(reporter.Milliseconds(std::string(workload->name) + kLua), program).c_str());
     }
     std::printf("\n");
-    std::printf("\nEvery ratio to Lua at most 1.5: %s (the largest %.2f)\n", worst <= 1.5 ? "met" : "NOT met", worst);
+    std::printf("\nEvery whole-process ratio to Lua at most 1.2: %s (the largest %.2f)\n",
+                worst <= 1.2 ? "met" : "NOT met", worst);
     const double parsed = reporter.Bytes(parse);
     const double compiled = reporter.Bytes(std::string("Parse50000Lines") + kLua);
     if (parsed > 0) {
-        std::printf("Parsed 50,000-line script: ours %.1f MB (target under 6 MB: %s), Lua's compiled chunk %.1f MB\n",
-                    parsed / 1e6, parsed < 6e6 ? "met" : "NOT met", compiled / 1e6);
+        std::printf("Parsed 50,000-line script: ours %.1f MB (target under 4 MB: %s), Lua's compiled chunk %.1f MB\n",
+                    parsed / 1e6, parsed < 4e6 ? "met" : "NOT met", compiled / 1e6);
     }
     const double deep = reporter.Milliseconds(nested);
     if (deep > 0) {

@@ -9,8 +9,8 @@
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
-#include "script/ScriptBase.h"
 #include "script/ScriptException.h"
+#include "script/ScriptParser.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ private:
 
 } // namespace
 
-int32_t CScriptBase::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
+int32_t CScriptParser::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
     const std::vector<TCommand>& commands = m_results.Commands();
     if (start >= commands.size()) {
         return -1;
@@ -90,7 +90,7 @@ int32_t CScriptBase::FindMatchingCommand(uint32_t start, uint32_t closingKind) {
     return -1;
 }
 
-int32_t CScriptBase::FindRightBracket(uint32_t start, uint32_t depth, bool setPosition, bool mustFind) {
+int32_t CScriptParser::FindRightBracket(uint32_t start, uint32_t depth, bool setPosition, bool mustFind) {
     const std::vector<TCommand>& commands = m_results.Commands();
     if (start < commands.size()) {
         if (setPosition) {
@@ -107,14 +107,14 @@ int32_t CScriptBase::FindRightBracket(uint32_t start, uint32_t depth, bool setPo
     return -1;
 }
 
-const CBraceIndex& CScriptBase::Braces() {
+const CBraceIndex& CScriptParser::Braces() {
     if (!m_braces.IsBuiltFor(m_results.Commands().size())) {
         m_braces.Build(m_results.Commands());
     }
     return m_braces;
 }
 
-std::vector<int32_t> CScriptBase::FindBlockEnds() {
+std::vector<int32_t> CScriptParser::FindBlockEnds() {
     // FindRightBracket for every opener at once: from the end of the list,
     // keeping the nearest closing brace at each depth. No depth that parsing
     // reaches is above the number of commands; the index answers for others.
@@ -135,7 +135,7 @@ std::vector<int32_t> CScriptBase::FindBlockEnds() {
     return ends;
 }
 
-int32_t CScriptBase::LastCommandAtDepth(int32_t depth) {
+int32_t CScriptParser::LastCommandAtDepth(int32_t depth) {
     const std::vector<TCommand>& commands = m_results.Commands();
     if (m_depthsSeen > commands.size()) {
         m_lastAtDepth.clear();
@@ -155,8 +155,8 @@ int32_t CScriptBase::LastCommandAtDepth(int32_t depth) {
     return depth >= 0 && static_cast<size_t>(depth) < m_lastAtDepth.size() ? m_lastAtDepth[depth] : -1;
 }
 
-void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards,
-                                         const wchar_t* function) {
+void CScriptParser::DetermineVariableScope(CVariable& variable, int32_t level, uint32_t index, bool lookBackwards,
+                                           const wchar_t* function) {
     if (level == 0) {
         variable.SetScope(-1, -1);
         return;
@@ -193,14 +193,14 @@ void CScriptBase::DetermineVariableScope(CVariable& variable, int32_t level, uin
     Fail(kErrParse, function, __LINE__);
 }
 
-void CScriptBase::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
+void CScriptParser::UseVariable(const CVariable& variable, int32_t useStart, int32_t useEnd, const wchar_t* function) {
     if (OutOfScope(variable, useStart, useEnd)) {
         Fail(kErrVariableOutOfScope, function, __LINE__);
     }
     m_usedNames.insert(variable.GetName());
 }
 
-void CScriptBase::RunParseChecks() {
+void CScriptParser::RunParseChecks() {
     const std::vector<int32_t> ends = FindBlockEnds();
     CheckScopes();
     CheckLoops(ends);
@@ -215,7 +215,7 @@ void CScriptBase::RunParseChecks() {
     SetParsed(true);
 }
 
-void CScriptBase::CheckScopes() {
+void CScriptParser::CheckScopes() {
     std::vector<CVariable>& variables = m_results.Variables();
     for (size_t k = 0; k < variables.size(); ++k) {
         CVariable& variable = variables[k];
@@ -229,7 +229,7 @@ void CScriptBase::CheckScopes() {
     }
 }
 
-void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
+void CScriptParser::CheckLoops(const std::vector<int32_t>& ends) {
     std::vector<TCommand>& commands = m_results.Commands();
     COpenBlocks open(commands, ends);
     for (size_t i = 0; i < commands.size(); ++i) {
@@ -264,7 +264,7 @@ void CScriptBase::CheckLoops(const std::vector<int32_t>& ends) {
     }
 }
 
-void CScriptBase::ReportUnusedVariables() {
+void CScriptParser::ReportUnusedVariables() {
     if (vek::equals(vek::GetTextAfterLast(m_fileName), L"_global.u", false)) {
         return;
     }
@@ -344,7 +344,7 @@ void CScriptBase::ReportUnusedVariables() {
     out.flush();
 }
 
-void CScriptBase::CheckBlocks() {
+void CScriptParser::CheckBlocks() {
     const std::vector<TCommand>& commands = m_results.Commands();
     for (size_t i = 0; i < commands.size(); ++i) {
         const TCommand& command = commands[i];
@@ -362,7 +362,7 @@ void CScriptBase::CheckBlocks() {
     }
 }
 
-void CScriptBase::CheckFunctions() {
+void CScriptParser::CheckFunctions() {
     // Each definition is compared with the later ones of its name (in any
     // case), which a chain links in list order.
     const std::vector<TCommand>& commands = m_results.Commands();
@@ -397,7 +397,7 @@ void CScriptBase::CheckFunctions() {
     }
 }
 
-void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
+void CScriptParser::CheckSuper(const std::vector<int32_t>& ends) {
     // A super runs the definition that the function around it overrides, so
     // it belongs inside an overriding function whose plain definition exists.
     std::vector<TCommand>& commands = m_results.Commands();
@@ -426,7 +426,7 @@ void CScriptBase::CheckSuper(const std::vector<int32_t>& ends) {
     }
 }
 
-void CScriptBase::CheckCalls() {
+void CScriptParser::CheckCalls() {
     const std::vector<TCommand>& commands = m_results.Commands();
     std::wstring text;
     std::vector<std::wstring> arguments;
@@ -468,7 +468,7 @@ void CScriptBase::CheckCalls() {
     }
 }
 
-void CScriptBase::LinkIfChains(const std::vector<int32_t>& ends) {
+void CScriptParser::LinkIfChains(const std::vector<int32_t>& ends) {
     // The brace that ends an if body leads to the end of its whole if/else
     // chain, where a taken body goes on.
     std::vector<TCommand>& commands = m_results.Commands();
@@ -483,7 +483,7 @@ void CScriptBase::LinkIfChains(const std::vector<int32_t>& ends) {
     }
 }
 
-int32_t CScriptBase::IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex) const {
+int32_t CScriptParser::IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex) const {
     const std::vector<TCommand>& commands = m_results.Commands();
     int32_t end = ends[ifIndex];
     while (end >= 0 && static_cast<size_t>(end) + 1 < commands.size() && commands[end + 1].kind == kCmdElse) {
@@ -492,7 +492,7 @@ int32_t CScriptBase::IfChainEnd(const std::vector<int32_t>& ends, size_t ifIndex
     return end;
 }
 
-void CScriptBase::CheckVariableNames() {
+void CScriptParser::CheckVariableNames() {
     const std::vector<CVariable>& variables = m_results.Variables();
     std::unordered_set<std::wstring_view, TNoCaseHash, TNoCaseEqual> names;
     for (size_t k = 0; k < variables.size(); ++k) {
@@ -514,7 +514,7 @@ void CScriptBase::CheckVariableNames() {
     }
 }
 
-void CScriptBase::CheckLabels() {
+void CScriptParser::CheckLabels() {
     const std::vector<TCommand>& commands = m_results.Commands();
     std::unordered_map<CSharedText, size_t, TNoCaseHash, TNoCaseEqual> labels;
     for (size_t i = 0; i < commands.size(); ++i) {

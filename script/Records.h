@@ -131,8 +131,8 @@ public:
         }
     }
 
-    // The own value, whether bound or not (the interpreter's fast forms,
-    // which know the variable unbound).
+    // The own value, whether bound or not (the interpreter's fast path,
+    // which knows the variable unbound).
     int64_t OwnValue() const { return m_value; }
     void SetOwnValue(int64_t value) { m_value = value; }
 

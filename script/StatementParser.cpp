@@ -1,7 +1,7 @@
 // The statement parser: script text to the flat command list. Each statement
 // form has one function below, headed by its grammar (capitals stand for what
 // the script writes, brackets for what may be left out).
-#include "script/ScriptBase.h"
+#include "script/ScriptParser.h"
 
 #include "VEKLib/Strings.h"
 #include "script/ScriptException.h"
@@ -31,15 +31,23 @@ private:
 
 // --- The whole text -------------------------------------------------------------
 
-void CScriptBase::Parse() {
+void CScriptParser::ClearParseState() {
+    m_variablePositions.clear();
+    m_scriptFunctions.clear();
+    m_functionScan = kScanIdle;
+    m_braces.Clear();
+    m_lastAtDepth.clear();
+    m_depthsSeen = 0;
+}
+
+void CScriptParser::Parse() {
     if (!IsLoaded()) {
         Fail(kErrParse, kParse, __LINE__);
     }
     ClearLocalVariables();
     m_position = 0;
     m_braces.Clear();
-    m_linkedBytes = static_cast<size_t>(-1);
-    m_linkLimit = 0; // linked again when it runs
+    Unlink(); // linked again when it runs
     // The text is searched for definitions only when a condition calls a
     // function that is not registered yet (see FindExpressionFunction).
     m_scriptFunctions.clear();
@@ -75,7 +83,7 @@ void CScriptBase::Parse() {
     }
 }
 
-void CScriptBase::ParseStatements() {
+void CScriptParser::ParseStatements() {
     std::vector<TCommand>& commands = m_results.Commands();
     while (GetWord(0)) {
         const uint32_t statementStart = m_tokenStart;
@@ -115,41 +123,41 @@ void CScriptBase::ParseStatements() {
     commands.push_back(end);
 }
 
-void CScriptBase::ParseUnit(bool& store, TCommand& command) {
-    static const CStatementTable<CScriptBase> kForms{
-        {L"println", kCmdPrintln, &CScriptBase::ParsePrint},
-        {L"print", kCmdPrint, &CScriptBase::ParsePrint},
-        {L"input", kCmdInput, &CScriptBase::ParseVariableWord},
-        {L"incr", kCmdIncr, &CScriptBase::ParseVariableWord},
-        {L"decr", kCmdDecr, &CScriptBase::ParseVariableWord},
-        {L"system", kCmdSystem, &CScriptBase::ParseSystem},
-        {L"var", 0, &CScriptBase::ParseVar},
-        {L"for", kCmdFor, &CScriptBase::ParseFor},
-        {L"goto", kCmdGoto, &CScriptBase::ParseGoto},
-        {L"}", kCmdCloseBrace, &CScriptBase::ParseCloseBrace},
-        {L"function", kCmdFunction, &CScriptBase::ParseFunction},
-        {L"return", kCmdReturn, &CScriptBase::ParseReturn},
-        {L"if", kCmdIf, &CScriptBase::ParseIf},
-        {L"else", kCmdElse, &CScriptBase::ParseElse},
-        {L"break", kCmdBreak, &CScriptBase::ParseKeywordOnly},
-        {L"continue", kCmdContinue, &CScriptBase::ParseKeywordOnly},
-        {L"extends", 0, &CScriptBase::ParseExtends},
-        {L"overridden", 0, &CScriptBase::ParseOverridden},
-        {L"super", kCmdSuper, &CScriptBase::ParseSuper},
-        {L"exit", kCmdExit, &CScriptBase::ParseKeywordOnly},
-        {L"ishl", kCmdTapeLeft, &CScriptBase::ParseKeywordOnly},
-        {L"ishr", kCmdTapeRight, &CScriptBase::ParseKeywordOnly},
-        {L"i+", kCmdTapeAdd, &CScriptBase::ParseKeywordOnly},
-        {L"iadd", kCmdTapeAdd, &CScriptBase::ParseKeywordOnly},
-        {L"i-", kCmdTapeSub, &CScriptBase::ParseKeywordOnly},
-        {L"isub", kCmdTapeSub, &CScriptBase::ParseKeywordOnly},
-        {L"iin", kCmdTapeIn, &CScriptBase::ParseKeywordOnly},
-        {L"iout", kCmdTapeOut, &CScriptBase::ParseKeywordOnly},
-        {L"icmp", kCmdTapeTest, &CScriptBase::ParseKeywordOnly},
-        {L"iloop", kCmdTapeLoop, &CScriptBase::ParseKeywordOnly},
+void CScriptParser::ParseUnit(bool& store, TCommand& command) {
+    static const CStatementTable<CScriptParser> kForms{
+        {L"println", kCmdPrintln, &CScriptParser::ParsePrint},
+        {L"print", kCmdPrint, &CScriptParser::ParsePrint},
+        {L"input", kCmdInput, &CScriptParser::ParseVariableWord},
+        {L"incr", kCmdIncr, &CScriptParser::ParseVariableWord},
+        {L"decr", kCmdDecr, &CScriptParser::ParseVariableWord},
+        {L"system", kCmdSystem, &CScriptParser::ParseSystem},
+        {L"var", 0, &CScriptParser::ParseVar},
+        {L"for", kCmdFor, &CScriptParser::ParseFor},
+        {L"goto", kCmdGoto, &CScriptParser::ParseGoto},
+        {L"}", kCmdCloseBrace, &CScriptParser::ParseCloseBrace},
+        {L"function", kCmdFunction, &CScriptParser::ParseFunction},
+        {L"return", kCmdReturn, &CScriptParser::ParseReturn},
+        {L"if", kCmdIf, &CScriptParser::ParseIf},
+        {L"else", kCmdElse, &CScriptParser::ParseElse},
+        {L"break", kCmdBreak, &CScriptParser::ParseKeywordOnly},
+        {L"continue", kCmdContinue, &CScriptParser::ParseKeywordOnly},
+        {L"extends", 0, &CScriptParser::ParseExtends},
+        {L"overridden", 0, &CScriptParser::ParseOverridden},
+        {L"super", kCmdSuper, &CScriptParser::ParseSuper},
+        {L"exit", kCmdExit, &CScriptParser::ParseKeywordOnly},
+        {L"ishl", kCmdTapeLeft, &CScriptParser::ParseKeywordOnly},
+        {L"ishr", kCmdTapeRight, &CScriptParser::ParseKeywordOnly},
+        {L"i+", kCmdTapeAdd, &CScriptParser::ParseKeywordOnly},
+        {L"iadd", kCmdTapeAdd, &CScriptParser::ParseKeywordOnly},
+        {L"i-", kCmdTapeSub, &CScriptParser::ParseKeywordOnly},
+        {L"isub", kCmdTapeSub, &CScriptParser::ParseKeywordOnly},
+        {L"iin", kCmdTapeIn, &CScriptParser::ParseKeywordOnly},
+        {L"iout", kCmdTapeOut, &CScriptParser::ParseKeywordOnly},
+        {L"icmp", kCmdTapeTest, &CScriptParser::ParseKeywordOnly},
+        {L"iloop", kCmdTapeLoop, &CScriptParser::ParseKeywordOnly},
     };
     TStatement statement{m_token, m_tokenStart, command, store};
-    if (const TStatementForm<CScriptBase>* form = kForms.Find(statement.word)) {
+    if (const TStatementForm<CScriptParser>* form = kForms.Find(statement.word)) {
         command.kind = form->kind;
         (this->*form->parse)(statement);
     } else if (!statement.word.empty() && statement.word.back() == L':') {
@@ -164,7 +172,7 @@ void CScriptBase::ParseUnit(bool& store, TCommand& command) {
 // --- Statement forms ----------------------------------------------------------------
 
 // println "TEXT" | println NAME        (print the same, without the line end)
-void CScriptBase::ParsePrint(TStatement& statement) {
+void CScriptParser::ParsePrint(TStatement& statement) {
     TCommand& command = statement.command;
     command.argument = 0xFFFFFFFF;
     const uint32_t position = m_position;
@@ -181,7 +189,7 @@ void CScriptBase::ParsePrint(TStatement& statement) {
 }
 
 // input NAME | incr NAME | decr NAME
-void CScriptBase::ParseVariableWord(TStatement& statement) {
+void CScriptParser::ParseVariableWord(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrVariableExpected, kParseUnit, __LINE__);
     }
@@ -189,7 +197,7 @@ void CScriptBase::ParseVariableWord(TStatement& statement) {
 }
 
 // system "COMMAND"
-void CScriptBase::ParseSystem(TStatement& statement) {
+void CScriptParser::ParseSystem(TStatement& statement) {
     if (!GetStringLiteral()) {
         Fail(kErrSystemCommandExpected, kParseUnit, __LINE__);
     }
@@ -197,7 +205,7 @@ void CScriptBase::ParseSystem(TStatement& statement) {
 }
 
 // var NAME [=] NUMBER
-void CScriptBase::ParseVar(TStatement& statement) {
+void CScriptParser::ParseVar(TStatement& statement) {
     statement.store = false;
     CVariable variable;
     if (!GetWord(0)) {
@@ -222,7 +230,7 @@ void CScriptBase::ParseVar(TStatement& statement) {
 }
 
 // for NAME = NUMBER to NUMBER {
-void CScriptBase::ParseFor(TStatement& statement) {
+void CScriptParser::ParseFor(TStatement& statement) {
     TCommand& command = statement.command;
     if (!GetWord(0)) {
         Fail(kErrVariableExpected, kParseUnit, __LINE__);
@@ -254,7 +262,7 @@ void CScriptBase::ParseFor(TStatement& statement) {
 }
 
 // goto NAME
-void CScriptBase::ParseGoto(TStatement& statement) {
+void CScriptParser::ParseGoto(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrLabelExpected, kParseUnit, __LINE__);
     }
@@ -262,10 +270,10 @@ void CScriptBase::ParseGoto(TStatement& statement) {
 }
 
 // }                                    (Parse ties it to its opener)
-void CScriptBase::ParseCloseBrace(TStatement&) {}
+void CScriptParser::ParseCloseBrace(TStatement&) {}
 
 // function NAME(PARAMETER, ...) {
-void CScriptBase::ParseFunction(TStatement& statement) {
+void CScriptParser::ParseFunction(TStatement& statement) {
     TCommand& command = statement.command;
     if (!GetWord(0)) {
         Fail(kErrFunctionNameExpected, kParseUnit, __LINE__);
@@ -288,7 +296,7 @@ void CScriptBase::ParseFunction(TStatement& statement) {
 }
 
 // return [NUMBER]
-void CScriptBase::ParseReturn(TStatement& statement) {
+void CScriptParser::ParseReturn(TStatement& statement) {
     const uint32_t afterReturn = m_position;
     if (!GetWord(0)) {
         return;
@@ -305,7 +313,7 @@ void CScriptBase::ParseReturn(TStatement& statement) {
 }
 
 // if (CONDITION) {
-void CScriptBase::ParseIf(TStatement& statement) {
+void CScriptParser::ParseIf(TStatement& statement) {
     TCommand& command = statement.command;
     if (!GetBracketedExpr()) {
         Fail(kErrConditionExpected, kParseUnit, __LINE__);
@@ -324,7 +332,7 @@ void CScriptBase::ParseIf(TStatement& statement) {
 }
 
 // else { | else if ...                 (the if is the next statement)
-void CScriptBase::ParseElse(TStatement& statement) {
+void CScriptParser::ParseElse(TStatement& statement) {
     const uint32_t afterElse = m_position;
     if (!GetWord(0)) {
         Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
@@ -339,10 +347,10 @@ void CScriptBase::ParseElse(TStatement& statement) {
 
 // break | continue | exit | ishl | ishr | i+ | iadd | i- | isub | iin | iout
 // | icmp | iloop                      (the keyword alone)
-void CScriptBase::ParseKeywordOnly(TStatement&) {}
+void CScriptParser::ParseKeywordOnly(TStatement&) {}
 
 // extends "PATH"                       (the first statement only)
-void CScriptBase::ParseExtends(TStatement& statement) {
+void CScriptParser::ParseExtends(TStatement& statement) {
     statement.store = false;
     if (!m_results.Commands().empty()) {
         Fail(kErrExtendsPlacement, kParseUnit, __LINE__);
@@ -381,10 +389,10 @@ void CScriptBase::ParseExtends(TStatement& statement) {
     m_extends = 1;
 }
 
-void CScriptBase::LoadBaseScript(const std::wstring& path) { LoadFile(path); }
+void CScriptParser::LoadBaseScript(const std::wstring& path) { LoadFile(path); }
 
 // overridden function ...              (in a script that extends another)
-void CScriptBase::ParseOverridden(TStatement& statement) {
+void CScriptParser::ParseOverridden(TStatement& statement) {
     // Only a function definition can be overridden; anything else (another
     // "overridden" among it) is refused before it is parsed.
     if (!GetWord(0) || m_position == kEndOfText || !Is(m_token, L"function")) {
@@ -401,10 +409,10 @@ void CScriptBase::ParseOverridden(TStatement& statement) {
 }
 
 // super                                (inside an overriding function)
-void CScriptBase::ParseSuper(TStatement& statement) { statement.command.name = NearestFunctionName(); }
+void CScriptParser::ParseSuper(TStatement& statement) { statement.command.name = NearestFunctionName(); }
 
 // NAME:
-void CScriptBase::ParseLabel(TStatement& statement) {
+void CScriptParser::ParseLabel(TStatement& statement) {
     TCommand label;
     label.kind = kCmdLabel;
     label.name = m_texts.Intern(std::wstring_view(statement.word).substr(0, statement.word.size() - 1));
@@ -413,7 +421,7 @@ void CScriptBase::ParseLabel(TStatement& statement) {
 }
 
 // NAME = NUMBER | NAME = FUNCTION(ARGUMENTS)
-void CScriptBase::ParseAssignment(TStatement& statement) {
+void CScriptParser::ParseAssignment(TStatement& statement) {
     TCommand& command = statement.command;
     command.targetName = m_texts.Intern(statement.word);
     if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') {
@@ -442,7 +450,7 @@ void CScriptBase::ParseAssignment(TStatement& statement) {
 }
 
 // FUNCTION(ARGUMENTS), the name being the current token.
-bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFirst) {
+bool CScriptParser::ParseFunctionCall(TCommand& command, bool assign, bool storeFirst) {
     if (!BracketFollows()) {
         return false;
     }
@@ -474,23 +482,23 @@ bool CScriptBase::ParseFunctionCall(TCommand& command, bool assign, bool storeFi
     return true;
 }
 
-uint32_t CScriptBase::ParseLogicalExpr(const std::wstring& text) {
+uint32_t CScriptParser::ParseLogicalExpr(const std::wstring& text) {
     // The nodes' texts are shared through NodeText.
     return CompileExpression(text, m_results.Expressions(), *this);
 }
 
 // --- Helpers ------------------------------------------------------------------------------
 
-void CScriptBase::StoreCommand(TStatement& statement, TCommand command) {
+void CScriptParser::StoreCommand(TStatement& statement, TCommand command) {
     command.block = static_cast<uint32_t>(m_currentDepth);
     command.textPosition = statement.start;
     m_results.Commands().push_back(std::move(command));
     statement.store = false;
 }
 
-bool CScriptBase::NextWordIs(const wchar_t* word) { return GetWord(0) && m_token == word; }
+bool CScriptParser::NextWordIs(const wchar_t* word) { return GetWord(0) && m_token == word; }
 
-void CScriptBase::CheckElsePlacement() const {
+void CScriptParser::CheckElsePlacement() const {
     // An else belongs right after the closing brace of an if block.
     const std::vector<TCommand>& commands = m_results.Commands();
     if (commands.size() <= 1) {
@@ -502,7 +510,7 @@ void CScriptBase::CheckElsePlacement() const {
     }
 }
 
-void CScriptBase::JoinElseIf() {
+void CScriptParser::JoinElseIf() {
     // The if of an "else if" stands in the else's place and shares its block.
     const std::vector<TCommand>& commands = m_results.Commands();
     if (commands.empty()) {
@@ -514,7 +522,7 @@ void CScriptBase::JoinElseIf() {
     }
 }
 
-void CScriptBase::CloseBlock(TCommand& brace) {
+void CScriptParser::CloseBlock(TCommand& brace) {
     if (m_currentDepth <= 0) {
         Fail(kErrNoMatchingBrace, kParse, __LINE__);
     }
@@ -531,7 +539,7 @@ void CScriptBase::CloseBlock(TCommand& brace) {
     }
 }
 
-void CScriptBase::PrescanFunctions() {
+void CScriptParser::PrescanFunctions() {
     // Conditions may call functions defined further down; their signatures
     // must be known when the condition is compiled.
     m_functionScan = kScanDone;
@@ -574,7 +582,7 @@ void CScriptBase::PrescanFunctions() {
     m_token = token;
 }
 
-std::wstring CScriptBase::NearestFunctionName() const {
+std::wstring CScriptParser::NearestFunctionName() const {
     const std::vector<TCommand>& commands = m_results.Commands();
     for (size_t i = commands.size(); i-- > 0;) {
         if (commands[i].kind == kCmdFunction) {
@@ -582,4 +590,22 @@ std::wstring CScriptBase::NearestFunctionName() const {
         }
     }
     return std::wstring();
+}
+
+bool CScriptParser::FindExpressionFunction(const std::wstring& name, std::wstring& signature) {
+    const int32_t index = FindSystemFunction(name);
+    if (index >= 0) {
+        signature = m_registry[index].signature;
+        return true;
+    }
+    // Defined further down the text than the condition that calls it.
+    if (m_functionScan == kScanPending) {
+        PrescanFunctions();
+    }
+    const auto it = m_scriptFunctions.find(name);
+    if (it == m_scriptFunctions.end()) {
+        return false;
+    }
+    signature = it->second;
+    return true;
 }

@@ -25,6 +25,10 @@ namespace {
 
 using Texts = std::vector<std::wstring>;
 
+// What the fixture's runs give: a script error's code, or one of these.
+constexpr int kNone = -1;      // no error
+constexpr int kFileError = -2; // the run throws a file exception
+
 std::wstring Item(const TItemOrder& item) {
     return std::to_wstring(item.type) + L" x" + std::to_wstring(item.count) + (item.random ? L" random " : L" plain ") +
            std::to_wstring(item.property1) + L" " + std::to_wstring(item.property2);
@@ -186,7 +190,7 @@ protected:
     void DefineAnNpc() { m_game.SetCurrentNpc(reinterpret_cast<CNpc*>(&m_npcStandIn)); }
 
     // Runs "r = LINE" (or LINE alone when it gives nothing to keep) after the
-    // item declarations; the error code (-1 none) and the result.
+    // item declarations; the error code (kNone: none) and the result.
     int Run(const std::wstring& line, int64_t& result) {
         m_script = std::make_unique<CScript>();
         m_script->SetConsole(&m_console);
@@ -204,6 +208,21 @@ protected:
         const int code = CGameScriptTest::Run(*m_script, kScriptTypeWhole);
         result = m_script->FindVariable(L"r", false)->GetValue();
         return code;
+    }
+
+    // The runner of the tables of lines: for every row, prepare(row), then
+    // its line run as Run runs it, the calls recorded afresh and the error
+    // code checked, then check(row, result, what).
+    template <class TRow, size_t N, class TPrepare, class TCheck>
+    void RunRows(const TRow (&rows)[N], TPrepare prepare, TCheck check) {
+        for (const TRow& row : rows) {
+            m_gameplay.calls.clear();
+            prepare(row);
+            int64_t result = 0;
+            const std::string what = platform::ToUtf8(row.line);
+            EXPECT_EQ(Run(row.line, result), row.code) << what << " " << m_errorLine;
+            check(row, result, what);
+        }
     }
 
     CRecordingGameplay m_gameplay;
@@ -305,9 +324,9 @@ TEST_F(ScriptBuiltins, EveryBuiltinIsRegisteredAtItsId) {
         EXPECT_EQ(script.FindSystemFunction(expected[id].name), static_cast<int32_t>(id)) << name;
     }
     // They stay through a parse (which drops the user functions) and a copy.
-    ASSERT_EQ(Parse(script, L"function Mine() {\n}\n"), -1);
+    ASSERT_EQ(Parse(script, L"function Mine() {\n}\n"), kNone);
     EXPECT_EQ(script.GetRegistry().size(), std::size(expected) + 1);
-    ASSERT_EQ(Parse(script, L"var x = 1\n"), -1);
+    ASSERT_EQ(Parse(script, L"var x = 1\n"), kNone);
     EXPECT_EQ(script.GetRegistry().size(), std::size(expected));
     const CScript copy(script);
     EXPECT_EQ(copy.GetRegistry().size(), std::size(expected));
@@ -321,6 +340,7 @@ TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
         std::wstring line;
         Texts calls;
         int64_t result;
+        int code = kNone;
     } rows[] = {
         {L"SetStartLoc(\"mill.map\", 3, 65535)", {L"SetStartLoc(mill.map, 3, 65535)"}, 0},
         {L"EquipItem(\"herb\")", {L"HeroWield(1 x1 random 0 0)"}, 0},
@@ -404,13 +424,12 @@ TEST_F(ScriptBuiltins, ArgumentsReachTheGameInSignatureOrder) {
         {L"HeroGetVitality()", {L"HeroGetAttribute(2)"}, 12},
         {L"HeroGetAppearance()", {L"HeroGetAttribute(4)"}, 14},
     };
-    for (const auto& row : rows) {
-        m_gameplay.calls.clear();
-        int64_t result = 0;
-        EXPECT_EQ(Run(row.line, result), -1) << platform::ToUtf8(row.line) << " " << m_errorLine;
-        EXPECT_EQ(m_gameplay.calls, row.calls) << platform::ToUtf8(row.line);
-        EXPECT_EQ(result, row.result) << platform::ToUtf8(row.line);
-    }
+    RunRows(
+        rows, [](const auto&) {},
+        [&](const auto& row, int64_t result, const std::string& what) {
+            EXPECT_EQ(m_gameplay.calls, row.calls) << what;
+            EXPECT_EQ(result, row.result) << what;
+        });
 }
 
 // The built-in looks at the first limb itself, and asks about the others
@@ -431,7 +450,7 @@ TEST_F(ScriptBuiltins, AnyLimbMissingLooksAtTheFirstLimbItself) {
         m_gameplay.limb = c.first;
         m_gameplay.answer = c.others;
         int64_t result = 0;
-        EXPECT_EQ(Run(L"HeroIsAnyLimbMissing()", result), -1) << c.first;
+        EXPECT_EQ(Run(L"HeroIsAnyLimbMissing()", result), kNone) << c.first;
         EXPECT_EQ(m_gameplay.calls, c.calls) << c.first;
         EXPECT_EQ(result, c.result) << c.first;
     }
@@ -443,77 +462,115 @@ TEST_F(ScriptBuiltins, RefusedArgumentsAreScriptErrors) {
     const struct {
         const char* what;
         std::wstring line;
-        int code; // -1: none
+        int code;
         bool npc = true;
         bool answer = true;
         uint16_t taken = 2;
     } rows[] = {
-        {"an unknown item", L"EquipItem(\"stone\")", 67},
-        {"a \"#\" number", L"EquipItem(\"#1\")", -1},
-        {"wielding refused", L"EquipItem(\"herb\")", 66, true, false},
-        {"the backpack refuses", L"AddInvItem(\"herb\", 1)", 66, true, true, 1},
-        {"the backpack refuses (Ex)", L"AddInvItemEx(\"herb\", 1, 0, 0, 0)", 66, true, true, 0},
-        {"a corpse alias", L"AddInvItemByAlias(\"##wolf\")", 44},
-        {"\"##\" alone, not declared", L"AddInvItemByAlias(\"##\")", 44},
-        {"\"#\" and a name, not declared", L"AddInvItemByAlias(\"#wolf\")", 68},
-        {"an alias not declared", L"AddInvItemByAlias(\"nope\")", 68},
-        {"an alias refused", L"AddInvItemByAlias(\"gift\")", 65, true, true, 1},
-        {"no NPC being defined", L"NPCAddInvItem(\"herb\", 1)", 69, false},
-        {"the item before the NPC", L"NPCAddInvItem(\"stone\", 1)", 67, false},
+        {.what = "an unknown item", .line = L"EquipItem(\"stone\")", .code = kErrItemNotFound},
+        {.what = "a \"#\" number", .line = L"EquipItem(\"#1\")", .code = kNone},
+        {.what = "wielding refused", .line = L"EquipItem(\"herb\")", .code = kErrBadFunctionResult, .answer = false},
+        {.what = "the backpack refuses", .line = L"AddInvItem(\"herb\", 1)", .code = kErrBadFunctionResult, .taken = 1},
+        {.what = "the backpack refuses (Ex)",
+         .line = L"AddInvItemEx(\"herb\", 1, 0, 0, 0)",
+         .code = kErrBadFunctionResult,
+         .taken = 0},
+        {.what = "a corpse alias", .line = L"AddInvItemByAlias(\"##wolf\")", .code = kErrInvalidArgumentValue},
+        {.what = "\"##\" alone, not declared", .line = L"AddInvItemByAlias(\"##\")", .code = kErrInvalidArgumentValue},
+        {.what = "\"#\" and a name, not declared",
+         .line = L"AddInvItemByAlias(\"#wolf\")",
+         .code = kErrItemAliasNotDeclared},
+        {.what = "an alias not declared", .line = L"AddInvItemByAlias(\"nope\")", .code = kErrItemAliasNotDeclared},
+        {.what = "an alias refused", .line = L"AddInvItemByAlias(\"gift\")", .code = kErrNoFunctionResult, .taken = 1},
+        {.what = "no NPC being defined", .line = L"NPCAddInvItem(\"herb\", 1)", .code = kErrNpcNotFound, .npc = false},
+        {.what = "the item before the NPC",
+         .line = L"NPCAddInvItem(\"stone\", 1)",
+         .code = kErrItemNotFound,
+         .npc = false},
         // Dungeon sites: whole world cells of 20 x 15, at most 50 x 50 of
         // them, 1 to 1000 levels.
-        {"a site of 40 x 30, 3 levels", L"CreateDungeonSite(40, 30, 3, \"m\", 0, 0)", -1},
-        {"the smallest site", L"CreateDungeonSite(20, 15, 1, \"m\", 0, 0)", -1},
-        {"the largest site", L"CreateDungeonSite(1000, 750, 1000, \"m\", 0, 0)", -1},
-        {"width 30", L"CreateDungeonSite(30, 30, 3, \"m\", 0, 0)", 44},
-        {"width 10", L"CreateDungeonSite(10, 30, 3, \"m\", 0, 0)", 44},
-        {"width 0", L"CreateDungeonSite(0, 30, 3, \"m\", 0, 0)", 44},
-        {"width 1020", L"CreateDungeonSite(1020, 30, 3, \"m\", 0, 0)", 44},
-        {"width 65540 (20 in 16 bits)", L"CreateDungeonSite(65540, 30, 3, \"m\", 0, 0)", 44},
-        {"width -20", L"CreateDungeonSite(4294967276, 30, 3, \"m\", 0, 0)", 44},
-        {"height 20", L"CreateDungeonSite(40, 20, 3, \"m\", 0, 0)", 44},
-        {"height 765", L"CreateDungeonSite(40, 765, 3, \"m\", 0, 0)", 44},
-        {"height 65550 (15 in 16 bits)", L"CreateDungeonSite(40, 65550, 3, \"m\", 0, 0)", 44},
-        {"0 levels", L"CreateDungeonSite(40, 30, 0, \"m\", 0, 0)", 44},
-        {"1001 levels", L"CreateDungeonSite(40, 30, 1001, \"m\", 0, 0)", 44},
-        {"65537 levels (1 in 16 bits)", L"CreateDungeonSite(40, 30, 65537, \"m\", 0, 0)", 44},
+        {.what = "a site of 40 x 30, 3 levels", .line = L"CreateDungeonSite(40, 30, 3, \"m\", 0, 0)", .code = kNone},
+        {.what = "the smallest site", .line = L"CreateDungeonSite(20, 15, 1, \"m\", 0, 0)", .code = kNone},
+        {.what = "the largest site", .line = L"CreateDungeonSite(1000, 750, 1000, \"m\", 0, 0)", .code = kNone},
+        {.what = "width 30", .line = L"CreateDungeonSite(30, 30, 3, \"m\", 0, 0)", .code = kErrInvalidArgumentValue},
+        {.what = "width 10", .line = L"CreateDungeonSite(10, 30, 3, \"m\", 0, 0)", .code = kErrInvalidArgumentValue},
+        {.what = "width 0", .line = L"CreateDungeonSite(0, 30, 3, \"m\", 0, 0)", .code = kErrInvalidArgumentValue},
+        {.what = "width 1020",
+         .line = L"CreateDungeonSite(1020, 30, 3, \"m\", 0, 0)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "width 65540 (20 in 16 bits)",
+         .line = L"CreateDungeonSite(65540, 30, 3, \"m\", 0, 0)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "width -20",
+         .line = L"CreateDungeonSite(4294967276, 30, 3, \"m\", 0, 0)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "height 20", .line = L"CreateDungeonSite(40, 20, 3, \"m\", 0, 0)", .code = kErrInvalidArgumentValue},
+        {.what = "height 765", .line = L"CreateDungeonSite(40, 765, 3, \"m\", 0, 0)", .code = kErrInvalidArgumentValue},
+        {.what = "height 65550 (15 in 16 bits)",
+         .line = L"CreateDungeonSite(40, 65550, 3, \"m\", 0, 0)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "0 levels", .line = L"CreateDungeonSite(40, 30, 0, \"m\", 0, 0)", .code = kErrInvalidArgumentValue},
+        {.what = "1001 levels",
+         .line = L"CreateDungeonSite(40, 30, 1001, \"m\", 0, 0)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "65537 levels (1 in 16 bits)",
+         .line = L"CreateDungeonSite(40, 30, 65537, \"m\", 0, 0)",
+         .code = kErrInvalidArgumentValue},
         // Spell levels 1 to 100, checked before they are cut to 16 bits.
-        {"spell level 0", L"NPCAddSpell(\"spark\", 0)", 44},
-        {"spell level 1", L"NPCAddSpell(\"spark\", 1)", -1},
-        {"spell level 100", L"NPCAddSpell(\"spark\", 100)", -1},
-        {"spell level 101", L"NPCAddSpell(\"spark\", 101)", 44},
-        {"spell level 65537 (1 in 16 bits)", L"NPCAddSpell(\"spark\", 65537)", 44},
-        {"the level before the spell", L"NPCAddSpell(\"nothing\", 0)", 44},
-        {"an unknown spell", L"NPCAddSpell(\"nothing\", 5)", 71},
-        {"the spell before the NPC", L"NPCAddSpell(\"nothing\", 5)", 71, false},
-        {"a spell without an NPC", L"NPCAddSpell(\"spark\", 5)", 69, false},
-        {"attitude 0", L"NPCSetAttitude(\"Ada\", \"m\", 0)", -1},
-        {"attitude 1", L"NPCSetAttitude(\"Ada\", \"m\", 1)", -1},
-        {"attitude 2", L"NPCSetAttitude(\"Ada\", \"m\", 2)", -1},
-        {"attitude 3", L"NPCSetAttitude(\"Ada\", \"m\", 3)", 44},
-        {"attitude -1", L"NPCSetAttitude(\"Ada\", \"m\", 4294967295)", 44},
-        {"ammunition of another class", L"EquipAmmo(\"herb\", 1)", 65},
-        {"ammunition that no record describes", L"EquipAmmo(\"#500\", 1)", 65},
-        {"ammunition (BS) of another class", L"EquipAmmoBS(\"coin\", 1, 0)", 65},
-        {"ammunition refused", L"EquipAmmo(\"arrow\", 1)", 66, true, false},
-        {"an item alias not declared", L"HasHeroItem(\"nope\")", 68},
-        {"GiveItem of an alias not declared", L"GiveItem(\"nope\")", 68},
-        {"TakeItem of an alias not declared", L"TakeItem(\"nope\")", 68},
+        {.what = "spell level 0", .line = L"NPCAddSpell(\"spark\", 0)", .code = kErrInvalidArgumentValue},
+        {.what = "spell level 1", .line = L"NPCAddSpell(\"spark\", 1)", .code = kNone},
+        {.what = "spell level 100", .line = L"NPCAddSpell(\"spark\", 100)", .code = kNone},
+        {.what = "spell level 101", .line = L"NPCAddSpell(\"spark\", 101)", .code = kErrInvalidArgumentValue},
+        {.what = "spell level 65537 (1 in 16 bits)",
+         .line = L"NPCAddSpell(\"spark\", 65537)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "the level before the spell",
+         .line = L"NPCAddSpell(\"nothing\", 0)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "an unknown spell", .line = L"NPCAddSpell(\"nothing\", 5)", .code = kErrSpellNotFound},
+        {.what = "the spell before the NPC",
+         .line = L"NPCAddSpell(\"nothing\", 5)",
+         .code = kErrSpellNotFound,
+         .npc = false},
+        {.what = "a spell without an NPC", .line = L"NPCAddSpell(\"spark\", 5)", .code = kErrNpcNotFound, .npc = false},
+        {.what = "attitude 0", .line = L"NPCSetAttitude(\"Ada\", \"m\", 0)", .code = kNone},
+        {.what = "attitude 1", .line = L"NPCSetAttitude(\"Ada\", \"m\", 1)", .code = kNone},
+        {.what = "attitude 2", .line = L"NPCSetAttitude(\"Ada\", \"m\", 2)", .code = kNone},
+        {.what = "attitude 3", .line = L"NPCSetAttitude(\"Ada\", \"m\", 3)", .code = kErrInvalidArgumentValue},
+        {.what = "attitude -1",
+         .line = L"NPCSetAttitude(\"Ada\", \"m\", 4294967295)",
+         .code = kErrInvalidArgumentValue},
+        {.what = "ammunition of another class", .line = L"EquipAmmo(\"herb\", 1)", .code = kErrNoFunctionResult},
+        {.what = "ammunition that no record describes",
+         .line = L"EquipAmmo(\"#500\", 1)",
+         .code = kErrNoFunctionResult},
+        {.what = "ammunition (BS) of another class",
+         .line = L"EquipAmmoBS(\"coin\", 1, 0)",
+         .code = kErrNoFunctionResult},
+        {.what = "ammunition refused",
+         .line = L"EquipAmmo(\"arrow\", 1)",
+         .code = kErrBadFunctionResult,
+         .answer = false},
+        {.what = "an item alias not declared", .line = L"HasHeroItem(\"nope\")", .code = kErrItemAliasNotDeclared},
+        {.what = "GiveItem of an alias not declared", .line = L"GiveItem(\"nope\")", .code = kErrItemAliasNotDeclared},
+        {.what = "TakeItem of an alias not declared", .line = L"TakeItem(\"nope\")", .code = kErrItemAliasNotDeclared},
     };
-    for (const auto& row : rows) {
-        m_game.SetCurrentNpc(nullptr);
-        if (row.npc) {
-            DefineAnNpc();
-        }
-        m_gameplay.answer = row.answer;
-        m_gameplay.taken = row.taken;
-        int64_t result = 0;
-        EXPECT_EQ(Run(row.line, result), row.code) << row.what;
-        if (row.code >= 0 && row.code != 68) {
-            EXPECT_EQ(m_errorFunction, L"CScript::ExecuteFunction") << row.what;
-            EXPECT_EQ(m_errorLine, 5u) << row.what;
-        }
-    }
+    RunRows(
+        rows,
+        [&](const auto& row) {
+            m_game.SetCurrentNpc(nullptr);
+            if (row.npc) {
+                DefineAnNpc();
+            }
+            m_gameplay.answer = row.answer;
+            m_gameplay.taken = row.taken;
+        },
+        [&](const auto& row, int64_t, const std::string&) {
+            if (row.code != kNone && row.code != kErrItemAliasNotDeclared) {
+                EXPECT_EQ(m_errorFunction, L"CScript::ExecuteFunction") << row.what;
+                EXPECT_EQ(m_errorLine, 5u) << row.what;
+            }
+        });
 }
 
 TEST_F(ScriptBuiltins, CorpseAliasesNameTheMonsterOfTheirValue) {
@@ -522,24 +579,22 @@ TEST_F(ScriptBuiltins, CorpseAliasesNameTheMonsterOfTheirValue) {
     const struct {
         std::wstring line;
         Texts calls;
+        int code = kNone;
     } rows[] = {
         {L"HasHeroItem(\"##wolf\")", {L"HeroHasItems(50000 x2 0)"}},
         {L"HasHeroSomeItem(\"##WOLF\")", {L"HeroHasItems(50000 x4294967295 0)"}},
         {L"GiveItem(\"##wolf\")", {L"HeroGiveItem(50000 x2 plain 0 0)"}},
         {L"TakeItem(\"##wolf\")", {L"HeroRemoveItems(50000 x2 0)"}},
     };
-    for (const auto& row : rows) {
-        m_gameplay.calls.clear();
-        int64_t result = 0;
-        EXPECT_EQ(Run(row.line, result), -1) << platform::ToUtf8(row.line);
-        EXPECT_EQ(m_gameplay.calls, row.calls) << platform::ToUtf8(row.line);
-    }
+    RunRows(
+        rows, [](const auto&) {},
+        [&](const auto& row, int64_t, const std::string& what) { EXPECT_EQ(m_gameplay.calls, row.calls) << what; });
     // A monster the table no longer has (the parse saw another table).
     g_gameData = nullptr;
     CScript script;
-    ASSERT_EQ(Parse(script, L"item \"##bear\" \"##bear\" 1 0 0\nHasHeroItem(\"##bear\")\n"), -1);
+    ASSERT_EQ(Parse(script, L"item \"##bear\" \"##bear\" 1 0 0\nHasHeroItem(\"##bear\")\n"), kNone);
     g_gameData = &m_game;
-    EXPECT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), 70);
+    EXPECT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), kErrMonsterNotFound);
     EXPECT_EQ(m_errorFunction, L"CScript::ExecuteFunction");
     // "##" alone: an ordinary alias to HasHeroSomeItem (its declared item, no
     // monster looked up), a corpse alias to HasHeroItem.
@@ -551,19 +606,19 @@ TEST_F(ScriptBuiltins, CorpseAliasesNameTheMonsterOfTheirValue) {
     } bare[] = {
         {"some, of an item",
          L"item \"##\" \"herb\" 1 0 0\nHasHeroSomeItem(\"##\")",
-         -1,
+         kNone,
          {L"HeroHasItems(1 x4294967295 0)"}},
-        {"the quantity, of an item", L"item \"##\" \"herb\" 1 0 0\nHasHeroItem(\"##\")", 70, {}},
+        {"the quantity, of an item", L"item \"##\" \"herb\" 1 0 0\nHasHeroItem(\"##\")", kErrMonsterNotFound, {}},
         {"the quantity, of a monster",
          L"item \"##\" \"##wolf\" 3 0 0\nHasHeroItem(\"##\")",
-         -1,
+         kNone,
          {L"HeroHasItems(50000 x3 0)"}},
-        {"the quantity, not declared", L"HasHeroItem(\"##\")", 68, {}},
-        {"into the backpack", L"item \"##\" \"herb\" 1 0 0\nAddInvItemByAlias(\"##\")", 44, {}},
+        {"the quantity, not declared", L"HasHeroItem(\"##\")", kErrItemAliasNotDeclared, {}},
+        {"into the backpack", L"item \"##\" \"herb\" 1 0 0\nAddInvItemByAlias(\"##\")", kErrInvalidArgumentValue, {}},
     };
     for (const auto& row : bare) {
         CScript plain;
-        ASSERT_EQ(Parse(plain, row.text), -1) << row.what;
+        ASSERT_EQ(Parse(plain, row.text), kNone) << row.what;
         m_gameplay.calls.clear();
         EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), row.code) << row.what;
         EXPECT_EQ(m_gameplay.calls, row.calls) << row.what;
@@ -572,7 +627,7 @@ TEST_F(ScriptBuiltins, CorpseAliasesNameTheMonsterOfTheirValue) {
 
 TEST_F(ScriptBuiltins, UnknownNamesAndIdsAreFunctionNotFound) {
     CScript script;
-    ASSERT_EQ(Parse(script, L"function Mine() {\n}\n"), -1);
+    ASSERT_EQ(Parse(script, L"function Mine() {\n}\n"), kNone);
     std::wstring function;
     const auto code = [&](const std::function<void()>& call) {
         try {
@@ -581,17 +636,17 @@ TEST_F(ScriptBuiltins, UnknownNamesAndIdsAreFunctionNotFound) {
             function = e.GetFunction();
             return static_cast<int>(e.GetCode());
         }
-        return -1;
+        return kNone;
     };
-    EXPECT_EQ(code([&] { script.ExecuteFunction(L"NoSuchThing", false, L""); }), 33);
+    EXPECT_EQ(code([&] { script.ExecuteFunction(L"NoSuchThing", false, L""); }), kErrFunctionNotFound);
     EXPECT_EQ(function, L"CScript::ExecuteFunction");
     // The registry index of a user function, and one past the registry: the
     // base has no built-in of that id.
     const uint32_t mine = static_cast<uint32_t>(script.FindSystemFunction(L"Mine"));
     EXPECT_EQ(mine, 72u);
-    EXPECT_EQ(code([&] { script.ExecuteFunction(mine); }), 33);
+    EXPECT_EQ(code([&] { script.ExecuteFunction(mine); }), kErrFunctionNotFound);
     EXPECT_EQ(function, L"CScriptBase::ExecuteFunction");
-    EXPECT_EQ(code([&] { script.ExecuteFunction(73u); }), 33);
+    EXPECT_EQ(code([&] { script.ExecuteFunction(73u); }), kErrFunctionNotFound);
     EXPECT_EQ(function, L"CScriptBase::ExecuteFunction");
     // Rnd still runs in the base: bounds 6 and 1 give the upper one.
     script.PushArgument(L"6");
@@ -601,7 +656,7 @@ TEST_F(ScriptBuiltins, UnknownNamesAndIdsAreFunctionNotFound) {
 
 TEST_F(ScriptBuiltins, TestPrintsItsArgumentsLastFirst) {
     int64_t result = 0;
-    ASSERT_EQ(Run(L"_Test(5, \"abc\")", result), -1);
+    ASSERT_EQ(Run(L"_Test(5, \"abc\")", result), kNone);
     EXPECT_EQ(m_output.str(), L"Args: 2\nArg 2: abc\nArg 1: 5\n");
 }
 
@@ -612,17 +667,21 @@ TEST_F(ScriptBuiltins, WithoutTheGameBuiltinsCheckAndDoNothing) {
         std::wstring line;
         int code;
     } rows[] = {
-        {L"EquipItem(\"herb\")", -1},           {L"EquipItem(\"stone\")", 67},      {L"IsPlayerWoman()", -1},
-        {L"HasHeroItem(\"herbs\")", -1},        {L"NPCAddSpell(\"spark\", 0)", 44}, {L"AnyAliveMonster(\"m\")", -1},
-        {L"HeroGetSkillLevel(\"Swords\")", -1},
+        {L"EquipItem(\"herb\")", kNone},
+        {L"EquipItem(\"stone\")", kErrItemNotFound},
+        {L"IsPlayerWoman()", kNone},
+        {L"HasHeroItem(\"herbs\")", kNone},
+        {L"NPCAddSpell(\"spark\", 0)", kErrInvalidArgumentValue},
+        {L"AnyAliveMonster(\"m\")", kNone},
+        {L"HeroGetSkillLevel(\"Swords\")", kNone},
     };
-    for (const auto& row : rows) {
-        int64_t result = -1;
-        EXPECT_EQ(Run(row.line, result), row.code) << platform::ToUtf8(row.line);
-        if (row.code < 0) {
-            EXPECT_EQ(result, 0) << platform::ToUtf8(row.line);
-        }
-    }
+    RunRows(
+        rows, [](const auto&) {},
+        [](const auto& row, int64_t result, const std::string& what) {
+            if (row.code == kNone) {
+                EXPECT_EQ(result, 0) << what;
+            }
+        });
 }
 
 TEST_F(ScriptBuiltins, MessagesGoToTheLogAndTheImportantWindow) {
@@ -650,36 +709,42 @@ TEST_F(ScriptBuiltins, MessagesGoToTheLogAndTheImportantWindow) {
     CMessages* messages = display.get();
     m_game.SetDisplay(std::move(display));
     int64_t result = 0;
-    ASSERT_EQ(Run(L"MsgLog(\"STR_HELLO\", 2)", result), -1);
-    ASSERT_EQ(Run(L"MsgBox(\"STR_HELLO\")", result), -1);
+    ASSERT_EQ(Run(L"MsgLog(\"STR_HELLO\", 2)", result), kNone);
+    ASSERT_EQ(Run(L"MsgBox(\"STR_HELLO\")", result), kNone);
     EXPECT_EQ(messages->lines, (Texts{L"log 2 Hello there", L"box Note: Hello there"}));
 }
 
 TEST_F(ScriptBuiltins, ElapsedTimeIsCountedUnsignedAndCut) {
     const struct {
-        uint64_t clock;
-        uint64_t exitTime;
-        int64_t seconds, hours, days, months, years;
+        uint64_t clock = 0;
+        uint64_t exitTime = 0;
+        int64_t seconds = 0, hours = 0, days = 0, months = 0, years = 0;
     } rows[] = {
-        {0, 0, 0, 0, 0, 0, 0},
-        {100, 200, 0, 0, 0, 0, 0}, // the exit time lies ahead
-        {3599, 0, 3599, 0, 0, 0, 0},
-        {3600, 0, 3600, 1, 0, 0, 0},
-        {43199, 0, 43199, 11, 0, 0, 0},
-        {43200, 0, 43200, 12, 1, 0, 0},
+        {},
+        {.clock = 100, .exitTime = 200}, // the exit time lies ahead
+        {.clock = 3599, .seconds = 3599},
+        {.clock = 3600, .seconds = 3600, .hours = 1},
+        {.clock = 43199, .seconds = 43199, .hours = 11},
+        {.clock = 43200, .seconds = 43200, .hours = 12, .days = 1},
         // A "day" of 43,200 s: 86,399 s are one, and 23 hours.
-        {1086399, 1000000, 86399, 23, 1, 0, 0},
-        {1295999, 0, 1295999, 359, 29, 0, 0},
-        {1296000, 0, 1296000, 360, 30, 1, 0},
-        {15551999, 0, 15551999, 4319, 359, 11, 0},
-        {15552000, 0, 15552000, 4320, 360, 12, 1},
-        {2147483647, 0, 2147483647, 596523, 49710, 1657, 138},
+        {.clock = 1086399, .exitTime = 1000000, .seconds = 86399, .hours = 23, .days = 1},
+        {.clock = 1295999, .seconds = 1295999, .hours = 359, .days = 29},
+        {.clock = 1296000, .seconds = 1296000, .hours = 360, .days = 30, .months = 1},
+        {.clock = 15551999, .seconds = 15551999, .hours = 4319, .days = 359, .months = 11},
+        {.clock = 15552000, .seconds = 15552000, .hours = 4320, .days = 360, .months = 12, .years = 1},
+        {.clock = 2147483647, .seconds = 2147483647, .hours = 596523, .days = 49710, .months = 1657, .years = 138},
         // Beyond 2^31 - 1 the count stays positive: seconds are cut.
-        {2147483648, 0, 2147483647, 596523, 49710, 1657, 138},
-        {3732480000, 0, 2147483647, 1036800, 86400, 2880, 240},
+        {.clock = 2147483648, .seconds = 2147483647, .hours = 596523, .days = 49710, .months = 1657, .years = 138},
+        {.clock = 3732480000, .seconds = 2147483647, .hours = 1036800, .days = 86400, .months = 2880, .years = 240},
         // More than the game counts is as much as it counts.
-        {3732480001, 0, 2147483647, 1036800, 86400, 2880, 240},
-        {10000000000000, 5, 2147483647, 1036800, 86400, 2880, 240},
+        {.clock = 3732480001, .seconds = 2147483647, .hours = 1036800, .days = 86400, .months = 2880, .years = 240},
+        {.clock = 10000000000000,
+         .exitTime = 5,
+         .seconds = 2147483647,
+         .hours = 1036800,
+         .days = 86400,
+         .months = 2880,
+         .years = 240},
     };
     for (const auto& row : rows) {
         m_game.SetClock(row.clock);
@@ -690,7 +755,7 @@ TEST_F(ScriptBuiltins, ElapsedTimeIsCountedUnsignedAndCut) {
              {std::pair{L"DiffSeconds()", row.seconds}, std::pair{L"DiffHours()", row.hours},
               std::pair{L"DiffDays()", row.days}, std::pair{L"DiffMonths()", row.months},
               std::pair{L"DiffYears()", row.years}}) {
-            ASSERT_EQ(Run(line, result), -1) << what;
+            ASSERT_EQ(Run(line, result), kNone) << what;
             EXPECT_EQ(result, expected) << what << " " << platform::ToUtf8(line);
         }
     }
@@ -698,7 +763,7 @@ TEST_F(ScriptBuiltins, ElapsedTimeIsCountedUnsignedAndCut) {
     m_game.SetClock(5000);
     m_game.SetCurrentLocExitTime(std::nullopt);
     int64_t result = 0;
-    ASSERT_EQ(Run(L"DiffSeconds()", result), -1);
+    ASSERT_EQ(Run(L"DiffSeconds()", result), kNone);
     EXPECT_EQ(result, 0);
 }
 
@@ -748,22 +813,41 @@ TEST_F(ScriptBuiltinFiles, TradeProfilesFillTheTradeRecord) {
     } rows[] = {
         // The profile's entry {9, 7, b, c} comes first; a keeps its low
         // byte; a and the category are cut to 16 bits.
-        {"whole text", L"LoadTradeProfile(\"stock.u\", 1.5, 0.25, 300, 7, 8)\n", kScriptTypeWhole, -1,
-         "1 1.5 0.25 44 7 8 | {9 7 7 8} {1 4464 3 4} {65535 5 0 6} | 12 1"},
-        {"trade set-up", L"var x = 0\nx = LoadTradeProfile(\"stock.u\", 2.0, 1.0, 1, 2, 3)\nx = 5\n",
-         kScriptTypeTradeSetUp, -1, "1 2 1 1 2 3 | {9 7 2 3} {1 4464 3 4} {65535 5 0 6} | 12 1"},
-        {"trade set-up without a profile", L"DefineBuyCategory(2)\nDefineTradeItem(\"key\", 1, 2, 3)\n",
-         kScriptTypeTradeSetUp, -1, "0 0 0 0 0 0 | |"},
-        {"definitions of the script itself", L"DefineBuyCategory(2)\nDefineTradeItem(\"key\", 1, 2, 3)\n",
-         kScriptTypeWhole, -1, "0 0 0 0 0 0 | {0 1 2 3} | 2"},
-        {"a profile that is not there", L"LoadTradeProfile(\"none.u\", 1.0, 1.0, 1, 1, 1)\n", kScriptTypeWhole, -2,
-         "0 0 0 0 0 0 | |"},
-        {"an unknown item", L"DefineTradeItem(\"stone\", 1, 2, 3)\n", kScriptTypeWhole, 67, "0 0 0 0 0 0 | |"},
+        {.what = "whole text",
+         .text = L"LoadTradeProfile(\"stock.u\", 1.5, 0.25, 300, 7, 8)\n",
+         .type = kScriptTypeWhole,
+         .code = kNone,
+         .trade = "1 1.5 0.25 44 7 8 | {9 7 7 8} {1 4464 3 4} {65535 5 0 6} | 12 1"},
+        {.what = "trade set-up",
+         .text = L"var x = 0\nx = LoadTradeProfile(\"stock.u\", 2.0, 1.0, 1, 2, 3)\nx = 5\n",
+         .type = kScriptTypeTradeSetUp,
+         .code = kNone,
+         .trade = "1 2 1 1 2 3 | {9 7 2 3} {1 4464 3 4} {65535 5 0 6} | 12 1"},
+        {.what = "trade set-up without a profile",
+         .text = L"DefineBuyCategory(2)\nDefineTradeItem(\"key\", 1, 2, 3)\n",
+         .type = kScriptTypeTradeSetUp,
+         .code = kNone,
+         .trade = "0 0 0 0 0 0 | |"},
+        {.what = "definitions of the script itself",
+         .text = L"DefineBuyCategory(2)\nDefineTradeItem(\"key\", 1, 2, 3)\n",
+         .type = kScriptTypeWhole,
+         .code = kNone,
+         .trade = "0 0 0 0 0 0 | {0 1 2 3} | 2"},
+        {.what = "a profile that is not there",
+         .text = L"LoadTradeProfile(\"none.u\", 1.0, 1.0, 1, 1, 1)\n",
+         .type = kScriptTypeWhole,
+         .code = kFileError,
+         .trade = "0 0 0 0 0 0 | |"},
+        {.what = "an unknown item",
+         .text = L"DefineTradeItem(\"stone\", 1, 2, 3)\n",
+         .type = kScriptTypeWhole,
+         .code = kErrItemNotFound,
+         .trade = "0 0 0 0 0 0 | |"},
     };
     for (const auto& row : rows) {
         CScript script;
-        ASSERT_EQ(Parse(script, row.text), -1) << row.what;
-        if (row.code == -2) {
+        ASSERT_EQ(Parse(script, row.text), kNone) << row.what;
+        if (row.code == kFileError) {
             EXPECT_THROW(script.ExecuteScript(row.type), vek::CFileException) << row.what;
         } else {
             EXPECT_EQ(CGameScriptTest::Run(script, row.type), row.code) << row.what;
@@ -772,12 +856,12 @@ TEST_F(ScriptBuiltinFiles, TradeProfilesFillTheTradeRecord) {
     }
     // Type 4 on a script with a trade record clears the header only.
     CScript kept;
-    ASSERT_EQ(Parse(kept, L"var x = 1\n"), -1);
+    ASSERT_EQ(Parse(kept, L"var x = 1\n"), kNone);
     kept.GetExtraData().trade.valid = 1;
     kept.GetExtraData().trade.valueB = 9;
     kept.GetExtraData().trade.items = {{2, 1, 1, 1}};
     kept.GetExtraData().trade.buyCategories = {4};
-    EXPECT_EQ(CGameScriptTest::Run(kept, kScriptTypeTradeSetUp), -1);
+    EXPECT_EQ(CGameScriptTest::Run(kept, kScriptTypeTradeSetUp), kNone);
     EXPECT_EQ(Shown(kept.GetExtraData().trade), "0 0 0 0 0 0 | {2 1 1 1} | 4");
 }
 
@@ -842,18 +926,44 @@ TEST_F(ScriptBuiltinFiles, LimitsSayWhichRanOut) {
         uint64_t budget;
         int code;
         std::wstring details;
+        int runs = 1; // the code is the last run's
     } rows[] = {
-        {"200 calls deep", calls(200), 10000, -1, L""},
-        {"201 calls deep", calls(201), 10000, 2, L"call depth cap of 200 calls reached"},
-        {"within the budget", L"var d = 0\nfor i = 1 to 100 {\nincr d\n}\n", 1000, -1, L""},
-        {"a runaway loop", L"top:\ngoto top\n", 1000, 2, L"step budget of 1000 commands ran out"},
-        {"a profile that loads itself", L"LoadTradeProfile(\"self.u\", 1.0, 1.0, 1, 1, 1)\n", 1000, 2,
-         L"trade profile depth cap of 8 reached"},
+        {.what = "200 calls deep", .text = calls(200), .budget = 10000, .code = kNone, .details = L""},
+        {.what = "201 calls deep",
+         .text = calls(201),
+         .budget = 10000,
+         .code = kErrExecution,
+         .details = L"call depth cap of 200 calls reached"},
+        {.what = "within the budget",
+         .text = L"var d = 0\nfor i = 1 to 100 {\nincr d\n}\n",
+         .budget = 1000,
+         .code = kNone,
+         .details = L""},
+        {.what = "a runaway loop",
+         .text = L"top:\ngoto top\n",
+         .budget = 1000,
+         .code = kErrExecution,
+         .details = L"step budget of 1000 commands ran out"},
+        // The budget, not where the run's count ends.
+        {.what = "a runaway loop in a second run",
+         .text = L"var d = 0\nincr d\nif (d == 2) {\ntop:\ngoto top\n}\n",
+         .budget = 1000,
+         .code = kErrExecution,
+         .details = L"step budget of 1000 commands ran out",
+         .runs = 2},
+        {.what = "a profile that loads itself",
+         .text = L"LoadTradeProfile(\"self.u\", 1.0, 1.0, 1, 1, 1)\n",
+         .budget = 1000,
+         .code = kErrExecution,
+         .details = L"trade profile depth cap of 8 reached"},
     };
     for (const auto& row : rows) {
         CScript script;
         script.SetStepBudget(row.budget);
-        ASSERT_EQ(Parse(script, row.text), -1) << row.what;
+        ASSERT_EQ(Parse(script, row.text), kNone) << row.what;
+        for (int run = 1; run < row.runs; ++run) {
+            ASSERT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), kNone) << row.what << " " << run;
+        }
         m_errorDetails.clear();
         EXPECT_EQ(CGameScriptTest::Run(script, kScriptTypeWhole), row.code) << row.what;
         EXPECT_EQ(m_errorDetails, row.details) << row.what;
@@ -868,30 +978,31 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
         int code;
         int64_t n;
     } rows[] = {
-        {"every command once", L"incr n\nincr n\n", kScriptTypeBrainInit, -1, 2},
+        {"every command once", L"incr n\nincr n\n", kScriptTypeBrainInit, kNone, 2},
         {"a false if still runs its block", L"if (n == 99) {\nincr n\n} else {\nincr n\nincr n\n}\n",
-         kScriptTypeBrainInit, -1, 3},
-        {"a loop runs once", L"for i = 1 to 5 {\nincr n\n}\n", kScriptTypeBrainInit, -1, 1},
-        {"a goto is not followed", L"goto skip\nincr n\nskip:\nincr n\n", kScriptTypeBrainInit, -1, 2},
-        {"a called function runs whole", L"Helper()\nincr n\n", kScriptTypeBrainInit, -1, 11},
+         kScriptTypeBrainInit, kNone, 3},
+        {"a loop runs once", L"for i = 1 to 5 {\nincr n\n}\n", kScriptTypeBrainInit, kNone, 1},
+        {"a goto is not followed", L"goto skip\nincr n\nskip:\nincr n\n", kScriptTypeBrainInit, kNone, 2},
+        {"a called function runs whole", L"Helper()\nincr n\n", kScriptTypeBrainInit, kNone, 11},
         // Once return has left the function the walk ends: the closing brace
         // has no call to return from (error 34 otherwise).
-        {"return ends it", L"incr n\nreturn 1\nincr n\n", kScriptTypeBrainInit, -1, 1},
-        {"a return in a block ends it", L"if (n == 0) {\nincr n\nreturn 1\n}\nincr n\n", kScriptTypeBrainInit, -1, 1},
+        {"return ends it", L"incr n\nreturn 1\nincr n\n", kScriptTypeBrainInit, kNone, 1},
+        {"a return in a block ends it", L"if (n == 0) {\nincr n\nreturn 1\n}\nincr n\n", kScriptTypeBrainInit, kNone,
+         1},
         // A jump out of the function leaves it as return does.
-        {"a goto out of it ends it", L"incr n\ngoto outside\nincr n\n", kScriptTypeBrainInit, -1, 1},
-        {"AfterStart", L"incr n\n", kScriptTypeAfterStart, -1, 1},
-        {"built-ins run", L"n = DiffSeconds()\n", kScriptTypeBrainInit, -1, 0},
+        {"a goto out of it ends it", L"incr n\ngoto outside\nincr n\n", kScriptTypeBrainInit, kNone, 1},
+        {"AfterStart", L"incr n\n", kScriptTypeAfterStart, kNone, 1},
+        {"built-ins run", L"n = DiffSeconds()\n", kScriptTypeBrainInit, kNone, 0},
         // Jumps within the function only move the index: the blocks they
         // would leave stay open for the commands that still run.
-        {"break", L"for i = 1 to 3 {\nincr n\nbreak\nincr n\n}\nincr n\n", kScriptTypeBrainInit, -1, 3},
+        {"break", L"for i = 1 to 3 {\nincr n\nbreak\nincr n\n}\nincr n\n", kScriptTypeBrainInit, kNone, 3},
         {"break in a block", L"for i = 1 to 3 {\nif (i == 1) {\nbreak\n}\nincr n\n}\nincr n\n", kScriptTypeBrainInit,
-         -1, 2},
-        {"continue", L"for i = 1 to 3 {\nincr n\ncontinue\nincr n\n}\nincr n\n", kScriptTypeBrainInit, -1, 3},
+         kNone, 2},
+        {"continue", L"for i = 1 to 3 {\nincr n\ncontinue\nincr n\n}\nincr n\n", kScriptTypeBrainInit, kNone, 3},
         {"a goto back out of a loop", L"back:\nfor i = 1 to 3 {\nincr n\ngoto back\nincr n\n}\nincr n\n",
-         kScriptTypeBrainInit, -1, 3},
-        {"exit", L"incr n\nexit\nincr n\n", kScriptTypeBrainInit, -1, 2},
-        {"exit in AfterStart", L"incr n\nexit\nincr n\n", kScriptTypeAfterStart, -1, 2},
+         kScriptTypeBrainInit, kNone, 3},
+        {"exit", L"incr n\nexit\nincr n\n", kScriptTypeBrainInit, kNone, 2},
+        {"exit in AfterStart", L"incr n\nexit\nincr n\n", kScriptTypeAfterStart, kNone, 2},
     };
     for (const auto& row : rows) {
         CScript script;
@@ -907,20 +1018,20 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
             L"outside:\n"
             L"function Init() {\n" +
             row.body + L"}\n";
-        ASSERT_EQ(Parse(script, text), -1) << row.what;
+        ASSERT_EQ(Parse(script, text), kNone) << row.what;
         EXPECT_EQ(CGameScriptTest::Run(script, row.type), row.code) << row.what << " " << m_errorLine;
         EXPECT_EQ(script.FindVariable(L"n", false)->GetValue(), row.n) << row.what;
     }
     // Without the function nothing runs and nothing fails; the name is
     // found in any case.
     CScript none;
-    ASSERT_EQ(Parse(none, L"var n = 0\nincr n\nfunction Other() {\nincr n\n}\n"), -1);
-    EXPECT_EQ(CGameScriptTest::Run(none, kScriptTypeBrainInit), -1);
-    EXPECT_EQ(CGameScriptTest::Run(none, kScriptTypeAfterStart), -1);
+    ASSERT_EQ(Parse(none, L"var n = 0\nincr n\nfunction Other() {\nincr n\n}\n"), kNone);
+    EXPECT_EQ(CGameScriptTest::Run(none, kScriptTypeBrainInit), kNone);
+    EXPECT_EQ(CGameScriptTest::Run(none, kScriptTypeAfterStart), kNone);
     EXPECT_EQ(none.FindVariable(L"n", false)->GetValue(), 0);
     CScript upper;
-    ASSERT_EQ(Parse(upper, L"var n = 0\nfunction INIT() {\nincr n\n}\n"), -1);
-    EXPECT_EQ(CGameScriptTest::Run(upper, kScriptTypeBrainInit), -1);
+    ASSERT_EQ(Parse(upper, L"var n = 0\nfunction INIT() {\nincr n\n}\n"), kNone);
+    EXPECT_EQ(CGameScriptTest::Run(upper, kScriptTypeBrainInit), kNone);
     EXPECT_EQ(upper.FindVariable(L"n", false)->GetValue(), 1);
     // A break used to close the loop, whose closing brace then missed its
     // counter (error 2 after "b").
@@ -931,8 +1042,8 @@ TEST_F(ScriptBuiltins, InitAndAfterStartRunStraightThrough) {
         const std::wstring name = type == kScriptTypeBrainInit ? L"Init" : L"AfterStart";
         ASSERT_EQ(Parse(broken, L"function " + name +
                                     L"(){ for i = 1 to 3 { _Test(1,\"a\") break _Test(2,\"b\") } _Test(3,\"c\") }"),
-                  -1);
-        EXPECT_EQ(CGameScriptTest::Run(broken, type), -1) << type;
+                  kNone);
+        EXPECT_EQ(CGameScriptTest::Run(broken, type), kNone) << type;
         EXPECT_EQ(m_output.str(),
                   L"Args: 2\nArg 2: a\nArg 1: 1\nArgs: 2\nArg 2: b\nArg 1: 2\nArgs: 2\nArg 2: c\nArg 1: 3\n");
     }
@@ -944,8 +1055,8 @@ TEST_F(ScriptBuiltins, SystemCommandsAreOnRecord) {
     int64_t result = 0;
     m_script = std::make_unique<CScript>();
     m_script->SetConsole(&m_console);
-    ASSERT_EQ(Parse(*m_script, L"var i = 0\nfor i = 1 to 2 {\nsystem \"echo hi\"\n}\n"), -1);
-    ASSERT_EQ(CGameScriptTest::Run(*m_script, kScriptTypeWhole), -1);
+    ASSERT_EQ(Parse(*m_script, L"var i = 0\nfor i = 1 to 2 {\nsystem \"echo hi\"\n}\n"), kNone);
+    ASSERT_EQ(CGameScriptTest::Run(*m_script, kScriptTypeWhole), kNone);
     EXPECT_EQ(m_console.commands, (Texts{L"echo hi", L"echo hi"}));
     EXPECT_EQ(log, (Texts{L"Script test.u, line 3, runs the system command: echo hi",
                           L"Script test.u, line 3, runs the system command: echo hi"}));
@@ -957,8 +1068,8 @@ TEST_F(ScriptBuiltins, SystemCommandsAreOnRecord) {
     CStreamScriptConsole fallback(input, output);
     SetDefaultScriptConsole(&fallback);
     CScript plain;
-    ASSERT_EQ(Parse(plain, L"system \"rm -rf nothing\"\n"), -1);
-    EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), -1);
+    ASSERT_EQ(Parse(plain, L"system \"rm -rf nothing\"\n"), kNone);
+    EXPECT_EQ(CGameScriptTest::Run(plain, kScriptTypeWhole), kNone);
     SetDefaultScriptConsole(nullptr);
     EXPECT_EQ(fallback.commands, (Texts{L"rm -rf nothing"}));
     EXPECT_EQ(&DefaultScriptConsole(), &ProcessScriptConsole());

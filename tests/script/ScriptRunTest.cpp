@@ -297,6 +297,13 @@ TEST(ScriptRunTest, BlocksLeaveNoScopesBehind) {
         L"  on:\n"
         L"  F(1)\n"
         L"}\n"
+        // The body's end closes the scope of a taken if whose body may hold
+        // locals, also where no loop end follows to close it.
+        L"if (n == 500) {\n"
+        L"  for k = 1 to 2 {\n"
+        L"    incr n\n"
+        L"  }\n"
+        L"}\n"
         L"function F(a) {\n"
         L"  if (a == 1) {\n"
         L"    incr n\n"
@@ -304,7 +311,7 @@ TEST(ScriptRunTest, BlocksLeaveNoScopesBehind) {
         L"  }\n"
         L"}\n");
     ASSERT_TRUE(run.Run()) << run.error;
-    EXPECT_EQ(run.Var(L"n"), 500);
+    EXPECT_EQ(run.Var(L"n"), 502);
     EXPECT_TRUE(CScriptTestAccess::ScopeCount(run.script) == 0);
     EXPECT_EQ(CScriptTestAccess::LocalCount(run.script), 0u);
 }
