@@ -224,6 +224,41 @@ TEST_F(GameServices, TheDepositIsSavedWithTheNpc) {
     vek::StreamReset();
 }
 
+// A script may declare the bank variable itself, to start with a deposit;
+// its conversation reads the deposit, and a saved one stands over the
+// declared value when the NPC is loaded.
+TEST_F(GameServices, TheScriptsOwnBankVariable) {
+    Write("Data/Scripts/ada.u",
+          "var BankDeposit = 5\n"
+          "default action Counter {\n"
+          "    if (BankDeposit > 10) {\n"
+          "        text = \"Duzo|Much\"\n"
+          "    } else {\n"
+          "        text = \"Malo|Little\"\n"
+          "    }\n"
+          "    option \"Bywaj|Bye\" end\n"
+          "}\n");
+    CPlay play;
+    EXPECT_EQ(play.Npc(L"Ada").GetBankDeposit(), 5u);
+    play.Npc(L"Ada").SetBankDeposit(77);
+    std::wstring shown;
+    play.display->player = [&] {
+        shown = play.game.GetDialog().GetText();
+        play.game.GetDialog().Choose(0);
+    };
+    int64_t result = 0;
+    ASSERT_EQ(play.Run(L"NPCStartChat(\"Ada\", \"farm.map\")", result), -1) << platform::ToUtf8(play.thrown);
+    EXPECT_EQ(shown, L"Much");
+    vek::StreamReset();
+    play.Farm().SaveToFile(L"", false);
+    CLoc loaded;
+    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+    CNpc* ada = loaded.GetNpcAt(4, 4);
+    ASSERT_NE(ada, nullptr);
+    EXPECT_EQ(ada->GetBankDeposit(), 77u);
+    vek::StreamReset();
+}
+
 TEST_F(GameServices, TheQuestLogIsStored) {
     CQuestLog log;
     log.Begin(TQuestLogEntry{L"herbs", L"T", L"D", L"Ada", 0});
