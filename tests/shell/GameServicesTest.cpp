@@ -201,16 +201,22 @@ TEST_F(GameServices, TheBankRefusesWhatItCannotDo) {
     });
 }
 
+// The farm through the stream into another location, its NPCs set up as a
+// saved game's are.
+void SaveAndLoadFarm(CPlay& play, CLoc& loaded) {
+    vek::StreamReset();
+    play.Farm().SaveToFile(L"", false);
+    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+}
+
 // The deposit goes with the NPC's stored form: it is loaded into the bank
 // variable of the script the NPC reads again.
 TEST_F(GameServices, TheDepositIsSavedWithTheNpc) {
     Write("Data/Scripts/ada.u", kBanker);
     CPlay play;
     play.Npc(L"Ada").SetBankDeposit(77);
-    vek::StreamReset();
-    play.Farm().SaveToFile(L"", false);
     CLoc loaded;
-    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+    SaveAndLoadFarm(play, loaded);
     CNpc* ada = loaded.GetNpcAt(4, 4);
     ASSERT_NE(ada, nullptr);
     EXPECT_EQ(ada->GetBankDeposit(), 77u);
@@ -249,10 +255,8 @@ TEST_F(GameServices, TheScriptsOwnBankVariable) {
     int64_t result = 0;
     ASSERT_EQ(play.Run(L"NPCStartChat(\"Ada\", \"farm.map\")", result), -1) << platform::ToUtf8(play.thrown);
     EXPECT_EQ(shown, L"Much");
-    vek::StreamReset();
-    play.Farm().SaveToFile(L"", false);
     CLoc loaded;
-    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+    SaveAndLoadFarm(play, loaded);
     CNpc* ada = loaded.GetNpcAt(4, 4);
     ASSERT_NE(ada, nullptr);
     EXPECT_EQ(ada->GetBankDeposit(), 77u);
