@@ -164,8 +164,9 @@ public:
 private:
     // The bank variable of the script, once set-up has declared it.
     CVariable* FindBankVariable() const;
-    // Declares it, with the deposit held so far, unless it is there.
-    void DeclareBank();
+    // Declares it, with the deposit held so far, unless the script declares
+    // it itself; then a loaded NPC's deposit is put in it.
+    void DeclareBank(bool fromSave);
 
     // The deposit until set-up hands it to the script's bank variable.
     uint32_t m_bankDeposit = 0;

@@ -83,7 +83,7 @@ void CNpc::Setup(bool fromSave) {
         }
         script = std::move(made);
     }
-    DeclareBank();
+    DeclareBank(fromSave);
     if (fromSave) {
         return;
     }
@@ -109,8 +109,16 @@ CVariable* CNpc::FindBankVariable() const {
     return found != variables.end() ? &*found : nullptr;
 }
 
-void CNpc::DeclareBank() {
-    if (!script || FindBankVariable() != nullptr) {
+void CNpc::DeclareBank(bool fromSave) {
+    if (!script) {
+        return;
+    }
+    // The script's own declaration gives a new NPC its first deposit; a
+    // saved game's deposit stands over it.
+    if (CVariable* own = FindBankVariable()) {
+        if (fromSave) {
+            own->SetValue(m_bankDeposit);
+        }
         return;
     }
     try {

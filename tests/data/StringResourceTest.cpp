@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -290,6 +291,26 @@ TEST_F(StringResourceTest, SampleFilesFromTheDataArchive) {
     EXPECT_EQ(strings.Get(L"STR_PRONOUN_HER"), L"her");
     EXPECT_EQ(strings.Get(L"STR_GAME_WELCOME"), L"Welcome to Morvheld.\r\nMay the roads be kind to you.");
     EXPECT_EQ(LogText(), L"");
+}
+
+// The sample's languages name the same texts: a key missing from one file
+// shows as its tag to that language's players.
+TEST(SampleTexts, BothLanguagesHoldTheSameKeys) {
+    const fs::path data = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "game" / "Data";
+    for (const std::string file : {"strings", "lore"}) {
+        std::set<std::string> keys[2];
+        for (size_t i = 0; i < 2; ++i) {
+            std::ifstream in(data / (file + (i == 0 ? ".en.txt" : ".pl.txt")));
+            ASSERT_TRUE(in) << file;
+            for (std::string line; std::getline(in, line);) {
+                if (const size_t space = line.find(' '); space != std::string::npos) {
+                    keys[i].insert(line.substr(0, space));
+                }
+            }
+        }
+        EXPECT_FALSE(keys[0].empty()) << file;
+        EXPECT_EQ(keys[0], keys[1]) << file;
+    }
 }
 
 } // namespace

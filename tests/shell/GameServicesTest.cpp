@@ -201,16 +201,22 @@ TEST_F(GameServices, TheBankRefusesWhatItCannotDo) {
     });
 }
 
+// The farm through the stream into another location, its NPCs set up as a
+// saved game's are.
+void SaveAndLoadFarm(CPlay& play, CLoc& loaded) {
+    vek::StreamReset();
+    play.Farm().SaveToFile(L"", false);
+    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+}
+
 // The deposit goes with the NPC's stored form: it is loaded into the bank
 // variable of the script the NPC reads again.
 TEST_F(GameServices, TheDepositIsSavedWithTheNpc) {
     Write("Data/Scripts/ada.u", kBanker);
     CPlay play;
     play.Npc(L"Ada").SetBankDeposit(77);
-    vek::StreamReset();
-    play.Farm().SaveToFile(L"", false);
     CLoc loaded;
-    loaded.LoadFromFile(L"", L"farm.map", false, true, false);
+    SaveAndLoadFarm(play, loaded);
     CNpc* ada = loaded.GetNpcAt(4, 4);
     ASSERT_NE(ada, nullptr);
     EXPECT_EQ(ada->GetBankDeposit(), 77u);
@@ -221,6 +227,39 @@ TEST_F(GameServices, TheDepositIsSavedWithTheNpc) {
     ASSERT_NE(bo, nullptr);
     EXPECT_FALSE(bo->script);
     EXPECT_EQ(bo->GetBankDeposit(), 0u);
+    vek::StreamReset();
+}
+
+// A script may declare the bank variable itself, to start with a deposit;
+// its conversation reads the deposit, and a saved one stands over the
+// declared value when the NPC is loaded.
+TEST_F(GameServices, TheScriptsOwnBankVariable) {
+    Write("Data/Scripts/ada.u",
+          "var BankDeposit = 5\n"
+          "default action Counter {\n"
+          "    if (BankDeposit > 10) {\n"
+          "        text = \"Duzo|Much\"\n"
+          "    } else {\n"
+          "        text = \"Malo|Little\"\n"
+          "    }\n"
+          "    option \"Bywaj|Bye\" end\n"
+          "}\n");
+    CPlay play;
+    EXPECT_EQ(play.Npc(L"Ada").GetBankDeposit(), 5u);
+    play.Npc(L"Ada").SetBankDeposit(77);
+    std::wstring shown;
+    play.display->player = [&] {
+        shown = play.game.GetDialog().GetText();
+        play.game.GetDialog().Choose(0);
+    };
+    int64_t result = 0;
+    ASSERT_EQ(play.Run(L"NPCStartChat(\"Ada\", \"farm.map\")", result), -1) << platform::ToUtf8(play.thrown);
+    EXPECT_EQ(shown, L"Much");
+    CLoc loaded;
+    SaveAndLoadFarm(play, loaded);
+    CNpc* ada = loaded.GetNpcAt(4, 4);
+    ASSERT_NE(ada, nullptr);
+    EXPECT_EQ(ada->GetBankDeposit(), 77u);
     vek::StreamReset();
 }
 
