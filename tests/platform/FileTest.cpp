@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,12 +16,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "support/Child.h"
 
 namespace {
 
@@ -226,17 +225,8 @@ bool FailEverySync() {
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
-// The body's exit code in a process of its own (the filter stays with it).
-int InChild(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
-}
+// The filter stays with the process: each case runs in one of its own.
+using testsupport::InChild;
 
 // The sync of a written file and of its folder reach the disk: a failing
 // disk fails each. A pipe has nothing to sync.

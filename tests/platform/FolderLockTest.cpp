@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/FolderLock.h"
+#include "support/Child.h"
 #include "support/Files.h"
 
 namespace {
@@ -24,18 +25,13 @@ constexpr uid_t kNobody = 65534;
 // What a process of its own gets when it tries the folder's lock, as this
 // user or (root only) as another.
 Result TakeInChild(const std::string& folder, uid_t user = ::geteuid()) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return static_cast<Result>(testsupport::InChild([&] {
         if (user != ::geteuid() && (::setgid(user) != 0 || ::setuid(user) != 0)) {
-            ::_exit(99);
+            return static_cast<int>(Result::kFailed);
         }
         CFolderLock lock;
-        ::_exit(static_cast<int>(lock.Take(folder)));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? static_cast<Result>(WEXITSTATUS(status)) : Result::kFailed;
+        return static_cast<int>(lock.Take(folder));
+    }));
 }
 
 TEST_F(FolderLock, OneHolderAtATime) {
