@@ -17,8 +17,13 @@ int OpenLockTarget(const std::string& folder) {
     const std::string file = base + (base.back() == '/' ? "" : "/") + CFolderLock::kLockFileName;
     // Close-on-exec: a program that a script starts must not keep the lock.
     // A link in its place is not followed (the folder is locked instead).
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd >= 0 || (errno != EACCES && errno != EROFS && errno != EPERM && errno != ELOOP)) {
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    // One this user may only read (another user's, or a folder in its
+    // place) is what every other copy locks: it is locked all the same.
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM || errno == EISDIR)) {
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    }
+    if (fd >= 0 || (errno != EACCES && errno != EROFS && errno != EPERM && errno != ELOOP && errno != ENOENT)) {
         return fd;
     }
     return ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

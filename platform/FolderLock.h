@@ -20,7 +20,9 @@ public:
     // Takes the folder's lock (the folder is made when it is missing), not
     // waiting for it. kHeldElsewhere: another process, or another lock of
     // this one, holds it. kFailed (errno set): the folder cannot be made or
-    // read. A folder whose lock file cannot be made is locked itself.
+    // read. A lock file this user may only read, or a folder in its
+    // place, is locked as it is; a folder whose lock file cannot be made is
+    // locked itself.
     Result Take(const std::string& folder);
     bool IsHeld() const { return m_fd >= 0; }
     void Release();

@@ -29,8 +29,9 @@ class IVideoDriver;
 } // namespace irr
 
 namespace vek {
+class CException;
 class CStdRand;
-}
+} // namespace vek
 
 class CGroupMember;
 class CMorvheldMessageDisplay;
@@ -282,6 +283,9 @@ private:
     // while the save folder's lock is held.
     void RemoveLeftSaves(const std::wstring& fileName);
     bool AutosaveIsThere() const;
+    // The autosave could not be loaded: logged, kept aside (or, when it
+    // cannot be, not autosaved over).
+    void RefuseAutosave(const vek::CException& refusal);
 
     irr::IrrlichtDevice* m_device = nullptr;
     bool m_deviceStopped = false;

@@ -27,7 +27,7 @@ const wchar_t* const kSource = L"GameSave";
 std::vector<uint8_t> ReadDiskFile(const std::wstring& fileName) {
     vek::CFile file(false, 0);
     file.Open(fileName, vek::CFile::kModeRead);
-    if (file.GetLength() > kMaxSaveFileSize) {
+    if (!FitsSaveFileSize(file.GetLength())) {
         throw vek::CFileException(vek::CFileException::kInvalidContent, fileName, L"CGame::Load", kSource, __LINE__,
                                   vek::Format(L"invalid format: %u bytes or more, larger than any saved game (at "
                                               L"most %u bytes)",
@@ -148,9 +148,8 @@ void CGame::RemoveLeftSaves(const std::wstring& fileName) {
 }
 
 void CGame::Load(const std::wstring& fileName) {
-    const std::vector<uint8_t> bytes = ReadDiskFile(fileName);
     TSavedGame saved;
-    ReadSavedGame(bytes.data(), bytes.size(), fileName, saved);
+    ReadSavedGame(ReadDiskFile(fileName), fileName, saved);
     Install(saved);
     // The player's first line of a continued game; the log has it too.
     AddMessage(vek::Format(m_strings.Get(L"STR_GAME_LOADED"), fileName));

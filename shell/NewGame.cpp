@@ -1,5 +1,6 @@
 // A new game, and letting a game go.
 #include <iterator>
+#include <new>
 #include <utility>
 
 #include "VEKLib/Exception.h"
@@ -66,6 +67,11 @@ bool KeepRefusedAutosave(CGame& game, const vek::CException& refusal) {
 }
 
 } // namespace
+
+void CGame::RefuseAutosave(const vek::CException& refusal) {
+    Log(L"The autosave cannot be loaded, a new game starts: " + refusal.GetText());
+    m_autosaveEnabled = KeepRefusedAutosave(*this, refusal);
+}
 
 void CGame::Clear() {
     SetCurrentLoc(nullptr);
@@ -243,8 +249,13 @@ void CGame::StartGame(bool newGame) {
             Load(kAutosaveFile);
             return;
         } catch (const vek::CException& e) {
-            Log(L"The autosave cannot be loaded, a new game starts: " + e.GetText());
-            m_autosaveEnabled = KeepRefusedAutosave(*this, e);
+            RefuseAutosave(e);
+        } catch (const std::bad_alloc&) {
+            // Within the size bound, but more than this process may hold:
+            // refused like any other, or no later start would get past it.
+            RefuseAutosave(vek::CFileException(vek::CFileException::kOther, L"Not enough memory", kAutosaveFile,
+                                               L"CGame::Load", kSource, __LINE__,
+                                               L"the saved game does not fit in the memory this process may use"));
         }
     }
     New();

@@ -187,7 +187,7 @@ std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCou
     }
     // Only what was written: the stream's reserve is no part of the game.
     const std::span<const uint8_t> stream = vek::GetStream().bytes();
-    if (stream.size() > kMaxSaveFileSize - kSaveHeaderSize) {
+    if (!FitsSaveFileSize(uint64_t{kSaveHeaderSize} + stream.size())) {
         throw vek::CException(L"CGame::Save", kSource, __LINE__,
                               vek::Format(L"The game is too large to be saved: %u bytes, a save holds at most %u.",
                                           static_cast<uint32_t>(std::min<size_t>(stream.size(), UINT32_MAX)),
@@ -206,11 +206,12 @@ std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCou
     return file;
 }
 
-void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& sourceName, TSavedGame& saved) {
-    if (size < kSaveHeaderSize || std::memcmp(bytes, kSaveGameTag, kTagSize) != 0) {
+void ReadSavedGame(std::vector<uint8_t> bytes, const std::wstring& sourceName, TSavedGame& saved) {
+    if (bytes.size() < kSaveHeaderSize || std::memcmp(bytes.data(), kSaveGameTag, kTagSize) != 0) {
         Fail(sourceName, L"invalid format: not a saved game", __LINE__);
     }
-    saved.version = CVersion(ReadI32(bytes + kMajorAt), ReadI32(bytes + kMinorAt), ReadI32(bytes + kReleaseAt));
+    const uint8_t* header = bytes.data();
+    saved.version = CVersion(ReadI32(header + kMajorAt), ReadI32(header + kMinorAt), ReadI32(header + kReleaseAt));
     if (!CVersion::IsSaveCompatible(saved.version)) {
         Fail(sourceName,
              L"saved by version " + saved.version.ToString() + L" of the game, which version " +
@@ -219,13 +220,14 @@ void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& source
     }
     saved.clock = 0;
     for (size_t i = kClockSize; i-- > 0;) {
-        saved.clock = saved.clock << 8 | bytes[kClockAt + i];
+        saved.clock = saved.clock << 8 | header[kClockAt + i];
     }
 
     const CRunningGameAside aside;
     const TStreamReset reset;
     try {
-        vek::StreamAssign(bytes + kSaveHeaderSize, size - kSaveHeaderSize);
+        vek::StreamAssign(std::move(bytes));
+        vek::StreamSkip(kSaveHeaderSize);
         ReadStream(sourceName, saved);
     } catch (const vek::CFileException& e) {
         // One that names a file is about that file.
@@ -238,4 +240,8 @@ void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& source
         Fail(sourceName, e.GetDetails(), __LINE__);
     }
     aside.HandOver(saved);
+}
+
+void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& sourceName, TSavedGame& saved) {
+    ReadSavedGame(std::vector<uint8_t>(bytes, bytes + size), sourceName, saved);
 }

@@ -29,6 +29,8 @@ inline constexpr uint32_t kSaveHeaderSize = 28;
 // No saved game is larger: a game that would be is not saved, and a file of
 // more bytes is refused before it is read (1 GiB).
 inline constexpr uint32_t kMaxSaveFileSize = 1u << 30;
+// Whether a file of that many bytes may be a saved game.
+constexpr bool FitsSaveFileSize(uint64_t bytes) { return bytes <= kMaxSaveFileSize; }
 
 // The game's own fields in a saved game.
 struct TGameRecord {
@@ -95,5 +97,7 @@ std::vector<uint8_t> WriteSavedGame(const TSaveParts& parts, uint32_t* objectCou
 // vek::CFileException code 5 naming it; a game of a version this one cannot
 // read is the same with both versions in the details. The running game's
 // NPC list and place names stay as they were; the save stream is empty
-// afterwards.
+// afterwards. The bytes become the stream itself: a file is not held twice.
+void ReadSavedGame(std::vector<uint8_t> bytes, const std::wstring& sourceName, TSavedGame& saved);
+// The same for bytes held elsewhere (copied).
 void ReadSavedGame(const uint8_t* bytes, size_t size, const std::wstring& sourceName, TSavedGame& saved);

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +21,7 @@
 
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "support/Child.h"
 
 namespace {
 
@@ -201,6 +208,51 @@ TEST_F(PlatformFiles, AFolderIsSyncedToTheDisk) {
     EXPECT_EQ(platform::FileCalls().SyncFolder((m_dir / "file").string()), ENOTDIR);
     EXPECT_EQ(platform::FolderOf("Save/autosave.sav"), "Save/");
     EXPECT_EQ(platform::FolderOf("autosave.sav"), "");
+}
+
+// From here on every sync of this process fails with EIO, as on a disk that
+// cannot take the data: only a caller that really asks for one sees it.
+// False when the system takes no such filter.
+bool FailEverySync() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program = {static_cast<unsigned short>(sizeof(filter) / sizeof(filter[0])), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// The filter stays with the process: each case runs in one of its own.
+using testsupport::InChild;
+
+// The sync of a written file and of its folder reach the disk: a failing
+// disk fails each. A pipe has nothing to sync.
+TEST_F(PlatformFiles, TheFileAndItsFolderAreSyncedByTheSystem) {
+    constexpr int kNoFilter = 42;
+    const std::string file = (m_dir / "file").string();
+    std::ofstream(file) << "x";
+    const int result = InChild([&] {
+        if (!FailEverySync()) {
+            return kNoFilter;
+        }
+        std::FILE* stream = platform::OpenFile(file, "r+b");
+        const int fileSync = stream != nullptr ? platform::FileCalls().Sync(stream) : 0;
+        if (stream != nullptr) {
+            std::fclose(stream);
+        }
+        int pipeEnds[2];
+        std::FILE* pipe = ::pipe(pipeEnds) == 0 ? ::fdopen(pipeEnds[1], "wb") : nullptr;
+        const int pipeSync = pipe != nullptr ? platform::FileCalls().Sync(pipe) : EBADF;
+        const int folderSync = platform::FileCalls().SyncFolder(m_dir.string() + "/");
+        return (fileSync == EIO ? 0 : 1) | (folderSync == EIO ? 0 : 2) | (pipeSync == 0 ? 0 : 4);
+    });
+    if (result == kNoFilter) {
+        GTEST_SKIP() << "this system takes no seccomp filter";
+    }
+    EXPECT_EQ(result, 0) << "1: the file's sync, 2: the folder's, 4: the pipe's";
 }
 
 } // namespace

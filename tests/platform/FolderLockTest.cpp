@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/FolderLock.h"
+#include "support/Child.h"
 #include "support/Files.h"
 
 namespace {
@@ -18,17 +19,19 @@ using platform::CFolderLock;
 using Result = CFolderLock::Result;
 using FolderLock = testsupport::ScratchFolder;
 
-// What a process of its own gets when it tries the folder's lock.
-Result TakeInChild(const std::string& folder) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
+// The user and group "nobody" of a Debian system.
+constexpr uid_t kNobody = 65534;
+
+// What a process of its own gets when it tries the folder's lock, as this
+// user or (root only) as another.
+Result TakeInChild(const std::string& folder, uid_t user = ::geteuid()) {
+    return static_cast<Result>(testsupport::InChild([&] {
+        if (user != ::geteuid() && (::setgid(user) != 0 || ::setuid(user) != 0)) {
+            return static_cast<int>(Result::kFailed);
+        }
         CFolderLock lock;
-        ::_exit(static_cast<int>(lock.Take(folder)));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? static_cast<Result>(WEXITSTATUS(status)) : Result::kFailed;
+        return static_cast<int>(lock.Take(folder));
+    }));
 }
 
 TEST_F(FolderLock, OneHolderAtATime) {
@@ -91,6 +94,28 @@ TEST_F(FolderLock, WhereNoLockFileCanBeMade) {
     EXPECT_EQ(none.Take((m_dir / "file/Save/").string()), Result::kFailed);
     EXPECT_EQ(errno, ENOTDIR);
     EXPECT_FALSE(none.IsHeld());
+}
+
+// What another copy locks, this one locks too: a folder in the lock file's
+// place, or a lock file of another user's that this one may only read.
+TEST_F(FolderLock, ALockFileThisCopyMayOnlyReadIsLockedAsItIs) {
+    const std::string folder = m_dir.string();
+    fs::create_directories(m_dir / CFolderLock::kLockFileName);
+    CFolderLock lock;
+    EXPECT_EQ(lock.Take(folder), Result::kTaken);
+    EXPECT_EQ(TakeInChild(folder), Result::kHeldElsewhere);
+    lock.Release();
+    fs::remove(m_dir / CFolderLock::kLockFileName);
+
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can try the lock as another user";
+    }
+    EXPECT_EQ(lock.Take(folder), Result::kTaken);
+    fs::permissions(m_dir / CFolderLock::kLockFileName,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(TakeInChild(folder, kNobody), Result::kHeldElsewhere);
+    lock.Release();
+    EXPECT_EQ(TakeInChild(folder, kNobody), Result::kTaken);
 }
 
 } // namespace

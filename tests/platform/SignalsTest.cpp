@@ -1,29 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
-#include <functional>
 
 #include "platform/Signals.h"
+#include "support/Child.h"
 
 namespace {
 
-// The body's exit code in a process of its own (signal dispositions are
-// the process's); 99 when it did not exit.
-int InChild(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
-}
+// Signal actions are the process's: each case runs in one of its own.
+using testsupport::InChild;
 
 TEST(EndSignals, EachIsRecordedAndTheFirstIsKept) {
     for (const int number : {SIGTERM, SIGHUP, SIGINT}) {

@@ -13,16 +13,18 @@ sanitized="$3"
 enter_game_folder
 
 said() { printf '%s\n' "$output" | grep -qF "$1"; }
-# The program without a display, under a memory limit of 2 GB: the
-# process's address space, or (a sanitizer maps terabytes of it at once)
-# the sanitizer's own limits on memory and on one allocation.
+# The program without a display, under a memory limit ($limit KB, 2 GB
+# unless a case says otherwise): the process's address space, or (a
+# sanitizer maps terabytes of it at once) the sanitizer's own limits on
+# memory and on one allocation.
+limit=2097152
 run() {
     output=$(
         if [ "$sanitized" = 1 ]; then
-            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=2048:max_allocation_size_mb=2048"
+            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=$((limit / 1024)):max_allocation_size_mb=$((limit / 1024))"
             export ASAN_OPTIONS
         else
-            ulimit -v 2097152 || exit 2
+            ulimit -v "$limit" || exit 2
         fi
         exec env -u DISPLAY timeout 60 "$program" "$@" </dev/null 2>&1
     )
@@ -41,9 +43,24 @@ while IFS='|' read -r what make kind reason; do
     [ "$kind" Save/autosave.refused.sav ] && [ ! -e Save/autosave.sav ] || fail "not kept aside"
 done <<EOF2
 a sparse 3 GB autosave|cp "$samples/played" Save/autosave.sav && truncate -s 3G Save/autosave.sav|-f|larger than any saved game (at most 1073741824 bytes)
+a sparse autosave of 1 GiB, read whole|cp "$samples/played" Save/autosave.sav && truncate -s 1073741824 Save/autosave.sav|-f|1073734716 bytes follow the last record
 a pipe as the autosave|mkfifo Save/autosave.sav|-p|It is a named pipe (FIFO), not a file.
 a folder as the autosave|mkdir Save/autosave.sav|-d|It is a folder, not a file.
 EOF2
+
+# One of a size a save may have, that the memory limit cannot hold, is
+# refused too: else no later start would get past it. (A sanitizer ends the
+# program instead of failing the allocation.)
+if [ "$sanitized" = 0 ]; then
+    what="an autosave the memory limit cannot hold"
+    fresh
+    cp "$samples/played" Save/autosave.sav && truncate -s 1073741824 Save/autosave.sav
+    limit=524288
+    run
+    limit=2097152
+    [ "$status" -eq 0 ] && said "Preparing a new game..." || fail "exit code $status, or no new game"
+    logged "Not enough memory (Save/autosave.sav)" && [ -f Save/autosave.refused.sav ] || fail "not refused and kept aside"
+fi
 
 what="a pipe as the configuration"
 fresh

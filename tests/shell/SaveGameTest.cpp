@@ -392,6 +392,24 @@ TEST_F(SavedGame, ALocationOfSeveralWorldCellsIsSavedAndLoaded) {
     EXPECT_EQ(Bytes(L"Save/three.sav"), Bytes(L"Save/two.sav"));
 }
 
+// The size bound that saving and loading share: 1 GiB, the bound included.
+TEST(SaveFileSize, AtMostOneGibibyte) {
+    const struct {
+        uint64_t bytes;
+        bool fits;
+    } rows[] = {
+        {.bytes = 0, .fits = true},
+        {.bytes = 1073741823, .fits = true},
+        {.bytes = 1073741824, .fits = true},
+        {.bytes = 1073741825, .fits = false},
+        {.bytes = uint64_t{1} << 32, .fits = false},
+        {.bytes = UINT64_MAX, .fits = false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(FitsSaveFileSize(row.bytes), row.fits) << row.bytes;
+    }
+}
+
 // A save of more bytes than any the game writes is refused before it is read.
 TEST_F(SavedGame, ASaveLargerThanAnyIsNotRead) {
     CGame& game = PlayedGame();
