@@ -2,6 +2,7 @@
 // that have none of their own.
 #include "script/ScriptConsole.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <ostream>
@@ -11,6 +12,24 @@
 
 namespace {
 
+// The game ignores a broken pipe and a file-size limit for itself; a command
+// it runs must meet them as it would from a shell, and an ignored signal
+// outlives exec. Put back for the game when the command ends.
+class CDefaultSignalsScope {
+public:
+    CDefaultSignalsScope() : m_pipe(std::signal(SIGPIPE, SIG_DFL)), m_fileSize(std::signal(SIGXFSZ, SIG_DFL)) {}
+    ~CDefaultSignalsScope() {
+        std::signal(SIGPIPE, m_pipe);
+        std::signal(SIGXFSZ, m_fileSize);
+    }
+    CDefaultSignalsScope(const CDefaultSignalsScope&) = delete;
+    CDefaultSignalsScope& operator=(const CDefaultSignalsScope&) = delete;
+
+private:
+    void (*m_pipe)(int);
+    void (*m_fileSize)(int);
+};
+
 class CProcessScriptConsole final : public IScriptConsole {
 public:
     std::wostream& Output() override { return vek::ConsoleOut(); }
@@ -18,6 +37,7 @@ public:
     int System(const std::wstring& command) override {
         // Whatever the script printed comes before the command's own output.
         vek::ConsoleOut().flush();
+        const CDefaultSignalsScope signals;
         return std::system(vek::WideToUtf8(command).c_str());
     }
 };

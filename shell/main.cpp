@@ -143,6 +143,9 @@ int main(int argc, char** argv) {
     // reported and leaves the old file whole, instead of killing the program
     // with its temporary file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Output into a pipe whose reader is gone ("morvheld | tee" after Ctrl+C)
+    // then fails as a write, not by ending the game before its autosave.
+    std::signal(SIGPIPE, SIG_IGN);
     GlobalExceptionHandler().Initialize();
     vek::SetCurrentLocale(L"pl_PL");
     std::vector<std::wstring> args;

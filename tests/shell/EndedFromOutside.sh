@@ -61,6 +61,21 @@ SIGHUP after the wait for the evening|F8|HUP|129
 SIGINT|Shift_L|INT|130
 EOF2
 
+# Its output a pipe whose reader is gone (as "morvheld | tee" after Ctrl+C
+# ended tee): the writes fail, the game goes on and is still autosaved.
+what="a pipe with no reader"
+fresh
+mkfifo out.fifo
+head -c 1 out.fifo >/dev/null &
+env --default-signal=INT "$program" -new </dev/null >out.fifo 2>&1 &
+pid=$!
+"$window" --key Shift_L 60 || fail "no window"
+kill -s TERM "$pid"
+finish
+[ "$status" -eq 143 ] || fail "exit code $status, not 143"
+cmp -s Save/autosave.sav new.sav || fail "not autosaved"
+rm -f out.fifo
+
 what="a second copy"
 fresh
 start Shift_L

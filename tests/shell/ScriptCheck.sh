@@ -29,6 +29,11 @@ output=$(env -u DISPLAY "$program" "$dir/system.u" 2>&1) || { echo "system comma
 printf '%s\n' "$output" | grep -qF "Script $dir/system.u, line 1, runs the system command: true" ||
     { echo "system command: not logged"; echo "$output"; exit 1; }
 printf '%s\n' "$output" | tail -n 1 | grep -qx 'Script OK.' || { echo "system command: no verdict"; echo "$output"; exit 1; }
+# The command gets the signals the game ignores for itself (a broken pipe, a
+# file-size limit) with their usual effect: neither ignored in its shell.
+printf '%s\n' 'system "m=0x$(sed -n s/^SigIgn:.//p /proc/self/status); echo ignored $(( m & 0x1001000 ))"' >"$dir/signals.u"
+output=$(env -u DISPLAY "$program" "$dir/signals.u" 2>&1) || { echo "signals: exit code $?"; echo "$output"; exit 1; }
+printf '%s\n' "$output" | grep -qx 'ignored 0' || { echo "signals: ignored in the command"; echo "$output"; exit 1; }
 # A file that is not there: the file's own error, no script error.
 if output=$(env -u DISPLAY "$program" "$dir/none.u" 2>&1); then
     echo "missing script: exit 0"; echo "$output"; exit 1
