@@ -7,8 +7,8 @@
 set -euo pipefail
 
 # The game draws its text with DejaVu Sans (fonts-dejavu-core) through FreeType.
-run_pkgs=(g++ cmake ninja-build libirrlicht-dev 7zip zlib1g-dev nettle-dev libfreetype-dev fonts-dejavu-core)
-test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev libtcod-dev liblua5.4-dev lua5.4 tcl-dev pkg-config clang libclang-rt-14-dev xvfb xauth libx11-dev clang-format-16)
+run_pkgs=(g++ cmake ninja-build libirrlicht-dev libx11-dev 7zip zlib1g-dev nettle-dev libfreetype-dev fonts-dejavu-core)
+test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev libtcod-dev liblua5.4-dev lua5.4 tcl-dev pkg-config clang libclang-rt-14-dev xvfb xauth clang-format-16)
 # The peers the benchmarks time beside us, and a window for the start-up one.
 bench_pkgs=("${run_pkgs[@]}" libbenchmark-dev liblua5.4-dev lua5.4 tcl-dev pkg-config xvfb xauth libtcod-dev)
 # A private X server, a key press and the focus for the game's window, the
