@@ -295,7 +295,7 @@ void CScriptLinker::LinkJumps() {
 
 void CScriptLinker::FinishLink() {
     m_parameterSymbols.clear();
-    for (const std::wstring& name : m_parameterPool) {
+    for (const CSharedText& name : m_parameterPool) {
         m_parameterSymbols.push_back(Intern(name));
     }
     IndexDeclaredVariables();

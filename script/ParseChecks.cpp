@@ -451,7 +451,7 @@ void CScriptParser::CheckCalls() {
         if (index < 0) {
             continue;
         }
-        const std::wstring& signature = m_registry[index].signature;
+        const CSharedText& signature = m_registry[index].signature;
         if (count != signature.size()) {
             Fail(kErrInvalidArgumentCount, kParse, __LINE__);
         }

@@ -41,7 +41,8 @@ void CScriptParser::ClearParseState() {
 }
 
 void CScriptParser::Parse() {
-    if (!IsLoaded()) {
+    // A text is parsed once: its parse lets it go.
+    if (!IsLoaded() || IsTextReleased()) {
         Fail(kErrParse, kParse, __LINE__);
     }
     ClearLocalVariables();
@@ -80,6 +81,8 @@ void CScriptParser::Parse() {
         m_results.Variables().shrink_to_fit();
         m_registry.shrink_to_fit();
         m_parameterPool.shrink_to_fit();
+        // Errors need no more of the text than where its lines break.
+        ReleaseText();
     }
 }
 
@@ -288,8 +291,11 @@ void CScriptParser::ParseFunction(TStatement& statement) {
         command.target = static_cast<uint32_t>(m_parameterPool.size());
     }
     command.argument = static_cast<uint32_t>(m_registry.size());
-    RegisterFunction(command.name, TSystemFunction::kUserFunction, std::wstring(parameters.size(), L'n'), 0, 0, 0);
-    m_parameterPool.insert(m_parameterPool.end(), parameters.rbegin(), parameters.rend());
+    RegisterFunction(command.name, TSystemFunction::kUserFunction,
+                     m_texts.Intern(std::wstring(parameters.size(), L'n')), 0, 0, 0);
+    for (auto parameter = parameters.rbegin(); parameter != parameters.rend(); ++parameter) {
+        m_parameterPool.push_back(m_texts.Intern(*parameter));
+    }
     if (!NextWordIs(L"{")) {
         Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
     }
