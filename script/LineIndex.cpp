@@ -6,13 +6,25 @@
 
 void CLineIndex::Build(const CScriptText& text) {
     Clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text.BreaksLineAt(i)) {
-            AddBreak(static_cast<uint32_t>(i));
+    uint32_t count = 0, last = 0;
+    m_gaps.reserve(text.size() / 16);
+    text.ForEachLineBreak([&](size_t index) {
+        const auto position = static_cast<uint32_t>(index);
+        if ((count & (kStride - 1)) == 0) {
+            m_checkpoints.push_back(TCheckpoint{position, static_cast<uint32_t>(m_gaps.size())});
+        } else {
+            uint32_t gap = position - last;
+            for (; gap >= 0x80; gap >>= 7) {
+                m_gaps.push_back(static_cast<uint8_t>(gap | 0x80));
+            }
+            m_gaps.push_back(static_cast<uint8_t>(gap));
         }
-    }
+        last = position;
+        ++count;
+    });
     m_checkpoints.shrink_to_fit();
     m_gaps.shrink_to_fit();
+    m_count = count;
     m_built = true;
     m_empty = text.empty();
 }
@@ -21,23 +33,8 @@ void CLineIndex::Clear() {
     m_checkpoints = std::vector<TCheckpoint>();
     m_gaps = std::vector<uint8_t>();
     m_count = 0;
-    m_last = 0;
     m_built = false;
     m_empty = true;
-}
-
-void CLineIndex::AddBreak(uint32_t position) {
-    if (m_count % kStride == 0) {
-        m_checkpoints.push_back(TCheckpoint{position, static_cast<uint32_t>(m_gaps.size())});
-    } else {
-        uint32_t gap = position - m_last;
-        for (; gap >= 0x80; gap >>= 7) {
-            m_gaps.push_back(static_cast<uint8_t>(gap | 0x80));
-        }
-        m_gaps.push_back(static_cast<uint8_t>(gap));
-    }
-    m_last = position;
-    ++m_count;
 }
 
 uint32_t CLineIndex::LineOf(uint32_t position) const {

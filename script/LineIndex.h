@@ -23,12 +23,9 @@ private:
     };
     static constexpr uint32_t kStride = 64;
 
-    void AddBreak(uint32_t position);
-
     std::vector<TCheckpoint> m_checkpoints;
     std::vector<uint8_t> m_gaps; // from each break to the next, 7 bits a byte, low first
-    uint32_t m_count = 0;
-    uint32_t m_last = 0;
+    uint32_t m_count = 0;        // of breaks
     bool m_built = false;
     bool m_empty = true;
 };

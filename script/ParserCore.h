@@ -3,6 +3,7 @@
 // bracketed expressions and argument lists off one text, skips "//" comments
 // and turns its position into a line number for error reports.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -43,6 +44,33 @@ public:
     bool BreaksLineAt(size_t index) const {
         const char16_t unit = (*this)[index];
         return unit == u'\r' || (unit == u'\n' && (index == 0 || (*this)[index - 1] != u'\r'));
+    }
+    // Calls found(index) at every line break, in order.
+    template <class TFound>
+    void ForEachLineBreak(TFound found) const {
+        if (m_isWide) {
+            for (size_t i = 0; i < m_wide.size(); ++i) {
+                if (BreaksLineAt(i)) {
+                    found(i);
+                }
+            }
+            return;
+        }
+        // Most texts have no CR: their breaks are their LFs, which memchr finds.
+        const char* const data = m_narrow.data();
+        const size_t size = m_narrow.size();
+        if (std::memchr(data, '\r', size) == nullptr) {
+            for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '\n', data + size - at)));
+                 ++at) {
+                found(static_cast<size_t>(at - data));
+            }
+            return;
+        }
+        for (size_t i = 0; i < size; ++i) {
+            if ((data[i] == '\r' || data[i] == '\n') && BreaksLineAt(i)) {
+                found(i);
+            }
+        }
     }
     // The first index at or after from whose unit answers true; npos when none.
     template <class TTest>

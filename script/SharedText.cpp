@@ -87,16 +87,17 @@ CSharedText::operator std::wstring() const {
 }
 
 void CSharedText::AssignTo(std::wstring& text) const {
-    text.resize(size());
+    const CUnits units = Units();
+    text.resize(units.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        text[i] = (*this)[i];
+        text[i] = units[i];
     }
 }
 
-bool operator==(const CSharedText& a, const CSharedText& b) {
-    if (a.m_id == b.m_id) {
-        return true;
-    }
+namespace {
+
+template <class TText1, class TText2>
+bool SameUnits(const TText1& a, const TText2& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -108,17 +109,13 @@ bool operator==(const CSharedText& a, const CSharedText& b) {
     return true;
 }
 
-bool CSharedText::Equals(std::wstring_view text) const {
-    if (size() != text.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((*this)[i] != text[i]) {
-            return false;
-        }
-    }
-    return true;
+} // namespace
+
+bool operator==(const CSharedText& a, const CSharedText& b) {
+    return a.m_id == b.m_id || SameUnits(a.Units(), b.Units());
 }
+
+bool CSharedText::Equals(std::wstring_view text) const { return SameUnits(Units(), text); }
 
 // --- CSharedTextPool -----------------------------------------------------------------
 
@@ -138,7 +135,10 @@ size_t HashUnits(const TText& text, size_t length) {
 
 size_t CSharedTextPool::THash::operator()(std::wstring_view text) const { return HashUnits(text, text.size()); }
 
-size_t CSharedTextPool::THash::operator()(const CSharedText& text) const { return HashUnits(text, text.size()); }
+size_t CSharedTextPool::THash::operator()(const CSharedText& text) const {
+    const CSharedText::CUnits units = text.Units();
+    return HashUnits(units, units.size());
+}
 
 CSharedText CSharedTextPool::Intern(std::wstring_view text) {
     if (text.empty()) {

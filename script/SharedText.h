@@ -13,6 +13,22 @@
 
 class CSharedText {
 public:
+    // The units of a text, looked up once for a loop over them.
+    class CUnits {
+    public:
+        CUnits(const char16_t* narrow, const char32_t* wide, size_t size)
+            : m_narrow(narrow), m_wide(wide), m_size(size) {}
+        size_t size() const { return m_size; }
+        wchar_t operator[](size_t index) const {
+            return m_wide != nullptr ? static_cast<wchar_t>(m_wide[index]) : static_cast<wchar_t>(m_narrow[index]);
+        }
+
+    private:
+        const char16_t* m_narrow;
+        const char32_t* m_wide;
+        size_t m_size;
+    };
+
     CSharedText() noexcept = default;
     CSharedText(const std::wstring& text) : CSharedText(text.data(), text.size()) {}
     CSharedText(const wchar_t* text) : CSharedText(std::wstring_view(text)) {}
@@ -31,6 +47,14 @@ public:
         return block->wide ? static_cast<wchar_t>(block->Wide()[index]) : static_cast<wchar_t>(block->Narrow()[index]);
     }
     wchar_t back() const { return (*this)[size() - 1]; }
+    CUnits Units() const {
+        if (m_id == 0) {
+            return CUnits(nullptr, nullptr, 0);
+        }
+        const TBlock* block = Block();
+        return block->wide ? CUnits(nullptr, block->Wide(), block->length)
+                           : CUnits(block->Narrow(), nullptr, block->length);
+    }
     std::wstring str() const { return std::wstring(*this); }
     // The same for every copy of this text (null when empty).
     const void* Identity() const { return m_id != 0 ? Block() : nullptr; }

@@ -138,6 +138,34 @@ private:
     std::map<const void*, size_t> m_first;
 };
 
+// A command's rare texts, as fields or through accessors, whichever the
+// tree has.
+template <class TCommandOf>
+const CSharedText& ArgumentsOf(const TCommandOf& c) {
+    if constexpr (requires { c.Arguments(); }) {
+        return c.Arguments();
+    } else {
+        return c.arguments;
+    }
+}
+template <class TCommandOf>
+const CSharedText& TargetNameOf(const TCommandOf& c) {
+    if constexpr (requires { c.TargetName(); }) {
+        return c.TargetName();
+    } else {
+        return c.targetName;
+    }
+}
+
+template <class TNodeOf>
+const CSharedText& Text2Of(const TNodeOf& node) {
+    if constexpr (requires { node.Text2(); }) {
+        return node.Text2();
+    } else {
+        return node.text2;
+    }
+}
+
 void DumpError(std::string& out, const CScriptException& e) {
     out += "error " + std::to_string(e.GetCode()) + " line " + std::to_string(e.GetScriptLine()) + " file " +
            Show(e.GetScriptFile()) + " in " + Show(e.GetFunction()) + " of " + Show(e.GetSourceFile()) + ": " +
@@ -182,7 +210,7 @@ void DumpState(std::string& out, const CScriptBase& script, int32_t depth) {
         vek::StreamReset();
         c.Save();
         out += "command " + Hex(vek::GetStream().bytes()) + " shares " + std::to_string(sharing.Of(c.name)) + " " +
-               std::to_string(sharing.Of(c.arguments)) + " " + std::to_string(sharing.Of(c.targetName)) + "\n";
+               std::to_string(sharing.Of(ArgumentsOf(c))) + " " + std::to_string(sharing.Of(TargetNameOf(c))) + "\n";
     }
     for (const TNodeList& list : results.Expressions()) {
         out += "expression\n";
@@ -190,7 +218,7 @@ void DumpState(std::string& out, const CScriptBase& script, int32_t depth) {
             vek::StreamReset();
             node.Save();
             out += " node " + Hex(vek::GetStream().bytes()) + " shares " + std::to_string(sharing.Of(node.text)) + " " +
-                   std::to_string(sharing.Of(node.text2)) + "\n";
+                   std::to_string(sharing.Of(Text2Of(node))) + "\n";
         }
     }
     for (const CVariable& v : results.Variables()) {
