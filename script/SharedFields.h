@@ -6,10 +6,10 @@
 // TFields gives Same (the same values) and Hash.
 // The program runs on one thread; the sharing is not made for more.
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <utility>
 #include <vector>
+
+#include "script/PlaceTable.h"
 
 template <class TFields>
 class TSharedFields {
@@ -38,19 +38,10 @@ private:
         uint32_t references;
         TFields fields;
     };
-    // The records that live, by number; a free place holds the next free
-    // number (times two, plus one). Never freed: records may outlive every
-    // other static object.
-    struct TTable {
-        uintptr_t* places = nullptr;
-        uint32_t size = 1;
-        uint32_t capacity = 0;
-        uint32_t firstFree = 0;
-    };
-    static TBlock* Block(uint32_t id) { return reinterpret_cast<TBlock*>(s_table.places[id]); }
-    static uint32_t Place(TBlock* block);
+    static TBlock* Block(uint32_t id) { return static_cast<TBlock*>(s_table.At(id)); }
 
-    static constinit inline TTable s_table{};
+    // The records that live, by number.
+    static constinit inline TPlaceTable s_table{};
     static inline const TFields s_defaults{};
 };
 
@@ -61,36 +52,11 @@ uint32_t TSharedFields<TFields>::Make(TFields fields) {
     }
     TBlock* block = new TBlock{1, std::move(fields)};
     try {
-        return Place(block);
+        return s_table.Place(block, kLastId);
     } catch (...) {
         delete block;
         throw;
     }
-}
-
-template <class TFields>
-uint32_t TSharedFields<TFields>::Place(TBlock* block) {
-    TTable& table = s_table;
-    uint32_t id = table.firstFree;
-    if (id != 0) {
-        table.firstFree = static_cast<uint32_t>(table.places[id] >> 1);
-    } else {
-        if (table.size > kLastId) {
-            throw std::bad_alloc();
-        }
-        if (table.size >= table.capacity) {
-            const uint32_t capacity = table.capacity == 0 ? 256 : table.capacity * 2;
-            void* places = std::realloc(table.places, capacity * sizeof(uintptr_t));
-            if (places == nullptr) {
-                throw std::bad_alloc();
-            }
-            table.places = static_cast<uintptr_t*>(places);
-            table.capacity = capacity;
-        }
-        id = table.size++;
-    }
-    table.places[id] = reinterpret_cast<uintptr_t>(block);
-    return id;
 }
 
 template <class TFields>
@@ -101,8 +67,7 @@ void TSharedFields<TFields>::Release(uint32_t id) {
     TBlock* block = Block(id);
     if (--block->references == 0) {
         delete block;
-        s_table.places[id] = (static_cast<uintptr_t>(s_table.firstFree) << 1) | 1;
-        s_table.firstFree = id;
+        s_table.Free(id);
     }
 }
 

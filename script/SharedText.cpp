@@ -1,32 +1,8 @@
 #include "script/SharedText.h"
 
-#include <cstdlib>
 #include <new>
 
-constinit CSharedText::TTable CSharedText::s_table;
-
-uint32_t CSharedText::Place(TBlock* block) {
-    TTable& table = s_table;
-    uint32_t id = table.firstFree;
-    if (id != 0) {
-        table.firstFree = static_cast<uint32_t>(table.places[id] >> 1);
-    } else {
-        if (table.size >= table.capacity) {
-            // Never freed: texts may outlive every other static object.
-            const uint32_t capacity = table.capacity == 0 ? 1024 : table.capacity * 2;
-            void* places = std::realloc(table.places, capacity * sizeof(uintptr_t));
-            if (places == nullptr) {
-                ::operator delete(block);
-                throw std::bad_alloc();
-            }
-            table.places = static_cast<uintptr_t*>(places);
-            table.capacity = capacity;
-        }
-        id = table.size++;
-    }
-    table.places[id] = reinterpret_cast<uintptr_t>(block);
-    return id;
-}
+constinit TPlaceTable CSharedText::s_table;
 
 CSharedText::CSharedText(const wchar_t* data, size_t length) {
     if (length == 0) {
@@ -48,7 +24,12 @@ CSharedText::CSharedText(const wchar_t* data, size_t length) {
             reinterpret_cast<char16_t*>(block + 1)[i] = static_cast<char16_t>(data[i]);
         }
     }
-    m_id = Place(block);
+    try {
+        m_id = s_table.Place(block, UINT32_MAX);
+    } catch (...) {
+        ::operator delete(block);
+        throw;
+    }
 }
 
 CSharedText& CSharedText::operator=(const CSharedText& other) noexcept {
@@ -73,8 +54,7 @@ void CSharedText::Release() {
         TBlock* block = Block();
         if (--block->references == 0) {
             ::operator delete(block);
-            s_table.places[m_id] = (static_cast<uintptr_t>(s_table.firstFree) << 1) | 1;
-            s_table.firstFree = m_id;
+            s_table.Free(m_id);
         }
         m_id = 0;
     }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "script/PlaceTable.h"
+
 class CSharedText {
 public:
     // The units of a text, looked up once for a loop over them.
@@ -83,25 +85,16 @@ private:
         const char16_t* Narrow() const { return reinterpret_cast<const char16_t*>(this + 1); }
         const char32_t* Wide() const { return reinterpret_cast<const char32_t*>(this + 1); }
     };
-    // The texts that live, by number; a free place holds the next free
-    // number (times two, plus one). Number 0 is no text.
-    struct TTable {
-        uintptr_t* places = nullptr;
-        uint32_t size = 1;
-        uint32_t capacity = 0;
-        uint32_t firstFree = 0;
-    };
-    static constinit TTable s_table;
+    // The texts that live, by number.
+    static constinit TPlaceTable s_table;
 
-    TBlock* Block() const { return reinterpret_cast<TBlock*>(s_table.places[m_id]); }
+    TBlock* Block() const { return static_cast<TBlock*>(s_table.At(m_id)); }
     void Hold() const {
         if (m_id != 0) {
             ++Block()->references;
         }
     }
     void Release();
-    // A number for a new block.
-    static uint32_t Place(TBlock* block);
 
     uint32_t m_id = 0;
 };
