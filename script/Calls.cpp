@@ -25,7 +25,7 @@ bool CScriptRun::RunCall(const TCommand& command, const TLink& link) {
             return true;
         }
         std::vector<uint32_t> values;
-        for (const std::wstring& text : ExtractArgs(command.arguments, false)) {
+        for (const std::wstring& text : ExtractArgs(command.Arguments(), false)) {
             values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
         }
         CallUserFunction(site, link, assign, values);
@@ -45,7 +45,7 @@ void CScriptRun::PrepareArguments(const TCommand& command, const TCallSite& site
         m_valueStack.assign(site.texts.begin(), site.texts.end());
         return;
     }
-    for (std::wstring& text : ExtractArgs(command.arguments, false)) {
+    for (std::wstring& text : ExtractArgs(command.Arguments(), false)) {
         m_valueStack.push_back(std::move(text));
     }
 }

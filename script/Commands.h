@@ -82,7 +82,9 @@ enum : uint32_t {
 //
 // clang-format on
 // flag is 1 only on a function written "overridden function". Kinds 12 and
-// 13 are never made.
+// 13 are never made. extra, flag, arguments and target name, which few kinds
+// use, are read and set through TCommand's Extra(), Flag(), Arguments(),
+// TargetName() and their setters.
 
 // TCommand::extra of an assignment whose value comes from the call command
 // stored right after it. Its argument then holds TCommand::kValueFromCall,

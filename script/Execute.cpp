@@ -178,7 +178,7 @@ bool CScriptRun::RunUnit() {
     switch (command.kind) {
     case kCmdAssign:
         // The value of "x = F()" comes from the call that follows.
-        if (command.extra != kAssignFromCall) {
+        if (command.Extra() != kAssignFromCall) {
             AssignBySymbol(link.symbol, static_cast<int64_t>(command.argument), false);
         }
         return true;

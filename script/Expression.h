@@ -17,7 +17,7 @@
 
 class CParserCore;
 
-// Node kinds (TNodeBase::kind).
+// Node kinds (TNode::kind).
 enum : uint32_t {
     kNodeName = 1,
     kNodeNumber = 2,

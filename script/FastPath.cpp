@@ -334,7 +334,7 @@ void CScriptRun::EnterBody(const TCallFrame& frame) {
         m_pending.pop_back();
     }
     const TCommand& function = m_results.Commands()[frame.definition];
-    const uint32_t parameters = function.extra;
+    const auto parameters = static_cast<uint32_t>(m_links[frame.definition].value);
     for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
         const uint32_t slot = function.target + parameters - 1 - k; // stored last first
         if (slot >= m_parameterPool.size()) {

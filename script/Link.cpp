@@ -54,10 +54,10 @@ void CScriptLinker::LinkBlocks(TLinkPass& pass) {
             functions.push_back(index);
             TDefinitions& definitions = m_definitions[command.name];
             // The first overriding definition is preferred; without one, the last.
-            if (definitions.preferred < 0 || commands[definitions.preferred].flag != 1) {
+            if (definitions.preferred < 0 || commands[definitions.preferred].Flag() != 1) {
                 definitions.preferred = index;
             }
-            if (command.flag != 1 && definitions.plain < 0) {
+            if (command.Flag() != 1 && definitions.plain < 0) {
                 definitions.plain = index;
             }
             break;
@@ -106,17 +106,17 @@ void CScriptLinker::LinkCommand(size_t index, const TLinkPass& pass) {
     TLink& link = m_links[index];
     switch (command.kind) {
     case kCmdAssign:
-        link.symbol = Intern(command.targetName);
-        link.op = command.extra == kAssignFromCall ? kOpNothing : kOpAssignNumber;
+        link.symbol = Intern(command.TargetName());
+        link.op = command.Extra() == kAssignFromCall ? kOpNothing : kOpAssignNumber;
         link.value = command.argument;
         break;
     case kCmdIncr:
     case kCmdDecr:
-        link.symbol = Intern(command.targetName);
+        link.symbol = Intern(command.TargetName());
         link.op = command.kind == kCmdIncr ? kOpIncr : kOpDecr;
         break;
     case kCmdInput:
-        link.symbol = Intern(command.targetName);
+        link.symbol = Intern(command.TargetName());
         break;
     case kCmdFor:
         link.symbol = Intern(command.name);
@@ -172,6 +172,9 @@ void CScriptLinker::LinkCommand(size_t index, const TLinkPass& pass) {
     case kCmdReturn:
         link.op = kOpReturn;
         link.value = command.argument;
+        break;
+    case kCmdFunction:
+        link.value = command.Extra(); // the parameter count, which every call reads
         break;
     case kCmdSuper: {
         TCallSite site;
@@ -295,7 +298,7 @@ void CScriptLinker::LinkJumps() {
 
 void CScriptLinker::FinishLink() {
     m_parameterSymbols.clear();
-    for (const std::wstring& name : m_parameterPool) {
+    for (const CSharedText& name : m_parameterPool) {
         m_parameterSymbols.push_back(Intern(name));
     }
     IndexDeclaredVariables();
@@ -319,11 +322,11 @@ void CScriptLinker::LinkCall(size_t index, TLink& link) {
     }
     site.assign = command.argument == 1;
     if (site.assign && index > 0) {
-        site.receiver = commands[index - 1].targetName;
+        site.receiver = commands[index - 1].TargetName();
         site.receiverSymbol = Intern(site.receiver);
     }
     try {
-        site.texts = ExtractArgs(command.arguments, false, false);
+        site.texts = ExtractArgs(command.Arguments(), false, false);
         for (const std::wstring& text : site.texts) {
             site.values.push_back(vek::WcsToUL(text.c_str(), nullptr, 10));
         }

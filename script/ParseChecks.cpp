@@ -310,7 +310,7 @@ void CScriptParser::ReportUnusedVariables() {
         case kCmdInput:
         case kCmdIncr:
         case kCmdDecr:
-            use(command.targetName, index);
+            use(command.TargetName(), index);
             break;
         case kCmdPrintln:
         case kCmdPrint:
@@ -384,7 +384,7 @@ void CScriptParser::CheckFunctions() {
         }
         for (int32_t j = nextOfName[i]; j >= 0; j = nextOfName[j]) {
             LocateCommand(static_cast<uint32_t>(j));
-            if (commands[i].flag == commands[j].flag) {
+            if (commands[i].Flag() == commands[j].Flag()) {
                 Fail(kErrDuplicateFunction, kParse, __LINE__);
             }
             const int32_t first = FindFunctionIndex(commands[i].name);
@@ -406,7 +406,7 @@ void CScriptParser::CheckSuper(const std::vector<int32_t>& ends) {
     }
     std::unordered_set<CSharedText, TNoCaseHash, TNoCaseEqual> plain;
     for (const TCommand& command : commands) {
-        if (command.kind == kCmdFunction && command.flag == 0) {
+        if (command.kind == kCmdFunction && command.Flag() == 0) {
             plain.insert(command.name);
         }
     }
@@ -417,7 +417,7 @@ void CScriptParser::CheckSuper(const std::vector<int32_t>& ends) {
         if (commands[i].kind == kCmdSuper) {
             LocateCommand(index);
             const int32_t function = open.Innermost(kCmdFunction, kCmdFunction);
-            if (function < 0 || commands[function].flag != 1 || !plain.count(commands[function].name)) {
+            if (function < 0 || commands[function].Flag() != 1 || !plain.count(commands[function].name)) {
                 Fail(kErrSuperPlacement, kParse, __LINE__);
             }
             commands[i].name = commands[function].name;
@@ -438,7 +438,7 @@ void CScriptParser::CheckCalls() {
         LocateCommand(static_cast<uint32_t>(i));
         const int32_t index = FindFunctionIndex(command.name);
         size_t count = 0;
-        command.arguments.AssignTo(text);
+        command.Arguments().AssignTo(text);
         try {
             count = ExtractArgs(text, false, arguments);
         } catch (const CScriptException&) {
@@ -451,7 +451,7 @@ void CScriptParser::CheckCalls() {
         if (index < 0) {
             continue;
         }
-        const std::wstring& signature = m_registry[index].signature;
+        const CSharedText& signature = m_registry[index].signature;
         if (count != signature.size()) {
             Fail(kErrInvalidArgumentCount, kParse, __LINE__);
         }

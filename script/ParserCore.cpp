@@ -69,6 +69,7 @@ bool IsCommentToken(const std::wstring& token) { return token.size() >= 2 && tok
 
 void CParserCore::Reset() {
     m_text.clear();
+    m_lines.Clear();
     m_token.clear();
     m_fileName.clear();
     m_position = 0;
@@ -86,6 +87,7 @@ void CParserCore::LoadFile(const std::wstring& path) {
         return;
     }
     m_text.AssignAscii(std::move(ascii));
+    m_lines.Clear();
     Loaded(path);
 }
 
@@ -102,7 +104,15 @@ void CParserCore::Loaded(const std::wstring& path) {
     m_parsed = 0;
 }
 
-void CParserCore::SetText(std::wstring_view text) { m_text.Assign(text); }
+void CParserCore::SetText(std::wstring_view text) {
+    m_text.Assign(text);
+    m_lines.Clear();
+}
+
+void CParserCore::ReleaseText() {
+    m_lines.Build(m_text);
+    m_text.Release();
+}
 
 void CScriptText::Assign(std::wstring_view text) {
     clear();
@@ -154,14 +164,16 @@ std::wstring CParserCore::GetText() const {
 void CParserCore::TakeToken(size_t start, size_t end) { m_text.CopyTo(start, end, m_token); }
 
 uint32_t CParserCore::GetLineNumber() const {
+    if (m_lines.IsBuilt()) {
+        return m_lines.LineOf(m_tokenStart);
+    }
     if (m_text.empty()) {
         return 0;
     }
     const size_t end = m_tokenStart < m_text.size() ? m_tokenStart : m_text.size();
     uint32_t line = 1;
     for (size_t i = 0; i < end; ++i) {
-        // CR LF is one break, and so is a CR or an LF alone.
-        if (m_text[i] == u'\r' || (m_text[i] == u'\n' && (i == 0 || m_text[i - 1] != u'\r'))) {
+        if (m_text.BreaksLineAt(i)) {
             ++line;
         }
     }

@@ -3,14 +3,16 @@
 // bracketed expressions and argument lists off one text, skips "//" comments
 // and turns its position into a line number for error reports.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "script/LineIndex.h"
+
 // A script's text as UTF-16 units, kept at one byte a unit while every unit
-// fits (most scripts are ASCII): a parsed script keeps its text for the
-// lines of its errors, and the text is the greater part of it.
+// fits (most scripts are ASCII).
 class CScriptText {
 public:
     static constexpr size_t npos = static_cast<size_t>(-1);
@@ -27,10 +29,48 @@ public:
         m_wide.clear();
         m_isWide = false;
     }
+    // Empty, its storage given back.
+    void Release() {
+        std::string().swap(m_narrow);
+        std::u16string().swap(m_wide);
+        m_isWide = false;
+    }
     size_t size() const { return m_isWide ? m_wide.size() : m_narrow.size(); }
     bool empty() const { return size() == 0; }
     char16_t operator[](size_t index) const {
         return m_isWide ? m_wide[index] : static_cast<char16_t>(static_cast<uint8_t>(m_narrow[index]));
+    }
+    // A line break: CR LF is one, and so is a CR or an LF alone.
+    bool BreaksLineAt(size_t index) const {
+        const char16_t unit = (*this)[index];
+        return unit == u'\r' || (unit == u'\n' && (index == 0 || (*this)[index - 1] != u'\r'));
+    }
+    // Calls found(index) at every line break, in order.
+    template <class TFound>
+    void ForEachLineBreak(TFound found) const {
+        if (m_isWide) {
+            for (size_t i = 0; i < m_wide.size(); ++i) {
+                if (BreaksLineAt(i)) {
+                    found(i);
+                }
+            }
+            return;
+        }
+        // Most texts have no CR: their breaks are their LFs, which memchr finds.
+        const char* const data = m_narrow.data();
+        const size_t size = m_narrow.size();
+        if (std::memchr(data, '\r', size) == nullptr) {
+            for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '\n', data + size - at)));
+                 ++at) {
+                found(static_cast<size_t>(at - data));
+            }
+            return;
+        }
+        for (size_t i = 0; i < size; ++i) {
+            if ((data[i] == '\r' || data[i] == '\n') && BreaksLineAt(i)) {
+                found(i);
+            }
+        }
     }
     // The first index at or after from whose unit answers true; npos when none.
     template <class TTest>
@@ -77,8 +117,13 @@ public:
     // As LoadFile, with the text given in memory.
     void LoadText(const std::wstring& text, const std::wstring& path);
 
-    // Line (from 1) of the token start; 0 for an empty text.
+    // Line (from 1) of the token start; 0 for an empty text. Still answered
+    // once the text has been released.
     uint32_t GetLineNumber() const;
+    // Lets the text go, keeping only where its lines break: from here on the
+    // scanner has an empty text, and errors still report their lines.
+    void ReleaseText();
+    bool IsTextReleased() const { return m_lines.IsBuilt(); }
 
     // The next word, delimited by white space and brackets (and commas when
     // commaDelimits is 1). False when the text is used up.
@@ -142,6 +187,7 @@ protected:
     void TakeToken(size_t start, size_t end);
 
     CScriptText m_text;
+    CLineIndex m_lines; // built when the text is released
     std::wstring m_token;
     std::wstring m_fileName;
     uint32_t m_position = 0;

@@ -56,14 +56,20 @@ void WriteStorage(void* storage, T value) {
 
 // --- TCommand -------------------------------------------------------------------
 
+size_t TCommandRareFields::Hash() const {
+    return MixHash(reinterpret_cast<uintptr_t>(arguments.Identity()) * 0x9E3779B97F4A7C15ull +
+                   reinterpret_cast<uintptr_t>(targetName.Identity()) * 0xC2B2AE3D27D4EB4Full +
+                   ((static_cast<uint64_t>(extra) << 8) | flag));
+}
+
 void TCommand::Save() const {
-    TFixedBlock<kFixedSize> block;
-    block.Put(kind), block.Put(argument), block.Put(target), block.Put(extra);
-    block.Put(this->block), block.Put(textPosition), block.Put(flag);
-    block.Write();
+    TFixedBlock<kFixedSize> fixed;
+    fixed.Put(static_cast<uint32_t>(kind)), fixed.Put(argument), fixed.Put(target), fixed.Put(Extra());
+    fixed.Put(block), fixed.Put(textPosition), fixed.Put(Flag());
+    fixed.Write();
     vek::StreamWriteString(name);
-    vek::StreamWriteString(arguments);
-    vek::StreamWriteString(targetName);
+    vek::StreamWriteString(Arguments());
+    vek::StreamWriteString(TargetName());
     vek::StreamCountObject();
 }
 
@@ -78,18 +84,30 @@ void ReadText(CSharedText& text) {
 } // namespace
 
 void TCommand::Load() {
-    TFixedBlock<kFixedSize> block;
-    if (block.Read()) {
-        block.Get(kind), block.Get(argument), block.Get(target), block.Get(extra);
-        block.Get(this->block), block.Get(textPosition), block.Get(flag);
+    TFixedBlock<kFixedSize> fixed;
+    if (fixed.Read()) {
+        uint32_t storedKind = 0, extra = 0;
+        uint8_t flag = 0;
+        fixed.Get(storedKind), fixed.Get(argument), fixed.Get(target), fixed.Get(extra);
+        fixed.Get(block), fixed.Get(textPosition), fixed.Get(flag);
+        kind = storedKind;
+        SetExtra(extra);
+        SetFlag(flag);
     }
+    CSharedText text;
     ReadText(name);
-    ReadText(arguments);
-    ReadText(targetName);
+    ReadText(text);
+    SetArguments(std::move(text));
+    ReadText(text);
+    SetTargetName(std::move(text));
     vek::StreamCountObject();
 }
 
 // --- TNode ----------------------------------------------------------------------
+
+size_t TNodeRareFields::Hash() const {
+    return MixHash(reinterpret_cast<uintptr_t>(text2.Identity()) * 0x9E3779B97F4A7C15ull + high);
+}
 
 TNode::TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue) {
     kind = nodeKind;
@@ -98,22 +116,29 @@ TNode::TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue) {
 }
 
 void TNode::Save() const {
-    vek::StreamWrite(kind);
+    vek::StreamWrite(static_cast<uint32_t>(kind));
     vek::StreamWriteString(text);
-    vek::StreamWriteString(text2);
+    vek::StreamWriteString(Text2());
     TFixedBlock<8> block;
-    block.Put(value), block.Put(high);
+    block.Put(value), block.Put(High());
     block.Write();
     vek::StreamCountObject();
 }
 
 void TNode::Load() {
-    vek::StreamRead(kind);
+    uint32_t storedKind = 0;
+    if (vek::StreamRead(storedKind)) {
+        kind = storedKind;
+    }
     ReadText(text);
+    CSharedText text2;
     ReadText(text2);
+    SetText2(std::move(text2));
     TFixedBlock<8> block;
     if (block.Read()) {
+        uint32_t high = 0;
         block.Get(value), block.Get(high);
+        SetHigh(high);
     }
     vek::StreamCountObject();
 }

@@ -12,15 +12,34 @@
 #include <vector>
 
 #include "VEKLib/Serializable.h"
+#include "script/SharedFields.h"
 #include "script/SharedText.h"
 
 class CItem;
 
+// The fields of a command that only some kinds use (script/Commands.h):
+// most commands leave them all at 0 or empty, so they are kept apart.
+struct TCommandRareFields {
+    uint32_t extra = 0;
+    uint8_t flag = 0;
+    CSharedText arguments;
+    CSharedText targetName;
+
+    // The same numbers and the same texts (not only equal ones).
+    bool Same(const TCommandRareFields& other) const {
+        return extra == other.extra && flag == other.flag && arguments.Identity() == other.arguments.Identity() &&
+               targetName.Identity() == other.targetName.Identity();
+    }
+    size_t Hash() const;
+};
+
 // One statement of a parsed script. The meaning of argument, target and
 // extra depends on the kind (the statement parser fills them). A parsed
 // script holds one per statement: it counts as a live serializable object
-// without the table pointer of one, and its texts are numbers.
-class TCommand {
+// without the table pointer of one, its texts are numbers, and the fields
+// that few kinds use (extra, flag, arguments, target name) are a shared
+// record's number beside the kind's 8 bits (every kind fits in them).
+class TCommand : public TKindAndRareFields<TCommandRareFields> {
 public:
     // Bytes of the fixed part in the stream.
     static constexpr uint32_t kFixedSize = 25;
@@ -29,60 +48,75 @@ public:
     // apart by the extra field (kAssignFromCall, script/ScriptBase.h).
     static constexpr uint32_t kValueFromCall = 0x7FFFFFFF;
 
-    TCommand() = default;
-    TCommand(const TCommand&) = default;
-    TCommand(TCommand&&) noexcept = default;
-    TCommand& operator=(const TCommand&) = default;
-    TCommand& operator=(TCommand&&) noexcept = default;
-    ~TCommand() = default;
-
     // kind, argument, target, extra, block, text position (u32 each), flag
     // (u8), then name, arguments, target name as strings. Each counts one
     // serialized object.
     void Load();
     void Save() const;
 
-    uint32_t kind = 0;
+    uint32_t Extra() const { return RareFields().extra; }
+    uint8_t Flag() const { return RareFields().flag; }
+    const CSharedText& Arguments() const { return RareFields().arguments; }
+    const CSharedText& TargetName() const { return RareFields().targetName; }
+    void SetExtra(uint32_t extra) {
+        ChangeRareFields([&](TCommandRareFields& fields) { fields.extra = extra; });
+    }
+    void SetFlag(uint8_t flag) {
+        ChangeRareFields([&](TCommandRareFields& fields) { fields.flag = flag; });
+    }
+    void SetArguments(CSharedText arguments) {
+        ChangeRareFields([&](TCommandRareFields& fields) { fields.arguments = std::move(arguments); });
+    }
+    void SetTargetName(CSharedText targetName) {
+        ChangeRareFields([&](TCommandRareFields& fields) { fields.targetName = std::move(targetName); });
+    }
+
     uint32_t argument = 0;
     uint32_t target = 0;
-    uint32_t extra = 0;
     uint32_t block = 0;
     uint32_t textPosition = 0;
-    uint8_t flag = 0;
     CSharedText name;
-    CSharedText arguments;
-    CSharedText targetName;
 
 private:
     [[no_unique_address]] vek::CLiveCount m_live;
 };
 
-// Payload of an expression node.
-struct TNodeBase {
-    uint32_t kind = 0;
-    CSharedText text;
+// The fields of an expression node that a parse leaves empty and 0: the
+// second text and the high half of the value.
+struct TNodeRareFields {
     CSharedText text2;
-    // Low half of the node's value (the number of a number operand).
-    int32_t value = 0;
+    uint32_t high = 0;
+
+    // The same number and the same text (not only an equal one).
+    bool Same(const TNodeRareFields& other) const {
+        return high == other.high && text2.Identity() == other.text2.Identity();
+    }
+    size_t Hash() const;
 };
 
-// One node of a compiled expression: the payload and the high half of the
-// node's 64-bit value. Counted as a live serializable object, as a command
+// One node of a compiled expression: its kind (a name, a number, an
+// operator), its text, and its 64-bit value, whose high half is kept apart
+// with the second text. Counted as a live serializable object, as a command
 // is, without the table pointer of one.
-class TNode : public TNodeBase {
+class TNode : public TKindAndRareFields<TNodeRareFields> {
 public:
     TNode() = default;
     TNode(uint32_t nodeKind, CSharedText nodeText, uint64_t nodeValue = 0);
-    TNode(const TNode&) = default;
-    TNode(TNode&&) noexcept = default;
-    TNode& operator=(const TNode&) = default;
-    TNode& operator=(TNode&&) noexcept = default;
-    ~TNode() = default;
 
-    uint64_t GetValue() const { return (static_cast<uint64_t>(high) << 32) | static_cast<uint32_t>(value); }
+    uint64_t GetValue() const { return (static_cast<uint64_t>(High()) << 32) | static_cast<uint32_t>(value); }
     void SetValue(uint64_t newValue) {
         value = static_cast<int32_t>(static_cast<uint32_t>(newValue));
-        high = static_cast<uint32_t>(newValue >> 32);
+        SetHigh(static_cast<uint32_t>(newValue >> 32));
+    }
+    uint32_t High() const { return HasRareFields() ? RareFields().high : 0; }
+    void SetHigh(uint32_t high) {
+        if (high != High()) {
+            ChangeRareFields([&](TNodeRareFields& fields) { fields.high = high; });
+        }
+    }
+    const CSharedText& Text2() const { return RareFields().text2; }
+    void SetText2(CSharedText text2) {
+        ChangeRareFields([&](TNodeRareFields& fields) { fields.text2 = std::move(text2); });
     }
 
     // kind, text, second text, then 8 bytes: value (i32), high (u32). Each
@@ -90,7 +124,9 @@ public:
     void Load();
     void Save() const;
 
-    uint32_t high = 0;
+    CSharedText text;
+    // Low half of the node's value (the number of a number operand).
+    int32_t value = 0;
 
 private:
     [[no_unique_address]] vek::CLiveCount m_live;

@@ -177,7 +177,7 @@ void CScript::ParseAction(TStatement& statement) {
     SetCurrentDepth(0);
     command.block = 0;
     if (s_pendingDefault) {
-        command.arguments = L"default";
+        command.SetArguments(L"default");
         s_pendingDefault = false;
     }
     m_inAction = 1;
@@ -215,7 +215,7 @@ void CScript::ParseOption(TStatement& statement) {
     if (!GetWord(1)) {
         Raise(kErrActionNameExpected, kParseUnit, __LINE__);
     }
-    statement.command.arguments = m_token;
+    statement.command.SetArguments(m_token);
 }
 
 // item "ALIAS" "NAME" NUMBER NUMBER NUMBER
@@ -228,15 +228,18 @@ void CScript::ParseItem(TStatement& statement) {
     if (!GetStringLiteral()) {
         Raise(kErrStringExpected, kParseUnit, __LINE__);
     }
-    command.arguments = m_token;
+    command.SetArguments(m_token);
     // A word that is no number would be taken as 0 and the next statement
     // lost with it.
-    for (uint32_t* field : {&command.argument, &command.target, &command.extra}) {
+    uint32_t numbers[3] = {};
+    for (uint32_t& number : numbers) {
         if (!GetNumber()) {
             Raise(kErrValueExpected, kParseUnit, __LINE__);
         }
-        *field = m_number;
+        number = m_number;
     }
+    command.argument = numbers[0], command.target = numbers[1];
+    command.SetExtra(numbers[2]);
 }
 
 // SetDefaultAction NAME
@@ -312,7 +315,7 @@ void CScript::CheckOptionTargets() {
             continue;
         }
         SetTokenStart(command.textPosition);
-        if (!IsDialogWord(command.arguments) && !actions.count(command.arguments)) {
+        if (!IsDialogWord(command.Arguments()) && !actions.count(command.Arguments())) {
             Raise(kErrActionNotFound, kParse, __LINE__);
         }
     }
@@ -345,7 +348,7 @@ void CScript::CheckItemNames() {
             continue;
         }
         SetTokenStart(command.textPosition);
-        if (!g_gameData->IsKnownEntityName(command.arguments)) {
+        if (!g_gameData->IsKnownEntityName(command.Arguments())) {
             Raise(kErrItemNotFound, kParse, __LINE__);
         }
     }
@@ -409,7 +412,7 @@ std::wstring CScript::FindItemAlias(const std::wstring& alias) const {
     const TNoCaseEqual equal;
     for (const TCommand& command : GetParseResults().Commands()) {
         if (command.kind == kCmdItem && equal(command.name, alias)) {
-            return command.arguments;
+            return command.Arguments();
         }
     }
     return std::wstring();

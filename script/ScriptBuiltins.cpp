@@ -7,6 +7,8 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Format.h"
@@ -871,9 +873,17 @@ static_assert(std::size(kBuiltins) == CScript::kLastBuiltin - CScript::kFirstBui
 // --- Registry and dispatch --------------------------------------------------------------------------------
 
 void CScript::RegisterBuiltins() {
+    // Every game script registers the same names: one text of each serves all.
+    static const std::vector<std::pair<CSharedText, CSharedText>> kTexts = [] {
+        std::vector<std::pair<CSharedText, CSharedText>> texts;
+        for (const TBuiltin& builtin : kBuiltins) {
+            texts.emplace_back(builtin.name, builtin.signature);
+        }
+        return texts;
+    }();
     uint32_t id = kFirstBuiltin;
-    for (const TBuiltin& builtin : kBuiltins) {
-        RegisterFunction(builtin.name, id++, builtin.signature, 0, 0, 0);
+    for (const auto& [name, signature] : kTexts) {
+        RegisterFunction(name, id++, signature, 0, 0, 0);
     }
 }
 

@@ -76,7 +76,7 @@ void CScript::RunConversation() {
     }
     ResetRuntime();
     const auto header = std::find_if(commands.begin(), commands.end(), [](const TCommand& command) {
-        return command.kind == kCmdAction && Is(command.arguments, L"default");
+        return command.kind == kCmdAction && Is(command.Arguments(), L"default");
     });
     if (header == commands.end()) {
         Raise(kErrNoDefaultAction, kExecuteScript, __LINE__);
@@ -109,7 +109,7 @@ bool CScript::ExecuteUnit() {
         m_node.text = command.name;
         return true;
     case kCmdOption:
-        m_node.options.push_back(TDialogOption{command.name, command.arguments, static_cast<uint32_t>(current)});
+        m_node.options.push_back(TDialogOption{command.name, command.Arguments(), static_cast<uint32_t>(current)});
         return true;
     case kCmdItem:
         RunItemDeclaration(command);
@@ -172,8 +172,8 @@ bool CScript::ExecuteUserFunction(const std::wstring& name, uint8_t flag, const 
 void CScript::RunItemDeclaration(const TCommand& command) {
     TQuestItem item;
     item.alias = command.name;
-    item.name = command.arguments;
-    item.itemType = g_gameData ? g_gameData->GetItemByName(command.arguments) : kNoItem;
+    item.name = command.Arguments();
+    item.itemType = g_gameData ? g_gameData->GetItemByName(command.Arguments()) : kNoItem;
     item.count = command.argument;
     item.number = command.target;
     // Declarations run at every conversation: the list holds each once.
@@ -189,13 +189,13 @@ void CScript::RunItemDeclaration(const TCommand& command) {
 void CScript::RunSetDefaultAction(const TCommand& command) {
     const TNoCaseEqual equal;
     for (TCommand& action : GetParseResults().Commands()) {
-        if (action.kind == kCmdAction && action.arguments == L"default") {
-            action.arguments = CSharedText();
+        if (action.kind == kCmdAction && action.Arguments() == L"default") {
+            action.SetArguments(CSharedText());
         }
     }
     for (TCommand& action : GetParseResults().Commands()) {
         if (action.kind == kCmdAction && equal(action.name, command.name)) {
-            action.arguments = L"default";
+            action.SetArguments(L"default");
         }
     }
 }

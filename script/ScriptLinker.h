@@ -82,7 +82,7 @@ protected:
         // loop round, of an if body, an if that does not hold, icmp and
         // iloop), in bytes from the first link: the next command otherwise.
         int32_t next = 0;
-        int64_t value = 0; // assignment: the number; loop end: the end value;
+        int64_t value = 0; // assignment: the number; loop end: the end value; function: its parameter count;
                            // if: its condition, or of one comparison the number;
                            // if and else ends: the opener whose scope stays (StayingOpener)
     };

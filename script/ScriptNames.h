@@ -18,13 +18,24 @@ inline wchar_t FoldNameUnit(wchar_t c) {
     return vek::FoldCase(c);
 }
 
+// A text's units by index: a shared text's looked up once.
+template <class TText>
+decltype(auto) UnitsOf(const TText& text) {
+    if constexpr (requires { text.Units(); }) {
+        return text.Units();
+    } else {
+        return (text);
+    }
+}
+
 // Case-insensitive hashing and equality of names, for any text with size()
 // and units by index (strings, views, shared texts): a name map is searched
 // with a command's shared text as it is.
 struct TNoCaseHash {
     using is_transparent = void;
-    template <class TText>
-    size_t operator()(const TText& text) const {
+    template <class TAnyText>
+    size_t operator()(const TAnyText& anyText) const {
+        const auto& text = UnitsOf(anyText);
         uint64_t hash = 14695981039346656037ull;
         for (size_t i = 0, size = text.size(); i < size; ++i) {
             hash ^= static_cast<uint64_t>(FoldNameUnit(text[i]));
@@ -36,7 +47,9 @@ struct TNoCaseHash {
 struct TNoCaseEqual {
     using is_transparent = void;
     template <class TText1, class TText2>
-    bool operator()(const TText1& a, const TText2& b) const {
+    bool operator()(const TText1& anyA, const TText2& anyB) const {
+        const auto& a = UnitsOf(anyA);
+        const auto& b = UnitsOf(anyB);
         const size_t size = a.size();
         if (size != b.size()) {
             return false;

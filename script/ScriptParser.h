@@ -179,8 +179,9 @@ private:
     // The last command stored at the depth so far; -1 when none.
     int32_t LastCommandAtDepth(int32_t depth);
 
-    CSharedTextPool m_texts;                    // the texts of the commands and nodes made
-    TNoCaseMap<std::wstring> m_scriptFunctions; // defined in the text: signatures
+    CSharedTextPool m_texts;                            // the texts of the commands and nodes made
+    CSharedFieldsPool<TCommandRareFields> m_rareFields; // and their rare fields
+    TNoCaseMap<std::wstring> m_scriptFunctions;         // defined in the text: signatures
     // Whether m_scriptFunctions is still to be filled for the text being
     // parsed (outside a parse it is left as it is).
     enum : uint8_t { kScanIdle, kScanPending, kScanDone };

@@ -25,7 +25,7 @@ IScriptConsole& CScriptProgram::Console() const { return m_console ? *m_console 
 
 // --- Registry ---------------------------------------------------------------------
 
-void CScriptProgram::RegisterFunction(const std::wstring& name, uint32_t id, const std::wstring& signature,
+void CScriptProgram::RegisterFunction(const CSharedText& name, uint32_t id, const CSharedText& signature,
                                       uint32_t value1, uint32_t value2, uint32_t value3) {
     m_registry.push_back(TSystemFunction{name, id, signature, value1, value2, value3});
     m_registryIndex.Add(RegistryNames(), static_cast<uint32_t>(m_registry.size() - 1));

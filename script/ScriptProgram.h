@@ -23,11 +23,11 @@
 struct TSystemFunction {
     static constexpr uint32_t kUserFunction = 0xFFFFFFFF;
 
-    std::wstring name;
+    CSharedText name;
     uint32_t id = 0;
     // One letter per argument: "s" text, "n" whole number, "f" number with a
     // decimal point.
-    std::wstring signature;
+    CSharedText signature;
     uint32_t value1 = 0;
     uint32_t value2 = 0;
     uint32_t value3 = 0;
@@ -41,7 +41,7 @@ public:
     ~CScriptProgram() override = default;
 
     // --- Registry -------------------------------------------------------------------
-    virtual void RegisterFunction(const std::wstring& name, uint32_t id, const std::wstring& signature,
+    virtual void RegisterFunction(const CSharedText& name, uint32_t id, const CSharedText& signature,
                                   uint32_t value1 = 0, uint32_t value2 = 0, uint32_t value3 = 0);
     // Registry index of the first entry of that name (any case); -1 when none.
     int32_t FindSystemFunction(const std::wstring& name) const;
@@ -110,13 +110,13 @@ protected:
     void RebuildRegistryIndex();
     // The names of the registry by position, for its index.
     auto RegistryNames() const {
-        return [this](uint32_t position) -> const std::wstring& { return m_registry[position].name; };
+        return [this](uint32_t position) -> const CSharedText& { return m_registry[position].name; };
     }
 
     CParseResults m_results;
     std::vector<TSystemFunction> m_registry;
     CNameIndex m_registryIndex;
-    std::vector<std::wstring> m_parameterPool;
+    std::vector<CSharedText> m_parameterPool;
     uint8_t m_extends = 0;
     std::set<uint32_t> m_blockKinds;
     uint64_t m_blockKindMask = 0; // the kinds below 64 of m_blockKinds

@@ -1,32 +1,8 @@
 #include "script/SharedText.h"
 
-#include <cstdlib>
 #include <new>
 
-constinit CSharedText::TTable CSharedText::s_table;
-
-uint32_t CSharedText::Place(TBlock* block) {
-    TTable& table = s_table;
-    uint32_t id = table.firstFree;
-    if (id != 0) {
-        table.firstFree = static_cast<uint32_t>(table.places[id] >> 1);
-    } else {
-        if (table.size >= table.capacity) {
-            // Never freed: texts may outlive every other static object.
-            const uint32_t capacity = table.capacity == 0 ? 1024 : table.capacity * 2;
-            void* places = std::realloc(table.places, capacity * sizeof(uintptr_t));
-            if (places == nullptr) {
-                ::operator delete(block);
-                throw std::bad_alloc();
-            }
-            table.places = static_cast<uintptr_t*>(places);
-            table.capacity = capacity;
-        }
-        id = table.size++;
-    }
-    table.places[id] = reinterpret_cast<uintptr_t>(block);
-    return id;
-}
+constinit TPlaceTable CSharedText::s_table;
 
 CSharedText::CSharedText(const wchar_t* data, size_t length) {
     if (length == 0) {
@@ -48,7 +24,12 @@ CSharedText::CSharedText(const wchar_t* data, size_t length) {
             reinterpret_cast<char16_t*>(block + 1)[i] = static_cast<char16_t>(data[i]);
         }
     }
-    m_id = Place(block);
+    try {
+        m_id = s_table.Place(block, UINT32_MAX);
+    } catch (...) {
+        ::operator delete(block);
+        throw;
+    }
 }
 
 CSharedText& CSharedText::operator=(const CSharedText& other) noexcept {
@@ -73,8 +54,7 @@ void CSharedText::Release() {
         TBlock* block = Block();
         if (--block->references == 0) {
             ::operator delete(block);
-            s_table.places[m_id] = (static_cast<uintptr_t>(s_table.firstFree) << 1) | 1;
-            s_table.firstFree = m_id;
+            s_table.Free(m_id);
         }
         m_id = 0;
     }
@@ -87,16 +67,17 @@ CSharedText::operator std::wstring() const {
 }
 
 void CSharedText::AssignTo(std::wstring& text) const {
-    text.resize(size());
+    const CUnits units = Units();
+    text.resize(units.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        text[i] = (*this)[i];
+        text[i] = units[i];
     }
 }
 
-bool operator==(const CSharedText& a, const CSharedText& b) {
-    if (a.m_id == b.m_id) {
-        return true;
-    }
+namespace {
+
+template <class TText1, class TText2>
+bool SameUnits(const TText1& a, const TText2& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -108,17 +89,13 @@ bool operator==(const CSharedText& a, const CSharedText& b) {
     return true;
 }
 
-bool CSharedText::Equals(std::wstring_view text) const {
-    if (size() != text.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((*this)[i] != text[i]) {
-            return false;
-        }
-    }
-    return true;
+} // namespace
+
+bool operator==(const CSharedText& a, const CSharedText& b) {
+    return a.m_id == b.m_id || SameUnits(a.Units(), b.Units());
 }
+
+bool CSharedText::Equals(std::wstring_view text) const { return SameUnits(Units(), text); }
 
 // --- CSharedTextPool -----------------------------------------------------------------
 
@@ -138,7 +115,10 @@ size_t HashUnits(const TText& text, size_t length) {
 
 size_t CSharedTextPool::THash::operator()(std::wstring_view text) const { return HashUnits(text, text.size()); }
 
-size_t CSharedTextPool::THash::operator()(const CSharedText& text) const { return HashUnits(text, text.size()); }
+size_t CSharedTextPool::THash::operator()(const CSharedText& text) const {
+    const CSharedText::CUnits units = text.Units();
+    return HashUnits(units, units.size());
+}
 
 CSharedText CSharedTextPool::Intern(std::wstring_view text) {
     if (text.empty()) {

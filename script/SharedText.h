@@ -11,8 +11,26 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "script/PlaceTable.h"
+
 class CSharedText {
 public:
+    // The units of a text, looked up once for a loop over them.
+    class CUnits {
+    public:
+        CUnits(const char16_t* narrow, const char32_t* wide, size_t size)
+            : m_narrow(narrow), m_wide(wide), m_size(size) {}
+        size_t size() const { return m_size; }
+        wchar_t operator[](size_t index) const {
+            return m_wide != nullptr ? static_cast<wchar_t>(m_wide[index]) : static_cast<wchar_t>(m_narrow[index]);
+        }
+
+    private:
+        const char16_t* m_narrow;
+        const char32_t* m_wide;
+        size_t m_size;
+    };
+
     CSharedText() noexcept = default;
     CSharedText(const std::wstring& text) : CSharedText(text.data(), text.size()) {}
     CSharedText(const wchar_t* text) : CSharedText(std::wstring_view(text)) {}
@@ -31,6 +49,14 @@ public:
         return block->wide ? static_cast<wchar_t>(block->Wide()[index]) : static_cast<wchar_t>(block->Narrow()[index]);
     }
     wchar_t back() const { return (*this)[size() - 1]; }
+    CUnits Units() const {
+        if (m_id == 0) {
+            return CUnits(nullptr, nullptr, 0);
+        }
+        const TBlock* block = Block();
+        return block->wide ? CUnits(nullptr, block->Wide(), block->length)
+                           : CUnits(block->Narrow(), nullptr, block->length);
+    }
     std::wstring str() const { return std::wstring(*this); }
     // The same for every copy of this text (null when empty).
     const void* Identity() const { return m_id != 0 ? Block() : nullptr; }
@@ -59,25 +85,16 @@ private:
         const char16_t* Narrow() const { return reinterpret_cast<const char16_t*>(this + 1); }
         const char32_t* Wide() const { return reinterpret_cast<const char32_t*>(this + 1); }
     };
-    // The texts that live, by number; a free place holds the next free
-    // number (times two, plus one). Number 0 is no text.
-    struct TTable {
-        uintptr_t* places = nullptr;
-        uint32_t size = 1;
-        uint32_t capacity = 0;
-        uint32_t firstFree = 0;
-    };
-    static constinit TTable s_table;
+    // The texts that live, by number.
+    static constinit TPlaceTable s_table;
 
-    TBlock* Block() const { return reinterpret_cast<TBlock*>(s_table.places[m_id]); }
+    TBlock* Block() const { return static_cast<TBlock*>(s_table.At(m_id)); }
     void Hold() const {
         if (m_id != 0) {
             ++Block()->references;
         }
     }
     void Release();
-    // A number for a new block.
-    static uint32_t Place(TBlock* block);
 
     uint32_t m_id = 0;
 };

@@ -41,7 +41,8 @@ void CScriptParser::ClearParseState() {
 }
 
 void CScriptParser::Parse() {
-    if (!IsLoaded()) {
+    // A text is parsed once: its parse lets it go.
+    if (!IsLoaded() || IsTextReleased()) {
         Fail(kErrParse, kParse, __LINE__);
     }
     ClearLocalVariables();
@@ -71,6 +72,7 @@ void CScriptParser::Parse() {
     m_depthsSeen = 0;
     if (m_extendsDepth == 0) {
         m_texts.Clear();
+        m_rareFields.Clear();
         m_scriptFunctions = TNoCaseMap<std::wstring>();
         m_variablePositions = std::vector<uint32_t>();
         m_declaredNames = TNoCaseMap<uint32_t>();
@@ -80,6 +82,8 @@ void CScriptParser::Parse() {
         m_results.Variables().shrink_to_fit();
         m_registry.shrink_to_fit();
         m_parameterPool.shrink_to_fit();
+        // Errors need no more of the text than where its lines break.
+        ReleaseText();
     }
 }
 
@@ -107,6 +111,7 @@ void CScriptParser::ParseStatements() {
                 --m_currentDepth;
                 command.block = static_cast<uint32_t>(m_currentDepth);
             }
+            command.ShareRareFields(m_rareFields);
             commands.push_back(std::move(command));
         }
         // A statement that ends the text without a line end still counts.
@@ -193,7 +198,7 @@ void CScriptParser::ParseVariableWord(TStatement& statement) {
     if (!GetWord(0)) {
         Fail(kErrVariableExpected, kParseUnit, __LINE__);
     }
-    statement.command.targetName = m_texts.Intern(m_token);
+    statement.command.SetTargetName(m_texts.Intern(m_token));
 }
 
 // system "COMMAND"
@@ -258,7 +263,7 @@ void CScriptParser::ParseFor(TStatement& statement) {
     if (first > last || first < 0 || last < 0) {
         Fail(kErrBadCounterRange, kParseUnit, __LINE__);
     }
-    command.extra = 0;
+    command.SetExtra(0);
 }
 
 // goto NAME
@@ -283,13 +288,16 @@ void CScriptParser::ParseFunction(TStatement& statement) {
         Fail(kErrBracketedExprExpected, kParseUnit, __LINE__);
     }
     const std::vector<std::wstring> parameters = ExtractArgs(m_token, true);
-    command.extra = static_cast<uint32_t>(parameters.size());
+    command.SetExtra(static_cast<uint32_t>(parameters.size()));
     if (!parameters.empty()) {
         command.target = static_cast<uint32_t>(m_parameterPool.size());
     }
     command.argument = static_cast<uint32_t>(m_registry.size());
-    RegisterFunction(command.name, TSystemFunction::kUserFunction, std::wstring(parameters.size(), L'n'), 0, 0, 0);
-    m_parameterPool.insert(m_parameterPool.end(), parameters.rbegin(), parameters.rend());
+    RegisterFunction(command.name, TSystemFunction::kUserFunction,
+                     m_texts.Intern(std::wstring(parameters.size(), L'n')), 0, 0, 0);
+    for (auto parameter = parameters.rbegin(); parameter != parameters.rend(); ++parameter) {
+        m_parameterPool.push_back(m_texts.Intern(*parameter));
+    }
     if (!NextWordIs(L"{")) {
         Fail(kErrLeftBraceExpected, kParseUnit, __LINE__);
     }
@@ -376,7 +384,7 @@ void CScriptParser::ParseExtends(TStatement& statement) {
         Parse();
     }
     for (TCommand& command : m_results.Commands()) {
-        command.flag = 0;
+        command.SetFlag(0);
     }
     m_text = std::move(text);
     m_fileName = std::move(fileName);
@@ -404,7 +412,7 @@ void CScriptParser::ParseOverridden(TStatement& statement) {
     if (definition.kind != kCmdFunction || !m_extends) {
         Fail(kErrOverriddenUsage, kParseUnit, __LINE__);
     }
-    definition.flag = 1;
+    definition.SetFlag(1);
     statement.command = std::move(definition);
 }
 
@@ -423,7 +431,7 @@ void CScriptParser::ParseLabel(TStatement& statement) {
 // NAME = NUMBER | NAME = FUNCTION(ARGUMENTS)
 void CScriptParser::ParseAssignment(TStatement& statement) {
     TCommand& command = statement.command;
-    command.targetName = m_texts.Intern(statement.word);
+    command.SetTargetName(m_texts.Intern(statement.word));
     if (!GetWord(0) || m_token.empty() || m_token[0] != L'=') {
         Fail(kErrAssignExpected, kParseUnit, __LINE__);
     }
@@ -433,7 +441,7 @@ void CScriptParser::ParseAssignment(TStatement& statement) {
     }
     command.kind = kCmdAssign;
     command.argument = TCommand::kValueFromCall;
-    command.extra = kAssignFromCall;
+    command.SetExtra(kAssignFromCall);
     // Stored ahead of the call, so it needs its place now.
     command.textPosition = statement.start;
     command.block = static_cast<uint32_t>(m_currentDepth);
@@ -441,7 +449,7 @@ void CScriptParser::ParseAssignment(TStatement& statement) {
         statement.store = false;
         return;
     }
-    command.extra = 0;
+    command.SetExtra(0);
     m_position = afterAssign;
     if (!GetNumber()) {
         Fail(kErrValueExpected, kParseUnit, __LINE__);
@@ -469,15 +477,17 @@ bool CScriptParser::ParseFunctionCall(TCommand& command, bool assign, bool store
     const bool user = index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction;
     std::vector<TCommand>& commands = m_results.Commands();
     if (storeFirst) {
+        command.ShareRareFields(m_rareFields);
         commands.push_back(command);
     }
     command = TCommand();
     command.kind = user ? kCmdUserCall : kCmdCall;
     command.argument = assign ? 1 : 0;
     command.name = name;
-    command.arguments = m_texts.Intern(m_token);
+    command.SetArguments(m_texts.Intern(m_token));
     command.textPosition = nameStart;
     command.block = static_cast<uint32_t>(m_currentDepth);
+    command.ShareRareFields(m_rareFields);
     commands.push_back(command);
     return true;
 }

@@ -41,7 +41,9 @@
 // The interpreter's friend: what the parse leaves in its private members.
 class CScriptTestAccess {
 public:
-    static const std::vector<std::wstring>& ParameterPool(const CScriptBase& s) { return s.m_parameterPool; }
+    static std::vector<std::wstring> ParameterPool(const CScriptBase& s) {
+        return std::vector<std::wstring>(s.m_parameterPool.begin(), s.m_parameterPool.end());
+    }
     static int Extends(const CScriptBase& s) { return s.m_extends; }
     static uint32_t ExtendsDepth(const CScriptBase& s) { return s.m_extendsDepth; }
     static const std::vector<uint32_t>& VariablePositions(const CScriptBase& s) { return s.m_variablePositions; }
@@ -136,25 +138,79 @@ private:
     std::map<const void*, size_t> m_first;
 };
 
+// A command's rare texts, as fields or through accessors, whichever the
+// tree has.
+template <class TCommandOf>
+const CSharedText& ArgumentsOf(const TCommandOf& c) {
+    if constexpr (requires { c.Arguments(); }) {
+        return c.Arguments();
+    } else {
+        return c.arguments;
+    }
+}
+template <class TCommandOf>
+const CSharedText& TargetNameOf(const TCommandOf& c) {
+    if constexpr (requires { c.TargetName(); }) {
+        return c.TargetName();
+    } else {
+        return c.targetName;
+    }
+}
+
+template <class TNodeOf>
+const CSharedText& Text2Of(const TNodeOf& node) {
+    if constexpr (requires { node.Text2(); }) {
+        return node.Text2();
+    } else {
+        return node.text2;
+    }
+}
+
 void DumpError(std::string& out, const CScriptException& e) {
     out += "error " + std::to_string(e.GetCode()) + " line " + std::to_string(e.GetScriptLine()) + " file " +
            Show(e.GetScriptFile()) + " in " + Show(e.GetFunction()) + " of " + Show(e.GetSourceFile()) + ": " +
            Show(e.GetMessage()) + "\n";
 }
 
+// The line that an error reports at each command and at positions across
+// the text: a parsed script need not keep its text for them.
+void DumpLines(std::string& out, CScriptBase& script, size_t textSize) {
+    const uint32_t tokenStart = script.GetTokenStart();
+    std::vector<uint32_t> positions = {0, 1, UINT32_MAX};
+    for (size_t p = 0; p <= textSize + 1; p += 1 + p / 8) {
+        positions.push_back(static_cast<uint32_t>(p));
+    }
+    for (size_t p = textSize > 2 ? textSize - 2 : 0; p <= textSize + 1; ++p) {
+        positions.push_back(static_cast<uint32_t>(p));
+    }
+    for (const TCommand& c : script.GetParseResults().Commands()) {
+        positions.push_back(c.textPosition);
+    }
+    out += "lines";
+    for (uint32_t p : positions) {
+        script.SetTokenStart(p);
+        out += " " + std::to_string(script.GetLineNumber());
+    }
+    out += "\n";
+    script.SetTokenStart(tokenStart);
+}
+
+// The scanner's text only while no parse has let it go.
 void DumpState(std::string& out, const CScriptBase& script, int32_t depth) {
     out += "scanner " + std::to_string(script.GetPosition()) + " " + std::to_string(script.GetTokenStart()) + " " +
            std::to_string(script.GetLastNumber()) + " [" + Show(script.GetToken()) + "] " + Show(script.GetFileName()) +
-           " loaded " + std::to_string(script.IsLoaded()) + " parsed " + std::to_string(script.IsParsed()) + " size " +
-           std::to_string(script.GetTextSize()) + " depth " + std::to_string(depth) + "\n";
-    out += "text " + Show(script.GetText()) + "\n";
+           " loaded " + std::to_string(script.IsLoaded()) + " parsed " + std::to_string(script.IsParsed()) + " depth " +
+           std::to_string(depth) + "\n";
+    if (!script.IsParsed()) {
+        out += "size " + std::to_string(script.GetTextSize()) + " text " + Show(script.GetText()) + "\n";
+    }
     const CParseResults& results = script.GetParseResults();
     CSharing sharing;
     for (const TCommand& c : results.Commands()) {
         vek::StreamReset();
         c.Save();
         out += "command " + Hex(vek::GetStream().bytes()) + " shares " + std::to_string(sharing.Of(c.name)) + " " +
-               std::to_string(sharing.Of(c.arguments)) + " " + std::to_string(sharing.Of(c.targetName)) + "\n";
+               std::to_string(sharing.Of(ArgumentsOf(c))) + " " + std::to_string(sharing.Of(TargetNameOf(c))) + "\n";
     }
     for (const TNodeList& list : results.Expressions()) {
         out += "expression\n";
@@ -162,7 +218,7 @@ void DumpState(std::string& out, const CScriptBase& script, int32_t depth) {
             vek::StreamReset();
             node.Save();
             out += " node " + Hex(vek::GetStream().bytes()) + " shares " + std::to_string(sharing.Of(node.text)) + " " +
-                   std::to_string(sharing.Of(node.text2)) + "\n";
+                   std::to_string(sharing.Of(Text2Of(node))) + "\n";
         }
     }
     for (const CVariable& v : results.Variables()) {
@@ -173,8 +229,9 @@ void DumpState(std::string& out, const CScriptBase& script, int32_t depth) {
     }
     vek::StreamReset();
     for (const TSystemFunction& f : script.GetRegistry()) {
-        out += "registry " + Show(f.name) + " " + std::to_string(f.id) + " " + Show(f.signature) + " " +
-               std::to_string(f.value1) + " " + std::to_string(f.value2) + " " + std::to_string(f.value3) + "\n";
+        out += "registry " + Show(std::wstring(f.name)) + " " + std::to_string(f.id) + " " +
+               Show(std::wstring(f.signature)) + " " + std::to_string(f.value1) + " " + std::to_string(f.value2) + " " +
+               std::to_string(f.value3) + "\n";
     }
     out += "parameters";
     for (const std::wstring& p : CScriptTestAccess::ParameterPool(script)) {
@@ -256,6 +313,9 @@ std::string Dump(const std::wstring& text, const std::wstring& fileName, TAfter 
         out += "console " + capture.out + "\n";
         out += "live " + std::to_string(vek::GetLiveObjectCount()) + "\n";
         DumpState(out, script, script.Depth());
+        if (script.IsParsed()) {
+            DumpLines(out, script, text.size());
+        }
         if (parsed) {
             after(out, script, console, output);
         }

@@ -123,7 +123,7 @@ TEST(ExpressionTest, NumbersAreUnsignedDecimals) {
     ASSERT_EQ(nodes.size(), 3u);
     EXPECT_EQ(nodes[0].GetValue(), 7u);
     EXPECT_EQ(nodes[1].GetValue(), 4294967295u);
-    EXPECT_EQ(nodes[1].high, 0u);
+    EXPECT_EQ(nodes[1].High(), 0u);
     EXPECT_EQ(nodes[2].GetValue(), 4294967295u);
 }
 

@@ -158,8 +158,8 @@ TEST_F(GameScriptParse, CommandFieldsOfEachStatement) {
               -1);
     std::vector<TFields> fields;
     for (const TCommand& c : script.GetParseResults().Commands()) {
-        fields.push_back({c.kind, c.argument, c.kind == kCmdItem ? c.target : 0, c.kind == kCmdItem ? c.extra : 0,
-                          c.block, c.name, c.arguments});
+        fields.push_back({c.kind, c.argument, c.kind == kCmdItem ? c.target : 0, c.kind == kCmdItem ? c.Extra() : 0,
+                          c.block, c.name, c.Arguments()});
     }
     const std::vector<TFields> expected = {
         {38, 5, 7, 9, 0, L"herbs", L"herb"},

@@ -397,7 +397,7 @@ TEST_F(GameScriptRun, DefaultActionsMoveAndLast) {
     std::vector<std::wstring> marks;
     for (const TCommand& command : script.GetParseResults().Commands()) {
         if (command.kind == kCmdAction) {
-            marks.push_back(command.name + L":" + command.arguments);
+            marks.push_back(command.name + L":" + command.Arguments());
         }
     }
     EXPECT_EQ(marks, (Texts{L"A:", L"B:", L"C:default"}));

@@ -111,6 +111,45 @@ TEST(ParserCoreTest, LineNumbersAgreeForEveryLineEnd) {
     EXPECT_EQ(parser.GetLineNumber(), 3u);
 }
 
+TEST(ParserCoreTest, ReleasedTextKeepsTheLineOfEveryPosition) {
+    // Past a checkpoint (64 breaks), gaps of one, two and three bytes, every
+    // kind of line end, and texts without any.
+    std::wstring many;
+    for (int i = 0; i < 150; ++i) {
+        many += i % 3 == 0 ? L"a\r\n" : i % 3 == 1 ? L"\n" : L"bc\r";
+    }
+    const std::wstring texts[] = {
+        L"",
+        L"x",
+        L"\n",
+        L"\r\n",
+        L"\n\r",
+        L"\r\r\n\n",
+        many + std::wstring(200, L'y') + L"\n" + std::wstring(20000, L'z') + L"\r\nend",
+    };
+    for (const std::wstring& text : texts) {
+        CParserCore kept = Scanner(text);
+        CParserCore released = Scanner(text);
+        released.ReleaseText();
+        EXPECT_EQ(released.GetTextSize(), 0u);
+        for (uint32_t position = 0; position <= text.size() + 2; ++position) {
+            kept.SetTokenStart(position);
+            released.SetTokenStart(position);
+            ASSERT_EQ(released.GetLineNumber(), kept.GetLineNumber()) << text.size() << " at " << position;
+        }
+        kept.SetTokenStart(kEnd);
+        released.SetTokenStart(kEnd);
+        EXPECT_EQ(released.GetLineNumber(), kept.GetLineNumber()) << text.size();
+    }
+    CParserCore released = Scanner(many);
+    released.ReleaseText();
+    released.SetTokenStart(1000);
+    EXPECT_EQ(released.GetLineNumber(), 151u);
+    // Loading a text again counts in it.
+    released.LoadText(L"\n\nx", L"test.u");
+    EXPECT_EQ(released.GetLineNumber(), 3u);
+}
+
 TEST(ParserCoreTest, GetNumber) {
     struct Case {
         const wchar_t* text;

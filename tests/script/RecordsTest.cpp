@@ -6,6 +6,8 @@
 
 #include "VEKLib/Exception.h"
 #include "VEKLib/Stream.h"
+#include "script/Commands.h"
+#include "script/ScriptBase.h"
 
 namespace {
 
@@ -26,9 +28,12 @@ protected:
 
 TCommand SampleCommand() {
     TCommand c;
-    c.kind = 3, c.argument = 0x01020304, c.target = 5, c.extra = 6, c.block = 7;
-    c.textPosition = 0x100, c.flag = 1;
-    c.name = L"ab", c.targetName = L"x";
+    c.kind = 3, c.argument = 0x01020304, c.target = 5, c.block = 7;
+    c.SetExtra(6);
+    c.textPosition = 0x100;
+    c.SetFlag(1);
+    c.name = L"ab";
+    c.SetTargetName(L"x");
     return c;
 }
 
@@ -71,7 +76,7 @@ TEST_F(RecordsTest, RecordsLoadWhatTheySaved) {
     TQuestItem quest(9);
     quest.count = TQuestItem::kAnyCount, quest.alias = L"##wolf", quest.name = L"Wolf";
     TNode node(15, L"a", 0xFFFFFFFF00000001ull);
-    node.text2 = L"b";
+    node.SetText2(L"b");
     SampleCommand().Save(), SampleVariable().Save(), quest.Save(), node.Save();
     const Bytes saved = Written();
 
@@ -128,7 +133,7 @@ TEST_F(RecordsTest, CutFixedBlocksKeepTheirFields) {
     TCommand c = SampleCommand();
     c.Load();
     EXPECT_EQ(c.kind, 3u);
-    EXPECT_EQ(c.flag, 1u);
+    EXPECT_EQ(c.Flag(), 1u);
     EXPECT_EQ(c.name, L"");
     EXPECT_EQ(vek::GetStream().position(), 4u);
 }
@@ -204,6 +209,67 @@ TEST_F(RecordsTest, LoadNeverBindsFromTheStream) {
     EXPECT_EQ(live[1], 0x55);
 }
 
+// A command's and a node's rare fields are records shared by number: a
+// change makes the changed record its own and leaves every other alone.
+TEST_F(RecordsTest, ChangingRareFieldsLeavesOtherHoldersAlone) {
+    const struct {
+        const char* what;
+        std::function<void(TCommand&)> change;
+    } cases[] = {
+        {"extra", [](TCommand& c) { c.SetExtra(9); }},
+        {"flag", [](TCommand& c) { c.SetFlag(0); }},
+        {"arguments", [](TCommand& c) { c.SetArguments(L"1, 2"); }},
+        {"target name", [](TCommand& c) { c.SetTargetName(L"y"); }},
+        {"back to the defaults", [](TCommand& c) { c.SetExtra(0), c.SetFlag(0), c.SetTargetName(L""); }},
+    };
+    vek::StreamReset();
+    SampleCommand().Save();
+    const Bytes sample = Written();
+    for (const auto& c : cases) {
+        const TCommand original = SampleCommand();
+        TCommand copy = original;
+        TCommand assigned;
+        assigned = original;
+        c.change(copy);
+        c.change(assigned);
+        vek::StreamReset();
+        original.Save();
+        EXPECT_EQ(Written(), sample) << c.what;
+        vek::StreamReset();
+        copy.Save();
+        const Bytes changed = Written();
+        EXPECT_NE(changed, sample) << c.what;
+        vek::StreamReset();
+        assigned.Save();
+        EXPECT_EQ(Written(), changed) << c.what;
+    }
+
+    TNode node(2, L"12", 0x10000000Cull);
+    TNode copy = node;
+    copy.SetValue(5);
+    copy.SetText2(L"b");
+    EXPECT_EQ(node.GetValue(), 0x10000000Cull);
+    EXPECT_EQ(node.Text2(), L"");
+    EXPECT_EQ(copy.GetValue(), 5u);
+    EXPECT_EQ(copy.High(), 0u);
+}
+
+TEST_F(RecordsTest, CommandsOfAParseShareTheirRareFieldsSafely) {
+    CScriptBase script;
+    script.LoadText(L"var v = 0\nvar w = 0\nv = Rnd(1, 6)\nw = Rnd(1, 6)\nv = Rnd(1, 6)\n", L"t.u");
+    script.Parse();
+    std::vector<TCommand>& commands = script.GetParseResults().Commands();
+    ASSERT_EQ(commands.size(), 7u); // three assignments, each with its call, and the end
+    commands[1].SetArguments(L"2, 3");
+    commands[0].SetTargetName(L"x");
+    EXPECT_EQ(commands[3].Arguments(), L"1, 6");
+    EXPECT_EQ(commands[5].Arguments(), L"1, 6");
+    EXPECT_EQ(commands[4].TargetName(), L"v");
+    EXPECT_EQ(commands[4].Extra(), kAssignFromCall);
+    EXPECT_EQ(commands[1].Arguments(), L"2, 3");
+    EXPECT_EQ(commands[0].TargetName(), L"x");
+}
+
 TEST_F(RecordsTest, CopiesAreDeepAndCounted) {
     const uint32_t before = vek::GetLiveObjectCount();
     {
@@ -217,9 +283,11 @@ TEST_F(RecordsTest, CopiesAreDeepAndCounted) {
         CParseResults copy(source);
         EXPECT_EQ(vek::GetLiveObjectCount(), before + 12);
         copy.Commands()[0].name = L"changed";
+        copy.Commands()[0].SetTargetName(L"changed");
         copy.Expressions()[0][0].text = L"changed";
         copy.Variables()[1].SetValue(9);
         EXPECT_EQ(source.Commands()[0].name, L"ab");
+        EXPECT_EQ(source.Commands()[0].TargetName(), L"x");
         EXPECT_EQ(source.Expressions()[0][0].text, L"a");
         EXPECT_EQ(source.Variables()[1].GetValue(), 300);
         // Both copies of a bound variable share its field.

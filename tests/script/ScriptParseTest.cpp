@@ -47,8 +47,8 @@ TEST(ScriptParseTest, Assignments) {
     ASSERT_EQ(number.Commands().size(), 2u);
     EXPECT_EQ(number.Commands()[0].kind, kCmdAssign);
     EXPECT_EQ(number.Commands()[0].argument, 5u);
-    EXPECT_EQ(number.Commands()[0].targetName, L"x");
-    EXPECT_NE(number.Commands()[0].extra, kAssignFromCall);
+    EXPECT_EQ(number.Commands()[0].TargetName(), L"x");
+    EXPECT_NE(number.Commands()[0].Extra(), kAssignFromCall);
 
     CRun call(L"  x = Rnd(1, 6)\n");
     ASSERT_TRUE(call.Parse());
@@ -57,12 +57,12 @@ TEST(ScriptParseTest, Assignments) {
     const TCommand& rnd = call.Commands()[1];
     EXPECT_EQ(assign.kind, kCmdAssign);
     EXPECT_EQ(assign.argument, 2147483647u);
-    EXPECT_EQ(assign.extra, kAssignFromCall);
-    EXPECT_EQ(assign.targetName, L"x");
+    EXPECT_EQ(assign.Extra(), kAssignFromCall);
+    EXPECT_EQ(assign.TargetName(), L"x");
     EXPECT_EQ(assign.textPosition, 2u);
     EXPECT_EQ(rnd.kind, kCmdCall);
     EXPECT_EQ(rnd.name, L"Rnd");
-    EXPECT_EQ(rnd.arguments, L"1, 6");
+    EXPECT_EQ(rnd.Arguments(), L"1, 6");
     EXPECT_EQ(rnd.argument, 1u);
 
     CRun variable(L"x = y\n");
@@ -103,7 +103,7 @@ TEST(ScriptParseTest, StatementForms) {
         EXPECT_EQ(c[i].kind, kinds[i]) << i;
     }
     // The function: three parameters stored last first, signature "nnn".
-    EXPECT_EQ(c[0].extra, 3u);
+    EXPECT_EQ(c[0].Extra(), 3u);
     EXPECT_EQ(c[0].target, 0u);
     EXPECT_EQ(CScriptTestAccess::ParameterPool(run.script), (std::vector<std::wstring>{L"r", L"q", L"p"}));
     const int32_t f = run.script.FindSystemFunction(L"f");

@@ -7,6 +7,7 @@
 
 #include "VEKLib/Random.h"
 #include "VEKLib/Stream.h"
+#include "platform/Utf8.h"
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
 #include "tests/script/ScriptTestAccess.h"
@@ -648,6 +649,47 @@ TEST(ScriptRunTest, AMissingVariableOfAConditionIsReportedAtItsIf) {
         EXPECT_EQ(run.errorLine, c.line) << c.text;
         EXPECT_EQ(run.errorFunction, L"CScriptBase::ExecuteLogExpr") << c.text;
     }
+}
+
+TEST(ScriptRunTest, ErrorsOfAParsedScriptKeepTheirLinesWithoutItsText) {
+    const std::wstring longLine = L"// " + std::wstring(300, L'-') + L"\n";
+    std::wstring many;
+    for (int i = 0; i < 100; ++i) {
+        many += L"incr a\n";
+    }
+    const struct {
+        std::wstring text;
+        uint32_t line;
+    } cases[] = {
+        {L"println missing", 1},
+        {L"var a = 1\r\n\r\nprintln missing\r\n", 3},
+        {L"var a = 1\r\rprintln missing", 3},
+        {L"var a = 1\n" + longLine + longLine + L"\n  println missing\n", 5},
+        {L"var a = 1\n" + many + L"label:\nprintln missing", 103},
+        {L"function F() {\nprintln missing\n}\nF()\n", 2},
+    };
+    for (const auto& c : cases) {
+        CRun run(c.text);
+        EXPECT_FALSE(run.Run()) << platform::ToUtf8(c.text);
+        EXPECT_EQ(run.error, 32) << platform::ToUtf8(c.text);
+        EXPECT_EQ(run.errorLine, c.line) << platform::ToUtf8(c.text);
+    }
+}
+
+TEST(ScriptRunTest, AParsedTextIsNotParsedAgain) {
+    CRun run(L"var a = 1\nincr a\n");
+    ASSERT_TRUE(run.Run());
+    try {
+        run.script.Parse();
+        FAIL() << "parsed twice";
+    } catch (const CScriptException& e) {
+        EXPECT_EQ(e.GetCode(), static_cast<uint32_t>(kErrParse));
+        EXPECT_EQ(e.GetFunction(), L"CScriptBase::Parse");
+    }
+    run.script.Reset();
+    run.script.LoadText(L"var b = 2\n", L"again.u");
+    run.script.Parse();
+    EXPECT_EQ(run.script.GetParseResults().Variables().size(), 1u);
 }
 
 namespace {

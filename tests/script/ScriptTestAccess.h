@@ -34,6 +34,8 @@ public:
     static size_t ScopeCount(const CScriptBase& script) { return script.m_scopes.size(); }
     static size_t ValueStackSize(const CScriptBase& script) { return script.m_valueStack.size(); }
     static size_t PendingCount(const CScriptBase& script) { return script.m_pending.size(); }
-    static const std::vector<std::wstring>& ParameterPool(const CScriptBase& script) { return script.m_parameterPool; }
+    static std::vector<std::wstring> ParameterPool(const CScriptBase& script) {
+        return std::vector<std::wstring>(script.m_parameterPool.begin(), script.m_parameterPool.end());
+    }
     static bool IsExtending(const CScriptBase& script) { return script.m_extends != 0; }
 };
