@@ -9,7 +9,7 @@
 #include "VEKLib/IniFile.h"
 #include "VEKLib/Strings.h"
 #include "VEKLib/Xml.h"
-#include "platform/FileSystem.h"
+#include "platform/File.h"
 
 namespace vek {
 
@@ -98,7 +98,7 @@ const wchar_t* const kSource = L"Config";
 
 // Nothing at all by that name, whatever the case of its letters.
 bool IsMissing(const std::wstring& fileName) {
-    return platform::GetPathKind(LocateForReading(fileName)) == platform::PathKind::kMissing;
+    return platform::GetFileKind(LocateForReading(fileName)) == platform::FileKind::kMissing;
 }
 
 // What the XML reader takes as the end of a tag name.

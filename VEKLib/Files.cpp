@@ -122,7 +122,7 @@ size_t Utf8Fault(const std::string& bytes) {
 
 std::string LocateForReading(const std::wstring& name) {
     const std::string exact = platform::FileNameToUtf8(name);
-    if (exact.empty() || platform::GetPathKind(exact) != platform::PathKind::kMissing) {
+    if (exact.empty() || platform::GetFileKind(exact) != platform::FileKind::kMissing) {
         return exact;
     }
     std::vector<std::string> parts;
@@ -141,7 +141,7 @@ std::string LocateForReading(const std::wstring& name) {
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         const std::string candidate = JoinPath(resolved, part);
-        if (part == "." || part == ".." || platform::GetPathKind(candidate) != platform::PathKind::kMissing) {
+        if (part == "." || part == ".." || platform::GetFileKind(candidate) != platform::FileKind::kMissing) {
             resolved = candidate;
             continue;
         }

@@ -8,6 +8,7 @@
 #include "VEKLib/Files.h"
 #include "VEKLib/Format.h"
 #include "VEKLib/Strings.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 
 namespace vek {
@@ -74,7 +75,7 @@ bool UnsafeInText(wchar_t c) { return c == L'"' || c == L';' || c == L'=' || c =
 
 void CreateMissingFolder(const std::wstring& folder) {
     // One level, as the game's folders need; a failure shows when the file is opened.
-    if (!folder.empty() && platform::GetPathKind(folder) == platform::PathKind::kMissing) {
+    if (!folder.empty() && platform::GetFileKind(folder) == platform::FileKind::kMissing) {
         platform::CreateFolder(folder);
     }
 }

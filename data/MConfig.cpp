@@ -15,7 +15,7 @@ namespace {
 const wchar_t* const kSource = L"MConfig";
 
 // The file's attributes can be read: a file or a folder is there.
-bool Exists(const std::wstring& name) { return platform::GetPathKind(name) != platform::PathKind::kMissing; }
+bool Exists(const std::wstring& name) { return platform::GetFileKind(name) != platform::FileKind::kMissing; }
 
 // No bytes, or only a byte-order mark the reader takes: nothing to read,
 // whose own word for that ("Buffer not ready") means nothing to a user.

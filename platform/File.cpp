@@ -75,6 +75,8 @@ FileKind GetFileKind(const std::string& path) {
     return KindOf(st.st_mode);
 }
 
+FileKind GetFileKind(const std::wstring& name) { return GetFileKind(FileNameToUtf8(name)); }
+
 const char* DescribeFileKind(FileKind kind) {
     switch (kind) {
     case FileKind::kFolder:

@@ -14,6 +14,8 @@ std::string FileNameToUtf8(const std::wstring& name);
 // What a path holds, a link followed.
 enum class FileKind : uint8_t { kMissing, kRegular, kFolder, kPipe, kDevice, kSocket };
 FileKind GetFileKind(const std::string& path);
+// The same for a file name of the game, taken exactly as given.
+FileKind GetFileKind(const std::wstring& name);
 // What something that is not a regular file is, for messages ("a named pipe
 // (FIFO)"); empty for a regular file or nothing.
 const char* DescribeFileKind(FileKind kind);

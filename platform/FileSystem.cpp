@@ -11,16 +11,6 @@
 
 namespace platform {
 
-PathKind GetPathKind(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
-        return PathKind::kMissing;
-    }
-    return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kFile;
-}
-
-PathKind GetPathKind(const std::wstring& name) { return GetPathKind(FileNameToUtf8(name)); }
-
 bool CreateFolder(const std::wstring& name) {
     const std::string path = FileNameToUtf8(name);
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;

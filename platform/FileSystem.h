@@ -1,18 +1,11 @@
 #pragma once
-// Folders: what a path is, making a folder, reading a folder's entries and
-// the well-known folders of the user and the system.
+// Folders: making a folder, reading a folder's entries and the well-known
+// folders of the user and the system.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace platform {
-
-enum class PathKind : uint8_t { kMissing, kFile, kFolder };
-
-// What is at a local (UTF-8) path; anything that is not a folder counts as a file.
-PathKind GetPathKind(const std::string& path);
-// The same for a file name of the game ('\' is a separator).
-PathKind GetPathKind(const std::wstring& name);
 
 // Makes one folder level; false when it could not be made (also when it exists).
 bool CreateFolder(const std::wstring& name);

@@ -131,7 +131,7 @@ platform::CFolderLock::Result CGame::LockSaveFolder() {
 
 bool CGame::AutosaveIsThere() const {
     // Anything else than a regular file is there to be refused and kept aside.
-    const platform::FileKind kind = platform::GetFileKind(platform::FileNameToUtf8(kAutosaveFile));
+    const platform::FileKind kind = platform::GetFileKind(kAutosaveFile);
     return kind != platform::FileKind::kMissing &&
            (kind != platform::FileKind::kRegular || vek::GetFileSize(kAutosaveFile) > 0);
 }

@@ -15,6 +15,22 @@ namespace {
 const irr::video::SColor kTextColor(255, 224, 224, 216);
 const irr::video::SColor kWarningColor(255, 255, 128, 64);
 
+// The display's input mode for a while (a message waits, a blast plays);
+// the mode before comes back however the while ends.
+class CInputModeHeld {
+public:
+    CInputModeHeld(CIrrDisplay& display, uint32_t mode) : m_display(display), m_before(display.GetInputMode()) {
+        m_display.SetInputMode(mode);
+    }
+    CInputModeHeld(const CInputModeHeld&) = delete;
+    CInputModeHeld& operator=(const CInputModeHeld&) = delete;
+    ~CInputModeHeld() { m_display.SetInputMode(m_before); }
+
+private:
+    CIrrDisplay& m_display;
+    uint32_t m_before;
+};
+
 // The text's rows: broken at its line breaks, then wrapped at spaces. A
 // word wider than the width has a row of its own.
 std::vector<std::wstring> WrapText(const std::wstring& text, int32_t width,
@@ -134,10 +150,8 @@ void CIrrDisplay::ShowImportantMessage(const std::wstring& caption, const std::w
     if (!HasWindow()) {
         return;
     }
-    const uint32_t mode = GetInputMode();
-    SetInputMode(kInputModeMessage);
+    const CInputModeHeld held(*this, kInputModeMessage);
     ShowModalMessage(caption, text);
-    SetInputMode(mode);
 }
 
 void CIrrDisplay::ShowMessageBox(const std::wstring& text) {
@@ -280,8 +294,7 @@ void CIrrDisplay::ShowBlast(const TBlast& blast) {
     if (!HasWindow()) {
         return;
     }
-    const uint32_t mode = GetInputMode();
-    SetInputMode(kInputModeBusy);
+    const CInputModeHeld held(*this, kInputModeBusy);
     IFrameClock& clock = m_game.GetFrameClock();
     const vek::TPoint origin = m_view.GetOrigin(m_game.GetCurrentLoc());
     for (uint32_t frame = 0; frame < kBlastFrames; ++frame) {
@@ -298,5 +311,4 @@ void CIrrDisplay::ShowBlast(const TBlast& blast) {
         }
     }
     m_blast.clear();
-    SetInputMode(mode);
 }

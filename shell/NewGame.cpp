@@ -10,7 +10,6 @@
 #include "data/DataArchive.h"
 #include "data/Globals.h"
 #include "platform/File.h"
-#include "platform/FileSystem.h"
 #include "rules/Group.h"
 #include "rules/Hero.h"
 #include "script/ScriptException.h"
@@ -46,7 +45,7 @@ void Report(CGame& game, const vek::CException& e, CScript& script, const std::w
 // game must then not be autosaved over it.
 bool KeepRefusedAutosave(CGame& game, const vek::CException& refusal) {
     const std::wstring name = kAutosaveFile;
-    if (platform::GetPathKind(name) == platform::PathKind::kMissing) {
+    if (platform::GetFileKind(name) == platform::FileKind::kMissing) {
         return true;
     }
     try {
@@ -269,8 +268,7 @@ void CGame::EndGame() {
             m_autosaveFailed = true;
             // A failed save leaves what was there, so a file there now is
             // the old autosave; anything else never was one.
-            const bool kept =
-                platform::GetFileKind(platform::FileNameToUtf8(kAutosaveFile)) == platform::FileKind::kRegular;
+            const bool kept = platform::GetFileKind(kAutosaveFile) == platform::FileKind::kRegular;
             ShowImportantMessage(vek::Format(kept ? L"The game could not be saved to %s; the autosave there is left "
                                                     L"as it was.\r\n%s"
                                                   : L"The game could not be saved to %s.\r\n%s",

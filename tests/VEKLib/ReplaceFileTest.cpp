@@ -32,6 +32,7 @@ using vek::CFileException;
 
 constexpr char kOld[] = "[config]\r\nold = \"whole\"\r\n";
 
+using testsupport::CInstalledFileCalls;
 using testsupport::ReadBytes;
 using testsupport::Wide;
 using testsupport::WriteBytes;
@@ -97,12 +98,6 @@ private:
     int m_failed = 0;
 };
 
-class InstalledCalls {
-public:
-    explicit InstalledCalls(platform::IFileCalls* calls) { platform::SetFileCalls(calls); }
-    ~InstalledCalls() { platform::SetFileCalls(nullptr); }
-};
-
 using ReplaceFileTest = testsupport::ScratchFolder;
 
 // Every writer of the library, each writing a new "config" over the old one.
@@ -161,7 +156,7 @@ TEST_F(ReplaceFileTest, AFailingCallLeavesTheOldFileWhole) {
             FailingCalls calls(call);
             std::optional<CFileException> e;
             {
-                InstalledCalls installed(&calls);
+                const CInstalledFileCalls installed(calls);
                 e = Thrown([&] { writer.write(Wide(target)); });
             }
             ASSERT_TRUE(e);
@@ -208,7 +203,7 @@ TEST_F(ReplaceFileTest, TheErrorSaysWhatFailed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.call) + " " + std::to_string(c.error));
         FailingCalls calls(c.call, c.error);
-        InstalledCalls installed(&calls);
+        const CInstalledFileCalls installed(calls);
         const auto e = Thrown([&] { vek::ReplaceFile(Wide(target), "abc", 3); });
         ASSERT_TRUE(e);
         EXPECT_EQ(e->GetFunction(), c.function);
@@ -228,7 +223,7 @@ TEST_F(ReplaceFileTest, TheFolderIsSyncedAfterTheRename) {
     for (const char* failing : {"", "sync folder"}) {
         SCOPED_TRACE(failing);
         FailingCalls calls(failing);
-        InstalledCalls installed(&calls);
+        const CInstalledFileCalls installed(calls);
         EXPECT_EQ(vek::ReplaceFile(Wide(target), "new", 3), *failing ? EIO : 0);
         EXPECT_EQ(calls.calls, "write flush sync close rename sync folder ");
         EXPECT_EQ(calls.folders, std::vector<std::string>{(m_dir / "Save/").string()});
@@ -240,7 +235,7 @@ TEST_F(ReplaceFileTest, TheFolderIsSyncedAfterTheRename) {
     fs::create_directories(m_dir / "real");
     fs::create_symlink("real/game.ini", m_dir / "game.ini");
     FailingCalls calls("");
-    InstalledCalls installed(&calls);
+    const CInstalledFileCalls installed(calls);
     EXPECT_EQ(vek::ReplaceFile(Wide(m_dir / "game.ini"), "new", 3), 0);
     EXPECT_EQ(calls.folders, std::vector<std::string>{(m_dir / "real/").string()});
 }
@@ -402,7 +397,7 @@ TEST_F(ReplaceFileTest, AfterAFailedWriteTheFileIsNotReady) {
     file.Open(Wide(target), CFile::kModeWrite);
     {
         FailingCalls calls("write");
-        InstalledCalls installed(&calls);
+        const CInstalledFileCalls installed(calls);
         EXPECT_TRUE(Thrown([&] { file.Write("abcd", 4); }));
     }
     const auto e = Thrown([&] { file.Write("abcd", 4); });
@@ -476,7 +471,7 @@ TEST_F(ReplaceFileTest, KeptAsideUnderTheFirstFreeName) {
     // A file that may not be moved (immutable) stays where it is.
     WriteBytes(m_dir / "Save/kept.sav", "game");
     FailingCalls calls("rename aside");
-    InstalledCalls installed(&calls);
+    const CInstalledFileCalls installed(calls);
     const auto stays = Thrown([&] { vek::KeepAside(Wide(m_dir / "Save/kept.sav"), L"refused"); });
     ASSERT_TRUE(stays);
     EXPECT_EQ(stays->GetCode(), CFileException::kInsufficientRights);

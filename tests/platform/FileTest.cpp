@@ -50,9 +50,9 @@ TEST(PlatformFileNames, BackslashIsASeparatorAndNamesAreUtf8) {
 
 TEST_F(PlatformFiles, KindsAndFolders) {
     std::ofstream(m_dir / "f.txt") << "abc";
-    EXPECT_EQ(platform::GetPathKind(m_wdir + L"\\f.txt"), platform::PathKind::kFile);
-    EXPECT_EQ(platform::GetPathKind(m_wdir), platform::PathKind::kFolder);
-    EXPECT_EQ(platform::GetPathKind(m_wdir + L"/none"), platform::PathKind::kMissing);
+    EXPECT_EQ(platform::GetFileKind(m_wdir + L"\\f.txt"), platform::FileKind::kRegular);
+    EXPECT_EQ(platform::GetFileKind(m_wdir), platform::FileKind::kFolder);
+    EXPECT_EQ(platform::GetFileKind(m_wdir + L"/none"), platform::FileKind::kMissing);
     EXPECT_EQ(platform::OpenFile(m_dir.string(), "rb"), nullptr); // a folder is never a file
     EXPECT_EQ(platform::RegularFileSize((m_dir / "f.txt").string()), 3);
     EXPECT_EQ(platform::RegularFileSize(m_dir.string()), -1);

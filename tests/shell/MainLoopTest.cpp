@@ -15,30 +15,19 @@
 #include "rules/Hero.h"
 #include "shell/Game.h"
 #include "shell/MainLoop.h"
+#include "tests/support/SteppedClock.h"
 #include "world/Loc.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A clock that moves only when told to, or by the time slept.
-class CFakeClock final : public IFrameClock {
-public:
-    explicit CFakeClock(uint32_t start = 0) : now(start) {}
-    uint32_t Now() override { return now; }
-    void Sleep(uint32_t milliseconds) override {
-        sleeps.push_back(milliseconds);
-        now += milliseconds;
-    }
-
-    uint32_t now;
-    std::vector<uint32_t> sleeps;
-};
+using testsupport::CSteppedClock;
 
 // A game whose device and frame take the time they are given.
 class CFakeGame final : public IMainLoopGame {
 public:
-    explicit CFakeGame(CFakeClock& clock) : m_clock(clock) {}
+    explicit CFakeGame(CSteppedClock& clock) : m_clock(clock) {}
 
     bool RunDevice() override {
         calls += "run ";
@@ -63,7 +52,7 @@ public:
     std::string calls;
 
 private:
-    CFakeClock& m_clock;
+    CSteppedClock& m_clock;
 };
 
 TEST(MainLoopStep, FramesLastAtLeastThirtyMilliseconds) {
@@ -95,7 +84,7 @@ TEST(MainLoopStep, FramesLastAtLeastThirtyMilliseconds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CFakeClock clock(c.start);
+        CSteppedClock clock(c.start);
         CFakeGame game(clock);
         game.runs = c.runs;
         game.active = c.active;
@@ -126,7 +115,7 @@ protected:
         // The build's game folder gets no autosave.
         m_game->SetAutosaveEnabled(false);
         m_game->SetLogSink([](const std::wstring&) {});
-        auto clock = std::make_unique<CFakeClock>();
+        auto clock = std::make_unique<CSteppedClock>();
         m_clock = clock.get();
         m_game->SetFrameClock(std::move(clock));
         m_game->SetUp();
@@ -140,7 +129,7 @@ protected:
 
     fs::path m_cwd;
     std::unique_ptr<CGame> m_game;
-    CFakeClock* m_clock = nullptr;
+    CSteppedClock* m_clock = nullptr;
 };
 
 TEST_F(GameLoop, NewGameIsShownUntilTheGameQuits) {

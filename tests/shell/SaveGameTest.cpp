@@ -33,6 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using samplegame::SampleGame;
+using testsupport::CInstalledFileCalls;
 using testsupport::ReadBytes;
 using testsupport::Thrown;
 using testsupport::WriteBytes;
@@ -431,10 +432,6 @@ TEST_F(SavedGame, ASaveLargerThanAnyIsNotRead) {
 // The calls of the file layer, the move aside refused (as an immutable file's).
 class CNoMoveAside final : public platform::IFileCalls {
 public:
-    CNoMoveAside() { platform::SetFileCalls(this); }
-    CNoMoveAside(const CNoMoveAside&) = delete;
-    CNoMoveAside& operator=(const CNoMoveAside&) = delete;
-    ~CNoMoveAside() override { platform::SetFileCalls(nullptr); }
     int RenameNoReplace(const std::string&, const std::string&) override { return EPERM; }
 };
 
@@ -447,7 +444,8 @@ bool Logged(const samplegame::Lines& log, const std::wstring& text) {
 // the new game is played, but not autosaved over it.
 TEST_F(SavedGame, ARefusedAutosaveThatCannotBeKeptIsNotAutosavedOver) {
     WriteBytes("Save/autosave.sav", "not a saved game");
-    const CNoMoveAside calls;
+    CNoMoveAside calls;
+    const CInstalledFileCalls installed(calls);
     CGame& game = MakeGame(true);
     game.StartGame(false);
     EXPECT_TRUE(game.HasGame());
@@ -545,9 +543,10 @@ TEST_F(SavedGame, AFolderThatCannotBeSyncedIsReported) {
         int SyncFolder(const std::string&) override { return EIO; }
     } calls;
     CGame& game = PlayedGame();
-    platform::SetFileCalls(&calls);
-    game.Save(kOne);
-    platform::SetFileCalls(nullptr);
+    {
+        const CInstalledFileCalls installed(calls);
+        game.Save(kOne);
+    }
     EXPECT_TRUE(Logged(m_log,
                        L"The game was saved to Save/one.sav, but its folder could not be synced to the disk "
                        L"(Input/output error)"));

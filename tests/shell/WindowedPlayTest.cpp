@@ -2,7 +2,6 @@
 
 #include <irrlicht.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +13,7 @@
 #include "shell/Game.h"
 #include "shell/IrrDisplay.h"
 #include "tests/shell/WindowedGame.h"
+#include "tests/support/SteppedClock.h"
 #include "world/Loc.h"
 
 // The game with its window (under xvfb-run): the set-up's steps of the
@@ -22,25 +22,7 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-// Time that passes only by sleeping; each sleep is recorded and may look at
-// the frame just drawn.
-class CSteppedClock final : public IFrameClock {
-public:
-    uint32_t Now() override { return m_now; }
-    void Sleep(uint32_t milliseconds) override {
-        m_now += milliseconds;
-        sleeps.push_back(milliseconds);
-        if (onSleep) {
-            onSleep();
-        }
-    }
-
-    std::vector<uint32_t> sleeps;
-    std::function<void()> onSleep;
-
-private:
-    uint32_t m_now = 1000;
-};
+using testsupport::CSteppedClock;
 
 class ShellWindowed : public shelltest::WindowedGame {
 protected:
@@ -114,7 +96,7 @@ TEST_F(ShellWindowed, TheBlastIsDrawnFrameByFrameThenPlayGoesOn) {
     m_game->Draw();
     const uint32_t farBefore = Pixel(farPixel.x, farPixel.y);
 
-    auto clock = std::make_unique<CSteppedClock>();
+    auto clock = std::make_unique<CSteppedClock>(1000);
     CSteppedClock& steps = *clock;
     m_game->SetFrameClock(std::move(clock));
     // What a frame's squares put in the middle of the trap's cell and of

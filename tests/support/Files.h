@@ -1,6 +1,6 @@
 #pragma once
-// Files for tests: bytes in and out, a scratch folder per test, and the
-// exception an action throws.
+// Files for tests: bytes in and out, a scratch folder per test, the
+// exception an action throws, and the file layer's calls replaced.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/File.h"
 #include "platform/Utf8.h"
 
 namespace testsupport {
@@ -59,6 +60,16 @@ protected:
     void SetUp() override { m_dir = MakeScratchFolder(); }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::filesystem::path m_dir;
+};
+
+// The file layer's calls replaced while it lives (a failing disk, a call
+// that is refused); the system's come back however the test ends.
+class CInstalledFileCalls {
+public:
+    explicit CInstalledFileCalls(platform::IFileCalls& calls) { platform::SetFileCalls(&calls); }
+    ~CInstalledFileCalls() { platform::SetFileCalls(nullptr); }
+    CInstalledFileCalls(const CInstalledFileCalls&) = delete;
+    CInstalledFileCalls& operator=(const CInstalledFileCalls&) = delete;
 };
 
 // A scratch folder the test runs in: entered when made, left and removed

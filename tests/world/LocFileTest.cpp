@@ -159,10 +159,11 @@ TEST_F(LocFile, FailedWriteKeepsTheOldFile) {
     MakeCave(loc);
     for (const char* call : {"write", "sync", "rename"}) {
         WriteFile("cave.map", Bytes{'o', 'l', 'd'});
-        FailingCalls calls(call);
-        platform::SetFileCalls(&calls);
-        EXPECT_THROW(loc.SaveToFile(Dir() + L"cave.map", true), vek::CFileException) << call;
-        platform::SetFileCalls(nullptr);
+        {
+            FailingCalls calls(call);
+            const testsupport::CInstalledFileCalls installed(calls);
+            EXPECT_THROW(loc.SaveToFile(Dir() + L"cave.map", true), vek::CFileException) << call;
+        }
         EXPECT_EQ(ReadFile("cave.map"), (Bytes{'o', 'l', 'd'})) << call;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir), {}), 1) << call;
         EXPECT_TRUE(m_log.empty());
