@@ -172,6 +172,11 @@ bool StreamReadBytes(size_t count, void* destination) {
 
 bool StreamReadRange(uint8_t* begin, uint8_t* end) { return StreamReadBytes(static_cast<size_t>(end - begin), begin); }
 
+void StreamRewind() {
+    S::Position() = 0;
+    S::ObjectCount() = 0;
+}
+
 bool StreamSkip(size_t count) {
     if (count > g_stream.remaining()) {
         return false;

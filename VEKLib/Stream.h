@@ -77,6 +77,8 @@ bool StreamReadBytes(size_t count, void* destination);
 bool StreamReadRange(uint8_t* begin, uint8_t* end);
 // Advances over count bytes when that many remain.
 bool StreamSkip(size_t count);
+// Back to the data's start for another read: read position and object count 0.
+void StreamRewind();
 
 void StreamWriteString(const std::wstring& text);
 // A zero unit inside the stored text cuts the result there, but the read

@@ -171,7 +171,8 @@ public:
     // The last order his companions took (0 attack, 1 wait, 3 follow).
     uint32_t companionOrder = kOrderFollow;
     // Once his bank deposit, which the NPCs that keep a bank hold now; kept
-    // in his stored form so that saved games still load.
+    // in his stored form so that saved games still load. What an older game
+    // holds here goes to the first bank he uses.
     uint32_t unused = 0;
     // Battles between groups that the game follows.
     std::vector<TBattleRecord> battles;

@@ -136,10 +136,14 @@ public:
         io.Object(npc.trade);
         if constexpr (std::is_const_v<Self>) {
             io.Field(npc.GetBankDeposit());
-        } else {
+        } else if (!readWithoutDeposit) {
             io.Field(npc.m_bankDeposit);
         }
     }
+
+    // Set while a game saved before NPCs kept the bank is read: its NPC
+    // records end before the deposit, which is 0 then.
+    static inline bool readWithoutDeposit = false;
 
     // The name of the bank variable that set-up declares in its script.
     static constexpr const wchar_t* kBankDepositVariable = L"BankDeposit";

@@ -54,6 +54,17 @@ CNpc* LivingPartner(CNpc* partner, const std::vector<CNpc*>& npcs) {
     return partner != nullptr && listed && partner->IsAlive() ? partner : nullptr;
 }
 
+// What a game saved before NPCs kept the bank kept for the hero goes to the
+// first bank he uses, as much as it can take.
+void TakeOverHerosDeposit(CHero& hero, CNpc& banker) {
+    const uint32_t kept = banker.GetBankDeposit();
+    const uint32_t moved = std::min(hero.unused, std::numeric_limits<uint32_t>::max() - kept);
+    if (moved > 0) {
+        banker.SetBankDeposit(kept + moved);
+        hero.unused -= moved;
+    }
+}
+
 // The number window's question: the caption, and the prompt with what the
 // giver holds under it.
 std::optional<uint32_t> AskAmount(IGameDisplay& display, const CStringResource& strings, const TBankAccount& account) {
@@ -110,6 +121,7 @@ void CGame::BankTransaction(CLoc*, uint32_t mode) {
     if (m_hero == nullptr || banker == nullptr || (mode != kBankDeposit && mode != kBankWithdraw)) {
         return;
     }
+    TakeOverHerosDeposit(*m_hero, *banker);
     const TBankAccount account{mode == kBankDeposit, CarriedCoins(*m_hero), banker->GetBankDeposit()};
     // 2. The amount.
     const std::optional<uint32_t> asked = AskAmount(*m_display, m_strings, account);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "VEKLib/Exception.h"
@@ -142,6 +143,47 @@ void ReadStream(const std::wstring& source, TSavedGame& saved) {
     saved.current = cell->loc;
 }
 
+// What a read that failed half way put in the saved game, let go; the NPCs
+// it listed in the game go with their locations.
+void Forget(TSavedGame& saved) {
+    saved.world.reset();
+    if (g_gameData != nullptr) {
+        g_gameData->GetNpcList().clear();
+    }
+    saved.hero.reset();
+    saved.groups.clear();
+    saved.quests.Clear();
+    saved.record = TGameRecord();
+    saved.current = nullptr;
+}
+
+// The records after the header. A game saved before NPCs kept the bank has
+// NPC records without the deposit: one that does not read as today's is
+// read again so; when neither reads, what today's read met is thrown.
+void ReadEitherLayout(const std::wstring& source, TSavedGame& saved) {
+    try {
+        vek::StreamSkip(kSaveHeaderSize);
+        ReadStream(source, saved);
+        return;
+    } catch (const vek::CException&) {
+        const std::exception_ptr first = std::current_exception();
+        Forget(saved);
+        vek::StreamRewind();
+        vek::StreamSkip(kSaveHeaderSize);
+        struct TOlderLayout {
+            TOlderLayout() { CNpc::readWithoutDeposit = true; }
+            ~TOlderLayout() { CNpc::readWithoutDeposit = false; }
+        } const older;
+        try {
+            ReadStream(source, saved);
+            return;
+        } catch (const vek::CException&) {
+            Forget(saved);
+        }
+        std::rethrow_exception(first);
+    }
+}
+
 } // namespace
 
 void TGameRecord::Write() const {
@@ -227,8 +269,7 @@ void ReadSavedGame(std::vector<uint8_t> bytes, const std::wstring& sourceName, T
     const TStreamReset reset;
     try {
         vek::StreamAssign(std::move(bytes));
-        vek::StreamSkip(kSaveHeaderSize);
-        ReadStream(sourceName, saved);
+        ReadEitherLayout(sourceName, saved);
     } catch (const vek::CFileException& e) {
         // One that names a file is about that file.
         if (!e.GetFileName().empty()) {

@@ -109,6 +109,8 @@ TEST_F(GameServices, TheBankOfTheNpcTalkedWith) {
         int32_t option;
         std::optional<uint32_t> amount;
         std::wstring state;
+        // An older game's deposit kept with the hero.
+        uint32_t old = 0;
     } rows[] = {
         {"deposit 20 of 30", 30, 0, kIn, 20,
          L"pack[9x10] kept 20 | ask In: Deposit?\nCarried 30. | log1 Deposited 20."},
@@ -128,6 +130,10 @@ TEST_F(GameServices, TheBankOfTheNpcTalkedWith) {
          L"pack[9x55] kept 0 | ask Out: Withdraw?\nKept 50. | log1 Withdrawn 50."},
         {"withdraw more than is kept", 0, 50, kOut, 51,
          L"pack[] kept 50 | ask Out: Withdraw?\nKept 50. | log2 Not kept."},
+        {"withdraw what an older game kept with the hero", 0, 10, kOut, 50,
+         L"pack[9x50] kept 0 | ask Out: Withdraw?\nKept 50. | log1 Withdrawn 50.", 40},
+        {"an older game's deposit up to the largest count", 0, 4294967290u, kOut, 0,
+         L"pack[] kept 4294967295 | ask Out: Withdraw?\nKept 4294967295.", 10},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -137,6 +143,7 @@ TEST_F(GameServices, TheBankOfTheNpcTalkedWith) {
             play.hero.backpack = {CItem(kCoin, row.coins)};
         }
         ada.SetBankDeposit(row.kept);
+        play.hero.unused = row.old;
         play.display->amount = row.amount;
         const CNpc* partner = nullptr;
         play.display->player = [&] {
@@ -151,7 +158,8 @@ TEST_F(GameServices, TheBankOfTheNpcTalkedWith) {
         // The script's own variable is the deposit.
         EXPECT_EQ(ada.script->FindVariable(CNpc::kBankDepositVariable, false)->GetValue(), ada.GetBankDeposit());
         // No coin made or lost.
-        EXPECT_EQ(uint64_t{Coins(play.hero)} + ada.GetBankDeposit(), uint64_t{row.coins} + row.kept);
+        EXPECT_EQ(uint64_t{Coins(play.hero)} + ada.GetBankDeposit() + play.hero.unused,
+                  uint64_t{row.coins} + row.kept + row.old);
         EXPECT_EQ(std::count_if(play.log.begin(), play.log.end(),
                                 [](const std::wstring& line) { return line.starts_with(L"Bank: "); }),
                   1);

@@ -203,6 +203,36 @@ TEST_F(SavedGame, NpcsAreNumberedAsALoadListsThem) {
     EXPECT_EQ(Bytes(L"Save/two.sav"), Bytes(kOne));
 }
 
+// A game saved before NPCs kept the bank: their records end without the
+// deposit, and the hero's own deposit is in his record. It still loads, its
+// NPCs keeping nothing, and saved again it has the records of today.
+TEST_F(SavedGame, AGameSavedBeforeNpcsKeptTheBankStillLoads) {
+    constexpr uint32_t kMarked = 0xA5C3E1F7u;
+    const std::string marked("\xF7\xE1\xC3\xA5", 4);
+    {
+        CGame& game = PlayedGame();
+        game.GetHero()->unused = 250;
+        game.GetNpcList().at(0)->SetBankDeposit(kMarked);
+        game.Save(kOne);
+    }
+    std::string older = Bytes(kOne);
+    const size_t at = older.find(marked);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(older.find(marked, at + 1), std::string::npos);
+    older.erase(at, 4);
+    WriteBytes("Save/older.sav", older);
+
+    CGame& game = MakeGame();
+    game.Load(L"Save/older.sav");
+    ASSERT_EQ(NpcNames(game), (std::vector<std::wstring>{L"Marta 0"}));
+    EXPECT_EQ(game.GetNpcList()[0]->GetBankDeposit(), 0u);
+    EXPECT_EQ(game.GetHero()->unused, 250u);
+    game.Save(L"Save/two.sav");
+    game.Load(L"Save/two.sav");
+    EXPECT_EQ(NpcNames(game), (std::vector<std::wstring>{L"Marta 0"}));
+    EXPECT_EQ(Bytes(L"Save/two.sav").size(), older.size() + 4);
+}
+
 TEST_F(SavedGame, OnlyCompatibleVersionsLoad) {
     {
         CGame& game = PlayedGame();
