@@ -172,6 +172,9 @@ void CScriptRun::ExecuteFunction(const std::wstring& name, bool assign, const st
 }
 
 int32_t CScriptRun::CallExpressionFunction(const std::wstring& name, std::deque<std::wstring>& arguments) {
+    // The rest of the condition reports its errors on the if's line, not on
+    // the line of whatever the call ran last.
+    const TScopedValue<uint32_t> located(m_tokenStart, m_tokenStart);
     const int32_t index = FindSystemFunction(name);
     if (index >= 0 && m_registry[index].id == TSystemFunction::kUserFunction) {
         std::vector<uint32_t> values;

@@ -797,6 +797,30 @@ TEST(ScriptRunTest, DerivedScriptsKeepTheirHooks) {
     }
 }
 
+TEST(ScriptRunTest, ConditionErrorsAfterACallReportTheIfsLine) {
+    // The called function runs commands of its own lines; the condition's
+    // missing variable is still reported on the if's line.
+    const struct {
+        const wchar_t* text;
+        int error;
+        uint32_t line;
+    } cases[] = {
+        {L"var a = 1\nif (F() == 1 && zz == 2) {\nprint \"y\"\n}\nfunction F() {\nG(1)\nreturn 1\n}\nfunction G(k) "
+         L"{\nprint \"g\"\n}\n",
+         32, 2},
+        {L"var a = 1\nif (Rnd(1, 1) == 1 && zz == 2) {\nprint \"y\"\n}\n", 32, 2},
+        // the callee's own error keeps its own line
+        {L"var a = 1\nif (F() == 1) {\nprint \"y\"\n}\nfunction F() {\nprint zz\n}\n", 32, 6},
+    };
+    for (const auto& c : cases) {
+        CWarningCapture warnings;
+        CRun run(c.text);
+        EXPECT_FALSE(run.Run()) << c.text;
+        EXPECT_EQ(run.error, c.error) << c.text;
+        EXPECT_EQ(run.errorLine, c.line) << c.text;
+    }
+}
+
 TEST(ScriptRunTest, CallResultsLandInTheirVariables) {
     const TRunCase cases[] = {
         // the receiver, round after round, also one named like a parameter

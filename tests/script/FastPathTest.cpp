@@ -1,0 +1,118 @@
+// The run loop's two paths agree: a script run as usual (most commands on the
+// fast path) and the same script with every command handed to ExecuteUnit
+// (the slow path alone) print the same, fail with the same code on the same
+// line, and count the same steps, under every step budget.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "script/ScriptBase.h"
+#include "tests/script/ScriptRunner.h"
+#include "tests/script/ScriptTestAccess.h"
+
+namespace {
+
+// Every command goes through ExecuteUnit, so none takes the fast path.
+class CSlowScript : public CScriptBase {
+public:
+    bool HandlesCommand(const TCommand&) const override { return true; }
+};
+
+struct TOutcome {
+    std::wstring output;
+    int error = -1;
+    uint32_t line = 0;
+    uint64_t steps = 0;
+    size_t locals = 0;
+
+    bool operator==(const TOutcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TOutcome& o) {
+    return out << "output " << std::string(o.output.begin(), o.output.end()) << ", error " << o.error << " on line "
+               << o.line << ", " << o.steps << " steps, " << o.locals << " locals";
+}
+
+template <class TScript>
+TOutcome RunWith(const wchar_t* text, uint64_t budget) {
+    std::istringstream input;
+    std::wostringstream output;
+    CStreamScriptConsole console(input, output);
+    scripttest::CWarningCapture warnings; // of variables a script leaves unused
+    TScript script;
+    script.SetConsole(&console);
+    script.LoadText(text, L"paths.u");
+    try {
+        script.Parse();
+    } catch (const CScriptException& e) {
+        ADD_FAILURE() << "parse error " << e.GetCode() << " on line " << e.GetScriptLine();
+        return TOutcome{};
+    }
+    script.ResetRuntime();
+    script.SetStepBudget(budget);
+    TOutcome outcome;
+    const uint64_t before = script.GetExecutedCount();
+    try {
+        script.Execute();
+    } catch (const CScriptException& e) {
+        outcome.error = static_cast<int>(e.GetCode());
+        outcome.line = e.GetScriptLine();
+    }
+    outcome.output = output.str();
+    outcome.steps = script.GetExecutedCount() - before;
+    outcome.locals = CScriptTestAccess::LocalCount(script);
+    return outcome;
+}
+
+TEST(FastPathTest, BothPathsRunAlike) {
+    const wchar_t* const scripts[] = {
+        // loops, nested, with the same counter name, break and continue
+        L"var n = 0\nfor i = 1 to 3 {\nfor i = 5 to 6 {\nincr n\n}\nprint i\n}\nprint n\n",
+        L"var n = 0\nfor i = 1 to 9 {\nif (i == 3) {\ncontinue\n}\nif (i > 5) {\nbreak\n}\nincr n\n}\nprint n\n",
+        // else-if chains, bodies with and without loops
+        L"var a = 0\nfor k = 1 to 4 {\na = 2\nif (a == 1) {\nprint \"1\"\n} else if (a == 2) {\nfor j = 1 to 2 "
+        L"{\nprint "
+        L"j\n}\n} else {\nprint \"3\"\n}\ndecr a\n}\n",
+        L"var a = 1\nvar b = 2\nif (a < b && b != 3) {\nprint \"y\"\n} else {\nprint \"n\"\n}\nif (a >= b || "
+        L"!(a == 1)) {\nprint \"y\"\n} else {\nprint \"n\"\n}\n",
+        // calls in place, recursion, a return from inside a loop
+        L"var n = 0\nvar r = 0\nr = F(3)\nprint r\nprint n\nfunction F(k) {\nfor j = 1 to 5 {\nincr n\nif (j == k) "
+        L"{\nreturn 7\n}\n}\nreturn 1\n}\n",
+        L"var d = 0\nR()\nprint d\nfunction R() {\nincr d\nif (d < 50) {\nR()\n}\n}\n",
+        // the tape inside blocks
+        L"i+ i+ i+\nicmp\nif (1 == 1) {\niout\n}\ni-\niloop\nprint \"|\"\n",
+        // jumps
+        L"var n = 0\nagain:\nincr n\nif (n < 4) {\ngoto again\n}\nprint n\n",
+        L"F()\nout:\nprint \"out\"\nfunction F() {\nfor i = 1 to 2 {\ngoto out\n}\n}\n",
+        // jumps into and out of blocks, exit from a call, a condition that calls
+        L"var n = 0\ngoto inside\nfor i = 1 to 3 {\ninside:\nincr n\n}\nprint n\n",
+        L"var n = 0\nfor i = 1 to 3 {\nif (i == 2) {\ngoto done\n}\nincr n\n}\ndone:\nprint n\nfor j = 1 to 2 "
+        L"{\nincr n\n}\nprint n\n",
+        L"F(2)\nprint \"no\"\nfunction F(a) {\nfor i = 1 to 5 {\nif (i == a) {\nexit\n}\n}\n}\n",
+        L"var n = 0\nfor i = 1 to 3 {\nif (G() == i) {\nprint i\n} else if (n == 0) {\nincr n\n} else {\ndecr "
+        L"n\n}\n}\nfunction G() {\nreturn 2\n}\n",
+        L"var n = 0\nfor i = 1 to 2 {\nn = F(1, 4)\nprint n\nn = F(5, 4)\nprint n\n}\nfunction F(a, b) {\nif (a < b) "
+        L"{\nreturn "
+        L"1\n}\nreturn 4\n}\n",
+        L"var n = 0\nif (n == 0) {\nfor i = 1 to 2 {\nif (i == 2) {\nprint q\n}\n}\n}\n",
+        // errors: a missing variable in a condition, a return outside calls,
+        // calls too deep
+        L"var a = 0\nincr a\nif (b == 1) {\nprint \"1\"\n}\n",
+        L"var a = 0\nincr a\nreturn 3\n",
+        L"if (F() == 1 && zz == 2) {\nprint \"y\"\n}\nfunction F() {\nG(1)\nreturn 1\n}\nfunction G(k) {\nprint "
+        L"\"g\"\n}\n",
+        L"F()\nfunction F() {\nF()\n}\n",
+    };
+    for (const wchar_t* text : scripts) {
+        const TOutcome whole = RunWith<CScriptBase>(text, 0);
+        EXPECT_EQ(whole, RunWith<CSlowScript>(text, 0)) << std::string(text, text + wcslen(text));
+        // A budget that runs out at each step in turn.
+        for (uint64_t budget = 1; budget <= whole.steps + 1 && budget < 400; ++budget) {
+            EXPECT_EQ(RunWith<CScriptBase>(text, budget), RunWith<CSlowScript>(text, budget))
+                << "budget " << budget << ": " << std::string(text, text + wcslen(text));
+        }
+    }
+}
+
+} // namespace
