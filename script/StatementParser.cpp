@@ -89,6 +89,12 @@ void CScriptParser::Parse() {
 
 void CScriptParser::ParseStatements() {
     std::vector<TCommand>& commands = m_results.Commands();
+    // Room for the commands the text is likely to make, taken at once: a
+    // list grown by doubling touches about twice its final memory and copies
+    // every command on the way. A statement is a line or a little more.
+    size_t lines = 1;
+    m_text.ForEachLineBreak([&lines](size_t) { ++lines; });
+    commands.reserve(commands.size() + lines + lines / 4 + 1);
     while (GetWord(0)) {
         const uint32_t statementStart = m_tokenStart;
         TCommand command;
