@@ -128,7 +128,7 @@ CSharedTextPool::TSlot& CSharedTextPool::Find(const TText& text, uint32_t hash) 
 }
 
 void CSharedTextPool::MakeRoom() {
-    if ((m_count + 1) * 2 <= m_slots.size()) {
+    if ((m_count + 1) * 4 <= m_slots.size() * 3) {
         return;
     }
     std::vector<TSlot> old(m_slots.empty() ? 64 : m_slots.size() * 2);

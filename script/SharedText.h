@@ -125,6 +125,6 @@ private:
     // Room for one more text.
     void MakeRoom();
 
-    std::vector<TSlot> m_slots; // a power of two of them, at most half in use
+    std::vector<TSlot> m_slots; // a power of two of them, at most three quarters in use
     size_t m_count = 0;
 };

@@ -77,13 +77,23 @@ void CScriptParser::Parse() {
         m_variablePositions = std::vector<uint32_t>();
         m_declaredNames = TNoCaseMap<uint32_t>();
         m_declaredNamesFor = 0;
-        m_results.Commands().shrink_to_fit();
+        ShrinkCommandList();
         m_results.Expressions().shrink_to_fit();
         m_results.Variables().shrink_to_fit();
         m_registry.shrink_to_fit();
         m_parameterPool.shrink_to_fit();
         // Errors need no more of the text than where its lines break.
         ReleaseText();
+    }
+}
+
+void CScriptParser::ShrinkCommandList() {
+    // A list that filled most of the room reserved for it keeps the rest:
+    // the reserve's untouched pages cost no memory, and giving it back would
+    // copy the whole list into memory touched anew.
+    std::vector<TCommand>& commands = m_results.Commands();
+    if (commands.capacity() - commands.size() > commands.size() / 16) {
+        commands.shrink_to_fit();
     }
 }
 
