@@ -118,17 +118,25 @@ std::vector<int32_t> CScriptParser::FindBlockEnds() {
     // FindRightBracket for every opener at once: from the end of the list,
     // keeping the nearest closing brace at each depth. No depth that parsing
     // reaches is above the number of commands; the index answers for others.
+    // The table of depths grows to the deepest brace only (scripts nest a
+    // few levels), not to the number of commands.
     const std::vector<TCommand>& commands = m_results.Commands();
     const size_t count = commands.size();
     std::vector<int32_t> ends(count, -1);
-    std::vector<int32_t> nextAt(count + 1, -1);
+    std::vector<int32_t> nextAt;
     for (size_t i = count; i-- > 0;) {
         const TCommand& command = commands[i];
         if (IsBlockKind(command.kind)) {
-            ends[i] = command.block <= count ? nextAt[command.block]
-                                             : Braces().After(static_cast<uint32_t>(i), command.block);
+            if (command.block > count) {
+                ends[i] = Braces().After(static_cast<uint32_t>(i), command.block);
+            } else if (command.block < nextAt.size()) {
+                ends[i] = nextAt[command.block];
+            }
         }
         if (command.kind == kCmdCloseBrace && command.block <= count) {
+            if (command.block >= nextAt.size()) {
+                nextAt.resize(command.block + 1, -1);
+            }
             nextAt[command.block] = static_cast<int32_t>(i);
         }
     }
@@ -364,25 +372,30 @@ void CScriptParser::CheckBlocks() {
 
 void CScriptParser::CheckFunctions() {
     // Each definition is compared with the later ones of its name (in any
-    // case), which a chain links in list order.
+    // case), which a chain links in list order. Only names defined again
+    // have links: a table over every command would be mostly empty.
     const std::vector<TCommand>& commands = m_results.Commands();
     std::unordered_map<CSharedText, uint32_t, TNoCaseHash, TNoCaseEqual> lastOfName;
-    std::vector<int32_t> nextOfName(commands.size(), -1);
+    std::unordered_map<uint32_t, uint32_t> nextOfName;
     for (size_t i = 0; i < commands.size(); ++i) {
         if (commands[i].kind != kCmdFunction) {
             continue;
         }
         const auto [it, added] = lastOfName.emplace(commands[i].name, static_cast<uint32_t>(i));
         if (!added) {
-            nextOfName[it->second] = static_cast<int32_t>(i);
+            nextOfName.emplace(it->second, static_cast<uint32_t>(i));
             it->second = static_cast<uint32_t>(i);
         }
     }
-    for (size_t i = 0; i < commands.size(); ++i) {
+    const auto next = [&nextOfName](uint32_t index) {
+        const auto it = nextOfName.find(index);
+        return it == nextOfName.end() ? -1 : static_cast<int32_t>(it->second);
+    };
+    for (size_t i = 0; i < commands.size() && !nextOfName.empty(); ++i) {
         if (commands[i].kind != kCmdFunction) {
             continue;
         }
-        for (int32_t j = nextOfName[i]; j >= 0; j = nextOfName[j]) {
+        for (int32_t j = next(static_cast<uint32_t>(i)); j >= 0; j = next(static_cast<uint32_t>(j))) {
             LocateCommand(static_cast<uint32_t>(j));
             if (commands[i].Flag() == commands[j].Flag()) {
                 Fail(kErrDuplicateFunction, kParse, __LINE__);

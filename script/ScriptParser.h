@@ -158,6 +158,8 @@ private:
     void CloseBlock(TCommand& brace);
     // The statements up to the end of the text, and the end marker.
     void ParseStatements();
+    // The command list let go of its spare room, when that is worth a copy.
+    void ShrinkCommandList();
     // Finds the definitions of the whole text, wherever they stand (text in
     // quotes skipped), for conditions that call them before they are defined.
     void PrescanFunctions();

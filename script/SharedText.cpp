@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "script/SharedFields.h"
+
 constinit TPlaceTable CSharedText::s_table;
 
 CSharedText::CSharedText(const wchar_t* data, size_t length) {
@@ -102,38 +104,74 @@ bool CSharedText::Equals(std::wstring_view text) const { return SameUnits(Units(
 namespace {
 
 template <class TText>
-size_t HashUnits(const TText& text, size_t length) {
+uint32_t HashUnits(const TText& text, size_t length) {
     uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i < length; ++i) {
         hash ^= static_cast<uint64_t>(static_cast<uint32_t>(text[i]));
         hash *= 1099511628211ull;
     }
-    return static_cast<size_t>(hash);
+    // The slot comes from the low bits, which the high ones then stir too.
+    return static_cast<uint32_t>(MixHash(hash));
 }
 
 } // namespace
 
-size_t CSharedTextPool::THash::operator()(std::wstring_view text) const { return HashUnits(text, text.size()); }
+template <class TText>
+CSharedTextPool::TSlot& CSharedTextPool::Find(const TText& text, uint32_t hash) {
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        TSlot& candidate = m_slots[slot];
+        if (candidate.text.empty() || (candidate.hash == hash && SameUnits(candidate.text.Units(), text))) {
+            return candidate;
+        }
+    }
+}
 
-size_t CSharedTextPool::THash::operator()(const CSharedText& text) const {
-    const CSharedText::CUnits units = text.Units();
-    return HashUnits(units, units.size());
+void CSharedTextPool::MakeRoom() {
+    if ((m_count + 1) * 4 <= m_slots.size() * 3) {
+        return;
+    }
+    std::vector<TSlot> old(m_slots.empty() ? 64 : m_slots.size() * 2);
+    old.swap(m_slots);
+    const size_t mask = m_slots.size() - 1;
+    for (TSlot& moved : old) {
+        if (!moved.text.empty()) {
+            size_t slot = moved.hash & mask;
+            while (!m_slots[slot].text.empty()) {
+                slot = (slot + 1) & mask;
+            }
+            m_slots[slot] = std::move(moved);
+        }
+    }
 }
 
 CSharedText CSharedTextPool::Intern(std::wstring_view text) {
     if (text.empty()) {
         return CSharedText();
     }
-    const auto it = m_texts.find(text);
-    if (it != m_texts.end()) {
-        return *it;
+    MakeRoom();
+    const uint32_t hash = HashUnits(text, text.size());
+    TSlot& slot = Find(text, hash);
+    if (slot.text.empty()) {
+        slot.text = CSharedText(text);
+        slot.hash = hash;
+        ++m_count;
     }
-    return *m_texts.emplace(text).first;
+    return slot.text;
 }
 
 CSharedText CSharedTextPool::Intern(const CSharedText& text) {
     if (text.empty()) {
         return text;
     }
-    return *m_texts.insert(text).first;
+    MakeRoom();
+    const CSharedText::CUnits units = text.Units();
+    const uint32_t hash = HashUnits(units, units.size());
+    TSlot& slot = Find(units, hash);
+    if (slot.text.empty()) {
+        slot.text = text;
+        slot.hash = hash;
+        ++m_count;
+    }
+    return slot.text;
 }

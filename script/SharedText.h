@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 #include "script/PlaceTable.h"
 
@@ -105,19 +105,26 @@ public:
     CSharedText Intern(std::wstring_view text);
     CSharedText Intern(const std::wstring& text) { return Intern(std::wstring_view(text)); }
     CSharedText Intern(const CSharedText& text);
-    void Clear() { m_texts.clear(); }
+    void Clear() {
+        m_slots = std::vector<TSlot>();
+        m_count = 0;
+    }
 
 private:
-    struct THash {
-        using is_transparent = void;
-        size_t operator()(std::wstring_view text) const;
-        size_t operator()(const CSharedText& text) const;
+    // Open addressing over a flat array: a parse looks up every word it
+    // reads, and a node-based set costs an allocation per text and a chase
+    // through memory per look-up. The hash is kept to pass most other texts
+    // without reading them.
+    struct TSlot {
+        CSharedText text; // empty: free
+        uint32_t hash = 0;
     };
-    struct TEqual {
-        using is_transparent = void;
-        bool operator()(const CSharedText& a, const CSharedText& b) const { return a == b; }
-        bool operator()(std::wstring_view a, const CSharedText& b) const { return b.Equals(a); }
-        bool operator()(const CSharedText& a, std::wstring_view b) const { return a.Equals(b); }
-    };
-    std::unordered_set<CSharedText, THash, TEqual> m_texts;
+    // The slot holding the text, or the free one where it belongs.
+    template <class TText>
+    TSlot& Find(const TText& text, uint32_t hash);
+    // Room for one more text.
+    void MakeRoom();
+
+    std::vector<TSlot> m_slots; // a power of two of them, at most three quarters in use
+    size_t m_count = 0;
 };

@@ -77,7 +77,7 @@ void CScriptParser::Parse() {
         m_variablePositions = std::vector<uint32_t>();
         m_declaredNames = TNoCaseMap<uint32_t>();
         m_declaredNamesFor = 0;
-        m_results.Commands().shrink_to_fit();
+        ShrinkCommandList();
         m_results.Expressions().shrink_to_fit();
         m_results.Variables().shrink_to_fit();
         m_registry.shrink_to_fit();
@@ -87,8 +87,24 @@ void CScriptParser::Parse() {
     }
 }
 
+void CScriptParser::ShrinkCommandList() {
+    // A list that filled most of the room reserved for it keeps the rest:
+    // the reserve's untouched pages cost no memory, and giving it back would
+    // copy the whole list into memory touched anew.
+    std::vector<TCommand>& commands = m_results.Commands();
+    if (commands.capacity() - commands.size() > commands.size() / 16) {
+        commands.shrink_to_fit();
+    }
+}
+
 void CScriptParser::ParseStatements() {
     std::vector<TCommand>& commands = m_results.Commands();
+    // Room for the commands the text is likely to make, taken at once: a
+    // list grown by doubling touches about twice its final memory and copies
+    // every command on the way. A statement is a line or a little more.
+    size_t lines = 1;
+    m_text.ForEachLineBreak([&lines](size_t) { ++lines; });
+    commands.reserve(commands.size() + lines + lines / 4 + 1);
     while (GetWord(0)) {
         const uint32_t statementStart = m_tokenStart;
         TCommand command;

@@ -246,6 +246,7 @@ TEST(ScriptParseTest, CheckErrors) {
         {L"if (1 == 1) {\n} else {\n", 30, 2},
         // functions
         {L"function F() {\n}\nfunction f() {\n}\n", 37, 3},
+        {L"function F() {\n}\nfunction G() {\n}\nfunction H() {\n}\nfunction g() {\n}\n", 37, 7},
         {L"extends \"base.u\"\noverridden function F(a, b) {\n}\n", 48, 2},
         {L"extends \"base.u\"\nfunction F(a) {\n}\n", 37, 2},
         // super belongs in an overriding function with a plain definition
@@ -489,6 +490,31 @@ private:
         }
     }
 };
+
+TEST(ScriptParseTest, TheCommandListKeepsLittleSpareRoom) {
+    // The list is sized ahead from the line count: whether the text makes
+    // fewer commands than lines, about one a line or more, what is left
+    // spare stays within a sixteenth of it.
+    const struct {
+        const wchar_t* line;
+        int repeats;
+    } cases[] = {
+        {L"incr a\n", 500},
+        {L"incr a\n\n\n", 500},
+        {L"a = Rnd(1, 2)\n", 500},
+        {L"if (a == 1) {\n} else {\n}\n", 200},
+    };
+    for (const auto& c : cases) {
+        std::wstring text = L"var a = 0\n";
+        for (int i = 0; i < c.repeats; ++i) {
+            text += c.line;
+        }
+        CRun run(text);
+        ASSERT_TRUE(run.Parse()) << c.line;
+        const std::vector<TCommand>& commands = run.Commands();
+        EXPECT_LE(commands.capacity() - commands.size(), commands.size() / 16) << c.line;
+    }
+}
 
 TEST(ScriptParseTest, DerivedScriptsAddStatementForms) {
     CBellScript script;

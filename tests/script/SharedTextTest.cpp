@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(SharedTextTest, HoldsTheUnitsItWasGiven) {
@@ -83,6 +86,26 @@ TEST(SharedTextTest, ThePoolKeepsEachTextOnce) {
     pool.Clear();
     EXPECT_EQ(a.str(), L"name");
     EXPECT_NE(pool.Intern(std::wstring(L"name")).Identity(), nullptr);
+}
+
+TEST(SharedTextTest, ThePoolFindsEveryTextAfterGrowing) {
+    // Enough texts to grow the table several times, differing in one unit
+    // (so that many land near each other) and in length.
+    CSharedTextPool pool;
+    std::vector<CSharedText> first;
+    for (int i = 0; i < 300; ++i) {
+        first.push_back(pool.Intern(L"v" + std::to_wstring(i)));
+    }
+    for (int i = 0; i < 300; ++i) {
+        const std::wstring text = L"v" + std::to_wstring(i);
+        EXPECT_EQ(pool.Intern(text).Identity(), first[i].Identity()) << i;
+        // A text made outside the pool finds the pool's own.
+        EXPECT_EQ(pool.Intern(CSharedText(text)).Identity(), first[i].Identity()) << i;
+    }
+    EXPECT_NE(pool.Intern(std::wstring(L"v")).Identity(), pool.Intern(std::wstring(L"v0")).Identity());
+    // A copy of the pool shares the same texts.
+    CSharedTextPool copy = pool;
+    EXPECT_EQ(copy.Intern(std::wstring(L"v299")).Identity(), first[299].Identity());
 }
 
 } // namespace
