@@ -307,13 +307,11 @@ bool CScriptRun::CallInPlace(const TLink& link, uint32_t at) {
     const auto scopeDepth = static_cast<uint32_t>(m_scopes.size());
     const auto argumentBase = static_cast<uint32_t>(m_argumentPool.size());
     const auto argumentCount = static_cast<uint32_t>(site.values.size());
+    // The arguments stay at the call site.
     m_frames.push_back(TCallFrame{static_cast<int32_t>(at), site.assign ? site.receiverSymbol : 0, definition,
                                   scopeDepth, m_localCount, argumentBase, argumentCount,
-                                  site.assign ? uint8_t{1} : uint8_t{0}, uint8_t{1}});
+                                  site.assign ? uint8_t{1} : uint8_t{0}, uint8_t{1}, uint8_t{1}});
     const uint32_t* values = site.values.data();
-    for (uint32_t k = 0; k < argumentCount; ++k) {
-        m_argumentPool.push_back(values[k]);
-    }
     if (!m_valueStack.empty()) [[unlikely]] {
         ClearValueStack();
     }
@@ -378,7 +376,7 @@ uint32_t CScriptRun::ReturnInPlace(uint64_t countdown, uint32_t pointer) {
     if (m_scopes.size() > frame.scopeDepth) {
         m_scopes.resize(frame.scopeDepth);
     }
-    if (m_argumentPool.size() > frame.argumentBase) {
+    if (frame.siteArguments == 0 && m_argumentPool.size() > frame.argumentBase) {
         m_argumentPool.resize(frame.argumentBase);
     }
     if (!m_valueStack.empty()) [[unlikely]] {

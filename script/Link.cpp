@@ -7,6 +7,9 @@
 #include "script/ScriptException.h"
 
 void CScriptLinker::Link() {
+    if (!m_calls.empty()) {
+        KeepCallArguments();
+    }
     const size_t count = m_results.Commands().size();
     TLinkPass pass;
     pass.ends = FindBlockEnds();
@@ -367,6 +370,9 @@ const CScriptLinker::TDefinitions* CScriptLinker::FindDefinitions(const std::wst
 }
 
 void CScriptLinker::ClearLinks() {
+    if (!m_calls.empty()) {
+        KeepCallArguments();
+    }
     m_links.clear();
     m_calls.clear();
     m_conditions.clear();

@@ -28,6 +28,11 @@ public:
     virtual bool CallsInPlace() const { return true; }
 
 protected:
+    // Called before a link drops the call sites: a run copies what it still
+    // needs of them.
+    virtual void KeepCallArguments() {}
+
+protected:
     // The fast-path form of a command (TLink::op): the commands that loops
     // run most, which the run loop does itself while nothing unusual
     // happens. kOpGeneral: the slow path, through RunUnit.

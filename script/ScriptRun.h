@@ -120,6 +120,9 @@ private:
         // Entered in the caller's loop: its return goes on after the call
         // command itself.
         uint8_t inPlace = 0;
+        // Its arguments are its call site's (the pool has none of them)
+        // until a link drops the call sites.
+        uint8_t siteArguments = 0;
     };
     // Thrown to leave every running call at once (exit, or goto to a label
     // outside the running function); caught where the run began.
@@ -298,6 +301,9 @@ private:
     void EnterBody(const TCallFrame& frame);
     // The values handed in with AddVariable become the callee's locals.
     void AddPendingLocals();
+    void KeepCallArguments() override;
+    // The arguments of a running call.
+    std::vector<uint32_t> FrameArguments(const TCallFrame& frame) const;
     // Hands a call's resolved function and arguments to ExecuteUserFunction.
     void CallUserFunction(const TCallSite& site, const TLink& link, bool assign, const std::vector<uint32_t>& values);
     bool RunSuper(const TCommand& command, const TLink& link);
