@@ -1,6 +1,8 @@
 // Calls of user functions and built-ins: frames, arguments, returns.
 #include "script/ScriptRun.h"
 
+#include <algorithm>
+
 #include "VEKLib/Strings.h"
 #include "script/ScopedValue.h"
 #include "script/ScriptException.h"
@@ -67,8 +69,7 @@ bool CScriptRun::RunSuper(const TCommand&, const TLink& link) {
     }
     const TCallFrame frame = m_frames.back();
     // The overridden version gets the arguments that this call got.
-    const std::vector<uint32_t> values(m_argumentPool.begin() + frame.argumentBase,
-                                       m_argumentPool.begin() + frame.argumentBase + frame.argumentCount);
+    const std::vector<uint32_t> values = FrameArguments(frame);
     const TDefinitions* definitions = FindDefinitions(name);
     const CHandoffScope offer(*this, THandoff{&name, m_current, false, definitions ? definitions->plain : -1,
                                               frame.receiver, values.data(), static_cast<uint32_t>(values.size())});
@@ -148,6 +149,30 @@ bool CScriptRun::ExecuteUserFunction(const std::wstring& name, uint8_t flag, con
         }
     }
     return true;
+}
+
+std::vector<uint32_t> CScriptRun::FrameArguments(const TCallFrame& frame) const {
+    if (frame.siteArguments != 0) {
+        const std::vector<uint32_t>& values = m_calls[m_links[frame.returnCommand].call].values;
+        return std::vector<uint32_t>(values.begin(), values.begin() + frame.argumentCount);
+    }
+    return std::vector<uint32_t>(m_argumentPool.begin() + frame.argumentBase,
+                                 m_argumentPool.begin() + frame.argumentBase + frame.argumentCount);
+}
+
+void CScriptRun::KeepCallArguments() {
+    // The pool again in frame order, with the arguments of every frame.
+    if (std::none_of(m_frames.begin(), m_frames.end(), [](const TCallFrame& f) { return f.siteArguments != 0; })) {
+        return;
+    }
+    std::vector<uint32_t> pool(m_argumentPool.begin(), m_argumentPool.begin() + m_frames.front().argumentBase);
+    for (TCallFrame& frame : m_frames) {
+        const std::vector<uint32_t> values = FrameArguments(frame);
+        frame.argumentBase = static_cast<uint32_t>(pool.size());
+        frame.siteArguments = 0;
+        pool.insert(pool.end(), values.begin(), values.end());
+    }
+    m_argumentPool = std::move(pool);
 }
 
 void CScriptRun::EnterFunction(int32_t definition) {

@@ -163,23 +163,28 @@ bool CScriptRun::ElseFast(const TLink& link, TFastState& s) {
 
 bool CScriptRun::CallFast(const TLink& link, TFastState& s) {
     // A user function entered in place runs on in this loop; any other call
-    // takes the slow path.
-    SaveFastState(s);
-    if (!CallInPlace(link)) {
+    // takes the slow path. Nothing on the way reads the state the members
+    // keep for the loop.
+    if (!CallInPlace(link, s.At())) {
         return false;
     }
-    s.pc = s.links + m_current;
+    s.pc = s.links + link.jump + 1;
     s.lookup = TFastLookup{m_bindings.entries.data(), m_epoch};
     return true;
 }
 
 bool CScriptRun::ReturnFast(const TLink& link, TFastState& s, size_t depth) {
-    SaveFastState(s);
-    RunReturn(static_cast<int32_t>(link.value));
-    if (m_frames.size() < depth) {
-        return false;
+    m_returnValue = static_cast<int32_t>(link.value);
+    if (!m_frames.empty() && m_frames.back().inPlace != 0) {
+        s.pc = s.links + ReturnInPlace(s.countdown, s.pointer);
+    } else {
+        SaveFastState(s);
+        Return();
+        if (m_frames.size() < depth) {
+            return false;
+        }
+        s.pc = s.links + m_current;
     }
-    s.pc = s.links + m_current;
     s.lookup = TFastLookup{m_bindings.entries.data(), m_epoch};
     return true;
 }
@@ -289,28 +294,37 @@ leave:
     return op;
 }
 
-[[gnu::flatten]] bool CScriptRun::CallInPlace(const TLink& link) {
-    // As ExecuteUserFunction enters a call resolved ahead; anything it would
-    // report (no definition, no body, too many calls) takes that way.
-    const TCallSite& site = m_calls[link.call];
-    const int32_t definition = link.jump;
+bool CScriptRun::CallInPlace(const TLink& link, uint32_t at) {
+    // As ExecuteUserFunction enters a call resolved ahead, with what the link
+    // worked out for it; anything it would report (no definition, no body,
+    // too many calls) takes that way.
     if (link.scoped == 0 || m_frames.size() >= kMaxCallDepth) {
         return false;
     }
-    LocateCommand(static_cast<uint32_t>(m_current));
-    const bool assign = site.assign;
-    const uint32_t receiver = !assign ? 0 : site.receiverSymbol != 0 ? site.receiverSymbol : Intern(site.receiver);
-    TCallFrame& frame = PushFrame(definition, assign ? 1 : 0, receiver);
-    frame.argumentCount = static_cast<uint32_t>(site.values.size());
-    frame.inPlace = 1;
-    for (const uint32_t value : site.values) {
-        m_argumentPool.push_back(value);
+    const TCallSite& site = m_calls[link.call];
+    const int32_t definition = link.jump;
+    LocateCommand(at);
+    const auto scopeDepth = static_cast<uint32_t>(m_scopes.size());
+    const auto argumentBase = static_cast<uint32_t>(m_argumentPool.size());
+    const auto argumentCount = static_cast<uint32_t>(site.values.size());
+    // The arguments stay at the call site.
+    m_frames.push_back(TCallFrame{static_cast<int32_t>(at), site.assign ? site.receiverSymbol : 0, definition,
+                                  scopeDepth, m_localCount, argumentBase, argumentCount,
+                                  site.assign ? uint8_t{1} : uint8_t{0}, uint8_t{1}, uint8_t{1}});
+    const uint32_t* values = site.values.data();
+    if (!m_valueStack.empty()) [[unlikely]] {
+        ClearValueStack();
     }
-    if (!m_valueStack.empty()) {
-        m_valueStack.clear();
+    m_scopeFloor = scopeDepth + 1;
+    // The values straight into the callee's locals, as EnterBody puts them.
+    if (!m_pending.empty()) [[unlikely]] {
+        AddPendingLocals();
     }
-    m_scopeFloor = frame.scopeDepth + 1;
-    EnterBody(frame);
+    for (uint32_t k = 0; k < site.parameterLocals; ++k) {
+        const uint32_t slot = site.firstParameter - k;
+        AddLocal(m_parameterSymbols[slot], m_parameterPool[slot], &m_parameterPool[slot], values[k]);
+    }
+    PushScopeAt(definition);
     return true;
 }
 
@@ -327,12 +341,8 @@ CScriptRun::TCallFrame& CScriptRun::PushFrame(int32_t definition, uint8_t flag, 
 }
 
 void CScriptRun::EnterBody(const TCallFrame& frame) {
-    // Values handed in arrive last first, then the parameters by name.
-    while (!m_pending.empty()) {
-        const CVariable& variable = m_pending.back();
-        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
-        m_pending.pop_back();
-    }
+    // Values handed in arrive first, then the parameters by name.
+    AddPendingLocals();
     const TCommand& function = m_results.Commands()[frame.definition];
     const auto parameters = static_cast<uint32_t>(m_links[frame.definition].value);
     for (uint32_t k = 0; k < parameters && k < frame.argumentCount; ++k) {
@@ -345,6 +355,53 @@ void CScriptRun::EnterBody(const TCallFrame& frame) {
     }
     PushScopeAt(frame.definition);
     m_current = frame.definition + 1;
+}
+
+void CScriptRun::AddPendingLocals() {
+    // Last first.
+    while (!m_pending.empty()) {
+        const CVariable& variable = m_pending.back();
+        AddLocal(Intern(variable.GetName()), variable.GetName(), nullptr, variable.GetValue());
+        m_pending.pop_back();
+    }
+}
+
+uint32_t CScriptRun::ReturnInPlace(uint64_t countdown, uint32_t pointer) {
+    // As Return does for such a call.
+    const TCallFrame& frame = m_frames.back();
+    const int32_t at = frame.returnCommand;
+    const uint8_t flag = frame.flag;
+    const uint32_t receiver = frame.receiver;
+    CutLocals(frame.localBase);
+    if (m_scopes.size() > frame.scopeDepth) {
+        m_scopes.resize(frame.scopeDepth);
+    }
+    if (frame.siteArguments == 0 && m_argumentPool.size() > frame.argumentBase) {
+        m_argumentPool.resize(frame.argumentBase);
+    }
+    if (!m_valueStack.empty()) [[unlikely]] {
+        ClearValueStack();
+    }
+    m_frames.pop_back();
+    m_scopeFloor = m_frames.empty() ? 0 : m_frames.back().scopeDepth + 1;
+    if (flag != 0) {
+        const TBinding& binding = m_bindings.entries[receiver];
+        if (binding.epoch == m_epoch && m_returnValue >= 0 && static_cast<uint32_t>(at) < m_linkLimit &&
+            IsCallKind(m_results.Commands()[at].kind)) {
+            binding.variable->SetValue(m_returnValue);
+        } else {
+            AssignResult(at, receiver, countdown, pointer);
+        }
+    }
+    return static_cast<uint32_t>(at) + 1;
+}
+
+void CScriptRun::AssignResult(int32_t at, uint32_t receiver, uint64_t countdown, uint32_t pointer) {
+    // Where Return assigns it: at the call command, which an error reports.
+    m_current = at;
+    m_countdown = countdown;
+    m_workPointer = pointer;
+    AssignBySymbol(receiver, static_cast<int64_t>(m_returnValue), true);
 }
 
 [[gnu::flatten]] bool CScriptRun::RunReturn(int32_t value) {

@@ -7,6 +7,9 @@
 #include "script/ScriptException.h"
 
 void CScriptLinker::Link() {
+    if (!m_calls.empty()) {
+        KeepCallArguments();
+    }
     const size_t count = m_results.Commands().size();
     TLinkPass pass;
     pass.ends = FindBlockEnds();
@@ -337,8 +340,20 @@ void CScriptLinker::LinkCall(size_t index, TLink& link) {
     // As ExecuteUserFunction enters a call resolved ahead; anything it would
     // report (no definition, no body) takes that way.
     link.scoped = m_callsInPlace && site.user && site.valid && link.jump >= 0 && m_links[link.jump].end >= 0;
+    if (link.scoped != 0) {
+        LinkParameters(commands[link.jump], site);
+    }
     link.call = static_cast<uint32_t>(m_calls.size());
     m_calls.push_back(std::move(site));
+}
+
+void CScriptLinker::LinkParameters(const TCommand& function, TCallSite& site) const {
+    // As the run enters a body: none when the last slot is not in the pool.
+    const auto parameters = static_cast<uint32_t>(function.Extra());
+    const auto arguments = static_cast<uint32_t>(site.values.size());
+    site.firstParameter = function.target + parameters - 1;
+    const bool inPool = parameters != 0 && site.firstParameter < m_parameterPool.size();
+    site.parameterLocals = inPool ? std::min(parameters, arguments) : 0;
 }
 
 bool CScriptLinker::HandlesCommand(const TCommand& command) const {
@@ -355,6 +370,9 @@ const CScriptLinker::TDefinitions* CScriptLinker::FindDefinitions(const std::wst
 }
 
 void CScriptLinker::ClearLinks() {
+    if (!m_calls.empty()) {
+        KeepCallArguments();
+    }
     m_links.clear();
     m_calls.clear();
     m_conditions.clear();

@@ -28,6 +28,11 @@ public:
     virtual bool CallsInPlace() const { return true; }
 
 protected:
+    // Called before a link drops the call sites: a run copies what it still
+    // needs of them.
+    virtual void KeepCallArguments() {}
+
+protected:
     // The fast-path form of a command (TLink::op): the commands that loops
     // run most, which the run loop does itself while nothing unusual
     // happens. kOpGeneral: the slow path, through RunUnit.
@@ -97,6 +102,10 @@ protected:
         std::vector<std::wstring> texts;
         std::vector<uint32_t> values;
         bool valid = false; // false: split again when run, so the error shows then
+        // Entered in place: the parameters that take an argument, the first
+        // at this slot of the pool and the rest below it (stored last first).
+        uint32_t firstParameter = 0;
+        uint32_t parameterLocals = 0;
     };
     // A compiled condition: its steps in m_steps. A condition that calls a
     // function, or whose shape makes it fail, runs through EvaluateExpression.
@@ -205,6 +214,8 @@ private:
     // kNoOpener when there is none.
     int32_t StayingOpener(size_t brace, int32_t next, const TLinkPass& pass) const;
     void LinkCall(size_t index, TLink& link);
+    // Where the parameters of a call entered in place come from.
+    void LinkParameters(const TCommand& function, TCallSite& site) const;
     // Whether the block of the opener may add locals to its scope: a for
     // stands in its body (or its end is not known).
     static uint8_t IsScoped(size_t opener, const TLinkPass& pass);

@@ -120,6 +120,9 @@ private:
         // Entered in the caller's loop: its return goes on after the call
         // command itself.
         uint8_t inPlace = 0;
+        // Its arguments are its call site's (the pool has none of them)
+        // until a link drops the call sites.
+        uint8_t siteArguments = 0;
     };
     // Thrown to leave every running call at once (exit, or goto to a label
     // outside the running function); caught where the run began.
@@ -277,16 +280,30 @@ private:
 
     // Calls and returns (Calls.cpp).
     bool RunReturn(int32_t value);
+    // Out of line: calls and returns that have it to do are rare.
+    [[gnu::noinline]] void ClearValueStack() { m_valueStack.clear(); }
+    // Return from the running function, entered in place, with the fast
+    // path's state that an error needs (the state is not passed whole, so
+    // that it stays in registers); the command the run goes on at.
+    [[gnu::noinline]] uint32_t ReturnInPlace(uint64_t countdown, uint32_t pointer);
+    // Its result into a receiver that the cached lookup does not have.
+    [[gnu::noinline]] void AssignResult(int32_t at, uint32_t receiver, uint64_t countdown, uint32_t pointer);
     bool RunCall(const TCommand& command, const TLink& link);
     // Enters the user function of a call command in the running loop, when
     // nothing about the call needs ExecuteUserFunction; false otherwise.
-    bool CallInPlace(const TLink& link);
+    // The run goes on at the function's first command: the caller's to set.
+    [[gnu::noinline]] bool CallInPlace(const TLink& link, uint32_t at);
     // A new frame for a call of the definition from the current command,
     // its arguments from here on in the pool.
     TCallFrame& PushFrame(int32_t definition, uint8_t flag, uint32_t receiver);
     // The callee's locals (values handed in, then its parameters) and the
     // scope of its body; the run goes on at its first command.
     void EnterBody(const TCallFrame& frame);
+    // The values handed in with AddVariable become the callee's locals.
+    void AddPendingLocals();
+    void KeepCallArguments() override;
+    // The arguments of a running call.
+    std::vector<uint32_t> FrameArguments(const TCallFrame& frame) const;
     // Hands a call's resolved function and arguments to ExecuteUserFunction.
     void CallUserFunction(const TCallSite& site, const TLink& link, bool assign, const std::vector<uint32_t>& values);
     bool RunSuper(const TCommand& command, const TLink& link);

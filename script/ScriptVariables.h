@@ -117,9 +117,17 @@ protected:
     [[gnu::noinline]] void GrowLocals();
     // The locals go back to count; what they stood for is looked up again.
     void CutLocals(uint32_t count) {
-        for (; m_localCount > count; --m_localCount) {
-            m_bindings.entries[m_localSymbols[m_localCount - 1]].epoch = 0;
+        // The count is stored once: the stores of the loop could alias it.
+        const uint32_t live = m_localCount;
+        if (live <= count) {
+            return;
         }
+        TBinding* const entries = m_bindings.entries.data();
+        const uint32_t* const symbols = m_localSymbols.data();
+        for (uint32_t k = count; k < live; ++k) {
+            entries[symbols[k]].epoch = 0;
+        }
+        m_localCount = count;
     }
     // Indexes the declared variables again when they have changed.
     void CheckDeclared();

@@ -96,6 +96,10 @@ TEST(FastPathTest, BothPathsRunAlike) {
         L"{\nreturn "
         L"1\n}\nreturn 4\n}\n",
         L"var n = 0\nif (n == 0) {\nfor i = 1 to 2 {\nif (i == 2) {\nprint q\n}\n}\n}\n",
+        // a result into a variable whose name the callee's parameter also
+        // has; values into two parameters
+        L"var x = 0\nfor i = 1 to 2 {\nx = F(7)\nprint x\n}\nfunction F(x) {\nincr x\nprint x\nreturn 4\n}\n",
+        L"var n = 0\nn = G(3, 4)\nprint n\nfunction G(a, b) {\nprint a\nprint b\nreturn 2\n}\n",
         // errors: a missing variable in a condition, a return outside calls,
         // calls too deep
         L"var a = 0\nincr a\nif (b == 1) {\nprint \"1\"\n}\n",

@@ -283,6 +283,38 @@ TEST(ScriptBaseTest, CallsInPlaceRunAsDispatchedCalls) {
     }
 }
 
+// A built-in that links the list again while calls are running.
+class CRelinkScript : public scripttest::CTestScript {
+public:
+    CRelinkScript() { RegisterFunction(L"Relink", 2, L"", 0, 0, 0); }
+    using CScriptBase::ExecuteFunction;
+    int32_t ExecuteFunction(uint32_t id) override {
+        if (id != 2) {
+            return CScriptBase::ExecuteFunction(id);
+        }
+        CScriptTestAccess::Relink(*this);
+        return 0;
+    }
+};
+
+TEST(ScriptBaseTest, SuperGetsTheArgumentsAfterALinkDroppedTheCallSites) {
+    CWarningCapture warnings;
+    CRelinkScript script;
+    std::istringstream in;
+    std::wostringstream out;
+    CStreamScriptConsole console(in, out);
+    script.SetConsole(&console);
+    script.files[L"base.u"] = L"function F(a, b) {\nprint a\nprint b\n}\nfunction G(c) {\nprint c\n}\n";
+    script.LoadText(
+        L"extends \"base.u\"\nF(4, 9)\noverridden function F(a, b) {\nG(6)\nsuper\n}\n"
+        L"overridden function G(c) {\nRelink()\nsuper\n}\n",
+        L"t.u");
+    script.Parse();
+    script.ResetRuntime();
+    script.Execute();
+    EXPECT_EQ(out.str(), L"649");
+}
+
 TEST(ScriptBaseTest, EventsRunByName) {
     CWarningCapture warnings;
     CPeekScript script;

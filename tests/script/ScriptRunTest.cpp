@@ -154,6 +154,17 @@ void CheckRuns(const TRunCase* cases, size_t count) {
     }
 }
 
+TEST(ScriptRunTest, SuperGetsTheArgumentsOfACallEnteredInPlace) {
+    // The call's arguments stay at its call site, not in the argument pool.
+    CWarningCapture warnings;
+    CRun run(
+        L"extends \"base.u\"\nvar r = 0\nfor i = 1 to 2 {\nr = F(4, 9)\n}\nprintln r\n"
+        L"overridden function F(a, b) {\nincr a\nsuper\nreturn 2\n}\n");
+    run.With(L"base.u", L"function F(a, b) {\nprintln a\nprintln b\n}\n");
+    ASSERT_TRUE(run.Run()) << "error " << run.error << " on line " << run.errorLine;
+    EXPECT_EQ(run.Output(), L"4\n9\n4\n9\n2\n");
+}
+
 TEST(ScriptRunTest, Statements) {
     const TRunCase cases[] = {
         {L"var x = 0\nx = 5\nprintln x\n", "", L"5\n", -1},

@@ -21,6 +21,8 @@ public:
         return names;
     }
     static size_t CallDepth(const CScriptBase& script) { return script.m_frames.size(); }
+    // Links again, as a run does when a built-in has changed the list.
+    static void Relink(CScriptBase& script) { script.Link(); }
     // "function " and the name of each running function, outermost first.
     static std::vector<std::wstring> CallFrameLabels(const CScriptBase& script) {
         std::vector<std::wstring> labels;
