@@ -4,12 +4,10 @@
 // line, and count the same steps, under every step budget.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "script/ScriptBase.h"
 #include "tests/script/ScriptRunner.h"
-#include "tests/script/ScriptTestAccess.h"
 
 namespace {
 
@@ -19,51 +17,8 @@ public:
     bool HandlesCommand(const TCommand&) const override { return true; }
 };
 
-struct TOutcome {
-    std::wstring output;
-    int error = -1;
-    uint32_t line = 0;
-    uint64_t steps = 0;
-    size_t locals = 0;
-
-    bool operator==(const TOutcome&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const TOutcome& o) {
-    return out << "output " << std::string(o.output.begin(), o.output.end()) << ", error " << o.error << " on line "
-               << o.line << ", " << o.steps << " steps, " << o.locals << " locals";
-}
-
-template <class TScript>
-TOutcome RunWith(const wchar_t* text, uint64_t budget) {
-    std::istringstream input;
-    std::wostringstream output;
-    CStreamScriptConsole console(input, output);
-    scripttest::CWarningCapture warnings; // of variables a script leaves unused
-    TScript script;
-    script.SetConsole(&console);
-    script.LoadText(text, L"paths.u");
-    try {
-        script.Parse();
-    } catch (const CScriptException& e) {
-        ADD_FAILURE() << "parse error " << e.GetCode() << " on line " << e.GetScriptLine();
-        return TOutcome{};
-    }
-    script.ResetRuntime();
-    script.SetStepBudget(budget);
-    TOutcome outcome;
-    const uint64_t before = script.GetExecutedCount();
-    try {
-        script.Execute();
-    } catch (const CScriptException& e) {
-        outcome.error = static_cast<int>(e.GetCode());
-        outcome.line = e.GetScriptLine();
-    }
-    outcome.output = output.str();
-    outcome.steps = script.GetExecutedCount() - before;
-    outcome.locals = CScriptTestAccess::LocalCount(script);
-    return outcome;
-}
+using scripttest::RunOutcome;
+using scripttest::TRunOutcome;
 
 TEST(FastPathTest, BothPathsRunAlike) {
     const wchar_t* const scripts[] = {
@@ -109,11 +64,12 @@ TEST(FastPathTest, BothPathsRunAlike) {
         L"F()\nfunction F() {\nF()\n}\n",
     };
     for (const wchar_t* text : scripts) {
-        const TOutcome whole = RunWith<CScriptBase>(text, 0);
-        EXPECT_EQ(whole, RunWith<CSlowScript>(text, 0)) << std::string(text, text + wcslen(text));
+        const TRunOutcome whole = RunOutcome<CScriptBase>(text, 0);
+        EXPECT_TRUE(whole.parsed) << std::string(text, text + wcslen(text));
+        EXPECT_EQ(whole, RunOutcome<CSlowScript>(text, 0)) << std::string(text, text + wcslen(text));
         // A budget that runs out at each step in turn.
         for (uint64_t budget = 1; budget <= whole.steps + 1 && budget < 400; ++budget) {
-            EXPECT_EQ(RunWith<CScriptBase>(text, budget), RunWith<CSlowScript>(text, budget))
+            EXPECT_EQ(RunOutcome<CScriptBase>(text, budget), RunOutcome<CSlowScript>(text, budget))
                 << "budget " << budget << ": " << std::string(text, text + wcslen(text));
         }
     }

@@ -216,43 +216,10 @@ TEST(ScriptBaseTest, CallsGoThroughTheDerivedDispatch) {
 // The same script run with calls entered in the run's own loop and with
 // every call through ExecuteUserFunction: what it prints, the error, where
 // the run stopped and how many commands it took.
-struct TCallOutcome {
-    std::wstring output;
-    int error = -1;
-    uint32_t line = 0;
-    int32_t current = 0;
-    uint64_t steps = 0;
-    bool operator==(const TCallOutcome&) const = default;
-};
-
 class CDispatchedCalls : public scripttest::CTestScript {
 public:
     bool CallsInPlace() const override { return false; }
 };
-
-template <class TScript>
-TCallOutcome RunCalls(const std::wstring& text, uint64_t budget) {
-    TScript script;
-    std::istringstream in;
-    std::wostringstream out;
-    CStreamScriptConsole console(in, out);
-    script.SetConsole(&console);
-    script.LoadText(text, L"t.u");
-    TCallOutcome outcome;
-    try {
-        script.Parse();
-        script.ResetRuntime();
-        script.SetStepBudget(budget);
-        script.Execute();
-    } catch (const CScriptException& e) {
-        outcome.error = static_cast<int>(e.GetCode());
-        outcome.line = e.GetScriptLine();
-    }
-    outcome.output = out.str();
-    outcome.current = script.GetCurrentCommand();
-    outcome.steps = script.GetExecutedCount();
-    return outcome;
-}
 
 TEST(ScriptBaseTest, CallsInPlaceRunAsDispatchedCalls) {
     CWarningCapture warnings;
@@ -275,11 +242,9 @@ TEST(ScriptBaseTest, CallsInPlaceRunAsDispatchedCalls) {
         {L"var r = 0\nfunction F(a) {\nreturn 1\n}\nq = F(1)\n", 0},
     };
     for (const auto& c : cases) {
-        const TCallOutcome inPlace = RunCalls<scripttest::CTestScript>(c.text, c.budget);
-        const TCallOutcome dispatched = RunCalls<CDispatchedCalls>(c.text, c.budget);
-        EXPECT_TRUE(inPlace == dispatched) << c.text << "\n"
-                                           << vek::WideToUtf8(inPlace.output) << inPlace.error << " / "
-                                           << vek::WideToUtf8(dispatched.output) << dispatched.error;
+        EXPECT_EQ(scripttest::RunOutcome<scripttest::CTestScript>(c.text, c.budget),
+                  scripttest::RunOutcome<CDispatchedCalls>(c.text, c.budget))
+            << vek::WideToUtf8(c.text);
     }
 }
 

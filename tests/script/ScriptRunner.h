@@ -3,7 +3,9 @@
 // console over string streams, parse warnings caught off the process console.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -12,6 +14,7 @@
 #include "script/ScriptBase.h"
 #include "script/ScriptException.h"
 #include "support/TextConsole.h"
+#include "tests/script/ScriptTestAccess.h"
 
 namespace scripttest {
 
@@ -109,5 +112,55 @@ private:
 public:
     CStreamScriptConsole console;
 };
+
+// What a whole run came to, for comparing two ways of running one text:
+// what it printed, the error and its line, where it stopped, how many
+// commands it took and the locals it left.
+struct TRunOutcome {
+    bool parsed = true;
+    std::wstring output;
+    int error = -1;
+    uint32_t line = 0;
+    int32_t current = 0;
+    uint64_t steps = 0;
+    uint32_t locals = 0;
+    bool operator==(const TRunOutcome&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const TRunOutcome& o) {
+    return out << (o.parsed ? "" : "not parsed, ") << "output " << std::string(o.output.begin(), o.output.end())
+               << ", error " << o.error << " on line " << o.line << ", stopped at " << o.current << ", " << o.steps
+               << " steps, " << o.locals << " locals";
+}
+
+// The text parsed and run from the start by a TScript under a step budget
+// (0: none); a script error is kept in the outcome.
+template <class TScript>
+TRunOutcome RunOutcome(const std::wstring& text, uint64_t budget) {
+    std::istringstream input;
+    std::wostringstream output;
+    CStreamScriptConsole console(input, output);
+    CWarningCapture warnings; // of variables a script leaves unused
+    TScript script;
+    script.SetConsole(&console);
+    script.LoadText(text, L"t.u");
+    TRunOutcome outcome;
+    outcome.parsed = false;
+    try {
+        script.Parse();
+        outcome.parsed = true;
+        script.ResetRuntime();
+        script.SetStepBudget(budget);
+        script.Execute();
+    } catch (const CScriptException& e) {
+        outcome.error = static_cast<int>(e.GetCode());
+        outcome.line = e.GetScriptLine();
+    }
+    outcome.output = output.str();
+    outcome.current = script.GetCurrentCommand();
+    outcome.steps = script.GetExecutedCount();
+    outcome.locals = CScriptTestAccess::LocalCount(script);
+    return outcome;
+}
 
 } // namespace scripttest
